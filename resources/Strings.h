@@ -1,0 +1,33 @@
+// The one table of texts the user sees, by the string ids the program has always used.
+#pragma once
+
+#include <string_view>
+
+namespace pellimor::strings {
+
+constexpr int kFolderBrowserTitle = 130;
+constexpr int kCopyFailed = 131;
+constexpr int kAllSites = 132;
+constexpr int kLeftoverFiles = 133;
+
+// The text of a string id; empty for an unknown id.
+std::string_view Load(int id);
+
+// Captions and other fixed texts, in the window's language.
+inline constexpr std::string_view kAppName = "Pellimor";
+inline constexpr std::string_view kAreYouSure = "Are you sure?";
+inline constexpr std::string_view kSave = "Kaydet";
+inline constexpr std::string_view kSaveAs = "Farklı Kaydet";
+inline constexpr std::string_view kSaveAll = "Tümünü Kaydet";
+inline constexpr std::string_view kChooseFolder = "Klasör Seç";
+inline constexpr std::string_view kOpenFolder = "Klasör Aç";
+inline constexpr std::string_view kOpenMovie = "Filmi Aç";
+inline constexpr std::string_view kRefresh = "Yenile";
+inline constexpr std::string_view kDelete = "Sil";
+inline constexpr std::string_view kClose = "Programı Kapat";
+inline constexpr std::string_view kAddressLabel = "Swf Adresi :";
+inline constexpr std::string_view kSizeLabel = "Dosya Boyutu:";
+inline constexpr std::string_view kModifiedLabel = "Son Değiştirilme:";
+inline constexpr std::string_view kSiteLabel = "Site:";
+
+}  // namespace pellimor::strings

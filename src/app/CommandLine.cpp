@@ -1,0 +1,90 @@
+#include "app/CommandLine.h"
+
+#include <charconv>
+
+namespace pellimor {
+
+void CParamCommandLineInfo::ParseParam(const std::string& param, bool isFlag, bool /*isLast*/) {
+    if (isFlag) {
+        m_flagParams.push_back(param);
+    }
+}
+
+void ParseCommandLine(const std::vector<std::string>& arguments, CParamCommandLineInfo& info) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const bool isFlag = !argument.empty() && (argument[0] == '-' || argument[0] == '/');
+        info.ParseParam(isFlag ? argument.substr(1) : argument, isFlag, i + 1 == arguments.size());
+    }
+}
+
+std::string FindInitialSite(const std::list<std::string>& flagParams) {
+    static constexpr std::string_view kPrefix = "site:";
+    for (const std::string& flag : flagParams) {
+        if (flag.size() <= 6) {
+            continue;
+        }
+        bool matches = true;
+        for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+            const char c = flag[i];
+            const char lowered = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            matches = matches && lowered == kPrefix[i];
+        }
+        if (matches) {
+            return flag.substr(kPrefix.size());
+        }
+    }
+    return {};
+}
+
+ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
+    ProgramOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto valueOf = [&](const std::string& name) -> std::optional<std::string> {
+            if (argument.rfind(name + "=", 0) == 0) {
+                return argument.substr(name.size() + 1);
+            }
+            if (argument == name) {
+                if (i + 1 < arguments.size()) {
+                    return arguments[++i];
+                }
+                options.error = name + " needs a value";
+            }
+            return std::nullopt;
+        };
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument.rfind("--cache", 0) == 0 && (argument.size() == 7 || argument[7] == '=')) {
+            if (auto value = valueOf("--cache")) {
+                options.cacheFolder = *value;
+            }
+        } else if (argument.rfind("--codepage", 0) == 0 &&
+                   (argument.size() == 10 || argument[10] == '=')) {
+            if (auto value = valueOf("--codepage")) {
+                int codePage = 0;
+                const auto [end, status] =
+                    std::from_chars(value->data(), value->data() + value->size(), codePage);
+                if (status != std::errc() || end != value->data() + value->size() || codePage <= 0) {
+                    options.error = "--codepage takes a Windows code page number, such as 1252";
+                } else {
+                    options.codePage = codePage;
+                }
+            }
+        } else {
+            options.rest.push_back(argument);
+        }
+    }
+    return options;
+}
+
+void CMovieApp::InitInstance(const std::vector<std::string>& arguments) {
+    CParamCommandLineInfo info;
+    ParseCommandLine(arguments, info);
+    m_strInitialSite = FindInitialSite(info.m_flagParams);
+    m_options = ReadProgramOptions(arguments);
+}
+
+}  // namespace pellimor

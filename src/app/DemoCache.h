@@ -1,0 +1,13 @@
+// A small, realistic cache profile to try the program on: a dozen movies from five sites,
+// a cookie, a history entry, a page, and two leftover movies no entry refers to.
+#pragma once
+
+#include <string>
+
+namespace pellimor {
+
+// Makes the profile under folder (standing for AppData/Local/Microsoft/Windows) and returns
+// its cache folder, or an empty text with error set.
+std::string MakeDemoCache(const std::string& folder, std::string& error);
+
+}  // namespace pellimor

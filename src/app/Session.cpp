@@ -1,0 +1,20 @@
+#include "app/Session.h"
+
+#include <cstdlib>
+
+#include "platform/cachefolder/CacheFolder.h"
+
+namespace pellimor {
+
+Session::Session(const ProgramOptions& options)
+    : cacheFolder_(GetSpecialFolderPath(CacheFolderInputsFromEnvironment(options.cacheFolder))),
+      cache_(cacheFolder_.value_or(""), options.codePage),
+      registry_(DefaultHivePath()),
+      listing_{cache_, files_, [this] { return cacheFolder_; }} {}
+
+std::string Session::defaultSaveFolder() const {
+    const char* home = std::getenv("HOME");
+    return home != nullptr && *home != '\0' ? home : "/";
+}
+
+}  // namespace pellimor

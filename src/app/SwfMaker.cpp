@@ -1,0 +1,187 @@
+#include "app/SwfMaker.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pellimor {
+
+namespace {
+
+constexpr int kTwips = 20;
+
+class BitWriter {
+public:
+    void Bits(std::uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            current_ = static_cast<std::uint8_t>(current_ << 1 | ((value >> i) & 1));
+            if (++used_ == 8) {
+                Flush();
+            }
+        }
+    }
+    void Signed(std::int32_t value, int count) { Bits(static_cast<std::uint32_t>(value), count); }
+    void Align() {
+        if (used_ > 0) {
+            current_ = static_cast<std::uint8_t>(current_ << (8 - used_));
+            Flush();
+        }
+    }
+    std::string Take() {
+        Align();
+        return std::move(bytes_);
+    }
+
+private:
+    void Flush() {
+        bytes_ += static_cast<char>(current_);
+        current_ = 0;
+        used_ = 0;
+    }
+    std::string bytes_;
+    std::uint8_t current_ = 0;
+    int used_ = 0;
+};
+
+int SignedBitsFor(std::int32_t value) {
+    int bits = 1;
+    while (value < -(1 << (bits - 1)) || value >= (1 << (bits - 1))) {
+        ++bits;
+    }
+    return bits;
+}
+
+std::string Rect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::int32_t yMax) {
+    int bits = 1;
+    for (const std::int32_t v : {xMin, xMax, yMin, yMax}) {
+        bits = std::max(bits, SignedBitsFor(v));
+    }
+    BitWriter w;
+    w.Bits(static_cast<std::uint32_t>(bits), 5);
+    for (const std::int32_t v : {xMin, xMax, yMin, yMax}) {
+        w.Signed(v, bits);
+    }
+    return w.Take();
+}
+
+std::string U16(std::uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+std::string U32(std::uint32_t v) { return U16(v & 0xFFFF) + U16(v >> 16); }
+std::string Rgb(std::uint32_t c) {
+    return {static_cast<char>(c >> 16), static_cast<char>(c >> 8), static_cast<char>(c)};
+}
+
+std::string Tag(int code, const std::string& body) {
+    if (body.size() < 63) {
+        return U16(static_cast<std::uint32_t>(code << 6 | static_cast<int>(body.size()))) + body;
+    }
+    return U16(static_cast<std::uint32_t>(code << 6 | 0x3F)) + U32(static_cast<std::uint32_t>(body.size())) + body;
+}
+
+// A filled rectangle of w x h twips with its top left corner at the origin.
+std::string DefineRectangle(int id, std::int32_t w, std::int32_t h, std::uint32_t colour) {
+    std::string body = U16(static_cast<std::uint32_t>(id)) + Rect(0, w, 0, h);
+    body += '\x01';  // one fill style
+    body += '\x00' + Rgb(colour);
+    body += '\x00';  // no line styles
+    BitWriter w8;
+    w8.Bits(1, 4);  // fill bits
+    w8.Bits(0, 4);  // line bits
+    // Style change: move to (0,0), fill style 1.
+    w8.Bits(0, 1);
+    w8.Bits(0b00011, 5);  // new styles 0, line 0, fill1 1, fill0 0, move 1
+    w8.Bits(1, 5);
+    w8.Signed(0, 1);
+    w8.Signed(0, 1);
+    w8.Bits(1, 1);  // fill style 1
+    const auto edge = [&w8](std::int32_t dx, std::int32_t dy) {
+        const int bits = std::max({SignedBitsFor(dx), SignedBitsFor(dy), 2});
+        w8.Bits(1, 1);  // edge
+        w8.Bits(1, 1);  // straight
+        w8.Bits(static_cast<std::uint32_t>(bits - 2), 4);
+        if (dx != 0 && dy != 0) {
+            w8.Bits(1, 1);
+            w8.Signed(dx, bits);
+            w8.Signed(dy, bits);
+        } else {
+            w8.Bits(0, 1);
+            w8.Bits(dx == 0 ? 1 : 0, 1);  // vertical
+            w8.Signed(dx == 0 ? dy : dx, bits);
+        }
+    };
+    edge(w, 0);
+    edge(0, h);
+    edge(-w, 0);
+    edge(0, -h);
+    w8.Bits(0, 6);  // end of shape
+    return Tag(2, body + w8.Take());
+}
+
+std::string Matrix(std::int32_t x, std::int32_t y) {
+    BitWriter w;
+    w.Bits(0, 1);  // no scale
+    w.Bits(0, 1);  // no rotate
+    const int bits = std::max(SignedBitsFor(x), SignedBitsFor(y));
+    w.Bits(static_cast<std::uint32_t>(bits), 5);
+    w.Signed(x, bits);
+    w.Signed(y, bits);
+    return w.Take();
+}
+
+std::string PlaceObject(int depth, int id, std::int32_t x, std::int32_t y, bool move) {
+    std::string body;
+    body += static_cast<char>(move ? 0x05 : 0x06);  // has matrix, and move or has character
+    body += U16(static_cast<std::uint32_t>(depth));
+    if (!move) {
+        body += U16(static_cast<std::uint32_t>(id));
+    }
+    return Tag(26, body + Matrix(x, y));
+}
+
+std::string CString(const std::string& text) { return text + '\0'; }
+
+}  // namespace
+
+std::string MakeSwfMovie(const MovieDesign& d) {
+    const std::int32_t stageW = d.width * kTwips;
+    const std::int32_t stageH = d.height * kTwips;
+    std::string tags;
+    tags += Tag(9, Rgb(d.background));
+    const std::int32_t box = stageH / 3;
+    tags += DefineRectangle(1, box, box, d.shapeColour);
+    tags += DefineRectangle(2, stageW, stageH / 8, d.accentColour);
+    // The label: a device font, so no glyphs need to be embedded.
+    tags += Tag(48, U16(3) + std::string("\x00\x00", 2) + '\x05' + "_sans" + U16(0) + U16(2));
+    std::string text = U16(4) + Rect(0, stageW, 0, stageH / 6);
+    text += static_cast<char>(0x80 | 0x08 | 0x04 | 0x01);  // text, read-only, colour, font
+    text += static_cast<char>(0x20 | 0x10);                 // layout, not selectable
+    text += U16(3) + U16(static_cast<std::uint32_t>(stageH / 12));
+    text += Rgb(0x202020) + '\xFF';
+    text += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
+    text += CString("") + CString(d.label);
+    tags += Tag(37, text);
+    tags += PlaceObject(1, 2, 0, stageH - stageH / 8, false);
+    tags += PlaceObject(2, 1, 0, stageH / 3, false);
+    tags += PlaceObject(3, 4, 0, stageH / 12, false);
+    if (!d.loadMovie.empty()) {
+        // DoAction: loadMovieNum(loadMovie, 1) as ActionGetURL to "_level1".
+        std::string action;
+        const std::string args = CString(d.loadMovie) + CString("_level1");
+        action += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
+        action += '\x00';
+        tags += Tag(12, action);
+    }
+    for (int frame = 0; frame < d.frames; ++frame) {
+        if (frame > 0) {
+            const std::int32_t travel = stageW - box;
+            const int half = d.frames / 2;
+            const int step = frame <= half ? frame : d.frames - frame;
+            tags += PlaceObject(2, 1, travel * step / std::max(half, 1), stageH / 3, true);
+        }
+        tags += Tag(1, "");
+    }
+    tags += Tag(0, "");
+    std::string body = Rect(0, stageW, 0, stageH) + U16(24 << 8) + U16(static_cast<std::uint32_t>(d.frames)) + tags;
+    const auto length = static_cast<std::uint32_t>(8 + body.size());
+    return std::string("FWS") + '\x08' + U32(length) + body;
+}
+
+}  // namespace pellimor

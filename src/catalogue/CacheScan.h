@@ -1,0 +1,57 @@
+// The listing the window shows: the catalogue of one site's movies, the site drop-down and
+// the movie list, rebuilt from the URL cache (or from the leftover files) on demand.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/SwfCatalogue.h"
+#include "platform/FileOps.h"
+#include "platform/UrlCache.h"
+
+namespace pellimor {
+
+struct MovieLine {
+    std::string text;  // the entry's displayName
+    std::int32_t key = 0;
+    bool operator==(const MovieLine&) const = default;
+};
+
+// What the dialog holds between handlers, and what a scan leaves for the widgets.
+struct ListingState {
+    SwfCatalogue catalogue;              // m_catalogue
+    std::string site;                    // m_strSite
+    std::vector<std::string> siteItems;  // the drop-down, in its sorted order
+    int selectedSite = -1;               // index into siteItems
+    std::vector<MovieLine> movieLines;   // the movie list, in its sorted order
+    int selectedMovie = -1;              // the one line selected after the scan, or -1
+    std::int32_t shownKey = 0;           // the key the scan showed with ShowEntryDetails, or 0
+    std::string cacheError;              // a container that could not be read, for the user
+};
+
+struct ListingServices {
+    UrlCache& cache;
+    FileOps& files;
+    std::function<std::optional<std::string>()> cacheFolder;  // the Internet cache folder
+};
+
+// The test that keeps a cache entry as a movie: no cookie, a local file name of more than
+// four bytes ending in ".swf" in any case.
+bool IsSwfCacheEntry(const CacheRecord& record);
+
+// Refills the movie list from the catalogue, sorted, and selects and shows its first line.
+void FillMovieList(ListingState& state);
+
+void ScanCache(ListingState& state, ListingServices& services);
+void ScanLeftovers(ListingState& state, ListingServices& services);
+// The local file names of every SWF cache entry, in the cache's order.
+void CollectCachedSwfPaths(std::vector<std::string>& paths, ListingServices& services);
+
+// The drop-down's selection changed to item index (-1: none).
+void OnSiteChanged(ListingState& state, int index, ListingServices& services);
+void OnRefresh(ListingState& state, ListingServices& services);
+
+}  // namespace pellimor

@@ -1,0 +1,74 @@
+#include "catalogue/DisplayTexts.h"
+
+#include <array>
+#include <cstdio>
+
+namespace pellimor {
+
+std::string FormatSizeText(std::uint64_t bytes) {
+    // bytes / 1024 is 0.1 KB or more from 103 bytes on (102.4 bytes is 0.1 KB).
+    const unsigned decimals = bytes <= 102 ? 2 : 1;
+    const unsigned scale = decimals == 2 ? 100 : 10;
+    // Round half up on the exact value: floor(bytes * scale / 1024 + 1/2).
+    const unsigned __int128 scaled = (static_cast<unsigned __int128>(bytes) * scale * 2 + 1024) / 2048;
+    const auto whole = static_cast<std::uint64_t>(scaled / scale);
+    const auto fraction = static_cast<unsigned>(scaled % scale);
+    std::array<char, 48> text{};
+    std::snprintf(text.data(), text.size(), "%llu.%0*u KB", static_cast<unsigned long long>(whole),
+                  static_cast<int>(decimals), fraction);
+    return text.data();
+}
+
+namespace {
+
+constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+constexpr std::uint64_t kSecondsFrom1601To1970 = 11'644'473'600;
+
+struct CivilDate {
+    long long year;
+    unsigned month;  // 1..12
+    unsigned day;    // 1..31
+};
+
+// Days since 1970-01-01 to a proleptic Gregorian date (H. Hinnant's algorithm).
+CivilDate CivilFromDays(long long days) {
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned monthPrime = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * monthPrime + 2) / 5 + 1;
+    const unsigned month = monthPrime < 10 ? monthPrime + 3 : monthPrime - 9;
+    const long long year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+    return {year, month, day};
+}
+
+}  // namespace
+
+std::string FormatLastModified(std::uint64_t fileTime) {
+    static constexpr std::array<const char*, 7> kWeekdays = {"Thu", "Fri", "Sat", "Sun",
+                                                             "Mon", "Tue", "Wed"};
+    static constexpr std::array<const char*, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::uint64_t since1601 = fileTime / kTicksPerSecond;
+    if (since1601 < kSecondsFrom1601To1970) {
+        return {};
+    }
+    const std::uint64_t seconds = since1601 - kSecondsFrom1601To1970;
+    const auto days = static_cast<long long>(seconds / 86400);
+    const auto secondOfDay = static_cast<unsigned>(seconds % 86400);
+    const CivilDate date = CivilFromDays(days);
+    std::array<char, 128> text{};
+    const int written = std::snprintf(
+        text.data(), text.size(), "%s, %02u %s %04lld %02u:%02u:%02u GMT", kWeekdays[days % 7],
+        date.day, kMonths[date.month - 1], date.year, secondOfDay / 3600, secondOfDay / 60 % 60,
+        secondOfDay % 60);
+    if (written < 0 || static_cast<std::size_t>(written) >= text.size()) {
+        return {};
+    }
+    return text.data();
+}
+
+}  // namespace pellimor

@@ -1,0 +1,47 @@
+#include <unordered_set>
+
+#include "catalogue/CacheScan.h"
+#include "catalogue/DisplayTexts.h"
+#include "sites/FolderScanner.h"
+
+namespace pellimor {
+
+// Compares with a hash set where a pairwise comparison would take minutes on a large
+// cache; the entries, their order and their keys are the same.
+void ScanLeftovers(ListingState& state, ListingServices& services) {
+    state.catalogue.Clear();
+    state.movieLines.clear();
+    state.selectedMovie = -1;
+    state.shownKey = 0;
+    const std::optional<std::string> folder = services.cacheFolder();
+    if (!folder) {
+        return;
+    }
+    FolderScanner scanner(services.files);
+    scanner.SetRoot(folder->c_str(), true);
+    scanner.FindFiles("*.swf", true, false);
+    if (scanner.results().empty()) {
+        return;
+    }
+    std::vector<std::string> cached;
+    CollectCachedSwfPaths(cached, services);
+    const std::unordered_set<std::string> cachedSet(cached.begin(), cached.end());
+    std::int32_t counter = 0;
+    for (const FoundFile& found : scanner.results()) {
+        if (cachedSet.count(found.path) != 0) {
+            continue;
+        }
+        SwfEntry entry;
+        entry.key = ++counter;
+        entry.url = found.path;
+        entry.localPath = found.path;
+        entry.displayName = DisplayNameFromPath(found.path);
+        if (const auto size = services.files.FileSize(found.path)) {
+            entry.sizeText = FormatSizeText(*size);
+        }
+        state.catalogue.Append(entry);
+    }
+    FillMovieList(state);
+}
+
+}  // namespace pellimor

@@ -1,0 +1,101 @@
+#include "cli/Listing.h"
+
+#include <cstdio>
+
+#include "sites/ParseUrl.h"
+
+namespace pellimor {
+
+namespace {
+
+std::size_t Utf8Length(const std::string& text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+std::string SelectedSiteText(const ListingState& state) {
+    return state.selectedSite >= 0 ? state.siteItems[static_cast<std::size_t>(state.selectedSite)] : "";
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const std::size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            out += "\\ufffd";
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out + "\"";
+}
+
+std::string ListingAsText(const ListingState& state, const std::string& cacheFolder) {
+    std::string text = "Cache: " + cacheFolder + "\nSite:  " + SelectedSiteText(state) + "\n\n";
+    if (state.movieLines.empty()) {
+        text += "No movies.\n";
+    }
+    std::size_t width = 4;
+    for (const MovieLine& line : state.movieLines) {
+        width = std::max(width, line.text.size());
+    }
+    for (const MovieLine& line : state.movieLines) {
+        const SwfEntry entry = state.catalogue.GetEntryByKey(line.key);
+        char sizeColumn[32];
+        std::snprintf(sizeColumn, sizeof sizeColumn, "%14s", entry.sizeText.c_str());
+        text += line.text + std::string(width - line.text.size() + 2, ' ') + sizeColumn + "  " +
+                (entry.lastModified.empty() ? std::string(29, ' ') : entry.lastModified) + "  " +
+                entry.url + "\n";
+    }
+    text += "\nSites:\n";
+    for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
+        text += (static_cast<int>(i) == state.selectedSite ? "* " : "  ") + state.siteItems[i] + "\n";
+    }
+    return text;
+}
+
+std::string ListingAsJson(const ListingState& state, const std::string& cacheFolder) {
+    std::string json = "{\n  \"cache\": " + JsonString(cacheFolder) + ",\n  \"site\": " +
+                       JsonString(state.site) + ",\n  \"selectedSite\": " +
+                       JsonString(SelectedSiteText(state)) + ",\n  \"movies\": [";
+    bool first = true;
+    for (const MovieLine& line : state.movieLines) {
+        const SwfEntry e = state.catalogue.GetEntryByKey(line.key);
+        json += std::string(first ? "" : ",") + "\n    {\"key\": " + std::to_string(e.key) +
+                ", \"displayName\": " + JsonString(e.displayName) + ", \"url\": " + JsonString(e.url) +
+                ", \"localPath\": " + JsonString(e.localPath) + ", \"sizeText\": " +
+                JsonString(e.sizeText) + ", \"lastModified\": " + JsonString(e.lastModified) +
+                ", \"site\": " + JsonString(e.IsLeftover() ? std::string() : SiteFromUrl(e.url)) + "}";
+        first = false;
+    }
+    json += std::string(first ? "" : "\n  ") + "],\n  \"sites\": [";
+    for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
+        json += (i == 0 ? "" : ", ") + JsonString(state.siteItems[i]);
+    }
+    return json + "]\n}\n";
+}
+
+}  // namespace pellimor

@@ -1,0 +1,27 @@
+// Deleting the selected movies: cache entries from the cache, leftover files from the disk.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "catalogue/CacheScan.h"
+#include "files/Prompts.h"
+
+namespace pellimor {
+
+struct DeleteOutcome {
+    bool confirmed = false;
+    std::vector<std::string> deleted;   // addresses or paths
+    std::vector<std::string> problems;  // what could not be deleted, and why
+};
+
+// Asks once, deletes, then lists the current site again.
+DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> selectedKeys,
+                       ListingServices& services, Prompts& prompts);
+
+// Whether path lies inside folder: below it, with no "." or ".." steps.
+bool IsInsideFolder(const std::string& path, const std::string& folder);
+
+}  // namespace pellimor

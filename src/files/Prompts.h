@@ -1,0 +1,21 @@
+// The questions the program asks the user; the window answers them with dialogs, the
+// command line on the terminal, the tests by script.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pellimor {
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // Save As: the chosen full path, or nothing when the user cancelled.
+    virtual std::optional<std::string> AskSaveAsPath(const std::string& initialFolder,
+                                                     const std::string& initialName) = 0;
+    virtual void ShowError(const std::string& text) = 0;
+    // Yes (true) or No.
+    virtual bool AskYesNo(const std::string& text) = 0;
+};
+
+}  // namespace pellimor

@@ -1,0 +1,111 @@
+#include "files/SaveEntry.h"
+
+#include <cstdio>
+
+#include "files/SettingsStore.h"
+#include "resources/Strings.h"
+
+namespace pellimor {
+
+namespace {
+
+constexpr std::size_t kFileNameCapacity = 259;  // the Save As name buffer, without terminator
+
+std::string NumberedName(const std::string& base, unsigned long long counter) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%02llu", counter);
+    return base + digits;
+}
+
+std::span<const std::int32_t> CappedSelection(std::span<const std::int32_t> keys) {
+    return keys.first(std::min(keys.size(), kSelectionCapacity));
+}
+
+}  // namespace
+
+int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome) {
+    const auto saveFolder = [&services] {
+        return services.folderOverride.empty() ? GetSavePath(services.registry, services.defaultFolder)
+                                               : services.folderOverride;
+    };
+    std::string chosenName;
+    std::string chosenFolder;
+    if (askUser) {
+        const auto chosen = services.prompts.AskSaveAsPath(
+            saveFolder(), entry.displayName.substr(0, kFileNameCapacity));
+        if (!chosen) {
+            return 0;
+        }
+        const auto slash = chosen->rfind('/');
+        const std::string file = slash == std::string::npos ? *chosen : chosen->substr(slash + 1);
+        const auto dot = file.rfind('.');
+        chosenName = dot == std::string::npos ? file : file.substr(0, dot);
+        chosenFolder = slash == std::string::npos ? std::string() : chosen->substr(0, slash);
+    }
+    std::string base = entry.displayName;
+    std::string folder = saveFolder();
+    if (!chosenName.empty()) {
+        base = chosenName;
+    }
+    if (!chosenFolder.empty()) {
+        folder = chosenFolder;
+    }
+    // The target is created exclusively, so a name taken a moment ago is never overwritten.
+    std::string target = folder + "/" + base + ".swf";
+    CopyResult result = services.files.CopyExclusive(entry.localPath, target);
+    for (unsigned long long counter = 1; result == CopyResult::kTargetExists; ++counter) {
+        target = folder + "/" + NumberedName(base, counter) + ".swf";
+        result = services.files.CopyExclusive(entry.localPath, target);
+    }
+    if (result == CopyResult::kFailed) {
+        services.prompts.ShowError(std::string(strings::Load(strings::kCopyFailed)) + base);
+        if (outcome != nullptr) {
+            outcome->failed.push_back(base);
+        }
+    } else if (outcome != nullptr) {
+        outcome->savedTo.push_back(target);
+    }
+    return 1;
+}
+
+namespace {
+
+SaveOutcome SaveSelection(const SwfCatalogue& catalogue, std::span<const std::int32_t> keys,
+                          bool askUser, SaveServices& services) {
+    SaveOutcome outcome;
+    for (const std::int32_t key : CappedSelection(keys)) {
+        if (key < 1) {
+            continue;
+        }
+        const SwfEntry entry = catalogue.GetEntryByKey(key);
+        if (entry.localPath.empty()) {
+            continue;
+        }
+        if (SaveEntry(entry, askUser, services, &outcome) == 0) {
+            break;  // a cancelled Save As skips the rest
+        }
+    }
+    return outcome;
+}
+
+}  // namespace
+
+SaveOutcome OnSave(const SwfCatalogue& catalogue, std::span<const std::int32_t> selectedKeys,
+                   SaveServices& services) {
+    return SaveSelection(catalogue, selectedKeys, false, services);
+}
+
+SaveOutcome OnSaveAs(const SwfCatalogue& catalogue, std::span<const std::int32_t> selectedKeys,
+                     SaveServices& services) {
+    return SaveSelection(catalogue, selectedKeys, true, services);
+}
+
+SaveOutcome OnSaveAll(const SwfCatalogue& catalogue, SaveServices& services) {
+    SaveOutcome outcome;
+    for (const SwfEntry& entry : catalogue) {
+        SaveEntry(entry, false, services, &outcome);
+    }
+    return outcome;
+}
+
+}  // namespace pellimor

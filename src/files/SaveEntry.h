@@ -1,0 +1,42 @@
+// Copying movies out of the cache under names that never overwrite a file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "catalogue/SwfCatalogue.h"
+#include "files/Prompts.h"
+#include "platform/FileOps.h"
+#include "platform/Registry.h"
+
+namespace pellimor {
+
+constexpr std::size_t kSelectionCapacity = 1000;  // m_selection: at most this many lines count
+
+struct SaveServices {
+    FileOps& files;
+    Registry& registry;
+    Prompts& prompts;
+    std::string defaultFolder;  // used when no save folder is stored
+    std::string folderOverride; // non-empty: save here instead of the stored folder
+};
+
+// What one call saved, for callers that report it.
+struct SaveOutcome {
+    std::vector<std::string> savedTo;
+    std::vector<std::string> failed;  // name bases whose copy failed
+};
+
+// 0 when the user cancelled Save As, 1 otherwise (a failed copy included).
+int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome);
+
+// The handlers, over the keys of the selected lines in line order.
+SaveOutcome OnSave(const SwfCatalogue& catalogue, std::span<const std::int32_t> selectedKeys,
+                   SaveServices& services);
+SaveOutcome OnSaveAs(const SwfCatalogue& catalogue, std::span<const std::int32_t> selectedKeys,
+                     SaveServices& services);
+SaveOutcome OnSaveAll(const SwfCatalogue& catalogue, SaveServices& services);
+
+}  // namespace pellimor

@@ -1,0 +1,27 @@
+// The one remembered setting, the save folder: "SavePath" of the companion program's key
+// when that holds a folder, else of the program's own key.
+#pragma once
+
+#include <string>
+
+#include "platform/Registry.h"
+
+namespace pellimor {
+
+inline constexpr const char* kCompanionKey = "Software\\Tavrik\\Marrowby";
+inline constexpr const char* kOwnKey = "Software\\Tavrik\\Pellimor";
+inline constexpr const char* kSavePathValue = "SavePath";
+constexpr std::size_t kRegistryReadLimit = 1024;  // bytes, terminator included
+
+long RegReadString(Registry& registry, const std::string& key, const std::string& name,
+                   std::string& text);
+long RegWriteString(Registry& registry, const std::string& key, const std::string& name,
+                    const std::string& text);
+bool RegKeyExists(Registry& registry, const std::string& key);
+long RegEnsureKey(Registry& registry, const std::string& key);
+
+// The save folder, never empty: defaultFolder when neither key holds one.
+std::string GetSavePath(Registry& registry, const std::string& defaultFolder);
+void SetSavePath(Registry& registry, const std::string& folder);
+
+}  // namespace pellimor

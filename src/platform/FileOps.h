@@ -1,0 +1,48 @@
+// The file system as the core sees it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellimor {
+
+constexpr std::uint32_t kAttributeReadOnly = 0x01;
+constexpr std::uint32_t kAttributeHidden = 0x02;
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeNormal = 0x80;
+constexpr std::uint32_t kAttributeReparsePoint = 0x400;
+
+struct FolderItem {
+    std::string name;
+    std::uint32_t attributes = 0;  // the bits above
+    std::uint64_t created = 0;     // file times
+    std::uint64_t lastWritten = 0;
+    std::uint64_t size = 0;
+};
+
+// Identifies a folder on disk whatever path leads to it (device and inode here).
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
+enum class CopyResult { kCopied, kTargetExists, kFailed };
+
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    // The size of an existing regular file that can be opened for reading.
+    virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    virtual bool Exists(const std::string& path) = 0;
+    // Every entry of a folder except "." and "..", in the listing's order.
+    virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
+    virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
+    // Copies to a target that must not exist yet; never overwrites, leaves no partial file.
+    virtual CopyResult CopyExclusive(const std::string& from, const std::string& to) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+}  // namespace pellimor

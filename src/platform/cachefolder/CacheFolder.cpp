@@ -1,0 +1,73 @@
+#include "platform/cachefolder/CacheFolder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace pellimor {
+
+namespace {
+
+constexpr const char* kCacheBelowUser = "/AppData/Local/Microsoft/Windows/INetCache";
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::string> Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::optional<std::string>(value) : std::nullopt;
+}
+
+}  // namespace
+
+CacheFolderInputs CacheFolderInputsFromEnvironment(const std::optional<std::string>& commandLine) {
+    return {commandLine, Environment("WINEPREFIX"), Environment("HOME"), Environment("USER")};
+}
+
+std::optional<std::string> GetSpecialFolderPath(const CacheFolderInputs& inputs) {
+    if (inputs.commandLine) {
+        std::string folder = *inputs.commandLine;
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
+        return folder;
+    }
+    std::optional<std::string> prefix = inputs.winePrefix;
+    if (!prefix && inputs.home) {
+        prefix = *inputs.home + "/.wine";
+    }
+    if (!prefix) {
+        return std::nullopt;
+    }
+    const std::string users = *prefix + "/drive_c/users";
+    std::vector<std::string> names;
+    if (inputs.user) {
+        names.push_back(*inputs.user);
+    }
+    if (DIR* dir = ::opendir(users.c_str())) {
+        std::vector<std::string> listed;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != ".." && name != "Public") {
+                listed.push_back(name);
+            }
+        }
+        ::closedir(dir);
+        std::sort(listed.begin(), listed.end());
+        names.insert(names.end(), listed.begin(), listed.end());
+    }
+    for (const std::string& name : names) {
+        const std::string candidate = users + "/" + name + kCacheBelowUser;
+        if (IsFolder(candidate)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace pellimor

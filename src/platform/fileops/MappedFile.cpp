@@ -1,0 +1,50 @@
+#include "platform/fileops/MappedFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pellimor {
+
+std::optional<MappedFile> MappedFile::Open(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file";
+        ::close(fd);
+        return std::nullopt;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size == 0) {
+        ::close(fd);
+        return MappedFile(nullptr, 0);
+    }
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (data == MAP_FAILED) {
+        error = path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return MappedFile(static_cast<const std::uint8_t*>(data), size);
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept : data_(other.data_), size_(other.size_) {
+    other.data_ = nullptr;
+    other.size_ = 0;
+}
+
+MappedFile::~MappedFile() {
+    if (data_ != nullptr) {
+        ::munmap(const_cast<std::uint8_t*>(data_), size_);
+    }
+}
+
+}  // namespace pellimor

@@ -1,0 +1,143 @@
+#include "platform/fileops/PosixFileOps.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+namespace pellimor {
+
+std::uint64_t FileTimeFromUnix(long long seconds, long nanoseconds) {
+    constexpr long long kSecondsFrom1601To1970 = 11'644'473'600LL;
+    const long long since1601 = seconds + kSecondsFrom1601To1970;
+    if (since1601 < 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(since1601) * 10'000'000ULL +
+           static_cast<std::uint64_t>(nanoseconds / 100);
+}
+
+std::optional<std::uint64_t> PosixFileOps::FileSize(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool PosixFileOps::Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(const std::string& path) {
+    DIR* dir = ::opendir(path.empty() ? "/" : path.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    const int dirFd = ::dirfd(dir);
+    std::vector<FolderItem> items;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FolderItem item;
+        item.name = name;
+        struct stat info {};
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;  // vanished while listing
+        }
+        if (S_ISLNK(info.st_mode)) {
+            item.attributes |= kAttributeReparsePoint;
+            struct stat target {};
+            if (::fstatat(dirFd, entry->d_name, &target, 0) == 0) {
+                info = target;  // a link is seen as what it leads to, marked as a link
+            }
+        }
+        if (S_ISDIR(info.st_mode)) {
+            item.attributes |= kAttributeDirectory;
+        }
+        if (name[0] == '.') {
+            item.attributes |= kAttributeHidden;
+        }
+        if ((info.st_mode & S_IWUSR) == 0) {
+            item.attributes |= kAttributeReadOnly;
+        }
+        if (item.attributes == 0) {
+            item.attributes = kAttributeNormal;
+        }
+        item.created = FileTimeFromUnix(info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
+        item.lastWritten = FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+        item.size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
+        items.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    return items;
+}
+
+std::optional<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.empty() ? "/" : path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{static_cast<std::uint64_t>(info.st_dev),
+                          static_cast<std::uint64_t>(info.st_ino)};
+}
+
+CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return CopyResult::kFailed;
+    }
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const bool exists = errno == EEXIST;
+        ::close(in);
+        return exists ? CopyResult::kTargetExists : CopyResult::kFailed;
+    }
+    std::array<char, 1 << 16> buffer{};
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            ok = put > 0;
+            done += put > 0 ? put : 0;
+        }
+        if (!ok) {
+            break;
+        }
+    }
+    ok = ok && ::fsync(out) == 0;
+    ok = (::close(out) == 0) && ok;
+    ::close(in);
+    if (!ok) {
+        ::unlink(to.c_str());  // never leave half a movie behind
+        return CopyResult::kFailed;
+    }
+    return CopyResult::kCopied;
+}
+
+bool PosixFileOps::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+}  // namespace pellimor

@@ -1,0 +1,245 @@
+#include "platform/urlcache/ContainerImage.h"
+
+#include <algorithm>
+
+#include "platform/ByteReader.h"
+#include "platform/urlcache/IndexDatFormat.h"
+
+namespace pellimor::indexdat {
+
+namespace {
+
+constexpr std::uint32_t Align4(std::uint32_t n) { return (n + 3) & ~3u; }
+
+}  // namespace
+
+std::uint32_t UrlHash(const std::string& url) {
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : url) {
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+ContainerImage ContainerImage::CreateEmpty(Flavour flavour,
+                                           const std::vector<std::string>& folders,
+                                           std::uint64_t cacheLimit) {
+    std::vector<std::uint8_t> bytes(kBlocksStart + kInitialBlocks * kBlockSize, 0);
+    const std::string_view signature = flavour == Flavour::kWine ? kWineSignature : kIeSignature;
+    std::copy(signature.begin(), signature.end(), bytes.begin());
+    ContainerImage image(std::move(bytes));
+    image.SetU32(kFileSizeAt, static_cast<std::uint32_t>(image.bytes_.size()));
+    image.SetU32(kCapacityAt, kInitialBlocks);
+    image.SetU64(kCacheLimitAt, cacheLimit);
+    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(folders.size(), kMaxFolders));
+    image.SetU32(kFolderCountAt, count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string& name = folders[i];
+        std::copy_n(name.begin(), std::min(name.size(), kFolderNameSize),
+                    image.bytes_.begin() + kFoldersAt + i * kFolderRecordSize + 4);
+    }
+    image.AddHashTable(0);
+    return image;
+}
+
+std::optional<ContainerImage> ContainerImage::FromBytes(std::vector<std::uint8_t> bytes,
+                                                        std::string& error) {
+    if (!ContainerView::Open(bytes, error)) {
+        return std::nullopt;
+    }
+    return ContainerImage(std::move(bytes));
+}
+
+ContainerView ContainerImage::View() const {
+    std::string error;
+    return *ContainerView::Open(bytes_, error);  // the image always holds a valid header
+}
+
+std::uint32_t ContainerImage::U32(std::size_t at) const { return *ByteReader(bytes_).U32(at); }
+void ContainerImage::SetU32(std::size_t at, std::uint32_t value) { PutU32(&bytes_[at], value); }
+std::uint64_t ContainerImage::U64(std::size_t at) const { return *ByteReader(bytes_).U64(at); }
+void ContainerImage::SetU64(std::size_t at, std::uint64_t value) { PutU64(&bytes_[at], value); }
+
+void ContainerImage::SetBlock(std::uint32_t block, bool used) {
+    std::uint8_t& byte = bytes_[kBitmapAt + block / 8];
+    const auto bit = static_cast<std::uint8_t>(1u << (block % 8));
+    byte = used ? static_cast<std::uint8_t>(byte | bit) : static_cast<std::uint8_t>(byte & ~bit);
+}
+
+bool ContainerImage::Grow() {
+    const std::uint32_t capacity = U32(kCapacityAt);
+    if (capacity >= kMaxBlocks) {
+        return false;
+    }
+    const std::uint32_t grown = std::min(capacity * 2, kMaxBlocks);
+    bytes_.resize(kBlocksStart + static_cast<std::size_t>(grown) * kBlockSize, 0);
+    SetU32(kCapacityAt, grown);
+    SetU32(kFileSizeAt, static_cast<std::uint32_t>(bytes_.size()));
+    return true;
+}
+
+// First fit, as the platform allocates.
+std::optional<std::uint32_t> ContainerImage::AllocateBlocks(std::uint32_t count) {
+    for (;;) {
+        const std::uint32_t capacity = U32(kCapacityAt);
+        const ContainerView view = View();
+        std::uint32_t run = 0;
+        for (std::uint32_t block = 0; block < capacity; ++block) {
+            run = view.IsBlockUsed(block) ? 0 : run + 1;
+            if (run == count) {
+                const std::uint32_t first = block + 1 - count;
+                for (std::uint32_t b = first; b <= block; ++b) {
+                    SetBlock(b, true);
+                }
+                SetU32(kBlocksInUseAt, U32(kBlocksInUseAt) + count);
+                const auto offset = static_cast<std::uint32_t>(kBlocksStart + first * kBlockSize);
+                std::fill_n(bytes_.begin() + offset, count * kBlockSize, 0);
+                SetU32(offset + 4, count);
+                return offset;
+            }
+        }
+        if (!Grow()) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::uint32_t> ContainerImage::AddHashTable(std::uint32_t previous) {
+    const auto offset = AllocateBlocks(kHashTableBlocks);
+    if (!offset) {
+        return std::nullopt;
+    }
+    SetU32(*offset, kHashSignature);
+    SetU32(*offset + 8, 0);
+    SetU32(*offset + 12, previous == 0 ? 0 : U32(previous + 12) + 1);
+    for (std::uint32_t i = 0; i < kHashItems; ++i) {
+        SetU32(*offset + kHashItemsAt + i * 8, kHashFree);
+        SetU32(*offset + kHashItemsAt + i * 8 + 4, kHashFree);
+    }
+    SetU32(previous == 0 ? kHashTableAt : previous + 8, *offset);
+    return offset;
+}
+
+bool ContainerImage::AddHashItem(const std::string& url, std::uint32_t recordOffset) {
+    const std::uint32_t hash = UrlHash(url);
+    const std::uint32_t bucket = (hash & (kHashBuckets - 1)) * kItemsPerBucket;
+    const std::uint32_t key = (hash >> kHashFlagBits) << kHashFlagBits;  // kind 0: URL
+    std::uint32_t table = U32(kHashTableAt);
+    std::uint32_t last = 0;
+    while (table != 0) {
+        for (std::uint32_t i = 0; i < kItemsPerBucket; ++i) {
+            const std::size_t at = table + kHashItemsAt + (bucket + i) * 8;
+            if (U32(at) == kHashFree) {
+                SetU32(at, key);
+                SetU32(at + 4, recordOffset);
+                return true;
+            }
+        }
+        last = table;
+        table = U32(table + 8);
+    }
+    const auto added = AddHashTable(last);
+    if (!added) {
+        return false;
+    }
+    SetU32(*added + kHashItemsAt + bucket * 8, key);
+    SetU32(*added + kHashItemsAt + bucket * 8 + 4, recordOffset);
+    return true;
+}
+
+std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
+    const auto urlLength = static_cast<std::uint32_t>(record.url.size());
+    const std::uint32_t nameAt = Align4(url::kFixedSize + urlLength + 1);
+    std::uint32_t length = nameAt;
+    if (record.fileName) {
+        length = Align4(length + static_cast<std::uint32_t>(record.fileName->size()) + 1);
+    }
+    const std::uint32_t headersAt = length;
+    if (!record.headers.empty()) {
+        length = Align4(length + static_cast<std::uint32_t>(record.headers.size()));
+    }
+    const std::uint32_t extensionAt = length;
+    if (!record.extension.empty()) {
+        length = Align4(length + static_cast<std::uint32_t>(record.extension.size()) + 1);
+    }
+    const std::uint32_t blocks = (length + kBlockSize - 1) / kBlockSize;
+    const auto offset = AllocateBlocks(blocks);
+    if (!offset) {
+        return std::nullopt;
+    }
+    const std::uint32_t at = *offset;
+    SetU32(at, kUrlSignature);
+    SetU64(at + url::kLastModified, record.lastModified);
+    SetU64(at + url::kLastAccess, record.lastAccess);
+    SetU32(at + url::kExpiry, record.expiryDos);
+    SetU64(at + url::kFileSize, record.fileSize);
+    const bool sticky = (record.entryType & 0x4) != 0;
+    SetU32(at + url::kExemptDelta, sticky ? 86400 : 0);
+    SetU32(at + url::kUnknown60, 0x60);
+    SetU32(at + url::kUrlOffset, url::kFixedSize);
+    bytes_[at + url::kSubfolder] = record.subfolder;
+    PutU16(&bytes_[at + url::kUnknown1010], 0x1010);
+    SetU32(at + url::kEntryType, record.entryType);
+    SetU32(at + url::kLastSync, record.lastSyncDos);
+    SetU32(at + url::kHitCount, record.hitCount);
+    SetU32(at + url::kWriteTime, record.writeTimeDos);
+    std::copy(record.url.begin(), record.url.end(), bytes_.begin() + at + url::kFixedSize);
+    if (record.fileName) {
+        SetU32(at + url::kFileNameOffset, nameAt);
+        std::copy(record.fileName->begin(), record.fileName->end(), bytes_.begin() + at + nameAt);
+    }
+    if (!record.headers.empty()) {
+        SetU32(at + url::kHeadersOffset, headersAt);
+        SetU32(at + url::kHeadersSize, static_cast<std::uint32_t>(record.headers.size()));
+        std::copy(record.headers.begin(), record.headers.end(), bytes_.begin() + at + headersAt);
+    }
+    if (!record.extension.empty()) {
+        SetU32(at + url::kExtensionOffset, extensionAt);
+        std::copy(record.extension.begin(), record.extension.end(),
+                  bytes_.begin() + at + extensionAt);
+    }
+    if (!AddHashItem(record.url, at)) {
+        return std::nullopt;
+    }
+    const std::uint32_t folders = U32(kFolderCountAt);
+    if (record.subfolder < folders) {
+        const std::size_t countAt = kFoldersAt + record.subfolder * kFolderRecordSize;
+        SetU32(countAt, U32(countAt) + 1);
+    }
+    const std::size_t usageAt = sticky ? kExemptUsageAt : kCacheUsageAt;
+    SetU64(usageAt, U64(usageAt) + record.fileSize);
+    return at;
+}
+
+void ContainerImage::DeleteUrl(const HashItem& item, bool keepAsLeak) {
+    const std::uint32_t at = item.recordOffset;
+    const ContainerView view = View();
+    const RawUrlRecord record = *view.ReadUrlRecord(at);
+    if (!keepAsLeak) {
+        // The file is gone (or was never there): the counts forget it.
+        if (record.subfolder < U32(kFolderCountAt)) {
+            const std::size_t countAt = kFoldersAt + record.subfolder * kFolderRecordSize;
+            if (U32(countAt) > 0) {
+                SetU32(countAt, U32(countAt) - 1);
+            }
+        }
+        const std::size_t usageAt = (record.entryType & 0x4) ? kExemptUsageAt : kCacheUsageAt;
+        SetU64(usageAt, U64(usageAt) > record.fileSize ? U64(usageAt) - record.fileSize : 0);
+        const std::uint32_t first = (at - static_cast<std::uint32_t>(kBlocksStart)) / kBlockSize;
+        for (std::uint32_t b = first; b < first + record.blocks; ++b) {
+            SetBlock(b, false);
+        }
+        SetU32(kBlocksInUseAt, U32(kBlocksInUseAt) - record.blocks);
+    } else {
+        SetU32(at, kLeakSignature);
+        SetU32(at + url::kExemptDelta, U32(kLeakListHeadAt));
+        SetU32(kLeakListHeadAt, at);
+    }
+    SetU32(item.tableOffset + kHashItemsAt + item.index * 8, kHashDeleted);
+}
+
+void ContainerImage::MarkPendingDelete(std::uint32_t recordOffset) {
+    SetU32(recordOffset + url::kEntryType, U32(recordOffset + url::kEntryType) | kPendingDelete);
+}
+
+}  // namespace pellimor::indexdat

@@ -1,0 +1,414 @@
+#include "platform/urlcache/IndexDatCache.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/fileops/AtomicFile.h"
+#include "platform/fileops/MappedFile.h"
+#include "platform/urlcache/CodePage.h"
+#include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/ContainerImage.h"
+#include "platform/urlcache/DosTime.h"
+#include "platform/urlcache/IndexDatFormat.h"
+
+namespace pellimor {
+
+namespace {
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string StripTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::string Parent(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// The child of folder whose name equals name ignoring ASCII case, as it is spelled on
+// disk: caches copied off Windows disks do not always keep the usual spelling.
+std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name) {
+    const std::string exact = folder + "/" + std::string(name);
+    if (IsFolder(exact) || IsFile(exact)) {
+        return exact;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view candidate = entry->d_name;
+        if (candidate.size() == name.size() &&
+            std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            found = folder + "/" + std::string(candidate);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+std::optional<ContainerLocation> ContainerAt(const std::string& parent,
+                                             std::initializer_list<std::string_view> steps) {
+    std::string path = parent;
+    for (const std::string_view step : steps) {
+        const auto next = ChildIgnoringCase(path, step);
+        if (!next) {
+            return std::nullopt;
+        }
+        path = *next;
+    }
+    const auto index = ChildIgnoringCase(path, "index.dat");
+    if (!index || !IsFile(*index)) {
+        return std::nullopt;
+    }
+    return ContainerLocation{*index, path};
+}
+
+bool IsSafeName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
+           name.find("..") == std::string_view::npos;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) {
+    if (cacheLocation.empty()) {
+        return {};
+    }
+    std::string location = StripTrailingSlashes(cacheLocation);
+    if (IsFile(location + "/index.dat")) {
+        return {{location + "/index.dat", location}};
+    }
+    // A profile folder given instead of its cache folder.
+    for (const char* cacheName : {"INetCache", "Temporary Internet Files"}) {
+        if (const auto inner = ChildIgnoringCase(location, cacheName); inner && IsFolder(*inner)) {
+            location = *inner;
+            break;
+        }
+    }
+    const std::string parent = Parent(location);
+    const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
+    std::vector<ContainerLocation> found;
+    std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"});
+    if (!cookies) {
+        cookies = ContainerAt(parent, {"Cookies"});
+    }
+    if (!cookies && windowsXp) {
+        cookies = ContainerAt(Parent(parent), {"Cookies"});  // XP keeps them in the profile root
+    }
+    for (const auto& container :
+         {cookies, ContainerAt(parent, {"History", "History.IE5"}), ContainerAt(location, {"Content.IE5"})}) {
+        if (container) {
+            found.push_back(*container);
+        }
+    }
+    return found;
+}
+
+std::string DecodeUrl(std::string_view stored, int codePage) {
+    // Addresses written through the wide API are stored as UTF-8.
+    if (IsValidUtf8(stored)) {
+        return std::string(stored);
+    }
+    if (auto decoded = DecodeCodePage(stored, codePage)) {
+        return *decoded;
+    }
+    return std::string(stored);
+}
+
+std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
+                                       const indexdat::RawUrlRecord& record,
+                                       const std::string& folder, int codePage) {
+    if (!record.fileName || !IsSafeName(*record.fileName)) {
+        return std::nullopt;
+    }
+    std::string base = folder + "/";
+    if (record.subfolder != indexdat::kNoSubfolder) {
+        const auto& subfolders = view.header().subfolders;
+        if (record.subfolder >= subfolders.size() || !IsSafeName(subfolders[record.subfolder].name)) {
+            return std::nullopt;
+        }
+        base += subfolders[record.subfolder].name + "/";
+    }
+    const std::string_view raw = *record.fileName;
+    if (IsAscii(raw)) {
+        return base + std::string(raw);
+    }
+    // The name on disk may have been written in another encoding than the index's.
+    std::vector<std::string> candidates;
+    const auto add = [&candidates](std::optional<std::string> name) {
+        if (name) {
+            candidates.push_back(std::move(*name));
+        }
+    };
+    add(DecodeCodePage(raw, codePage));
+    if (IsValidUtf8(raw)) {
+        add(std::string(raw));
+    }
+    add(std::string(raw));
+    for (int other = 1250; other <= 1258; ++other) {
+        add(DecodeCodePage(raw, other));
+    }
+    for (const std::string& name : candidates) {
+        if (IsFile(base + name)) {
+            return base + name;
+        }
+    }
+    return base + candidates.front();
+}
+
+std::optional<std::string> ProcessHoldingFile(const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) {
+        return std::nullopt;
+    }
+    const std::string self = std::to_string(::getpid());
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> holder;
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string pid = entry->d_name;
+        if (pid.empty() || !std::isdigit(static_cast<unsigned char>(pid[0])) || pid == self) {
+            continue;
+        }
+        const std::string base = "/proc/" + pid;
+        const auto nameOf = [&base, &pid] {
+            std::ifstream comm(base + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            return name + " (process " + pid + ")";
+        };
+        // A mapping of the file: the cache library maps its index while it runs.
+        std::ifstream maps(base + "/maps");
+        for (std::string line; std::getline(maps, line);) {
+            std::istringstream fields(line);
+            std::string range, perms, offset, device;
+            unsigned long long inode = 0;
+            fields >> range >> perms >> offset >> device >> inode;
+            if (inode == target.st_ino && line.find(path.substr(path.rfind('/') + 1)) != std::string::npos) {
+                holder = nameOf();
+                break;
+            }
+        }
+        if (holder) {
+            break;
+        }
+        // A descriptor open for writing.
+        DIR* fds = ::opendir((base + "/fd").c_str());
+        if (fds == nullptr) {
+            continue;
+        }
+        while (const dirent* fd = ::readdir(fds)) {
+            struct stat info {};
+            const std::string fdPath = base + "/fd/" + fd->d_name;
+            if (fd->d_name[0] == '.' || ::stat(fdPath.c_str(), &info) != 0 ||
+                info.st_ino != target.st_ino || info.st_dev != target.st_dev) {
+                continue;
+            }
+            std::ifstream fdinfo(base + "/fdinfo/" + fd->d_name);
+            for (std::string line; std::getline(fdinfo, line);) {
+                if (line.rfind("flags:", 0) == 0) {
+                    const unsigned long flags = std::stoul(line.substr(6), nullptr, 8);
+                    if ((flags & 3) != 0) {  // O_WRONLY or O_RDWR
+                        holder = nameOf();
+                    }
+                }
+            }
+            if (holder) {
+                break;
+            }
+        }
+        ::closedir(fds);
+        if (holder) {
+            break;
+        }
+    }
+    ::closedir(proc);
+    return holder;
+}
+
+IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage)
+    : containers_(FindContainers(cacheLocation)), codePage_(codePage) {}
+
+CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&)>& visit) {
+    CacheStatus status;
+    const auto report = [&status](const std::string& text) {
+        status.ok = false;
+        status.error += (status.error.empty() ? "" : "\n") + text;
+    };
+    for (const ContainerLocation& container : containers_) {
+        std::string error;
+        const auto file = MappedFile::Open(container.indexPath, error);
+        if (!file) {
+            report("cannot read " + error);
+            continue;
+        }
+        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        if (!view) {
+            report(container.indexPath + ": " + error);
+            continue;
+        }
+        bool stopped = false;
+        std::string problem;
+        const bool whole = view->ForEachLiveUrl(
+            [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem&) {
+                CacheRecord record;
+                record.entryType = raw.entryType;
+                if (raw.url) {
+                    record.url = DecodeUrl(*raw.url, codePage_);
+                }
+                record.localFileName = LocalPathOf(*view, raw, container.folder, codePage_);
+                record.lastModified = raw.lastModified;
+                record.lastAccess = raw.lastAccess;
+                record.expires = FileTimeFromDosTime(raw.expiryDos);
+                record.lastSync = FileTimeFromDosTime(raw.lastSyncDos);
+                record.recordedSize = raw.fileSize;
+                record.hitCount = raw.hitCount;
+                record.headers = std::string(raw.headers);
+                record.container = container.indexPath;
+                stopped = !visit(record);
+                return !stopped;
+            },
+            &problem);
+        if (!whole) {
+            report(container.indexPath + ": only part of the index could be read: " + problem);
+        }
+        if (stopped) {
+            break;
+        }
+    }
+    return status;
+}
+
+namespace {
+
+// Whether removing the file will fail the way Windows fails: a read-only file, or a folder
+// that does not let us remove names.
+bool RemovalDenied(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    return (info.st_mode & S_IWUSR) == 0 || ::access(Parent(path).c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
+CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
+    for (const ContainerLocation& container : containers_) {
+        std::string error;
+        std::vector<std::uint8_t> bytes;
+        std::optional<indexdat::HashItem> found;
+        std::optional<std::string> localPath;
+        indexdat::RawUrlRecord target;
+        {
+            const auto file = MappedFile::Open(container.indexPath, error);
+            if (!file) {
+                continue;
+            }
+            const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+            if (!view) {
+                continue;
+            }
+            view->ForEachLiveUrl([&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem& item) {
+                if (raw.url && DecodeUrl(*raw.url, codePage_) == url) {
+                    found = item;
+                    target = raw;
+                    localPath = LocalPathOf(*view, raw, container.folder, codePage_);
+                    return false;
+                }
+                return true;
+            });
+            if (!found) {
+                continue;
+            }
+            bytes.assign(file->bytes().begin(), file->bytes().end());
+        }
+        if (const auto holder = ProcessHoldingFile(container.indexPath)) {
+            return {false, container.indexPath + " is in use by " + *holder +
+                               "; close that program and try again"};
+        }
+        auto image = indexdat::ContainerImage::FromBytes(std::move(bytes), error);
+        const auto problems = indexdat::CheckContainer(image->View());
+        if (!problems.empty()) {
+            return {false, container.indexPath + " is inconsistent, so it is left as it is: " +
+                               problems.front()};
+        }
+        const auto verify = [](const std::string& written) -> std::string {
+            std::string readError;
+            const auto file = MappedFile::Open(written, readError);
+            if (!file) {
+                return readError;
+            }
+            const auto view = indexdat::ContainerView::Open(file->bytes(), readError);
+            if (!view) {
+                return readError;
+            }
+            const auto found = indexdat::CheckContainer(*view);
+            return found.empty() ? std::string() : found.front();
+        };
+        if (target.useCount > 0) {
+            image->MarkPendingDelete(target.offset);
+            ReplaceFileAtomically(container.indexPath, image->bytes(), verify, error);
+            return {false, "the entry is in use by a running program and will be deleted when it is released"};
+        }
+        // The file is removed only when it is the one the record made: same write time.
+        bool removeFile = false;
+        bool keepAsLeak = false;
+        if (localPath) {
+            struct stat info {};
+            if (::stat(localPath->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                DosTimeFromFileTime(static_cast<std::uint64_t>(info.st_mtime + 11'644'473'600LL) *
+                                    10'000'000ULL) == target.writeTimeDos) {
+                keepAsLeak = RemovalDenied(*localPath);
+                removeFile = !keepAsLeak;
+            }
+        }
+        image->DeleteUrl(*found, keepAsLeak);
+        if (!ReplaceFileAtomically(container.indexPath, image->bytes(), verify, error)) {
+            return {false, error};
+        }
+        if (removeFile && ::unlink(localPath->c_str()) != 0) {
+            return {false, "the entry was deleted but its file stays: " + *localPath + ": " +
+                               std::strerror(errno)};
+        }
+        return {};
+    }
+    return {false, "the cache holds no entry for " + url};
+}
+
+}  // namespace pellimor

@@ -1,0 +1,49 @@
+// The URL cache of one browser profile: its cookie, history and content containers, read
+// and changed the way the platform's own cache library reads and changes them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/UrlCache.h"
+#include "platform/urlcache/ContainerView.h"
+
+namespace pellimor {
+
+struct ContainerLocation {
+    std::string indexPath;  // .../index.dat
+    std::string folder;     // the folder holding it and its cache sub-folders
+};
+
+// The containers of the profile that cacheLocation belongs to, in the platform's order:
+// cookies, history, content. A folder that holds index.dat itself is one content container.
+std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation);
+
+// The full local path of a record's cached file, decoded to UTF-8; nothing when the record
+// names no file or names one outside the container's own sub-folders.
+std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
+                                       const indexdat::RawUrlRecord& record,
+                                       const std::string& folder, int codePage);
+
+// A stored address decoded to UTF-8.
+std::string DecodeUrl(std::string_view stored, int codePage);
+
+// The process that has the file open for writing or mapped, if any (besides this one).
+std::optional<std::string> ProcessHoldingFile(const std::string& path);
+
+class IndexDatCache : public UrlCache {
+public:
+    IndexDatCache(std::string cacheLocation, int codePage);
+
+    CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) override;
+    CacheStatus DeleteEntry(const std::string& url) override;
+
+    const std::vector<ContainerLocation>& containers() const { return containers_; }
+
+private:
+    std::vector<ContainerLocation> containers_;
+    int codePage_;
+};
+
+}  // namespace pellimor

@@ -1,0 +1,52 @@
+// A recursive file finder: every folder below a root in post-order, root last, then the
+// entries of each folder that match a wildcard pattern.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileOps.h"
+
+namespace pellimor {
+
+struct FoundFile {
+    std::string path;  // folder + "/" + name as listed
+    bool isFolder = false;
+    std::uint32_t attributes = 0;
+    std::uint64_t created = 0;
+    std::uint64_t lastWritten = 0;
+    std::uint64_t size = 0;
+};
+
+// Removes trailing "/" separators (after trailing white space) one at a time.
+void StripTrailingSeparators(std::string& path);
+
+// "*" matches any run, "?" one byte; ASCII letters match without regard to case.
+bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+class FolderScanner {
+public:
+    explicit FolderScanner(FileOps& files) : files_(files) {}
+    virtual ~FolderScanner() = default;
+
+    bool SetRoot(const char* path, bool recurse);
+    bool FindFiles(std::string_view pattern, bool includeFiles, bool includeFolders);
+
+    const std::string& root() const { return root_; }
+    const std::vector<std::string>& folders() const { return folders_; }
+    const std::vector<FoundFile>& results() const { return results_; }
+
+private:
+    void CollectSubfolders(const std::string& dir);
+    bool SearchFolder(const std::string& folder, std::string_view pattern, bool includeFiles,
+                      bool includeFolders);
+
+    FileOps& files_;
+    std::string root_;
+    std::vector<std::string> folders_;
+    std::vector<FoundFile> results_;
+};
+
+}  // namespace pellimor
