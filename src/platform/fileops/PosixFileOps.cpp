@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -40,7 +41,10 @@ bool PosixFileOps::Exists(const std::string& path) {
 }
 
 std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(const std::string& path) {
-    DIR* dir = ::opendir(path.empty() ? "/" : path.c_str());
+    if (path.empty()) {
+        return std::nullopt;  // an empty path names no folder here
+    }
+    DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr) {
         return std::nullopt;
     }
@@ -82,12 +86,23 @@ std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(const std::strin
         items.push_back(std::move(item));
     }
     ::closedir(dir);
+    // Windows lists a folder in name order; so does this stand-in, whatever the disk does.
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    std::sort(items.begin(), items.end(), [&fold](const FolderItem& a, const FolderItem& b) {
+        const bool less = std::lexicographical_compare(
+            a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+            [&fold](char x, char y) { return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y)); });
+        const bool greater = std::lexicographical_compare(
+            b.name.begin(), b.name.end(), a.name.begin(), a.name.end(),
+            [&fold](char x, char y) { return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y)); });
+        return less || (!greater && a.name < b.name);
+    });
     return items;
 }
 
 std::optional<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& path) {
     struct stat info {};
-    if (::stat(path.empty() ? "/" : path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return std::nullopt;
     }
     return FolderIdentity{static_cast<std::uint64_t>(info.st_dev),

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/CacheScan.h"
+#include "catalogue/Collation.h"
+#include "platform/fileops/PosixFileOps.h"
+#include "resources/Strings.h"
+#include "support/FakeCache.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kAll(strings::Load(strings::kAllSites));
+const std::string kLeft(strings::Load(strings::kLeftoverFiles));
+
+class CacheScanTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    test::FakeCache cache;
+    PosixFileOps files;
+    ListingServices services{cache, files, [this] { return std::optional<std::string>(temp.path()); }};
+    ListingState state;
+
+    // A cached file of size bytes; the record points at it.
+    void Movie(const std::string& url, const std::string& name, std::size_t size = 256,
+               std::uint32_t type = 1) {
+        test::WriteFile(temp / name, std::string(size, 'x'));
+        cache.Add(url, temp / name, type);
+    }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        for (const auto& l : state.movieLines) {
+            lines.push_back(l.text);
+        }
+        return lines;
+    }
+    std::string SelectedSite() const {
+        return state.selectedSite < 0 ? "" : state.siteItems[static_cast<std::size_t>(state.selectedSite)];
+    }
+};
+
+TEST_F(CacheScanTest, KeepsOnlySwfFilesThatAreNoCookies) {
+    const struct {
+        const char* url;
+        const char* name;
+        std::uint32_t type;
+        bool listed;
+    } cases[] = {
+        {"http://e.com/a.swf", "A[1].SWF", 1, true},
+        {"http://e.com/b.swf", "b[1].swf.tmp", 1, false},
+        {"http://e.com/c.swf", "c[1].htm", 1, false},
+        {"http://e.com/d.htm", "d[1].swf", 1, true},  // the URL plays no part
+        {"http://e.com/e.swf", "e.swf", kCookieCacheEntry, false},
+        {"http://e.com/f.swf", "f.swf", kCookieCacheEntry | 1, false},
+        {"http://e.com/g.swf", "g.Swf", kStickyCacheEntry | 1, true},
+    };
+    for (const auto& c : cases) {
+        Movie(c.url, c.name, 10, c.type);
+    }
+    ScanCache(state, services);
+    for (const auto& c : cases) {
+        bool found = false;
+        for (const SwfEntry& e : state.catalogue) {
+            found = found || e.url == c.url;
+        }
+        EXPECT_EQ(found, c.listed) << c.name;
+    }
+}
+
+TEST_F(CacheScanTest, LengthTestIsOnTheWholeLocalName) {
+    cache.Add("http://e.com/1", ".swf");
+    cache.Add("http://e.com/2", "a.swf");
+    cache.Add("http://e.com/3", "");
+    CacheRecord noName;
+    noName.url = "http://e.com/4";
+    cache.records.push_back(noName);
+    ScanCache(state, services);
+    ASSERT_EQ(state.catalogue.Count(), 1u);
+    EXPECT_EQ(state.catalogue.begin()->url, "http://e.com/2");
+    EXPECT_EQ(state.catalogue.begin()->sizeText, "");  // the file does not exist
+}
+
+TEST_F(CacheScanTest, FillsEntriesWithKeysTextsAndFirstSortedLineShown) {
+    Movie("http://www.zeta.com/z.swf", "zebra[1].swf", 256);
+    cache.records.back().lastModified = 0x01C9EDB4FFE71400ULL;
+    Movie("http://alpha.com/a.swf", "Apple[1].swf", 1024);
+    Movie("http://alpha.com/m.swf", "mango[1].swf", 5);
+    ScanCache(state, services);
+    ASSERT_EQ(state.catalogue.Count(), 3u);
+    const SwfEntry zebra = state.catalogue.GetEntryByKey(1);
+    EXPECT_EQ(zebra.displayName, "zebra");
+    EXPECT_EQ(zebra.sizeText, "0.3 KB");
+    EXPECT_EQ(zebra.lastModified, "Mon, 15 Jun 2009 12:30:00 GMT");
+    EXPECT_EQ(state.catalogue.GetEntryByKey(2).lastModified, "");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"Apple", "mango", "zebra"}));
+    EXPECT_EQ(state.selectedMovie, 0);
+    EXPECT_EQ(state.shownKey, 2);
+    EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll, "alpha.com", "zeta.com"}));
+    EXPECT_EQ(SelectedSite(), kAll);
+}
+
+TEST_F(CacheScanTest, SiteFilterIsACaseSensitiveSubstringThatLetsEmptySitesThrough) {
+    Movie("http://example.com/1.swf", "one.swf");
+    Movie("http://cdn.example.com/2.swf", "two.swf");
+    Movie("http://example.com.tr/3.swf", "three.swf");
+    Movie("http://other.org/4.swf", "four.swf");
+    Movie("file:///C:/local.swf", "five.swf");  // no host: empty site
+    Movie("http://Example.com/6.swf", "six.swf");
+    const struct {
+        const char* site;
+        std::vector<std::string> lines;
+        const char* selected;
+        const char* siteAfter;
+    } cases[] = {
+        {"example.com", {"five", "one", "three", "two"}, "example.com", "example.com"},
+        // The drop-down item is found ignoring case; the filter does not ignore it.
+        {"Example.com", {"five", "six"}, "example.com", "Example.com"},
+        {"exam", {"five", "one", "three", "two"}, "example.com", "exam"},
+        {"nowhere", {"five", "four", "one", "six", "three", "two"}, kAll.c_str(), ""},
+        {"", {"five", "four", "one", "six", "three", "two"}, kAll.c_str(), ""},
+    };
+    for (const auto& c : cases) {
+        state = ListingState{};
+        state.site = c.site;
+        ScanCache(state, services);
+        EXPECT_EQ(Lines(), c.lines) << c.site;
+        EXPECT_EQ(SelectedSite(), c.selected) << c.site;
+        EXPECT_EQ(state.site, c.siteAfter) << c.site;
+        // The drop-down offers every site whatever the filter.
+        EXPECT_EQ(state.siteItems.size(), 6u) << c.site;
+    }
+}
+
+TEST_F(CacheScanTest, SitesDifferingInCaseShareTheItemSpelledAsMetFirst) {
+    Movie("http://Flash.example/1.swf", "a.swf");
+    Movie("http://flash.example/2.swf", "b.swf");
+    Movie("http://www.FLASH.example/3.swf", "c.swf");
+    ScanCache(state, services);
+    EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll, "Flash.example"}));
+}
+
+TEST_F(CacheScanTest, EmptyCacheGivesThePseudoSitesOnly) {
+    state.site = "example.com";
+    ScanCache(state, services);
+    EXPECT_TRUE(state.catalogue.IsEmpty());
+    EXPECT_TRUE(state.movieLines.empty());
+    EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll}));
+    EXPECT_EQ(SelectedSite(), kAll);
+    EXPECT_EQ(state.site, "");
+    EXPECT_EQ(state.selectedMovie, -1);
+    EXPECT_EQ(state.shownKey, 0);
+}
+
+TEST_F(CacheScanTest, SiteChoiceAndRefresh) {
+    Movie("http://a.com/1.swf", "one.swf");
+    Movie("http://b.com/2.swf", "two.swf");
+    test::WriteFile(temp / "stray.swf", "FWS");
+    ScanCache(state, services);
+    const auto indexOf = [this](const std::string& text) {
+        return static_cast<int>(std::find(state.siteItems.begin(), state.siteItems.end(), text) -
+                                state.siteItems.begin());
+    };
+    OnSiteChanged(state, indexOf("b.com"), services);
+    EXPECT_EQ(state.site, "b.com");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"two"}));
+    OnSiteChanged(state, indexOf(kLeft), services);
+    EXPECT_EQ(state.site, kLeft);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
+    OnRefresh(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
+    EXPECT_EQ(SelectedSite(), kLeft);
+    OnSiteChanged(state, indexOf(kAll), services);
+    EXPECT_EQ(state.site, "");
+    OnRefresh(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two"}));
+    const ListingState before = state;
+    OnSiteChanged(state, -1, services);  // nothing selected: nothing happens
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(state.site, before.site);
+}
+
+TEST_F(CacheScanTest, CurrentSiteFallsBackWhenItsLastMovieLeaves) {
+    Movie("http://a.com/1.swf", "one.swf");
+    Movie("http://b.com/2.swf", "two.swf");
+    state.site = "b.com";
+    ScanCache(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"two"}));
+    cache.records.pop_back();
+    OnRefresh(state, services);
+    EXPECT_EQ(state.site, "");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one"}));
+}
+
+TEST(Collation, FoldsAsciiCaseThenBytes) {
+    std::vector<std::string> texts = {"b", "B", "a", "A", "_x", "ab", "Ab", "1", "ä", "Zeta",
+                                      "---|--Tüm Siteler--|---", "**---Artık SWF Dosyaları---**"};
+    std::stable_sort(texts.begin(), texts.end(), CollatesBefore);
+    EXPECT_EQ(texts, (std::vector<std::string>{"**---Artık SWF Dosyaları---**",
+                                               "---|--Tüm Siteler--|---", "1", "_x", "A", "a", "Ab",
+                                               "ab", "B", "b", "Zeta", "ä"}));
+    EXPECT_EQ(CollateTexts("abc", "ABC"), 1);
+    EXPECT_EQ(CollateTexts("abc", "abc"), 0);
+    EXPECT_TRUE(StartsWithIgnoringCase("Example.com", "exAM"));
+    EXPECT_FALSE(StartsWithIgnoringCase("ex", "exam"));
+}
+
+}  // namespace
+}  // namespace pellimor

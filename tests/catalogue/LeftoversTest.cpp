@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/CacheScan.h"
+#include "platform/fileops/PosixFileOps.h"
+#include "support/FakeCache.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+class LeftoversTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    test::FakeCache cache;
+    PosixFileOps files;
+    std::optional<std::string> folder = temp.path();
+    ListingServices services{cache, files, [this] { return folder; }};
+    ListingState state;
+
+    std::string File(const std::string& relative, std::size_t size = 10) {
+        const std::string path = temp / relative;
+        test::MakeFolders(path.substr(0, path.rfind('/')));
+        test::WriteFile(path, std::string(size, 'x'));
+        return path;
+    }
+};
+
+TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
+    const std::string cached = File("K1/intro[1].swf");
+    const std::string caseOnly = File("K1/Game[1].swf");
+    const std::string cookie = File("K2/c.swf");
+    const std::string htm = File("K2/page.swf");
+    const std::string alone = File("lone.SWF", 256);
+    File("K2/notes.txt");
+    cache.Add("http://e.com/intro.swf", cached);
+    cache.Add("http://e.com/game.swf", temp / "K1/game[1].swf");  // differs in case only
+    cache.Add("Cookie:u@e.com/", cookie, kCookieCacheEntry);
+    cache.Add("http://e.com/page.htm", htm.substr(0, htm.size() - 3) + "htm");
+    ScanLeftovers(state, services);
+    std::vector<std::string> paths;
+    for (const SwfEntry& e : state.catalogue) {
+        paths.push_back(e.localPath);
+        EXPECT_EQ(e.url, e.localPath);
+        EXPECT_EQ(e.lastModified, "");
+    }
+    // Folder by folder, deepest first, the root last; by name inside a folder.
+    EXPECT_EQ(paths, (std::vector<std::string>{caseOnly, cookie, htm, alone}));
+    EXPECT_EQ(state.catalogue.GetEntryByKey(4).sizeText, "0.3 KB");
+    EXPECT_EQ(state.catalogue.GetEntryByKey(1).key, 1);
+}
+
+TEST_F(LeftoversTest, KeysFollowTheScanNotTheSortedList) {
+    File("b/zz.swf");
+    File("b/aa.swf");
+    File("mm.swf");
+    ScanLeftovers(state, services);
+    ASSERT_EQ(state.catalogue.Count(), 3u);
+    std::vector<std::pair<std::string, std::int32_t>> lines;
+    for (const auto& l : state.movieLines) {
+        lines.emplace_back(l.text, l.key);
+    }
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, std::int32_t>>{{"aa", 1}, {"mm", 3}, {"zz", 2}}));
+    EXPECT_EQ(state.shownKey, 1);
+}
+
+TEST_F(LeftoversTest, NothingFoundOrNoFolderLeavesTheDropDownAndEmptiesTheList) {
+    state.siteItems = {"x", "y"};
+    state.selectedSite = 1;
+    state.movieLines = {{"old", 1}};
+    ScanLeftovers(state, services);
+    EXPECT_TRUE(state.movieLines.empty());
+    EXPECT_EQ(state.selectedMovie, -1);
+    EXPECT_EQ(state.siteItems, (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(state.selectedSite, 1);
+    File("a.swf");
+    folder.reset();
+    ScanLeftovers(state, services);
+    EXPECT_TRUE(state.catalogue.IsEmpty());
+}
+
+}  // namespace
+}  // namespace pellimor

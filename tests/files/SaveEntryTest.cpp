@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "files/SaveEntry.h"
+#include "files/SettingsStore.h"
+#include "platform/fileops/PosixFileOps.h"
+#include "platform/registry/HiveRegistry.h"
+#include "resources/Strings.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+class SaveEntryTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    PosixFileOps files;
+    HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
+    test::ScriptedPrompts prompts;
+    std::string out = temp / "out";
+    SaveServices services{files, registry, prompts, temp / "home", ""};
+    SwfCatalogue catalogue;
+
+    void SetUp() override {
+        test::MakeFolders(out);
+        test::MakeFolders(temp / "home");
+        test::MakeFolders(temp / "cache");
+        SetSavePath(registry, out);
+    }
+    SwfEntry Movie(std::int32_t key, const std::string& name, const std::string& body = "FWSmovie") {
+        SwfEntry e;
+        e.key = key;
+        e.displayName = name;
+        e.localPath = temp / ("cache/" + name + "[" + std::to_string(key) + "].swf");
+        e.url = "http://e.com/" + name + ".swf";
+        test::WriteFile(e.localPath, body);
+        catalogue.Append(e);
+        return e;
+    }
+};
+
+TEST_F(SaveEntryTest, PicksTheFirstFreeName) {
+    const SwfEntry intro = Movie(1, "intro");
+    const struct {
+        std::vector<std::string> existing;
+        std::string expected;
+    } cases[] = {
+        {{}, "intro.swf"},
+        {{"intro.swf", "intro01.swf"}, "intro02.swf"},
+        {{"intro01.swf"}, "intro.swf"},
+        {{"intro.swf"}, "intro01.swf"},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder target;
+        services.folderOverride = target.path();
+        for (const auto& name : c.existing) {
+            test::WriteFile(target / name, "old");
+        }
+        SaveOutcome outcome;
+        EXPECT_EQ(SaveEntry(intro, false, services, &outcome), 1);
+        ASSERT_EQ(outcome.savedTo.size(), 1u);
+        EXPECT_EQ(outcome.savedTo[0], target / c.expected);
+        EXPECT_EQ(test::ReadFile(target / c.expected), "FWSmovie");
+        for (const auto& name : c.existing) {
+            EXPECT_EQ(test::ReadFile(target / name), "old");
+        }
+    }
+}
+
+TEST_F(SaveEntryTest, CounterHasNoUpperBound) {
+    const SwfEntry intro = Movie(1, "intro");
+    test::WriteFile(out + "/intro.swf", "old");
+    for (int i = 1; i <= 99; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "intro%02d.swf", i);
+        test::WriteFile(out + "/" + name, "old");
+    }
+    SaveOutcome outcome;
+    SaveEntry(intro, false, services, &outcome);
+    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/intro100.swf"}));
+}
+
+TEST_F(SaveEntryTest, NothingStoredSavesToTheHomeFolder) {
+    HiveRegistry empty(temp / "other/hkcu.reg");
+    SaveServices fresh{files, empty, prompts, temp / "home", ""};
+    SaveOutcome outcome;
+    SaveEntry(Movie(1, "intro"), false, fresh, &outcome);
+    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{temp / "home/intro.swf"}));
+}
+
+TEST_F(SaveEntryTest, SaveAsTakesTheChosenTitleAndFolderAndStillNeverOverwrites) {
+    const SwfEntry clip = Movie(1, "clip");
+    test::MakeFolders(temp / "x");
+    test::WriteFile(temp / "x/clip.swf", "old");
+    const struct {
+        std::string chosen;
+        std::string saved;
+    } cases[] = {
+        {temp / "x/clip.txt", temp / "x/clip01.swf"},
+        {temp / "x/my.clip.swf", temp / "x/my.clip.swf"},
+        {temp / "x/clip.swf", temp / "x/clip02.swf"},
+        {temp / "x/noext", temp / "x/noext.swf"},
+    };
+    for (const auto& c : cases) {
+        prompts.saveAnswers = {c.chosen};
+        SaveOutcome outcome;
+        EXPECT_EQ(SaveEntry(clip, true, services, &outcome), 1);
+        EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{c.saved})) << c.chosen;
+    }
+    EXPECT_EQ(test::ReadFile(temp / "x/clip.swf"), "old");
+    EXPECT_EQ(prompts.saveAsked.front(), (std::pair<std::string, std::string>{out, "clip"}));
+}
+
+TEST_F(SaveEntryTest, CancellingTheSecondOfThreeDialogsSavesOnlyTheFirst) {
+    Movie(1, "a");
+    Movie(2, "b");
+    Movie(3, "c");
+    prompts.saveAnswers = {out + "/first.swf", std::nullopt, out + "/third.swf"};
+    const std::vector<std::int32_t> keys = {1, 2, 3};
+    const SaveOutcome outcome = OnSaveAs(catalogue, keys, services);
+    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/first.swf"}));
+    EXPECT_EQ(prompts.saveAsked.size(), 2u);
+}
+
+TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
+    SwfEntry gone = Movie(1, "intro");
+    test::WriteFile(gone.localPath, "");
+    ::unlink(gone.localPath.c_str());
+    Movie(2, "other");
+    const std::vector<std::int32_t> keys = {1, 2, 0, -5, 99};
+    const SaveOutcome outcome = OnSave(catalogue, keys, services);
+    EXPECT_EQ(prompts.errors,
+              (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) + "intro"}));
+    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/other.swf"}));
+    EXPECT_FALSE(test::FileExists(out + "/intro.swf"));  // no partial file
+}
+
+TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {
+    std::vector<std::int32_t> keys;
+    for (int k = 1; k <= 1200; ++k) {
+        Movie(k, "m" + std::to_string(k));
+        keys.push_back(k);
+    }
+    const SaveOutcome outcome = OnSave(catalogue, keys, services);
+    EXPECT_EQ(outcome.savedTo.size(), 1000u);
+    EXPECT_TRUE(test::FileExists(out + "/m1000.swf"));
+    EXPECT_FALSE(test::FileExists(out + "/m1001.swf"));
+    EXPECT_EQ(OnSave(catalogue, {}, services).savedTo.size(), 0u);
+    EXPECT_EQ(OnSaveAll(catalogue, services).savedTo.size(), 1200u);
+}
+
+TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {
+    const SwfEntry intro = Movie(1, "intro", std::string(64 * 1024, 'm'));
+    std::atomic<bool> stop = false;
+    std::atomic<int> planted = 0;
+    // Another program keeps taking the next free names while we save.
+    std::thread rival([&] {
+        for (int i = 0; !stop && i < 400; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "intro%02d.swf", i);
+            const std::string path = out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (fd >= 0) {
+                ::write(fd, "rival", 5);
+                ::close(fd);
+                ++planted;
+            }
+        }
+    });
+    std::vector<std::string> saved;
+    for (int i = 0; i < 40; ++i) {
+        SaveOutcome outcome;
+        SaveEntry(intro, false, services, &outcome);
+        ASSERT_EQ(outcome.savedTo.size(), 1u);
+        saved.push_back(outcome.savedTo[0]);
+    }
+    stop = true;
+    rival.join();
+    for (const std::string& path : saved) {
+        EXPECT_EQ(test::ReadFile(path).size(), 64u * 1024) << path;
+    }
+    int rivals = 0;
+    for (int i = 0; i < 400; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "intro%02d.swf", i);
+        const std::string path = out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
+        if (test::FileExists(path) && test::ReadFile(path) == "rival") {
+            ++rivals;
+        }
+    }
+    EXPECT_EQ(rivals, planted.load());  // every rival file is still the rival's
+}
+
+}  // namespace
+}  // namespace pellimor

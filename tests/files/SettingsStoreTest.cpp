@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "files/SettingsStore.h"
+#include "platform/registry/HiveRegistry.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    std::string hivePath = temp / "Tavrik/hkcu.reg";
+    HiveRegistry registry{hivePath};
+
+    void Hive(const std::string& body) {
+        test::MakeFolders(temp / "Tavrik");
+        test::WriteFile(hivePath, "Windows Registry Editor Version 5.00\r\n\r\n" + body);
+    }
+};
+
+TEST_F(SettingsStoreTest, NothingStoredGivesTheDefaultAndCreatesNothing) {
+    EXPECT_EQ(GetSavePath(registry, "/home/u"), "/home/u");
+    EXPECT_FALSE(test::FileExists(hivePath));
+}
+
+TEST_F(SettingsStoreTest, ReadOrderAndWriteChoice) {
+    const std::string companion = "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]\r\n";
+    const std::string own = "[HKEY_CURRENT_USER\\Software\\Tavrik\\Pellimor]\r\n";
+    const struct {
+        std::string hive;
+        std::string read;
+        bool writesCompanion;
+    } cases[] = {
+        {companion + "\"SavePath\"=\"/c\"\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/c", true},
+        {companion + "\"SavePath\"=\"\"\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/o", false},
+        {companion + "\"SavePath\"=hex(2):2f,00,63,00,00,00\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/o", false},
+        {companion + "\"SavePath\"=\"" + std::string(1024, 'x') + "\"\r\n", "/default", false},
+        {companion + "\"SavePath\"=\"" + std::string(1023, 'x') + "\"\r\n", std::string(1023, 'x'), true},
+        {own + "\"savepath\"=\"/o\"\r\n", "/o", false},
+        {"", "/default", false},
+    };
+    for (const auto& c : cases) {
+        Hive(c.hive);
+        EXPECT_EQ(GetSavePath(registry, "/default"), c.read) << c.hive;
+        SetSavePath(registry, "/new");
+        std::string companionValue, ownValue;
+        RegReadString(registry, kCompanionKey, kSavePathValue, companionValue);
+        RegReadString(registry, kOwnKey, kSavePathValue, ownValue);
+        if (c.writesCompanion) {
+            EXPECT_EQ(companionValue, "/new") << c.hive;
+        } else {
+            EXPECT_EQ(ownValue, "/new") << c.hive;
+        }
+        EXPECT_EQ(GetSavePath(registry, "/default"), "/new") << c.hive;
+    }
+}
+
+TEST_F(SettingsStoreTest, HelpersKeepThePlatformStatusCodes) {
+    Hive("[HKEY_CURRENT_USER\\Software\\A]\r\n\"Text\"=\"hello\"\r\n\"Num\"=dword:00000001\r\n");
+    std::string text = "untouched";
+    EXPECT_EQ(RegReadString(registry, "Software\\A", "Num", text), kStatusInvalidData);
+    EXPECT_EQ(text, "untouched");
+    EXPECT_EQ(RegReadString(registry, "Software\\A", "Missing", text), kStatusFileNotFound);
+    EXPECT_EQ(RegReadString(registry, "Software\\B", "Text", text), kStatusFileNotFound);
+    EXPECT_EQ(RegReadString(registry, "software\\a", "TEXT", text), kStatusSuccess);
+    EXPECT_EQ(text, "hello");
+    EXPECT_EQ(RegWriteString(registry, "Software\\B", "Text", "x"), kStatusFileNotFound);
+    EXPECT_FALSE(RegKeyExists(registry, "Software\\B\\C"));
+    EXPECT_EQ(RegEnsureKey(registry, "Software\\B\\C"), kStatusSuccess);
+    EXPECT_TRUE(RegKeyExists(registry, "Software\\B"));
+    EXPECT_TRUE(RegKeyExists(registry, "Software\\B\\C"));
+    EXPECT_EQ(RegWriteString(registry, "Software\\B\\C", "Text", "q\"uote\\d"), kStatusSuccess);
+    EXPECT_EQ(RegReadString(registry, "Software\\B\\C", "Text", text), kStatusSuccess);
+    EXPECT_EQ(text, "q\"uote\\d");
+}
+
+TEST_F(SettingsStoreTest, SetSavePathWithoutAnyKeyCreatesTheOwnKey) {
+    SetSavePath(registry, "/movies");
+    EXPECT_TRUE(RegKeyExists(registry, "Software\\Tavrik"));
+    std::string value;
+    EXPECT_EQ(RegReadString(registry, kOwnKey, kSavePathValue, value), kStatusSuccess);
+    EXPECT_EQ(value, "/movies");
+    EXPECT_FALSE(RegKeyExists(registry, kCompanionKey));
+}
+
+}  // namespace
+}  // namespace pellimor

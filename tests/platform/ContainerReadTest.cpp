@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+
+#include "platform/fileops/MappedFile.h"
+#include "platform/urlcache/CodePage.h"
+#include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/DosTime.h"
+#include "platform/urlcache/IndexDatCache.h"
+#include "support/MsiecfDump.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/wininet";
+
+struct OurRecord {
+    indexdat::RawUrlRecord raw;
+    std::string url;
+    std::string fileName;
+};
+
+std::vector<OurRecord> LiveUrls(const indexdat::ContainerView& view) {
+    std::vector<OurRecord> records;
+    view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& r, const indexdat::HashItem&) {
+        // msiecfexport decodes the texts from its default code page, Windows-1252.
+        records.push_back({r, *DecodeCodePage(r.url.value_or(""), 1252),
+                           *DecodeCodePage(r.fileName.value_or(""), 1252)});
+        return true;
+    });
+    std::sort(records.begin(), records.end(),
+              [](const OurRecord& a, const OurRecord& b) { return a.raw.offset < b.raw.offset; });
+    return records;
+}
+
+// Every URL record we read equals the record msiecfexport printed, field by field.
+void ExpectSameAsDump(const indexdat::ContainerView& view, const std::string& dumpText) {
+    std::vector<test::DumpRecord> dump;
+    for (const auto& d : test::ParseMsiecfDump(dumpText)) {
+        if (d.type == "URL") {
+            dump.push_back(d);
+        }
+    }
+    const auto ours = LiveUrls(view);
+    ASSERT_EQ(ours.size(), dump.size());
+    ASSERT_FALSE(dump.empty());
+    for (std::size_t i = 0; i < dump.size(); ++i) {
+        const auto& o = ours[i];
+        const auto& d = dump[i];
+        EXPECT_EQ(o.raw.offset, d.offset);
+        EXPECT_EQ(o.url, d.location);
+        EXPECT_EQ(test::MsiecfFileTime(o.raw.lastAccess), d.primaryTime) << o.url;
+        EXPECT_EQ(test::MsiecfFileTime(o.raw.lastModified), d.secondaryTime) << o.url;
+        EXPECT_EQ(test::MsiecfDosTime(o.raw.expiryDos), d.expirationTime) << o.url;
+        EXPECT_EQ(test::MsiecfDosTime(o.raw.lastSyncDos), d.lastCheckedTime) << o.url;
+        EXPECT_EQ(o.fileName, d.fileName) << o.url;
+        EXPECT_EQ(static_cast<int>(static_cast<std::int8_t>(o.raw.subfolder)), d.cacheDirectory)
+            << o.url;
+    }
+}
+
+TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
+    for (const char* name : {"greendale-student-pc1-Content.IE5", "greendale-student-pc1-History.IE5"}) {
+        SCOPED_TRACE(name);
+        std::string error;
+        const auto file = MappedFile::Open(kData + "/real/" + name + "-index.dat", error);
+        ASSERT_TRUE(file) << error;
+        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        ASSERT_TRUE(view) << error;
+        EXPECT_EQ(view->header().flavour, indexdat::Flavour::kInternetExplorer);
+        ExpectSameAsDump(*view, test::ReadFile(kData + "/real/" + name + "-index.msiecfexport.txt"));
+        EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{});
+    }
+}
+
+TEST(ContainerRead, WineFileMatchesTheDumpOfItsSignaturePatchedCopy) {
+    std::string error;
+    const auto file = MappedFile::Open(kData + "/wine-made/Content.IE5/index.dat", error);
+    ASSERT_TRUE(file) << error;
+    const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+    ASSERT_TRUE(view) << error;
+    EXPECT_EQ(view->header().flavour, indexdat::Flavour::kWine);
+    ExpectSameAsDump(*view, test::ReadFile(kData + "/wine-made/Content.IE5.msiecfexport-sigpatched.txt"));
+    EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{});
+}
+
+// The Wine-made profile laid out as Wine lays it out.
+std::string WineProfile(const test::TempFolder& temp) {
+    const std::string windows = temp / "Windows";
+    test::MakeFolders(windows + "/INetCache");
+    test::MakeFolders(windows + "/History");
+    test::CopyTree(kData + "/wine-made/Content.IE5", windows + "/INetCache/Content.IE5");
+    test::CopyTree(kData + "/wine-made/INetCookies", windows + "/INetCookies");
+    test::CopyTree(kData + "/wine-made/History.IE5", windows + "/History/History.IE5");
+    return windows;
+}
+
+std::string HexTime(std::uint64_t t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(t));
+    return text;
+}
+
+std::string Field(const std::string& line, const std::string& name) {
+    const auto at = line.find(name + "=");
+    if (at == std::string::npos) {
+        return "";
+    }
+    const std::size_t start = at + name.size() + 1;
+    if (line[start] == '"') {
+        return line.substr(start + 1, line.find('"', start + 1) - start - 1);
+    }
+    const std::string rest = line.substr(start);
+    const auto paren = rest.find("(0x");
+    if (rest.rfind("0 ", 0) == 0 || rest == "0") {
+        return "0";
+    }
+    if (paren != std::string::npos) {
+        return rest.substr(paren + 1, 18);
+    }
+    return rest.substr(0, rest.find(' '));
+}
+
+TEST(ContainerRead, WineProfileEnumeratesInTheOrderAndWithTheFieldsOfWinesOwnApi) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    test::TempFolder temp;
+    const std::string windows = WineProfile(temp);
+    IndexDatCache cache(windows + "/INetCache", 1252);
+    std::vector<CacheRecord> ours;
+    ASSERT_TRUE(cache.Enumerate([&](const CacheRecord& r) {
+                         ours.push_back(r);
+                         return true;
+                     }).ok);
+    // The API's listing: lines in CP-1252 or, for names made through the wide API, UTF-8.
+    std::istringstream api(test::ReadFile(kData + "/wine-made/api-list-null-pattern.txt"));
+    std::vector<std::vector<std::string>> entries;
+    for (std::string line; std::getline(api, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!IsValidUtf8(line)) {
+            line = *DecodeCodePage(line, 1252);
+        }
+        if (line.rfind("  type=", 0) == 0) {
+            entries.push_back({});
+        }
+        if (!entries.empty()) {
+            entries.back().push_back(line);
+        }
+    }
+    ASSERT_EQ(ours.size(), entries.size());
+    const std::string wineRoot = "C:\\users\\root\\AppData\\Local\\Microsoft\\Windows\\";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& lines = entries[i];
+        const CacheRecord& r = ours[i];
+        SCOPED_TRACE(lines[0]);
+        EXPECT_EQ(std::stoul(Field(lines[0], "type"), nullptr, 16), r.entryType);
+        EXPECT_EQ(Field(lines[0], "url"), r.url.value_or(""));
+        std::string local = Field(lines[1], "local");
+        if (local == "(null)") {
+            EXPECT_FALSE(r.localFileName);
+        } else {
+            ASSERT_TRUE(r.localFileName);
+            EXPECT_TRUE(test::FileExists(*r.localFileName)) << *r.localFileName;
+            local = windows + "/" + local.substr(wineRoot.size());
+            std::replace(local.begin(), local.end(), '\\', '/');
+            if (IsAscii(local)) {
+                EXPECT_EQ(local, *r.localFileName);
+            }
+        }
+        EXPECT_EQ(Field(lines[1], "size"), std::to_string(r.recordedSize));
+        EXPECT_EQ(Field(lines[2], "lastmod"), r.lastModified == 0 ? "0" : HexTime(r.lastModified));
+        EXPECT_EQ(Field(lines[2], "expire"), r.expires == 0 ? "0" : HexTime(r.expires));
+        EXPECT_EQ(Field(lines[3], "access"), HexTime(r.lastAccess));
+        EXPECT_EQ(Field(lines[3], "sync"), HexTime(r.lastSync));
+        EXPECT_EQ(Field(lines[3], "hits"), std::to_string(r.hitCount));
+        EXPECT_EQ(Field(lines[3], "hdr"), std::to_string(r.headers.size()));
+    }
+}
+
+TEST(ContainerRead, NamesDecodeToTheSpellingFoundOnDisk) {
+    test::TempFolder temp;
+    const std::string windows = WineProfile(temp);
+    IndexDatCache cache(windows + "/INetCache", 1252);
+    std::vector<std::string> names;
+    cache.Enumerate([&](const CacheRecord& r) {
+        if (r.localFileName) {
+            names.push_back(r.localFileName->substr(r.localFileName->rfind('/') + 1));
+        }
+        return true;
+    });
+    EXPECT_NE(std::find(names.begin(), names.end(), "für[0].swf"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Ã¼beræ—¥[0].swf"), names.end());
+}
+
+TEST(FindContainers, KnowsTheLayoutsOfVistaXpAndABareFolder) {
+    test::TempFolder temp;
+    const auto touch = [&temp](const std::string& relative) {
+        const std::string path = temp / relative;
+        test::MakeFolders(path.substr(0, path.rfind('/')));
+        test::WriteFile(path, "x");
+    };
+    touch("vista/INetCache/Content.IE5/index.dat");
+    touch("vista/INetCookies/index.dat");
+    touch("vista/History/History.IE5/index.dat");
+    touch("xp/Local Settings/Temporary Internet Files/Content.IE5/index.dat");
+    touch("xp/Local Settings/History/History.IE5/index.dat");
+    touch("xp/Cookies/index.dat");
+    touch("bare/index.dat");
+    touch("odd/inetcache/content.ie5/INDEX.DAT");
+    const auto folders = [](const std::vector<ContainerLocation>& found) {
+        std::vector<std::string> out;
+        for (const auto& c : found) {
+            out.push_back(c.folder);
+        }
+        return out;
+    };
+    EXPECT_EQ(folders(FindContainers(temp / "vista/INetCache/")),
+              (std::vector<std::string>{temp / "vista/INetCookies", temp / "vista/History/History.IE5",
+                                        temp / "vista/INetCache/Content.IE5"}));
+    EXPECT_EQ(folders(FindContainers(temp / "vista")), folders(FindContainers(temp / "vista/INetCache")));
+    EXPECT_EQ(folders(FindContainers(temp / "xp/Local Settings/Temporary Internet Files")),
+              (std::vector<std::string>{temp / "xp/Cookies", temp / "xp/Local Settings/History/History.IE5",
+                                        temp / "xp/Local Settings/Temporary Internet Files/Content.IE5"}));
+    EXPECT_EQ(folders(FindContainers(temp / "bare")), (std::vector<std::string>{temp / "bare"}));
+    EXPECT_EQ(folders(FindContainers(temp / "odd/inetcache")),
+              (std::vector<std::string>{temp / "odd/inetcache/content.ie5"}));
+    EXPECT_TRUE(FindContainers(temp / "missing").empty());
+    EXPECT_TRUE(FindContainers("").empty());
+}
+
+}  // namespace
+}  // namespace pellimor

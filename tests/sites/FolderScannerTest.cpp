@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/fileops/PosixFileOps.h"
+#include "sites/FolderScanner.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+TEST(StripTrailingSeparators, RemovesSlashesAfterWhiteSpace) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"/c/Cache//", "/c/Cache"}, {"/c/Cache/", "/c/Cache"}, {"/c/Cache", "/c/Cache"},
+        {"/c/a/ \t", "/c/a"},       {"/c/a \n", "/c/a \n"},    {"/", ""},
+        {"c\\a\\", "c\\a\\"},       {"", ""},                  {"/c/a/ / ", "/c/a"},
+    };
+    for (const auto& c : cases) {
+        std::string path = c.in;
+        StripTrailingSeparators(path);
+        EXPECT_EQ(path, c.out) << c.in;
+    }
+}
+
+TEST(MatchesWildcard, WholeNameWithoutRegardToCase) {
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool match;
+    } cases[] = {
+        {"MOVIE.SWF", "*.swf", true},   {"clip.Swf", "*.swf", true},     {"intro[1].swf", "*.swf", true},
+        {"clip.swf.bak", "*.swf", false}, {"swf", "*.swf", false},       {".swf", "*.swf", true},
+        {"a.b.swf", "*.swf", true},     {"anything", "*.*", false},      {"x.y", "*.*", true},
+        {"abc", "a?c", true},           {"abc", "a*b*c*", true},         {"", "*", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.match) << c.name << " " << c.pattern;
+    }
+}
+
+class FolderScannerTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    PosixFileOps files;
+    std::string File(const std::string& relative) {
+        const std::string path = temp / relative;
+        test::MakeFolders(path.substr(0, path.rfind('/')));
+        test::WriteFile(path, "FWS");
+        return path;
+    }
+    std::vector<std::string> Found(const std::string& root, const char* pattern = "*.swf") {
+        FolderScanner scanner(files);
+        scanner.SetRoot(root.c_str(), true);
+        EXPECT_TRUE(scanner.FindFiles(pattern, true, false));
+        std::vector<std::string> paths;
+        for (const FoundFile& f : scanner.results()) {
+            paths.push_back(f.path);
+        }
+        return paths;
+    }
+};
+
+TEST_F(FolderScannerTest, PostOrderRootLastAndOnlyMatchingFiles) {
+    File("A/A1/deep.swf");
+    File("A/a.SWF");
+    File("B/b.Swf");
+    File("top.swf");
+    File("B/x.swf.bak");
+    File("B/swf");
+    File(".hidden/h.swf");
+    File("B/.h.swf");
+    test::MakeFolders(temp / "B/folder.swf");
+    FolderScanner scanner(files);
+    scanner.SetRoot((temp.path() + "/").c_str(), true);
+    EXPECT_EQ(scanner.folders(), (std::vector<std::string>{temp / ".hidden", temp / "A/A1", temp / "A",
+                                                           temp / "B/folder.swf", temp / "B", temp.path()}));
+    EXPECT_EQ(Found(temp.path() + "//"),
+              (std::vector<std::string>{temp / ".hidden/h.swf", temp / "A/A1/deep.swf", temp / "A/a.SWF",
+                                        temp / "B/.h.swf", temp / "B/b.Swf", temp / "top.swf"}));
+}
+
+TEST_F(FolderScannerTest, MissingRootAndEmptyTreeGiveNothing) {
+    EXPECT_TRUE(Found(temp / "missing").empty());
+    test::MakeFolders(temp / "empty/inner");
+    EXPECT_TRUE(Found(temp / "empty").empty());
+    FolderScanner scanner(files);
+    scanner.SetRoot(nullptr, true);
+    EXPECT_EQ(scanner.folders(), (std::vector<std::string>{""}));
+}
+
+TEST_F(FolderScannerTest, LinksBackUpTheTreeDoNotLoop) {
+    File("a/b/m.swf");
+    ASSERT_EQ(::symlink(temp.path().c_str(), (temp / "a/b/up").c_str()), 0);
+    ASSERT_EQ(::symlink((temp / "a").c_str(), (temp / "a/b/loop").c_str()), 0);
+    EXPECT_EQ(Found(temp.path()), (std::vector<std::string>{temp / "a/b/m.swf"}));
+}
+
+TEST_F(FolderScannerTest, DeepNestingKeepsThePostOrder) {
+    // As deep as the system's path limit lets a folder be listed.
+    std::string path = temp.path();
+    for (int i = 0; i < 1500; ++i) {
+        path += "/d";
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << i;
+    }
+    test::WriteFile(path + "/bottom.swf", "FWS");
+    FolderScanner scanner(files);
+    scanner.SetRoot(temp.path().c_str(), true);
+    ASSERT_EQ(scanner.folders().size(), 1501u);
+    EXPECT_EQ(scanner.folders().front(), path);
+    EXPECT_EQ(scanner.folders().back(), temp.path());
+    EXPECT_TRUE(scanner.FindFiles("*.swf", true, false));
+    ASSERT_EQ(scanner.results().size(), 1u);
+    EXPECT_EQ(scanner.results()[0].path, path + "/bottom.swf");
+}
+
+}  // namespace
+}  // namespace pellimor

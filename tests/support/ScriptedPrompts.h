@@ -1,0 +1,37 @@
+// Answers the program's questions from a script and records what was asked.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "files/Prompts.h"
+
+namespace pellimor::test {
+
+class ScriptedPrompts : public Prompts {
+public:
+    std::deque<std::optional<std::string>> saveAnswers;  // nothing = cancel
+    bool yes = true;
+    std::vector<std::string> errors;
+    std::vector<std::pair<std::string, std::string>> saveAsked;  // folder, name
+    std::vector<std::string> questions;
+
+    std::optional<std::string> AskSaveAsPath(const std::string& folder, const std::string& name) override {
+        saveAsked.emplace_back(folder, name);
+        if (saveAnswers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return yes;
+    }
+};
+
+}  // namespace pellimor::test

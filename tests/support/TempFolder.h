@@ -1,0 +1,31 @@
+// A real folder under /tmp for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+namespace pellimor::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+void MakeFolders(const std::string& path);
+bool FileExists(const std::string& path);
+// Runs a shell command; its standard output, and its exit status in status.
+std::string RunCommand(const std::string& command, int& status);
+// Copies a folder tree (cp -a).
+void CopyTree(const std::string& from, const std::string& to);
+
+}  // namespace pellimor::test
