@@ -194,7 +194,10 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& input) {
 std::string HiveFile::Serialize() const {
     std::string text;
     for (const Line& line : lines_) {
-        text += line.text + "\r\n";
+        for (const char c : line.text) {
+            text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        text += "\r\n";
     }
     return text;
 }

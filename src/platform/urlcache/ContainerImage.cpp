@@ -80,12 +80,15 @@ bool ContainerImage::Grow() {
 
 // First fit, as the platform allocates.
 std::optional<std::uint32_t> ContainerImage::AllocateBlocks(std::uint32_t count) {
+    static_assert(kBitmapStart == kBitmapAt);
     for (;;) {
         const std::uint32_t capacity = U32(kCapacityAt);
-        const ContainerView view = View();
+        while (searchFrom_ < capacity && BlockUsed(searchFrom_)) {
+            ++searchFrom_;
+        }
         std::uint32_t run = 0;
-        for (std::uint32_t block = 0; block < capacity; ++block) {
-            run = view.IsBlockUsed(block) ? 0 : run + 1;
+        for (std::uint32_t block = searchFrom_; block < capacity; ++block) {
+            run = BlockUsed(block) ? 0 : run + 1;
             if (run == count) {
                 const std::uint32_t first = block + 1 - count;
                 for (std::uint32_t b = first; b <= block; ++b) {
@@ -229,6 +232,7 @@ void ContainerImage::DeleteUrl(const HashItem& item, bool keepAsLeak) {
         for (std::uint32_t b = first; b < first + record.blocks; ++b) {
             SetBlock(b, false);
         }
+        searchFrom_ = std::min(searchFrom_, first);
         SetU32(kBlocksInUseAt, U32(kBlocksInUseAt) - record.blocks);
     } else {
         SetU32(at, kLeakSignature);

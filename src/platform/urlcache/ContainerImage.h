@@ -64,7 +64,13 @@ private:
     std::optional<std::uint32_t> AddHashTable(std::uint32_t previous);
     bool AddHashItem(const std::string& url, std::uint32_t recordOffset);
 
+    bool BlockUsed(std::uint32_t block) const {
+        return (bytes_[kBitmapStart + block / 8] >> (block % 8)) & 1;
+    }
+    static constexpr std::size_t kBitmapStart = 0x250;
+
     std::vector<std::uint8_t> bytes_;
+    std::uint32_t searchFrom_ = 0;  // every block below it is in use
 };
 
 // The hash value of an address as this writer files it (FNV-1a, 32 bits).

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    test::TempFolder temp;
+    std::string cache;
+    void SetUp() override {
+        int status = 0;
+        const std::string out = Run("demo '" + temp.path() + "/profile'", status);
+        ASSERT_EQ(status, 0) << out;
+        cache = temp / "profile/INetCache";
+        test::MakeFolders(temp / "out");
+    }
+    std::string Run(const std::string& arguments, int& status) const {
+        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' " +
+                                    PELLIMOR_CLI + " " + arguments + " 2>&1",
+                                status);
+    }
+    std::string List(const std::string& extra = "") const {
+        int status = 0;
+        std::string out = Run("list --cache '" + cache + "' " + extra, status);
+        EXPECT_EQ(status, 0) << out;
+        return out;
+    }
+};
+
+TEST_F(CliTest, ListsTheDemoCacheAsTheWindowWould) {
+    const std::string all = List();
+    for (const char* name : {"rocket", "snake", "getmovie", "main", "level1", "ep1", "ep2", "rain", "clock",
+                             "banner"}) {
+        EXPECT_NE(all.find(std::string("\n") + name + " "), std::string::npos) << name;
+    }
+    EXPECT_EQ(all.find("index"), std::string::npos);  // the page is no movie
+    EXPECT_NE(all.find("* ---|--Tüm Siteler--|---"), std::string::npos);
+    const std::string arcade = List("--site arcade");
+    EXPECT_NE(arcade.find("* arcade.example"), std::string::npos);
+    EXPECT_NE(arcade.find("main"), std::string::npos);  // games.arcade.example contains it
+    EXPECT_EQ(arcade.find("rain"), std::string::npos);
+    const std::string leftovers = List("--leftovers");
+    EXPECT_NE(leftovers.find("orphan"), std::string::npos);
+    EXPECT_NE(leftovers.find("lostgame"), std::string::npos);
+    EXPECT_EQ(leftovers.find("rocket"), std::string::npos);
+    EXPECT_NE(leftovers.find("* **---Artık SWF Dosyaları---**"), std::string::npos);
+    const std::string json = List("--json --site cartoons");
+    EXPECT_NE(json.find("\"displayName\": \"intro\""), std::string::npos);
+    EXPECT_NE(json.find("\"site\": \"cartoons.example\""), std::string::npos);
+    EXPECT_NE(json.find("\"sizeText\": \"0."), std::string::npos);
+}
+
+TEST_F(CliTest, ErrorsSayWhatToDo) {
+    int status = 0;
+    std::string out = Run("list --cache '" + temp.path() + "/nothing'", status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("--cache"), std::string::npos) << out;
+    out = Run("list --cache '" + cache + "' --bogus", status);
+    EXPECT_NE(status, 0);
+    out = Run("frobnicate", status);
+    EXPECT_NE(status, 0);
+    test::WriteFile(cache + "/Content.IE5/index.dat", std::string(20000, 'g'));
+    out = Run("list --cache '" + cache + "'", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("not a URL cache index"), std::string::npos) << out;
+}
+
+TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
+    int status = 0;
+    std::string out = Run("save --cache '" + cache + "' --to '" + temp.path() + "/out' intro intro", status);
+    EXPECT_EQ(status, 0) << out;
+    for (const char* name : {"intro.swf", "intro01.swf", "intro02.swf", "intro03.swf"}) {
+        EXPECT_TRUE(test::FileExists(temp / ("out/" + std::string(name)))) << name << out;
+    }
+    out = Run("folder '" + temp.path() + "/out'", status);
+    EXPECT_EQ(status, 0) << out;
+    out = Run("save --cache '" + cache + "' --site cartoons --all", status);
+    EXPECT_TRUE(test::FileExists(temp / "out/rain.swf")) << out;
+    out = Run("delete --cache '" + cache + "' rocket < /dev/null", status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(List().find("rocket"), std::string::npos);
+    out = Run("delete --cache '" + cache + "' rocket --yes", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(List().find("rocket"), std::string::npos);
+    out = Run("delete --cache '" + cache + "' --leftovers orphan --yes", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(List("--leftovers").find("orphan"), std::string::npos);
+    EXPECT_NE(List("--leftovers").find("lostgame"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellimor

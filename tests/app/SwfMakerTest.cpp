@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "app/SwfMaker.h"
+#include "platform/ByteReader.h"
+
+namespace pellimor {
+namespace {
+
+TEST(MakeSwfMovie, WritesAWellFormedMovie) {
+    for (const std::string& loads : {std::string(), std::string("levels/level1.swf")}) {
+        MovieDesign design;
+        design.label = "example.com";
+        design.frames = 30;
+        design.loadMovie = loads;
+        const std::string swf = MakeSwfMovie(design);
+        const ByteReader r(std::span(reinterpret_cast<const std::uint8_t*>(swf.data()), swf.size()));
+        ASSERT_EQ(swf.substr(0, 3), "FWS");
+        EXPECT_EQ(*r.U32(4), swf.size());
+        const int rectBits = static_cast<unsigned char>(swf[8]) >> 3;
+        std::size_t at = 8 + (5 + 4 * rectBits + 7) / 8;
+        EXPECT_EQ(*r.U16(at), 24u << 8);  // 24 frames a second
+        EXPECT_EQ(*r.U16(at + 2), 30u);
+        at += 4;
+        int frames = 0;
+        bool ended = false;
+        std::vector<int> codes;
+        while (at < swf.size()) {
+            const std::uint16_t header = *r.U16(at);
+            std::size_t length = header & 0x3F;
+            at += 2;
+            if (length == 0x3F) {
+                length = *r.U32(at);
+                at += 4;
+            }
+            codes.push_back(header >> 6);
+            frames += (header >> 6) == 1;
+            ASSERT_LE(at + length, swf.size());
+            at += length;
+            if ((header >> 6) == 0) {
+                ended = true;
+                break;
+            }
+        }
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(at, swf.size());
+        EXPECT_EQ(frames, 30);
+        EXPECT_EQ(codes[0], 9);  // the background colour first
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), loads.empty() ? 0 : 1);
+        EXPECT_NE(swf.find("example.com"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace pellimor

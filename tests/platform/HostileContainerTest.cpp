@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/ByteReader.h"
+#include "platform/fileops/MappedFile.h"
+#include "platform/urlcache/CacheWriter.h"
+#include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/IndexDatCache.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+using Bytes = std::string;
+
+std::uint32_t Get32(const Bytes& b, std::size_t at) {
+    return *ByteReader(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size())).U32(at);
+}
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) { PutU32(reinterpret_cast<std::uint8_t*>(&b[at]), v); }
+std::uint32_t Hash(const Bytes& b) { return Get32(b, 0x20); }
+// The offset of the n-th live hash item's record.
+std::uint32_t Record(const Bytes& b, int n) {
+    for (std::uint32_t i = 0; i < 448; ++i) {
+        const std::uint32_t key = Get32(b, Hash(b) + 16 + i * 8);
+        if (key != 3 && key != 1 && n-- == 0) {
+            return Get32(b, Hash(b) + 20 + i * 8);
+        }
+    }
+    return 0;
+}
+std::size_t LiveItem(const Bytes& b) {
+    for (std::uint32_t i = 0; i < 448; ++i) {
+        if (Get32(b, Hash(b) + 16 + i * 8) != 3) {
+            return Hash(b) + 16 + i * 8;
+        }
+    }
+    return 0;
+}
+
+enum class Expect { kRefused, kInconsistent, kReadable };
+
+struct Damage {
+    const char* name;
+    std::function<void(Bytes&)> apply;
+    Expect expect;
+};
+
+const std::vector<Damage>& Damages() {
+    static const std::vector<Damage> damages = {
+        {"empty file", [](Bytes& b) { b.clear(); }, Expect::kRefused},
+        {"one byte", [](Bytes& b) { b.resize(1); }, Expect::kRefused},
+        {"header only", [](Bytes& b) { b.resize(0x250); }, Expect::kRefused},
+        {"unknown signature", [](Bytes& b) { b.replace(0, 6, "Foobar"); }, Expect::kRefused},
+        {"signature of a newer version", [](Bytes& b) { b[26] = '3'; }, Expect::kRefused},
+        {"32 768 bytes of zeros", [](Bytes& b) { b.assign(32768, '\0'); }, Expect::kRefused},
+        {"too many folders", [](Bytes& b) { Put32(b, 0x48, 33); }, Expect::kRefused},
+        {"folder count near 2^32", [](Bytes& b) { Put32(b, 0x48, 0xFFFFFFFF); }, Expect::kRefused},
+        {"truncated in the records", [](Bytes& b) { b.resize(b.size() - 300); }, Expect::kInconsistent},
+        {"truncated in the hash table", [](Bytes& b) { b.resize(Hash(b) + 100); }, Expect::kInconsistent},
+        {"file size field too large", [](Bytes& b) { Put32(b, 0x1C, 0x7FFFFFFF); }, Expect::kInconsistent},
+        {"file size field too small", [](Bytes& b) { Put32(b, 0x1C, 0x4000); }, Expect::kInconsistent},
+        {"capacity too large", [](Bytes& b) { Put32(b, 0x24, 0xFFFFFFF0); }, Expect::kInconsistent},
+        {"blocks in use off by one", [](Bytes& b) { Put32(b, 0x28, Get32(b, 0x28) + 1); }, Expect::kInconsistent},
+        {"hash table offset past the end", [](Bytes& b) { Put32(b, 0x20, 0xFFFFFF00); }, Expect::kInconsistent},
+        {"hash table offset in the header", [](Bytes& b) { Put32(b, 0x20, 0x100); }, Expect::kInconsistent},
+        {"hash table offset not on a block", [](Bytes& b) { Put32(b, 0x20, Hash(b) + 4); }, Expect::kInconsistent},
+        {"hash table points at itself", [](Bytes& b) { Put32(b, Hash(b) + 8, Hash(b)); }, Expect::kInconsistent},
+        {"hash chain into a URL record", [](Bytes& b) { Put32(b, Hash(b) + 8, Record(b, 0)); }, Expect::kInconsistent},
+        {"hash table renumbered", [](Bytes& b) { Put32(b, Hash(b) + 12, 5); }, Expect::kInconsistent},
+        {"hash signature gone", [](Bytes& b) { b.replace(Hash(b), 4, "HAXH"); }, Expect::kInconsistent},
+        {"item past the end", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x7FFFFF80); }, Expect::kInconsistent},
+        {"item into the header", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x200); }, Expect::kInconsistent},
+        {"item off a block boundary", [](Bytes& b) { Put32(b, LiveItem(b) + 4, Record(b, 0) + 8); }, Expect::kInconsistent},
+        {"item at a free block", [](Bytes& b) { Put32(b, LiveItem(b) + 4, static_cast<std::uint32_t>(b.size() - 128)); }, Expect::kInconsistent},
+        {"record blocks huge", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0x40000000); }, Expect::kInconsistent},
+        {"record blocks zero", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0); }, Expect::kInconsistent},
+        {"record signature unknown", [](Bytes& b) { b.replace(Record(b, 1), 4, "ABCD"); }, Expect::kInconsistent},
+        {"URL offset past the record", [](Bytes& b) { Put32(b, Record(b, 2) + 0x34, 0x10000); }, Expect::kInconsistent},
+        {"URL without terminator", [](Bytes& b) {
+             const std::uint32_t r = Record(b, 3);
+             for (std::uint32_t i = 0x68; i < Get32(b, r + 4) * 128; ++i) {
+                 b[r + i] = 'u';
+             }
+         }, Expect::kInconsistent},
+        {"file name offset into the fixed part", [](Bytes& b) { Put32(b, Record(b, 4) + 0x3C, 4); }, Expect::kReadable},
+        {"headers size near 2^32", [](Bytes& b) { Put32(b, Record(b, 5) + 0x48, 0xFFFFFFF0); }, Expect::kReadable},
+        {"sub-folder index past the folders", [](Bytes& b) { b[Record(b, 6) + 0x38] = 9; }, Expect::kInconsistent},
+        {"folder name with a separator", [](Bytes& b) { b.replace(0x50, 8, "../../..");  }, Expect::kReadable},
+        {"folder count raised", [](Bytes& b) { Put32(b, 0x4C, Get32(b, 0x4C) + 3); }, Expect::kInconsistent},
+        {"leak list looping", [](Bytes& b) {
+             const std::uint32_t r = Record(b, 7);
+             b.replace(r, 4, "LEAK");
+             Put32(b, 0x224, r);
+             Put32(b, r + 0x2C, r);
+         }, Expect::kInconsistent},
+        {"bitmap all set", [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\xFF'); }, Expect::kInconsistent},
+        {"bitmap cleared", [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\0'); }, Expect::kInconsistent},
+    };
+    return damages;
+}
+
+TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
+    test::TempFolder temp;
+    CacheProfileWriter writer(temp / "made", indexdat::Flavour::kInternetExplorer, 3);
+    std::string error;
+    for (int i = 0; i < 40; ++i) {
+        ContentEntry e;
+        e.url = "http://hostile.example/m" + std::to_string(i) + ".swf";
+        e.body = "FWS";
+        e.extension = "swf";
+        e.headers = "HTTP/1.1 200 OK\r\n\r\n";
+        ASSERT_TRUE(writer.AddContent(e, error)) << error;
+    }
+    ASSERT_TRUE(writer.Save(error)) << error;
+    const std::string folder = writer.contentFolder();
+    const Bytes original = test::ReadFile(folder + "/index.dat");
+    ASSERT_GE(Damages().size(), 30u);
+    for (const Damage& damage : Damages()) {
+        SCOPED_TRACE(damage.name);
+        Bytes bytes = original;
+        damage.apply(bytes);
+        test::WriteFile(folder + "/index.dat", bytes);
+        IndexDatCache cache(folder, 1252);
+        std::size_t listed = 0;
+        const CacheStatus status = cache.Enumerate([&](const CacheRecord& r) {
+            ++listed;
+            if (r.localFileName) {  // a local file is always one of the container's own
+                EXPECT_EQ(r.localFileName->rfind(folder + "/", 0), 0u);
+                EXPECT_EQ(r.localFileName->find("/../"), std::string::npos);
+            }
+            return true;
+        });
+        EXPECT_LE(listed, 40u);
+        const auto file = MappedFile::Open(folder + "/index.dat", error);
+        ASSERT_TRUE(file);
+        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        if (damage.expect == Expect::kRefused) {
+            EXPECT_FALSE(view);
+            EXPECT_FALSE(status.ok);
+            EXPECT_FALSE(status.error.empty());
+            continue;
+        }
+        ASSERT_TRUE(view) << error;
+        const auto problems = indexdat::CheckContainer(*view);
+        if (damage.expect == Expect::kInconsistent) {
+            EXPECT_FALSE(problems.empty());
+            const CacheStatus deleted = cache.DeleteEntry("http://hostile.example/m0.swf");
+            EXPECT_FALSE(deleted.ok);
+            EXPECT_EQ(test::ReadFile(folder + "/index.dat"), bytes) << "a damaged index was changed";
+        } else {
+            EXPECT_EQ(problems, std::vector<std::string>{});
+            EXPECT_EQ(listed, 40u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
