@@ -1,6 +1,7 @@
 #include "platform/registry/HiveFile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <sstream>
 
@@ -65,7 +66,11 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
         if (close == std::string::npos) {
             return std::nullopt;
         }
-        value.type = static_cast<std::uint32_t>(std::stoul(data.substr(4, close - 4), nullptr, 16));
+        const std::string type = data.substr(4, close - 4);
+        const auto [end, status] = std::from_chars(type.data(), type.data() + type.size(), value.type, 16);
+        if (type.empty() || status != std::errc() || end != type.data() + type.size()) {
+            return std::nullopt;
+        }
         hexPart = data.substr(close + 2);
     } else {
         return std::nullopt;
@@ -78,8 +83,12 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
             return std::nullopt;
         }
     }
+    const auto nibble = [](char c) {
+        return static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                                                : std::tolower(c) - 'a' + 10);
+    };
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        value.data += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+        value.data += static_cast<char>(nibble(digits[i]) << 4 | nibble(digits[i + 1]));
     }
     return value;
 }
