@@ -18,6 +18,7 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
         return;
     }
     FolderScanner scanner(services.files);
+    scanner.SetDetailsWanted(false);  // only the paths are used
     scanner.SetRoot(folder->c_str(), true);
     scanner.FindFiles("*.swf", true, false);
     if (scanner.results().empty()) {

@@ -1,6 +1,7 @@
 #include "cli/Listing.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 #include "sites/ParseUrl.h"
 
@@ -20,6 +21,25 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
         }
     }
     return length;
+}
+
+// The entries in the order of the movie list; a lookup per line would walk the catalogue
+// once for every line.
+std::vector<const SwfEntry*> EntriesInLineOrder(const ListingState& state) {
+    std::unordered_map<std::int32_t, const SwfEntry*> byKey;
+    byKey.reserve(state.catalogue.Count());
+    for (const SwfEntry& entry : state.catalogue) {
+        byKey.emplace(entry.key, &entry);
+    }
+    std::vector<const SwfEntry*> entries;
+    entries.reserve(state.movieLines.size());
+    for (const MovieLine& line : state.movieLines) {
+        const auto found = byKey.find(line.key);
+        if (found != byKey.end()) {
+            entries.push_back(found->second);
+        }
+    }
+    return entries;
 }
 
 std::string SelectedSiteText(const ListingState& state) {
@@ -62,11 +82,12 @@ std::string ListingAsText(const ListingState& state, const std::string& cacheFol
     for (const MovieLine& line : state.movieLines) {
         width = std::max(width, line.text.size());
     }
-    for (const MovieLine& line : state.movieLines) {
-        const SwfEntry entry = state.catalogue.GetEntryByKey(line.key);
+    for (const SwfEntry* found : EntriesInLineOrder(state)) {
+        const SwfEntry& entry = *found;
+        const std::string& name = entry.displayName;
         char sizeColumn[32];
         std::snprintf(sizeColumn, sizeof sizeColumn, "%14s", entry.sizeText.c_str());
-        text += line.text + std::string(width - line.text.size() + 2, ' ') + sizeColumn + "  " +
+        text += name + std::string(width - name.size() + 2, ' ') + sizeColumn + "  " +
                 (entry.lastModified.empty() ? std::string(29, ' ') : entry.lastModified) + "  " +
                 entry.url + "\n";
     }
@@ -82,8 +103,8 @@ std::string ListingAsJson(const ListingState& state, const std::string& cacheFol
                        JsonString(state.site) + ",\n  \"selectedSite\": " +
                        JsonString(SelectedSiteText(state)) + ",\n  \"movies\": [";
     bool first = true;
-    for (const MovieLine& line : state.movieLines) {
-        const SwfEntry e = state.catalogue.GetEntryByKey(line.key);
+    for (const SwfEntry* found : EntriesInLineOrder(state)) {
+        const SwfEntry& e = *found;
         json += std::string(first ? "" : ",") + "\n    {\"key\": " + std::to_string(e.key) +
                 ", \"displayName\": " + JsonString(e.displayName) + ", \"url\": " + JsonString(e.url) +
                 ", \"localPath\": " + JsonString(e.localPath) + ", \"sizeText\": " +

@@ -10,7 +10,8 @@ bool IsInsideFolder(const std::string& path, const std::string& folder) {
         path[folder.size()] != '/') {
         return false;
     }
-    const std::string rest = "/" + path.substr(folder.size() + 1) + "/";
+    std::string rest(1, '/');
+    rest.append(path, folder.size() + 1, std::string::npos).push_back('/');
     return rest.find("/../") == std::string::npos && rest.find("/./") == std::string::npos &&
            rest.find("//") == std::string::npos;
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,8 +39,11 @@ public:
     // The size of an existing regular file that can be opened for reading.
     virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
     virtual bool Exists(const std::string& path) = 0;
-    // Every entry of a folder except "." and "..", in the listing's order.
-    virtual std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) = 0;
+    // Every entry of a folder except "." and "..", in the listing's order. The kind of every
+    // entry is known; its times, size and read-only bit only where detailsFor says so, since
+    // finding them costs a call per entry.
+    virtual std::optional<std::vector<FolderItem>> ListFolder(
+        const std::string& path, const std::function<bool(std::string_view)>& detailsFor) = 0;
     virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
     // Copies to a target that must not exist yet; never overwrites, leaves no partial file.
     virtual CopyResult CopyExclusive(const std::string& from, const std::string& to) = 0;

@@ -20,8 +20,8 @@ struct CacheRecord {
     std::optional<std::string> localFileName;  // full path on this machine, UTF-8
     std::uint64_t lastModified = 0;
     std::uint64_t lastAccess = 0;
-    std::uint64_t expires = 0;
-    std::uint64_t lastSync = 0;
+    std::uint32_t expiresDos = 0;  // DOS date and time, local: see platform/urlcache/DosTime.h
+    std::uint32_t lastSyncDos = 0;
     std::uint64_t recordedSize = 0;
     std::uint32_t hitCount = 0;
     std::string headers;

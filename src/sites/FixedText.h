@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    std::array<char, N> bytes_{};
+    std::array<char, N> bytes_;  // only the first size_ bytes are ever read
     std::size_t size_ = 0;
 };
 

@@ -83,7 +83,7 @@ void FolderScanner::CollectSubfolders(const std::string& dir) {
     }
     std::vector<Frame> stack;
     const auto enter = [&](const std::string& path) {
-        auto listing = files_.ListFolder(path);
+        auto listing = files_.ListFolder(path, {});
         stack.push_back(Frame{path, listing ? std::move(*listing) : std::vector<FolderItem>{}, 0});
     };
     enter(dir);
@@ -127,7 +127,9 @@ bool FolderScanner::SearchFolder(const std::string& folder, std::string_view pat
     std::string base = folder;
     StripTrailingSeparators(base);
     base += "/";
-    const auto listing = files_.ListFolder(base);
+    const auto listing = files_.ListFolder(base, [this, pattern](std::string_view name) {
+        return detailsWanted_ && MatchesWildcard(name, pattern);
+    });
     if (!listing) {
         return true;
     }

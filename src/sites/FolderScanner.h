@@ -32,6 +32,9 @@ public:
     virtual ~FolderScanner() = default;
 
     bool SetRoot(const char* path, bool recurse);
+    // Whether FindFiles fills the times, size and read-only bit of each match (it does unless
+    // told otherwise); a caller that reads only the paths saves a call per file.
+    void SetDetailsWanted(bool wanted) { detailsWanted_ = wanted; }
     bool FindFiles(std::string_view pattern, bool includeFiles, bool includeFolders);
 
     const std::string& root() const { return root_; }
@@ -47,6 +50,7 @@ private:
     std::string root_;
     std::vector<std::string> folders_;
     std::vector<FoundFile> results_;
+    bool detailsWanted_ = true;
 };
 
 }  // namespace pellimor

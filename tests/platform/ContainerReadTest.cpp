@@ -177,9 +177,10 @@ TEST(ContainerRead, WineProfileEnumeratesInTheOrderAndWithTheFieldsOfWinesOwnApi
         }
         EXPECT_EQ(Field(lines[1], "size"), std::to_string(r.recordedSize));
         EXPECT_EQ(Field(lines[2], "lastmod"), r.lastModified == 0 ? "0" : HexTime(r.lastModified));
-        EXPECT_EQ(Field(lines[2], "expire"), r.expires == 0 ? "0" : HexTime(r.expires));
+        const std::uint64_t expires = FileTimeFromDosTime(r.expiresDos);
+        EXPECT_EQ(Field(lines[2], "expire"), expires == 0 ? "0" : HexTime(expires));
         EXPECT_EQ(Field(lines[3], "access"), HexTime(r.lastAccess));
-        EXPECT_EQ(Field(lines[3], "sync"), HexTime(r.lastSync));
+        EXPECT_EQ(Field(lines[3], "sync"), HexTime(FileTimeFromDosTime(r.lastSyncDos)));
         EXPECT_EQ(Field(lines[3], "hits"), std::to_string(r.hitCount));
         EXPECT_EQ(Field(lines[3], "hdr"), std::to_string(r.headers.size()));
     }
@@ -210,6 +211,7 @@ TEST(FindContainers, KnowsTheLayoutsOfVistaXpAndABareFolder) {
     touch("vista/INetCache/Content.IE5/index.dat");
     touch("vista/INetCookies/index.dat");
     touch("vista/History/History.IE5/index.dat");
+    touch("vista/INetCache/Low/Content.IE5/index.dat");
     touch("xp/Local Settings/Temporary Internet Files/Content.IE5/index.dat");
     touch("xp/Local Settings/History/History.IE5/index.dat");
     touch("xp/Cookies/index.dat");
@@ -224,7 +226,8 @@ TEST(FindContainers, KnowsTheLayoutsOfVistaXpAndABareFolder) {
     };
     EXPECT_EQ(folders(FindContainers(temp / "vista/INetCache/")),
               (std::vector<std::string>{temp / "vista/INetCookies", temp / "vista/History/History.IE5",
-                                        temp / "vista/INetCache/Content.IE5"}));
+                                        temp / "vista/INetCache/Content.IE5",
+                                        temp / "vista/INetCache/Low/Content.IE5"}));
     EXPECT_EQ(folders(FindContainers(temp / "vista")), folders(FindContainers(temp / "vista/INetCache")));
     EXPECT_EQ(folders(FindContainers(temp / "xp/Local Settings/Temporary Internet Files")),
               (std::vector<std::string>{temp / "xp/Cookies", temp / "xp/Local Settings/History/History.IE5",

@@ -107,9 +107,12 @@ std::string Escaped(const std::string& text) {
 }  // namespace
 
 std::string FormatValueLine(const std::string& name, const RegistryValue& value) {
-    std::string line = name.empty() ? "@=" : "\"" + Escaped(name) + "\"=";
+    std::string line = "@=";
+    if (!name.empty()) {
+        line.assign(1, '"').append(Escaped(name)).append("\"=");
+    }
     if (value.type == kRegSz) {
-        return line + "\"" + Escaped(value.data) + "\"";
+        return line.append(1, '"').append(Escaped(value.data)).append(1, '"');
     }
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
@@ -267,7 +270,9 @@ void HiveFile::AddKey(const std::string& key) {
             if (!lines_.empty() && !lines_.back().text.empty()) {
                 lines_.push_back({"", FullKey(part), "", false, false, {}});
             }
-            lines_.push_back({"[" + std::string(kRoot) + part + "]", FullKey(part), "", false, true, {}});
+            std::string header(1, '[');
+            header.append(kRoot).append(part).push_back(']');
+            lines_.push_back({header, FullKey(part), "", false, true, {}});
             lines_.push_back({"", FullKey(part), "", false, false, {}});
         }
         if (slash == std::string::npos) {

@@ -99,8 +99,9 @@ std::string NextFreeCacheName(const std::string& base, const std::string& extens
 }
 
 CacheProfileWriter::CacheProfileWriter(std::string windowsFolder, indexdat::Flavour flavour,
-                                       std::uint32_t seed)
+                                       std::uint32_t seed, std::string contentPath)
     : windows_(std::move(windowsFolder)),
+      contentPath_(std::move(contentPath)),
       subfolders_(RandomFolderNames(seed)),
       content_(indexdat::ContainerImage::CreateEmpty(flavour, subfolders_, kDefaultLimit)),
       cookies_(indexdat::ContainerImage::CreateEmpty(flavour, {}, kDefaultLimit)),
@@ -164,6 +165,7 @@ bool CacheProfileWriter::AddCookie(const std::string& url, const std::string& te
         error = "the cookie container is full";
         return false;
     }
+    hasCookies_ = true;
     return true;
 }
 
@@ -177,6 +179,7 @@ bool CacheProfileWriter::AddHistory(const std::string& url, std::uint64_t lastMo
         error = "the history container is full";
         return false;
     }
+    hasHistory_ = true;
     return true;
 }
 
@@ -187,8 +190,8 @@ bool CacheProfileWriter::Save(std::string& error) {
         }
     }
     return SaveContainer(contentFolder(), content_, error) &&
-           SaveContainer(windows_ + "/INetCookies", cookies_, error) &&
-           SaveContainer(windows_ + "/History/History.IE5", history_, error);
+           (!hasCookies_ || SaveContainer(windows_ + "/INetCookies", cookies_, error)) &&
+           (!hasHistory_ || SaveContainer(windows_ + "/History/History.IE5", history_, error));
 }
 
 }  // namespace pellimor

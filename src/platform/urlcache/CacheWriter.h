@@ -30,11 +30,13 @@ struct ContentEntry {
 class CacheProfileWriter {
 public:
     // windowsFolder stands for AppData/Local/Microsoft/Windows; the cache folder is its
-    // INetCache. The seed makes the sub-folder names.
-    CacheProfileWriter(std::string windowsFolder, indexdat::Flavour flavour, std::uint32_t seed);
+    // INetCache. The seed makes the sub-folder names; contentPath is the content container's
+    // folder below INetCache ("Low/Content.IE5" for protected mode's).
+    CacheProfileWriter(std::string windowsFolder, indexdat::Flavour flavour, std::uint32_t seed,
+                       std::string contentPath = "Content.IE5");
 
     std::string cacheFolder() const { return windows_ + "/INetCache"; }
-    std::string contentFolder() const { return cacheFolder() + "/Content.IE5"; }
+    std::string contentFolder() const { return cacheFolder() + "/" + contentPath_; }
 
     // Writes the cached file and adds its record; the full path of the file, or nothing.
     std::optional<std::string> AddContent(const ContentEntry& entry, std::string& error);
@@ -42,17 +44,21 @@ public:
                    std::string& error);
     bool AddHistory(const std::string& url, std::uint64_t lastModified, std::string& error);
 
-    // Writes the three containers.
+    // Writes the content container, and the cookie and history containers when they have
+    // entries.
     bool Save(std::string& error);
 
 private:
     std::string windows_;
+    std::string contentPath_;
     std::vector<std::string> subfolders_;
     indexdat::ContainerImage content_;
     indexdat::ContainerImage cookies_;
     indexdat::ContainerImage history_;
     std::map<std::string, std::set<std::string>> namesInFolder_;
     std::uint32_t added_ = 0;
+    bool hasCookies_ = false;
+    bool hasHistory_ = false;
 };
 
 // A cached file's name: base + "[n]." + extension with the first free n from 1.

@@ -128,8 +128,11 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) 
     if (!cookies && windowsXp) {
         cookies = ContainerAt(Parent(parent), {"Cookies"});  // XP keeps them in the profile root
     }
+    // Internet Explorer in protected mode (Vista and later) keeps a second content container
+    // under Low; most of what its users browsed is there.
     for (const auto& container :
-         {cookies, ContainerAt(parent, {"History", "History.IE5"}), ContainerAt(location, {"Content.IE5"})}) {
+         {cookies, ContainerAt(parent, {"History", "History.IE5"}), ContainerAt(location, {"Content.IE5"}),
+          ContainerAt(location, {"Low", "Content.IE5"})}) {
         if (container) {
             found.push_back(*container);
         }
@@ -294,8 +297,8 @@ CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&
                 record.localFileName = LocalPathOf(*view, raw, container.folder, codePage_);
                 record.lastModified = raw.lastModified;
                 record.lastAccess = raw.lastAccess;
-                record.expires = FileTimeFromDosTime(raw.expiryDos);
-                record.lastSync = FileTimeFromDosTime(raw.lastSyncDos);
+                record.expiresDos = raw.expiryDos;  // converted where shown: mktime is slow
+                record.lastSyncDos = raw.lastSyncDos;
                 record.recordedSize = raw.fileSize;
                 record.hitCount = raw.hitCount;
                 record.headers = std::string(raw.headers);

@@ -17,7 +17,7 @@ struct ContainerLocation {
 };
 
 // The containers of the profile that cacheLocation belongs to, in the platform's order:
-// cookies, history, content. A folder that holds index.dat itself is one content container.
+// cookies, history, content, then protected mode's content under Low. A folder that holds index.dat itself is one content container.
 std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation);
 
 // The full local path of a record's cached file, decoded to UTF-8; nothing when the record
