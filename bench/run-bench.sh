@@ -38,3 +38,7 @@ echo "  find -name '*.swf'   $(median find "$cache" -name '*.swf' -printf '%s\n'
 if [ -x /usr/bin/time ]; then
     /usr/bin/time -f "  scan peak memory     %M KiB" "$build/src/pellimor-cli" list --cache "$cache" >/dev/null
 fi
+if [ -x "$build/bench/bench_window_fill" ]; then
+    echo "window:"
+    echo "  $("$build/bench/bench_window_fill" "$cache" 2>/dev/null)"
+fi

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libmsiecf-utils
-          qt6-base-dev xvfb xauth locales)
+          qt6-base-dev xvfb xauth locales fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -16,6 +16,11 @@ public:
     virtual void ShowError(const std::string& text) = 0;
     // Yes (true) or No.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // A folder of the file system, or nothing when the user cancelled.
+    virtual std::optional<std::string> BrowseForFolder(const std::string& /*title*/,
+                                                       const std::string& /*initialFolder*/) {
+        return std::nullopt;
+    }
 };
 
 }  // namespace pellimor

@@ -144,7 +144,7 @@ TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
 TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {
     std::vector<std::int32_t> keys;
     for (int k = 1; k <= 1200; ++k) {
-        Movie(k, "m" + std::to_string(k));
+        Movie(k, std::string(1, 'm').append(std::to_string(k)));
         keys.push_back(k);
     }
     const SaveOutcome outcome = OnSave(catalogue, keys, services);

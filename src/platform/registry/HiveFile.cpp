@@ -120,7 +120,10 @@ std::string FormatValueLine(const std::string& name, const RegistryValue& value)
     for (std::size_t i = 0; i < value.data.size(); ++i) {
         char byte[4];
         std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(value.data[i]));
-        line += (i == 0 ? "" : ",") + std::string(byte);
+        if (i > 0) {
+            line.push_back(',');
+        }
+        line.append(byte);
     }
     return line;
 }

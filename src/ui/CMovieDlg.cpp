@@ -1,0 +1,357 @@
+#include "ui/CMovieDlg.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMessageBox>
+#include <QShortcut>
+
+#include <algorithm>
+
+#include "files/DeleteAction.h"
+#include "files/SettingsStore.h"
+#include "resources/Strings.h"
+#include "ui/AppIcon.h"
+
+namespace pellimor {
+
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+enum class Notification { kClicked, kSelChange };
+
+struct MessageMapEntry {
+    int id;
+    Notification code;
+    void (CMovieDlg::*handler)();
+};
+
+// The message map: which control's notification runs which handler.
+constexpr MessageMapEntry kMessageMap[] = {
+    {kIdOpenMovie, Notification::kClicked, &CMovieDlg::OnOpenMovie},
+    {kIdMovies, Notification::kSelChange, &CMovieDlg::OnSelChangeMovies},
+    {kIdRefresh, Notification::kClicked, &CMovieDlg::OnRefresh},
+    {kIdDelete, Notification::kClicked, &CMovieDlg::OnDelete},
+    {kIdChooseFolder, Notification::kClicked, &CMovieDlg::OnChooseFolder},
+    {kIdOpenFolder, Notification::kClicked, &CMovieDlg::OnOpenFolder},
+    {kIdSaveAs, Notification::kClicked, &CMovieDlg::OnSaveAs},
+    {kIdSave, Notification::kClicked, &CMovieDlg::OnSave},
+    {kIdSaveAll, Notification::kClicked, &CMovieDlg::OnSaveAll},
+    {kIdSites, Notification::kSelChange, &CMovieDlg::OnSiteChanged},
+};
+
+}  // namespace
+
+CMovieDlg::CMovieDlg(DialogServices services, std::string initialSite, const QFont& font)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_services(services),
+      m_strInitialSite(std::move(initialSite)) {
+    setWindowTitle(Q(strings::kAppName));
+    setWindowIcon(MakeAppIcon());
+    BuildControls(font.family().isEmpty() ? QApplication::font() : font);
+    ConnectMessageMap();
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &CMovieDlg::ShowHelp);
+    OnInitDialog();
+}
+
+void CMovieDlg::BuildControls(const QFont& font) {
+    setFont(font);
+    const BaseUnits base = MeasureBaseUnits(font);
+    setFixedSize(ToPixels(base, kDialogSizeDu));
+    QWidget* previousTabStop = nullptr;
+    for (const ControlSpec& spec : kControls) {
+        QWidget* widget = nullptr;
+        bool tabStop = true;
+        switch (spec.kind) {
+            case ControlKind::kButton:
+            case ControlKind::kDefaultButton: {
+                auto* button = new QPushButton(Q(spec.caption), this);
+                button->setAutoDefault(false);
+                button->setDefault(spec.kind == ControlKind::kDefaultButton);
+                if (spec.id == kIdClose) {
+                    connect(button, &QPushButton::clicked, this, &QDialog::accept);
+                }
+                widget = button;
+                break;
+            }
+            case ControlKind::kReadOnlyEdit: {
+                auto* edit = new QLineEdit(this);
+                edit->setReadOnly(true);
+                edit->setFrame(false);
+                widget = edit;
+                break;
+            }
+            case ControlKind::kListBox: {
+                m_lbMovies = new QListView(this);
+                m_model = new MovieListModel(m_lbMovies);
+                m_lbMovies->setModel(m_model);
+                m_lbMovies->setSelectionMode(QAbstractItemView::ExtendedSelection);
+                m_lbMovies->setEditTriggers(QAbstractItemView::NoEditTriggers);
+                m_lbMovies->setUniformItemSizes(true);
+                m_lbMovies->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                m_lbMovies->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+                tabStop = false;
+                widget = m_lbMovies;
+                break;
+            }
+            case ControlKind::kLabel:
+                widget = new QLabel(Q(spec.caption), this);
+                tabStop = false;
+                break;
+            case ControlKind::kPlayer:
+                m_flash = new CFlash_ctrl(this);
+                m_flash->setFocusPolicy(Qt::TabFocus);
+                widget = m_flash;
+                break;
+            case ControlKind::kFrame: {
+                auto* frame = new QFrame(this);
+                frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+                frame->setLineWidth(1);
+                QPalette palette = frame->palette();
+                palette.setColor(QPalette::WindowText, Qt::black);
+                frame->setPalette(palette);
+                tabStop = false;
+                widget = frame;
+                break;
+            }
+            case ControlKind::kDropDown:
+                m_cbSites = new QComboBox(this);
+                m_cbSites->setEditable(false);
+                m_cbSites->setMaxVisibleItems(
+                    std::max(1, ToPixels(base, spec.x, spec.y, spec.w, spec.h).height() / m_cbSites->fontMetrics().height()));
+                widget = m_cbSites;
+                break;
+        }
+        widget->setProperty("ctrlId", spec.id);
+        QRect rect = ToPixels(base, spec.x, spec.y, spec.w, spec.h);
+        if (spec.kind == ControlKind::kDropDown) {
+            rect.setHeight(widget->sizeHint().height());  // the height given includes the list
+        }
+        widget->setGeometry(rect);
+        if (tabStop) {
+            if (previousTabStop != nullptr) {
+                QWidget::setTabOrder(previousTabStop, widget);
+            }
+            previousTabStop = widget;
+        }
+        m_controls.emplace_back(spec.id, widget);
+    }
+    // The first control of the template is the topmost.
+    for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it) {
+        it->second->raise();
+    }
+}
+
+QWidget* CMovieDlg::Control(int id) const {
+    for (const auto& [controlId, widget] : m_controls) {
+        if (controlId == id) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+void CMovieDlg::ConnectMessageMap() {
+    for (const MessageMapEntry& entry : kMessageMap) {
+        QWidget* control = Control(entry.id);
+        const auto handler = entry.handler;
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+        } else if (auto* list = qobject_cast<QListView*>(control)) {
+            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, handler] {
+                if (!m_filling) {
+                    (this->*handler)();
+                }
+            });
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            connect(combo, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
+        }
+    }
+}
+
+bool CMovieDlg::OnInitDialog() {
+    m_flash->setGeometry(Control(kIdFrame)->geometry().adjusted(1, 1, -1, -1));
+    m_listing.site = m_strInitialSite;
+    ScanCache(m_listing, m_services.listing);
+    ApplyListing();
+    UpdateButtons();
+    return true;
+}
+
+void CMovieDlg::ApplyListing() {
+    m_filling = true;
+    m_cbSites->clear();
+    for (const std::string& item : m_listing.siteItems) {
+        m_cbSites->addItem(QString::fromStdString(item));
+    }
+    m_cbSites->setCurrentIndex(m_listing.selectedSite);
+    m_model->SetLines(m_listing.movieLines);
+    m_lbMovies->selectionModel()->clearSelection();
+    if (m_listing.selectedMovie >= 0) {
+        const QModelIndex first = m_model->index(m_listing.selectedMovie);
+        m_lbMovies->selectionModel()->select(first, QItemSelectionModel::ClearAndSelect);
+        m_lbMovies->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    }
+    m_filling = false;
+    if (m_listing.shownKey > 0) {
+        ShowEntryDetails(m_listing.shownKey);
+    }
+}
+
+int CMovieDlg::GetSelItems() {
+    QList<int> rows;
+    for (const QModelIndex& index : m_lbMovies->selectionModel()->selectedIndexes()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    m_selectionCount = static_cast<int>(std::min<qsizetype>(rows.size(), kSelectionCapacity));
+    std::copy_n(rows.begin(), m_selectionCount, m_selection.begin());
+    return m_selectionCount;
+}
+
+std::vector<std::int32_t> CMovieDlg::SelectedKeys() {
+    const int count = GetSelItems();
+    std::vector<std::int32_t> keys;
+    keys.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        keys.push_back(m_model->KeyAt(m_selection[static_cast<std::size_t>(i)]));
+    }
+    return keys;
+}
+
+void CMovieDlg::ShowEntryDetails(std::int32_t key) {
+    const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
+    if (entry.localPath.empty()) {
+        return;
+    }
+    m_flash->SetMovie(QString::fromStdString(entry.localPath));
+    static_cast<QLineEdit*>(Control(kIdAddress))->setText(QString::fromStdString(entry.url));
+    static_cast<QLineEdit*>(Control(kIdSize))->setText(QString::fromStdString(entry.sizeText));
+    static_cast<QLineEdit*>(Control(kIdModified))->setText(QString::fromStdString(entry.lastModified));
+}
+
+void CMovieDlg::UpdateButtons() {
+    const int count = GetSelItems();
+    for (const int id : {kIdDelete, kIdSaveAs, kIdSave}) {
+        Control(id)->setEnabled(count > 0);
+    }
+    Control(kIdSaveAll)->setEnabled(!m_listing.catalogue.IsEmpty());
+    Control(kIdOpenMovie)->setEnabled(count == 1);
+}
+
+void CMovieDlg::OnSelChangeMovies() {
+    if (GetSelItems() == 1) {
+        const std::int32_t key = m_model->KeyAt(m_selection[0]);
+        if (key > 0) {
+            ShowEntryDetails(key);
+        }
+    }
+    UpdateButtons();
+}
+
+void CMovieDlg::OnSiteChanged() {
+    const int index = m_cbSites->currentIndex();
+    if (index < 0) {
+        return;
+    }
+    const bool leftovers = m_cbSites->itemText(index) == Q(strings::Load(strings::kLeftoverFiles));
+    {
+        std::optional<WaitCursor> wait;
+        if (leftovers) {
+            wait.emplace();
+        }
+        pellimor::OnSiteChanged(m_listing, index, m_services.listing);
+    }
+    ApplyListing();
+    UpdateButtons();
+}
+
+void CMovieDlg::OnRefresh() {
+    {
+        std::optional<WaitCursor> wait;
+        if (m_listing.site == strings::Load(strings::kLeftoverFiles)) {
+            wait.emplace();
+        }
+        pellimor::OnRefresh(m_listing, m_services.listing);
+    }
+    ApplyListing();
+    UpdateButtons();
+}
+
+void CMovieDlg::OnDelete() {
+    // The question is modal, so the selection read now is the one the user confirms.
+    const DeleteOutcome outcome =
+        pellimor::OnDelete(m_listing, SelectedKeys(), m_services.listing, m_services.prompts);
+    if (!outcome.confirmed) {
+        return;  // No: nothing deleted, nothing listed again
+    }
+    ApplyListing();
+    UpdateButtons();
+}
+
+void CMovieDlg::OnChooseFolder() {
+    const std::string folder = GetSavePath(m_services.registry, m_services.defaultSaveFolder);
+    const auto chosen = m_services.prompts.BrowseForFolder(
+        std::string(strings::Load(strings::kFolderBrowserTitle)), folder.substr(0, 259));
+    if (chosen && !chosen->empty()) {
+        SetSavePath(m_services.registry, *chosen);
+    }
+}
+
+void CMovieDlg::OnOpenFolder() {
+    m_services.shell.Open(GetSavePath(m_services.registry, m_services.defaultSaveFolder));
+}
+
+void CMovieDlg::OnOpenMovie() {
+    if (GetSelItems() != 1) {
+        return;
+    }
+    const std::int32_t key = m_model->KeyAt(m_selection[0]);
+    if (key < 1) {
+        return;
+    }
+    const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
+    if (!entry.localPath.empty()) {
+        m_services.shell.Open(entry.localPath);
+    }
+}
+
+void CMovieDlg::OnSave() {
+    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    pellimor::OnSave(m_listing.catalogue, SelectedKeys(), save);
+}
+
+void CMovieDlg::OnSaveAs() {
+    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    pellimor::OnSaveAs(m_listing.catalogue, SelectedKeys(), save);
+}
+
+void CMovieDlg::OnSaveAll() {
+    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    pellimor::OnSaveAll(m_listing.catalogue, save);
+}
+
+void CMovieDlg::ShowHelp() {
+    QMessageBox::information(
+        this, Q(strings::kAppName),
+        QStringLiteral("Pellimor lists the Flash movies of a browser's URL cache by site, plays the "
+                       "selected one, saves copies under names that never overwrite a file, and "
+                       "deletes movies from the cache.\n\n"
+                       "Options: /site:HOST starts on a site; --cache DIR names the cache folder; "
+                       "--codepage N the code page of its names (1252).\n\n"
+                       "The save folder is kept in ~/.config/Tavrik/hkcu.reg."));
+}
+
+}  // namespace pellimor

@@ -1,0 +1,74 @@
+#include "ui/QtPrompts.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "resources/Strings.h"
+#include "ui/Shell.h"
+
+namespace pellimor {
+
+namespace {
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+}  // namespace
+
+std::optional<std::string> QtPrompts::AskSaveAsPath(const std::string& initialFolder,
+                                                    const std::string& initialName) {
+    QFileDialog dialog(owner_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("Flash Movies (*.swf)"), QStringLiteral("All Files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("swf"));
+    dialog.setDirectory(Q(initialFolder));
+    dialog.selectFile(Q(initialName));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front().toStdString();
+}
+
+void QtPrompts::ShowError(const std::string& text) {
+    QMessageBox::critical(owner_, Q(strings::kAppName), Q(text), QMessageBox::Ok);
+}
+
+bool QtPrompts::AskYesNo(const std::string& text) {
+    return QMessageBox::question(owner_, Q(strings::kAppName), Q(text), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title, const std::string& initialFolder) {
+    // Qt's own dialog, so that the highlighted folder's path can be shown beneath it.
+    QFileDialog dialog(nullptr, Q(title), Q(initialFolder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    auto* status = new QLabel(Q(initialFolder), &dialog);
+    status->setObjectName(QStringLiteral("statusText"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    QObject::connect(&dialog, &QFileDialog::currentChanged, status, [status](const QString& path) {
+        if (QFileInfo(path).isDir()) {
+            status->setText(QDir::toNativeSeparators(path));
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString chosen = dialog.selectedFiles().front();
+    if (!QFileInfo(chosen).isDir()) {
+        return std::nullopt;  // only real folders of the file system
+    }
+    return chosen.toStdString();
+}
+
+void DesktopShell::Open(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+}  // namespace pellimor

@@ -1,0 +1,20 @@
+// Opening a folder or a file with the desktop's default program.
+#pragma once
+
+#include <string>
+
+namespace pellimor {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Hands the path to the desktop; failures are silent.
+    virtual void Open(const std::string& path) = 0;
+};
+
+class DesktopShell : public Shell {
+public:
+    void Open(const std::string& path) override;
+};
+
+}  // namespace pellimor
