@@ -328,18 +328,22 @@ void CMovieDlg::OnOpenMovie() {
     }
 }
 
+SaveServices CMovieDlg::SaveServicesNow() {
+    return {m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+}
+
 void CMovieDlg::OnSave() {
-    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    SaveServices save = SaveServicesNow();
     pellimor::OnSave(m_listing.catalogue, SelectedKeys(), save);
 }
 
 void CMovieDlg::OnSaveAs() {
-    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    SaveServices save = SaveServicesNow();
     pellimor::OnSaveAs(m_listing.catalogue, SelectedKeys(), save);
 }
 
 void CMovieDlg::OnSaveAll() {
-    SaveServices save{m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    SaveServices save = SaveServicesNow();
     pellimor::OnSaveAll(m_listing.catalogue, save);
 }
 

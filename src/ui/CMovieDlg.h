@@ -64,6 +64,7 @@ private:
     void ConnectMessageMap();
     bool OnInitDialog();
     std::vector<std::int32_t> SelectedKeys();
+    SaveServices SaveServicesNow();
     void ShowHelp();
 
     DialogServices m_services;
