@@ -33,7 +33,8 @@ echo "  cat                  $(median cat "$single/index.dat")"
 echo "whole profile:"
 echo "  pellimor enumerate   $(median "$build/bench/bench_enumerate" "$cache")"
 echo "  scan, sorted list    $(median "$build/src/pellimor-cli" list --cache "$cache")"
-echo "  leftover listing     $(median "$build/src/pellimor-cli" list --leftovers --cache "$cache")"
+echo "  leftover listing     $(median "$build/src/pellimor-cli" list --leftovers --cache "$cache")  (scan first, as the CLI does)"
+echo "  leftovers alone      $(median "$build/bench/bench_leftovers" "$cache")"
 echo "  find -name '*.swf'   $(median find "$cache" -name '*.swf' -printf '%s\n')"
 if [ -x /usr/bin/time ]; then
     /usr/bin/time -f "  scan peak memory     %M KiB" "$build/src/pellimor-cli" list --cache "$cache" >/dev/null
