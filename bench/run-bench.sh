@@ -26,7 +26,7 @@ median() {  # command... -> median wall seconds of 5 runs after one warm-up
 }
 
 echo "entries: $entries in $(find "$cache" -name index.dat | wc -l) containers; leftovers: $entries"
-echo "one container ($(du -h "$single/index.dat" | cut -f1), $(grep -c . <<<"$("$build/bench/bench_enumerate" "$single")") walk):"
+echo "one container ($(du -h "$single/index.dat" | cut -f1), $("$build/bench/bench_enumerate" "$single")):"
 echo "  pellimor enumerate   $(median "$build/bench/bench_enumerate" "$single")"
 echo "  msiecfexport -m all  $(median msiecfexport -m all "$single/index.dat")"
 echo "  cat                  $(median cat "$single/index.dat")"
