@@ -26,10 +26,12 @@ int main(int argc, char** argv) {
         const long count = std::min(perContainer, entries - done);
         for (long i = 0; i < count; ++i, ++done) {
             pellimor::ContentEntry e;
-            e.url = "http://site" + std::to_string(done % 997) + ".example/flash/game" + std::to_string(done) + ".swf";
+            e.url = "http://site" + std::to_string(done % 997) + ".example/flash/game" +
+                    std::to_string(done) + ".swf";
             e.body = "FWS\x08" + std::string(static_cast<std::size_t>(100 + done % 900), '\0');
             e.extension = "swf";
-            e.lastModified = 0x01C9EDB4FFE71400ULL + static_cast<std::uint64_t>(done) * 10'000'000ULL;
+            e.lastModified =
+                0x01C9EDB4FFE71400ULL + static_cast<std::uint64_t>(done) * 10'000'000ULL;
             if (!writer.AddContent(e, error)) {
                 std::fprintf(stderr, "%s\n", error.c_str());
                 return 1;

@@ -16,11 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     std::size_t seen = 0;
-    view->ForEachLiveUrl([&](const pellimor::indexdat::RawUrlRecord& record, const pellimor::indexdat::HashItem&) {
-        seen += record.url ? record.url->size() : 0;
-        (void)pellimor::LocalPathOf(*view, record, "/cache", 1252);
-        return true;
-    });
+    view->ForEachLiveUrl(
+        [&](const pellimor::indexdat::RawUrlRecord& record, const pellimor::indexdat::HashItem&) {
+            seen += record.url ? record.url->size() : 0;
+            (void)pellimor::LocalPathOf(*view, record, "/cache", 1252);
+            return true;
+        });
     const auto problems = pellimor::indexdat::CheckContainer(*view);
     if (problems.empty()) {
         // A consistent container can be changed: adding must keep it consistent.
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         record.url = "http://fuzz.example/a.swf";
         record.fileName = "a[1].swf";
         record.subfolder = 0xFE;
-        if (image && image->AddUrl(record) && !pellimor::indexdat::CheckContainer(image->View()).empty()) {
+        if (image && image->AddUrl(record) &&
+            !pellimor::indexdat::CheckContainer(image->View()).empty()) {
             std::abort();
         }
     }

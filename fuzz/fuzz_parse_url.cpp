@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             parts.port != 0 || parts.scheme != pellimor::UrlScheme::kOther) {
             std::abort();
         }
-    } else if (parts.host.size() > 256 || parts.urlPath.size() > 2048 || parts.extraInfo.size() > 2048) {
+    } else if (parts.host.size() > 256 || parts.urlPath.size() > 2048 ||
+               parts.extraInfo.size() > 2048) {
         std::abort();
     }
     (void)pellimor::SiteFromUrl(url);

@@ -57,7 +57,8 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
-        } else if (argument.rfind("--cache", 0) == 0 && (argument.size() == 7 || argument[7] == '=')) {
+        } else if (argument.rfind("--cache", 0) == 0 &&
+                   (argument.size() == 7 || argument[7] == '=')) {
             if (auto value = valueOf("--cache")) {
                 options.cacheFolder = *value;
             }
@@ -67,7 +68,8 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
                 int codePage = 0;
                 const auto [end, status] =
                     std::from_chars(value->data(), value->data() + value->size(), codePage);
-                if (status != std::errc() || end != value->data() + value->size() || codePage <= 0) {
+                if (status != std::errc() || end != value->data() + value->size() ||
+                    codePage <= 0) {
                     options.error = "--codepage takes a Windows code page number, such as 1252";
                 } else {
                     options.codePage = codePage;

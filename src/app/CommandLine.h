@@ -11,7 +11,7 @@ namespace pellimor {
 
 // Collects the flag parameters ("-x" or "/x", one mark removed) in command-line order.
 class CParamCommandLineInfo {
-public:
+  public:
     virtual ~CParamCommandLineInfo() = default;
     virtual void ParseParam(const std::string& param, bool isFlag, bool isLast);
 
@@ -38,7 +38,7 @@ struct ProgramOptions {
 ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments);
 
 class CMovieApp {
-public:
+  public:
     // Reads the command line (arguments after the program name).
     void InitInstance(const std::vector<std::string>& arguments);
 

@@ -30,10 +30,11 @@ const std::vector<DemoMovie>& Movies() {
         {"http://www.arcade.example/getmovie.php?id=7", 0xF0F0FF, 0x6A5ACD, "arcade.example", ""},
         {"http://games.arcade.example/puzzle/main.swf", 0xFFF0F5, 0xC71585, "games.arcade.example",
          "levels/level1.swf"},
-        {"http://games.arcade.example/puzzle/levels/level1.swf", 0xF5FFFA, 0x20B2AA,
-         "level 1", ""},
-        {"http://Flashtoons.example/episodes/ep1.swf", 0xFFFACD, 0x8B4513, "Flashtoons.example", ""},
-        {"http://flashtoons.example/episodes/ep2.swf", 0xFFFACD, 0xD2691E, "flashtoons.example", ""},
+        {"http://games.arcade.example/puzzle/levels/level1.swf", 0xF5FFFA, 0x20B2AA, "level 1", ""},
+        {"http://Flashtoons.example/episodes/ep1.swf", 0xFFFACD, 0x8B4513, "Flashtoons.example",
+         ""},
+        {"http://flashtoons.example/episodes/ep2.swf", 0xFFFACD, 0xD2691E, "flashtoons.example",
+         ""},
         {"http://cartoons.example/intro.swf", 0xE0FFFF, 0x1E90FF, "cartoons.example", ""},
         {"http://cartoons.example/shorts/rain.swf", 0xDCDCDC, 0x4682B4, "cartoons.example", ""},
         {"https://cdn.widgets.example/clock/clock.swf", 0x101820, 0xF2AA4C, "widgets.example", ""},
@@ -80,8 +81,10 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
     page.lastModified = kFirstDate;
     page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
     if (!writer.AddContent(page, error) ||
-        !writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n", kFirstDate, error) ||
-        !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf", kFirstDate, error) ||
+        !writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
+                          kFirstDate, error) ||
+        !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf", kFirstDate,
+                           error) ||
         !writer.Save(error)) {
         return {};
     }

@@ -15,7 +15,7 @@
 namespace pellimor {
 
 class Session {
-public:
+  public:
     explicit Session(const ProgramOptions& options);
 
     const std::optional<std::string>& cacheFolder() const { return cacheFolder_; }
@@ -26,7 +26,7 @@ public:
     // Where movies go when no save folder is stored: the home folder.
     std::string defaultSaveFolder() const;
 
-private:
+  private:
     PosixFileOps files_;
     std::optional<std::string> cacheFolder_;
     IndexDatCache cache_;

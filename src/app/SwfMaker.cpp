@@ -10,7 +10,7 @@ namespace {
 constexpr int kTwips = 20;
 
 class BitWriter {
-public:
+  public:
     void Bits(std::uint32_t value, int count) {
         for (int i = count - 1; i >= 0; --i) {
             current_ = static_cast<std::uint8_t>(current_ << 1 | ((value >> i) & 1));
@@ -31,7 +31,7 @@ public:
         return std::move(bytes_);
     }
 
-private:
+  private:
     void Flush() {
         bytes_ += static_cast<char>(current_);
         current_ = 0;
@@ -63,8 +63,12 @@ std::string Rect(std::int32_t xMin, std::int32_t xMax, std::int32_t yMin, std::i
     return w.Take();
 }
 
-std::string U16(std::uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
-std::string U32(std::uint32_t v) { return U16(v & 0xFFFF) + U16(v >> 16); }
+std::string U16(std::uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+std::string U32(std::uint32_t v) {
+    return U16(v & 0xFFFF) + U16(v >> 16);
+}
 std::string Rgb(std::uint32_t c) {
     return {static_cast<char>(c >> 16), static_cast<char>(c >> 8), static_cast<char>(c)};
 }
@@ -73,7 +77,8 @@ std::string Tag(int code, const std::string& body) {
     if (body.size() < 63) {
         return U16(static_cast<std::uint32_t>(code << 6 | static_cast<int>(body.size()))) + body;
     }
-    return U16(static_cast<std::uint32_t>(code << 6 | 0x3F)) + U32(static_cast<std::uint32_t>(body.size())) + body;
+    return U16(static_cast<std::uint32_t>(code << 6 | 0x3F)) +
+           U32(static_cast<std::uint32_t>(body.size())) + body;
 }
 
 // A filled rectangle of w x h twips with its top left corner at the origin.
@@ -136,7 +141,9 @@ std::string PlaceObject(int depth, int id, std::int32_t x, std::int32_t y, bool 
     return Tag(26, body + Matrix(x, y));
 }
 
-std::string CString(const std::string& text) { return text + '\0'; }
+std::string CString(const std::string& text) {
+    return text + '\0';
+}
 
 }  // namespace
 
@@ -152,7 +159,7 @@ std::string MakeSwfMovie(const MovieDesign& d) {
     tags += Tag(48, U16(3) + std::string("\x00\x00", 2) + '\x05' + "_sans" + U16(0) + U16(2));
     std::string text = U16(4) + Rect(0, stageW, 0, stageH / 6);
     text += static_cast<char>(0x80 | 0x08 | 0x04 | 0x01);  // text, read-only, colour, font
-    text += static_cast<char>(0x20 | 0x10);                 // layout, not selectable
+    text += static_cast<char>(0x20 | 0x10);                // layout, not selectable
     text += U16(3) + U16(static_cast<std::uint32_t>(stageH / 12));
     text += Rgb(0x202020) + '\xFF';
     text += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
@@ -179,7 +186,8 @@ std::string MakeSwfMovie(const MovieDesign& d) {
         tags += Tag(1, "");
     }
     tags += Tag(0, "");
-    std::string body = Rect(0, stageW, 0, stageH) + U16(24 << 8) + U16(static_cast<std::uint32_t>(d.frames)) + tags;
+    std::string body = Rect(0, stageW, 0, stageH) + U16(24 << 8) +
+                       U16(static_cast<std::uint32_t>(d.frames)) + tags;
     const auto length = static_cast<std::uint32_t>(8 + body.size());
     return std::string("FWS") + '\x08' + U32(length) + body;
 }

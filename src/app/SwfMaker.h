@@ -11,11 +11,11 @@ struct MovieDesign {
     std::uint32_t background = 0xFFFFFF;  // RGB
     std::uint32_t shapeColour = 0xCC3333;
     std::uint32_t accentColour = 0x3366CC;
-    std::string label;         // shown in the movie
-    int width = 400;           // stage size in pixels
+    std::string label;  // shown in the movie
+    int width = 400;    // stage size in pixels
     int height = 300;
     int frames = 48;
-    std::string loadMovie;     // a movie to load into level 1 (a relative address), or empty
+    std::string loadMovie;  // a movie to load into level 1 (a relative address), or empty
 };
 
 // The bytes of an uncompressed SWF (version 8) made from the design.

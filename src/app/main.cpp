@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
     pellimor::Session session(app.m_options);
     pellimor::QtPrompts prompts(nullptr);
     pellimor::DesktopShell shell;
-    pellimor::CMovieDlg dialog({session.listing(), session.files(), session.registry(), prompts, shell,
-                                session.defaultSaveFolder()},
+    pellimor::CMovieDlg dialog({session.listing(), session.files(), session.registry(), prompts,
+                                shell, session.defaultSaveFolder()},
                                app.m_strInitialSite);
     dialog.exec();
     return 0;

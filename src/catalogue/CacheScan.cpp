@@ -40,7 +40,8 @@ bool IsSwfCacheEntry(const CacheRecord& record) {
         record.localFileName->size() <= 4) {
         return false;
     }
-    return Lowered(std::string_view(*record.localFileName).substr(record.localFileName->size() - 4)) ==
+    return Lowered(
+               std::string_view(*record.localFileName).substr(record.localFileName->size() - 4)) ==
            ".swf";
 }
 
@@ -91,14 +92,16 @@ void ScanCache(ListingState& state, ListingServices& services) {
             return true;
         });
         state.cacheError = status.ok ? std::string() : status.error;
-        std::stable_sort(state.siteItems.begin(), state.siteItems.end(),
-                         [](const std::string& a, const std::string& b) { return CollatesBefore(a, b); });
+        std::stable_sort(
+            state.siteItems.begin(), state.siteItems.end(),
+            [](const std::string& a, const std::string& b) { return CollatesBefore(a, b); });
         FillMovieList(state);
         const std::string_view allSites = strings::Load(strings::kAllSites);
         state.selectedSite = -1;
         for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-            const bool match = state.site.empty() ? state.siteItems[i] == allSites
-                                                  : StartsWithIgnoringCase(state.siteItems[i], state.site);
+            const bool match = state.site.empty()
+                                   ? state.siteItems[i] == allSites
+                                   : StartsWithIgnoringCase(state.siteItems[i], state.site);
             if (match) {
                 state.selectedSite = static_cast<int>(i);
                 break;

@@ -10,7 +10,8 @@ std::string FormatSizeText(std::uint64_t bytes) {
     const unsigned decimals = bytes <= 102 ? 2 : 1;
     const unsigned scale = decimals == 2 ? 100 : 10;
     // Round half up on the exact value: floor(bytes * scale / 1024 + 1/2).
-    const unsigned __int128 scaled = (static_cast<unsigned __int128>(bytes) * scale * 2 + 1024) / 2048;
+    const unsigned __int128 scaled =
+        (static_cast<unsigned __int128>(bytes) * scale * 2 + 1024) / 2048;
     const auto whole = static_cast<std::uint64_t>(scaled / scale);
     const auto fraction = static_cast<unsigned>(scaled % scale);
     std::array<char, 48> text{};
@@ -61,10 +62,10 @@ std::string FormatLastModified(std::uint64_t fileTime) {
     const auto secondOfDay = static_cast<unsigned>(seconds % 86400);
     const CivilDate date = CivilFromDays(days);
     std::array<char, 128> text{};
-    const int written = std::snprintf(
-        text.data(), text.size(), "%s, %02u %s %04lld %02u:%02u:%02u GMT", kWeekdays[days % 7],
-        date.day, kMonths[date.month - 1], date.year, secondOfDay / 3600, secondOfDay / 60 % 60,
-        secondOfDay % 60);
+    const int written =
+        std::snprintf(text.data(), text.size(), "%s, %02u %s %04lld %02u:%02u:%02u GMT",
+                      kWeekdays[days % 7], date.day, kMonths[date.month - 1], date.year,
+                      secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
     if (written < 0 || static_cast<std::size_t>(written) >= text.size()) {
         return {};
     }

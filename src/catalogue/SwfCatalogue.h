@@ -12,7 +12,7 @@
 namespace pellimor {
 
 class SwfCatalogue {
-public:
+  public:
     using const_iterator = std::list<SwfEntry>::const_iterator;
 
     void Clear() { entries_.clear(); }
@@ -27,7 +27,7 @@ public:
     // Removes the first entry with this key; false when there is none.
     bool RemoveEntryByKey(std::int32_t key);
 
-private:
+  private:
     std::list<SwfEntry> entries_;
 };
 

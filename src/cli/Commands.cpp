@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <cstdio>
 #include <iostream>
-#include <sys/stat.h>
 
 #include "app/CommandLine.h"
 #include "app/DemoCache.h"
@@ -101,7 +101,7 @@ int Fail(const std::string& message) {
 }
 
 class TerminalPrompts : public Prompts {
-public:
+  public:
     explicit TerminalPrompts(bool yes) : yes_(yes) {}
     std::optional<std::string> AskSaveAsPath(const std::string&, const std::string&) override {
         return std::nullopt;
@@ -121,15 +121,16 @@ public:
         return answer == "y" || answer == "Y" || answer == "yes";
     }
 
-private:
+  private:
     bool yes_;
 };
 
 // Lists as the window does at start: the first scan for the site, then the leftover item.
 bool Scan(Selection& s, Session& session, ListingState& state) {
     if (!session.cacheFolder()) {
-        s.error = "no cache found: give its folder with --cache DIR (for example a Wine prefix's "
-                  "drive_c/users/NAME/AppData/Local/Microsoft/Windows/INetCache)";
+        s.error =
+            "no cache found: give its folder with --cache DIR (for example a Wine prefix's "
+            "drive_c/users/NAME/AppData/Local/Microsoft/Windows/INetCache)";
         return false;
     }
     if (session.cache().containers().empty() && !s.leftovers) {
@@ -153,8 +154,8 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
     return true;
 }
 
-std::vector<std::int32_t> KeysNamed(const ListingState& state, const std::vector<std::string>& names,
-                                    std::string& missing) {
+std::vector<std::int32_t> KeysNamed(const ListingState& state,
+                                    const std::vector<std::string>& names, std::string& missing) {
     std::vector<std::int32_t> keys;
     for (const std::string& name : names) {
         bool found = false;
@@ -216,7 +217,8 @@ int RunSave(const std::vector<std::string>& arguments) {
         return Fail(s.error);
     }
     TerminalPrompts prompts(true);
-    SaveServices services{session.files(), session.registry(), prompts, session.defaultSaveFolder(), s.to};
+    SaveServices services{session.files(), session.registry(), prompts, session.defaultSaveFolder(),
+                          s.to};
     std::string missing;
     SaveOutcome outcome;
     if (s.all) {

@@ -11,7 +11,11 @@ namespace {
 
 std::size_t Utf8Length(const std::string& text, std::size_t at) {
     const auto c = static_cast<unsigned char>(text[at]);
-    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    const std::size_t length = c < 0x80         ? 1
+                               : (c >> 5) == 6  ? 2
+                               : (c >> 4) == 14 ? 3
+                               : (c >> 3) == 30 ? 4
+                                                : 0;
     if (length == 0 || at + length > text.size()) {
         return 0;
     }
@@ -43,7 +47,8 @@ std::vector<const SwfEntry*> EntriesInLineOrder(const ListingState& state) {
 }
 
 std::string SelectedSiteText(const ListingState& state) {
-    return state.selectedSite >= 0 ? state.siteItems[static_cast<std::size_t>(state.selectedSite)] : "";
+    return state.selectedSite >= 0 ? state.siteItems[static_cast<std::size_t>(state.selectedSite)]
+                                   : "";
 }
 
 }  // namespace
@@ -93,23 +98,26 @@ std::string ListingAsText(const ListingState& state, const std::string& cacheFol
     }
     text += "\nSites:\n";
     for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-        text += (static_cast<int>(i) == state.selectedSite ? "* " : "  ") + state.siteItems[i] + "\n";
+        text +=
+            (static_cast<int>(i) == state.selectedSite ? "* " : "  ") + state.siteItems[i] + "\n";
     }
     return text;
 }
 
 std::string ListingAsJson(const ListingState& state, const std::string& cacheFolder) {
-    std::string json = "{\n  \"cache\": " + JsonString(cacheFolder) + ",\n  \"site\": " +
-                       JsonString(state.site) + ",\n  \"selectedSite\": " +
-                       JsonString(SelectedSiteText(state)) + ",\n  \"movies\": [";
+    std::string json =
+        "{\n  \"cache\": " + JsonString(cacheFolder) + ",\n  \"site\": " + JsonString(state.site) +
+        ",\n  \"selectedSite\": " + JsonString(SelectedSiteText(state)) + ",\n  \"movies\": [";
     bool first = true;
     for (const SwfEntry* found : EntriesInLineOrder(state)) {
         const SwfEntry& e = *found;
         json += std::string(first ? "" : ",") + "\n    {\"key\": " + std::to_string(e.key) +
-                ", \"displayName\": " + JsonString(e.displayName) + ", \"url\": " + JsonString(e.url) +
-                ", \"localPath\": " + JsonString(e.localPath) + ", \"sizeText\": " +
-                JsonString(e.sizeText) + ", \"lastModified\": " + JsonString(e.lastModified) +
-                ", \"site\": " + JsonString(e.IsLeftover() ? std::string() : SiteFromUrl(e.url)) + "}";
+                ", \"displayName\": " + JsonString(e.displayName) +
+                ", \"url\": " + JsonString(e.url) + ", \"localPath\": " + JsonString(e.localPath) +
+                ", \"sizeText\": " + JsonString(e.sizeText) +
+                ", \"lastModified\": " + JsonString(e.lastModified) +
+                ", \"site\": " + JsonString(e.IsLeftover() ? std::string() : SiteFromUrl(e.url)) +
+                "}";
         first = false;
     }
     json += std::string(first ? "" : "\n  ") + "],\n  \"sites\": [";

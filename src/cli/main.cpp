@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help") {
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
+        arguments[0] == "help") {
         std::cout << pellimor::kCliUsage;
         return arguments.empty() ? 2 : 0;
     }
@@ -23,11 +24,16 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (command == "list") return pellimor::RunList(arguments);
-    if (command == "demo") return pellimor::RunDemo(arguments);
-    if (command == "save") return pellimor::RunSave(arguments);
-    if (command == "delete") return pellimor::RunDelete(arguments);
-    if (command == "folder") return pellimor::RunFolder(arguments);
+    if (command == "list")
+        return pellimor::RunList(arguments);
+    if (command == "demo")
+        return pellimor::RunDemo(arguments);
+    if (command == "save")
+        return pellimor::RunSave(arguments);
+    if (command == "delete")
+        return pellimor::RunDelete(arguments);
+    if (command == "folder")
+        return pellimor::RunFolder(arguments);
     std::cerr << "pellimor-cli: unknown command " << command << " (see pellimor-cli --help)\n";
     return 2;
 }

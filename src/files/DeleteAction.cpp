@@ -6,8 +6,8 @@
 namespace pellimor {
 
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
-    if (folder.empty() || path.size() <= folder.size() + 1 || path.compare(0, folder.size(), folder) != 0 ||
-        path[folder.size()] != '/') {
+    if (folder.empty() || path.size() <= folder.size() + 1 ||
+        path.compare(0, folder.size(), folder) != 0 || path[folder.size()] != '/') {
         return false;
     }
     std::string rest(1, '/');
@@ -42,7 +42,8 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
             }
         } else if (!cacheFolder || !IsInsideFolder(entry.localPath, *cacheFolder)) {
             // A stale key could name a file anywhere: only the cache folder's own files go.
-            outcome.problems.push_back(entry.localPath + ": not inside the cache folder, left alone");
+            outcome.problems.push_back(entry.localPath +
+                                       ": not inside the cache folder, left alone");
         } else if (services.files.RemoveFile(entry.localPath)) {
             outcome.deleted.push_back(entry.localPath);
         } else {

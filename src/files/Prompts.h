@@ -8,7 +8,7 @@
 namespace pellimor {
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // Save As: the chosen full path, or nothing when the user cancelled.
     virtual std::optional<std::string> AskSaveAsPath(const std::string& initialFolder,

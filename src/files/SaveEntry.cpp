@@ -25,8 +25,9 @@ std::span<const std::int32_t> CappedSelection(std::span<const std::int32_t> keys
 
 int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome) {
     const auto saveFolder = [&services] {
-        return services.folderOverride.empty() ? GetSavePath(services.registry, services.defaultFolder)
-                                               : services.folderOverride;
+        return services.folderOverride.empty()
+                   ? GetSavePath(services.registry, services.defaultFolder)
+                   : services.folderOverride;
     };
     std::string chosenName;
     std::string chosenFolder;

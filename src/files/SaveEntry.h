@@ -19,8 +19,8 @@ struct SaveServices {
     FileOps& files;
     Registry& registry;
     Prompts& prompts;
-    std::string defaultFolder;  // used when no save folder is stored
-    std::string folderOverride; // non-empty: save here instead of the stored folder
+    std::string defaultFolder;   // used when no save folder is stored
+    std::string folderOverride;  // non-empty: save here instead of the stored folder
 };
 
 // What one call saved, for callers that report it.

@@ -24,7 +24,9 @@ long RegWriteString(Registry& registry, const std::string& key, const std::strin
     return registry.SetValue(key, name, RegistryValue{kRegSz, text});
 }
 
-bool RegKeyExists(Registry& registry, const std::string& key) { return registry.KeyExists(key); }
+bool RegKeyExists(Registry& registry, const std::string& key) {
+    return registry.KeyExists(key);
+}
 
 long RegEnsureKey(Registry& registry, const std::string& key) {
     return RegKeyExists(registry, key) ? kStatusSuccess : registry.CreateKey(key);

@@ -11,7 +11,7 @@
 namespace pellimor {
 
 class ByteReader {
-public:
+  public:
     explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t size() const { return bytes_.size(); }
@@ -57,7 +57,7 @@ public:
         return std::string_view(reinterpret_cast<const char*>(bytes_.data() + offset), length);
     }
 
-private:
+  private:
     template <typename T>
     std::optional<T> Read(std::size_t offset) const {
         if (!Has(offset, sizeof(T))) {

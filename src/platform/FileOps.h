@@ -3,9 +3,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <string_view>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pellimor {
@@ -34,7 +34,7 @@ struct FolderIdentity {
 enum class CopyResult { kCopied, kTargetExists, kFailed };
 
 class FileOps {
-public:
+  public:
     virtual ~FileOps() = default;
     // The size of an existing regular file that can be opened for reading.
     virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;

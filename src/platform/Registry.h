@@ -22,7 +22,7 @@ struct RegistryValue {
 
 // Key paths are relative to HKEY_CURRENT_USER and use backslashes, as in "Software\Tavrik".
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     virtual long QueryValue(const std::string& key, const std::string& name,
                             RegistryValue& value) = 0;

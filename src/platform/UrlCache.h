@@ -35,7 +35,7 @@ struct CacheStatus {
 };
 
 class UrlCache {
-public:
+  public:
     virtual ~UrlCache() = default;
     // Calls visit for every record in the cache's own order; visit returns false to stop.
     virtual CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) = 0;

@@ -9,7 +9,7 @@ namespace pellimor {
 
 template <std::size_t N>
 class FixedText {
-public:
+  public:
     static constexpr std::size_t kCapacity = N;
 
     std::string_view view() const { return std::string_view(bytes_.data(), size_); }
@@ -34,7 +34,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::array<char, N> bytes_;  // only the first size_ bytes are ever read
     std::size_t size_ = 0;
 };

@@ -7,9 +7,13 @@ namespace pellimor {
 
 namespace {
 
-bool IsTrailingSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsTrailingSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 struct IdentityHash {
     std::size_t operator()(const FolderIdentity& id) const {

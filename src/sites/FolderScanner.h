@@ -27,7 +27,7 @@ void StripTrailingSeparators(std::string& path);
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
 class FolderScanner {
-public:
+  public:
     explicit FolderScanner(FileOps& files) : files_(files) {}
     virtual ~FolderScanner() = default;
 
@@ -41,7 +41,7 @@ public:
     const std::vector<std::string>& folders() const { return folders_; }
     const std::vector<FoundFile>& results() const { return results_; }
 
-private:
+  private:
     void CollectSubfolders(const std::string& dir);
     bool SearchFolder(const std::string& folder, std::string_view pattern, bool includeFiles,
                       bool includeFolders);

@@ -12,15 +12,17 @@ struct SchemeInfo {
 };
 
 constexpr std::array<SchemeInfo, 8> kSchemes = {{{"ftp", 21},
-                                                  {"gopher", 70},
-                                                  {"http", 80},
-                                                  {"https", 443},
-                                                  {"file", 0},
-                                                  {"news", 0},
-                                                  {"mailto", 0},
-                                                  {"socks", 1080}}};
+                                                 {"gopher", 70},
+                                                 {"http", 80},
+                                                 {"https", 443},
+                                                 {"file", 0},
+                                                 {"news", 0},
+                                                 {"mailto", 0},
+                                                 {"socks", 1080}}};
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -47,7 +49,9 @@ std::uint16_t DefaultPort(UrlScheme scheme) {
     return scheme == UrlScheme::kOther ? 0 : kSchemes[static_cast<std::size_t>(scheme)].defaultPort;
 }
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // The decimal number at the start of text, as atoi reads it, reduced to 16 bits.
 std::uint16_t LeadingPortNumber(std::string_view text) {
@@ -79,7 +83,9 @@ bool Split(std::string_view url, UrlParts& parts) {
     bool userSeen = false;
     bool hostSeen = false;
     bool portSeen = false;
-    const auto takeBuffer = [&](auto& field) { return !bufferOverflow && field.assign(buffer.view()); };
+    const auto takeBuffer = [&](auto& field) {
+        return !bufferOverflow && field.assign(buffer.view());
+    };
     const auto emptyBuffer = [&] {
         buffer.clear();
         bufferOverflow = false;

@@ -10,7 +10,7 @@ namespace pellimor {
 
 class CFlash_ctrl : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CFlash_ctrl(QWidget* parent = nullptr);
 
     // Loads the movie at this local path; the same path again reloads it.
@@ -19,13 +19,13 @@ public:
     const QString& movie() const { return movie_; }
     int moviesSet() const { return moviesSet_; }
 
-signals:
+  signals:
     void movieSet(const QString& localPath);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     QLabel* note_;
     QString movie_;
     int moviesSet_ = 0;

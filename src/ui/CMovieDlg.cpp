@@ -18,10 +18,12 @@ namespace pellimor {
 
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 class WaitCursor {
-public:
+  public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
@@ -54,7 +56,8 @@ constexpr MessageMapEntry kMessageMap[] = {
 
 CMovieDlg::CMovieDlg(DialogServices services, std::string initialSite, const QFont& font)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
       m_services(services),
       m_strInitialSite(std::move(initialSite)) {
     setWindowTitle(Q(strings::kAppName));
@@ -130,7 +133,8 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 m_cbSites = new QComboBox(this);
                 m_cbSites->setEditable(false);
                 m_cbSites->setMaxVisibleItems(
-                    std::max(1, ToPixels(base, spec.x, spec.y, spec.w, spec.h).height() / m_cbSites->fontMetrics().height()));
+                    std::max(1, ToPixels(base, spec.x, spec.y, spec.w, spec.h).height() /
+                                    m_cbSites->fontMetrics().height()));
                 widget = m_cbSites;
                 break;
         }
@@ -170,11 +174,12 @@ void CMovieDlg::ConnectMessageMap() {
         if (auto* button = qobject_cast<QPushButton*>(control)) {
             connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
         } else if (auto* list = qobject_cast<QListView*>(control)) {
-            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, handler] {
-                if (!m_filling) {
-                    (this->*handler)();
-                }
-            });
+            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this, handler] {
+                        if (!m_filling) {
+                            (this->*handler)();
+                        }
+                    });
         } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
             connect(combo, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
         }
@@ -239,7 +244,8 @@ void CMovieDlg::ShowEntryDetails(std::int32_t key) {
     m_flash->SetMovie(QString::fromStdString(entry.localPath));
     static_cast<QLineEdit*>(Control(kIdAddress))->setText(QString::fromStdString(entry.url));
     static_cast<QLineEdit*>(Control(kIdSize))->setText(QString::fromStdString(entry.sizeText));
-    static_cast<QLineEdit*>(Control(kIdModified))->setText(QString::fromStdString(entry.lastModified));
+    static_cast<QLineEdit*>(Control(kIdModified))
+        ->setText(QString::fromStdString(entry.lastModified));
 }
 
 void CMovieDlg::UpdateButtons() {
@@ -329,7 +335,8 @@ void CMovieDlg::OnOpenMovie() {
 }
 
 SaveServices CMovieDlg::SaveServicesNow() {
-    return {m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder, ""};
+    return {m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder,
+            ""};
 }
 
 void CMovieDlg::OnSave() {
@@ -350,12 +357,13 @@ void CMovieDlg::OnSaveAll() {
 void CMovieDlg::ShowHelp() {
     QMessageBox::information(
         this, Q(strings::kAppName),
-        QStringLiteral("Pellimor lists the Flash movies of a browser's URL cache by site, plays the "
-                       "selected one, saves copies under names that never overwrite a file, and "
-                       "deletes movies from the cache.\n\n"
-                       "Options: /site:HOST starts on a site; --cache DIR names the cache folder; "
-                       "--codepage N the code page of its names (1252).\n\n"
-                       "The save folder is kept in ~/.config/Tavrik/hkcu.reg."));
+        QStringLiteral(
+            "Pellimor lists the Flash movies of a browser's URL cache by site, plays the "
+            "selected one, saves copies under names that never overwrite a file, and "
+            "deletes movies from the cache.\n\n"
+            "Options: /site:HOST starts on a site; --cache DIR names the cache folder; "
+            "--codepage N the code page of its names (1252).\n\n"
+            "The save folder is kept in ~/.config/Tavrik/hkcu.reg."));
 }
 
 }  // namespace pellimor

@@ -32,7 +32,7 @@ struct DialogServices {
 
 class CMovieDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // font: the dialog font the layout is measured from; the application's when empty.
     CMovieDlg(DialogServices services, std::string initialSite, const QFont& font = QFont());
 
@@ -59,7 +59,7 @@ public:
     // Puts the last scan's result into the drop-down, the list and the details.
     void ApplyListing();
 
-private:
+  private:
     void BuildControls(const QFont& font);
     void ConnectMessageMap();
     bool OnInitDialog();

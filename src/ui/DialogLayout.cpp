@@ -41,7 +41,9 @@ BaseUnits MeasureBaseUnits(const QFont& font) {
 
 namespace {
 // MulDiv: a * b / c rounded to the nearest integer.
-int MulDiv(int a, int b, int c) { return static_cast<int>((static_cast<long long>(a) * b * 2 + c) / (2LL * c)); }
+int MulDiv(int a, int b, int c) {
+    return static_cast<int>((static_cast<long long>(a) * b * 2 + c) / (2LL * c));
+}
 }  // namespace
 
 QRect ToPixels(const BaseUnits& base, int x, int y, int w, int h) {

@@ -11,7 +11,16 @@
 
 namespace pellimor {
 
-enum class ControlKind { kButton, kDefaultButton, kReadOnlyEdit, kListBox, kLabel, kPlayer, kFrame, kDropDown };
+enum class ControlKind {
+    kButton,
+    kDefaultButton,
+    kReadOnlyEdit,
+    kListBox,
+    kLabel,
+    kPlayer,
+    kFrame,
+    kDropDown
+};
 
 struct ControlSpec {
     int id;  // -1 for the labels

@@ -9,7 +9,9 @@ void MovieListModel::SetLines(const std::vector<MovieLine>& lines) {
 }
 
 std::int32_t MovieListModel::KeyAt(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < lines_.size() ? lines_[static_cast<std::size_t>(row)].key : 0;
+    return row >= 0 && static_cast<std::size_t>(row) < lines_.size()
+               ? lines_[static_cast<std::size_t>(row)].key
+               : 0;
 }
 
 int MovieListModel::rowCount(const QModelIndex& parent) const {

@@ -12,7 +12,7 @@ namespace pellimor {
 
 class MovieListModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int kKeyRole = Qt::UserRole;
 
     using QAbstractListModel::QAbstractListModel;
@@ -22,7 +22,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-private:
+  private:
     std::vector<MovieLine> lines_;
 };
 

@@ -14,7 +14,9 @@
 namespace pellimor {
 
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 }  // namespace
 
 std::optional<std::string> QtPrompts::AskSaveAsPath(const std::string& initialFolder,
@@ -22,7 +24,8 @@ std::optional<std::string> QtPrompts::AskSaveAsPath(const std::string& initialFo
     QFileDialog dialog(owner_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("Flash Movies (*.swf)"), QStringLiteral("All Files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Flash Movies (*.swf)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("swf"));
     dialog.setDirectory(Q(initialFolder));
     dialog.selectFile(Q(initialName));
@@ -38,11 +41,13 @@ void QtPrompts::ShowError(const std::string& text) {
 }
 
 bool QtPrompts::AskYesNo(const std::string& text) {
-    return QMessageBox::question(owner_, Q(strings::kAppName), Q(text), QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(owner_, Q(strings::kAppName), Q(text),
+                                 QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title, const std::string& initialFolder) {
+std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title,
+                                                      const std::string& initialFolder) {
     // Qt's own dialog, so that the highlighted folder's path can be shown beneath it.
     QFileDialog dialog(nullptr, Q(title), Q(initialFolder));
     dialog.setFileMode(QFileDialog::Directory);

@@ -8,7 +8,7 @@
 namespace pellimor {
 
 class QtPrompts : public Prompts {
-public:
+  public:
     explicit QtPrompts(QWidget* owner) : owner_(owner) {}
     std::optional<std::string> AskSaveAsPath(const std::string& initialFolder,
                                              const std::string& initialName) override;
@@ -17,7 +17,7 @@ public:
     std::optional<std::string> BrowseForFolder(const std::string& title,
                                                const std::string& initialFolder) override;
 
-private:
+  private:
     QWidget* owner_;
 };
 

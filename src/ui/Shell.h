@@ -6,14 +6,14 @@
 namespace pellimor {
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // Hands the path to the desktop; failures are silent.
     virtual void Open(const std::string& path) = 0;
 };
 
 class DesktopShell : public Shell {
-public:
+  public:
     void Open(const std::string& path) override;
 };
 

@@ -6,7 +6,7 @@ namespace pellimor {
 namespace {
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     std::string cache;
     void SetUp() override {
@@ -17,8 +17,8 @@ protected:
         test::MakeFolders(temp / "out");
     }
     std::string Run(const std::string& arguments, int& status) const {
-        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' " +
-                                    PELLIMOR_CLI + " " + arguments + " 2>&1",
+        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
+                                    temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
                                 status);
     }
     std::string List(const std::string& extra = "") const {
@@ -31,8 +31,8 @@ protected:
 
 TEST_F(CliTest, ListsTheDemoCacheAsTheWindowWould) {
     const std::string all = List();
-    for (const char* name : {"rocket", "snake", "getmovie", "main", "level1", "ep1", "ep2", "rain", "clock",
-                             "banner"}) {
+    for (const char* name : {"rocket", "snake", "getmovie", "main", "level1", "ep1", "ep2", "rain",
+                             "clock", "banner"}) {
         EXPECT_NE(all.find(std::string("\n") + name + " "), std::string::npos) << name;
     }
     EXPECT_EQ(all.find("index"), std::string::npos);  // the page is no movie
@@ -69,7 +69,8 @@ TEST_F(CliTest, ErrorsSayWhatToDo) {
 
 TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
     int status = 0;
-    std::string out = Run("save --cache '" + cache + "' --to '" + temp.path() + "/out' intro intro", status);
+    std::string out =
+        Run("save --cache '" + cache + "' --to '" + temp.path() + "/out' intro intro", status);
     EXPECT_EQ(status, 0) << out;
     for (const char* name : {"intro.swf", "intro01.swf", "intro02.swf", "intro03.swf"}) {
         EXPECT_TRUE(test::FileExists(temp / ("out/" + std::string(name)))) << name << out;

@@ -43,7 +43,8 @@ TEST(CParamCommandLineInfo, KeepsFlagsWithoutTheirMarkInOrder) {
 }
 
 TEST(ReadProgramOptions, ReadsTheProgramsOwnOptions) {
-    ProgramOptions o = ReadProgramOptions({"--cache", "/c", "--codepage=1254", "/site:x", "--help"});
+    ProgramOptions o =
+        ReadProgramOptions({"--cache", "/c", "--codepage=1254", "/site:x", "--help"});
     EXPECT_EQ(o.cacheFolder, "/c");
     EXPECT_EQ(o.codePage, 1254);
     EXPECT_TRUE(o.help);

@@ -13,7 +13,8 @@ TEST(MakeSwfMovie, WritesAWellFormedMovie) {
         design.frames = 30;
         design.loadMovie = loads;
         const std::string swf = MakeSwfMovie(design);
-        const ByteReader r(std::span(reinterpret_cast<const std::uint8_t*>(swf.data()), swf.size()));
+        const ByteReader r(
+            std::span(reinterpret_cast<const std::uint8_t*>(swf.data()), swf.size()));
         ASSERT_EQ(swf.substr(0, 3), "FWS");
         EXPECT_EQ(*r.U32(4), swf.size());
         const int rectBits = static_cast<unsigned char>(swf[8]) >> 3;

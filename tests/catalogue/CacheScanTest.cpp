@@ -14,11 +14,12 @@ const std::string kAll(strings::Load(strings::kAllSites));
 const std::string kLeft(strings::Load(strings::kLeftoverFiles));
 
 class CacheScanTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     test::FakeCache cache;
     PosixFileOps files;
-    ListingServices services{cache, files, [this] { return std::optional<std::string>(temp.path()); }};
+    ListingServices services{cache, files,
+                             [this] { return std::optional<std::string>(temp.path()); }};
     ListingState state;
 
     // A cached file of size bytes; the record points at it.
@@ -35,7 +36,9 @@ protected:
         return lines;
     }
     std::string SelectedSite() const {
-        return state.selectedSite < 0 ? "" : state.siteItems[static_cast<std::size_t>(state.selectedSite)];
+        return state.selectedSite < 0
+                   ? ""
+                   : state.siteItems[static_cast<std::size_t>(state.selectedSite)];
     }
 };
 
@@ -192,12 +195,22 @@ TEST_F(CacheScanTest, CurrentSiteFallsBackWhenItsLastMovieLeaves) {
 }
 
 TEST(Collation, FoldsAsciiCaseThenBytes) {
-    std::vector<std::string> texts = {"b", "B", "a", "A", "_x", "ab", "Ab", "1", "ä", "Zeta",
-                                      "---|--Tüm Siteler--|---", "**---Artık SWF Dosyaları---**"};
+    std::vector<std::string> texts = {"b",
+                                      "B",
+                                      "a",
+                                      "A",
+                                      "_x",
+                                      "ab",
+                                      "Ab",
+                                      "1",
+                                      "ä",
+                                      "Zeta",
+                                      "---|--Tüm Siteler--|---",
+                                      "**---Artık SWF Dosyaları---**"};
     std::stable_sort(texts.begin(), texts.end(), CollatesBefore);
-    EXPECT_EQ(texts, (std::vector<std::string>{"**---Artık SWF Dosyaları---**",
-                                               "---|--Tüm Siteler--|---", "1", "_x", "A", "a", "Ab",
-                                               "ab", "B", "b", "Zeta", "ä"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"**---Artık SWF Dosyaları---**", "---|--Tüm Siteler--|---",
+                                        "1", "_x", "A", "a", "Ab", "ab", "B", "b", "Zeta", "ä"}));
     EXPECT_EQ(CollateTexts("abc", "ABC"), 1);
     EXPECT_EQ(CollateTexts("abc", "abc"), 0);
     EXPECT_TRUE(StartsWithIgnoringCase("Example.com", "exAM"));

@@ -19,11 +19,20 @@ TEST(DisplayNameFromPath, FollowsTheRule) {
         const char* path;
         const char* name;
     } cases[] = {
-        {"/c/X/intro[1].swf", "intro"},   {"/d/game.swf", "game"},      {"/c/X/[1].swf", "[1]"},
-        {"/dir[2]/file.swf", "file"},     {"/dir.x/file", "noname"},    {".swf", "noname"},
-        {"clip", "noname"},               {"a.swf", "a"},               {"movie[0]", "movie"},
-        {"/c/x/a.b[3].swf", "a.b"},       {"/c/x/v1.2.swf", "v1.2"},    {"", "noname"},
-        {"/c/x/", "noname"},              {"/c/x/[.swf", "["},
+        {"/c/X/intro[1].swf", "intro"},
+        {"/d/game.swf", "game"},
+        {"/c/X/[1].swf", "[1]"},
+        {"/dir[2]/file.swf", "file"},
+        {"/dir.x/file", "noname"},
+        {".swf", "noname"},
+        {"clip", "noname"},
+        {"a.swf", "a"},
+        {"movie[0]", "movie"},
+        {"/c/x/a.b[3].swf", "a.b"},
+        {"/c/x/v1.2.swf", "v1.2"},
+        {"", "noname"},
+        {"/c/x/", "noname"},
+        {"/c/x/[.swf", "["},
         // A backslash is an ordinary character here: the separator is "/".
         {"C:\\c\\X\\intro[1].swf", "C:\\c\\X\\intro"},
     };

@@ -12,11 +12,20 @@ TEST(FormatSizeText, RoundsTheExactValueHalfUp) {
         std::uint64_t bytes;
         const char* text;
     } cases[] = {
-        {0, "0.00 KB"},        {5, "0.00 KB"},          {6, "0.01 KB"},
-        {102, "0.10 KB"},      {103, "0.1 KB"},         {256, "0.3 KB"},
-        {768, "0.8 KB"},       {1024, "1.0 KB"},        {1280, "1.3 KB"},
-        {5242880, "5120.0 KB"}, {10737418240ULL, "10485760.0 KB"},
-        {51, "0.05 KB"},       {1075, "1.0 KB"},        {1076, "1.1 KB"},
+        {0, "0.00 KB"},
+        {5, "0.00 KB"},
+        {6, "0.01 KB"},
+        {102, "0.10 KB"},
+        {103, "0.1 KB"},
+        {256, "0.3 KB"},
+        {768, "0.8 KB"},
+        {1024, "1.0 KB"},
+        {1280, "1.3 KB"},
+        {5242880, "5120.0 KB"},
+        {10737418240ULL, "10485760.0 KB"},
+        {51, "0.05 KB"},
+        {1075, "1.0 KB"},
+        {1076, "1.1 KB"},
         {18446744073709551615ULL, "18014398509481984.0 KB"},
     };
     for (const auto& c : cases) {
@@ -39,9 +48,9 @@ TEST(FormatLastModified, ShowsUtcInEnglish) {
         {FileTime(4102444799), "Thu, 31 Dec 2099 23:59:59 GMT"},
         {0x01C9EDB4FFE71400ULL, "Mon, 15 Jun 2009 12:30:00 GMT"},
         {FileTime(1362492189) + 9999999, "Tue, 05 Mar 2013 14:03:09 GMT"},  // milliseconds dropped
-        {FileTime(-1), ""},                                              // 1969
-        {FileTime(-2208988800LL), ""},                                    // 1900
-        {1, ""},                                                         // 1601
+        {FileTime(-1), ""},                                                 // 1969
+        {FileTime(-2208988800LL), ""},                                      // 1900
+        {1, ""},                                                            // 1601
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatLastModified(c.fileTime), c.text) << c.fileTime;

@@ -9,7 +9,7 @@ namespace pellimor {
 namespace {
 
 class LeftoversTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     test::FakeCache cache;
     PosixFileOps files;
@@ -59,7 +59,8 @@ TEST_F(LeftoversTest, KeysFollowTheScanNotTheSortedList) {
     for (const auto& l : state.movieLines) {
         lines.emplace_back(l.text, l.key);
     }
-    EXPECT_EQ(lines, (std::vector<std::pair<std::string, std::int32_t>>{{"aa", 1}, {"mm", 3}, {"zz", 2}}));
+    EXPECT_EQ(lines,
+              (std::vector<std::pair<std::string, std::int32_t>>{{"aa", 1}, {"mm", 3}, {"zz", 2}}));
     EXPECT_EQ(state.shownKey, 1);
 }
 

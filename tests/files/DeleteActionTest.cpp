@@ -10,11 +10,12 @@ namespace pellimor {
 namespace {
 
 class DeleteActionTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     test::FakeCache cache;
     PosixFileOps files;
-    ListingServices services{cache, files, [this] { return std::optional<std::string>(temp / "cache"); }};
+    ListingServices services{cache, files,
+                             [this] { return std::optional<std::string>(temp / "cache"); }};
     test::ScriptedPrompts prompts;
     ListingState state;
 
@@ -53,7 +54,8 @@ TEST_F(DeleteActionTest, YesDeletesInListOrderThenListsAgain) {
     const std::vector<std::int32_t> keys = {KeyOf("a"), KeyOf("c"), 0, -1, 77};
     const DeleteOutcome outcome = OnDelete(state, keys, services, prompts);
     EXPECT_TRUE(outcome.confirmed);
-    EXPECT_EQ(cache.deleted, (std::vector<std::string>{"http://e.com/a.swf", "http://e.com/c.swf"}));
+    EXPECT_EQ(cache.deleted,
+              (std::vector<std::string>{"http://e.com/a.swf", "http://e.com/c.swf"}));
     ASSERT_EQ(state.movieLines.size(), 1u);
     EXPECT_EQ(state.movieLines[0].text, "b");
 }

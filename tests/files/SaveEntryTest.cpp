@@ -18,7 +18,7 @@ namespace pellimor {
 namespace {
 
 class SaveEntryTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     PosixFileOps files;
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
@@ -33,7 +33,8 @@ protected:
         test::MakeFolders(temp / "cache");
         SetSavePath(registry, out);
     }
-    SwfEntry Movie(std::int32_t key, const std::string& name, const std::string& body = "FWSmovie") {
+    SwfEntry Movie(std::int32_t key, const std::string& name,
+                   const std::string& body = "FWSmovie") {
         SwfEntry e;
         e.key = key;
         e.displayName = name;
@@ -135,8 +136,9 @@ TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
     Movie(2, "other");
     const std::vector<std::int32_t> keys = {1, 2, 0, -5, 99};
     const SaveOutcome outcome = OnSave(catalogue, keys, services);
-    EXPECT_EQ(prompts.errors,
-              (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) + "intro"}));
+    EXPECT_EQ(
+        prompts.errors,
+        (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) + "intro"}));
     EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/other.swf"}));
     EXPECT_FALSE(test::FileExists(out + "/intro.swf"));  // no partial file
 }
@@ -164,7 +166,8 @@ TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {
         for (int i = 0; !stop && i < 400; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "intro%02d.swf", i);
-            const std::string path = out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
+            const std::string path =
+                out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
             if (fd >= 0) {
                 ::write(fd, "rival", 5);
@@ -189,7 +192,8 @@ TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {
     for (int i = 0; i < 400; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "intro%02d.swf", i);
-        const std::string path = out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
+        const std::string path =
+            out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
         if (test::FileExists(path) && test::ReadFile(path) == "rival") {
             ++rivals;
         }

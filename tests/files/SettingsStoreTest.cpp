@@ -8,7 +8,7 @@ namespace pellimor {
 namespace {
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     std::string hivePath = temp / "Tavrik/hkcu.reg";
     HiveRegistry registry{hivePath};
@@ -34,9 +34,11 @@ TEST_F(SettingsStoreTest, ReadOrderAndWriteChoice) {
     } cases[] = {
         {companion + "\"SavePath\"=\"/c\"\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/c", true},
         {companion + "\"SavePath\"=\"\"\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/o", false},
-        {companion + "\"SavePath\"=hex(2):2f,00,63,00,00,00\r\n" + own + "\"SavePath\"=\"/o\"\r\n", "/o", false},
+        {companion + "\"SavePath\"=hex(2):2f,00,63,00,00,00\r\n" + own + "\"SavePath\"=\"/o\"\r\n",
+         "/o", false},
         {companion + "\"SavePath\"=\"" + std::string(1024, 'x') + "\"\r\n", "/default", false},
-        {companion + "\"SavePath\"=\"" + std::string(1023, 'x') + "\"\r\n", std::string(1023, 'x'), true},
+        {companion + "\"SavePath\"=\"" + std::string(1023, 'x') + "\"\r\n", std::string(1023, 'x'),
+         true},
         {own + "\"savepath\"=\"/o\"\r\n", "/o", false},
         {"", "/default", false},
     };

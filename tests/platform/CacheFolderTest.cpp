@@ -10,7 +10,8 @@ TEST(GetSpecialFolderPath, CommandLineThenWinePrefixThenNothing) {
     test::TempFolder temp;
     const std::string below = "/drive_c/users/alice/AppData/Local/Microsoft/Windows/INetCache";
     test::MakeFolders(temp / ("prefix" + below));
-    test::MakeFolders(temp / "home/.wine/drive_c/users/bob/AppData/Local/Microsoft/Windows/INetCache");
+    test::MakeFolders(temp /
+                      "home/.wine/drive_c/users/bob/AppData/Local/Microsoft/Windows/INetCache");
     test::MakeFolders(temp / "home/.wine/drive_c/users/Public");
     const struct {
         CacheFolderInputs inputs;

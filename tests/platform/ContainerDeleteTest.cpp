@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -21,7 +21,7 @@ namespace {
 const std::string kWine = std::string(PELLIMOR_TEST_DATA) + "/wininet/wine-made";
 
 class ContainerDeleteTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     std::string windows = temp / "Windows";
     std::string content = windows + "/INetCache/Content.IE5";
@@ -31,7 +31,8 @@ protected:
         ::tzset();
         test::MakeFolders(windows + "/INetCache");
         test::CopyTree(kWine + "/Content.IE5", content);
-        test::WriteFile(content + "/index.dat", test::ReadFile(kWine + "/Content.IE5.index.before-delete.dat"));
+        test::WriteFile(content + "/index.dat",
+                        test::ReadFile(kWine + "/Content.IE5.index.before-delete.dat"));
         // The file Wine deleted, and the times the records expect of both files.
         test::WriteFile(content + "/F92DQSGY/intro[0].swf", std::string(24, 'i'));
         MatchWriteTime(content + "/F92DQSGY/intro[0].swf");
@@ -53,7 +54,8 @@ protected:
 
 TEST_F(ContainerDeleteTest, MakesExactlyThePlatformsChanges) {
     ASSERT_EQ(Check(), std::vector<std::string>{});
-    ::chmod((content + "/RW7G0F3Q/sticky[0].swf").c_str(), 0444);  // its removal fails: kept as LEAK
+    ::chmod((content + "/RW7G0F3Q/sticky[0].swf").c_str(),
+            0444);  // its removal fails: kept as LEAK
     IndexDatCache cache(windows + "/INetCache", 1252);
     const CacheStatus first = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
     EXPECT_TRUE(first.ok) << first.error;
@@ -63,7 +65,8 @@ TEST_F(ContainerDeleteTest, MakesExactlyThePlatformsChanges) {
     const std::string platform = test::ReadFile(kWine + "/Content.IE5/index.dat");
     ASSERT_EQ(ours.size(), platform.size());
     for (std::size_t i = 0; i < ours.size(); ++i) {
-        ASSERT_EQ(static_cast<unsigned char>(ours[i]), static_cast<unsigned char>(platform[i])) << "offset " << i;
+        ASSERT_EQ(static_cast<unsigned char>(ours[i]), static_cast<unsigned char>(platform[i]))
+            << "offset " << i;
     }
     EXPECT_FALSE(test::FileExists(content + "/F92DQSGY/intro[0].swf"));
     EXPECT_TRUE(test::FileExists(content + "/RW7G0F3Q/sticky[0].swf"));

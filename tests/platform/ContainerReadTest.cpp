@@ -66,7 +66,8 @@ void ExpectSameAsDump(const indexdat::ContainerView& view, const std::string& du
 }
 
 TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
-    for (const char* name : {"greendale-student-pc1-Content.IE5", "greendale-student-pc1-History.IE5"}) {
+    for (const char* name :
+         {"greendale-student-pc1-Content.IE5", "greendale-student-pc1-History.IE5"}) {
         SCOPED_TRACE(name);
         std::string error;
         const auto file = MappedFile::Open(kData + "/real/" + name + "-index.dat", error);
@@ -74,7 +75,8 @@ TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
         const auto view = indexdat::ContainerView::Open(file->bytes(), error);
         ASSERT_TRUE(view) << error;
         EXPECT_EQ(view->header().flavour, indexdat::Flavour::kInternetExplorer);
-        ExpectSameAsDump(*view, test::ReadFile(kData + "/real/" + name + "-index.msiecfexport.txt"));
+        ExpectSameAsDump(*view,
+                         test::ReadFile(kData + "/real/" + name + "-index.msiecfexport.txt"));
         EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{});
     }
 }
@@ -86,7 +88,8 @@ TEST(ContainerRead, WineFileMatchesTheDumpOfItsSignaturePatchedCopy) {
     const auto view = indexdat::ContainerView::Open(file->bytes(), error);
     ASSERT_TRUE(view) << error;
     EXPECT_EQ(view->header().flavour, indexdat::Flavour::kWine);
-    ExpectSameAsDump(*view, test::ReadFile(kData + "/wine-made/Content.IE5.msiecfexport-sigpatched.txt"));
+    ExpectSameAsDump(*view,
+                     test::ReadFile(kData + "/wine-made/Content.IE5.msiecfexport-sigpatched.txt"));
     EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{});
 }
 
@@ -134,10 +137,12 @@ TEST(ContainerRead, WineProfileEnumeratesInTheOrderAndWithTheFieldsOfWinesOwnApi
     const std::string windows = WineProfile(temp);
     IndexDatCache cache(windows + "/INetCache", 1252);
     std::vector<CacheRecord> ours;
-    ASSERT_TRUE(cache.Enumerate([&](const CacheRecord& r) {
-                         ours.push_back(r);
-                         return true;
-                     }).ok);
+    ASSERT_TRUE(cache
+                    .Enumerate([&](const CacheRecord& r) {
+                        ours.push_back(r);
+                        return true;
+                    })
+                    .ok);
     // The API's listing: lines in CP-1252 or, for names made through the wide API, UTF-8.
     std::istringstream api(test::ReadFile(kData + "/wine-made/api-list-null-pattern.txt"));
     std::vector<std::vector<std::string>> entries;
@@ -225,13 +230,15 @@ TEST(FindContainers, KnowsTheLayoutsOfVistaXpAndABareFolder) {
         return out;
     };
     EXPECT_EQ(folders(FindContainers(temp / "vista/INetCache/")),
-              (std::vector<std::string>{temp / "vista/INetCookies", temp / "vista/History/History.IE5",
-                                        temp / "vista/INetCache/Content.IE5",
-                                        temp / "vista/INetCache/Low/Content.IE5"}));
-    EXPECT_EQ(folders(FindContainers(temp / "vista")), folders(FindContainers(temp / "vista/INetCache")));
+              (std::vector<std::string>{
+                  temp / "vista/INetCookies", temp / "vista/History/History.IE5",
+                  temp / "vista/INetCache/Content.IE5", temp / "vista/INetCache/Low/Content.IE5"}));
+    EXPECT_EQ(folders(FindContainers(temp / "vista")),
+              folders(FindContainers(temp / "vista/INetCache")));
     EXPECT_EQ(folders(FindContainers(temp / "xp/Local Settings/Temporary Internet Files")),
-              (std::vector<std::string>{temp / "xp/Cookies", temp / "xp/Local Settings/History/History.IE5",
-                                        temp / "xp/Local Settings/Temporary Internet Files/Content.IE5"}));
+              (std::vector<std::string>{
+                  temp / "xp/Cookies", temp / "xp/Local Settings/History/History.IE5",
+                  temp / "xp/Local Settings/Temporary Internet Files/Content.IE5"}));
     EXPECT_EQ(folders(FindContainers(temp / "bare")), (std::vector<std::string>{temp / "bare"}));
     EXPECT_EQ(folders(FindContainers(temp / "odd/inetcache")),
               (std::vector<std::string>{temp / "odd/inetcache/content.ie5"}));

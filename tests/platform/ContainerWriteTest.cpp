@@ -4,8 +4,8 @@
 #include <set>
 
 #include "platform/fileops/MappedFile.h"
-#include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/CacheWriter.h"
+#include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/MsiecfDump.h"
@@ -33,13 +33,16 @@ WrittenProfile Write(const test::TempFolder& temp, int n) {
     std::string error;
     for (int i = 0; i < n; ++i) {
         ContentEntry e;
-        e.url = "http://site" + std::to_string(i % 7) + ".example/games/movie" + std::to_string(i) + ".swf" +
-                (i % 5 == 0 ? "?level=" + std::to_string(i) : "");
+        e.url = "http://site" + std::to_string(i % 7) + ".example/games/movie" + std::to_string(i) +
+                ".swf" + (i % 5 == 0 ? "?level=" + std::to_string(i) : "");
         e.body = "FWS" + std::string(static_cast<std::size_t>(i % 300), 'x');
         e.extension = i % 11 == 0 ? "" : "swf";
-        e.lastModified = i % 3 == 0 ? 0 : 0x01C9EDB4FFE71400ULL + static_cast<std::uint64_t>(i) * 10'000'000ULL;
+        e.lastModified =
+            i % 3 == 0 ? 0 : 0x01C9EDB4FFE71400ULL + static_cast<std::uint64_t>(i) * 10'000'000ULL;
         e.lastAccess = 0x01D0DF25F42FC620ULL + static_cast<std::uint64_t>(i) * 1000;
-        e.headers = i % 4 == 0 ? "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n" : "";
+        e.headers = i % 4 == 0
+                        ? "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n"
+                        : "";
         e.entryType = i % 13 == 0 ? 0x5 : 0x1;
         if (i % 9 == 0) {
             e.nameBase = "intro";  // several intro[n] in one folder
@@ -49,8 +52,12 @@ WrittenProfile Write(const test::TempFolder& temp, int n) {
         profile.entries.push_back(e);
         profile.paths.push_back(path.value_or(""));
     }
-    EXPECT_TRUE(writer.AddCookie("Cookie:user@site0.example/", "a\nb\n", 0x01C9EDB4FFE71400ULL, error)) << error;
-    EXPECT_TRUE(writer.AddHistory("Visited: user@http://site0.example/", 0x01C9EDB4FFE71400ULL, error)) << error;
+    EXPECT_TRUE(
+        writer.AddCookie("Cookie:user@site0.example/", "a\nb\n", 0x01C9EDB4FFE71400ULL, error))
+        << error;
+    EXPECT_TRUE(
+        writer.AddHistory("Visited: user@http://site0.example/", 0x01C9EDB4FFE71400ULL, error))
+        << error;
     EXPECT_TRUE(writer.Save(error)) << error;
     profile.cacheFolder = writer.cacheFolder();
     return profile;
@@ -64,10 +71,12 @@ TEST(ContainerWrite, WhatIsWrittenReadsBackAsItWasAdded) {
     IndexDatCache cache(profile.cacheFolder, 1252);
     ASSERT_EQ(cache.containers().size(), 3u);
     std::vector<CacheRecord> records;
-    ASSERT_TRUE(cache.Enumerate([&](const CacheRecord& r) {
-                         records.push_back(r);
-                         return true;
-                     }).ok);
+    ASSERT_TRUE(cache
+                    .Enumerate([&](const CacheRecord& r) {
+                        records.push_back(r);
+                        return true;
+                    })
+                    .ok);
     ASSERT_EQ(records.size(), 402u);
     EXPECT_EQ(records[0].url, "Cookie:user@site0.example/");
     EXPECT_EQ(records[0].entryType, kCookieCacheEntry);
@@ -95,7 +104,8 @@ TEST(ContainerWrite, WhatIsWrittenReadsBackAsItWasAdded) {
         ASSERT_TRUE(file);
         const auto view = indexdat::ContainerView::Open(file->bytes(), error);
         ASSERT_TRUE(view);
-        EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{}) << container.indexPath;
+        EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{})
+            << container.indexPath;
     }
     const auto content = cache.containers()[2].indexPath;
     EXPECT_GT(test::ReadFile(content).size(), 32768u);
@@ -121,7 +131,8 @@ TEST(ContainerWrite, MsiecfexportReadsWhatWeWrite) {
                        test::MsiecfFileTime(e.lastAccess));
     }
     EXPECT_EQ(dumped, written);
-    const auto history = test::ParseMsiecfDump(test::RunMsiecfexport(profile.cacheFolder + "/../History/History.IE5/index.dat"));
+    const auto history = test::ParseMsiecfDump(
+        test::RunMsiecfexport(profile.cacheFolder + "/../History/History.IE5/index.dat"));
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].location, "Visited: user@http://site0.example/");
 }

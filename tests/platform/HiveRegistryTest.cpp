@@ -11,7 +11,7 @@ namespace pellimor {
 namespace {
 
 class HiveRegistryTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     std::string path = temp / "Tavrik/hkcu.reg";
     void SetUp() override { test::MakeFolders(temp / "Tavrik"); }
@@ -50,12 +50,15 @@ TEST_F(HiveRegistryTest, KeepsEveryLineItDoesNotChange) {
     EXPECT_EQ(value.type, kRegExpandSz);
     ASSERT_EQ(registry.QueryValue("Software\\Tavrik\\Marrowby", "Blob", value), kStatusSuccess);
     EXPECT_EQ(value.data, std::string("\x01\x02\x03\x04", 4));
-    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "SavePath", {kRegSz, "/new"}), kStatusSuccess);
+    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "SavePath", {kRegSz, "/new"}),
+              kStatusSuccess);
     std::string expected = original;
     expected.replace(expected.find("\"SavePath\"=\"/old\""), 17, "\"SavePath\"=\"/new\"");
     EXPECT_EQ(test::ReadFile(path), expected);
-    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "Added", {kRegSz, "x"}), kStatusSuccess);
-    EXPECT_NE(test::ReadFile(path).find("\"Other\"=\"keep \\\"me\\\"\"\r\n\"Added\"=\"x\"\r\n"), std::string::npos);
+    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "Added", {kRegSz, "x"}),
+              kStatusSuccess);
+    EXPECT_NE(test::ReadFile(path).find("\"Other\"=\"keep \\\"me\\\"\"\r\n\"Added\"=\"x\"\r\n"),
+              std::string::npos);
     EXPECT_EQ(Files(), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"}));
 }
 
@@ -64,9 +67,11 @@ TEST_F(HiveRegistryTest, AnUnparsableHiveIsReadAsEmptyAndKeptAsideOnWrite) {
     test::WriteFile(path, garbage);
     HiveRegistry registry(path);
     RegistryValue value;
-    EXPECT_EQ(registry.QueryValue("Software\\Tavrik\\Pellimor", "SavePath", value), kStatusFileNotFound);
+    EXPECT_EQ(registry.QueryValue("Software\\Tavrik\\Pellimor", "SavePath", value),
+              kStatusFileNotFound);
     EXPECT_EQ(test::ReadFile(path), garbage);
-    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "SavePath", {kRegSz, "/x"}), kStatusFileNotFound);
+    EXPECT_EQ(registry.SetValue("Software\\Tavrik\\Pellimor", "SavePath", {kRegSz, "/x"}),
+              kStatusFileNotFound);
     EXPECT_EQ(test::ReadFile(path), garbage);
     EXPECT_EQ(registry.CreateKey("Software\\Tavrik\\Pellimor"), kStatusSuccess);
     const auto files = Files();
@@ -92,7 +97,8 @@ TEST_F(HiveRegistryTest, TwoWritersAtOnceLoseNeitherWrite) {
     for (int i = 0; i < 60; ++i) {
         for (const char* name : {"one", "two"}) {
             RegistryValue value;
-            EXPECT_EQ(setup.QueryValue("Software\\A", name + std::to_string(i), value), kStatusSuccess);
+            EXPECT_EQ(setup.QueryValue("Software\\A", name + std::to_string(i), value),
+                      kStatusSuccess);
             EXPECT_EQ(value.data, name);
         }
     }

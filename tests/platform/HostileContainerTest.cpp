@@ -15,10 +15,15 @@ namespace {
 using Bytes = std::string;
 
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
-    return *ByteReader(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size())).U32(at);
+    return *ByteReader(std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()))
+                .U32(at);
 }
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) { PutU32(reinterpret_cast<std::uint8_t*>(&b[at]), v); }
-std::uint32_t Hash(const Bytes& b) { return Get32(b, 0x20); }
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    PutU32(reinterpret_cast<std::uint8_t*>(&b[at]), v);
+}
+std::uint32_t Hash(const Bytes& b) {
+    return Get32(b, 0x20);
+}
 // The offset of the n-th live hash item's record.
 std::uint32_t Record(const Bytes& b, int n) {
     for (std::uint32_t i = 0; i < 448; ++i) {
@@ -56,46 +61,79 @@ const std::vector<Damage>& Damages() {
         {"32 768 bytes of zeros", [](Bytes& b) { b.assign(32768, '\0'); }, Expect::kRefused},
         {"too many folders", [](Bytes& b) { Put32(b, 0x48, 33); }, Expect::kRefused},
         {"folder count near 2^32", [](Bytes& b) { Put32(b, 0x48, 0xFFFFFFFF); }, Expect::kRefused},
-        {"truncated in the records", [](Bytes& b) { b.resize(b.size() - 300); }, Expect::kInconsistent},
-        {"truncated in the hash table", [](Bytes& b) { b.resize(Hash(b) + 100); }, Expect::kInconsistent},
-        {"file size field too large", [](Bytes& b) { Put32(b, 0x1C, 0x7FFFFFFF); }, Expect::kInconsistent},
-        {"file size field too small", [](Bytes& b) { Put32(b, 0x1C, 0x4000); }, Expect::kInconsistent},
+        {"truncated in the records", [](Bytes& b) { b.resize(b.size() - 300); },
+         Expect::kInconsistent},
+        {"truncated in the hash table", [](Bytes& b) { b.resize(Hash(b) + 100); },
+         Expect::kInconsistent},
+        {"file size field too large", [](Bytes& b) { Put32(b, 0x1C, 0x7FFFFFFF); },
+         Expect::kInconsistent},
+        {"file size field too small", [](Bytes& b) { Put32(b, 0x1C, 0x4000); },
+         Expect::kInconsistent},
         {"capacity too large", [](Bytes& b) { Put32(b, 0x24, 0xFFFFFFF0); }, Expect::kInconsistent},
-        {"blocks in use off by one", [](Bytes& b) { Put32(b, 0x28, Get32(b, 0x28) + 1); }, Expect::kInconsistent},
-        {"hash table offset past the end", [](Bytes& b) { Put32(b, 0x20, 0xFFFFFF00); }, Expect::kInconsistent},
-        {"hash table offset in the header", [](Bytes& b) { Put32(b, 0x20, 0x100); }, Expect::kInconsistent},
-        {"hash table offset not on a block", [](Bytes& b) { Put32(b, 0x20, Hash(b) + 4); }, Expect::kInconsistent},
-        {"hash table points at itself", [](Bytes& b) { Put32(b, Hash(b) + 8, Hash(b)); }, Expect::kInconsistent},
-        {"hash chain into a URL record", [](Bytes& b) { Put32(b, Hash(b) + 8, Record(b, 0)); }, Expect::kInconsistent},
-        {"hash table renumbered", [](Bytes& b) { Put32(b, Hash(b) + 12, 5); }, Expect::kInconsistent},
-        {"hash signature gone", [](Bytes& b) { b.replace(Hash(b), 4, "HAXH"); }, Expect::kInconsistent},
-        {"item past the end", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x7FFFFF80); }, Expect::kInconsistent},
-        {"item into the header", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x200); }, Expect::kInconsistent},
-        {"item off a block boundary", [](Bytes& b) { Put32(b, LiveItem(b) + 4, Record(b, 0) + 8); }, Expect::kInconsistent},
-        {"item at a free block", [](Bytes& b) { Put32(b, LiveItem(b) + 4, static_cast<std::uint32_t>(b.size() - 128)); }, Expect::kInconsistent},
-        {"record blocks huge", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0x40000000); }, Expect::kInconsistent},
-        {"record blocks zero", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0); }, Expect::kInconsistent},
-        {"record signature unknown", [](Bytes& b) { b.replace(Record(b, 1), 4, "ABCD"); }, Expect::kInconsistent},
-        {"URL offset past the record", [](Bytes& b) { Put32(b, Record(b, 2) + 0x34, 0x10000); }, Expect::kInconsistent},
-        {"URL without terminator", [](Bytes& b) {
+        {"blocks in use off by one", [](Bytes& b) { Put32(b, 0x28, Get32(b, 0x28) + 1); },
+         Expect::kInconsistent},
+        {"hash table offset past the end", [](Bytes& b) { Put32(b, 0x20, 0xFFFFFF00); },
+         Expect::kInconsistent},
+        {"hash table offset in the header", [](Bytes& b) { Put32(b, 0x20, 0x100); },
+         Expect::kInconsistent},
+        {"hash table offset not on a block", [](Bytes& b) { Put32(b, 0x20, Hash(b) + 4); },
+         Expect::kInconsistent},
+        {"hash table points at itself", [](Bytes& b) { Put32(b, Hash(b) + 8, Hash(b)); },
+         Expect::kInconsistent},
+        {"hash chain into a URL record", [](Bytes& b) { Put32(b, Hash(b) + 8, Record(b, 0)); },
+         Expect::kInconsistent},
+        {"hash table renumbered", [](Bytes& b) { Put32(b, Hash(b) + 12, 5); },
+         Expect::kInconsistent},
+        {"hash signature gone", [](Bytes& b) { b.replace(Hash(b), 4, "HAXH"); },
+         Expect::kInconsistent},
+        {"item past the end", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x7FFFFF80); },
+         Expect::kInconsistent},
+        {"item into the header", [](Bytes& b) { Put32(b, LiveItem(b) + 4, 0x200); },
+         Expect::kInconsistent},
+        {"item off a block boundary", [](Bytes& b) { Put32(b, LiveItem(b) + 4, Record(b, 0) + 8); },
+         Expect::kInconsistent},
+        {"item at a free block",
+         [](Bytes& b) { Put32(b, LiveItem(b) + 4, static_cast<std::uint32_t>(b.size() - 128)); },
+         Expect::kInconsistent},
+        {"record blocks huge", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0x40000000); },
+         Expect::kInconsistent},
+        {"record blocks zero", [](Bytes& b) { Put32(b, Record(b, 0) + 4, 0); },
+         Expect::kInconsistent},
+        {"record signature unknown", [](Bytes& b) { b.replace(Record(b, 1), 4, "ABCD"); },
+         Expect::kInconsistent},
+        {"URL offset past the record", [](Bytes& b) { Put32(b, Record(b, 2) + 0x34, 0x10000); },
+         Expect::kInconsistent},
+        {"URL without terminator",
+         [](Bytes& b) {
              const std::uint32_t r = Record(b, 3);
              for (std::uint32_t i = 0x68; i < Get32(b, r + 4) * 128; ++i) {
                  b[r + i] = 'u';
              }
-         }, Expect::kInconsistent},
-        {"file name offset into the fixed part", [](Bytes& b) { Put32(b, Record(b, 4) + 0x3C, 4); }, Expect::kReadable},
-        {"headers size near 2^32", [](Bytes& b) { Put32(b, Record(b, 5) + 0x48, 0xFFFFFFF0); }, Expect::kReadable},
-        {"sub-folder index past the folders", [](Bytes& b) { b[Record(b, 6) + 0x38] = 9; }, Expect::kInconsistent},
-        {"folder name with a separator", [](Bytes& b) { b.replace(0x50, 8, "../../..");  }, Expect::kReadable},
-        {"folder count raised", [](Bytes& b) { Put32(b, 0x4C, Get32(b, 0x4C) + 3); }, Expect::kInconsistent},
-        {"leak list looping", [](Bytes& b) {
+         },
+         Expect::kInconsistent},
+        {"file name offset into the fixed part", [](Bytes& b) { Put32(b, Record(b, 4) + 0x3C, 4); },
+         Expect::kReadable},
+        {"headers size near 2^32", [](Bytes& b) { Put32(b, Record(b, 5) + 0x48, 0xFFFFFFF0); },
+         Expect::kReadable},
+        {"sub-folder index past the folders", [](Bytes& b) { b[Record(b, 6) + 0x38] = 9; },
+         Expect::kInconsistent},
+        {"folder name with a separator", [](Bytes& b) { b.replace(0x50, 8, "../../.."); },
+         Expect::kReadable},
+        {"folder count raised", [](Bytes& b) { Put32(b, 0x4C, Get32(b, 0x4C) + 3); },
+         Expect::kInconsistent},
+        {"leak list looping",
+         [](Bytes& b) {
              const std::uint32_t r = Record(b, 7);
              b.replace(r, 4, "LEAK");
              Put32(b, 0x224, r);
              Put32(b, r + 0x2C, r);
-         }, Expect::kInconsistent},
-        {"bitmap all set", [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\xFF'); }, Expect::kInconsistent},
-        {"bitmap cleared", [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\0'); }, Expect::kInconsistent},
+         },
+         Expect::kInconsistent},
+        {"bitmap all set",
+         [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\xFF'); },
+         Expect::kInconsistent},
+        {"bitmap cleared", [](Bytes& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\0'); },
+         Expect::kInconsistent},
     };
     return damages;
 }
@@ -147,7 +185,8 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
             EXPECT_FALSE(problems.empty());
             const CacheStatus deleted = cache.DeleteEntry("http://hostile.example/m0.swf");
             EXPECT_FALSE(deleted.ok);
-            EXPECT_EQ(test::ReadFile(folder + "/index.dat"), bytes) << "a damaged index was changed";
+            EXPECT_EQ(test::ReadFile(folder + "/index.dat"), bytes)
+                << "a damaged index was changed";
         } else {
             EXPECT_EQ(problems, std::vector<std::string>{});
             EXPECT_EQ(listed, 40u);

@@ -14,9 +14,11 @@ TEST(StripTrailingSeparators, RemovesSlashesAfterWhiteSpace) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"/c/Cache//", "/c/Cache"}, {"/c/Cache/", "/c/Cache"}, {"/c/Cache", "/c/Cache"},
-        {"/c/a/ \t", "/c/a"},       {"/c/a \n", "/c/a \n"},    {"/", ""},
-        {"c\\a\\", "c\\a\\"},       {"", ""},                  {"/c/a/ / ", "/c/a"},
+        {"/c/Cache//", "/c/Cache"}, {"/c/Cache/", "/c/Cache"},
+        {"/c/Cache", "/c/Cache"},   {"/c/a/ \t", "/c/a"},
+        {"/c/a \n", "/c/a \n"},     {"/", ""},
+        {"c\\a\\", "c\\a\\"},       {"", ""},
+        {"/c/a/ / ", "/c/a"},
     };
     for (const auto& c : cases) {
         std::string path = c.in;
@@ -31,10 +33,18 @@ TEST(MatchesWildcard, WholeNameWithoutRegardToCase) {
         const char* pattern;
         bool match;
     } cases[] = {
-        {"MOVIE.SWF", "*.swf", true},   {"clip.Swf", "*.swf", true},     {"intro[1].swf", "*.swf", true},
-        {"clip.swf.bak", "*.swf", false}, {"swf", "*.swf", false},       {".swf", "*.swf", true},
-        {"a.b.swf", "*.swf", true},     {"anything", "*.*", false},      {"x.y", "*.*", true},
-        {"abc", "a?c", true},           {"abc", "a*b*c*", true},         {"", "*", true},
+        {"MOVIE.SWF", "*.swf", true},
+        {"clip.Swf", "*.swf", true},
+        {"intro[1].swf", "*.swf", true},
+        {"clip.swf.bak", "*.swf", false},
+        {"swf", "*.swf", false},
+        {".swf", "*.swf", true},
+        {"a.b.swf", "*.swf", true},
+        {"anything", "*.*", false},
+        {"x.y", "*.*", true},
+        {"abc", "a?c", true},
+        {"abc", "a*b*c*", true},
+        {"", "*", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.match) << c.name << " " << c.pattern;
@@ -42,7 +52,7 @@ TEST(MatchesWildcard, WholeNameWithoutRegardToCase) {
 }
 
 class FolderScannerTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder temp;
     PosixFileOps files;
     std::string File(const std::string& relative) {
@@ -75,11 +85,13 @@ TEST_F(FolderScannerTest, PostOrderRootLastAndOnlyMatchingFiles) {
     test::MakeFolders(temp / "B/folder.swf");
     FolderScanner scanner(files);
     scanner.SetRoot((temp.path() + "/").c_str(), true);
-    EXPECT_EQ(scanner.folders(), (std::vector<std::string>{temp / ".hidden", temp / "A/A1", temp / "A",
-                                                           temp / "B/folder.swf", temp / "B", temp.path()}));
-    EXPECT_EQ(Found(temp.path() + "//"),
-              (std::vector<std::string>{temp / ".hidden/h.swf", temp / "A/A1/deep.swf", temp / "A/a.SWF",
-                                        temp / "B/.h.swf", temp / "B/b.Swf", temp / "top.swf"}));
+    EXPECT_EQ(scanner.folders(),
+              (std::vector<std::string>{temp / ".hidden", temp / "A/A1", temp / "A",
+                                        temp / "B/folder.swf", temp / "B", temp.path()}));
+    EXPECT_EQ(
+        Found(temp.path() + "//"),
+        (std::vector<std::string>{temp / ".hidden/h.swf", temp / "A/A1/deep.swf", temp / "A/a.SWF",
+                                  temp / "B/.h.swf", temp / "B/b.Swf", temp / "top.swf"}));
 }
 
 TEST_F(FolderScannerTest, MissingRootAndEmptyTreeGiveNothing) {

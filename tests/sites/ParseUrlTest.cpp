@@ -95,12 +95,13 @@ TEST(ParseUrl, SplitsEveryPart) {
 }
 
 TEST(ParseUrl, FailureLeavesTheEmptyState) {
-    for (const char* url : {"nothing", "http://a:1@b:2@c/", "mailto://x", "http://:p@h/", "", "a@b"}) {
+    for (const char* url :
+         {"nothing", "http://a:1@b:2@c/", "mailto://x", "http://:p@h/", "", "a@b"}) {
         UrlParts p;
         ASSERT_TRUE(ParseUrl("http://u:p@h:9/x?y", p));
         EXPECT_FALSE(ParseUrl(url, p)) << url;
-        EXPECT_TRUE(p.schemeName.empty() && p.host.empty() && p.userName.empty() && p.password.empty() &&
-                    p.urlPath.empty() && p.extraInfo.empty())
+        EXPECT_TRUE(p.schemeName.empty() && p.host.empty() && p.userName.empty() &&
+                    p.password.empty() && p.urlPath.empty() && p.extraInfo.empty())
             << url;
         EXPECT_EQ(p.port, 0);
         EXPECT_EQ(p.scheme, UrlScheme::kOther);

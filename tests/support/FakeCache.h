@@ -8,7 +8,7 @@
 namespace pellimor::test {
 
 class FakeCache : public UrlCache {
-public:
+  public:
     std::vector<CacheRecord> records;
     std::vector<std::string> deleted;
 

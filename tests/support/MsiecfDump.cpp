@@ -60,8 +60,8 @@ std::string MsiecfFileTime(std::uint64_t fileTime) {
     std::tm utc{};
     ::gmtime_r(&seconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%s %02d, %04d %02d:%02d:%02d.%09llu", kMonths[utc.tm_mon], utc.tm_mday,
-                  utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec,
+    std::snprintf(text, sizeof text, "%s %02d, %04d %02d:%02d:%02d.%09llu", kMonths[utc.tm_mon],
+                  utc.tm_mday, utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec,
                   static_cast<unsigned long long>(fileTime % 10000000ULL) * 100);
     return text;
 }
@@ -73,8 +73,9 @@ std::string MsiecfDosTime(std::uint32_t dosTime) {
         return "";
     }
     char text[64];
-    std::snprintf(text, sizeof text, "%s %02u, %04u %02u:%02u:%02u", kMonths[((date >> 5) & 0xF) - 1],
-                  date & 0x1F, (date >> 9) + 1980, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2);
+    std::snprintf(text, sizeof text, "%s %02u, %04u %02u:%02u:%02u",
+                  kMonths[((date >> 5) & 0xF) - 1], date & 0x1F, (date >> 9) + 1980, time >> 11,
+                  (time >> 5) & 0x3F, (time & 0x1F) * 2);
     return text;
 }
 

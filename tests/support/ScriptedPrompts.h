@@ -11,14 +11,15 @@
 namespace pellimor::test {
 
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     std::deque<std::optional<std::string>> saveAnswers;  // nothing = cancel
     bool yes = true;
     std::vector<std::string> errors;
     std::vector<std::pair<std::string, std::string>> saveAsked;  // folder, name
     std::vector<std::string> questions;
 
-    std::optional<std::string> AskSaveAsPath(const std::string& folder, const std::string& name) override {
+    std::optional<std::string> AskSaveAsPath(const std::string& folder,
+                                             const std::string& name) override {
         saveAsked.emplace_back(folder, name);
         if (saveAnswers.empty()) {
             return std::nullopt;

@@ -49,7 +49,9 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-void MakeFolders(const std::string& path) { std::filesystem::create_directories(path); }
+void MakeFolders(const std::string& path) {
+    std::filesystem::create_directories(path);
+}
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -80,7 +82,8 @@ void CopyTree(const std::string& from, const std::string& to) {
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
     }
-    std::filesystem::permissions(to, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    std::filesystem::permissions(to, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
 }
 
 }  // namespace pellimor::test

@@ -21,7 +21,7 @@
 namespace pellimor {
 
 class RecordingShell : public Shell {
-public:
+  public:
     std::vector<std::string> opened;
     void Open(const std::string& path) override { opened.push_back(path); }
 };
@@ -55,8 +55,8 @@ struct Harness {
             cacheFolder = writer.cacheFolder();
         }
         cache = std::make_unique<IndexDatCache>(cacheFolder, 1252);
-        listing = std::make_unique<ListingServices>(
-            ListingServices{*cache, files, [this] { return std::optional<std::string>(cacheFolder); }});
+        listing = std::make_unique<ListingServices>(ListingServices{
+            *cache, files, [this] { return std::optional<std::string>(cacheFolder); }});
         test::MakeFolders(temp / "saved");
         SetSavePath(registry, temp / "saved");
     }
@@ -87,7 +87,9 @@ struct Harness {
             selection->select(List()->model()->index(r, 0), QItemSelectionModel::Select);
         }
     }
-    void Click(int id) { QTest::mouseClick(static_cast<QPushButton*>(dialog->Control(id)), Qt::LeftButton); }
+    void Click(int id) {
+        QTest::mouseClick(static_cast<QPushButton*>(dialog->Control(id)), Qt::LeftButton);
+    }
     void ChooseSite(const QString& text) {
         const int index = Sites()->findText(text);
         Sites()->setCurrentIndex(index);
@@ -97,7 +99,7 @@ struct Harness {
 
 class MovieDlgTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void controlTableRows();
     void previewSitsOnePixelInsideItsFrame();
     void buttonStates();
@@ -133,7 +135,8 @@ void MovieDlgTest::controlTableRows() {
         for (QObject* child : dialog.children()) {
             auto* widget = qobject_cast<QWidget*>(child);
             if (widget != nullptr && widget->property("ctrlId").toInt() == spec.id &&
-                widget->geometry().topLeft() == ToPixels(base, spec.x, spec.y, spec.w, spec.h).topLeft()) {
+                widget->geometry().topLeft() ==
+                    ToPixels(base, spec.x, spec.y, spec.w, spec.h).topLeft()) {
                 w = widget;
             }
         }
@@ -142,12 +145,14 @@ void MovieDlgTest::controlTableRows() {
         if (spec.kind != ControlKind::kDropDown && spec.id != kIdPlayer) {
             QCOMPARE(w->geometry(), expected);
         }
-        const QString caption = QString::fromUtf8(spec.caption.data(), static_cast<int>(spec.caption.size()));
+        const QString caption =
+            QString::fromUtf8(spec.caption.data(), static_cast<int>(spec.caption.size()));
         switch (spec.kind) {
             case ControlKind::kButton:
             case ControlKind::kDefaultButton:
                 QCOMPARE(qobject_cast<QPushButton*>(w)->text(), caption);
-                QCOMPARE(qobject_cast<QPushButton*>(w)->isDefault(), spec.kind == ControlKind::kDefaultButton);
+                QCOMPARE(qobject_cast<QPushButton*>(w)->isDefault(),
+                         spec.kind == ControlKind::kDefaultButton);
                 tabStops.push_back(w);
                 break;
             case ControlKind::kReadOnlyEdit:
@@ -159,7 +164,8 @@ void MovieDlgTest::controlTableRows() {
                 QCOMPARE(qobject_cast<QLabel*>(w)->text(), caption);
                 break;
             case ControlKind::kListBox:
-                QCOMPARE(qobject_cast<QListView*>(w)->selectionMode(), QAbstractItemView::ExtendedSelection);
+                QCOMPARE(qobject_cast<QListView*>(w)->selectionMode(),
+                         QAbstractItemView::ExtendedSelection);
                 QCOMPARE(w->focusPolicy(), Qt::ClickFocus);
                 break;
             case ControlKind::kDropDown:
@@ -190,10 +196,12 @@ void MovieDlgTest::controlTableRows() {
 void MovieDlgTest::previewSitsOnePixelInsideItsFrame() {
     Harness h;
     CMovieDlg& dialog = h.Open();
-    QCOMPARE(dialog.Control(kIdPlayer)->geometry(), dialog.Control(kIdFrame)->geometry().adjusted(1, 1, -1, -1));
+    QCOMPARE(dialog.Control(kIdPlayer)->geometry(),
+             dialog.Control(kIdFrame)->geometry().adjusted(1, 1, -1, -1));
     // The player stands above its frame.
     const auto children = dialog.children();
-    QVERIFY(children.indexOf(dialog.Control(kIdPlayer)) > children.indexOf(dialog.Control(kIdFrame)));
+    QVERIFY(children.indexOf(dialog.Control(kIdPlayer)) >
+            children.indexOf(dialog.Control(kIdFrame)));
 }
 
 void MovieDlgTest::buttonStates() {
@@ -203,7 +211,8 @@ void MovieDlgTest::buttonStates() {
         std::vector<int> rows;
         bool selection;
         bool open;
-    } cases[] = {{{}, false, false}, {{0}, true, true}, {{0, 3}, true, false}, {{1, 2, 5}, true, false}};
+    } cases[] = {
+        {{}, false, false}, {{0}, true, true}, {{0, 3}, true, false}, {{1, 2, 5}, true, false}};
     for (const auto& c : cases) {
         auto* selection = h.List()->selectionModel();
         selection->clearSelection();
@@ -225,14 +234,16 @@ void MovieDlgTest::secondLineKeepsTheDetails() {
     Harness h;
     CMovieDlg& dialog = h.Open();
     auto* flash = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
-    QCOMPARE(h.Text(kIdAddress), QStringLiteral("https://cdn.widgets.example/banner.swf?v=3"));  // first line
+    QCOMPARE(h.Text(kIdAddress),
+             QStringLiteral("https://cdn.widgets.example/banner.swf?v=3"));  // first line
     QCOMPARE(flash->moviesSet(), 1);
     h.Select({h.Row("rain")});
     QCOMPARE(h.Text(kIdAddress), QStringLiteral("http://cartoons.example/shorts/rain.swf"));
     QVERIFY(h.Text(kIdSize).endsWith(" KB"));
     QCOMPARE(h.Text(kIdModified), QStringLiteral("Wed, 24 Jun 2009 12:30:00 GMT"));
     QVERIFY(flash->movie().endsWith("rain[1].swf"));
-    h.List()->selectionModel()->select(h.List()->model()->index(h.Row("snake"), 0), QItemSelectionModel::Select);
+    h.List()->selectionModel()->select(h.List()->model()->index(h.Row("snake"), 0),
+                                       QItemSelectionModel::Select);
     QCOMPARE(h.Text(kIdAddress), QStringLiteral("http://cartoons.example/shorts/rain.swf"));
     QVERIFY(flash->movie().endsWith("rain[1].swf"));
     QVERIFY(!h.Enabled(kIdOpenMovie));
@@ -276,7 +287,8 @@ void MovieDlgTest::emptyLeftoverListingKeepsDetails() {
     QCOMPARE(h.Text(kIdAddress), before);
     QVERIFY(!h.Enabled(kIdSaveAll));
     QVERIFY(!h.Enabled(kIdSave));
-    QCOMPARE(h.Sites()->currentText(), QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
+    QCOMPARE(h.Sites()->currentText(),
+             QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
 }
 
 void MovieDlgTest::siteChoiceRefreshAndStartSite() {
@@ -287,11 +299,13 @@ void MovieDlgTest::siteChoiceRefreshAndStartSite() {
     h.ChooseSite(QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
     QCOMPARE(h.List()->model()->rowCount(), 2);
     QVERIFY(h.Row("orphan") >= 0);
-    QVERIFY(h.Text(kIdAddress).endsWith("orphan[1].swf") || h.Text(kIdAddress).endsWith("lostgame[1].swf"));
+    QVERIFY(h.Text(kIdAddress).endsWith("orphan[1].swf") ||
+            h.Text(kIdAddress).endsWith("lostgame[1].swf"));
     QCOMPARE(h.Text(kIdModified), QString());
     h.Click(kIdRefresh);
     QCOMPARE(h.List()->model()->rowCount(), 2);
-    QCOMPARE(h.Sites()->currentText(), QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
+    QCOMPARE(h.Sites()->currentText(),
+             QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
     h.ChooseSite(QString::fromUtf8(strings::Load(strings::kAllSites).data()));
     QCOMPARE(h.List()->model()->rowCount(), 12);
     // Started with /site:games: the item beginning with it, its movies only.
@@ -301,7 +315,8 @@ void MovieDlgTest::siteChoiceRefreshAndStartSite() {
     QCOMPARE(started.List()->model()->rowCount(), 2);
     Harness nowhere;
     nowhere.Open("nowhere.example");
-    QCOMPARE(nowhere.Sites()->currentText(), QString::fromUtf8(strings::Load(strings::kAllSites).data()));
+    QCOMPARE(nowhere.Sites()->currentText(),
+             QString::fromUtf8(strings::Load(strings::kAllSites).data()));
     QCOMPARE(nowhere.dialog->listing().site, std::string());
 }
 

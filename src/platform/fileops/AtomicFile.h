@@ -1,10 +1,10 @@
 // Replacing a file so that a reader sees the old or the new contents, never a mixture.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
-#include <cstdint>
 
 namespace pellimor {
 

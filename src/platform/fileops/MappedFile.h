@@ -9,7 +9,7 @@
 namespace pellimor {
 
 class MappedFile {
-public:
+  public:
     // Nothing, with error set, when the path is not a readable regular file.
     static std::optional<MappedFile> Open(const std::string& path, std::string& error);
     MappedFile(MappedFile&& other) noexcept;
@@ -19,7 +19,7 @@ public:
 
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
 
-private:
+  private:
     MappedFile(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     const std::uint8_t* data_;
     std::size_t size_;

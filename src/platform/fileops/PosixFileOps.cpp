@@ -157,7 +157,8 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
             break;
         }
         for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            const ssize_t put =
+                ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
             if (put < 0 && errno == EINTR) {
                 continue;
             }
@@ -178,6 +179,8 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
     return CopyResult::kCopied;
 }
 
-bool PosixFileOps::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixFileOps::RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 }  // namespace pellimor

@@ -6,7 +6,7 @@
 namespace pellimor {
 
 class PosixFileOps : public FileOps {
-public:
+  public:
     std::optional<std::uint64_t> FileSize(const std::string& path) override;
     bool Exists(const std::string& path) override;
     std::optional<std::vector<FolderItem>> ListFolder(

@@ -20,7 +20,9 @@ std::string Folded(std::string text) {
     return text;
 }
 
-std::string FullKey(const std::string& key) { return Folded(std::string(kRoot) + key); }
+std::string FullKey(const std::string& key) {
+    return Folded(std::string(kRoot) + key);
+}
 
 // Reads a quoted .reg string starting at text[pos] == '"'; pos ends after the closing quote.
 std::optional<std::string> ReadQuoted(const std::string& text, std::size_t& pos) {
@@ -67,7 +69,8 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
             return std::nullopt;
         }
         const std::string type = data.substr(4, close - 4);
-        const auto [end, status] = std::from_chars(type.data(), type.data() + type.size(), value.type, 16);
+        const auto [end, status] =
+            std::from_chars(type.data(), type.data() + type.size(), value.type, 16);
         if (type.empty() || status != std::errc() || end != type.data() + type.size()) {
             return std::nullopt;
         }
@@ -84,8 +87,8 @@ std::optional<RegistryValue> ParseData(const std::string& data) {
         }
     }
     const auto nibble = [](char c) {
-        return static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                : std::tolower(c) - 'a' + 10);
+        return static_cast<unsigned>(
+            std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10);
     };
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
         value.data += static_cast<char>(nibble(digits[i]) << 4 | nibble(digits[i + 1]));
@@ -223,7 +226,8 @@ bool HiveFile::HasKey(const std::string& key) const {
                        [&full](const Line& l) { return l.isSection && l.section == full; });
 }
 
-std::optional<RegistryValue> HiveFile::FindValue(const std::string& key, const std::string& name) const {
+std::optional<RegistryValue> HiveFile::FindValue(const std::string& key,
+                                                 const std::string& name) const {
     const std::string full = FullKey(key);
     const std::string folded = Folded(name);
     for (const Line& line : lines_) {
@@ -234,7 +238,8 @@ std::optional<RegistryValue> HiveFile::FindValue(const std::string& key, const s
     return std::nullopt;
 }
 
-bool HiveFile::SetValue(const std::string& key, const std::string& name, const RegistryValue& value) {
+bool HiveFile::SetValue(const std::string& key, const std::string& name,
+                        const RegistryValue& value) {
     const std::string full = FullKey(key);
     const std::string folded = Folded(name);
     std::optional<std::size_t> sectionAt;

@@ -12,7 +12,7 @@
 namespace pellimor {
 
 class HiveFile {
-public:
+  public:
     static constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
     static HiveFile Empty();
@@ -28,7 +28,7 @@ public:
     // Adds the key and every missing key above it.
     void AddKey(const std::string& key);
 
-private:
+  private:
     struct Line {
         std::string text;     // as written, continuation lines joined with "\n"
         std::string section;  // the full key of the section it belongs to

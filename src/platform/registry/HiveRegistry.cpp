@@ -18,7 +18,7 @@ namespace pellimor {
 namespace {
 
 class FileLock {
-public:
+  public:
     FileLock(const std::string& path, int operation)
         : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         if (fd_ >= 0) {
@@ -34,7 +34,7 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-private:
+  private:
     int fd_;
 };
 
@@ -74,7 +74,8 @@ HiveFile HiveRegistry::Read(bool& corrupt) const {
     return *hive;
 }
 
-long HiveRegistry::QueryValue(const std::string& key, const std::string& name, RegistryValue& value) {
+long HiveRegistry::QueryValue(const std::string& key, const std::string& name,
+                              RegistryValue& value) {
     FileLock lock(path_, LOCK_SH);
     bool corrupt = false;
     const HiveFile hive = Read(corrupt);
@@ -113,11 +114,13 @@ long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
     const std::string text = hive.Serialize();
     std::string error;
     const bool written = ReplaceFileAtomically(
-        path_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr, error);
+        path_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr,
+        error);
     return written ? kStatusSuccess : kStatusAccessDenied;
 }
 
-long HiveRegistry::SetValue(const std::string& key, const std::string& name, const RegistryValue& value) {
+long HiveRegistry::SetValue(const std::string& key, const std::string& name,
+                            const RegistryValue& value) {
     return Change([&](HiveFile& hive) {
         return hive.SetValue(key, name, value) ? kStatusSuccess : kStatusFileNotFound;
     });

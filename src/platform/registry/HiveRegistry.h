@@ -15,17 +15,18 @@ namespace pellimor {
 std::string DefaultHivePath();
 
 class HiveRegistry : public Registry {
-public:
+  public:
     explicit HiveRegistry(std::string path) : path_(std::move(path)) {}
 
     long QueryValue(const std::string& key, const std::string& name, RegistryValue& value) override;
-    long SetValue(const std::string& key, const std::string& name, const RegistryValue& value) override;
+    long SetValue(const std::string& key, const std::string& name,
+                  const RegistryValue& value) override;
     bool KeyExists(const std::string& key) override;
     long CreateKey(const std::string& key) override;
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     HiveFile Read(bool& corrupt) const;
     // Runs change on the current contents under the lock and writes the result.
     long Change(const std::function<long(HiveFile&)>& change);

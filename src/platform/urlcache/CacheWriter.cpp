@@ -76,10 +76,12 @@ std::uint32_t WriteTimeOf(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return 0;
     }
-    return DosTimeFromFileTime((static_cast<std::uint64_t>(info.st_mtime) + 11'644'473'600ULL) * 10'000'000ULL);
+    return DosTimeFromFileTime((static_cast<std::uint64_t>(info.st_mtime) + 11'644'473'600ULL) *
+                               10'000'000ULL);
 }
 
-bool SaveContainer(const std::string& folder, const indexdat::ContainerImage& image, std::string& error) {
+bool SaveContainer(const std::string& folder, const indexdat::ContainerImage& image,
+                   std::string& error) {
     if (!MakeFolders(folder, error)) {
         return false;
     }
@@ -91,7 +93,8 @@ bool SaveContainer(const std::string& folder, const indexdat::ContainerImage& im
 std::string NextFreeCacheName(const std::string& base, const std::string& extension,
                               const std::set<std::string>& taken) {
     for (unsigned n = 1;; ++n) {
-        std::string name = base + "[" + std::to_string(n) + "]" + (extension.empty() ? "" : "." + extension);
+        std::string name =
+            base + "[" + std::to_string(n) + "]" + (extension.empty() ? "" : "." + extension);
         if (taken.count(name) == 0) {
             return name;
         }
@@ -107,7 +110,8 @@ CacheProfileWriter::CacheProfileWriter(std::string windowsFolder, indexdat::Flav
       cookies_(indexdat::ContainerImage::CreateEmpty(flavour, {}, kDefaultLimit)),
       history_(indexdat::ContainerImage::CreateEmpty(flavour, {}, kDefaultLimit)) {}
 
-std::optional<std::string> CacheProfileWriter::AddContent(const ContentEntry& entry, std::string& error) {
+std::optional<std::string> CacheProfileWriter::AddContent(const ContentEntry& entry,
+                                                          std::string& error) {
     const std::uint8_t index = static_cast<std::uint8_t>(added_++ % subfolders_.size());
     const std::string folder = contentFolder() + "/" + subfolders_[index];
     if (namesInFolder_.find(folder) == namesInFolder_.end() && !MakeFolders(folder, error)) {
@@ -169,7 +173,8 @@ bool CacheProfileWriter::AddCookie(const std::string& url, const std::string& te
     return true;
 }
 
-bool CacheProfileWriter::AddHistory(const std::string& url, std::uint64_t lastModified, std::string& error) {
+bool CacheProfileWriter::AddHistory(const std::string& url, std::uint64_t lastModified,
+                                    std::string& error) {
     indexdat::NewRecord record;
     record.url = url;
     record.entryType = 0x00200001;

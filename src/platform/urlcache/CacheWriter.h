@@ -28,7 +28,7 @@ struct ContentEntry {
 };
 
 class CacheProfileWriter {
-public:
+  public:
     // windowsFolder stands for AppData/Local/Microsoft/Windows; the cache folder is its
     // INetCache. The seed makes the sub-folder names; contentPath is the content container's
     // folder below INetCache ("Low/Content.IE5" for protected mode's).
@@ -48,7 +48,7 @@ public:
     // entries.
     bool Save(std::string& error);
 
-private:
+  private:
     std::string windows_;
     std::string contentPath_;
     std::vector<std::string> subfolders_;

@@ -48,7 +48,11 @@ bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        std::size_t length = c < 0x80         ? 1
+                             : (c >> 5) == 6  ? 2
+                             : (c >> 4) == 14 ? 3
+                             : (c >> 3) == 30 ? 4
+                                              : 0;
         if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2)) {
             return false;
         }

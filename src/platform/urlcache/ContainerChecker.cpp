@@ -9,7 +9,7 @@ namespace pellimor::indexdat {
 namespace {
 
 class BlockClaims {
-public:
+  public:
     BlockClaims(const ContainerView& view, std::vector<std::string>& problems)
         : view_(view), problems_(problems), owner_(view.header().capacityBlocks, 0) {}
 
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     const ContainerView& view_;
     std::vector<std::string>& problems_;
     std::vector<std::uint32_t> owner_;
@@ -104,9 +104,9 @@ std::vector<std::string> CheckContainer(const ContainerView& view) {
             const auto blocks = reader.U32(item.recordOffset + 4);
             if (item.recordOffset < kBlocksStart ||
                 (item.recordOffset - kBlocksStart) % kBlockSize != 0 || !signature || !blocks) {
-                problems.push_back("hash item " + std::to_string(item.index) +
-                                   " points outside the records: " +
-                                   std::to_string(item.recordOffset));
+                problems.push_back(
+                    "hash item " + std::to_string(item.index) +
+                    " points outside the records: " + std::to_string(item.recordOffset));
                 return true;
             }
             if (*signature == kUrlSignature) {

@@ -9,7 +9,9 @@ namespace pellimor::indexdat {
 
 namespace {
 
-constexpr std::uint32_t Align4(std::uint32_t n) { return (n + 3) & ~3u; }
+constexpr std::uint32_t Align4(std::uint32_t n) {
+    return (n + 3) & ~3u;
+}
 
 }  // namespace
 
@@ -21,8 +23,7 @@ std::uint32_t UrlHash(const std::string& url) {
     return hash;
 }
 
-ContainerImage ContainerImage::CreateEmpty(Flavour flavour,
-                                           const std::vector<std::string>& folders,
+ContainerImage ContainerImage::CreateEmpty(Flavour flavour, const std::vector<std::string>& folders,
                                            std::uint64_t cacheLimit) {
     std::vector<std::uint8_t> bytes(kBlocksStart + kInitialBlocks * kBlockSize, 0);
     const std::string_view signature = flavour == Flavour::kWine ? kWineSignature : kIeSignature;
@@ -31,7 +32,8 @@ ContainerImage ContainerImage::CreateEmpty(Flavour flavour,
     image.SetU32(kFileSizeAt, static_cast<std::uint32_t>(image.bytes_.size()));
     image.SetU32(kCapacityAt, kInitialBlocks);
     image.SetU64(kCacheLimitAt, cacheLimit);
-    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(folders.size(), kMaxFolders));
+    const auto count =
+        static_cast<std::uint32_t>(std::min<std::size_t>(folders.size(), kMaxFolders));
     image.SetU32(kFolderCountAt, count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::string& name = folders[i];
@@ -55,10 +57,18 @@ ContainerView ContainerImage::View() const {
     return *ContainerView::Open(bytes_, error);  // the image always holds a valid header
 }
 
-std::uint32_t ContainerImage::U32(std::size_t at) const { return *ByteReader(bytes_).U32(at); }
-void ContainerImage::SetU32(std::size_t at, std::uint32_t value) { PutU32(&bytes_[at], value); }
-std::uint64_t ContainerImage::U64(std::size_t at) const { return *ByteReader(bytes_).U64(at); }
-void ContainerImage::SetU64(std::size_t at, std::uint64_t value) { PutU64(&bytes_[at], value); }
+std::uint32_t ContainerImage::U32(std::size_t at) const {
+    return *ByteReader(bytes_).U32(at);
+}
+void ContainerImage::SetU32(std::size_t at, std::uint32_t value) {
+    PutU32(&bytes_[at], value);
+}
+std::uint64_t ContainerImage::U64(std::size_t at) const {
+    return *ByteReader(bytes_).U64(at);
+}
+void ContainerImage::SetU64(std::size_t at, std::uint64_t value) {
+    PutU64(&bytes_[at], value);
+}
 
 void ContainerImage::SetBlock(std::uint32_t block, bool used) {
     std::uint8_t& byte = bytes_[kBitmapAt + block / 8];

@@ -30,7 +30,7 @@ struct NewRecord {
 };
 
 class ContainerImage {
-public:
+  public:
     // An empty container with the given sub-folder names (8 bytes each).
     static ContainerImage CreateEmpty(Flavour flavour, const std::vector<std::string>& folders,
                                       std::uint64_t cacheLimit);
@@ -50,7 +50,7 @@ public:
     ContainerView View() const;
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     explicit ContainerImage(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
     std::uint32_t U32(std::size_t at) const;

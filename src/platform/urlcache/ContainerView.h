@@ -62,7 +62,7 @@ struct HashItem {
 };
 
 class ContainerView {
-public:
+  public:
     // Reads and checks the header; an error names what was found.
     static std::optional<ContainerView> Open(std::span<const std::uint8_t> bytes,
                                              std::string& error);
@@ -90,7 +90,7 @@ public:
 
     bool IsBlockUsed(std::uint32_t block) const;
 
-private:
+  private:
     ContainerView(std::span<const std::uint8_t> bytes, Header header, std::size_t usable)
         : reader_(bytes), header_(std::move(header)), usable_(usable) {}
 

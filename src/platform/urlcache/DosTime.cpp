@@ -12,14 +12,14 @@ std::uint32_t DosTimeFromFileTime(std::uint64_t fileTime) {
     if (fileTime == 0) {
         return 0;
     }
-    const std::time_t seconds =
-        static_cast<std::time_t>(static_cast<long long>(fileTime / 10'000'000ULL) - kSecondsFrom1601To1970);
+    const std::time_t seconds = static_cast<std::time_t>(
+        static_cast<long long>(fileTime / 10'000'000ULL) - kSecondsFrom1601To1970);
     std::tm local{};
     if (::localtime_r(&seconds, &local) == nullptr || local.tm_year < 80) {
         return 0;
     }
-    const auto date = static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
-                                                 local.tm_mday);
+    const auto date = static_cast<std::uint32_t>(((local.tm_year - 80) << 9) |
+                                                 ((local.tm_mon + 1) << 5) | local.tm_mday);
     const auto time = static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) |
                                                  (local.tm_sec / 2));
     return date | (time << 16);

@@ -131,8 +131,8 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) 
     // Internet Explorer in protected mode (Vista and later) keeps a second content container
     // under Low; most of what its users browsed is there.
     for (const auto& container :
-         {cookies, ContainerAt(parent, {"History", "History.IE5"}), ContainerAt(location, {"Content.IE5"}),
-          ContainerAt(location, {"Low", "Content.IE5"})}) {
+         {cookies, ContainerAt(parent, {"History", "History.IE5"}),
+          ContainerAt(location, {"Content.IE5"}), ContainerAt(location, {"Low", "Content.IE5"})}) {
         if (container) {
             found.push_back(*container);
         }
@@ -160,7 +160,8 @@ std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
     std::string base = folder + "/";
     if (record.subfolder != indexdat::kNoSubfolder) {
         const auto& subfolders = view.header().subfolders;
-        if (record.subfolder >= subfolders.size() || !IsSafeName(subfolders[record.subfolder].name)) {
+        if (record.subfolder >= subfolders.size() ||
+            !IsSafeName(subfolders[record.subfolder].name)) {
             return std::nullopt;
         }
         base += subfolders[record.subfolder].name + "/";
@@ -222,7 +223,8 @@ std::optional<std::string> ProcessHoldingFile(const std::string& path) {
             std::string range, perms, offset, device;
             unsigned long long inode = 0;
             fields >> range >> perms >> offset >> device >> inode;
-            if (inode == target.st_ino && line.find(path.substr(path.rfind('/') + 1)) != std::string::npos) {
+            if (inode == target.st_ino &&
+                line.find(path.substr(path.rfind('/') + 1)) != std::string::npos) {
                 holder = nameOf();
                 break;
             }
@@ -347,15 +349,16 @@ CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
             if (!view) {
                 continue;
             }
-            view->ForEachLiveUrl([&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem& item) {
-                if (raw.url && DecodeUrl(*raw.url, codePage_) == url) {
-                    found = item;
-                    target = raw;
-                    localPath = LocalPathOf(*view, raw, container.folder, codePage_);
-                    return false;
-                }
-                return true;
-            });
+            view->ForEachLiveUrl(
+                [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem& item) {
+                    if (raw.url && DecodeUrl(*raw.url, codePage_) == url) {
+                        found = item;
+                        target = raw;
+                        localPath = LocalPathOf(*view, raw, container.folder, codePage_);
+                        return false;
+                    }
+                    return true;
+                });
             if (!found) {
                 continue;
             }
@@ -368,8 +371,8 @@ CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
         auto image = indexdat::ContainerImage::FromBytes(std::move(bytes), error);
         const auto problems = indexdat::CheckContainer(image->View());
         if (!problems.empty()) {
-            return {false, container.indexPath + " is inconsistent, so it is left as it is: " +
-                               problems.front()};
+            return {false, container.indexPath +
+                               " is inconsistent, so it is left as it is: " + problems.front()};
         }
         const auto verify = [](const std::string& written) -> std::string {
             std::string readError;
@@ -387,7 +390,9 @@ CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
         if (target.useCount > 0) {
             image->MarkPendingDelete(target.offset);
             ReplaceFileAtomically(container.indexPath, image->bytes(), verify, error);
-            return {false, "the entry is in use by a running program and will be deleted when it is released"};
+            return {
+                false,
+                "the entry is in use by a running program and will be deleted when it is released"};
         }
         // The file is removed only when it is the one the record made: same write time.
         bool removeFile = false;

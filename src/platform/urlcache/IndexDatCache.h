@@ -17,7 +17,8 @@ struct ContainerLocation {
 };
 
 // The containers of the profile that cacheLocation belongs to, in the platform's order:
-// cookies, history, content, then protected mode's content under Low. A folder that holds index.dat itself is one content container.
+// cookies, history, content, then protected mode's content under Low. A folder that holds index.dat
+// itself is one content container.
 std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation);
 
 // The full local path of a record's cached file, decoded to UTF-8; nothing when the record
@@ -33,7 +34,7 @@ std::string DecodeUrl(std::string_view stored, int codePage);
 std::optional<std::string> ProcessHoldingFile(const std::string& path);
 
 class IndexDatCache : public UrlCache {
-public:
+  public:
     IndexDatCache(std::string cacheLocation, int codePage);
 
     CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) override;
@@ -41,7 +42,7 @@ public:
 
     const std::vector<ContainerLocation>& containers() const { return containers_; }
 
-private:
+  private:
     std::vector<ContainerLocation> containers_;
     int codePage_;
 };

@@ -1,9 +1,8 @@
 // The WinINet URL cache container, index.dat. All numbers little-endian.
 //
 // Header (offset 0):
-//   0x000 char[28]  signature "Client UrlCache MMF Ver 5.2\0" (IE) or "WINE URLCache Ver 0.2012001\0"
-//   0x01C u32       file size in bytes
-//   0x020 u32       offset of the first hash table
+//   0x000 char[28]  signature "Client UrlCache MMF Ver 5.2\0" (IE) or "WINE URLCache Ver
+//   0.2012001\0" 0x01C u32       file size in bytes 0x020 u32       offset of the first hash table
 //   0x024 u32       capacity in blocks
 //   0x028 u32       blocks in use
 //   0x02C u32       unknown, 0
