@@ -14,4 +14,4 @@ for target in "$bin"/fuzz_*; do
         -artifact_prefix="$work/" "$work" 2>"$work/log" || { tail -40 "$work/log"; exit 1; }
     rm -rf "$work"
 done
-echo "fuzzing: 3 passed, 0 failed"
+echo "fuzzing: $(ls "$bin"/fuzz_* | wc -l) passed, 0 failed"

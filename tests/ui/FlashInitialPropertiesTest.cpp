@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "support/TempFolder.h"
+#include "ui/FlashInitialProperties.h"
+
+namespace pellimor {
+namespace {
+
+std::vector<std::uint8_t> ShippedRecord() {
+    const std::string bytes = test::ReadFile(std::string(PELLIMOR_SOURCE_DIR) +
+                                             "/resources/flash-initial-properties.bin");
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(FlashInitialProperties, TheShippedRecordGivesTheFiveSettings) {
+    const auto record = ShippedRecord();
+    ASSERT_EQ(record.size(), 226u);
+    std::string error;
+    const auto properties = ParseFlashInitialProperties(record, error);
+    ASSERT_TRUE(properties) << error;
+    EXPECT_EQ(properties->windowMode, "Window");
+    EXPECT_EQ(properties->quality, "High");
+    EXPECT_EQ(properties->scriptAccess, "always");
+    EXPECT_EQ(properties->scale, "ShowAll");
+    EXPECT_EQ(properties->background, "FFFFFF");
+    EXPECT_EQ(properties->extentWidth, 10054u);
+    EXPECT_EQ(properties->extentHeight, 9075u);
+}
+
+TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
+    const auto good = ShippedRecord();
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        std::string error;
+        EXPECT_FALSE(ParseFlashInitialProperties(std::span(good).first(cut), error)) << cut;
+        EXPECT_FALSE(error.empty());
+    }
+    const struct {
+        std::size_t at;
+        std::uint8_t value;
+    } damages[] = {{0, 0xF4}, {2, 0x77}, {4, 0xFF}, {8, 1}, {12, 0}, {28, 9}, {32, 0xFF}, {224, 1}};
+    for (const auto& d : damages) {
+        auto bytes = good;
+        bytes[d.at] = d.value;
+        std::string error;
+        EXPECT_FALSE(ParseFlashInitialProperties(bytes, error)) << d.at;
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
