@@ -81,6 +81,15 @@ TEST_F(HiveRegistryTest, AnUnparsableHiveIsReadAsEmptyAndKeptAsideOnWrite) {
     EXPECT_TRUE(registry.KeyExists("Software\\Tavrik\\Pellimor"));
 }
 
+TEST_F(HiveRegistryTest, ADanglingContinuationMakesTheHiveUnparsable) {
+    // Found by the fuzzer: a value inserted after such a line would be swallowed by it.
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n"
+        "\"B\"=hex(2):41,00,\\\r\n";
+    EXPECT_FALSE(HiveFile::Parse(text));
+    EXPECT_TRUE(HiveFile::Parse(text + "  00,00\r\n"));
+}
+
 TEST_F(HiveRegistryTest, TwoWritersAtOnceLoseNeitherWrite) {
     HiveRegistry setup(path);
     ASSERT_EQ(setup.CreateKey("Software\\A"), kStatusSuccess);

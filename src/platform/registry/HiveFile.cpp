@@ -182,7 +182,10 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& input) {
             continue;
         }
         // A value line, with continuation lines for long hex data.
-        while (!line.empty() && line.back() == '\\' && i + 1 < raw.size()) {
+        while (!line.empty() && line.back() == '\\') {
+            if (i + 1 == raw.size()) {
+                return std::nullopt;  // a continuation with nothing to continue
+            }
             line += "\n" + raw[++i];
         }
         std::string name;
