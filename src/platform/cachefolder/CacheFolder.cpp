@@ -1,5 +1,7 @@
 #include "platform/cachefolder/CacheFolder.h"
 
+#include "platform/fileops/Paths.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -12,11 +14,6 @@ namespace pellimor {
 namespace {
 
 constexpr const char* kCacheBelowUser = "/AppData/Local/Microsoft/Windows/INetCache";
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 std::optional<std::string> Environment(const char* name) {
     const char* value = std::getenv(name);

@@ -1,5 +1,7 @@
 #include "platform/fileops/AtomicFile.h"
 
+#include "platform/fileops/Paths.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,11 +13,6 @@
 namespace pellimor {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -72,7 +69,7 @@ bool ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t
         ::unlink(temp.c_str());
         return false;
     }
-    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/fileops/AtomicFile.h"
+#include "platform/fileops/Paths.h"
 
 namespace pellimor {
 
@@ -37,12 +38,6 @@ class FileLock {
   private:
     int fd_;
 };
-
-void MakeFolders(const std::string& path) {
-    for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-        ::mkdir(path.substr(0, at).c_str(), 0700);
-    }
-}
 
 }  // namespace
 
@@ -97,7 +92,8 @@ bool HiveRegistry::KeyExists(const std::string& key) {
 }
 
 long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
-    MakeFolders(path_);
+    std::string error;
+    MakeFolders(ParentFolder(path_), error);  // a failure shows as the write's own failure
     FileLock lock(path_, LOCK_EX);
     bool corrupt = false;
     HiveFile hive = Read(corrupt);
@@ -112,7 +108,6 @@ long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
         }
     }
     const std::string text = hive.Serialize();
-    std::string error;
     const bool written = ReplaceFileAtomically(
         path_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr,
         error);

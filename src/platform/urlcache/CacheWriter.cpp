@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "platform/fileops/AtomicFile.h"
+#include "platform/fileops/Paths.h"
+#include "platform/fileops/PosixFileOps.h"
 #include "platform/urlcache/DosTime.h"
 
 namespace pellimor {
@@ -15,19 +17,6 @@ namespace pellimor {
 namespace {
 
 constexpr std::uint64_t kDefaultLimit = 50ULL * 1024 * 1024;
-
-bool MakeFolders(const std::string& path, std::string& error) {
-    for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
-        const std::string part = at == std::string::npos ? path : path.substr(0, at);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot create " + part + ": " + std::strerror(errno);
-            return false;
-        }
-        if (at == std::string::npos) {
-            return true;
-        }
-    }
-}
 
 std::vector<std::string> RandomFolderNames(std::uint32_t seed) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -46,7 +35,7 @@ std::vector<std::string> RandomFolderNames(std::uint32_t seed) {
 }
 
 std::uint64_t NowFileTime() {
-    return (static_cast<std::uint64_t>(std::time(nullptr)) + 11'644'473'600ULL) * 10'000'000ULL;
+    return FileTimeFromUnix(std::time(nullptr), 0);
 }
 
 // The last path segment of a URL without its query and extension.
@@ -76,8 +65,7 @@ std::uint32_t WriteTimeOf(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return 0;
     }
-    return DosTimeFromFileTime((static_cast<std::uint64_t>(info.st_mtime) + 11'644'473'600ULL) *
-                               10'000'000ULL);
+    return DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0));
 }
 
 bool SaveContainer(const std::string& folder, const indexdat::ContainerImage& image,

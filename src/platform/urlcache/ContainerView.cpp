@@ -160,8 +160,7 @@ std::optional<RawUrlRecord> ContainerView::ReadUrlRecord(std::uint32_t offset) c
 bool ContainerView::ForEachLiveUrl(
     const std::function<bool(const RawUrlRecord&, const HashItem&)>& visit,
     std::string* problem) const {
-    bool stopped = false;
-    const bool whole = ForEachHashItem(
+    return ForEachHashItem(
         [&](const HashItem& item) {
             if (item.key == kHashFree || item.key == kHashDeleted) {
                 return true;
@@ -170,11 +169,9 @@ bool ContainerView::ForEachLiveUrl(
             if (!record || record->signature != kUrlSignature) {
                 return true;  // a redirect, a leaked record or damage: not an entry
             }
-            stopped = !visit(*record, item);
-            return !stopped;
+            return visit(*record, item);
         },
         problem);
-    return whole || stopped;
 }
 
 }  // namespace pellimor::indexdat

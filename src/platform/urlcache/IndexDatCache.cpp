@@ -12,6 +12,8 @@
 
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/MappedFile.h"
+#include "platform/fileops/Paths.h"
+#include "platform/fileops/PosixFileOps.h"
 #include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/ContainerImage.h"
@@ -22,26 +24,11 @@ namespace pellimor {
 
 namespace {
 
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string StripTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
     }
     return path;
-}
-
-std::string Parent(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
 // The child of folder whose name equals name ignoring ASCII case, as it is spelled on
@@ -118,7 +105,7 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) 
             break;
         }
     }
-    const std::string parent = Parent(location);
+    const std::string parent = ParentFolder(location);
     const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
     std::vector<ContainerLocation> found;
     std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"});
@@ -126,7 +113,8 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) 
         cookies = ContainerAt(parent, {"Cookies"});
     }
     if (!cookies && windowsXp) {
-        cookies = ContainerAt(Parent(parent), {"Cookies"});  // XP keeps them in the profile root
+        cookies =
+            ContainerAt(ParentFolder(parent), {"Cookies"});  // XP keeps them in the profile root
     }
     // Internet Explorer in protected mode (Vista and later) keeps a second content container
     // under Low; most of what its users browsed is there.
@@ -328,7 +316,7 @@ bool RemovalDenied(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return false;
     }
-    return (info.st_mode & S_IWUSR) == 0 || ::access(Parent(path).c_str(), W_OK) != 0;
+    return (info.st_mode & S_IWUSR) == 0 || ::access(ParentFolder(path).c_str(), W_OK) != 0;
 }
 
 }  // namespace
@@ -400,8 +388,7 @@ CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
         if (localPath) {
             struct stat info {};
             if (::stat(localPath->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                DosTimeFromFileTime(static_cast<std::uint64_t>(info.st_mtime + 11'644'473'600LL) *
-                                    10'000'000ULL) == target.writeTimeDos) {
+                DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0)) == target.writeTimeDos) {
                 keepAsLeak = RemovalDenied(*localPath);
                 removeFile = !keepAsLeak;
             }

@@ -1,0 +1,38 @@
+#include "platform/fileops/Paths.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pellimor {
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentFolder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+bool MakeFolders(const std::string& path, std::string& error) {
+    for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        const std::string part = at == std::string::npos ? path : path.substr(0, at);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            error = "cannot create " + part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (at == std::string::npos) {
+            return true;
+        }
+    }
+}
+
+}  // namespace pellimor
