@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 #include "ui/FlashInitialProperties.h"
+#include "ui/RuffleOptions.h"
 
 namespace pellimor {
 namespace {
@@ -44,6 +45,62 @@ TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
         std::string error;
         EXPECT_FALSE(ParseFlashInitialProperties(bytes, error)) << d.at;
     }
+}
+
+TEST(RuffleOptions, TheShippedRecordBecomesTheEmulatorsSettings) {
+    std::string error;
+    const auto properties = ParseFlashInitialProperties(ShippedRecord(), error);
+    ASSERT_TRUE(properties) << error;
+    const RuffleOptions options = ToRuffleOptions(*properties);
+    EXPECT_EQ(options, (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+    EXPECT_EQ(ToJson(options),
+              "{\"wmode\":\"window\",\"quality\":\"high\",\"scale\":\"showAll\","
+              "\"allowScriptAccess\":true,\"backgroundColor\":\"#FFFFFF\"}");
+}
+
+TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
+    const struct {
+        const char *mode, *quality, *access, *scale, *background;
+        RuffleOptions expected;
+    } rows[] = {
+        {"Transparent",
+         "AutoHigh",
+         "sameDomain",
+         "NoBorder",
+         "00ff80",
+         {"transparent", "high", "noBorder", false, "#00FF80"}},
+        {"opaque",
+         "autolow",
+         "ALWAYS",
+         "exactfit",
+         "#102030",
+         {"opaque", "low", "exactFit", true, "#102030"}},
+        {"Direct", "Best", "never", "NoScale", "", {"direct", "best", "noScale", false, ""}},
+        {"", "", "", "", "FFFFF", {"window", "high", "showAll", false, ""}},
+        {"fullscreen",
+         "ultra",
+         "always",
+         "stretch",
+         "GGGGGG",
+         {"window", "high", "showAll", true, ""}},
+        {"gpu",
+         "16x16Linear",
+         "always",
+         "ShowAll",
+         "fffffff",
+         {"gpu", "16x16linear", "showAll", true, ""}},
+    };
+    for (const auto& row : rows) {
+        FlashInitialProperties p;
+        p.windowMode = row.mode;
+        p.quality = row.quality;
+        p.scriptAccess = row.access;
+        p.scale = row.scale;
+        p.background = row.background;
+        EXPECT_EQ(ToRuffleOptions(p), row.expected) << row.mode << " " << row.quality;
+    }
+    RuffleOptions noColour{"window", "high", "showAll", false, ""};
+    EXPECT_EQ(ToJson(noColour).find("backgroundColor"), std::string::npos);
 }
 
 }  // namespace
