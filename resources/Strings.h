@@ -30,4 +30,16 @@ inline constexpr std::string_view kSizeLabel = "Dosya Boyutu:";
 inline constexpr std::string_view kModifiedLabel = "Son Değiştirilme:";
 inline constexpr std::string_view kSiteLabel = "Site:";
 
+// The note in the preview's place when no player can run.
+inline constexpr std::string_view kNoWebEngine =
+    "No preview: this build of Pellimor has no web engine.";
+inline constexpr std::string_view kNoRuffle =
+    "No preview: Ruffle's files are not installed (run \"npm ci\" in the source folder, or "
+    "name their folder in PELLIMOR_RUFFLE_DIR).";
+inline constexpr std::string_view kPreviewTurnedOff =
+    "No preview: turned off by PELLIMOR_PREVIEW=off.";
+inline constexpr std::string_view kPlayerStopped = "No preview: the player stopped.";
+inline constexpr std::string_view kPreviewOthersWork =
+    "Listing, saving and deleting work as usual.";
+
 }  // namespace pellimor::strings

@@ -15,7 +15,8 @@ struct DemoMovie {
     std::uint32_t background;
     std::uint32_t shape;
     const char* label;
-    const char* loads;  // a relative address the movie loads, or ""
+    const char* loads;     // a relative address the movie loads, or ""
+    bool asLevel = false;  // drawn to show over the movie that loads it
 };
 
 // 2009-06-15 12:30:00 UTC and on, a day apart.
@@ -30,7 +31,8 @@ const std::vector<DemoMovie>& Movies() {
         {"http://www.arcade.example/getmovie.php?id=7", 0xF0F0FF, 0x6A5ACD, "arcade.example", ""},
         {"http://games.arcade.example/puzzle/main.swf", 0xFFF0F5, 0xC71585, "games.arcade.example",
          "levels/level1.swf"},
-        {"http://games.arcade.example/puzzle/levels/level1.swf", 0xF5FFFA, 0x20B2AA, "level 1", ""},
+        {"http://games.arcade.example/puzzle/levels/level1.swf", 0xF5FFFA, 0x20B2AA, "level 1", "",
+         true},
         {"http://Flashtoons.example/episodes/ep1.swf", 0xFFFACD, 0x8B4513, "Flashtoons.example",
          ""},
         {"http://flashtoons.example/episodes/ep2.swf", 0xFFFACD, 0xD2691E, "flashtoons.example",
@@ -50,6 +52,7 @@ std::string Movie(const DemoMovie& m) {
     design.accentColour = m.shape ^ 0x808080;
     design.label = m.label;
     design.loadMovie = m.loads;
+    design.asLevel = m.asLevel;
     return MakeSwfMovie(design);
 }
 

@@ -152,12 +152,13 @@ std::string MakeSwfMovie(const MovieDesign& d) {
     const std::int32_t stageH = d.height * kTwips;
     std::string tags;
     tags += Tag(9, Rgb(d.background));
-    const std::int32_t box = stageH / 3;
+    const std::int32_t box = d.asLevel ? stageH / 6 : stageH / 3;
+    const std::int32_t row = d.asLevel ? stageH * 2 / 3 + stageH / 48 : stageH / 3;
     tags += DefineRectangle(1, box, box, d.shapeColour);
     tags += DefineRectangle(2, stageW, stageH / 8, d.accentColour);
     // The label: a device font, so no glyphs need to be embedded.
     tags += Tag(48, U16(3) + std::string("\x00\x00", 2) + '\x05' + "_sans" + U16(0) + U16(2));
-    std::string text = U16(4) + Rect(0, stageW, 0, stageH / 6);
+    std::string text = U16(4) + Rect(0, stageW - (d.asLevel ? box : 0), 0, stageH / 6);
     text += static_cast<char>(0x80 | 0x08 | 0x04 | 0x01);  // text, read-only, colour, font
     text += static_cast<char>(0x20 | 0x10);                // layout, not selectable
     text += U16(3) + U16(static_cast<std::uint32_t>(stageH / 12));
@@ -165,19 +166,29 @@ std::string MakeSwfMovie(const MovieDesign& d) {
     text += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
     text += CString("") + CString(d.label);
     tags += Tag(37, text);
-    tags += PlaceObject(1, 2, 0, stageH - stageH / 8, false);
-    tags += PlaceObject(2, 1, 0, stageH / 3, false);
-    tags += PlaceObject(3, 4, 0, stageH / 12, false);
+    if (!d.asLevel) {
+        tags += PlaceObject(1, 2, 0, stageH - stageH / 8, false);
+    }
+    tags += PlaceObject(2, 1, 0, row, false);
+    tags += PlaceObject(3, 4, d.asLevel ? box : 0, d.asLevel ? row : stageH / 12, false);
     if (!d.loadMovie.empty()) {
-        // DoAction: loadMovieNum(loadMovie, 1) as ActionGetURL to "_level1".
-        std::string action;
+        // DoAction, once however often the movie loops back to this frame:
+        //   if (!loaded) { loaded = true; loadMovieNum(loadMovie, 1); }
+        const std::string flag = std::string("\x00", 1) + CString("loaded");
         const std::string args = CString(d.loadMovie) + CString("_level1");
-        action += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
-        action += '\x00';
+        std::string body;
+        body += '\x96' + U16(static_cast<std::uint32_t>(flag.size() + 2)) + flag + "\x05\x01";
+        body += '\x1D';  // SetVariable
+        body += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
+        std::string action;
+        action += '\x96' + U16(static_cast<std::uint32_t>(flag.size())) + flag;
+        action += '\x1C';                                                          // GetVariable
+        action += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(body.size()));  // If: skip
+        action += body + '\x00';
         tags += Tag(12, action);
     }
     for (int frame = 0; frame < d.frames; ++frame) {
-        if (frame > 0) {
+        if (frame > 0 && !d.asLevel) {
             const std::int32_t travel = stageW - box;
             const int half = d.frames / 2;
             const int step = frame <= half ? frame : d.frames - frame;

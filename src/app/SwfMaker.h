@@ -16,6 +16,9 @@ struct MovieDesign {
     int height = 300;
     int frames = 48;
     std::string loadMovie;  // a movie to load into level 1 (a relative address), or empty
+    // Drawn to be loaded over another movie: a small still square with the label beside it,
+    // in the band between the other's moving square and its bar, so that both show.
+    bool asLevel = false;
 };
 
 // The bytes of an uncompressed SWF (version 8) made from the design.

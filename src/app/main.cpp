@@ -7,6 +7,9 @@
 #include "app/Session.h"
 #include "ui/CMovieDlg.h"
 #include "ui/QtPrompts.h"
+#if PELLIMOR_HAVE_WEBENGINE
+#include "ui/player/PlayerScheme.h"
+#endif
 #include "ui/Shell.h"
 
 namespace {
@@ -32,6 +35,9 @@ int main(int argc, char** argv) {
         std::cerr << "pellimor: " << app.m_options.error << "\n" << kUsage;
         return 2;
     }
+#if PELLIMOR_HAVE_WEBENGINE
+    pellimor::PrepareWebEngine();
+#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellimor"));
     QApplication::setOrganizationName(QStringLiteral("Tavrik"));

@@ -1,29 +1,222 @@
 #include "ui/CFlash_ctrl.h"
 
-#include <QFileInfo>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPalette>
+
+#include <iostream>
+
+#include "resources/Strings.h"
+#include "ui/FlashInitialProperties.h"
+
+#if PELLIMOR_HAVE_WEBENGINE
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "ui/player/MovieFiles.h"
+#include "ui/player/PlayerPage.h"
+#include "ui/player/PlayerScheme.h"
+#include "ui/player/RequestGuard.h"
+#endif
 
 namespace pellimor {
 
-CFlash_ctrl::CFlash_ctrl(QWidget* parent) : QWidget(parent), note_(new QLabel(this)) {
+namespace {
+
+// The stored initial properties; their own values when the resource does not parse.
+FlashInitialProperties ReadInitialProperties() {
+    QFile resource(QStringLiteral(":/player/flash-initial-properties.bin"));
+    const QByteArray bytes = resource.open(QIODevice::ReadOnly) ? resource.readAll() : QByteArray();
+    std::string error = "the resource is missing";
+    if (!bytes.isEmpty()) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        if (auto parsed = ParseFlashInitialProperties(
+                std::span(data, static_cast<std::size_t>(bytes.size())), error)) {
+            return *parsed;
+        }
+    }
+    std::cerr << "pellimor: the player's initial properties do not parse (" << error
+              << "); playing with Window, High, always, ShowAll and FFFFFF\n";
+    return {};
+}
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+#if PELLIMOR_HAVE_WEBENGINE
+
+struct CFlash_ctrl::Player {
+    Player(UrlCache* cache, const QString& ruffle, const RuffleOptions& options, CFlash_ctrl* owner)
+        : files(cache),
+          profile(new QWebEngineProfile(owner)),  // off the record: nothing kept on disk
+          guard(new RequestGuard(profile)),
+          handler(new PlayerSchemeHandler(ruffle, QByteArray::fromStdString(ToJson(options)), files,
+                                          profile)),
+          view(new QWebEngineView(owner)),
+          page(new PlayerPage(profile, view)) {
+        profile->setUrlRequestInterceptor(guard);
+        profile->installUrlSchemeHandler(kPlayerScheme, handler);
+        profile->setHttpCacheType(QWebEngineProfile::NoCache);
+        QWebEngineSettings* settings = page->settings();
+        settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+        settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+        settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+        settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+        settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+        const QString colour = QString::fromStdString(options.backgroundColor);
+        page->setBackgroundColor(colour.isEmpty() ? QColor(Qt::white) : QColor(colour));
+        view->setContextMenuPolicy(Qt::NoContextMenu);  // Ruffle's own menu stays
+        view->setPage(page);
+    }
+    ~Player() {
+        // A page must go before its profile.
+        delete view;
+        delete profile;
+    }
+
+    MovieFiles files;
+    QWebEngineProfile* profile;
+    RequestGuard* guard;
+    PlayerSchemeHandler* handler;
+    QWebEngineView* view;
+    PlayerPage* page;
+    bool ready = false;
+    int restarts = 0;
+};
+
+#else
+
+struct CFlash_ctrl::Player {};
+
+#endif
+
+CFlash_ctrl::CFlash_ctrl(UrlCache* cache, QWidget* parent)
+    : QWidget(parent), options_(ToRuffleOptions(ReadInitialProperties())), note_(new QLabel(this)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);  // the player's stored background colour
     setPalette(palette);
     note_->setAlignment(Qt::AlignCenter);
     note_->setWordWrap(true);
+    note_->setMargin(12);
+    note_->hide();
+    if (qEnvironmentVariable("PELLIMOR_PREVIEW") == QLatin1String("off")) {
+        ShowNote(strings::kPreviewTurnedOff);
+        return;
+    }
+#if PELLIMOR_HAVE_WEBENGINE
+    const QString ruffle = FindRuffleFolder();
+    if (ruffle.isEmpty()) {
+        ShowNote(strings::kNoRuffle);
+        return;
+    }
+    player_ = std::make_unique<Player>(cache, ruffle, options_, this);
+    connect(player_->handler, &PlayerSchemeHandler::pageEvent, this, &CFlash_ctrl::OnPageEvent);
+    connect(player_->page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status == QWebEnginePage::NormalTerminationStatus) {
+                    return;
+                }
+                player_->ready = false;
+                // One restart for a crash of a movie's making; a player that cannot stay up
+                // gives way to the note.
+                if (++player_->restarts > 2) {
+                    ShowNote(strings::kPlayerStopped);
+                    return;
+                }
+                player_->page->load(QUrl(QString::fromLatin1(kPlayerPage)));
+            });
+    player_->page->load(QUrl(QString::fromLatin1(kPlayerPage)));
+#else
+    (void)cache;
+    ShowNote(strings::kNoWebEngine);
+#endif
 }
 
-void CFlash_ctrl::SetMovie(const QString& localPath) {
+CFlash_ctrl::~CFlash_ctrl() = default;
+
+bool CFlash_ctrl::hasPlayer() const {
+    return player_ != nullptr && noteText_.isEmpty();
+}
+
+int CFlash_ctrl::blockedRequests() const {
+#if PELLIMOR_HAVE_WEBENGINE
+    return player_ ? player_->guard->blocked() : 0;
+#else
+    return 0;
+#endif
+}
+
+QWebEnginePage* CFlash_ctrl::page() const {
+#if PELLIMOR_HAVE_WEBENGINE
+    return player_ ? player_->page : nullptr;
+#else
+    return nullptr;
+#endif
+}
+
+void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address) {
     movie_ = localPath;
     ++moviesSet_;
-    note_->setText(QFileInfo(localPath).fileName());
+#if PELLIMOR_HAVE_WEBENGINE
+    if (player_) {
+        player_->files.SetMovie(localPath.toStdString(), address.toStdString());
+        pageUrl_ = IsWebAddress(address.toStdString())
+                       ? address
+                       : QStringLiteral("pellimor://player/file?path=") +
+                             QString::fromLatin1(QUrl::toPercentEncoding(localPath));
+        Play();
+    }
+#else
+    (void)address;
+#endif
     emit movieSet(localPath);
+}
+
+void CFlash_ctrl::Play() {
+#if PELLIMOR_HAVE_WEBENGINE
+    if (!player_->ready || pageUrl_.isEmpty()) {
+        return;  // the page plays it once it is up
+    }
+    const QString quoted =
+        QString::fromUtf8(QJsonDocument(QJsonArray{pageUrl_}).toJson(QJsonDocument::Compact));
+    player_->page->runJavaScript(
+        QStringLiteral("pellimor.play(%1, %2[0]);").arg(moviesSet_).arg(quoted));
+#endif
+}
+
+void CFlash_ctrl::OnPageEvent(const QString& name, const QUrlQuery& fields) {
+#if PELLIMOR_HAVE_WEBENGINE
+    if (name == QLatin1String("ready")) {
+        player_->ready = true;
+        Play();
+    }
+#endif
+    emit pageEvent(name, fields.queryItemValue(QStringLiteral("load")).toInt(), fields);
+}
+
+void CFlash_ctrl::ShowNote(std::string_view why) {
+    noteText_ = Q(why) + QStringLiteral("\n\n") + Q(strings::kPreviewOthersWork);
+    note_->setText(noteText_);
+    note_->show();
+    note_->raise();
 }
 
 void CFlash_ctrl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     note_->setGeometry(rect());
+#if PELLIMOR_HAVE_WEBENGINE
+    if (player_) {
+        player_->view->setGeometry(rect());
+    }
+#endif
 }
 
 }  // namespace pellimor

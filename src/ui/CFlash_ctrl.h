@@ -1,33 +1,68 @@
-// The preview player at control 1011. The dialog only ever sets its movie; what plays it
-// is this class's affair alone.
+// The preview player at control 1011: Ruffle, the Flash Player emulator, in a web view. The
+// dialog only ever sets its movie; how it is played is this class's affair alone. Where no
+// player can run, a note takes its place and the rest of the window works as ever.
 #pragma once
 
 #include <QLabel>
 #include <QString>
+#include <QUrlQuery>
 #include <QWidget>
+
+#include <memory>
+
+#include "platform/UrlCache.h"
+#include "ui/RuffleOptions.h"
+
+class QWebEnginePage;
 
 namespace pellimor {
 
 class CFlash_ctrl : public QWidget {
     Q_OBJECT
   public:
-    explicit CFlash_ctrl(QWidget* parent = nullptr);
+    // cache answers the loads of movies that play under their own address; may be null.
+    explicit CFlash_ctrl(UrlCache* cache = nullptr, QWidget* parent = nullptr);
+    ~CFlash_ctrl() override;
 
-    // Loads the movie at this local path; the same path again reloads it.
-    void SetMovie(const QString& localPath);
+    // Plays the movie at this local path, under its address when that is a web address; the
+    // same path again plays it again from its start.
+    void SetMovie(const QString& localPath, const QString& address = QString());
 
     const QString& movie() const { return movie_; }
     int moviesSet() const { return moviesSet_; }
+    // The number of the load the page plays now (1 for the first movie set).
+    int currentLoad() const { return moviesSet_; }
+
+    bool hasPlayer() const;
+    // The note shown in the player's place, or empty.
+    const QString& note() const { return noteText_; }
+    int blockedRequests() const;
+    const RuffleOptions& options() const { return options_; }
+    // The player's page, or null without a player: for the tests and the benchmark.
+    QWebEnginePage* page() const;
 
   signals:
     void movieSet(const QString& localPath);
+    // What the page tells: "ready", "metadata", "frame", "missing", "failed"; load is the
+    // number of the movie set it belongs to.
+    void pageEvent(const QString& name, int load, const QUrlQuery& fields);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    struct Player;
+
+    void ShowNote(std::string_view why);
+    void Play();
+    void OnPageEvent(const QString& name, const QUrlQuery& fields);
+
+    RuffleOptions options_;
+    std::unique_ptr<Player> player_;
     QLabel* note_;
+    QString noteText_;
     QString movie_;
+    QString pageUrl_;  // what the page is to play
     int moviesSet_ = 0;
 };
 

@@ -114,7 +114,7 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 tabStop = false;
                 break;
             case ControlKind::kPlayer:
-                m_flash = new CFlash_ctrl(this);
+                m_flash = new CFlash_ctrl(&m_services.listing.cache, this);
                 m_flash->setFocusPolicy(Qt::TabFocus);
                 widget = m_flash;
                 break;
@@ -241,7 +241,7 @@ void CMovieDlg::ShowEntryDetails(std::int32_t key) {
     if (entry.localPath.empty()) {
         return;
     }
-    m_flash->SetMovie(QString::fromStdString(entry.localPath));
+    m_flash->SetMovie(QString::fromStdString(entry.localPath), QString::fromStdString(entry.url));
     static_cast<QLineEdit*>(Control(kIdAddress))->setText(QString::fromStdString(entry.url));
     static_cast<QLineEdit*>(Control(kIdSize))->setText(QString::fromStdString(entry.sizeText));
     static_cast<QLineEdit*>(Control(kIdModified))

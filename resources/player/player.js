@@ -1,0 +1,123 @@
+// The preview page: one Ruffle player that plays what the program asks for, and whose every
+// load is answered by the program through the page's own scheme. Nothing here reaches the
+// network: addresses of the web are turned into questions to the program's URL cache.
+"use strict";
+
+(() => {
+    const here = "pellimor://player/";
+    const options = window.pellimorOptions || {};
+
+    // The page's fetch() does not take a custom scheme in this engine; XMLHttpRequest does.
+    function request(target, url) {
+        return new Promise((resolve) => {
+            const xhr = new XMLHttpRequest();
+            xhr.open("GET", target);
+            xhr.responseType = "arraybuffer";
+            xhr.onload = () => {
+                const type = xhr.getResponseHeader("Content-Type") || "application/octet-stream";
+                const response = new Response(xhr.response, {
+                    status: 200,
+                    headers: { "Content-Type": type },
+                });
+                // Ruffle takes a movie's own address from the response.
+                Object.defineProperty(response, "url", { value: url });
+                resolve(response);
+            };
+            xhr.onerror = () => {
+                report("missing", { url: url });
+                const response = new Response(null, { status: 404, statusText: "Not in the cache" });
+                Object.defineProperty(response, "url", { value: url });
+                resolve(response);
+            };
+            xhr.send();
+        });
+    }
+
+    function targetOf(url) {
+        if (url.startsWith(here)) {
+            return url;
+        }
+        if (/^(https?|ftp):/i.test(url)) {
+            return here + "cache?url=" + encodeURIComponent(url);
+        }
+        return null;
+    }
+
+    window.fetch = (input, init) => {
+        const url = new URL(input instanceof Request ? input.url : String(input), document.baseURI).href;
+        const target = targetOf(url);
+        if (target === null) {
+            return Promise.reject(new TypeError("Not available offline: " + url));
+        }
+        return request(target, url);
+    };
+
+    function report(name, fields) {
+        const all = { name: name, load: String(current), ...fields };
+        const query = Object.keys(all)
+            .map((key) => key + "=" + encodeURIComponent(all[key]))
+            .join("&");
+        const xhr = new XMLHttpRequest();
+        xhr.open("GET", here + "event?" + query);
+        xhr.send();
+    }
+
+    let player = null;
+    let current = 0;
+
+    function whenPainted(load) {
+        // Ruffle draws in its own animation frame; the second frame after the movie's header
+        // is the first that shows it.
+        requestAnimationFrame(() => requestAnimationFrame(() => {
+            if (load === current) {
+                report("frame", {});
+            }
+        }));
+    }
+
+    function makePlayer() {
+        player = window.RufflePlayer.newest().createPlayer();
+        player.addEventListener("loadedmetadata", () => {
+            const m = player.ruffle().metadata || {};
+            report("metadata", {
+                width: String(m.width), height: String(m.height), frameRate: String(m.frameRate),
+                frames: String(m.numFrames), version: String(m.swfVersion),
+                background: String(m.backgroundColor), as3: String(m.isActionScript3),
+            });
+            whenPainted(current);
+        });
+        document.getElementById("stage").appendChild(player);
+    }
+
+    window.pellimor = {
+        play(load, url) {
+            current = load;
+            if (player === null) {
+                makePlayer();
+            }
+            // Relative addresses in the movie are relative to the movie itself, as when the
+            // player is given a movie without a page around it.
+            player.ruffle().load({ url: url, base: new URL(".", url).href }).catch((e) => report("failed", { why: String(e) }));
+        },
+    };
+
+    window.RufflePlayer = window.RufflePlayer || {};
+    window.RufflePlayer.config = {
+        publicPath: here + "ruffle/",
+        polyfills: false,
+        autoplay: "on",
+        unmuteOverlay: "hidden",
+        splashScreen: false,
+        letterbox: "off",
+        upgradeToHttps: false,
+        openUrlMode: "deny",
+        allowNetworking: "internal",
+        showSwfDownload: false,
+        warnOnUnsupportedContent: false,
+        logLevel: "warn",
+        ...options,
+    };
+    document.documentElement.style.background = options.backgroundColor || "#FFFFFF";
+
+    window.addEventListener("DOMContentLoaded", () => report("ready", {}));
+})();

@@ -1,0 +1,48 @@
+#include "ui/player/MovieFiles.h"
+
+#include "catalogue/Collation.h"
+
+namespace pellimor {
+
+bool IsWebAddress(std::string_view address) {
+    for (const std::string_view scheme : {"http://", "https://", "ftp://"}) {
+        if (address.size() > scheme.size() && StartsWithIgnoringCase(address, scheme)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MovieFiles::SetMovie(std::string localPath, std::string address) {
+    localPath_ = std::move(localPath);
+    address_ = IsWebAddress(address) ? CanonicalAddress(address) : std::string();
+    bookRead_ = false;
+}
+
+std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
+    if (address_.empty() || !IsWebAddress(address)) {
+        return std::nullopt;
+    }
+    if (CanonicalAddress(address) == address_) {
+        return CachedFile{localPath_, "application/x-shockwave-flash"};
+    }
+    if (cache_ == nullptr) {
+        return std::nullopt;
+    }
+    if (!bookRead_) {
+        bookRead_ = true;
+        ++cacheReads_;
+        const CacheStatus status = book_.Build(*cache_);
+        cacheError_ = status.ok ? std::string() : status.error;
+    }
+    return book_.Find(address);
+}
+
+std::optional<CachedFile> MovieFiles::ForPath(std::string_view path) const {
+    if (localPath_.empty() || path != localPath_) {
+        return std::nullopt;
+    }
+    return CachedFile{localPath_, "application/x-shockwave-flash"};
+}
+
+}  // namespace pellimor

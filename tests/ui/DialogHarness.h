@@ -1,0 +1,100 @@
+// One real window on a demo cache, with the prompts and the shell it talks to recorded.
+#pragma once
+
+#include <QComboBox>
+#include <QListView>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/DemoCache.h"
+#include "files/SettingsStore.h"
+#include "platform/fileops/PosixFileOps.h"
+#include "platform/registry/HiveRegistry.h"
+#include "platform/urlcache/CacheWriter.h"
+#include "platform/urlcache/IndexDatCache.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempFolder.h"
+#include "ui/CMovieDlg.h"
+
+namespace pellimor {
+
+class RecordingShell : public Shell {
+  public:
+    std::vector<std::string> opened;
+    void Open(const std::string& path) override { opened.push_back(path); }
+};
+
+// One window on one cache, with everything it talks to recorded.
+struct Harness {
+    test::TempFolder temp;
+    std::string cacheFolder;
+    PosixFileOps files;
+    std::unique_ptr<IndexDatCache> cache;
+    HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
+    test::ScriptedPrompts prompts;
+    RecordingShell shell;
+    std::unique_ptr<ListingServices> listing;
+    std::unique_ptr<CMovieDlg> dialog;
+
+    explicit Harness(int movies = 0) {
+        std::string error;
+        if (movies == 0) {
+            cacheFolder = MakeDemoCache(temp / "profile", error);
+        } else {
+            CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 5);
+            for (int i = 0; i < movies; ++i) {
+                ContentEntry e;
+                e.url = "http://many.example/m" + std::to_string(i) + ".swf";
+                e.body = "FWS";
+                e.extension = "swf";
+                writer.AddContent(e, error);
+            }
+            writer.Save(error);
+            cacheFolder = writer.cacheFolder();
+        }
+        cache = std::make_unique<IndexDatCache>(cacheFolder, 1252);
+        listing = std::make_unique<ListingServices>(ListingServices{
+            *cache, files, [this] { return std::optional<std::string>(cacheFolder); }});
+        test::MakeFolders(temp / "saved");
+        SetSavePath(registry, temp / "saved");
+    }
+    CMovieDlg& Open(const std::string& site = "") {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSize(8);
+        dialog = std::make_unique<CMovieDlg>(
+            DialogServices{*listing, files, registry, prompts, shell, temp / "home"}, site, font);
+        return *dialog;
+    }
+    QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }
+    QComboBox* Sites() const { return static_cast<QComboBox*>(dialog->Control(kIdSites)); }
+    QString Text(int id) const { return static_cast<QLineEdit*>(dialog->Control(id))->text(); }
+    bool Enabled(int id) const { return dialog->Control(id)->isEnabled(); }
+    int Row(const QString& text) const {
+        const auto* model = List()->model();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->index(r, 0).data().toString() == text) {
+                return r;
+            }
+        }
+        return -1;
+    }
+    // Selects these lines at once, as one change of the selection.
+    void Select(std::initializer_list<int> rows) {
+        QItemSelection lines;
+        for (const int r : rows) {
+            const QModelIndex index = List()->model()->index(r, 0);
+            lines.select(index, index);
+        }
+        List()->selectionModel()->select(lines, QItemSelectionModel::ClearAndSelect);
+    }
+    void Click(int id) {
+        QTest::mouseClick(static_cast<QPushButton*>(dialog->Control(id)), Qt::LeftButton);
+    }
+    void ChooseSite(const QString& text) {
+        const int index = Sites()->findText(text);
+        Sites()->setCurrentIndex(index);
+        emit Sites()->activated(index);
+    }
+};
+
+}  // namespace pellimor

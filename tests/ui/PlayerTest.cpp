@@ -1,0 +1,267 @@
+// The preview as the user meets it: the real window, offscreen, on the demo cache, with
+// Ruffle playing in the web view. Colours are read off screenshots of the preview.
+#include <QApplication>
+#include <QSignalSpy>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+#include "resources/Strings.h"
+#include "ui/DialogHarness.h"
+#include "ui/player/PlayerScheme.h"
+
+namespace pellimor {
+
+namespace {
+
+constexpr int kTimeoutMs = 30'000;
+
+struct PageEvent {
+    QString name;
+    int load;
+    QUrlQuery fields;
+};
+
+// Everything the page told, kept from the window's opening.
+struct Events {
+    std::vector<PageEvent> seen;
+    explicit Events(CFlash_ctrl* flash) {
+        QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
+                         [this](const QString& name, int load, const QUrlQuery& fields) {
+                             seen.push_back({name, load, fields});
+                         });
+    }
+    const PageEvent* Find(const QString& name, int load) const {
+        for (const PageEvent& e : seen) {
+            if (e.name == name && e.load == load) {
+                return &e;
+            }
+        }
+        return nullptr;
+    }
+    int Count(const QString& name) const {
+        return static_cast<int>(std::count_if(seen.begin(), seen.end(),
+                                              [&](const PageEvent& e) { return e.name == name; }));
+    }
+};
+
+// Pixels within a few steps of this colour, in the preview's rectangle of the window.
+int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            if (std::abs(qRed(p) - qRed(colour)) <= tolerance &&
+                std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
+                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+// The window open and shown on the demo cache, its preview and what the page says.
+struct Shown {
+    Harness h;
+    CMovieDlg& dialog;
+    CFlash_ctrl* flash;
+    Events events;
+
+    explicit Shown(const std::string& site = "")
+        : dialog(h.Open(site)),
+          flash(static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer))),
+          events(flash) {
+        dialog.show();
+    }
+    QImage Preview() const {
+        return dialog.grab(flash->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    // Waits for the page's first frame of the movie set last.
+    bool WaitForFrame() {
+        const int load = flash->currentLoad();
+        return QTest::qWaitFor([&] { return events.Find(QStringLiteral("frame"), load); },
+                               kTimeoutMs);
+    }
+    // Waits until the preview shows at least this many pixels of the colour.
+    bool WaitForColour(QRgb colour, int pixels) {
+        return QTest::qWaitFor([&] { return CountNear(Preview(), colour) >= pixels; }, kTimeoutMs);
+    }
+    void SelectMovie(const QString& name) {
+        h.Select({h.Row(name)});
+        QVERIFY(h.Row(name) >= 0);
+    }
+};
+
+// The demo movies' square colours; their backgrounds give way to the stored white.
+constexpr QRgb kRocket = 0xE03C31;
+constexpr QRgb kRocketBackground = 0xFFF4D6;
+constexpr QRgb kSnake = 0x2E8B57;
+constexpr QRgb kPuzzle = 0xC71585;
+constexpr QRgb kLevel = 0x20B2AA;
+constexpr QRgb kLeftover = 0x555555;
+constexpr int kSquare = 3000;  // the moving square covers about 12,000 pixels
+
+}  // namespace
+
+class PlayerTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initialPropertiesBecomeTheOptions();
+    void selectingAMovieShowsItAndTheNextReplacesIt();
+    void aMovieLoadsItsLevelByRelativeAddress();
+    void aLoadTheCacheCannotAnswerIsMissing();
+    void aLeftoverPlaysByItsPath();
+    void nothingLeavesTheProcess();
+    void withoutRuffleTheWindowStillWorks();
+    void screenshot();
+};
+
+void PlayerTest::initialPropertiesBecomeTheOptions() {
+    Shown s;
+    QVERIFY(s.flash->hasPlayer());
+    QCOMPARE(s.flash->options(), (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+    QVERIFY(s.WaitForFrame());
+    // The page took them: read back from Ruffle's configuration in the page.
+    QString config;
+    s.flash->page()->runJavaScript(QStringLiteral("JSON.stringify(window.RufflePlayer.config)"),
+                                   [&config](const QVariant& v) { config = v.toString(); });
+    QVERIFY(QTest::qWaitFor([&] { return !config.isEmpty(); }, kTimeoutMs));
+    for (const char* part :
+         {"\"wmode\":\"window\"", "\"quality\":\"high\"", "\"scale\":\"showAll\"",
+          "\"allowScriptAccess\":true", "\"backgroundColor\":\"#FFFFFF\"",
+          "\"allowNetworking\":\"internal\"", "\"openUrlMode\":\"deny\""}) {
+        QVERIFY2(config.contains(QLatin1String(part)), part);
+    }
+}
+
+void PlayerTest::selectingAMovieShowsItAndTheNextReplacesIt() {
+    Shown s;
+    s.SelectMovie(QStringLiteral("rocket"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kRocket, kSquare));
+    const PageEvent* metadata = s.events.Find(QStringLiteral("metadata"), s.flash->currentLoad());
+    QVERIFY(metadata != nullptr);
+    QCOMPARE(metadata->fields.queryItemValue(QStringLiteral("width")), QStringLiteral("400"));
+    QCOMPARE(metadata->fields.queryItemValue(QStringLiteral("height")), QStringLiteral("300"));
+    QImage shot = s.Preview();
+    QCOMPARE(CountNear(shot, kRocketBackground, 3), 0);  // the stored white, not the movie's
+    QCOMPARE(QColor(shot.pixel(2, 2)), QColor(Qt::white));
+
+    s.SelectMovie(QStringLiteral("snake"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kSnake, kSquare));
+    QCOMPARE(CountNear(s.Preview(), kRocket), 0);
+
+    // Two lines selected: the player goes on with the movie shown last.
+    const int loads = s.flash->moviesSet();
+    s.h.Select({s.h.Row(QStringLiteral("rocket")), s.h.Row(QStringLiteral("snake"))});
+    QTest::qWait(500);
+    QCOMPARE(s.flash->moviesSet(), loads);
+    shot = s.Preview();
+    QVERIFY(CountNear(shot, kSnake) >= kSquare);
+    QCOMPARE(CountNear(shot, kRocket), 0);
+}
+
+void PlayerTest::aMovieLoadsItsLevelByRelativeAddress() {
+    Shown s;
+    s.SelectMovie(QStringLiteral("main"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kLevel, 1000));  // levels/level1.swf, from the cache
+    const QImage shot = s.Preview();
+    QVERIFY(CountNear(shot, kPuzzle) >= kSquare);
+    QVERIFY(CountNear(shot, kLevel) >= 1000);
+    QCOMPARE(s.events.Count(QStringLiteral("missing")), 0);
+    QCOMPARE(s.flash->blockedRequests(), 0);
+}
+
+void PlayerTest::aLoadTheCacheCannotAnswerIsMissing() {
+    Shown s;
+    QVERIFY(s.h.cache->DeleteEntry("http://games.arcade.example/puzzle/levels/level1.swf").ok);
+    s.SelectMovie(QStringLiteral("main"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(
+        QTest::qWaitFor([&] { return s.events.Count(QStringLiteral("missing")) > 0; }, kTimeoutMs));
+    const PageEvent* missing = s.events.Find(QStringLiteral("missing"), s.flash->currentLoad());
+    QVERIFY(missing != nullptr);
+    QCOMPARE(missing->fields.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded),
+             QStringLiteral("http://games.arcade.example/puzzle/levels/level1.swf"));
+    QVERIFY(s.WaitForColour(kPuzzle, kSquare));
+    QCOMPARE(CountNear(s.Preview(), kLevel), 0);
+    QCOMPARE(s.flash->blockedRequests(), 0);
+}
+
+void PlayerTest::aLeftoverPlaysByItsPath() {
+    Shown s;
+    s.h.ChooseSite(QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
+    QVERIFY(s.flash->movie().endsWith(QLatin1String(".swf")));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kLeftover, kSquare));
+    QCOMPARE(s.events.Count(QStringLiteral("missing")), 0);
+}
+
+void PlayerTest::nothingLeavesTheProcess() {
+    Shown s;
+    for (const char* movie : {"rocket", "main", "clock", "banner", "getmovie.php"}) {
+        if (s.h.Row(QLatin1String(movie)) < 0) {
+            continue;
+        }
+        s.SelectMovie(QLatin1String(movie));
+        QVERIFY2(s.WaitForFrame(), movie);
+    }
+    QTest::qWait(300);
+    QCOMPARE(s.flash->blockedRequests(), 0);
+    // What the page itself might ask of the web goes nowhere: the page may not reach
+    // remote addresses, its fetch asks the cache, and it stays on its own page.
+    QWebEnginePage* page = s.flash->page();
+    page->runJavaScript(
+        QStringLiteral("new Image().src = 'http://tracker.example/pixel.png';"
+                       "fetch('http://tracker.example/beacon').catch(() => {});"
+                       "location.href = 'http://elsewhere.example/';"));
+    QVERIFY(QTest::qWaitFor([&] { return s.events.Count(QStringLiteral("missing")) == 1; },
+                            kTimeoutMs));  // the beacon, not in the cache
+    QTest::qWait(300);
+    QCOMPARE(page->url(), QUrl(QString::fromLatin1(kPlayerPage)));
+    QCOMPARE(s.flash->blockedRequests(), 0);
+    // Behind that, the guard: with the page let out, the picture is stopped and counted.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    page->runJavaScript(QStringLiteral("new Image().src = 'http://tracker.example/pixel.png';"));
+    QVERIFY(QTest::qWaitFor([&] { return s.flash->blockedRequests() == 1; }, kTimeoutMs));
+}
+
+void PlayerTest::withoutRuffleTheWindowStillWorks() {
+    qputenv("PELLIMOR_RUFFLE_DIR", "/nonexistent/ruffle");
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    qunsetenv("PELLIMOR_RUFFLE_DIR");
+    auto* flash = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    QVERIFY(!flash->hasPlayer());
+    QVERIFY(flash->note().contains(QLatin1String("Ruffle")));
+    QVERIFY(h.List()->model()->rowCount() > 0);
+    h.Select({h.Row(QStringLiteral("rain"))});
+    QVERIFY(flash->movie().endsWith(QLatin1String("rain[1].swf")));
+    h.Click(kIdSave);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(h.temp / "saved/rain.swf")));
+}
+
+void PlayerTest::screenshot() {
+    Shown s;
+    s.SelectMovie(QStringLiteral("main"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kLevel, 1000));
+    const QString out = qEnvironmentVariable("PELLIMOR_SCREENSHOT");
+    if (!out.isEmpty()) {
+        QVERIFY(s.dialog.grab().save(out));
+    }
+}
+
+}  // namespace pellimor
+
+int main(int argc, char** argv) {
+    pellimor::PrepareWebEngine();
+    QApplication application(argc, argv);
+    pellimor::PlayerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PlayerTest.moc"
