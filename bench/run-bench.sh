@@ -43,3 +43,7 @@ if [ -x "$build/bench/bench_window_fill" ]; then
     echo "window:"
     echo "  $("$build/bench/bench_window_fill" "$cache" 2>/dev/null)"
 fi
+if [ -x "$build/bench/bench_player_switch" ]; then
+    echo "preview (demo cache):"
+    "$build/bench/bench_player_switch" 2>/dev/null | sed 's/^/  /'
+fi

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("PELLIMOR_PREVIEW", "off");  // the list is measured here, not the player
     QApplication application(argc, argv);
     pellimor::ProgramOptions options;
     options.cacheFolder = argv[1];

@@ -3,7 +3,12 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libmsiecf-utils
-          qt6-base-dev xvfb xauth locales fonts-dejavu-core)
+          qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6webengine6-data
+          xvfb xauth locales fonts-dejavu-core)
+# The player (Ruffle) comes from npm.
+if ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,4 +27,10 @@ fi
 # The tests check that texts stay English under a Turkish locale.
 if ! locale -a 2>/dev/null | grep -qi '^tr_TR.utf8$'; then
     "${sudo[@]}" localedef -i tr_TR -f UTF-8 tr_TR.UTF-8
+fi
+# Ruffle, at the version package-lock.json pins; its WebAssembly is not kept in git.
+cd "$(dirname "$0")/.."
+if [ ! -f node_modules/@ruffle-rs/ruffle/ruffle.js ] ||
+   [ package-lock.json -nt node_modules/.package-lock.json ]; then
+    npm ci --no-audit --no-fund --loglevel=error
 fi

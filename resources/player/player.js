@@ -97,7 +97,9 @@
             }
             // Relative addresses in the movie are relative to the movie itself, as when the
             // player is given a movie without a page around it.
-            player.ruffle().load({ url: url, base: new URL(".", url).href }).catch((e) => report("failed", { why: String(e) }));
+            player.ruffle()
+                .load({ url: url, base: new URL(".", url).href })
+                .catch((e) => report("failed", { why: String(e) }));
         },
     };
 
