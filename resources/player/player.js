@@ -119,6 +119,12 @@
         logLevel: "warn",
         ...options,
     };
+    // Without WebGL (no GPU, a virtual display) Ruffle would try its GPU renderers for every
+    // movie before it settles on the canvas; go there at once.
+    const probe = document.createElement("canvas");
+    if (!probe.getContext("webgl2") && !probe.getContext("webgl")) {
+        window.RufflePlayer.config.preferredRenderer = "canvas";
+    }
     document.documentElement.style.background = options.backgroundColor || "#FFFFFF";
 
     window.addEventListener("DOMContentLoaded", () => report("ready", {}));

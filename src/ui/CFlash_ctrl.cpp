@@ -29,17 +29,15 @@ namespace {
 FlashInitialProperties ReadInitialProperties() {
     QFile resource(QStringLiteral(":/player/flash-initial-properties.bin"));
     const QByteArray bytes = resource.open(QIODevice::ReadOnly) ? resource.readAll() : QByteArray();
-    std::string error = "the resource is missing";
-    if (!bytes.isEmpty()) {
-        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-        if (auto parsed = ParseFlashInitialProperties(
-                std::span(data, static_cast<std::size_t>(bytes.size())), error)) {
-            return *parsed;
-        }
+    std::string warning;
+    const auto properties = InitialPropertiesOrDefaults(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                  static_cast<std::size_t>(bytes.size())),
+        warning);
+    if (!warning.empty()) {
+        std::cerr << "pellimor: " << warning << "\n";
     }
-    std::cerr << "pellimor: the player's initial properties do not parse (" << error
-              << "); playing with Window, High, always, ShowAll and FFFFFF\n";
-    return {};
+    return properties;
 }
 
 QString Q(std::string_view text) {

@@ -100,4 +100,16 @@ std::optional<FlashInitialProperties> ParseFlashInitialProperties(
     return properties;
 }
 
+FlashInitialProperties InitialPropertiesOrDefaults(std::span<const std::uint8_t> record,
+                                                   std::string& warning) {
+    std::string error;
+    if (auto parsed = ParseFlashInitialProperties(record, error)) {
+        warning.clear();
+        return *parsed;
+    }
+    warning = "the player's initial properties do not parse (" + error +
+              "); playing with Window, High, always, ShowAll and FFFFFF";
+    return {};
+}
+
 }  // namespace pellimor

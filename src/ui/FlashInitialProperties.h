@@ -31,4 +31,9 @@ struct FlashInitialProperties {
 std::optional<FlashInitialProperties> ParseFlashInitialProperties(
     std::span<const std::uint8_t> record, std::string& error);
 
+// The record's values, or, when it does not parse, the defaults above with warning saying
+// why, for standard error; warning is empty when the record parses.
+FlashInitialProperties InitialPropertiesOrDefaults(std::span<const std::uint8_t> record,
+                                                   std::string& warning);
+
 }  // namespace pellimor

@@ -7,11 +7,16 @@ namespace pellimor {
 namespace {
 
 TEST(MakeSwfMovie, WritesAWellFormedMovie) {
-    for (const std::string& loads : {std::string(), std::string("levels/level1.swf")}) {
+    const struct {
+        std::string loads;
+        bool asLevel;
+    } designs[] = {{"", false}, {"levels/level1.swf", false}, {"", true}};
+    for (const auto& [loads, asLevel] : designs) {
         MovieDesign design;
         design.label = "example.com";
         design.frames = 30;
         design.loadMovie = loads;
+        design.asLevel = asLevel;
         const std::string swf = MakeSwfMovie(design);
         const ByteReader r(
             std::span(reinterpret_cast<const std::uint8_t*>(swf.data()), swf.size()));
@@ -48,6 +53,17 @@ TEST(MakeSwfMovie, WritesAWellFormedMovie) {
         EXPECT_EQ(codes[0], 9);  // the background colour first
         EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), loads.empty() ? 0 : 1);
         EXPECT_NE(swf.find("example.com"), std::string::npos);
+        // A level stands still: one placement per frame for a movie that moves, none after
+        // the first for a level.
+        const auto places = std::count(codes.begin(), codes.end(), 26);
+        EXPECT_EQ(places, asLevel ? 2 : 3 + 29);
+        if (!loads.empty()) {
+            // Loaded once however often frame 1 comes round: the flag is tested first.
+            const std::size_t action = swf.find(loads);
+            ASSERT_NE(action, std::string::npos);
+            EXPECT_NE(swf.rfind("loaded", action), std::string::npos);
+            EXPECT_NE(swf.find("_level1", action), std::string::npos);
+        }
     }
 }
 

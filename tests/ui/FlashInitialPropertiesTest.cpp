@@ -47,6 +47,21 @@ TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
     }
 }
 
+TEST(FlashInitialProperties, ADamagedRecordGivesTheDefaultsAndSaysSo) {
+    auto damaged = ShippedRecord();
+    damaged[12 + 40 + 8] = 'X';  // the second letter of "Window": still a record
+    std::string warning = "stale";
+    EXPECT_EQ(InitialPropertiesOrDefaults(damaged, warning).windowMode, "WXndow");
+    EXPECT_EQ(warning, "");
+    damaged.resize(100);
+    const FlashInitialProperties fallback = InitialPropertiesOrDefaults(damaged, warning);
+    EXPECT_NE(warning.find("do not parse"), std::string::npos) << warning;
+    EXPECT_EQ(ToRuffleOptions(fallback),
+              (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+    EXPECT_NE(InitialPropertiesOrDefaults({}, warning).quality, "");
+    EXPECT_FALSE(warning.empty());
+}
+
 TEST(RuffleOptions, TheShippedRecordBecomesTheEmulatorsSettings) {
     std::string error;
     const auto properties = ParseFlashInitialProperties(ShippedRecord(), error);
