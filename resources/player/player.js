@@ -25,7 +25,7 @@
             };
             xhr.onerror = () => {
                 report("missing", { url: url });
-                const response = new Response(null, { status: 404, statusText: "Not in the cache" });
+                const response = new Response(null, { status: 404, statusText: "Not found" });
                 Object.defineProperty(response, "url", { value: url });
                 resolve(response);
             };
@@ -33,8 +33,11 @@
         });
     }
 
+    // Where a load goes: Ruffle's own files and the leftover movie shown are the page's; an
+    // address of the web is asked of the cache; nothing else is answered, so a movie cannot
+    // reach the page's other parts.
     function targetOf(url) {
-        if (url.startsWith(here)) {
+        if (url.startsWith(here + "ruffle/") || url.startsWith(here + "file?")) {
             return url;
         }
         if (/^(https?|ftp):/i.test(url)) {
@@ -44,7 +47,8 @@
     }
 
     window.fetch = (input, init) => {
-        const url = new URL(input instanceof Request ? input.url : String(input), document.baseURI).href;
+        const asked = input instanceof Request ? input.url : String(input);
+        const url = new URL(asked, document.baseURI).href;
         const target = targetOf(url);
         if (target === null) {
             return Promise.reject(new TypeError("Not available offline: " + url));

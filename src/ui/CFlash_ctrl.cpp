@@ -123,8 +123,8 @@ CFlash_ctrl::CFlash_ctrl(UrlCache* cache, QWidget* parent)
                     return;
                 }
                 player_->ready = false;
-                // One restart for a crash of a movie's making; a player that cannot stay up
-                // gives way to the note.
+                // The page comes back after a crash of a movie's making, twice; a player that
+                // cannot stay up gives way to the note.
                 if (++player_->restarts > 2) {
                     ShowNote(strings::kPlayerStopped);
                     return;
@@ -192,7 +192,7 @@ void CFlash_ctrl::Play() {
 
 void CFlash_ctrl::OnPageEvent(const QString& name, const QUrlQuery& fields) {
 #if PELLIMOR_HAVE_WEBENGINE
-    if (name == QLatin1String("ready")) {
+    if (name == QLatin1String("ready") && !player_->ready) {
         player_->ready = true;
         Play();
     }

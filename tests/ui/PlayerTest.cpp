@@ -6,6 +6,9 @@
 #include <QWebEngineSettings>
 
 #include <functional>
+#include <memory>
+
+#include <signal.h>
 
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
@@ -137,6 +140,8 @@ class PlayerTest : public QObject {
     void aLoadTheCacheCannotAnswerIsMissing();
     void aLeftoverPlaysByItsPath();
     void nothingLeavesTheProcess();
+    void aMovieIsAnsweredOnlyWhatIsItsOwn();
+    void aCrashedPlayerComesBackWithItsMovie();
     void withoutRuffleTheWindowStillWorks();
     void screenshot();
 };
@@ -147,10 +152,11 @@ void PlayerTest::initialPropertiesBecomeTheOptions() {
     QCOMPARE(s.flash->options(), (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
     QVERIFY(s.WaitForFrame());
     // The page took them: read back from Ruffle's configuration in the page.
-    QString config;
+    const auto answer = std::make_shared<QString>();  // outlives the test if the page is slow
     s.flash->page()->runJavaScript(QStringLiteral("JSON.stringify(window.RufflePlayer.config)"),
-                                   [&config](const QVariant& v) { config = v.toString(); });
-    QVERIFY(RunUntil([&] { return !config.isEmpty(); }));
+                                   [answer](const QVariant& v) { *answer = v.toString(); });
+    QVERIFY(RunUntil([&] { return !answer->isEmpty(); }));
+    const QString config = *answer;
     for (const char* part :
          {"\"wmode\":\"window\"", "\"quality\":\"high\"", "\"scale\":\"showAll\"",
           "\"allowScriptAccess\":true", "\"backgroundColor\":\"#FFFFFF\"",
@@ -251,6 +257,70 @@ void PlayerTest::nothingLeavesTheProcess() {
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     page->runJavaScript(QStringLiteral("new Image().src = 'http://tracker.example/pixel.png';"));
     QVERIFY(RunUntil([&] { return s.flash->blockedRequests() == 1; }));
+}
+
+void PlayerTest::aMovieIsAnsweredOnlyWhatIsItsOwn() {
+    Shown s;
+    s.SelectMovie(QStringLiteral("main"));
+    QVERIFY(s.WaitForFrame());
+    // The loads a movie can make go through the page's fetch, as Ruffle's do.
+    s.flash->page()->runJavaScript(QStringLiteral(R"(
+        window.answers = {};
+        for (const url of ["pellimor://player/event?name=frame&load=99",
+                           "pellimor://player/options.js",
+                           "pellimor://player/file?path=/etc/passwd",
+                           "file:///etc/passwd",
+                           "http://games.arcade.example/puzzle/levels/level1.swf",
+                           "levels/level1.swf"]) {
+            fetch(url).then((r) => { answers[url] = r.status; },
+                            () => { answers[url] = "refused"; });
+        })"));
+    // One question at a time; the page answers the last one even as it closes.
+    const auto answers = std::make_shared<QVariantMap>();
+    const auto asking = std::make_shared<bool>(false);
+    QVERIFY(RunUntil([&] {
+        if (!*asking) {
+            *asking = true;
+            s.flash->page()->runJavaScript(QStringLiteral("window.answers"),
+                                           [answers, asking](const QVariant& v) {
+                                               *answers = v.toMap();
+                                               *asking = false;
+                                           });
+        }
+        return answers->size() == 6;
+    }));
+    const QVariantMap expected{
+        {QStringLiteral("pellimor://player/event?name=frame&load=99"), QStringLiteral("refused")},
+        {QStringLiteral("pellimor://player/options.js"), QStringLiteral("refused")},
+        {QStringLiteral("pellimor://player/file?path=/etc/passwd"), 404},
+        {QStringLiteral("file:///etc/passwd"), QStringLiteral("refused")},
+        {QStringLiteral("http://games.arcade.example/puzzle/levels/level1.swf"), 200},
+        {QStringLiteral("levels/level1.swf"),
+         QStringLiteral("refused")},  // the page's, not the movie's
+    };
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        QCOMPARE(answers->value(it.key()).toString(), it.value().toString());
+    }
+    QVERIFY(s.events.Find(QStringLiteral("frame"), 99) == nullptr);
+}
+
+void PlayerTest::aCrashedPlayerComesBackWithItsMovie() {
+    Shown s;
+    s.SelectMovie(QStringLiteral("snake"));
+    QVERIFY(s.WaitForFrame());
+    const int load = s.flash->currentLoad();
+    const auto framesOf = [&] {
+        return std::count_if(s.events.seen.begin(), s.events.seen.end(), [&](const PageEvent& e) {
+            return e.name == QLatin1String("frame") && e.load == load;
+        });
+    };
+    QCOMPARE(framesOf(), 1);
+    const qint64 renderer = s.flash->page()->renderProcessPid();
+    QVERIFY(renderer > 0);
+    QCOMPARE(::kill(static_cast<pid_t>(renderer), SIGKILL), 0);
+    QVERIFY(RunUntil([&] { return framesOf() == 2; }));  // the page again, the same movie
+    QVERIFY(s.flash->hasPlayer());
+    QVERIFY(s.WaitForColour(kSnake, kSquare));
 }
 
 void PlayerTest::withoutRuffleTheWindowStillWorks() {
