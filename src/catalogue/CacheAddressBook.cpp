@@ -87,7 +87,7 @@ std::string CanonicalAddress(std::string_view url) {
     rest.remove_prefix(authorityEnd);
     const std::size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
-        out.append(authority.substr(0, at + 1));
+        AppendEscaped(out, authority.substr(0, at + 1));
         authority.remove_prefix(at + 1);
     }
     const std::size_t colon = authority.rfind(':');
@@ -97,9 +97,11 @@ std::string CanonicalAddress(std::string_view url) {
             authority = authority.substr(0, colon);
         }
     }
-    for (const char c : authority) {
-        out += Lower(c);
+    std::string host(authority);
+    for (char& c : host) {
+        c = Lower(c);
     }
+    AppendEscaped(out, host);
     if (rest.empty() || rest.front() == '?') {
         out += '/';
     }

@@ -28,6 +28,8 @@ TEST(CanonicalAddress, SpellingsOfOneAddressMeet) {
         {"http://User:Pw@Host.example:80/x", "http://User:Pw@host.example/x"},
         {"http://[::1]:80/x", "http://[::1]/x"},
         {"http://[::1]/x", "http://[::1]/x"},
+        {"http://u:p@h>81/a?b#c", "http://u:p@h%3E81/a?b"},
+        {"http://My Host/a", "http://my%20host/a"},
         {"levels/level1.swf", "levels/level1.swf"},
         {"a b?c=http://x", "a%20b?c=http://x"},
         {"", ""},
