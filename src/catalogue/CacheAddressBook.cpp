@@ -6,10 +6,6 @@ namespace pellimor {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool NeedsEscape(unsigned char c) {
     return c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`' || c == '{' ||
            c == '}';
@@ -76,10 +72,8 @@ std::string CanonicalAddress(std::string_view url) {
         AppendEscaped(out, url);
         return out;
     }
-    for (const char c : url.substr(0, mark)) {
-        out += Lower(c);
-    }
-    const std::string scheme = out;
+    const std::string scheme = LoweredAscii(url.substr(0, mark));
+    out += scheme;
     out += "://";
     std::string_view rest = url.substr(mark + 3);
     const std::size_t authorityEnd = std::min(rest.find_first_of("/?"), rest.size());
@@ -97,11 +91,7 @@ std::string CanonicalAddress(std::string_view url) {
             authority = authority.substr(0, colon);
         }
     }
-    std::string host(authority);
-    for (char& c : host) {
-        c = Lower(c);
-    }
-    AppendEscaped(out, host);
+    AppendEscaped(out, LoweredAscii(authority));
     if (rest.empty() || rest.front() == '?') {
         out += '/';
     }
@@ -121,11 +111,7 @@ std::string ContentTypeFromHeaders(std::string_view headers) {
         headers.remove_prefix(std::min(end + 1, headers.size()));
         if (line.size() > kName.size() && StartsWithIgnoringCase(line, kName)) {
             std::string_view value = line.substr(kName.size());
-            std::string type(Trimmed(value.substr(0, value.find(';'))));
-            for (char& c : type) {
-                c = Lower(c);
-            }
-            return type;
+            return LoweredAscii(Trimmed(value.substr(0, value.find(';'))));
         }
     }
     return {};

@@ -12,16 +12,6 @@ namespace pellimor {
 
 namespace {
 
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lowered;
-}
-
 void SortLines(std::vector<MovieLine>& lines) {
     std::stable_sort(lines.begin(), lines.end(), [](const MovieLine& a, const MovieLine& b) {
         return CollatesBefore(a.text, b.text);
@@ -40,7 +30,7 @@ bool IsSwfCacheEntry(const CacheRecord& record) {
         record.localFileName->size() <= 4) {
         return false;
     }
-    return Lowered(
+    return LoweredAscii(
                std::string_view(*record.localFileName).substr(record.localFileName->size() - 4)) ==
            ".swf";
 }
@@ -73,7 +63,7 @@ void ScanCache(ListingState& state, ListingServices& services) {
                 return true;
             }
             const std::string site = record.url ? SiteFromUrl(*record.url) : std::string();
-            if (!site.empty() && knownSites.insert(Lowered(site)).second) {
+            if (!site.empty() && knownSites.insert(LoweredAscii(site)).second) {
                 state.siteItems.push_back(site);
             }
             if (filtering && !site.empty() && site.find(state.site) == std::string::npos) {

@@ -24,6 +24,14 @@ int CollateTexts(std::string_view a, std::string_view b) {
     return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
 
+std::string LoweredAscii(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        c = static_cast<char>(Fold(c));
+    }
+    return lowered;
+}
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && StartsWithIgnoringCase(a, b);
 }

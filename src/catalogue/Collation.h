@@ -2,6 +2,7 @@
 // by bytes. Sorting with it is stable, so equal texts keep the order they were added in.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace pellimor {
@@ -14,6 +15,8 @@ inline bool CollatesBefore(std::string_view a, std::string_view b) {
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b);
+// The text with ASCII capitals made small; other bytes kept.
+std::string LoweredAscii(std::string_view text);
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 
 }  // namespace pellimor

@@ -3,26 +3,18 @@
 #include <array>
 #include <string_view>
 
+#include "catalogue/Collation.h"
+
 namespace pellimor {
 
 namespace {
 
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lowered;
-}
-
 template <std::size_t N>
 std::string OneOf(std::string_view value, const std::array<std::string_view, N>& known,
                   std::string_view fallback) {
-    const std::string lowered = Lowered(value);
+    const std::string lowered = LoweredAscii(value);
     for (const std::string_view k : known) {
-        if (Lowered(k) == lowered) {
+        if (LoweredAscii(k) == lowered) {
             return std::string(k);
         }
     }
@@ -54,7 +46,7 @@ std::string Colour(std::string_view value) {
 
 std::string Quality(std::string_view value) {
     // Flash's automatic modes pick between low and high as frames drop; take their start.
-    const std::string lowered = Lowered(value);
+    const std::string lowered = LoweredAscii(value);
     if (lowered == "autohigh") {
         return "high";
     }
@@ -74,7 +66,7 @@ RuffleOptions ToRuffleOptions(const FlashInitialProperties& p) {
     constexpr std::array<std::string_view, 4> kScales = {"showAll", "noBorder", "exactFit",
                                                          "noScale"};
     return {OneOf(p.windowMode, kModes, "window"), Quality(p.quality),
-            OneOf(p.scale, kScales, "showAll"), Lowered(p.scriptAccess) == "always",
+            OneOf(p.scale, kScales, "showAll"), LoweredAscii(p.scriptAccess) == "always",
             Colour(p.background)};
 }
 
