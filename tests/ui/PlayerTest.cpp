@@ -347,6 +347,15 @@ void PlayerTest::screenshot() {
     if (!out.isEmpty()) {
         QVERIFY(s.dialog.grab().save(out));
     }
+    // The window on one site, for the README's first picture.
+    s.h.ChooseSite(QStringLiteral("arcade.example"));
+    s.SelectMovie(QStringLiteral("rocket"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kRocket, kSquare));
+    const QString window = qEnvironmentVariable("PELLIMOR_WINDOW_SCREENSHOT");
+    if (!window.isEmpty()) {
+        QVERIFY(s.dialog.grab().save(window));
+    }
 }
 
 }  // namespace pellimor
