@@ -9,6 +9,7 @@
 
 #include "resources/Strings.h"
 #include "ui/FlashInitialProperties.h"
+#include "ui/QtText.h"
 
 #if PELLIMOR_HAVE_WEBENGINE
 #include <QWebEngineProfile>
@@ -38,10 +39,6 @@ FlashInitialProperties ReadInitialProperties() {
         std::cerr << "pellimor: " << warning << "\n";
     }
     return properties;
-}
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace

@@ -13,14 +13,11 @@
 #include "files/SettingsStore.h"
 #include "resources/Strings.h"
 #include "ui/AppIcon.h"
+#include "ui/QtText.h"
 
 namespace pellimor {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 class WaitCursor {
   public:

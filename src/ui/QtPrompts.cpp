@@ -9,15 +9,10 @@
 #include <QUrl>
 
 #include "resources/Strings.h"
+#include "ui/QtText.h"
 #include "ui/Shell.h"
 
 namespace pellimor {
-
-namespace {
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
 
 std::optional<std::string> QtPrompts::AskSaveAsPath(const std::string& initialFolder,
                                                     const std::string& initialName) {
