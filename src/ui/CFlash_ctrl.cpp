@@ -163,7 +163,7 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address) {
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_) {
         player_->files.SetMovie(localPath.toStdString(), address.toStdString());
-        pageUrl_ = IsWebAddress(address.toStdString())
+        pageUrl_ = player_->files.playsUnderAddress()
                        ? address
                        : QStringLiteral("pellimor://player/file?path=") +
                              QString::fromLatin1(QUrl::toPercentEncoding(localPath));

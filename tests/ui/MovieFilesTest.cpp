@@ -18,6 +18,7 @@ TEST(MovieFiles, AMovieWithAnAddressReadsItselfAndTheCache) {
     MovieFiles files(&cache);
     // The movie shown is read from the path it was set with, whatever the cache says.
     files.SetMovie("/c/A/main[2].swf", "http://Games.Example/puzzle/main.swf");
+    EXPECT_TRUE(files.playsUnderAddress());
     const struct {
         const char* asked;
         const char* answer;
@@ -45,6 +46,7 @@ TEST(MovieFiles, ALeftoverReadsOnlyItself) {
     cache.Add("http://games.example/level1.swf", "/c/B/level1[1].swf");
     MovieFiles files(&cache);
     files.SetMovie("/c/A/orphan[1].swf", "/c/A/orphan[1].swf");
+    EXPECT_FALSE(files.playsUnderAddress());
     EXPECT_EQ(PathOf(files.ForPath("/c/A/orphan[1].swf")), "/c/A/orphan[1].swf");
     EXPECT_EQ(PathOf(files.ForAddress("http://games.example/level1.swf")), "(none)");
     EXPECT_EQ(PathOf(files.ForPath("/c/B/level1[1].swf")), "(none)");

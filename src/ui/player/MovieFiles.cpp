@@ -32,8 +32,9 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
     if (!bookRead_) {
         bookRead_ = true;
         ++cacheReads_;
-        const CacheStatus status = book_.Build(*cache_);
-        cacheError_ = status.ok ? std::string() : status.error;
+        // A container that cannot be read leaves what was read before it: the listing
+        // reports the error; the movie gets what the cache could give.
+        (void)book_.Build(*cache_);
     }
     return book_.Find(address);
 }

@@ -29,9 +29,10 @@ class MovieFiles {
     // The movie shown, asked for by its path; nothing else is read by path.
     std::optional<CachedFile> ForPath(std::string_view path) const;
 
-    // How many times the cache was read for loads, and the error of the last read.
+    // Whether the movie shown plays under its web address (else by its path).
+    bool playsUnderAddress() const { return !address_.empty(); }
+    // How many times the cache was read for loads.
     int cacheReads() const { return cacheReads_; }
-    const std::string& cacheError() const { return cacheError_; }
 
   private:
     UrlCache* cache_;
@@ -40,7 +41,6 @@ class MovieFiles {
     CacheAddressBook book_;
     bool bookRead_ = false;
     int cacheReads_ = 0;
-    std::string cacheError_;
 };
 
 }  // namespace pellimor

@@ -14,9 +14,6 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
     }
     info.block(true);
     ++blocked_;
-    if (firstBlocked_.size() < 10) {
-        firstBlocked_ << info.requestUrl().toString();
-    }
 }
 
 }  // namespace pellimor

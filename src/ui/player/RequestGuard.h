@@ -2,7 +2,6 @@
 // the page holds already) is blocked and counted.
 #pragma once
 
-#include <QStringList>
 #include <QWebEngineUrlRequestInterceptor>
 
 namespace pellimor {
@@ -15,11 +14,9 @@ class RequestGuard : public QWebEngineUrlRequestInterceptor {
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
     int blocked() const { return blocked_; }
-    const QStringList& firstBlocked() const { return firstBlocked_; }  // at most ten
 
   private:
     int blocked_ = 0;
-    QStringList firstBlocked_;
 };
 
 }  // namespace pellimor
