@@ -7,6 +7,14 @@
     const here = "pellimor://player/";
     const options = window.pellimorOptions || {};
 
+    // A response as Ruffle expects it, carrying the address asked for: Ruffle takes a
+    // movie's own address from the response.
+    function answer(url, body, init) {
+        const response = new Response(body, init);
+        Object.defineProperty(response, "url", { value: url });
+        return response;
+    }
+
     // The page's fetch() does not take a custom scheme in this engine; XMLHttpRequest does.
     function request(target, url) {
         return new Promise((resolve) => {
@@ -15,19 +23,12 @@
             xhr.responseType = "arraybuffer";
             xhr.onload = () => {
                 const type = xhr.getResponseHeader("Content-Type") || "application/octet-stream";
-                const response = new Response(xhr.response, {
-                    status: 200,
-                    headers: { "Content-Type": type },
-                });
-                // Ruffle takes a movie's own address from the response.
-                Object.defineProperty(response, "url", { value: url });
-                resolve(response);
+                const headers = { "Content-Type": type };
+                resolve(answer(url, xhr.response, { status: 200, headers: headers }));
             };
             xhr.onerror = () => {
                 report("missing", { url: url });
-                const response = new Response(null, { status: 404, statusText: "Not found" });
-                Object.defineProperty(response, "url", { value: url });
-                resolve(response);
+                resolve(answer(url, null, { status: 404, statusText: "Not found" }));
             };
             xhr.send();
         });
@@ -46,7 +47,7 @@
         return null;
     }
 
-    window.fetch = (input, init) => {
+    window.fetch = (input) => {
         const asked = input instanceof Request ? input.url : String(input);
         const url = new URL(asked, document.baseURI).href;
         const target = targetOf(url);
