@@ -57,6 +57,8 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--read-only") {
+            options.readOnly = true;
         } else if (argument.rfind("--cache", 0) == 0 &&
                    (argument.size() == 7 || argument[7] == '=')) {
             if (auto value = valueOf("--cache")) {

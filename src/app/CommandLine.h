@@ -29,6 +29,7 @@ std::string FindInitialSite(const std::list<std::string>& flagParams);
 struct ProgramOptions {
     std::optional<std::string> cacheFolder;  // --cache DIR
     int codePage = 1252;                     // --codepage N
+    bool readOnly = false;                   // --read-only: change nothing in the cache
     bool help = false;
     bool version = false;
     std::vector<std::string> rest;  // everything else, in order

@@ -8,7 +8,7 @@ namespace pellimor {
 
 Session::Session(const ProgramOptions& options)
     : cacheFolder_(GetSpecialFolderPath(CacheFolderInputsFromEnvironment(options.cacheFolder))),
-      cache_(cacheFolder_.value_or(""), options.codePage),
+      cache_(cacheFolder_.value_or(""), options.codePage, options.readOnly),
       registry_(DefaultHivePath()),
       listing_{cache_, files_, [this] { return cacheFolder_; }} {}
 

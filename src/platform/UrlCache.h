@@ -25,7 +25,8 @@ struct CacheRecord {
     std::uint64_t recordedSize = 0;
     std::uint32_t hitCount = 0;
     std::string headers;
-    std::string container;  // the index file the record came from
+    std::string container;           // the index file the record came from
+    std::uint32_t recordOffset = 0;  // where the record starts in it: with container, its identity
 };
 
 // How an enumeration went: complete, or stopped by a container it could not read.
@@ -41,6 +42,8 @@ class UrlCache {
     virtual CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) = 0;
     // Deletes the record with exactly this address and its cached file.
     virtual CacheStatus DeleteEntry(const std::string& url) = 0;
+    // Why nothing in this cache may be changed, for the user; empty when deleting is possible.
+    virtual std::string ReadOnlyReason() { return {}; }
 };
 
 }  // namespace pellimor

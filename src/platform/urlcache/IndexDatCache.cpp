@@ -254,8 +254,34 @@ std::optional<std::string> ProcessHoldingFile(const std::string& path) {
     return holder;
 }
 
-IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage)
-    : containers_(FindContainers(cacheLocation)), codePage_(codePage) {}
+IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage, bool readOnly)
+    : containers_(FindContainers(cacheLocation)), codePage_(codePage), readOnly_(readOnly) {}
+
+namespace {
+
+// Whether the mode bits let their owner write: judged from the bits alone, also for root,
+// so that a copy made read-only (chmod -R a-w) is treated as read-only by everyone.
+bool ModeAllowsWriting(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
+}
+
+}  // namespace
+
+std::string IndexDatCache::ReadOnlyReason() {
+    if (readOnly_) {
+        return "the cache was opened read-only (--read-only)";
+    }
+    for (const ContainerLocation& container : containers_) {
+        if (!ModeAllowsWriting(container.indexPath)) {
+            return container.indexPath + " is read-only";
+        }
+        if (!ModeAllowsWriting(container.folder) || ::access(container.folder.c_str(), W_OK) != 0) {
+            return container.folder + " cannot be written";
+        }
+    }
+    return {};
+}
 
 CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&)>& visit) {
     CacheStatus status;

@@ -35,16 +35,19 @@ std::optional<std::string> ProcessHoldingFile(const std::string& path);
 
 class IndexDatCache : public UrlCache {
   public:
-    IndexDatCache(std::string cacheLocation, int codePage);
+    // readOnly: never change anything, whatever the files allow (a copy kept as evidence).
+    IndexDatCache(std::string cacheLocation, int codePage, bool readOnly = false);
 
     CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) override;
     CacheStatus DeleteEntry(const std::string& url) override;
+    std::string ReadOnlyReason() override;
 
     const std::vector<ContainerLocation>& containers() const { return containers_; }
 
   private:
     std::vector<ContainerLocation> containers_;
     int codePage_;
+    bool readOnly_;
 };
 
 }  // namespace pellimor
