@@ -6,6 +6,20 @@
 (() => {
     const here = "pellimor://player/";
     const options = window.pellimorOptions || {};
+    // The key the program answers this page's events with. Only this closure keeps it, and
+    // events go out through what the page had before any movie ran: a movie's script may
+    // replace XMLHttpRequest or Reflect, not these.
+    const key = window.pellimorPageKey;
+    delete window.pellimorPageKey;
+    const XHR = XMLHttpRequest;
+    const open = XHR.prototype.open;
+    const send = XHR.prototype.send;
+    const apply = Reflect.apply;
+    const encode = encodeURIComponent;
+
+    // No peer connections: nothing in the page needs them, and they are a way out.
+    delete window.RTCPeerConnection;
+    delete window.webkitRTCPeerConnection;
 
     // A response as Ruffle expects it, carrying the address asked for: Ruffle takes a
     // movie's own address from the response.
@@ -57,14 +71,15 @@
         return request(target, url);
     };
 
+    // Plain operators only: a replaced method of Array or String would see the key.
     function report(name, fields) {
-        const all = { name: name, load: String(current), ...fields };
-        const query = Object.keys(all)
-            .map((key) => key + "=" + encodeURIComponent(all[key]))
-            .join("&");
-        const xhr = new XMLHttpRequest();
-        xhr.open("GET", here + "event?" + query);
-        xhr.send();
+        let query = "key=" + key + "&name=" + encode(name) + "&load=" + encode(current);
+        for (const field in fields) {
+            query += "&" + encode(field) + "=" + encode(fields[field]);
+        }
+        const xhr = new XHR();
+        apply(open, xhr, ["GET", here + "event?" + query]);
+        apply(send, xhr, []);
     }
 
     let player = null;

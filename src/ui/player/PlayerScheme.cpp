@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
 #include <unistd.h>
+
+#include "ui/player/PlayerRequest.h"
 
 namespace pellimor {
 
@@ -39,10 +42,26 @@ void ReplyWithBytes(QWebEngineUrlRequestJob* job, const QByteArray& type, QByteA
     job->reply(type, buffer);
 }
 
-// A name straight inside a folder: no separators, no parent steps, nothing hidden.
-bool IsPlainName(const QString& name) {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
-           !name.startsWith(QLatin1Char('.'));
+// 128 random bits in hex: what a script in the page would have to guess to tell an event.
+std::string NewPageKey() {
+    std::string key;
+    for (int i = 0; i < 4; ++i) {
+        key += QString::number(QRandomGenerator::system()->generate(), 16)
+                   .rightJustified(8, QLatin1Char('0'))
+                   .toStdString();
+    }
+    return key;
+}
+
+// Chromium's flags for the page: WebRTC sends nothing over UDP except through a proxy, and
+// the preview has none, so a script in the page cannot reach a STUN or TURN server or a peer.
+void AddChromiumFlags() {
+    constexpr char kNoUdp[] = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains(kNoUdp)) {
+        flags += flags.isEmpty() ? QByteArray(kNoUdp) : " " + QByteArray(kNoUdp);
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 }
 
 }  // namespace
@@ -54,6 +73,7 @@ void PrepareWebEngine() {
                     QWebEngineUrlScheme::LocalAccessAllowed | QWebEngineUrlScheme::CorsEnabled |
                     QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
     QWebEngineUrlScheme::registerScheme(scheme);
+    AddChromiumFlags();
     // Chromium's sandbox refuses to start as root; only then is it turned off.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -98,41 +118,68 @@ void PlayerSchemeHandler::ReplyWithFile(QWebEngineUrlRequestJob* job, const QStr
     job->reply(type.isEmpty() ? TypeByName(path) : type, file);
 }
 
-void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
-    const QUrl url = job->requestUrl();
-    if (url.host() != QLatin1String("player")) {
+void PlayerSchemeHandler::ReplyWithPage(QWebEngineUrlRequestJob* job) {
+    QFile page(QStringLiteral(":/player/index.html"));
+    if (!page.open(QIODevice::ReadOnly)) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    const QString path = url.path();
-    const QUrlQuery query(url);
-    if (path == QLatin1String("/") || path == QLatin1String("/index.html") ||
-        path == QLatin1String("/player.js")) {
-        const QString name = path == QLatin1String("/") ? QStringLiteral("/index.html") : path;
-        ReplyWithFile(job, QStringLiteral(":/player") + name, TypeByName(name));
-    } else if (path == QLatin1String("/options.js")) {
-        ReplyWithBytes(job, "text/javascript", optionsScript_);
-    } else if (path.startsWith(QLatin1String("/ruffle/")) && IsPlainName(path.mid(8))) {
-        ReplyWithFile(job, ruffleFolder_ + QLatin1Char('/') + path.mid(8), {});
-    } else if (path == QLatin1String("/cache") || path == QLatin1String("/file")) {
-        const QString asked = query.queryItemValue(
-            path == QLatin1String("/cache") ? QStringLiteral("url") : QStringLiteral("path"),
-            QUrl::FullyDecoded);
-        const std::string text = asked.toStdString();
-        const auto found =
-            path == QLatin1String("/cache") ? files_.ForAddress(text) : files_.ForPath(text);
-        if (!found) {
-            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    // Each page served gets a key of its own; the events of an earlier page end with it.
+    pageKey_ = NewPageKey();
+    QByteArray html = page.readAll();
+    html.replace("@PAGE_KEY@", QByteArray::fromStdString(pageKey_));
+    ReplyWithBytes(job, "text/html", std::move(html));
+}
+
+void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    const PlayerRequest request =
+        ParsePlayerRequest(job->requestUrl().toEncoded().toStdString(), pageKey_);
+    switch (request.kind) {
+        case PlayerRequestKind::kPageFile:
+            if (request.name == "index.html") {
+                ReplyWithPage(job);
+            } else {
+                ReplyWithFile(job,
+                              QStringLiteral(":/player/") + QString::fromStdString(request.name),
+                              TypeByName(QString::fromStdString(request.name)));
+            }
+            return;
+        case PlayerRequestKind::kOptions:
+            ReplyWithBytes(job, "text/javascript", optionsScript_);
+            return;
+        case PlayerRequestKind::kRuffleFile:
+            ReplyWithFile(
+                job, ruffleFolder_ + QLatin1Char('/') + QString::fromStdString(request.name), {});
+            return;
+        case PlayerRequestKind::kCache:
+        case PlayerRequestKind::kFile: {
+            const auto found = request.kind == PlayerRequestKind::kCache
+                                   ? files_.ForAddress(request.value)
+                                   : files_.ForPath(request.value);
+            if (!found) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            ReplyWithFile(job, QString::fromStdString(found->localPath),
+                          QByteArray::fromStdString(found->contentType));
             return;
         }
-        ReplyWithFile(job, QString::fromStdString(found->localPath),
-                      QByteArray::fromStdString(found->contentType));
-    } else if (path == QLatin1String("/event")) {
-        ReplyWithBytes(job, "text/plain", {});
-        emit pageEvent(query.queryItemValue(QStringLiteral("name")), query);
-    } else {
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        case PlayerRequestKind::kEvent: {
+            ReplyWithBytes(job, "text/plain", {});
+            QUrlQuery fields;
+            for (const auto& [key, value] : request.fields) {
+                // Encoded, so that a '%' in a value reads back as itself.
+                fields.addQueryItem(
+                    QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(key))),
+                    QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(value))));
+            }
+            emit pageEvent(QString::fromStdString(request.name), fields);
+            return;
+        }
+        case PlayerRequestKind::kNotFound:
+            break;
     }
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
 }
 
 }  // namespace pellimor

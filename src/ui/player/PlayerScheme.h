@@ -1,11 +1,14 @@
 // The preview page's own scheme, pellimor://player/: it serves the page, Ruffle's files,
-// the movie and the files the movie loads, and carries the page's events back.
+// the movie and the files the movie loads, and carries the page's events back: only those
+// that carry the key of the page served last, which only the page's own script holds.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QUrlQuery>
 #include <QWebEngineUrlSchemeHandler>
+
+#include <string>
 
 #include "ui/player/MovieFiles.h"
 
@@ -14,7 +17,8 @@ namespace pellimor {
 inline constexpr char kPlayerScheme[] = "pellimor";
 inline constexpr char kPlayerPage[] = "pellimor://player/index.html";
 
-// Registers the scheme and readies the web engine; before the QApplication is made.
+// Registers the scheme and readies the web engine, with WebRTC kept off UDP; before the
+// QApplication is made.
 void PrepareWebEngine();
 
 // The folder that holds ruffle.js and its WebAssembly, or empty when none is installed.
@@ -34,10 +38,13 @@ class PlayerSchemeHandler : public QWebEngineUrlSchemeHandler {
 
   private:
     void ReplyWithFile(QWebEngineUrlRequestJob* job, const QString& path, const QByteArray& type);
+    // The page, with a new key that only its own script holds.
+    void ReplyWithPage(QWebEngineUrlRequestJob* job);
 
     QString ruffleFolder_;
     QByteArray optionsScript_;
     MovieFiles& files_;
+    std::string pageKey_;  // of the page served last; its events must carry it
 };
 
 }  // namespace pellimor

@@ -1,5 +1,6 @@
 // Keeps the preview offline: every request that is not for the page's own scheme (or data
-// the page holds already) is blocked and counted.
+// the page holds already) is blocked and counted, and so is a request for the page or its
+// scripts in any other role than the page loading them.
 #pragma once
 
 #include <QWebEngineUrlRequestInterceptor>
