@@ -1,15 +1,16 @@
 #include "cli/Commands.h"
 
-#include <unistd.h>
-
 #include <sys/stat.h>
 #include <cstdio>
 #include <iostream>
+#include <unordered_set>
 
 #include "app/CommandLine.h"
 #include "app/DemoCache.h"
 #include "app/Session.h"
 #include "cli/Listing.h"
+#include "cli/MovieChoice.h"
+#include "cli/TerminalPrompts.h"
 #include "files/DeleteAction.h"
 #include "files/SaveEntry.h"
 #include "files/SettingsStore.h"
@@ -25,10 +26,10 @@ const char* const kCliUsage =
     "\n"
     "Commands:\n"
     "  list   [--site S | --leftovers] [--json]   the movies of a site, then the sites\n"
-    "  save   [--site S | --leftovers] [--to DIR] NAME... | --all\n"
+    "  save   [--site S | --leftovers] [--to DIR] NAME... [--url ADDRESS]... | --all\n"
     "                                             copy movies out under free names\n"
-    "  delete [--site S | --leftovers] NAME... [--yes]\n"
-    "                                             delete movies from the cache\n"
+    "  delete [--site S | --leftovers] NAME... [--url ADDRESS]...\n"
+    "         [--all-matching] [--yes]            show the movies, ask, delete them\n"
     "  folder [DIR]                               show or store the save folder\n"
     "  demo   DIR                                 make a demo cache profile in DIR\n"
     "\n"
@@ -37,9 +38,18 @@ const char* const kCliUsage =
     "                   Windows folder, or a folder holding index.dat); default: the Wine\n"
     "                   prefix's ($WINEPREFIX, else ~/.wine)\n"
     "  --codepage N     the Windows code page the cache's names are written in (default 1252)\n"
+    "  --read-only      change nothing in the cache: delete refuses\n"
     "  --site S         the site to list, as /site:S does (a part of the host name)\n"
     "  --leftovers      the SWF files in the cache folder that no cache entry refers to\n"
     "  --help, --version\n"
+    "\n"
+    "Choosing movies to save or delete:\n"
+    "  NAME             the movies listed under this name (save takes them all)\n"
+    "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
+    "  --site S         only sites whose name contains S; an S none contains is refused\n"
+    "  --all-matching   delete every movie of a NAME that several share; without it such\n"
+    "                   a NAME is refused and its movies are shown\n"
+    "  --yes            delete without asking; the movies are still shown\n"
     "\n"
     "The save folder is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n";
 
@@ -51,9 +61,11 @@ struct Selection {
     bool leftovers = false;
     bool json = false;
     bool all = false;
+    bool allMatching = false;
     bool yes = false;
     std::string to;
     std::vector<std::string> names;
+    std::vector<std::string> urls;
     std::string error;
 };
 
@@ -79,6 +91,10 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
             s.json = true;
         } else if (a == "--all") {
             s.all = true;
+        } else if (a == "--all-matching") {
+            s.allMatching = true;
+        } else if (a == "--url") {
+            s.urls.push_back(value());
         } else if (a == "--yes" || a == "-y") {
             s.yes = true;
         } else if (a == "--to") {
@@ -99,31 +115,6 @@ int Fail(const std::string& message) {
     std::cerr << "pellimor-cli: " << message << "\n";
     return 2;
 }
-
-class TerminalPrompts : public Prompts {
-  public:
-    explicit TerminalPrompts(bool yes) : yes_(yes) {}
-    std::optional<std::string> AskSaveAsPath(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
-    bool AskYesNo(const std::string& text) override {
-        if (yes_) {
-            return true;
-        }
-        if (!::isatty(STDIN_FILENO)) {
-            std::cerr << "pellimor-cli: not deleting without confirmation; pass --yes\n";
-            return false;
-        }
-        std::cerr << text << " [y/N] " << std::flush;
-        std::string answer;
-        std::getline(std::cin, answer);
-        return answer == "y" || answer == "Y" || answer == "yes";
-    }
-
-  private:
-    bool yes_;
-};
 
 // Lists as the window does at start: the first scan for the site, then the leftover item.
 bool Scan(Selection& s, Session& session, ListingState& state) {
@@ -154,22 +145,16 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
     return true;
 }
 
-std::vector<std::int32_t> KeysNamed(const ListingState& state,
-                                    const std::vector<std::string>& names, std::string& missing) {
-    std::vector<std::int32_t> keys;
-    for (const std::string& name : names) {
-        bool found = false;
-        for (const MovieLine& line : state.movieLines) {
-            if (line.text == name) {
-                keys.push_back(line.key);
-                found = true;
-            }
-        }
-        if (!found) {
-            missing += (missing.empty() ? "" : ", ") + name;
-        }
+MovieRequest RequestOf(const Selection& s) {
+    return {s.site, s.names, s.urls, s.all, s.allMatching};
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) {
+        joined += (joined.empty() ? "" : ", ") + text;
     }
-    return keys;
+    return joined;
 }
 
 }  // namespace
@@ -205,7 +190,7 @@ int RunDemo(const std::vector<std::string>& arguments) {
 
 int RunSave(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
-    if (s.error.empty() && s.names.empty() && !s.all) {
+    if (s.error.empty() && s.names.empty() && s.urls.empty() && !s.all) {
         s.error = "name the movies to save, or pass --all";
     }
     if (!s.error.empty()) {
@@ -216,30 +201,53 @@ int RunSave(const std::vector<std::string>& arguments) {
     if (!Scan(s, session, state)) {
         return Fail(s.error);
     }
+    MovieRequest request = RequestOf(s);
+    // Copies never overwrite: every movie of a name may go, and a name given twice saves
+    // two copies.
+    request.allMatching = true;
+    request.twiceIfNamedTwice = true;
+    const MovieChoice choice = ChooseMovies(state, request);
+    if (!choice.refusal.empty()) {
+        return Fail(choice.refusal);
+    }
     TerminalPrompts prompts(true);
     SaveServices services{session.files(), session.registry(), prompts, session.defaultSaveFolder(),
                           s.to};
-    std::string missing;
     SaveOutcome outcome;
     if (s.all) {
-        outcome = OnSaveAll(state.catalogue, services);
+        // Every chosen movie, in the cache's order as the window's Save All takes them.
+        const std::unordered_set<std::int32_t> chosen(choice.keys.begin(), choice.keys.end());
+        SwfCatalogue movies;
+        for (const SwfEntry& entry : state.catalogue) {
+            if (chosen.contains(entry.key)) {
+                movies.Append(entry);
+            }
+        }
+        outcome = OnSaveAll(movies, services);
     } else {
-        const auto keys = KeysNamed(state, s.names, missing);
-        outcome = OnSave(state.catalogue, keys, services);
+        outcome = OnSave(state.catalogue, choice.keys, services);
     }
     for (const std::string& path : outcome.savedTo) {
         std::cout << path << "\n";
     }
-    if (!missing.empty()) {
-        std::cerr << "pellimor-cli: no movie named " << missing << " in this listing\n";
+    if (!choice.missing.empty()) {
+        std::cerr << "pellimor-cli: nothing in this listing matches " << Joined(choice.missing)
+                  << "\n";
     }
-    return outcome.failed.empty() && missing.empty() ? 0 : 1;
+    if (!state.cacheError.empty()) {
+        std::cerr << "pellimor-cli: the cache could not be read whole; only the movies listed "
+                     "above were saved\n";
+    }
+    return outcome.failed.empty() && choice.missing.empty() && state.cacheError.empty() ? 0 : 1;
 }
 
 int RunDelete(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
-    if (s.error.empty() && s.names.empty()) {
-        s.error = "name the movies to delete";
+    if (s.error.empty() && s.all) {
+        s.error = "--all is for save: name the movies to delete";
+    }
+    if (s.error.empty() && s.names.empty() && s.urls.empty()) {
+        s.error = "name the movies to delete (NAME or --url ADDRESS)";
     }
     if (!s.error.empty()) {
         return Fail(s.error);
@@ -249,13 +257,25 @@ int RunDelete(const std::vector<std::string>& arguments) {
     if (!Scan(s, session, state)) {
         return Fail(s.error);
     }
-    std::string missing;
-    const auto keys = KeysNamed(state, s.names, missing);
-    if (!missing.empty()) {
-        return Fail("no movie named " + missing + " in this listing; nothing deleted");
+    if (const std::string reason = session.cache().ReadOnlyReason(); !reason.empty()) {
+        std::cerr << "pellimor-cli: cannot delete: " << reason << "; nothing deleted\n";
+        return 1;
     }
-    TerminalPrompts prompts(s.yes);
-    const DeleteOutcome outcome = OnDelete(state, keys, session.listing(), prompts);
+    const MovieChoice choice = ChooseMovies(state, RequestOf(s));
+    if (!choice.refusal.empty()) {
+        return Fail(choice.refusal + "\nnothing deleted");
+    }
+    if (!choice.missing.empty()) {
+        return Fail("nothing in this listing matches " + Joined(choice.missing) +
+                    "; nothing deleted");
+    }
+    if (choice.keys.size() > kSelectionCapacity) {
+        return Fail("at most " + std::to_string(kSelectionCapacity) +
+                    " movies at once, as in the window; nothing deleted");
+    }
+    TerminalPrompts prompts(s.yes,
+                            "These movies will be deleted:\n" + MovieTable(state, choice.keys));
+    const DeleteOutcome outcome = OnDelete(state, choice.keys, session.listing(), prompts);
     if (!outcome.confirmed) {
         return 1;
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -89,6 +91,34 @@ TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(List("--leftovers").find("orphan"), std::string::npos);
     EXPECT_NE(List("--leftovers").find("lostgame"), std::string::npos);
+}
+
+// A container that cannot be read: what could be read is saved, and the exit status and a
+// message say that the rest is missing.
+TEST_F(CliTest, SaveSaysWhenTheIndexCouldNotBeRead) {
+    test::WriteFile(temp / "profile/History/History.IE5/index.dat", std::string(20000, 'g'));
+    const struct {
+        const char* arguments;
+        std::size_t saved;
+    } cases[] = {{"--all", 12}, {"rocket", 1}, {"--site cartoons --all", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        test::TempFolder out;
+        int status = 0;
+        const std::string text =
+            Run("save --cache '" + cache + "' --to '" + out.path() + "' " + c.arguments, status);
+        EXPECT_EQ(status, 1) << text;
+        EXPECT_NE(text.find("History.IE5/index.dat"), std::string::npos) << text;
+        EXPECT_NE(text.find("pellimor-cli: the cache could not be read whole; only the movies "
+                            "listed above were saved"),
+                  std::string::npos)
+            << text;
+        std::size_t saved = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+            saved += entry.is_regular_file() ? 1 : 0;
+        }
+        EXPECT_EQ(saved, c.saved) << text;
+    }
 }
 
 }  // namespace
