@@ -14,10 +14,11 @@
 
 namespace {
 constexpr const char* kUsage =
-    "Usage: pellimor [/site:HOST] [--cache DIR] [--codepage N]\n"
+    "Usage: pellimor [/site:HOST] [--cache DIR] [--codepage N] [--read-only]\n"
     "  /site:HOST     start on the site whose name begins with HOST\n"
     "  --cache DIR    the cache folder (default: the Wine prefix's INetCache)\n"
-    "  --codepage N   the code page of the cache's names (default 1252)\n";
+    "  --codepage N   the code page of the cache's names (default 1252)\n"
+    "  --read-only    change nothing in the cache: Sil stays disabled\n";
 }
 
 int main(int argc, char** argv) {

@@ -210,6 +210,13 @@ void CMovieDlg::ApplyListing() {
     if (m_listing.shownKey > 0) {
         ShowEntryDetails(m_listing.shownKey);
     }
+    CheckDeletable();
+}
+
+void CMovieDlg::CheckDeletable() {
+    m_strReadOnly = m_services.listing.cache.ReadOnlyReason();
+    Control(kIdDelete)->setToolTip(
+        m_strReadOnly.empty() ? QString() : QStringLiteral("Cannot delete: ") + Q(m_strReadOnly));
 }
 
 int CMovieDlg::GetSelItems() {
@@ -247,9 +254,10 @@ void CMovieDlg::ShowEntryDetails(std::int32_t key) {
 
 void CMovieDlg::UpdateButtons() {
     const int count = GetSelItems();
-    for (const int id : {kIdDelete, kIdSaveAs, kIdSave}) {
+    for (const int id : {kIdSaveAs, kIdSave}) {
         Control(id)->setEnabled(count > 0);
     }
+    Control(kIdDelete)->setEnabled(count > 0 && m_strReadOnly.empty());
     Control(kIdSaveAll)->setEnabled(!m_listing.catalogue.IsEmpty());
     Control(kIdOpenMovie)->setEnabled(count == 1);
 }
@@ -359,7 +367,8 @@ void CMovieDlg::ShowHelp() {
             "selected one, saves copies under names that never overwrite a file, and "
             "deletes movies from the cache.\n\n"
             "Options: /site:HOST starts on a site; --cache DIR names the cache folder; "
-            "--codepage N the code page of its names (1252).\n\n"
+            "--codepage N the code page of its names (1252); --read-only changes nothing "
+            "in the cache.\n\n"
             "The save folder is kept in ~/.config/Tavrik/hkcu.reg."));
 }
 

@@ -66,6 +66,8 @@ class CMovieDlg : public QDialog {
     std::vector<std::int32_t> SelectedKeys();
     SaveServices SaveServicesNow();
     void ShowHelp();
+    // Asks the cache whether it may be changed; Sil stays disabled, saying why, while not.
+    void CheckDeletable();
 
     DialogServices m_services;
     ListingState m_listing;  // m_catalogue and m_strSite live here
@@ -76,6 +78,7 @@ class CMovieDlg : public QDialog {
     MovieListModel* m_model = nullptr;
     std::array<std::int32_t, kSelectionCapacity> m_selection{};
     int m_selectionCount = 0;
+    std::string m_strReadOnly;  // why the cache cannot be changed; empty when it can
     std::vector<std::pair<int, QWidget*>> m_controls;
     bool m_filling = false;  // a refill is not a selection change by the user
 };

@@ -6,10 +6,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
+#include "app/CommandLine.h"
+#include "app/Session.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
+#include "ui/QtText.h"
 
 namespace pellimor {
 
@@ -24,6 +28,8 @@ class MovieDlgTest : public QObject {
     void emptyLeftoverListingKeepsDetails();
     void siteChoiceRefreshAndStartSite();
     void deleteYesAndNo();
+    void deleteDisabledOnReadOnlyCache();
+    void readOnlyOptionKeepsDeleteDisabled();
     void saveSaveAsAndSaveAll();
     void foldersAndOpening();
     void screenshot();
@@ -256,6 +262,89 @@ void MovieDlgTest::deleteYesAndNo() {
         return true;
     });
     QCOMPARE(records, 0);
+}
+
+namespace {
+
+// The tooltip a pointer resting on the button would show (also on a disabled one).
+QString ToolTipShown(QWidget* button) {
+    QToolTip::hideText();
+    const QPoint centre = button->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, centre, button->mapToGlobal(centre));
+    QApplication::sendEvent(button, &hover);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+void ExpectSilKeptItsPlace(CMovieDlg& dialog) {
+    QWidget* sil = dialog.Control(kIdDelete);
+    QCOMPARE(sil->property("ctrlId").toInt(), kIdDelete);
+    QCOMPARE(static_cast<QPushButton*>(sil)->text(), QStringLiteral("Sil"));
+    QCOMPARE(sil->geometry(), ToPixels(MeasureBaseUnits(dialog.font()), 61, 244, 50, 14));
+}
+
+}  // namespace
+
+// A copy made read-only (as root too: the mode bits decide): Sil is disabled and says why;
+// made writable again, a Refresh brings it back.
+void MovieDlgTest::deleteDisabledOnReadOnlyCache() {
+    Harness h;
+    int status = 0;
+    test::RunCommand("chmod -R a-w '" + h.temp.path() + "/profile'", status);
+    QCOMPARE(status, 0);
+    CMovieDlg& dialog = h.Open();
+    QWidget* sil = dialog.Control(kIdDelete);
+    h.Select({h.Row("rocket"), h.Row("snake")});
+    QVERIFY(h.Enabled(kIdSave));
+    QVERIFY(!sil->isEnabled());
+    const QString why = QStringLiteral("Cannot delete: ") + Q(h.cache->ReadOnlyReason());
+    QVERIFY2(why.endsWith(QStringLiteral("/index.dat is read-only")), qPrintable(why));
+    QCOMPARE(sil->toolTip(), why);
+    QCOMPARE(ToolTipShown(sil), why);
+    ExpectSilKeptItsPlace(dialog);
+    h.Click(kIdDelete);
+    QVERIFY(h.prompts.questions.empty());
+    QCOMPARE(h.List()->model()->rowCount(), 12);
+
+    test::RunCommand("chmod -R u+w '" + h.temp.path() + "/profile'", status);
+    QCOMPARE(status, 0);
+    h.Click(kIdRefresh);
+    h.Select({h.Row("rocket")});
+    QVERIFY(sil->isEnabled());
+    QCOMPARE(sil->toolTip(), QString());
+    QCOMPARE(ToolTipShown(sil), QString());
+    ExpectSilKeptItsPlace(dialog);
+    h.Click(kIdDelete);
+    QCOMPARE(h.prompts.questions.size(), std::size_t{1});
+    QCOMPARE(h.Row("rocket"), -1);
+}
+
+// pellimor --read-only: the options reach the window's cache, whatever the files allow.
+void MovieDlgTest::readOnlyOptionKeepsDeleteDisabled() {
+    Harness h;
+    CMovieApp app;
+    app.InitInstance({"--read-only", "--cache", h.cacheFolder});
+    Session session(app.m_options);
+    struct CloseFirst {
+        Harness& h;
+        ~CloseFirst() { h.dialog.reset(); }  // the window goes before the session it uses
+    } closeFirst{h};
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(8);
+    h.dialog =
+        std::make_unique<CMovieDlg>(DialogServices{session.listing(), session.files(), h.registry,
+                                                   h.prompts, h.shell, h.temp / "home"},
+                                    app.m_strInitialSite, font);
+    QCOMPARE(h.List()->model()->rowCount(), 12);
+    const QString why =
+        QStringLiteral("Cannot delete: the cache was opened read-only (--read-only)");
+    for (int round = 0; round < 2; ++round) {
+        h.Select({h.Row("rain")});
+        QVERIFY(h.Enabled(kIdSave));
+        QVERIFY(!h.Enabled(kIdDelete));
+        QCOMPARE(ToolTipShown(h.dialog->Control(kIdDelete)), why);
+        h.Click(kIdRefresh);  // the option holds after a Refresh
+    }
+    QVERIFY(h.prompts.questions.empty());
 }
 
 void MovieDlgTest::saveSaveAsAndSaveAll() {
