@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "platform/urlcache/CodePage.h"
+
 #include <charconv>
 
 namespace pellimor {
@@ -73,6 +75,11 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
                 if (status != std::errc() || end != value->data() + value->size() ||
                     codePage <= 0) {
                     options.error = "--codepage takes a Windows code page number, such as 1252";
+                } else if (!CodePageKeepsAscii(codePage)) {
+                    options.error =
+                        "code page " + *value +
+                        " is not supported: only code pages that keep ASCII as it is "
+                        "(1250 to 1258, 437, 850, 932, 65001 ...) can name files safely";
                 } else {
                     options.codePage = codePage;
                 }

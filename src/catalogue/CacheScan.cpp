@@ -73,6 +73,8 @@ void ScanCache(ListingState& state, ListingServices& services) {
             entry.key = ++counter;
             entry.url = record.url.value_or("");
             entry.localPath = *record.localFileName;
+            entry.container = record.container;
+            entry.recordOffset = record.recordOffset;
             entry.displayName = DisplayNameFromPath(entry.localPath);
             if (record.lastModified != 0) {
                 entry.lastModified = FormatLastModified(record.lastModified);

@@ -25,29 +25,54 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
     outcome.confirmed = true;
     const auto keys = selectedKeys.first(std::min(selectedKeys.size(), kSelectionCapacity));
     const std::optional<std::string> cacheFolder = services.cacheFolder();
+    const std::string readOnly = services.cache.ReadOnlyReason();
+    std::vector<CacheEntryRef> chosen;  // cache entries go together, so each container is
+    std::vector<std::string> labels;    // rewritten once
     for (const std::int32_t key : keys) {
         if (key < 1) {
             continue;
         }
         const SwfEntry entry = state.catalogue.GetEntryByKey(key);
-        if (entry.url.empty() || !state.catalogue.RemoveEntryByKey(key)) {
+        const std::string label = entry.url.empty() ? entry.localPath : entry.url;
+        if (entry.key == 0) {
             continue;
         }
-        if (entry.url != entry.localPath) {
-            const CacheStatus status = services.cache.DeleteEntry(entry.url);
-            if (status.ok) {
-                outcome.deleted.push_back(entry.url);
-            } else {
-                outcome.problems.push_back(entry.url + ": " + status.error);
-            }
-        } else if (!cacheFolder || !IsInsideFolder(entry.localPath, *cacheFolder)) {
+        if (!readOnly.empty()) {
+            outcome.problems.push_back(label + ": " + readOnly);
+            continue;
+        }
+        if (!state.catalogue.RemoveEntryByKey(key)) {
+            continue;
+        }
+        if (!entry.IsLeftover()) {
+            chosen.push_back(CacheEntryRef{
+                entry.container, entry.recordOffset,
+                entry.url.empty() ? std::nullopt : std::optional<std::string>(entry.url),
+                entry.localPath});
+            labels.push_back(label);
+            continue;
+        }
+        std::string error;
+        if (!cacheFolder || !IsInsideFolder(entry.localPath, *cacheFolder)) {
             // A stale key could name a file anywhere: only the cache folder's own files go.
             outcome.problems.push_back(entry.localPath +
                                        ": not inside the cache folder, left alone");
-        } else if (services.files.RemoveFile(entry.localPath)) {
+        } else if (services.files.RemoveFile(entry.localPath, error)) {
             outcome.deleted.push_back(entry.localPath);
         } else {
-            outcome.problems.push_back(entry.localPath + ": could not be removed");
+            outcome.problems.push_back(entry.localPath + ": could not be removed: " + error);
+        }
+    }
+    if (!chosen.empty()) {
+        const std::vector<CacheStatus> statuses = services.cache.DeleteEntries(chosen);
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            if (i < statuses.size() && statuses[i].ok) {
+                outcome.deleted.push_back(labels[i]);
+            } else {
+                outcome.problems.push_back(
+                    labels[i] + ": " +
+                    (i < statuses.size() ? statuses[i].error : std::string("not deleted")));
+            }
         }
     }
     OnSiteChanged(state, state.selectedSite, services);

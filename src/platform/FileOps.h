@@ -38,6 +38,10 @@ class FileOps {
     virtual ~FileOps() = default;
     // The size of an existing regular file that can be opened for reading.
     virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    // The whole contents of a regular file, when it holds at most limit bytes; otherwise
+    // nothing, with error saying why.
+    virtual std::optional<std::string> ReadFile(const std::string& path, std::uint64_t limit,
+                                                std::string& error) = 0;
     virtual bool Exists(const std::string& path) = 0;
     // Every entry of a folder except "." and "..", in the listing's order. The kind of every
     // entry is known; its times, size and read-only bit only where detailsFor says so, since
@@ -47,7 +51,8 @@ class FileOps {
     virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
     // Copies to a target that must not exist yet; never overwrites, leaves no partial file.
     virtual CopyResult CopyExclusive(const std::string& from, const std::string& to) = 0;
-    virtual bool RemoveFile(const std::string& path) = 0;
+    // Removes a regular file; error says why not.
+    virtual bool RemoveFile(const std::string& path, std::string& error) = 0;
 };
 
 }  // namespace pellimor

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pellimor {
 
@@ -29,6 +30,15 @@ struct CacheRecord {
     std::uint32_t recordOffset = 0;  // where the record starts in it: with container, its identity
 };
 
+// An entry the user chose, as it was listed: which record of which container, and what it
+// held then, so that a delete can check that the record there is still that entry.
+struct CacheEntryRef {
+    std::string container;
+    std::uint32_t recordOffset = 0;
+    std::optional<std::string> url;
+    std::optional<std::string> localFileName;
+};
+
 // How an enumeration went: complete, or stopped by a container it could not read.
 struct CacheStatus {
     bool ok = true;
@@ -40,8 +50,10 @@ class UrlCache {
     virtual ~UrlCache() = default;
     // Calls visit for every record in the cache's own order; visit returns false to stop.
     virtual CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) = 0;
-    // Deletes the record with exactly this address and its cached file.
-    virtual CacheStatus DeleteEntry(const std::string& url) = 0;
+    // Deletes each chosen entry and its cached file: exactly that record, never another
+    // with the same address. One status for each, in order; the entries of one container
+    // are deleted together in one rewrite of it.
+    virtual std::vector<CacheStatus> DeleteEntries(const std::vector<CacheEntryRef>& chosen) = 0;
     // Why nothing in this cache may be changed, for the user; empty when deleting is possible.
     virtual std::string ReadOnlyReason() { return {}; }
 };

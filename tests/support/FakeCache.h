@@ -20,11 +20,21 @@ class FakeCache : public UrlCache {
         }
         return {};
     }
-    CacheStatus DeleteEntry(const std::string& url) override {
-        deleted.push_back(url);
-        std::erase_if(records, [&url](const CacheRecord& r) { return r.url == url; });
-        return {};
+    std::vector<CacheStatus> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override {
+        std::vector<CacheStatus> statuses;
+        for (const CacheEntryRef& ref : chosen) {
+            const auto before = records.size();
+            std::erase_if(records, [&ref](const CacheRecord& r) {
+                return r.recordOffset == ref.recordOffset && r.url == ref.url;
+            });
+            statuses.push_back(records.size() < before ? CacheStatus{}
+                                                       : CacheStatus{false, "no such record"});
+            deleted.push_back(ref.url.value_or(""));
+        }
+        return statuses;
     }
+    std::string readOnlyReason;
+    std::string ReadOnlyReason() override { return readOnlyReason; }
     void Add(const std::string& url, const std::string& local, std::uint32_t type = 1,
              std::uint64_t lastModified = 0) {
         CacheRecord r;
@@ -32,6 +42,7 @@ class FakeCache : public UrlCache {
         r.url = url;
         r.localFileName = local;
         r.lastModified = lastModified;
+        r.recordOffset = static_cast<std::uint32_t>(records.size() + 1) * 0x80;
         records.push_back(r);
     }
 };

@@ -11,7 +11,8 @@
 namespace pellimor {
 
 std::optional<MappedFile> MappedFile::Open(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in an index's place cannot hold the program up.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return std::nullopt;

@@ -1,5 +1,8 @@
 #include "platform/fileops/PosixFileOps.h"
 
+#include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/Paths.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 
 namespace pellimor {
 
@@ -40,14 +44,85 @@ bool Readable(const struct stat& info) {
     return (info.st_mode & S_IROTH) != 0;
 }
 
+// Whether the link name in folder leads, resolved, to a place within root.
+bool LinkStaysWithin(const std::string& folder, std::string_view name, const std::string& root) {
+    if (root.empty()) {
+        return false;
+    }
+    std::string path = folder;
+    if (path.back() != '/') {
+        path += '/';
+    }
+    path += name;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return false;
+    }
+    const bool within = IsWithin(real, root);
+    std::free(real);
+    return within;
+}
+
 }  // namespace
 
+bool PosixFileOps::ConfineTo(const std::string& root) {
+    confined_ = true;
+    foldersWithin_.clear();
+    const auto resolved = ResolveFolder(root);
+    root_ = resolved.value_or("");
+    return resolved.has_value();
+}
+
+bool PosixFileOps::FolderWithinRoot(const std::string& folder) {
+    if (!confined_) {
+        return true;
+    }
+    if (root_.empty()) {
+        return false;
+    }
+    const auto known = foldersWithin_.find(folder);
+    if (known != foldersWithin_.end()) {
+        return known->second;
+    }
+    const auto resolved = ResolveFolder(folder);
+    const bool within = resolved && IsWithin(*resolved, root_);
+    foldersWithin_.emplace(folder, within);
+    return within;
+}
+
+// A listing needs only the size: a regular file is judged by its folder, resolved once per
+// folder; a link is followed and checked on its descriptor. Reads, copies and removals
+// always check the file itself.
 std::optional<std::uint64_t> PosixFileOps::FileSize(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !Readable(info)) {
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        if (confined_ && root_.empty()) {
+            return std::nullopt;
+        }
+        std::string error;
+        auto opened = OpenWithin(path, root_, error);
+        if (!opened || ::fstat(opened->fd.get(), &info) != 0) {
+            return std::nullopt;
+        }
+    } else if (!S_ISREG(info.st_mode) || !FolderWithinRoot(ParentFolder(path))) {
+        return std::nullopt;
+    }
+    if (!Readable(info)) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<std::string> PosixFileOps::ReadFile(const std::string& path, std::uint64_t limit,
+                                                  std::string& error) {
+    if (confined_ && root_.empty()) {
+        error = "no cache folder to read " + path + " from";
+        return std::nullopt;
+    }
+    return ReadWithin(path, root_, limit, error);
 }
 
 bool PosixFileOps::Exists(const std::string& path) {
@@ -59,6 +134,9 @@ std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(
     const std::string& path, const std::function<bool(std::string_view)>& detailsFor) {
     if (path.empty()) {
         return std::nullopt;  // an empty path names no folder here
+    }
+    if (confined_ && root_.empty()) {
+        return std::nullopt;
     }
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr) {
@@ -75,6 +153,11 @@ std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(
         item.name = std::string(name);
         const bool details = detailsFor && detailsFor(name);
         bool isDirectory = entry->d_type == DT_DIR;
+        const bool special = entry->d_type == DT_FIFO || entry->d_type == DT_CHR ||
+                             entry->d_type == DT_BLK || entry->d_type == DT_SOCK;
+        if (confined_ && special) {
+            continue;
+        }
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN || details) {
             struct stat info {};
             if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -86,6 +169,12 @@ std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(
                 if (::fstatat(dirFd, entry->d_name, &target, 0) == 0) {
                     info = target;  // a link is seen as what it leads to, marked as a link
                 }
+                if (confined_ && !LinkStaysWithin(path, name, root_)) {
+                    continue;  // a link out of the cache folder is not part of it
+                }
+            }
+            if (confined_ && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+                continue;  // FIFOs, devices, sockets and dangling links hold no movie
             }
             isDirectory = S_ISDIR(info.st_mode);
             if (details) {
@@ -135,27 +224,35 @@ std::optional<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& pa
 }
 
 CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::string& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    if (confined_ && root_.empty()) {
+        return CopyResult::kFailed;
+    }
+    std::string error;
+    const auto in = OpenWithin(from, root_, error);
+    if (!in) {
         return CopyResult::kFailed;
     }
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0) {
-        const bool exists = errno == EEXIST;
-        ::close(in);
-        return exists ? CopyResult::kTargetExists : CopyResult::kFailed;
+        return errno == EEXIST ? CopyResult::kTargetExists : CopyResult::kFailed;
     }
+    // No more than the size the file had when it was opened: a file that grows while it is
+    // copied cannot fill the disk.
     std::array<char, 1 << 16> buffer{};
+    std::uint64_t left = in->size;
     bool ok = true;
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    while (ok && left > 0) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        const ssize_t got = ::read(in->fd.get(), buffer.data(), want);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            ok = got == 0;
+            ok = false;  // shorter than it was: the copy would not be the movie
             break;
         }
+        left -= static_cast<std::uint64_t>(got);
         for (ssize_t done = 0; ok && done < got;) {
             const ssize_t put =
                 ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
@@ -165,13 +262,9 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
             ok = put > 0;
             done += put > 0 ? put : 0;
         }
-        if (!ok) {
-            break;
-        }
     }
     ok = ok && ::fsync(out) == 0;
     ok = (::close(out) == 0) && ok;
-    ::close(in);
     if (!ok) {
         ::unlink(to.c_str());  // never leave half a movie behind
         return CopyResult::kFailed;
@@ -179,8 +272,11 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
     return CopyResult::kCopied;
 }
 
-bool PosixFileOps::RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
+bool PosixFileOps::RemoveFile(const std::string& path, std::string& error) {
+    if (confined_ && root_.empty()) {
+        error = "no cache folder to remove " + path + " from";
+        return false;
+    }
+    return RemoveWithin(path, root_, error);
 }
-
 }  // namespace pellimor

@@ -76,6 +76,20 @@ std::optional<std::string> DecodeCodePage(std::string_view text, int codePage) {
     return Convert(text, "UTF-8", IconvName(codePage));
 }
 
+bool CodePageKeepsAscii(int codePage) {
+    if (codePage == 65001) {
+        return true;
+    }
+    for (int byte = 0x01; byte <= 0xFF; ++byte) {
+        const char c = static_cast<char>(byte);
+        const auto decoded = Convert(std::string_view(&c, 1), "UTF-8", IconvName(codePage));
+        if (byte < 0x80 ? decoded != std::string(1, c) : decoded && IsAscii(*decoded)) {
+            return false;  // also an unknown code page, which decodes nothing
+        }
+    }
+    return true;
+}
+
 std::optional<std::string> EncodeCodePage(std::string_view utf8, int codePage) {
     if (IsAscii(utf8)) {
         return std::string(utf8);

@@ -16,6 +16,7 @@
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/ContainerDelete.h"
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/DosTime.h"
 #include "platform/urlcache/IndexDatFormat.h"
@@ -58,8 +59,23 @@ std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::str
     return found;
 }
 
+// What stands where an index file was expected, for the user.
+std::string WhyNotAnIndex(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return path + " is a link that leads nowhere, not an index file";
+    }
+    const char* kind = S_ISDIR(info.st_mode)                            ? "a folder"
+                       : S_ISFIFO(info.st_mode)                         ? "a FIFO"
+                       : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                       : S_ISSOCK(info.st_mode)                         ? "a socket"
+                                                                        : "not a regular file";
+    return path + " is " + kind + ", not an index file; left alone";
+}
+
 std::optional<ContainerLocation> ContainerAt(const std::string& parent,
-                                             std::initializer_list<std::string_view> steps) {
+                                             std::initializer_list<std::string_view> steps,
+                                             std::vector<std::string>& problems) {
     std::string path = parent;
     for (const std::string_view step : steps) {
         const auto next = ChildIgnoringCase(path, step);
@@ -69,7 +85,11 @@ std::optional<ContainerLocation> ContainerAt(const std::string& parent,
         path = *next;
     }
     const auto index = ChildIgnoringCase(path, "index.dat");
-    if (!index || !IsFile(*index)) {
+    if (!index) {
+        return std::nullopt;
+    }
+    if (!IsFile(*index)) {
+        problems.push_back(WhyNotAnIndex(*index));
         return std::nullopt;
     }
     return ContainerLocation{*index, path};
@@ -90,13 +110,16 @@ std::string LowerAscii(std::string text) {
 
 }  // namespace
 
-std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) {
+std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
+                                              std::vector<std::string>* problemsOut) {
+    std::vector<std::string> ignored;
+    std::vector<std::string>& problems = problemsOut != nullptr ? *problemsOut : ignored;
     if (cacheLocation.empty()) {
         return {};
     }
     std::string location = StripTrailingSlashes(cacheLocation);
-    if (IsFile(location + "/index.dat")) {
-        return {{location + "/index.dat", location}};
+    if (const auto here = ContainerAt(location, {}, problems)) {
+        return {*here};
     }
     // A profile folder given instead of its cache folder.
     for (const char* cacheName : {"INetCache", "Temporary Internet Files"}) {
@@ -108,19 +131,20 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation) 
     const std::string parent = ParentFolder(location);
     const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
     std::vector<ContainerLocation> found;
-    std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"});
+    std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"}, problems);
     if (!cookies) {
-        cookies = ContainerAt(parent, {"Cookies"});
+        cookies = ContainerAt(parent, {"Cookies"}, problems);
     }
     if (!cookies && windowsXp) {
-        cookies =
-            ContainerAt(ParentFolder(parent), {"Cookies"});  // XP keeps them in the profile root
+        cookies = ContainerAt(ParentFolder(parent), {"Cookies"},
+                              problems);  // XP keeps them in the profile root
     }
     // Internet Explorer in protected mode (Vista and later) keeps a second content container
     // under Low; most of what its users browsed is there.
     for (const auto& container :
-         {cookies, ContainerAt(parent, {"History", "History.IE5"}),
-          ContainerAt(location, {"Content.IE5"}), ContainerAt(location, {"Low", "Content.IE5"})}) {
+         {cookies, ContainerAt(parent, {"History", "History.IE5"}, problems),
+          ContainerAt(location, {"Content.IE5"}, problems),
+          ContainerAt(location, {"Low", "Content.IE5"}, problems)}) {
         if (container) {
             found.push_back(*container);
         }
@@ -172,6 +196,11 @@ std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
     add(std::string(raw));
     for (int other = 1250; other <= 1258; ++other) {
         add(DecodeCodePage(raw, other));
+    }
+    // A code page can turn bytes that are no separator into one: names are judged as decoded.
+    std::erase_if(candidates, [](const std::string& name) { return !IsSafeName(name); });
+    if (candidates.empty()) {
+        return std::nullopt;
     }
     for (const std::string& name : candidates) {
         if (IsFile(base + name)) {
@@ -255,7 +284,9 @@ std::optional<std::string> ProcessHoldingFile(const std::string& path) {
 }
 
 IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage, bool readOnly)
-    : containers_(FindContainers(cacheLocation)), codePage_(codePage), readOnly_(readOnly) {}
+    : containers_(FindContainers(cacheLocation, &unusable_)),
+      codePage_(codePage),
+      readOnly_(readOnly) {}
 
 namespace {
 
@@ -289,6 +320,9 @@ CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&
         status.ok = false;
         status.error += (status.error.empty() ? "" : "\n") + text;
     };
+    for (const std::string& problem : unusable_) {
+        report(problem);
+    }
     for (const ContainerLocation& container : containers_) {
         std::string error;
         const auto file = MappedFile::Open(container.indexPath, error);
@@ -319,6 +353,7 @@ CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&
                 record.hitCount = raw.hitCount;
                 record.headers = std::string(raw.headers);
                 record.container = container.indexPath;
+                record.recordOffset = raw.offset;
                 stopped = !visit(record);
                 return !stopped;
             },
@@ -333,103 +368,56 @@ CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&
     return status;
 }
 
-namespace {
-
-// Whether removing the file will fail the way Windows fails: a read-only file, or a folder
-// that does not let us remove names.
-bool RemovalDenied(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return false;
+std::vector<CacheStatus> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
+    std::vector<CacheStatus> statuses(chosen.size());
+    if (const std::string reason = ReadOnlyReason(); !reason.empty()) {
+        for (CacheStatus& status : statuses) {
+            status = {false, reason};
+        }
+        return statuses;
     }
-    return (info.st_mode & S_IWUSR) == 0 || ::access(ParentFolder(path).c_str(), W_OK) != 0;
+    for (const ContainerLocation& container : containers_) {
+        std::vector<const CacheEntryRef*> refs;
+        std::vector<std::size_t> where;
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            if (chosen[i].container == container.indexPath) {
+                refs.push_back(&chosen[i]);
+                where.push_back(i);
+            }
+        }
+        if (refs.empty()) {
+            continue;
+        }
+        const auto done = DeleteFromContainer(container, refs, codePage_);
+        for (std::size_t k = 0; k < where.size(); ++k) {
+            statuses[where[k]] = done[k];
+        }
+    }
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const bool known = std::any_of(
+            containers_.begin(), containers_.end(),
+            [&](const ContainerLocation& c) { return c.indexPath == chosen[i].container; });
+        if (!known) {
+            statuses[i] = {false, chosen[i].container + " is not a container of this cache"};
+        }
+    }
+    return statuses;
 }
 
-}  // namespace
-
 CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
-    for (const ContainerLocation& container : containers_) {
-        std::string error;
-        std::vector<std::uint8_t> bytes;
-        std::optional<indexdat::HashItem> found;
-        std::optional<std::string> localPath;
-        indexdat::RawUrlRecord target;
-        {
-            const auto file = MappedFile::Open(container.indexPath, error);
-            if (!file) {
-                continue;
-            }
-            const auto view = indexdat::ContainerView::Open(file->bytes(), error);
-            if (!view) {
-                continue;
-            }
-            view->ForEachLiveUrl(
-                [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem& item) {
-                    if (raw.url && DecodeUrl(*raw.url, codePage_) == url) {
-                        found = item;
-                        target = raw;
-                        localPath = LocalPathOf(*view, raw, container.folder, codePage_);
-                        return false;
-                    }
-                    return true;
-                });
-            if (!found) {
-                continue;
-            }
-            bytes.assign(file->bytes().begin(), file->bytes().end());
+    std::optional<CacheEntryRef> found;
+    Enumerate([&](const CacheRecord& record) {
+        if (record.url != url) {
+            return true;
         }
-        if (const auto holder = ProcessHoldingFile(container.indexPath)) {
-            return {false, container.indexPath + " is in use by " + *holder +
-                               "; close that program and try again"};
-        }
-        auto image = indexdat::ContainerImage::FromBytes(std::move(bytes), error);
-        const auto problems = indexdat::CheckContainer(image->View());
-        if (!problems.empty()) {
-            return {false, container.indexPath +
-                               " is inconsistent, so it is left as it is: " + problems.front()};
-        }
-        const auto verify = [](const std::string& written) -> std::string {
-            std::string readError;
-            const auto file = MappedFile::Open(written, readError);
-            if (!file) {
-                return readError;
-            }
-            const auto view = indexdat::ContainerView::Open(file->bytes(), readError);
-            if (!view) {
-                return readError;
-            }
-            const auto found = indexdat::CheckContainer(*view);
-            return found.empty() ? std::string() : found.front();
-        };
-        if (target.useCount > 0) {
-            image->MarkPendingDelete(target.offset);
-            ReplaceFileAtomically(container.indexPath, image->bytes(), verify, error);
-            return {
-                false,
-                "the entry is in use by a running program and will be deleted when it is released"};
-        }
-        // The file is removed only when it is the one the record made: same write time.
-        bool removeFile = false;
-        bool keepAsLeak = false;
-        if (localPath) {
-            struct stat info {};
-            if (::stat(localPath->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0)) == target.writeTimeDos) {
-                keepAsLeak = RemovalDenied(*localPath);
-                removeFile = !keepAsLeak;
-            }
-        }
-        image->DeleteUrl(*found, keepAsLeak);
-        if (!ReplaceFileAtomically(container.indexPath, image->bytes(), verify, error)) {
-            return {false, error};
-        }
-        if (removeFile && ::unlink(localPath->c_str()) != 0) {
-            return {false, "the entry was deleted but its file stays: " + *localPath + ": " +
-                               std::strerror(errno)};
-        }
-        return {};
+        found =
+            CacheEntryRef{record.container, record.recordOffset, record.url, record.localFileName};
+        return false;
+    });
+    if (!found) {
+        return {false, "the cache holds no entry for " + url};
     }
-    return {false, "the cache holds no entry for " + url};
+    return DeleteEntries({*found}).front();
 }
 
 }  // namespace pellimor

@@ -1,0 +1,200 @@
+// Caches made hostile the ways a stranger's disk can be: links out of the cache folder,
+// special files in place of movies and indexes, impossible sizes, code pages that turn bytes
+// into separators. Each row runs the real terminal program on a damaged demo cache and
+// checks that it ends with a clear message or a skip, never hangs, and touches nothing
+// outside the cache folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/urlcache/CacheWriter.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Hostile {
+    test::TempFolder temp;
+    std::string cache;  // the INetCache folder handed to the program
+    std::string content;
+    std::string outside;
+
+    Hostile() {
+        int status = 0;
+        test::RunCommand(std::string(PELLIMOR_CLI) + " demo '" + temp.path() + "/profile'", status);
+        cache = temp / "profile/INetCache";
+        content = cache + "/Content.IE5";
+        outside = temp / "outside";
+        test::MakeFolders(outside);
+        test::MakeFolders(temp / "out");
+        test::WriteFile(outside + "/victim.swf", "FWS victim");
+        test::WriteFile(outside + "/secret.txt", "root:secret");
+    }
+    // The cached file of a demo movie, wherever the writer put it.
+    std::string CachedFile(const std::string& name) const {
+        for (const auto& item : fs::recursive_directory_iterator(content)) {
+            if (item.path().filename() == name + "[1].swf") {
+                return item.path().string();
+            }
+        }
+        return {};
+    }
+    void Replace(const std::string& path, const std::function<void(const std::string&)>& make) {
+        fs::remove(path);
+        make(path);
+    }
+    // Every file outside the cache, with its contents, to compare before and after.
+    std::string OutsideState() const {
+        std::string state;
+        for (const auto& item : fs::recursive_directory_iterator(outside)) {
+            if (item.is_regular_file()) {
+                state += item.path().string() + "=" + test::ReadFile(item.path().string()) + "\n";
+            }
+        }
+        return state;
+    }
+};
+
+void Link(const std::string& target, const std::string& at) {
+    ASSERT_EQ(::symlink(target.c_str(), at.c_str()), 0) << at;
+}
+
+void Fifo(const std::string& at) {
+    ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0) << at;
+}
+
+struct Row {
+    const char* what;
+    std::function<void(Hostile&)> arrange;
+    std::string command;  // after "pellimor-cli", with {cache} and {out} replaced
+    int status;           // the exit status wanted; -1: any but 0
+    const char* said;     // a part of what the program must say ("" for nothing)
+    const char* unsaid;   // what it must not list or say ("" for nothing)
+};
+
+std::string Filled(std::string text, const Hostile& h) {
+    for (const auto& [key, value] : {std::pair{std::string("{cache}"), h.cache},
+                                     std::pair{std::string("{out}"), h.temp / "out"}}) {
+        for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
+            text.replace(at, key.size(), "'" + value + "'");
+        }
+    }
+    return text;
+}
+
+const Row kRows[] = {
+    {"a leftover folder linked outside lists nothing there and deletes nothing there",
+     [](Hostile& h) { Link(h.outside, h.content + "/ZZZZ9999"); },
+     "list --leftovers --cache {cache}", 0, "orphan", "victim"},
+    {"a leftover outside cannot be named for deleting",
+     [](Hostile& h) { Link(h.outside, h.content + "/ZZZZ9999"); },
+     "delete --leftovers victim --yes --cache {cache}", -1, "nothing deleted", ""},
+    {"an indexed folder linked outside: the entry goes, the file outside stays",
+     [](Hostile& h) {
+         const std::string file = h.CachedFile("rocket");
+         const std::string folder = fs::path(file).parent_path().string();
+         fs::copy(folder, h.outside + "/moved");
+         fs::remove_all(folder);
+         Link(h.outside + "/moved", folder);
+     },
+     "delete rocket --yes --cache {cache}", 0, "deleted", ""},
+    {"a folder linked to the folders above is not walked",
+     [](Hostile& h) { Link("../../..", h.content + "/ZZZZ9999"); },
+     "list --leftovers --cache {cache}", 0, "lostgame", "victim"},
+    {"a code page that turns bytes into separators is refused", [](Hostile&) {},
+     "list --codepage 500 --cache {cache}", 2, "not supported", ""},
+    {"EBCDIC with the euro sign is refused too", [](Hostile&) {},
+     "list --codepage 1140 --cache {cache}", 2, "not supported", ""},
+    {"a cached file linked to a secret is not copied",
+     [](Hostile& h) {
+         h.Replace(h.CachedFile("rocket"), [&](auto& p) { Link(h.outside + "/secret.txt", p); });
+     },
+     "save rocket --to {out} --cache {cache}", -1, "rocket", "root:secret"},
+    {"a cached file that is a FIFO does not hang the save",
+     [](Hostile& h) { h.Replace(h.CachedFile("rocket"), [](auto& p) { Fifo(p); }); },
+     "save rocket --to {out} --cache {cache}", -1, "rocket", ""},
+    {"a cached file linked to a FIFO outside does not hang the save",
+     [](Hostile& h) {
+         Fifo(h.outside + "/pipe");
+         h.Replace(h.CachedFile("rocket"), [&](auto& p) { Link(h.outside + "/pipe", p); });
+     },
+     "save rocket --to {out} --cache {cache}", -1, "rocket", ""},
+    {"a cached file linked to /dev/zero copies nothing",
+     [](Hostile& h) { h.Replace(h.CachedFile("rocket"), [](auto& p) { Link("/dev/zero", p); }); },
+     "save rocket --to {out} --cache {cache}", -1, "rocket", ""},
+    {"a 4 GB sparse index is refused before it is copied",
+     [](Hostile& h) { fs::resize_file(h.content + "/index.dat", 4ULL << 30); },
+     "delete rocket --yes --cache {cache}", -1, "which no container can", ""},
+    {"an index that is a FIFO is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { Fifo(p); }); },
+     "list --cache {cache}", -1, "is a FIFO", "no index.dat was found"},
+    {"an index that is a folder is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { test::MakeFolders(p); }); },
+     "list --cache {cache}", -1, "is a folder", "no index.dat was found"},
+    {"an index linked to a device is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { Link("/dev/zero", p); }); },
+     "list --cache {cache}", -1, "is a device", "no index.dat was found"},
+    {"an entry without an address is deleted by its record",
+     [](Hostile& h) {
+         CacheProfileWriter writer(h.temp / "bare", indexdat::Flavour::kInternetExplorer, 7);
+         std::string error;
+         ContentEntry entry;
+         entry.body = "FWS";
+         entry.extension = "swf";
+         entry.nameBase = "nourl";
+         ASSERT_TRUE(writer.AddContent(entry, error)) << error;
+         ASSERT_TRUE(writer.Save(error)) << error;
+         h.cache = writer.cacheFolder();
+     },
+     "delete nourl --yes --cache {cache}", 0, "deleted", ""},
+};
+
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.what;
+}
+
+class HostileCacheTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(HostileCacheTest, EndsClearlyAndTouchesNothingOutside) {
+    const Row& row = GetParam();
+    Hostile h;
+    row.arrange(h);
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string before = h.OutsideState();
+    int status = 0;
+    // The time limit only stops a hang from stalling the suite; 124 or a kill fails the row.
+    const std::string out =
+        test::RunCommand("cd '" + h.temp.path() + "' && XDG_CONFIG_HOME='" + h.temp.path() +
+                             "/config' HOME='" + h.temp.path() + "' timeout -s KILL 120 " +
+                             PELLIMOR_CLI + " " + Filled(row.command, h) + " 2>&1",
+                         status);
+    if (row.status < 0) {
+        EXPECT_NE(status, 0) << out;
+        EXPECT_NE(status, 124) << "hung: " << out;
+    } else {
+        EXPECT_EQ(status, row.status) << out;
+    }
+    EXPECT_NE(out.find(row.said), std::string::npos) << out;
+    if (*row.unsaid != '\0') {
+        EXPECT_EQ(out.find(row.unsaid), std::string::npos) << out;
+    }
+    EXPECT_EQ(h.OutsideState(), before) << "a file outside the cache changed";
+    EXPECT_TRUE(fs::is_empty(h.temp / "out")) << "something was saved from outside the cache";
+    if (std::string(row.what).find("without an address") != std::string::npos) {
+        int listed = 0;
+        const std::string after =
+            test::RunCommand(std::string(PELLIMOR_CLI) + " list --cache '" + h.cache + "'", listed);
+        EXPECT_EQ(after.find("nourl"), std::string::npos) << after;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileCacheTest, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return "Row" + std::to_string(info.index); });
+
+}  // namespace
+}  // namespace pellimor
