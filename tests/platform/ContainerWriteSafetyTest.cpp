@@ -1,0 +1,312 @@
+// Deletes as several processes, a killed writer and a full disk see them: every delete kept,
+// exactly the chosen record taken, a failed write reported, nothing left behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/fileops/MappedFile.h"
+#include "platform/urlcache/CacheWriter.h"
+#include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/IndexDatCache.h"
+#include "platform/urlcache/IndexDatFormat.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string MovieUrl(int i) {
+    return "http://games" + std::to_string(i % 3) + ".example/m" + std::to_string(i) + ".swf";
+}
+
+// A profile whose content container holds count movies; more containers where asked.
+std::string MakeProfile(const std::string& windows, int count,
+                        const std::string& contentPath = "Content.IE5", std::uint32_t seed = 5) {
+    CacheProfileWriter writer(windows, indexdat::Flavour::kInternetExplorer, seed, contentPath);
+    std::string error;
+    for (int i = 0; i < count; ++i) {
+        ContentEntry entry;
+        entry.url = MovieUrl(i);
+        entry.body = "FWS" + std::string(static_cast<std::size_t>(100 + i), 'x');
+        entry.extension = "swf";
+        EXPECT_TRUE(writer.AddContent(entry, error)) << error;
+    }
+    EXPECT_TRUE(writer.Save(error)) << error;
+    return writer.cacheFolder();
+}
+
+// A copy that keeps the files' times, which decide whether a delete removes a file.
+void CopyKeepingTimes(const std::string& from, const std::string& to) {
+    int status = 0;
+    test::RunCommand("cp -a '" + from + "' '" + to + "'", status);
+    ASSERT_EQ(status, 0);
+}
+
+std::vector<CacheRecord> Records(const std::string& cacheFolder) {
+    IndexDatCache cache(cacheFolder, 1252);
+    std::vector<CacheRecord> records;
+    cache.Enumerate([&](const CacheRecord& r) {
+        records.push_back(r);
+        return true;
+    });
+    return records;
+}
+
+CacheEntryRef RefOf(const CacheRecord& r) {
+    return {r.container, r.recordOffset, r.url, r.localFileName};
+}
+
+std::optional<CacheRecord> Find(const std::vector<CacheRecord>& records, const std::string& url,
+                                const std::string& containerPart = "") {
+    for (const CacheRecord& r : records) {
+        if (r.url == url && r.container.find(containerPart) != std::string::npos) {
+            return r;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Problems(const std::string& index) {
+    std::string error;
+    const auto file = MappedFile::Open(index, error);
+    if (!file) {
+        return {error};
+    }
+    const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+    if (!view) {
+        return {error};
+    }
+    return indexdat::CheckContainer(*view);
+}
+
+std::vector<std::string> Temporaries(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& item : fs::directory_iterator(folder)) {
+        if (item.path().filename().string().rfind("index.dat.", 0) == 0) {
+            found.push_back(item.path().string());
+        }
+    }
+    return found;
+}
+
+// Runs work in a child process; its exit status, or 128 + the signal that ended it.
+int InChild(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work());
+    }
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+TEST(ContainerWriteSafety, ConcurrentDeletesOfOneContainerKeepEveryDelete) {
+    test::TempFolder temp;
+    const std::string model = MakeProfile(temp / "model", 24);
+    int lost = 0;
+    for (int trial = 0; trial < 50; ++trial) {
+        const std::string windows = temp / ("t" + std::to_string(trial));
+        CopyKeepingTimes(temp / "model", windows);
+        const std::string cacheFolder = windows + "/INetCache";
+        const auto records = Records(cacheFolder);
+        const CacheRecord a = *Find(records, MovieUrl(trial % 12));
+        const CacheRecord b = *Find(records, MovieUrl(12 + trial % 12));
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        std::vector<pid_t> children;
+        for (const CacheRecord* chosen : {&a, &b}) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                char start = 0;
+                ::close(go[1]);
+                (void)!::read(go[0], &start, 1);  // both begin together
+                IndexDatCache cache(cacheFolder, 1252);
+                ::_exit(cache.DeleteEntries({RefOf(*chosen)}).front().ok ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        ::close(go[1]);  // releases both
+        for (const pid_t child : children) {
+            int raw = 0;
+            ::waitpid(child, &raw, 0);
+            EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << "trial " << trial;
+        }
+        const auto after = Records(cacheFolder);
+        lost += Find(after, *a.url).has_value() + Find(after, *b.url).has_value();
+        EXPECT_FALSE(fs::exists(*a.localFileName));
+        EXPECT_FALSE(fs::exists(*b.localFileName));
+        for (const CacheRecord& r : after) {
+            if (r.localFileName) {
+                EXPECT_TRUE(fs::exists(*r.localFileName)) << "a record whose file is gone";
+            }
+        }
+        EXPECT_EQ(Problems(a.container), std::vector<std::string>{});
+    }
+    EXPECT_EQ(lost, 0) << "deletes that came back";
+}
+
+TEST(ContainerWriteSafety, DeletesExactlyTheChosenRecordOfAnAddressHeldTwice) {
+    test::TempFolder temp;
+    // The same address in the content container and in protected mode's: a page in one,
+    // the movie in the other, and a movie in both.
+    MakeProfile(temp / "Windows", 4);
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 4, "Low/Content.IE5", 9);
+    const auto records = Records(cacheFolder);
+    const CacheRecord low = *Find(records, MovieUrl(1), "/Low/");
+    const CacheRecord plain = *Find(records, MovieUrl(1), "/INetCache/Content.IE5/");
+    IndexDatCache cache(cacheFolder, 1252);
+    ASSERT_TRUE(cache.DeleteEntries({RefOf(low)}).front().ok);
+    const auto after = Records(cacheFolder);
+    EXPECT_FALSE(Find(after, MovieUrl(1), "/Low/"));
+    EXPECT_TRUE(Find(after, MovieUrl(1), "/INetCache/Content.IE5/"));
+    EXPECT_TRUE(fs::exists(*plain.localFileName));
+    EXPECT_FALSE(fs::exists(*low.localFileName));
+}
+
+TEST(ContainerWriteSafety, ARecordThatChangedSinceItWasListedIsNotTouched) {
+    test::TempFolder temp;
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 6);
+    const auto records = Records(cacheFolder);
+    const std::string before = test::ReadFile(records.front().container);
+    struct Case {
+        const char* what;
+        CacheEntryRef ref;
+    };
+    CacheEntryRef otherUrl = RefOf(records[0]);
+    otherUrl.url = MovieUrl(99);
+    CacheEntryRef otherFile = RefOf(records[0]);
+    otherFile.localFileName = *records[1].localFileName;
+    CacheEntryRef otherOffset = RefOf(records[0]);
+    otherOffset.recordOffset += indexdat::kBlockSize;
+    CacheEntryRef otherContainer = RefOf(records[0]);
+    otherContainer.container = temp / "elsewhere/index.dat";
+    for (const Case& c : {Case{"another address", otherUrl}, Case{"another file", otherFile},
+                          Case{"another offset", otherOffset},
+                          Case{"a container not of this cache", otherContainer}}) {
+        IndexDatCache cache(cacheFolder, 1252);
+        const CacheStatus status = cache.DeleteEntries({c.ref}).front();
+        EXPECT_FALSE(status.ok) << c.what;
+        EXPECT_FALSE(status.error.empty()) << c.what;
+        EXPECT_EQ(test::ReadFile(records.front().container), before) << c.what;
+        EXPECT_TRUE(fs::exists(*records[0].localFileName)) << c.what;
+    }
+}
+
+TEST(ContainerWriteSafety, ManyDeletesInOneCallEqualTheSameDeletesOneByOne) {
+    test::TempFolder temp;
+    MakeProfile(temp / "one", 30);
+    CopyKeepingTimes(temp / "one", temp / "batch");
+    const auto records = Records(temp / "one/INetCache");
+    std::vector<CacheEntryRef> chosen;
+    for (int i : {3, 17, 4, 29, 0, 11}) {
+        chosen.push_back(RefOf(*Find(records, MovieUrl(i))));
+    }
+    for (const CacheEntryRef& ref : chosen) {
+        IndexDatCache cache(temp / "one/INetCache", 1252);
+        ASSERT_TRUE(cache.DeleteEntries({ref}).front().ok);
+    }
+    std::vector<CacheEntryRef> batch = chosen;
+    for (CacheEntryRef& ref : batch) {
+        const std::string one = temp / "one/";
+        ref.container.replace(ref.container.find(one), one.size(), temp / "batch/");
+        ref.localFileName->replace(ref.localFileName->find(one), one.size(), temp / "batch/");
+    }
+    IndexDatCache cache(temp / "batch/INetCache", 1252);
+    for (const CacheStatus& status : cache.DeleteEntries(batch)) {
+        EXPECT_TRUE(status.ok) << status.error;
+    }
+    EXPECT_EQ(test::ReadFile(batch.front().container), test::ReadFile(chosen.front().container));
+    for (const CacheEntryRef& ref : batch) {
+        EXPECT_FALSE(fs::exists(*ref.localFileName));
+    }
+}
+
+TEST(ContainerWriteSafety, AWriterKilledBeforeItsRenameLeavesTheContainerAndNoTemporaryForLong) {
+    test::TempFolder temp;
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 8);
+    const auto records = Records(cacheFolder);
+    const std::string index = records.front().container;
+    const std::string before = test::ReadFile(index);
+    const int ended = InChild([&] {
+        ::setenv("PELLIMOR_TEST_KILL_BEFORE_RENAME", "1", 1);
+        IndexDatCache cache(cacheFolder, 1252);
+        cache.DeleteEntries({RefOf(records[2])});
+        return 0;  // not reached: the writer is killed with its copy written
+    });
+    EXPECT_EQ(ended, 128 + SIGKILL);
+    EXPECT_EQ(test::ReadFile(index), before);
+    EXPECT_EQ(Problems(index), std::vector<std::string>{});
+    EXPECT_EQ(Temporaries(fs::path(index).parent_path()).size(), 1u);
+    IndexDatCache cache(cacheFolder, 1252);
+    EXPECT_TRUE(cache.DeleteEntries({RefOf(records[3])}).front().ok);
+    EXPECT_EQ(Temporaries(fs::path(index).parent_path()), std::vector<std::string>{});
+    EXPECT_EQ(Problems(index), std::vector<std::string>{});
+}
+
+TEST(ContainerWriteSafety, AFailedWriteOfAPendingDeleteIsReported) {
+    test::TempFolder temp;
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 4);
+    const auto records = Records(cacheFolder);
+    const std::string index = records.front().container;
+    // A running program holds the entry: its use count is set.
+    std::string bytes = test::ReadFile(index);
+    bytes[records[1].recordOffset + indexdat::url::kUseCount] = 1;
+    test::WriteFile(index, bytes);
+    const int ended = InChild([&] {
+        // A disk that takes no more: the copy of the container cannot be written.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        IndexDatCache cache(cacheFolder, 1252);
+        const CacheStatus status = cache.DeleteEntries({RefOf(records[1])}).front();
+        const bool saysWriteFailed = status.error.find("cannot write") != std::string::npos;
+        return !status.ok && saysWriteFailed ? 0 : 1;
+    });
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(test::ReadFile(index), bytes);
+    EXPECT_EQ(Temporaries(fs::path(index).parent_path()), std::vector<std::string>{});
+}
+
+TEST(ContainerWriteSafety, AReadOnlyCacheIsNeverWritten) {
+    test::TempFolder temp;
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 4);
+    const auto records = Records(cacheFolder);
+    const std::string index = records.front().container;
+    const std::string before = test::ReadFile(index);
+    struct Case {
+        const char* what;
+        bool option;
+        const char* modePath;  // made a-w, relative to the content folder
+    };
+    const std::string content = fs::path(index).parent_path().string();
+    for (const Case& c : {Case{"--read-only", true, nullptr},
+                          Case{"an index without write bits", false, "index.dat"},
+                          Case{"a folder without write bits", false, "."}}) {
+        const std::string path = c.modePath ? content + "/" + c.modePath : "";
+        if (c.modePath) {
+            ::chmod(path.c_str(), fs::is_directory(path) ? 0555 : 0444);
+        }
+        IndexDatCache cache(cacheFolder, 1252, c.option);
+        EXPECT_FALSE(cache.ReadOnlyReason().empty()) << c.what;
+        const CacheStatus status = cache.DeleteEntries({RefOf(records[0])}).front();
+        EXPECT_FALSE(status.ok) << c.what;
+        EXPECT_EQ(status.error, cache.ReadOnlyReason()) << c.what;
+        EXPECT_EQ(test::ReadFile(index), before) << c.what;
+        EXPECT_TRUE(fs::exists(*records[0].localFileName)) << c.what;
+        if (c.modePath) {
+            ::chmod(path.c_str(), fs::is_directory(path) ? 0755 : 0644);
+        }
+    }
+    EXPECT_EQ(IndexDatCache(cacheFolder, 1252).ReadOnlyReason(), "");
+}
+
+}  // namespace
+}  // namespace pellimor
