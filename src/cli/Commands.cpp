@@ -296,6 +296,10 @@ int RunFolder(const std::vector<std::string>& arguments) {
     Session session(options);
     if (options.rest.empty()) {
         std::cout << GetSavePath(session.registry(), session.defaultSaveFolder()) << "\n";
+        const std::string problem = session.registry().LastProblem();
+        if (!problem.empty()) {
+            std::cerr << "pellimor-cli: warning: " << problem << "\n";
+        }
         return 0;
     }
     std::string folder = options.rest[0];
@@ -307,7 +311,10 @@ int RunFolder(const std::vector<std::string>& arguments) {
         folder = real;
         std::free(real);
     }
-    SetSavePath(session.registry(), folder);
+    const SettingOutcome stored = SetSavePath(session.registry(), folder);
+    if (!stored.ok()) {
+        return Fail("the save folder was not stored: " + stored.problem);
+    }
     std::cout << GetSavePath(session.registry(), session.defaultSaveFolder()) << "\n";
     return 0;
 }

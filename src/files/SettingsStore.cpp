@@ -2,6 +2,30 @@
 
 namespace pellimor {
 
+namespace {
+
+std::string StatusText(long status) {
+    switch (status) {
+        case kStatusFileNotFound:
+            return "the key does not exist";
+        case kStatusAccessDenied:
+            return "access denied";
+        case kStatusInvalidData:
+            return "invalid data";
+        case kStatusMoreData:
+            return "more data than the setting can hold";
+        default:
+            return "status " + std::to_string(status);
+    }
+}
+
+SettingOutcome Failed(Registry& registry, long status) {
+    std::string problem = registry.LastProblem();
+    return {status, problem.empty() ? StatusText(status) : problem};
+}
+
+}  // namespace
+
 long RegReadString(Registry& registry, const std::string& key, const std::string& name,
                    std::string& text) {
     RegistryValue value;
@@ -41,15 +65,39 @@ std::string GetSavePath(Registry& registry, const std::string& defaultFolder) {
     return folder.empty() ? defaultFolder : folder;
 }
 
-void SetSavePath(Registry& registry, const std::string& folder) {
+SettingOutcome SetSavePath(Registry& registry, const std::string& folder) {
+    // A folder that would read back as absent is refused rather than stored.
+    if (folder.empty()) {
+        return {kStatusInvalidData, "an empty folder name cannot be stored"};
+    }
+    if (folder.find('\0') != std::string::npos) {
+        return {kStatusInvalidData, "a folder name with a zero byte cannot be stored"};
+    }
+    if (folder.size() + 1 > kRegistryReadLimit) {
+        return {kStatusMoreData, "the folder name is longer than the 1,023 bytes a setting holds"};
+    }
     std::string probe;
     RegReadString(registry, kCompanionKey, kSavePathValue, probe);
+    long status = kStatusSuccess;
     if (!probe.empty()) {
-        RegWriteString(registry, kCompanionKey, kSavePathValue, folder);
-        return;
+        status = RegWriteString(registry, kCompanionKey, kSavePathValue, folder);
+    } else {
+        const long ensured = RegEnsureKey(registry, kOwnKey);
+        if (ensured != kStatusSuccess) {
+            return Failed(registry, ensured);
+        }
+        status = RegWriteString(registry, kOwnKey, kSavePathValue, folder);
     }
-    RegEnsureKey(registry, kOwnKey);
-    RegWriteString(registry, kOwnKey, kSavePathValue, folder);
+    if (status != kStatusSuccess) {
+        return Failed(registry, status);
+    }
+    const std::string stored = GetSavePath(registry, std::string());
+    if (stored != folder) {
+        std::string problem = registry.LastProblem();
+        return {kStatusInvalidData, "the folder was written but reads back as \"" + stored + "\"" +
+                                        (problem.empty() ? std::string() : " (" + problem + ")")};
+    }
+    return {};
 }
 
 }  // namespace pellimor

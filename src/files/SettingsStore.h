@@ -20,8 +20,16 @@ long RegWriteString(Registry& registry, const std::string& key, const std::strin
 bool RegKeyExists(Registry& registry, const std::string& key);
 long RegEnsureKey(Registry& registry, const std::string& key);
 
+// What storing the save folder came to: status 0, or the first failing status and why.
+struct SettingOutcome {
+    long status = kStatusSuccess;
+    std::string problem;  // for the user; empty on success
+    bool ok() const { return status == kStatusSuccess; }
+};
+
 // The save folder, never empty: defaultFolder when neither key holds one.
 std::string GetSavePath(Registry& registry, const std::string& defaultFolder);
-void SetSavePath(Registry& registry, const std::string& folder);
+// Stores the folder where GetSavePath reads it first, and checks that it reads back.
+SettingOutcome SetSavePath(Registry& registry, const std::string& folder);
 
 }  // namespace pellimor

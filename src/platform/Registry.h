@@ -18,6 +18,7 @@ constexpr std::uint32_t kRegExpandSz = 2;
 struct RegistryValue {
     std::uint32_t type = 0;
     std::string data;  // as stored, without a terminator for text types
+    bool operator==(const RegistryValue&) const = default;
 };
 
 // Key paths are relative to HKEY_CURRENT_USER and use backslashes, as in "Software\Tavrik".
@@ -32,6 +33,10 @@ class Registry {
     virtual bool KeyExists(const std::string& key) = 0;
     // Creates the key and every missing key above it.
     virtual long CreateKey(const std::string& key) = 0;
+    // Why the last call failed, in words for the user, when the hive itself was the cause
+    // (it could not be read or written); empty when the call succeeded or a key or value
+    // was simply missing.
+    virtual std::string LastProblem() const { return {}; }
 };
 
 }  // namespace pellimor

@@ -45,7 +45,7 @@ TEST_F(SettingsStoreTest, ReadOrderAndWriteChoice) {
     for (const auto& c : cases) {
         Hive(c.hive);
         EXPECT_EQ(GetSavePath(registry, "/default"), c.read) << c.hive;
-        SetSavePath(registry, "/new");
+        EXPECT_TRUE(SetSavePath(registry, "/new").ok()) << c.hive;
         std::string companionValue, ownValue;
         RegReadString(registry, kCompanionKey, kSavePathValue, companionValue);
         RegReadString(registry, kOwnKey, kSavePathValue, ownValue);
@@ -84,6 +84,47 @@ TEST_F(SettingsStoreTest, SetSavePathWithoutAnyKeyCreatesTheOwnKey) {
     EXPECT_EQ(RegReadString(registry, kOwnKey, kSavePathValue, value), kStatusSuccess);
     EXPECT_EQ(value, "/movies");
     EXPECT_FALSE(RegKeyExists(registry, kCompanionKey));
+}
+
+TEST_F(SettingsStoreTest, SetSavePathSaysWhyAFolderWasNotStored) {
+    const std::string companion =
+        "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]\r\n\"SavePath\"=\"/c\"\r\n";
+    const struct {
+        const char* what;
+        std::string folder;
+        long status;
+        const char* reason;
+    } cases[] = {
+        {"too long to read back", "/" + std::string(1023, 'x'), kStatusMoreData, "1,023 bytes"},
+        {"empty", "", kStatusInvalidData, "empty"},
+        {"a zero byte", std::string("/a\0b", 4), kStatusInvalidData, "zero byte"},
+    };
+    for (const auto& c : cases) {
+        Hive(companion);
+        const std::string before = test::ReadFile(hivePath);
+        const SettingOutcome outcome = SetSavePath(registry, c.folder);
+        EXPECT_EQ(outcome.status, c.status) << c.what;
+        EXPECT_NE(outcome.problem.find(c.reason), std::string::npos) << c.what << outcome.problem;
+        EXPECT_EQ(test::ReadFile(hivePath), before) << c.what;
+        EXPECT_EQ(GetSavePath(registry, "/default"), "/c") << c.what;
+    }
+    // A hive that cannot be read: the folder is not stored, and the status says why.
+    test::MakeFolders(temp / "blocked/Tavrik/hkcu.reg");
+    HiveRegistry blocked(temp / "blocked/Tavrik/hkcu.reg");
+    const SettingOutcome outcome = SetSavePath(blocked, "/new");
+    EXPECT_EQ(outcome.status, kStatusAccessDenied);
+    EXPECT_NE(outcome.problem.find("is a folder, not a regular file"), std::string::npos)
+        << outcome.problem;
+}
+
+TEST_F(SettingsStoreTest, AFolderWithLineBreaksAndQuotesReadsBack) {
+    for (const std::string folder : {"/home/u/two\nlines", "/a\r\nb", "/q\"uote\\d\\", "C:\\"}) {
+        const SettingOutcome outcome = SetSavePath(registry, folder);
+        ASSERT_TRUE(outcome.ok()) << outcome.problem;
+        EXPECT_EQ(GetSavePath(registry, "/default"), folder);
+        HiveRegistry fresh(hivePath);  // nothing kept in memory
+        EXPECT_EQ(GetSavePath(fresh, "/default"), folder);
+    }
 }
 
 }  // namespace

@@ -1,296 +1,332 @@
 #include "platform/registry/HiveFile.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
-#include <sstream>
 
 namespace pellimor {
 
+using hive::Folded;
+using hive::LineKind;
+
 namespace {
 
-constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
+struct PhysicalLine {
+    std::string text;
+    std::string eol;
+};
 
-std::string Folded(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
+// Lines end at "\r\n", "\n" or a lone "\r", as the registry editor splits them.
+std::vector<PhysicalLine> SplitLines(const std::string& text) {
+    std::vector<PhysicalLine> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            continue;
         }
+        const std::size_t length =
+            text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+        lines.push_back({text.substr(start, i - start), text.substr(i, length)});
+        i += length - 1;
+        start = i + 1;
     }
-    return text;
+    if (start < text.size()) {
+        lines.push_back({text.substr(start), ""});
+    }
+    return lines;
 }
 
-std::string FullKey(const std::string& key) {
-    return Folded(std::string(kRoot) + key);
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// Reads a quoted .reg string starting at text[pos] == '"'; pos ends after the closing quote.
-std::optional<std::string> ReadQuoted(const std::string& text, std::size_t& pos) {
-    if (pos >= text.size() || text[pos] != '"') {
-        return std::nullopt;
-    }
-    std::string out;
-    for (++pos; pos < text.size(); ++pos) {
-        if (text[pos] == '\\' && pos + 1 < text.size()) {
-            out += text[++pos];
-        } else if (text[pos] == '"') {
-            ++pos;
-            return out;
-        } else {
-            out += text[pos];
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<RegistryValue> ParseData(const std::string& data) {
-    RegistryValue value;
-    if (!data.empty() && data[0] == '"') {
-        std::size_t pos = 0;
-        auto text = ReadQuoted(data, pos);
-        if (!text || pos != data.size()) {
-            return std::nullopt;
-        }
-        value.type = kRegSz;
-        value.data = *text;
-        return value;
-    }
-    std::string hexPart;
-    if (data.rfind("dword:", 0) == 0) {
-        value.type = 4;
-        return value;
-    }
-    if (data.rfind("hex:", 0) == 0) {
-        value.type = 3;
-        hexPart = data.substr(4);
-    } else if (data.rfind("hex(", 0) == 0) {
-        const auto close = data.find("):");
-        if (close == std::string::npos) {
-            return std::nullopt;
-        }
-        const std::string type = data.substr(4, close - 4);
-        const auto [end, status] =
-            std::from_chars(type.data(), type.data() + type.size(), value.type, 16);
-        if (type.empty() || status != std::errc() || end != type.data() + type.size()) {
-            return std::nullopt;
-        }
-        hexPart = data.substr(close + 2);
-    } else {
-        return std::nullopt;
-    }
-    std::string digits;
-    for (char c : hexPart) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits += c;
-        } else if (c != ',' && c != '\\' && c != '\n' && c != ' ' && c != '\r') {
-            return std::nullopt;
-        }
-    }
-    const auto nibble = [](char c) {
-        return static_cast<unsigned>(
-            std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10);
-    };
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        value.data += static_cast<char>(nibble(digits[i]) << 4 | nibble(digits[i + 1]));
-    }
-    return value;
-}
-
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\' || c == '"') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out;
+// The key itself or one below it.
+bool IsWithin(const std::string& key, const std::string& ancestor) {
+    return key.size() >= ancestor.size() && key.compare(0, ancestor.size(), ancestor) == 0 &&
+           (key.size() == ancestor.size() || key[ancestor.size()] == '\\');
 }
 
 }  // namespace
 
-std::string FormatValueLine(const std::string& name, const RegistryValue& value) {
-    std::string line = "@=";
-    if (!name.empty()) {
-        line.assign(1, '"').append(Escaped(name)).append("\"=");
-    }
-    if (value.type == kRegSz) {
-        return line.append(1, '"').append(Escaped(value.data)).append(1, '"');
-    }
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
-    line += prefix;
-    for (std::size_t i = 0; i < value.data.size(); ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(value.data[i]));
-        if (i > 0) {
-            line.push_back(',');
-        }
-        line.append(byte);
-    }
-    return line;
-}
-
 HiveFile HiveFile::Empty() {
     HiveFile hive;
-    hive.lines_.push_back({kHeader, "", "", false, false, {}});
-    hive.lines_.push_back({"", "", "", false, false, {}});
+    hive.lines_.push_back({kHeader, "\r\n", {}, std::nullopt, false});
+    hive.lines_.push_back({"", "\r\n", {}, std::nullopt, false});
     return hive;
 }
 
-std::optional<HiveFile> HiveFile::Parse(const std::string& input) {
-    std::string text = input;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
-        text.erase(0, 3);
-    }
-    std::vector<std::string> raw;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        raw.push_back(line);
-    }
+std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* problem) {
     HiveFile hive;
-    bool headerSeen = false;
-    std::string section;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        std::string line = raw[i];
-        const std::string trimmed = line.substr(0, line.find_last_not_of(" \t") + 1);
-        if (!headerSeen) {
-            if (trimmed.empty()) {
-                hive.lines_.push_back({line, "", "", false, false, {}});
-                continue;
-            }
-            if (trimmed != kHeader && trimmed != "REGEDIT4") {
-                return std::nullopt;
-            }
-            headerSeen = true;
-            hive.lines_.push_back({line, "", "", false, false, {}});
-            continue;
-        }
-        if (trimmed.empty() || trimmed[0] == ';') {
-            hive.lines_.push_back({line, section, "", false, false, {}});
-            continue;
-        }
-        if (trimmed[0] == '[') {
-            if (trimmed.back() != ']') {
-                return std::nullopt;
-            }
-            section = Folded(trimmed.substr(1, trimmed.size() - 2));
-            hive.lines_.push_back({line, section, "", false, true, {}});
-            continue;
-        }
-        // A value line, with continuation lines for long hex data.
-        while (!line.empty() && line.back() == '\\') {
-            if (i + 1 == raw.size()) {
-                return std::nullopt;  // a continuation with nothing to continue
-            }
-            line += "\n" + raw[++i];
-        }
-        std::string name;
-        std::size_t pos = 0;
-        if (line[0] == '@') {
-            pos = 1;
-        } else {
-            auto quoted = ReadQuoted(line, pos);
-            if (!quoted) {
-                return std::nullopt;
-            }
-            name = *quoted;
-        }
-        const auto value =
-            pos < line.size() && line[pos] == '=' ? ParseData(line.substr(pos + 1)) : std::nullopt;
-        if (!value || section.empty()) {
-            return std::nullopt;
-        }
-        hive.lines_.push_back({line, section, Folded(name), true, false, *value});
+    std::string body = text;
+    if (body.rfind("\xEF\xBB\xBF", 0) == 0) {
+        hive.bom_ = body.substr(0, 3);
+        body.erase(0, 3);
     }
-    if (!headerSeen) {
-        return text.empty() ? std::optional<HiveFile>(Empty()) : std::nullopt;
+    if (body.rfind("\xFF\xFE", 0) == 0 || body.rfind("\xFE\xFF", 0) == 0) {
+        if (problem != nullptr) {
+            *problem = "it is UTF-16 text, and only 8-bit registry text is read";
+        }
+        return std::nullopt;
+    }
+    const std::vector<PhysicalLine> raw = SplitLines(body);
+    std::size_t i = 0;
+    while (i < raw.size() && Trimmed(raw[i].text).empty()) {
+        hive.lines_.push_back({raw[i].text, raw[i].eol, {}, std::nullopt, false});
+        ++i;
+    }
+    if (i == raw.size()) {
+        return Empty();
+    }
+    const std::string header = Trimmed(raw[i].text);
+    if (header != kHeader && header != "REGEDIT4") {
+        if (problem != nullptr) {
+            *problem = std::string("its first line is not \"") + kHeader + "\"";
+        }
+        return std::nullopt;
+    }
+    hive.lines_.push_back({raw[i].text, raw[i].eol, {}, std::nullopt, false});
+    if (!raw[i].eol.empty()) {
+        hive.eol_ = raw[i].eol;
+    }
+    std::optional<std::string> section;
+    for (++i; i < raw.size();) {
+        Line line{raw[i].text, raw[i].eol, hive::ReadLine(raw[i].text), section, false};
+        hive::LineMeaning& meaning = line.meaning;
+        if (meaning.kind == LineKind::kSection) {
+            section = meaning.ownRoot ? std::optional(Folded(meaning.key)) : std::nullopt;
+            line.section = section;
+        } else if (meaning.kind == LineKind::kKeyDeletion) {
+            section.reset();  // the editor sets no values until the next section
+            line.section.reset();
+        }
+        std::size_t next = i + 1;
+        // Continued hex data takes the following lines of hex digits; blank lines and
+        // comments between them are skipped, as the editor does.
+        while (meaning.continues) {
+            std::size_t k = next;
+            while (k < raw.size() && hive::IsBlankOrComment(raw[k].text)) {
+                ++k;
+            }
+            RegistryValue value = meaning.value;
+            bool continues = false;
+            std::size_t end = 0;
+            std::size_t backslash = 0;
+            if (k == raw.size() ||
+                !hive::ReadHexContinuation(raw[k].text, value, continues, end, backslash)) {
+                break;
+            }
+            for (; next <= k; ++next) {
+                line.text += line.eol;
+                line.text += raw[next].text;
+                line.eol = raw[next].eol;
+            }
+            const std::size_t base = line.text.size() - raw[k].text.size();
+            meaning.value = std::move(value);
+            meaning.continues = continues;
+            meaning.dataEnd = base + end;
+            meaning.backslashAt = base + backslash;
+        }
+        line.open = meaning.continues;
+        hive.lines_.push_back(std::move(line));
+        i = next;
     }
     return hive;
 }
 
 std::string HiveFile::Serialize() const {
-    std::string text;
+    std::string text = bom_;
     for (const Line& line : lines_) {
-        for (const char c : line.text) {
-            text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        }
-        text += "\r\n";
+        text += line.text;
+        text += line.eol;
     }
     return text;
 }
 
+HiveContents HiveFile::Contents() const {
+    HiveContents contents;
+    for (const Line& line : lines_) {
+        const hive::LineMeaning& meaning = line.meaning;
+        switch (meaning.kind) {
+            case LineKind::kSection:
+                if (meaning.ownRoot) {
+                    // A key brings every key above it into being.
+                    const std::string key = Folded(meaning.key);
+                    for (std::size_t slash = key.find('\\'); slash != std::string::npos;
+                         slash = key.find('\\', slash + 1)) {
+                        contents[key.substr(0, slash)];
+                    }
+                    contents[key];
+                }
+                break;
+            case LineKind::kKeyDeletion:
+                if (meaning.ownRoot && !meaning.key.empty()) {
+                    const std::string key = Folded(meaning.key);
+                    std::erase_if(contents,
+                                  [&key](const auto& entry) { return IsWithin(entry.first, key); });
+                }
+                break;
+            case LineKind::kValue:
+                if (line.section) {
+                    contents[*line.section][Folded(meaning.name)] = meaning.value;
+                }
+                break;
+            case LineKind::kValueDeletion:
+                if (line.section) {
+                    contents[*line.section].erase(Folded(meaning.name));
+                }
+                break;
+            case LineKind::kOther:
+                break;
+        }
+    }
+    return contents;
+}
+
 bool HiveFile::HasKey(const std::string& key) const {
-    const std::string full = FullKey(key);
-    return std::any_of(lines_.begin(), lines_.end(),
-                       [&full](const Line& l) { return l.isSection && l.section == full; });
+    return Contents().count(Folded(key)) > 0;
 }
 
 std::optional<RegistryValue> HiveFile::FindValue(const std::string& key,
                                                  const std::string& name) const {
-    const std::string full = FullKey(key);
-    const std::string folded = Folded(name);
-    for (const Line& line : lines_) {
-        if (line.isValue && line.section == full && line.valueName == folded) {
-            return line.value;
+    const HiveContents contents = Contents();
+    const auto found = contents.find(Folded(key));
+    if (found == contents.end()) {
+        return std::nullopt;
+    }
+    const auto value = found->second.find(Folded(name));
+    if (value == found->second.end()) {
+        return std::nullopt;
+    }
+    return value->second;
+}
+
+std::optional<std::size_t> HiveFile::LastContentLine() const {
+    for (std::size_t i = lines_.size(); i-- > 0;) {
+        if (!hive::IsBlankOrComment(lines_[i].text)) {
+            return i;
         }
     }
     return std::nullopt;
 }
 
-bool HiveFile::SetValue(const std::string& key, const std::string& name,
-                        const RegistryValue& value) {
-    const std::string full = FullKey(key);
-    const std::string folded = Folded(name);
-    std::optional<std::size_t> sectionAt;
-    std::size_t lastOfSection = 0;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        Line& line = lines_[i];
-        if (line.section != full) {
-            continue;
-        }
-        if (line.isValue && line.valueName == folded) {
-            line.text = FormatValueLine(name, value);
-            line.value = value;
-            return true;
-        }
-        if (line.isSection && !sectionAt) {
-            sectionAt = i;
-        }
-        if (sectionAt && (line.isValue || line.isSection)) {
-            lastOfSection = i;
-        }
+void HiveFile::Close(std::size_t index) {
+    Line& line = lines_[index];
+    if (!line.open) {
+        return;
     }
-    if (!sectionAt) {
-        return false;
+    line.text.erase(line.meaning.backslashAt, 1);
+    line.meaning.continues = false;
+    if (line.meaning.dataEnd > line.meaning.backslashAt) {
+        --line.meaning.dataEnd;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastOfSection + 1),
-                  Line{FormatValueLine(name, value), full, folded, true, false, value});
-    return true;
+    line.open = false;
 }
 
-void HiveFile::AddKey(const std::string& key) {
-    std::size_t from = 0;
-    for (;;) {
-        const auto slash = key.find('\\', from);
-        const std::string part = key.substr(0, slash);
-        if (!part.empty() && !HasKey(part)) {
-            if (!lines_.empty() && !lines_.back().text.empty()) {
-                lines_.push_back({"", FullKey(part), "", false, false, {}});
+void HiveFile::Append(const std::string& text, const std::optional<std::string>& section) {
+    if (!lines_.empty() && lines_.back().eol.empty()) {
+        lines_.back().eol = eol_;
+    }
+    if (const auto last = LastContentLine()) {
+        Close(*last);
+    }
+    lines_.push_back({text, eol_, hive::ReadLine(text), section, false});
+}
+
+long HiveFile::SetValue(const std::string& key, const std::string& name,
+                        const RegistryValue& value) {
+    const auto text = hive::FormatValueLine(name, value);
+    if (!text) {
+        return kStatusInvalidData;
+    }
+    if (!HasKey(key)) {
+        return kStatusFileNotFound;
+    }
+    const std::string folded = Folded(key);
+    const std::string foldedName = Folded(name);
+    // The line that decides the value now, and the last line of the key's last section.
+    std::optional<std::size_t> deciding;
+    std::optional<std::size_t> sectionEnd;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        const hive::LineMeaning& meaning = line.meaning;
+        if (meaning.kind == LineKind::kKeyDeletion) {
+            if (meaning.ownRoot && !meaning.key.empty() && IsWithin(folded, Folded(meaning.key))) {
+                deciding.reset();
+                sectionEnd.reset();
             }
-            std::string header(1, '[');
-            header.append(kRoot).append(part).push_back(']');
-            lines_.push_back({header, FullKey(part), "", false, true, {}});
-            lines_.push_back({"", FullKey(part), "", false, false, {}});
+            continue;
+        }
+        if (line.section != folded) {
+            continue;
+        }
+        if ((meaning.kind == LineKind::kValue || meaning.kind == LineKind::kValueDeletion) &&
+            Folded(meaning.name) == foldedName) {
+            deciding = i;
+        }
+        if (!hive::IsBlankOrComment(line.text)) {
+            sectionEnd = i;
+        }
+    }
+    if (deciding) {
+        // Only the data changes: indentation, the name as spelt and a comment stay.
+        Line& line = lines_[*deciding];
+        std::string changed = line.text.substr(0, line.meaning.dataBegin) +
+                              hive::FormatData(value) + line.text.substr(line.meaning.dataEnd);
+        hive::LineMeaning meaning = hive::ReadLine(changed);
+        if (meaning.kind != LineKind::kValue || !(meaning.value == value) || meaning.continues) {
+            changed = *text;
+            meaning = hive::ReadLine(changed);
+        }
+        line.text = std::move(changed);
+        line.meaning = std::move(meaning);
+        line.open = false;
+        return kStatusSuccess;
+    }
+    if (sectionEnd) {
+        Line& last = lines_[*sectionEnd];
+        Close(*sectionEnd);
+        if (last.eol.empty()) {
+            last.eol = eol_;
+        }
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*sectionEnd + 1),
+                      Line{*text, eol_, hive::ReadLine(*text), folded, false});
+        return kStatusSuccess;
+    }
+    // The key exists only through keys below it: it gets a section of its own.
+    const auto sectionLine = hive::FormatSectionLine(key);
+    if (!sectionLine) {
+        return kStatusInvalidData;
+    }
+    if (!lines_.empty() && !lines_.back().text.empty()) {
+        Append("", lines_.back().section);
+    }
+    Append(*sectionLine, folded);
+    Append(*text, folded);
+    return kStatusSuccess;
+}
+
+long HiveFile::AddKey(const std::string& key) {
+    if (!hive::FormatSectionLine(key)) {
+        return kStatusInvalidData;
+    }
+    for (std::size_t from = 0;;) {
+        const std::size_t slash = key.find('\\', from);
+        const std::string part = key.substr(0, slash);
+        if (!HasKey(part)) {
+            if (!lines_.empty() && !lines_.back().text.empty()) {
+                Append("", lines_.back().section);
+            }
+            Append(*hive::FormatSectionLine(part), Folded(part));
+            Append("", Folded(part));
         }
         if (slash == std::string::npos) {
-            return;
+            break;
         }
         from = slash + 1;
     }
+    return kStatusSuccess;
 }
 
 }  // namespace pellimor

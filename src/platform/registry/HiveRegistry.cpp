@@ -2,17 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/Paths.h"
+#include "platform/registry/HiveDisk.h"
 
 namespace pellimor {
 
@@ -21,7 +18,8 @@ namespace {
 class FileLock {
   public:
     FileLock(const std::string& path, int operation)
-        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                     0600)) {
         if (fd_ >= 0) {
             while (::flock(fd_, operation) != 0 && errno == EINTR) {
             }
@@ -53,29 +51,36 @@ std::string DefaultHivePath() {
     return base + "/Tavrik/hkcu.reg";
 }
 
-HiveFile HiveRegistry::Read(bool& corrupt) const {
-    corrupt = false;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        return HiveFile::Empty();
+long HiveRegistry::Load(const std::string& file, bool noFollow, HiveFile& hive) {
+    std::string text;
+    bool exists = false;
+    const HiveDiskResult read = ReadHiveText(file, noFollow, text, exists);
+    if (read.status != kStatusSuccess) {
+        problem_ = read.problem;
+        return read.status;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto hive = HiveFile::Parse(text.str());
-    if (!hive) {
-        corrupt = true;
-        return HiveFile::Empty();
+    if (!exists) {
+        hive = HiveFile::Empty();
+        return kStatusSuccess;
     }
-    return *hive;
+    std::string why;
+    auto parsed = HiveFile::Parse(text, &why);
+    if (!parsed) {
+        problem_ = "the settings file " + file + " is not registry text (" + why +
+                   "); it is left as it is";
+        return kStatusInvalidData;
+    }
+    hive = std::move(*parsed);
+    return kStatusSuccess;
 }
 
 long HiveRegistry::QueryValue(const std::string& key, const std::string& name,
                               RegistryValue& value) {
+    problem_.clear();
     FileLock lock(path_, LOCK_SH);
-    bool corrupt = false;
-    const HiveFile hive = Read(corrupt);
-    if (!hive.HasKey(key)) {
-        return kStatusFileNotFound;
+    HiveFile hive;
+    if (const long status = Load(path_, false, hive); status != kStatusSuccess) {
+        return status;
     }
     const auto found = hive.FindValue(key, name);
     if (!found) {
@@ -86,46 +91,65 @@ long HiveRegistry::QueryValue(const std::string& key, const std::string& name,
 }
 
 bool HiveRegistry::KeyExists(const std::string& key) {
+    problem_.clear();
     FileLock lock(path_, LOCK_SH);
-    bool corrupt = false;
-    return Read(corrupt).HasKey(key);
+    HiveFile hive;
+    return Load(path_, false, hive) == kStatusSuccess && hive.HasKey(key);
 }
 
 long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
+    problem_.clear();
     std::string error;
     MakeFolders(ParentFolder(path_), error);  // a failure shows as the write's own failure
     FileLock lock(path_, LOCK_EX);
-    bool corrupt = false;
-    HiveFile hive = Read(corrupt);
-    const long status = change(hive);
-    if (status != kStatusSuccess) {
+    std::string file;
+    const HiveDiskResult located = LocateHive(path_, file);
+    if (located.status != kStatusSuccess) {
+        problem_ = located.problem;
+        return located.status;
+    }
+    HiveFile hive;
+    if (const long status = Load(file, true, hive); status != kStatusSuccess) {
         return status;
     }
-    if (corrupt) {
-        const std::string aside = path_ + ".corrupt-" + std::to_string(std::time(nullptr));
-        if (::rename(path_.c_str(), aside.c_str()) != 0) {
-            return kStatusAccessDenied;
+    if (const long status = change(hive); status != kStatusSuccess) {
+        if (status == kStatusInvalidData) {
+            problem_ = "the name or key cannot be written as registry text";
         }
+        return status;
     }
     const std::string text = hive.Serialize();
-    const bool written = ReplaceFileAtomically(
-        path_, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr,
-        error);
-    return written ? kStatusSuccess : kStatusAccessDenied;
+    const HiveContents expected = hive.Contents();
+    // What is renamed into place must read back as exactly what was meant.
+    const auto verify = [&expected](const std::string& written) -> std::string {
+        std::string back;
+        bool exists = false;
+        const HiveDiskResult read = ReadHiveText(written, true, back, exists);
+        if (read.status != kStatusSuccess) {
+            return read.problem;
+        }
+        const auto parsed = HiveFile::Parse(back);
+        if (!parsed || parsed->Contents() != expected) {
+            return "it does not read back as written";
+        }
+        return {};
+    };
+    if (!ReplaceFileAtomically(
+            file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+            verify, error)) {
+        problem_ = "cannot write the settings file: " + error;
+        return kStatusAccessDenied;
+    }
+    return kStatusSuccess;
 }
 
 long HiveRegistry::SetValue(const std::string& key, const std::string& name,
                             const RegistryValue& value) {
-    return Change([&](HiveFile& hive) {
-        return hive.SetValue(key, name, value) ? kStatusSuccess : kStatusFileNotFound;
-    });
+    return Change([&](HiveFile& hive) { return hive.SetValue(key, name, value); });
 }
 
 long HiveRegistry::CreateKey(const std::string& key) {
-    return Change([&](HiveFile& hive) {
-        hive.AddKey(key);
-        return kStatusSuccess;
-    });
+    return Change([&](HiveFile& hive) { return hive.AddKey(key); });
 }
 
 }  // namespace pellimor

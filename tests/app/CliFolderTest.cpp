@@ -1,0 +1,185 @@
+// `pellimor-cli folder DIR` end to end: it says why and exits non-zero when it cannot
+// store the folder, and never spoils the settings file it shares with the companion.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kCompanionHive =
+    "Windows Registry Editor Version 5.00\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]\r\n"
+    "\"SavePath\"=\"/companion\"\r\n"
+    "\"Colour\"=dword:00ff00ff\r\n";
+
+std::string LinkTarget(const std::string& path) {
+    char target[4096];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    return length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
+}
+
+mode_t Mode(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode : 0;
+}
+
+class CliFolderTest : public ::testing::Test {
+  protected:
+    test::TempFolder temp;
+    std::string config = temp / "config";
+    std::string hive = config + "/Tavrik/hkcu.reg";
+    std::string chosen = temp / "chosen";
+    void SetUp() override {
+        test::MakeFolders(config + "/Tavrik");
+        test::MakeFolders(chosen);
+    }
+    // Stops the program if it blocks, which then shows as exit status 124.
+    std::string Folder(const std::string& arguments, int& status,
+                       const std::string& prefix = "") const {
+        return test::RunCommand("XDG_CONFIG_HOME='" + config + "' HOME='" + temp.path() + "' " +
+                                    prefix + "timeout 60 " + PELLIMOR_CLI + " folder " + arguments +
+                                    " 2>&1",
+                                status);
+    }
+};
+
+TEST_F(CliFolderTest, AFolderThatCannotBeStoredFailsWithTheReason) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        std::function<bool(const std::string&)> unchanged;
+        const char* reason;
+    } cases[] = {
+        {"the settings file is a pipe",
+         [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         [](const std::string& p) { return S_ISFIFO(Mode(p)); }, "pipe (FIFO)"},
+        {"the settings file is a folder", [](const std::string& p) { test::MakeFolders(p); },
+         [](const std::string& p) { return S_ISDIR(Mode(p)); }, "is a folder"},
+        {"the settings file links to /dev/zero",
+         [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
+         [](const std::string& p) { return LinkTarget(p) == "/dev/zero"; }, "a device"},
+        {"the settings file is larger than 16 MiB",
+         [](const std::string& p) {
+             test::WriteFile(p, kCompanionHive);
+             ASSERT_EQ(::truncate(p.c_str(), 17 * 1024 * 1024), 0);
+         },
+         [](const std::string& p) {
+             struct stat info {};
+             return ::stat(p.c_str(), &info) == 0 && info.st_size == 17 * 1024 * 1024 &&
+                    test::ReadFile(p).rfind(kCompanionHive, 0) == 0;
+         },
+         "16 MiB"},
+        {"the settings file links to itself",
+         [](const std::string& p) { ASSERT_EQ(::symlink("hkcu.reg", p.c_str()), 0); },
+         [](const std::string& p) { return LinkTarget(p) == "hkcu.reg"; }, "leads back"},
+        {"the settings file links to nothing",
+         [](const std::string& p) { ASSERT_EQ(::symlink("gone/hkcu.reg", p.c_str()), 0); },
+         [](const std::string& p) {
+             return LinkTarget(p) == "gone/hkcu.reg" &&
+                    !test::FileExists(p.substr(0, p.rfind('/')) + "/gone");
+         },
+         "does not exist"},
+        {"the settings folder is a file",
+         [](const std::string& p) {
+             std::filesystem::remove_all(p.substr(0, p.rfind('/')));
+             test::WriteFile(p.substr(0, p.rfind('/')), "not a folder");
+         },
+         [](const std::string& p) {
+             return test::ReadFile(p.substr(0, p.rfind('/'))) == "not a folder";
+         },
+         "Not a directory"},
+        {"the settings file is no registry text",
+         [](const std::string& p) { test::WriteFile(p, "colour=blue\n"); },
+         [](const std::string& p) { return test::ReadFile(p) == "colour=blue\n"; },
+         "not registry text"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(config);
+        test::MakeFolders(config + "/Tavrik");
+        c.make(hive);
+        int status = 0;
+        const std::string out = Folder("'" + chosen + "'", status);
+        EXPECT_NE(status, 0) << c.what << ": " << out;
+        EXPECT_NE(status, 124) << c.what << ": blocked";
+        EXPECT_NE(out.find(c.reason), std::string::npos) << c.what << ": " << out;
+        EXPECT_NE(out.find("not stored"), std::string::npos) << c.what << ": " << out;
+        EXPECT_TRUE(c.unchanged(hive)) << c.what;
+    }
+}
+
+TEST_F(CliFolderTest, AnotherUsersSettingsFileIsNotReplaced) {
+    // Mode 000 stops everyone but root; as root the program runs as the user nobody.
+    test::WriteFile(hive, kCompanionHive);
+    ASSERT_EQ(::chmod(hive.c_str(), 0), 0);
+    std::string prefix;
+    if (::geteuid() == 0) {
+        if (::access("/usr/bin/setpriv", X_OK) != 0) {
+            GTEST_SKIP() << "running as root without setpriv to become another user";
+        }
+        ASSERT_EQ(::chmod(temp.path().c_str(), 0755), 0);
+        ASSERT_EQ(::chmod((config + "/Tavrik").c_str(), 0777), 0);
+        ASSERT_EQ(::chmod(chosen.c_str(), 0777), 0);
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    int status = 0;
+    const std::string out = Folder("'" + chosen + "'", status, prefix);
+    EXPECT_NE(status, 0) << out;
+    EXPECT_NE(out.find("Permission denied"), std::string::npos) << out;
+    ASSERT_EQ(::chmod(hive.c_str(), 0600), 0);
+    EXPECT_EQ(test::ReadFile(hive), kCompanionHive);
+}
+
+TEST_F(CliFolderTest, TheCompanionsOddLinesStayAndItsFolderIsOverwritten) {
+    const std::string odd =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Tavrik\\Old]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby] ; Marrowby\r\n"
+        "\"Gone\"=-\r\n"
+        "    \"SavePath\"=\"/companion\" ; its folder\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Tavrik\\Unclosed\r\n"
+        "\"Colour\"=dword:00ff00ff\r\n";
+    test::WriteFile(hive, odd);
+    int status = 0;
+    std::string out = Folder("'" + chosen + "'", status);
+    ASSERT_EQ(status, 0) << out;
+    std::string expected = odd;
+    expected.replace(expected.find("/companion"), 10, chosen);
+    EXPECT_EQ(test::ReadFile(hive), expected);
+    out = Folder("", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, chosen + "\n");
+}
+
+TEST_F(CliFolderTest, AFolderNameWithALineBreakReadsBack) {
+    const std::string odd = temp / "two\nlines \"quoted\" \\ [x]";
+    test::MakeFolders(odd);
+    int status = 0;
+    std::string out = Folder("'" + odd + "'", status);
+    ASSERT_EQ(status, 0) << out;
+    out = Folder("", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, odd + "\n");
+}
+
+TEST_F(CliFolderTest, ALinkedSettingsFileStaysALink) {
+    test::MakeFolders(temp / "dotfiles");
+    test::WriteFile(temp / "dotfiles/hkcu.reg", kCompanionHive);
+    ASSERT_EQ(::symlink("../../dotfiles/hkcu.reg", hive.c_str()), 0);
+    int status = 0;
+    std::string out = Folder("'" + chosen + "'", status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(LinkTarget(hive), "../../dotfiles/hkcu.reg");
+    std::string expected = kCompanionHive;
+    expected.replace(expected.find("/companion"), 10, chosen);
+    EXPECT_EQ(test::ReadFile(temp / "dotfiles/hkcu.reg"), expected);
+}
+
+}  // namespace
+}  // namespace pellimor

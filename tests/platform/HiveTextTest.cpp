@@ -1,0 +1,215 @@
+// The hive's text as the registry editor reads it: odd lines neither hide the values
+// around them nor get lost, and any text stored reads back as it was.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "files/SettingsStore.h"
+#include "platform/registry/HiveRegistry.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kCompanionSection = "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]";
+const std::string kOwnSection = "[HKEY_CURRENT_USER\\Software\\Tavrik\\Pellimor]";
+
+class HiveTextTest : public ::testing::Test {
+  protected:
+    test::TempFolder temp;
+    std::string path = temp / "Tavrik/hkcu.reg";
+    void SetUp() override { test::MakeFolders(temp / "Tavrik"); }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir((temp / "Tavrik").c_str());
+        while (const dirent* e = ::readdir(dir)) {
+            if (e->d_name[0] != '.') {
+                names.push_back(e->d_name);
+            }
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// Lines joined with CR LF, as the registry editor writes them.
+std::string Crlf(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+TEST_F(HiveTextTest, OddLinesKeepTheValuesAroundThemAndAreKeptAsWritten) {
+    const std::string header = "Windows Registry Editor Version 5.00";
+    const std::string own = kOwnSection + "\r\n\"SavePath\"=\"/o\"\r\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::string companion;  // the companion's folder as read; "" when it counts as absent
+    } cases[] = {
+        {"a deleted value beside it",
+         Crlf({header, "", kCompanionSection, "\"Gone\"=-", "\"SavePath\"=\"/c\""}) + own, "/c"},
+        {"the value deleted after it",
+         Crlf({header, "", kCompanionSection, "\"SavePath\"=\"/c\"", "\"SavePath\" = -"}) + own,
+         ""},
+        {"a deleted key before it",
+         Crlf({header, "[-HKEY_CURRENT_USER\\Software\\Tavrik\\Old]", kCompanionSection,
+               "\"SavePath\"=\"/c\""}) +
+             own,
+         "/c"},
+        {"its key deleted after it",
+         Crlf({header, kCompanionSection, "\"SavePath\"=\"/c\"",
+               "[-HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]", "\"SavePath\"=\"/ignored\""}) +
+             own,
+         ""},
+        {"indented lines",
+         Crlf({header, "  " + kCompanionSection, "\t  \"SavePath\" = \"/c\"", "   "}) + own, "/c"},
+        {"comments after the section and the value",
+         Crlf({header, kCompanionSection + " ; Marrowby's own",
+               "\"SavePath\"=\"/c\"   ; set by Marrowby", "\"Size\"=dword:0000001f ; pixels"}) +
+             own,
+         "/c"},
+        {"line feeds only, blank lines and comments",
+         header + "\n\n; settings\n\n" + kCompanionSection + "\n\n\"SavePath\"=\"/c\"\n\n" +
+             kOwnSection + "\n\"SavePath\"=\"/o\"\n",
+         "/c"},
+        {"carriage returns only",
+         header + "\r" + kCompanionSection + "\r\"SavePath\"=\"/c\"\r" + kOwnSection +
+             "\r\"SavePath\"=\"/o\"\r",
+         "/c"},
+        {"hex data over lines with a blank and a comment between",
+         Crlf({header, kCompanionSection, "\"Blob\"=hex:01,02,\\", "", "  ; more", "  03,04",
+               "\"SavePath\"=\"/c\""}) +
+             own,
+         "/c"},
+        {"an unclosed section line (the editor stays in the key before it)",
+         Crlf({header, kCompanionSection, "[HKEY_CURRENT_USER\\Software\\Junk",
+               "\"SavePath\"=\"/c\""}) +
+             own,
+         "/c"},
+        {"lines that are no registry text at all",
+         Crlf({header, kCompanionSection, "this is not registry text", "\"Broken\"=\"no end",
+               "\"Num\"=dword:xyz", "\"SavePath\"=\"/c\"", "=\"nameless\"", "[ spaced]"}) +
+             own,
+         "/c"},
+        {"a byte order mark and the old header",
+         "\xEF\xBB\xBFREGEDIT4\r\n" + kCompanionSection + " ; old\r\n\"SavePath\"=\"/c\"\r\n" + own,
+         "/c"},
+        {"no line end after the last line",
+         Crlf({header, kCompanionSection, "\"SavePath\"=\"/c\""}) + kOwnSection +
+             "\r\n\"SavePath\"=\"/o\"",
+         "/c"},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(path, c.text);
+        HiveRegistry registry(path);
+        std::string companion;
+        RegReadString(registry, kCompanionKey, kSavePathValue, companion);
+        EXPECT_EQ(companion, c.companion) << c.what;
+        EXPECT_EQ(GetSavePath(registry, "/default"), c.companion.empty() ? "/o" : c.companion)
+            << c.what;
+        // A change adds its one line; every other byte stays as it was.
+        ASSERT_EQ(registry.SetValue(kOwnKey, "Added", {kRegSz, "new"}), kStatusSuccess) << c.what;
+        std::string after = test::ReadFile(path);
+        const auto added = after.find("\"Added\"=\"new\"");
+        ASSERT_NE(added, std::string::npos) << c.what << "\n" << after;
+        const auto end = after.find_first_of("\r\n", added);
+        after.erase(added, end - added + (after.compare(end, 2, "\r\n") == 0 ? 2 : 1));
+        if (c.text.back() != '\n' && c.text.back() != '\r') {
+            after.erase(after.find_last_not_of("\r\n") + 1);  // the last line got its line end
+        }
+        EXPECT_EQ(after, c.text) << c.what;
+        companion.clear();
+        RegReadString(registry, kCompanionKey, kSavePathValue, companion);
+        EXPECT_EQ(companion, c.companion) << c.what;
+        EXPECT_EQ(Files(), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"})) << c.what;
+    }
+}
+
+TEST_F(HiveTextTest, AChangedValueKeepsItsIndentationNameAndComment) {
+    test::WriteFile(path, Crlf({"Windows Registry Editor Version 5.00", kCompanionSection,
+                                "  \"savepath\" = \"/c\" ; chosen in Marrowby"}));
+    HiveRegistry registry(path);
+    ASSERT_EQ(SetSavePath(registry, "/new").status, kStatusSuccess);
+    EXPECT_EQ(test::ReadFile(path), Crlf({"Windows Registry Editor Version 5.00", kCompanionSection,
+                                          "  \"savepath\" = \"/new\" ; chosen in Marrowby"}));
+}
+
+TEST_F(HiveTextTest, ValuesAddedAfterDanglingHexDataAreNotTakenAsItsContinuation) {
+    // The editor would read the next line as more hex data and drop both.
+    const std::string text =
+        Crlf({"Windows Registry Editor Version 5.00", kOwnSection, "\"B\"=hex(2):41,00,\\"});
+    test::WriteFile(path, text);
+    HiveRegistry registry(path);
+    RegistryValue value;
+    ASSERT_EQ(registry.QueryValue(kOwnKey, "B", value), kStatusSuccess);
+    EXPECT_EQ(value.data, std::string("A\0", 2));
+    ASSERT_EQ(SetSavePath(registry, "/x").status, kStatusSuccess);
+    EXPECT_EQ(test::ReadFile(path), Crlf({"Windows Registry Editor Version 5.00", kOwnSection,
+                                          "\"B\"=hex(2):41,00,", "\"SavePath\"=\"/x\""}));
+    ASSERT_EQ(registry.QueryValue(kOwnKey, "B", value), kStatusSuccess);
+    EXPECT_EQ(value.data, std::string("A\0", 2));
+}
+
+TEST_F(HiveTextTest, AnyTextStoredReadsBackAsItWas) {
+    const std::string texts[] = {
+        "/home/u/new\nline",
+        "/a\r\nb\rc",
+        "tab\there",
+        "\"quoted\"",
+        "ends in a backslash\\",
+        "\\\\server\\share",
+        "; not a comment",
+        "[HKEY_CURRENT_USER\\Software\\Fake]",
+        "=-",
+        "\\n is no line break",
+        std::string("zero\0inside", 11),
+        "\x7f\x01\x1b controls",
+        "\xff\xfe high bytes \xc3\xa7",
+        "",
+    };
+    const std::string original =
+        Crlf({"Windows Registry Editor Version 5.00", kOwnSection, "\"Keep\"=\"me\""});
+    for (const std::string& text : texts) {
+        test::WriteFile(path, original);
+        HiveRegistry registry(path);
+        for (const std::string& name : {std::string("SavePath"), text}) {
+            if (name.empty() || name.find('\0') != std::string::npos) {
+                continue;
+            }
+            ASSERT_EQ(registry.SetValue(kOwnKey, name, {kRegSz, text}), kStatusSuccess) << text;
+            HiveRegistry fresh(path);
+            RegistryValue value;
+            ASSERT_EQ(fresh.QueryValue(kOwnKey, name, value), kStatusSuccess) << text;
+            EXPECT_EQ(value.type, kRegSz) << text;
+            EXPECT_EQ(value.data, text) << text;
+            ASSERT_EQ(fresh.QueryValue(kOwnKey, "Keep", value), kStatusSuccess) << text;
+            EXPECT_EQ(value.data, "me") << text;
+        }
+        // One line per value: nothing the text held broke a line.
+        const std::string written = test::ReadFile(path);
+        EXPECT_EQ(std::count(written.begin(), written.end(), '\n'),
+                  text.empty() || text.find('\0') != std::string::npos ? 4 : 5)
+            << written;
+    }
+}
+
+TEST_F(HiveTextTest, NamesAndKeysThatCannotBeWrittenAreRefused) {
+    HiveRegistry registry(path);
+    EXPECT_EQ(registry.CreateKey("Software\\Bad\nKey"), kStatusInvalidData);
+    EXPECT_EQ(registry.CreateKey("Software\\\\Empty"), kStatusInvalidData);
+    EXPECT_NE(registry.LastProblem(), "");
+    ASSERT_EQ(registry.CreateKey(kOwnKey), kStatusSuccess);
+    EXPECT_EQ(registry.SetValue(kOwnKey, std::string("a\0b", 3), {kRegSz, "x"}),
+              kStatusInvalidData);
+    RegistryValue value;
+    EXPECT_EQ(registry.QueryValue(kOwnKey, "a", value), kStatusFileNotFound);
+}
+
+}  // namespace
+}  // namespace pellimor
