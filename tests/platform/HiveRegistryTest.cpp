@@ -81,15 +81,6 @@ TEST_F(HiveRegistryTest, AFileThatIsNoRegistryTextIsNeverWrittenOver) {
     EXPECT_EQ(Files(), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"}));
 }
 
-TEST_F(HiveRegistryTest, AMissingValueIsNoProblemOfTheHive) {
-    HiveRegistry registry(path);
-    RegistryValue value;
-    EXPECT_EQ(registry.QueryValue("Software\\A", "B", value), kStatusFileNotFound);
-    EXPECT_EQ(registry.SetValue("Software\\A", "B", {kRegSz, "x"}), kStatusFileNotFound);
-    EXPECT_EQ(registry.LastProblem(), "");
-    EXPECT_FALSE(test::FileExists(path));
-}
-
 TEST_F(HiveRegistryTest, TwoWritersAtOnceLoseNeitherWrite) {
     HiveRegistry setup(path);
     ASSERT_EQ(setup.CreateKey("Software\\A"), kStatusSuccess);
