@@ -44,12 +44,13 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     std::size_t starAt = std::string_view::npos;
     std::size_t resumeAt = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        // A star is always a wildcard, also where the name holds a star itself.
+        if (p < pattern.size() && pattern[p] == '*') {
             starAt = p++;
             resumeAt = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+            ++n;
+            ++p;
         } else if (starAt != std::string_view::npos) {
             p = starAt + 1;
             n = ++resumeAt;

@@ -45,6 +45,9 @@ TEST(MatchesWildcard, WholeNameWithoutRegardToCase) {
         {"abc", "a?c", true},
         {"abc", "a*b*c*", true},
         {"", "*", true},
+        {"*x.swf", "*.swf", true},  // a star in a name (possible here) is no wildcard
+        {"*", "*", true},
+        {"a*b", "*", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.match) << c.name << " " << c.pattern;

@@ -25,7 +25,12 @@ std::optional<std::string> Convert(std::string_view text, const std::string& to,
     std::size_t inLeft = in.size();
     char* outPtr = out.data();
     std::size_t outLeft = out.size();
-    const std::size_t result = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    std::size_t result = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    // Code pages with combining marks (1255, 1258) hold the last character back until
+    // they know nothing combines with it: flush it out.
+    if (result != static_cast<std::size_t>(-1)) {
+        result = ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    }
     ::iconv_close(cd);
     if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
         return std::nullopt;
