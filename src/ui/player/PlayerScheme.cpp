@@ -53,15 +53,20 @@ std::string NewPageKey() {
     return key;
 }
 
-// Chromium's flags for the page: WebRTC sends nothing over UDP except through a proxy, and
-// the preview has none, so a script in the page cannot reach a STUN or TURN server or a peer.
+// Chromium's flags for the preview, which has no network. WebRTC sends nothing over UDP
+// unless through a proxy, and its proxy, loopback included, is a port nothing can listen
+// on: a script in the page reaches neither a STUN server nor, over TCP, a TURN server, and
+// whatever else might pass the request guard goes nowhere.
 void AddChromiumFlags() {
-    constexpr char kNoUdp[] = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains(kNoUdp)) {
-        flags += flags.isEmpty() ? QByteArray(kNoUdp) : " " + QByteArray(kNoUdp);
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    for (const char* flag :
+         {"--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
+          "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>"}) {
+        if (!flags.contains(flag)) {
+            flags += flags.isEmpty() ? QByteArray(flag) : " " + QByteArray(flag);
+        }
     }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 }  // namespace

@@ -1,0 +1,400 @@
+// The preview page reaches nothing and cannot tell the window made-up events. Listeners on
+// 127.0.0.1 (TCP and UDP) stand where a host would be while a movie and script in the page
+// try every way out; the same script in a plain page, in a process of its own without the
+// preview's guards, reaches them, so the listeners are shown to see what arrives.
+#include <QApplication>
+#include <QFile>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QUrlQuery>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "app/SwfMaker.h"
+#include "app/SwfReachMovie.h"
+#include "support/TempFolder.h"
+#include "ui/CFlash_ctrl.h"
+#include "ui/player/PlayerScheme.h"
+
+namespace pellimor {
+
+namespace {
+
+constexpr int kTimeoutMs = 30000;
+// How long the page is given to reach out once it has tried. A plain page reaches the
+// listeners well within it; what has not come by then is not coming.
+constexpr int kSettleMs = 3000;
+// The load number a made-up event claims.
+constexpr int kForgedLoad = 77;
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool RunUntil(const std::function<bool()>& done, int ms = kTimeoutMs) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+// A TCP and a UDP socket on 127.0.0.1, counting what reaches them.
+struct Listeners {
+    QTcpServer tcp;
+    QUdpSocket udp;
+    int connections = 0;
+    int datagrams = 0;
+    QStringList requests;  // the first line of each TCP connection that sent one
+
+    Listeners() {
+        if (!tcp.listen(QHostAddress::LocalHost, 0) || !udp.bind(QHostAddress::LocalHost, 0)) {
+            qFatal("no listener on 127.0.0.1");
+        }
+        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] {
+            while (QTcpSocket* socket = tcp.nextPendingConnection()) {
+                ++connections;
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->canReadLine() && !socket->property("seen").toBool()) {
+                        socket->setProperty("seen", true);
+                        requests << QString::fromLatin1(socket->readLine().trimmed());
+                    }
+                });
+            }
+        });
+        QObject::connect(&udp, &QUdpSocket::readyRead, &udp, [this] {
+            while (udp.hasPendingDatagrams()) {
+                udp.receiveDatagram();
+                ++datagrams;
+            }
+        });
+    }
+    int tcpPort() const { return tcp.serverPort(); }
+    int udpPort() const { return udp.localPort(); }
+    bool Heard(const QString& request) const { return requests.filter(request).size() > 0; }
+};
+
+// Every way a script in a page has to reach a host, all aimed at the listeners (WebRTC from
+// the page's world and from a fresh frame's, where the page's script cannot have taken it
+// away); then every way it has to tell the window an event: the event address as it was,
+// with whatever key it can find in the page's timings, and with the key of a page it reads
+// again.
+QString ReachScript(int tcpPort, int udpPort) {
+    return QString::fromLatin1(
+               "const host = \"127.0.0.1:%1\";\n"
+               "const base = \"http://\" + host + \"/\";\n"
+               "const tries = [\n"
+               "    () => { new Image().src = base + \"image.png\"; },\n"
+               "    () => { const x = new XMLHttpRequest(); x.open(\"GET\", base + \"xhr\"); "
+               "x.send(); },\n"
+               "    () => { navigator.sendBeacon(base + \"beacon\", \"x\"); },\n"
+               "    () => { window.probeSocket = new WebSocket(\"ws://\" + host + \"/socket\"); "
+               "},\n"
+               "    () => { window.probeEvents = new EventSource(base + \"events\"); },\n"
+               "    () => { fetch(base + \"fetch\").catch(() => {}); },\n"
+               "];\n"
+               "const frame = document.createElement(\"iframe\");\n"
+               "document.body.appendChild(frame);\n"
+               "window.probePeers = [];\n"
+               "for (const Peer of [window.RTCPeerConnection,\n"
+               "                    frame.contentWindow && frame.contentWindow.RTCPeerConnection]) "
+               "{\n"
+               "    tries.push(() => {\n"
+               "        const peer = new Peer({ iceServers: [\n"
+               "            { urls: \"stun:127.0.0.1:%2\" },\n"
+               "            { urls: \"turn:\" + host + \"?transport=tcp\", username: \"u\", "
+               "credential: \"c\" },\n"
+               "        ] });\n"
+               "        peer.createDataChannel(\"probe\");\n"
+               "        peer.createOffer().then((o) => peer.setLocalDescription(o)).catch(() => "
+               "{});\n"
+               "        window.probePeers.push(peer);\n"
+               "    });\n"
+               "}\n"
+               "const forge = (query) => {\n"
+               "    const x = new XMLHttpRequest();\n"
+               "    x.open(\"GET\", \"pellimor://player/event?\" + query + "
+               "\"name=frame&load=%3\");\n"
+               "    x.send();\n"
+               "};\n"
+               "tries.push(() => forge(\"\"));\n"
+               "tries.push(() => {\n"
+               "    for (const entry of performance.getEntries()) {\n"
+               "        const found = /key=([0-9a-f]+)/.exec(entry.name);\n"
+               "        if (found) forge(\"key=\" + found[1] + \"&\");\n"
+               "    }\n"
+               "});\n"
+               "tries.push(() => {\n"
+               "    const x = new XMLHttpRequest();\n"
+               "    x.open(\"GET\", \"pellimor://player/index.html\");\n"
+               "    x.onload = () => {\n"
+               "        const found = /pellimorPageKey = .([0-9a-f]+)/.exec(x.responseText);\n"
+               "        if (found) forge(\"key=\" + found[1] + \"&\");\n"
+               "    };\n"
+               "    x.send();\n"
+               "});\n"
+               "let tried = 0;\n"
+               "for (const t of tries) {\n"
+               "    try { t(); ++tried; } catch (e) {}\n"
+               "}\n"
+               "window.probeTried = (window.probeTried || 0) + tried;\n"
+               "\n")
+        .arg(tcpPort)
+        .arg(udpPort)
+        .arg(kForgedLoad);
+}
+
+// What a script asked of the page answers, read with the event loop running.
+QVariant Ask(QWebEnginePage* page, const QString& script) {
+    const auto answer = std::make_shared<QVariant>();
+    const auto done = std::make_shared<bool>(false);
+    page->runJavaScript(script, [answer, done](const QVariant& v) {
+        *answer = v;
+        *done = true;
+    });
+    RunUntil([&] { return *done; });
+    return *answer;
+}
+
+struct PageEvent {
+    QString name;
+    int load;
+    QUrlQuery fields;
+};
+
+// The preview alone, shown, with what its page tells.
+struct Preview {
+    std::vector<PageEvent> events;  // outlives the page, which may tell one as it closes
+    QWidget window;
+    CFlash_ctrl* flash;
+
+    Preview() : flash(new CFlash_ctrl(nullptr, &window)) {
+        window.resize(400, 300);
+        flash->resize(400, 300);
+        QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
+                         [this](const QString& name, int load, const QUrlQuery& fields) {
+                             events.push_back({name, load, fields});
+                         });
+        window.show();
+    }
+    bool Told(const QString& name, int load = -1) const {
+        return std::any_of(events.begin(), events.end(), [&](const PageEvent& e) {
+            return e.name == name && (load < 0 || e.load == load);
+        });
+    }
+    bool Missing(const QString& url) const {
+        return std::any_of(events.begin(), events.end(), [&](const PageEvent& e) {
+            return e.name == QLatin1String("missing") &&
+                   e.fields.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded) == url;
+        });
+    }
+};
+
+constexpr char kUnguarded[] = "--unguarded-page";
+
+}  // namespace
+
+class PlayerNetworkTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void aPlainPageReachesTheListeners();
+    void scriptInThePageReachesNothing();
+    void aMovieReachesNothing_data();
+    void aMovieReachesNothing();
+    void theEventAddressWantsThePagesKey();
+};
+
+// The harness sees traffic: the same script in a plain page of a process without the
+// preview's flags, scheme, guard or page reaches both listeners.
+void PlayerNetworkTest::aPlainPageReachesTheListeners() {
+    Listeners listen;
+    QProcess plain;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"));
+    plain.setProcessEnvironment(environment);
+    plain.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    plain.start(QCoreApplication::applicationFilePath(),
+                {QLatin1String(kUnguarded), QString::number(listen.tcpPort()),
+                 QString::number(listen.udpPort())});
+    QVERIFY(plain.waitForStarted());
+    const QStringList expected{QStringLiteral("GET /image.png"), QStringLiteral("GET /xhr"),
+                               QStringLiteral("POST /beacon"),   QStringLiteral("GET /socket"),
+                               QStringLiteral("GET /events"),    QStringLiteral("GET /fetch")};
+    const bool heard = RunUntil([&] {
+        return listen.datagrams > 0 && std::all_of(expected.begin(), expected.end(),
+                                                   [&](auto& r) { return listen.Heard(r); });
+    });
+    plain.kill();
+    plain.waitForFinished();
+    QVERIFY2(heard, qPrintable(listen.requests.join(QLatin1Char('|')) +
+                               QStringLiteral(" datagrams: ") + QString::number(listen.datagrams)));
+}
+
+void PlayerNetworkTest::scriptInThePageReachesNothing() {
+    Listeners listen;
+    Preview p;
+    QVERIFY(p.flash->hasPlayer());
+    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
+    QWebEnginePage* page = p.flash->page();
+    Ask(page, ReachScript(listen.tcpPort(), listen.udpPort()));
+    RunFor(kSettleMs);
+    QCOMPARE(listen.connections, 0);
+    QCOMPARE(listen.datagrams, 0);
+    QVERIFY(!p.Told(QStringLiteral("frame"), kForgedLoad));
+    // WebRTC was tried in earnest: the page took its own peer connections away, a fresh
+    // frame made one.
+    QCOMPARE(Ask(page, QStringLiteral("window.probePeers.length")).toInt(), 1);
+}
+
+// As the player is set up, Ruffle keeps a movie from the page's script (allowNetworking
+// "internal" leaves no ExternalInterface and no "javascript:" address). Let out, as with a
+// movie given script access, the movie's script runs in the page and still reaches nothing.
+void PlayerNetworkTest::aMovieReachesNothing_data() {
+    QTest::addColumn<bool>("scriptLetOut");
+    QTest::newRow("as set up") << false;
+    QTest::newRow("with script access") << true;
+}
+
+void PlayerNetworkTest::aMovieReachesNothing() {
+    QFETCH(bool, scriptLetOut);
+    Listeners listen;
+    test::TempFolder temp;
+    const std::string path = temp / "reach.swf";
+    {
+        QFile movie(QString::fromStdString(path));
+        QVERIFY(movie.open(QIODevice::WriteOnly));
+        movie.write(QByteArray::fromStdString(
+            MakeSwfReachMovie("127.0.0.1", listen.tcpPort(),
+                              ReachScript(listen.tcpPort(), listen.udpPort()).toStdString())));
+    }
+    Preview p;
+    QVERIFY(p.flash->hasPlayer());
+    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
+    QWebEnginePage* page = p.flash->page();
+    if (scriptLetOut) {
+        Ask(page, QStringLiteral("window.RufflePlayer.config.allowNetworking = 'all'; true"));
+    }
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(listen.tcpPort());
+    p.flash->SetMovie(QString::fromStdString(path), base + QStringLiteral("reach.swf"));
+    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("metadata"), p.flash->currentLoad()); }));
+    // The movie's own loads come to the page, which asks the cache: proof that it ran.
+    QVERIFY(RunUntil([&] {
+        return p.Missing(base + QStringLiteral("loadmovie.swf")) &&
+               p.Missing(base + QStringLiteral("loadvars")) &&
+               p.Missing(base + QStringLiteral("xml"));
+    }));
+    if (scriptLetOut) {
+        // Through ExternalInterface, and again through the "javascript:" address if Ruffle
+        // follows it.
+        QVERIFY(RunUntil(
+            [&] { return Ask(page, QStringLiteral("window.probeTried || 0")).toInt() > 0; }));
+    }
+    RunFor(kSettleMs);
+    QCOMPARE(listen.connections, 0);
+    QCOMPARE(listen.datagrams, 0);
+    QVERIFY(!p.Told(QStringLiteral("frame"), kForgedLoad));
+    QCOMPARE(Ask(page, QStringLiteral("window.probeTried === undefined")).toBool(), !scriptLetOut);
+}
+
+// A script that knows the event address, as it was, cannot tell the window an event; the
+// page's own events still come, and a script that replaced what the page sends them with
+// sees none of them.
+void PlayerNetworkTest::theEventAddressWantsThePagesKey() {
+    test::TempFolder temp;
+    const std::string path = temp / "movie.swf";
+    {
+        QFile movie(QString::fromStdString(path));
+        QVERIFY(movie.open(QIODevice::WriteOnly));
+        movie.write(QByteArray::fromStdString(MakeSwfMovie(MovieDesign{})));
+    }
+    Preview p;
+    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
+    QWebEnginePage* page = p.flash->page();
+    Ask(page, QStringLiteral(R"(
+        window.answers = [];
+        for (const query of ["name=frame&load=%1", "name=ready&load=%1", "key=&name=frame&load=%1",
+                             "key=undefined&name=frame&load=%1"]) {
+            const x = new XMLHttpRequest();
+            x.open("GET", "pellimor://player/event?" + query);
+            x.onloadend = () => window.answers.push(x.status);
+            x.send();
+        }
+        window.seen = [];
+        const open = XMLHttpRequest.prototype.open;
+        XMLHttpRequest.prototype.open = function (method, url) {
+            window.seen.push(String(url));
+            return open.apply(this, arguments);
+        };
+        const join = Array.prototype.join;
+        Array.prototype.join = function () {
+            const joined = join.apply(this, arguments);
+            window.seen.push(joined);
+            return joined;
+        };
+        const encode = window.encodeURIComponent;
+        window.encodeURIComponent = (text) => { window.seen.push(String(text)); return encode(text); };
+        true)")
+                  .arg(kForgedLoad));
+    QVERIFY(
+        RunUntil([&] { return Ask(page, QStringLiteral("window.answers.length")).toInt() == 4; }));
+    QCOMPARE(Ask(page, QStringLiteral("window.answers.join(',')")).toString(),
+             QStringLiteral("0,0,0,0"));  // refused, not answered
+    QVERIFY(!p.Told(QStringLiteral("frame"), kForgedLoad));
+    QVERIFY(!p.Told(QStringLiteral("ready"), kForgedLoad));
+
+    p.flash->SetMovie(QString::fromStdString(path));
+    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("metadata"), p.flash->currentLoad()); }));
+    const QStringList seen = Ask(page, QStringLiteral("window.seen")).toStringList();
+    QVERIFY2(!seen.filter(QStringLiteral("file?path=")).isEmpty(),
+             "the replaced method sees the movie's load");
+    QVERIFY2(seen.filter(QStringLiteral("event")).isEmpty() &&
+                 seen.filter(QStringLiteral("key=")).isEmpty() &&
+                 seen.filter(QStringLiteral("metadata")).isEmpty(),
+             qPrintable(seen.join(QLatin1Char('|'))));
+}
+
+// The plain page of aPlainPageReachesTheListeners, in its own process.
+int RunUnguardedPage(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    QWebEngineProfile profile;
+    QWebEnginePage page(&profile);
+    const QString script = ReachScript(args.value(2).toInt(), args.value(3).toInt());
+    QObject::connect(&page, &QWebEnginePage::loadFinished, &page,
+                     [&](bool) { page.runJavaScript(script); });
+    page.setHtml(QStringLiteral("<html><body></body></html>"),
+                 QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(args.value(2))));
+    QTimer::singleShot(kTimeoutMs, &application, &QCoreApplication::quit);
+    return application.exec();
+}
+
+}  // namespace pellimor
+
+int main(int argc, char** argv) {
+    if (argc == 4 && qstrcmp(argv[1], pellimor::kUnguarded) == 0) {
+        return pellimor::RunUnguardedPage(argc, argv);
+    }
+    pellimor::PrepareWebEngine();
+    QApplication application(argc, argv);
+    pellimor::PlayerNetworkTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PlayerNetworkTest.moc"
