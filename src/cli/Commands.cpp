@@ -11,6 +11,7 @@
 #include "cli/Listing.h"
 #include "cli/MovieChoice.h"
 #include "cli/TerminalPrompts.h"
+#include "cli/TerminalText.h"
 #include "files/DeleteAction.h"
 #include "files/SaveEntry.h"
 #include "files/SettingsStore.h"
@@ -228,7 +229,7 @@ int RunSave(const std::vector<std::string>& arguments) {
         outcome = OnSave(state.catalogue, choice.keys, services);
     }
     for (const std::string& path : outcome.savedTo) {
-        std::cout << path << "\n";
+        std::cout << ForTerminal(path) << "\n";
     }
     if (!choice.missing.empty()) {
         std::cerr << "pellimor-cli: nothing in this listing matches " << Joined(choice.missing)
@@ -280,10 +281,10 @@ int RunDelete(const std::vector<std::string>& arguments) {
         return 1;
     }
     for (const std::string& gone : outcome.deleted) {
-        std::cout << "deleted " << gone << "\n";
+        std::cout << "deleted " << ForTerminal(gone) << "\n";
     }
     for (const std::string& problem : outcome.problems) {
-        std::cerr << "pellimor-cli: " << problem << "\n";
+        std::cerr << "pellimor-cli: " << ForTerminal(problem) << "\n";
     }
     return outcome.problems.empty() ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "cli/TerminalText.h"
 #include "sites/ParseUrl.h"
 
 namespace pellimor {
@@ -79,27 +80,29 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string ListingAsText(const ListingState& state, const std::string& cacheFolder) {
-    std::string text = "Cache: " + cacheFolder + "\nSite:  " + SelectedSiteText(state) + "\n\n";
+    // Names, addresses and sites come from the cache: shown with their control bytes escaped.
+    std::string text = "Cache: " + ForTerminal(cacheFolder) +
+                       "\nSite:  " + ForTerminal(SelectedSiteText(state)) + "\n\n";
     if (state.movieLines.empty()) {
         text += "No movies.\n";
     }
     std::size_t width = 4;
     for (const MovieLine& line : state.movieLines) {
-        width = std::max(width, line.text.size());
+        width = std::max(width, ForTerminal(line.text).size());
     }
     for (const SwfEntry* found : EntriesInLineOrder(state)) {
         const SwfEntry& entry = *found;
-        const std::string& name = entry.displayName;
+        const std::string name = ForTerminal(entry.displayName);
         char sizeColumn[32];
         std::snprintf(sizeColumn, sizeof sizeColumn, "%14s", entry.sizeText.c_str());
         text += name + std::string(width - name.size() + 2, ' ') + sizeColumn + "  " +
                 (entry.lastModified.empty() ? std::string(29, ' ') : entry.lastModified) + "  " +
-                entry.url + "\n";
+                ForTerminal(entry.url) + "\n";
     }
     text += "\nSites:\n";
     for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-        text +=
-            (static_cast<int>(i) == state.selectedSite ? "* " : "  ") + state.siteItems[i] + "\n";
+        text += (static_cast<int>(i) == state.selectedSite ? "* " : "  ") +
+                ForTerminal(state.siteItems[i]) + "\n";
     }
     return text;
 }

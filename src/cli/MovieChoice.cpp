@@ -1,11 +1,11 @@
 #include "cli/MovieChoice.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "cli/SiteSuggestions.h"
+#include "cli/TerminalText.h"
 #include "resources/Strings.h"
 #include "sites/ParseUrl.h"
 
@@ -17,22 +17,6 @@ constexpr std::size_t kSuggestedSites = 3;
 
 std::string SiteOf(const SwfEntry& entry) {
     return entry.IsLeftover() ? std::string("leftover file") : SiteFromUrl(entry.url);
-}
-
-// Control bytes as \xNN: a name from a stranger's cache must not drive the terminal.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::unordered_map<std::int32_t, const SwfEntry*> EntriesByKey(const ListingState& state) {
@@ -55,7 +39,9 @@ std::vector<const SwfEntry*> Candidates(const ListingState& state, const std::st
         }
         // The scan keeps movies without a site under every filter and falls back to all sites
         // when no site begins with the text: here only the named sites count.
-        if (site.empty() || SiteOf(*found->second).find(site) != std::string::npos) {
+        const SwfEntry& entry = *found->second;
+        if (site.empty() ||
+            (!entry.IsLeftover() && SiteFromUrl(entry.url).find(site) != std::string::npos)) {
             entries.push_back(found->second);
         }
     }
@@ -70,13 +56,13 @@ std::string UnknownSite(const ListingState& state, const std::string& site) {
             sites.push_back(item);
         }
     }
-    std::string text = "--site " + Printable(site) + ": no site of this cache contains it";
+    std::string text = "--site " + ForTerminal(site) + ": no site of this cache contains it";
     if (sites.empty()) {
         return text + "; the cache lists no sites";
     }
     std::string closest;
     for (const std::string& name : ClosestSites(site, sites, kSuggestedSites)) {
-        closest += (closest.empty() ? "" : ", ") + Printable(name);
+        closest += (closest.empty() ? "" : ", ") + ForTerminal(name);
     }
     return text + "; the closest: " + closest;
 }
@@ -111,7 +97,7 @@ MovieChoice ChooseMovies(const ListingState& state, const MovieRequest& request)
         if (matches.empty()) {
             choice.missing.push_back(wanted);
         } else if (matches.size() > 1 && !request.allMatching) {
-            choice.refusal += (choice.refusal.empty() ? "" : "\n") + Printable(wanted) + ": " +
+            choice.refusal += (choice.refusal.empty() ? "" : "\n") + ForTerminal(wanted) + ": " +
                               std::to_string(matches.size()) +
                               (byAddress ? " movies have this address; take them all with "
                                            "--all-matching:\n"
@@ -146,10 +132,10 @@ std::string MovieTable(const ListingState& state, std::span<const std::int32_t> 
             continue;
         }
         const SwfEntry& entry = *found->second;
-        std::vector<std::string> row = {Printable(entry.displayName), Printable(SiteOf(entry)),
-                                        Printable(entry.url)};
+        std::vector<std::string> row = {ForTerminal(entry.displayName), ForTerminal(SiteOf(entry)),
+                                        ForTerminal(entry.url)};
         if (withFile) {
-            row.push_back(Printable(entry.localPath));
+            row.push_back(ForTerminal(entry.localPath));
         }
         for (std::size_t c = 0; c < widths.size(); ++c) {
             widths[c] = std::max(widths[c], row[c].size());

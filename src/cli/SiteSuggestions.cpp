@@ -10,6 +10,8 @@ namespace pellimor {
 
 namespace {
 
+constexpr std::size_t kComparedLength = 64;
+
 // Edit distance from wanted to text; with freeEnds, text may start and end anywhere. One row
 // of the table at a time: a site name is at most a host name long.
 std::size_t EditDistance(const std::string& wanted, const std::string& text, bool freeEnds) {
@@ -35,7 +37,9 @@ std::size_t EditDistance(const std::string& wanted, const std::string& text, boo
 
 std::vector<std::string> ClosestSites(std::string_view wanted,
                                       const std::vector<std::string>& sites, std::size_t count) {
-    const std::string lowered = LoweredAscii(wanted);
+    // Each site costs the product of both lengths: a longer text ranks by its start, so that a
+    // cache with many long site names answers at once.
+    const std::string lowered = LoweredAscii(wanted.substr(0, kComparedLength));
     std::vector<std::tuple<std::size_t, std::size_t, std::size_t>> ranks;  // part, whole, index
     ranks.reserve(sites.size());
     for (std::size_t i = 0; i < sites.size(); ++i) {

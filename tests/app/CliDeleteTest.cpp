@@ -215,13 +215,33 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
     EXPECT_NE(out.find("/INetCache/Content.IE5/"), std::string::npos) << out;
     EXPECT_NE(out.find("/INetCache/Low/Content.IE5/"), std::string::npos) << out;
     EXPECT_EQ(LiveAddresses(cache).count("http://same.example/game.swf"), 2u);
-    out = Cli(temp, "delete --cache '" + cache + "' --url 'http://evil.example/\x1b[2Jclear.swf' ",
-              status);
-    EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("  evil\\x1B]0;owned\\x07  evil.example  http://evil.example/\\x1B[2Jclear"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    // Listed, shown before asking, and reported deleted: never a raw control byte.
+    const std::string evil = "'http://evil.example/\x1b[2Jclear.swf'";
+    const struct {
+        const char* what;  // the arguments hold the control bytes: not for the test's output
+        std::string arguments;
+        int status;
+        std::string shown;
+    } hostile[] = {
+        {"the listing's name", "list", 0, "\nevil\\x1B]0;owned\\x07 "},
+        {"the listing's address", "list", 0, " http://evil.example/\\x1B[2Jclear.swf\n"},
+        {"the confirmation", "delete --url " + evil + " < /dev/null", 1,
+         "  evil\\x1B]0;owned\\x07  evil.example  http://evil.example/\\x1B[2Jclear.swf\n"},
+        {"the report", "delete --url " + evil + " --yes", 0,
+         "deleted http://evil.example/\\x1B[2Jclear.swf\n"},
+    };
+    for (const auto& c : hostile) {
+        SCOPED_TRACE(c.what);
+        const std::size_t command = c.arguments.find(' ');
+        out = Cli(temp,
+                  c.arguments.substr(0, command) + " --cache '" + cache + "' " +
+                      (command == std::string::npos ? "" : c.arguments.substr(command + 1)),
+                  status);
+        EXPECT_EQ(status, c.status);
+        EXPECT_NE(out.find(c.shown), std::string::npos);
+        EXPECT_EQ(out.find('\x1b'), std::string::npos);
+        EXPECT_EQ(out.find('\x07'), std::string::npos);
+    }
     out = Cli(
         temp,
         "delete --cache '" + cache + "' --url http://same.example/game.swf --all-matching --yes",
