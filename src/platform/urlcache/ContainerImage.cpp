@@ -1,9 +1,11 @@
 #include "platform/urlcache/ContainerImage.h"
 
 #include <algorithm>
+#include <set>
 
 #include "platform/ByteReader.h"
 #include "platform/urlcache/IndexDatFormat.h"
+#include "platform/urlcache/UrlHash.h"
 
 namespace pellimor::indexdat {
 
@@ -14,14 +16,6 @@ constexpr std::uint32_t Align4(std::uint32_t n) {
 }
 
 }  // namespace
-
-std::uint32_t UrlHash(const std::string& url) {
-    std::uint32_t hash = 2166136261u;
-    for (unsigned char c : url) {
-        hash = (hash ^ c) * 16777619u;
-    }
-    return hash;
-}
 
 ContainerImage ContainerImage::CreateEmpty(Flavour flavour, const std::vector<std::string>& folders,
                                            std::uint64_t cacheLimit) {
@@ -41,6 +35,7 @@ ContainerImage ContainerImage::CreateEmpty(Flavour flavour, const std::vector<st
                     image.bytes_.begin() + kFoldersAt + i * kFolderRecordSize + 4);
     }
     image.AddHashTable(0);
+    image.misfiled_.emplace();  // nothing filed yet
     return image;
 }
 
@@ -133,34 +128,146 @@ std::optional<std::uint32_t> ContainerImage::AddHashTable(std::uint32_t previous
     return offset;
 }
 
-bool ContainerImage::AddHashItem(const std::string& url, std::uint32_t recordOffset) {
-    const std::uint32_t hash = UrlHash(url);
-    const std::uint32_t bucket = (hash & (kHashBuckets - 1)) * kItemsPerBucket;
-    const std::uint32_t key = (hash >> kHashFlagBits) << kHashFlagBits;  // kind 0: URL
-    std::uint32_t table = U32(kHashTableAt);
-    std::uint32_t last = 0;
-    while (table != 0) {
-        for (std::uint32_t i = 0; i < kItemsPerBucket; ++i) {
-            const std::size_t at = table + kHashItemsAt + (bucket + i) * 8;
-            if (U32(at) == kHashFree) {
-                SetU32(at, key);
-                SetU32(at + 4, recordOffset);
-                return true;
-            }
+std::optional<std::vector<std::uint32_t>> ContainerImage::HashTables() const {
+    // The checks of the view's walk, so that this sees the items the view lists; the
+    // numbering rules out loops.
+    const std::size_t usable = std::min<std::size_t>(bytes_.size(), U32(kFileSizeAt));
+    std::vector<std::uint32_t> tables;
+    for (std::uint32_t table = U32(kHashTableAt); table != 0; table = U32(table + 8)) {
+        if (table < kBlocksStart || (table - kBlocksStart) % kBlockSize != 0 ||
+            static_cast<std::size_t>(table) + kHashItemsAt + kHashItems * 8 > usable ||
+            U32(table) != kHashSignature || U32(table + 12) != tables.size()) {
+            return std::nullopt;
         }
-        last = table;
-        table = U32(table + 8);
+        tables.push_back(table);
     }
-    const auto added = AddHashTable(last);
-    if (!added) {
-        return false;
+    return tables;
+}
+
+bool ContainerImage::AddHashItem(std::uint32_t hash, std::uint32_t recordOffset,
+                                 const std::vector<std::uint32_t>& tables,
+                                 std::optional<HashItem> open) {
+    if (!open) {
+        const auto added = AddHashTable(tables.empty() ? 0 : tables.back());
+        if (!added) {
+            return false;
+        }
+        open = HashItem{*added, HashBucket(hash) * kItemsPerBucket, kHashFree, kHashFree};
     }
-    SetU32(*added + kHashItemsAt + bucket * 8, key);
-    SetU32(*added + kHashItemsAt + bucket * 8 + 4, recordOffset);
+    const std::size_t at = open->tableOffset + kHashItemsAt + open->index * 8;
+    SetU32(at, HashItemKey(hash, kHashKindUrl));
+    SetU32(at + 4, recordOffset);
     return true;
 }
 
+const std::vector<HashItem>& ContainerImage::Misfiled() {
+    if (!misfiled_) {
+        misfiled_.emplace();
+        View().ForEachLiveUrl([this](const RawUrlRecord& record, const HashItem& item) {
+            const std::uint32_t hash = UrlKeyHash(record.url.value_or(""));
+            if (!record.url || item.index / kItemsPerBucket != HashBucket(hash) ||
+                !HashKeyMatches(item.key, hash)) {
+                misfiled_->push_back(item);
+            }
+            return true;
+        });
+    }
+    return *misfiled_;
+}
+
+std::vector<HashItem> ContainerImage::FindUrl(std::string_view url) {
+    const auto tables = HashTables();
+    return FindUrlIn(url, tables.value_or(std::vector<std::uint32_t>{}));
+}
+
+std::vector<HashItem> ContainerImage::FindUrlIn(std::string_view url,
+                                                const std::vector<std::uint32_t>& tables,
+                                                std::optional<HashItem>* open) {
+    url = url.substr(0, url.find('\0'));  // what a record keeps of it
+    const std::uint32_t hash = UrlKeyHash(url);
+    const ContainerView view = View();
+    std::vector<HashItem> found;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> seen;
+    // Whether the item holds a live record of the address; found once.
+    const auto consider = [&](const HashItem& item) {
+        if (item.key == kHashFree || item.key == kHashDeleted ||
+            !seen.insert({item.tableOffset, item.index}).second) {
+            return false;
+        }
+        const auto record = view.ReadUrlRecord(item.recordOffset);
+        if (record && record->signature == kUrlSignature && record->url == url) {
+            found.push_back(item);
+            return true;
+        }
+        return false;
+    };
+    const std::uint32_t bucket = HashBucket(hash) * kItemsPerBucket;
+    for (const std::uint32_t table : tables) {
+        for (std::uint32_t i = bucket; i < bucket + kItemsPerBucket; ++i) {
+            const std::size_t at = table + kHashItemsAt + i * 8;
+            const std::uint32_t key = U32(at);
+            const bool replaced =
+                HashKeyMatches(key, hash) && consider(HashItem{table, i, key, U32(at + 4)});
+            if (open != nullptr && !*open &&
+                (replaced || key == kHashFree || key == kHashDeleted)) {
+                *open = HashItem{table, i, key, U32(at + 4)};
+            }
+        }
+    }
+    for (const HashItem& misfiled : Misfiled()) {
+        const std::size_t at = misfiled.tableOffset + kHashItemsAt + misfiled.index * 8;
+        consider(HashItem{misfiled.tableOffset, misfiled.index, U32(at), U32(at + 4)});
+    }
+    return found;
+}
+
+void ContainerImage::FreeBlocks(std::uint32_t offset, std::uint32_t blocks) {
+    const std::uint32_t first = (offset - static_cast<std::uint32_t>(kBlocksStart)) / kBlockSize;
+    std::uint32_t freed = 0;
+    for (std::uint32_t b = first; b < first + blocks && b < U32(kCapacityAt); ++b) {
+        if (BlockUsed(b)) {
+            SetBlock(b, false);
+            ++freed;
+        }
+    }
+    searchFrom_ = std::min(searchFrom_, first);
+    SetU32(kBlocksInUseAt, U32(kBlocksInUseAt) - std::min(freed, U32(kBlocksInUseAt)));
+}
+
+// The file is gone (or was never there): the counts forget it.
+void ContainerImage::ForgetFile(const RawUrlRecord& record) {
+    if (record.subfolder < U32(kFolderCountAt)) {
+        const std::size_t countAt = kFoldersAt + record.subfolder * kFolderRecordSize;
+        if (U32(countAt) > 0) {
+            SetU32(countAt, U32(countAt) - 1);
+        }
+    }
+    const std::size_t usageAt = (record.entryType & 0x4) ? kExemptUsageAt : kCacheUsageAt;
+    SetU64(usageAt, U64(usageAt) > record.fileSize ? U64(usageAt) - record.fileSize : 0);
+}
+
 std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
+    const auto tables = HashTables();
+    if (!tables) {
+        return std::nullopt;  // no place to file it that every reader would agree on
+    }
+    std::uint32_t hitCount = record.hitCount;
+    std::uint32_t exemptDelta = (record.entryType & 0x4) != 0 ? 86400 : 0;
+    std::optional<HashItem> open;
+    const std::vector<HashItem> replaced = FindUrlIn(record.url, *tables, &open);
+    std::set<std::uint32_t> freed;
+    for (const HashItem& item : replaced) {
+        const RawUrlRecord old = *View().ReadUrlRecord(item.recordOffset);
+        if (&item == &replaced.front()) {
+            hitCount += old.hitCount;
+            exemptDelta = old.exemptDelta != 0 ? old.exemptDelta : exemptDelta;
+        }
+        ForgetFile(old);
+        if (freed.insert(item.recordOffset).second) {
+            FreeBlocks(item.recordOffset, old.blocks);
+        }
+        SetU32(item.tableOffset + kHashItemsAt + item.index * 8, kHashDeleted);
+    }
     const auto urlLength = static_cast<std::uint32_t>(record.url.size());
     const std::uint32_t nameAt = Align4(url::kFixedSize + urlLength + 1);
     std::uint32_t length = nameAt;
@@ -187,14 +294,14 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
     SetU32(at + url::kExpiry, record.expiryDos);
     SetU64(at + url::kFileSize, record.fileSize);
     const bool sticky = (record.entryType & 0x4) != 0;
-    SetU32(at + url::kExemptDelta, sticky ? 86400 : 0);
+    SetU32(at + url::kExemptDelta, exemptDelta);
     SetU32(at + url::kUnknown60, 0x60);
     SetU32(at + url::kUrlOffset, url::kFixedSize);
     bytes_[at + url::kSubfolder] = record.subfolder;
     PutU16(&bytes_[at + url::kUnknown1010], 0x1010);
     SetU32(at + url::kEntryType, record.entryType);
     SetU32(at + url::kLastSync, record.lastSyncDos);
-    SetU32(at + url::kHitCount, record.hitCount);
+    SetU32(at + url::kHitCount, hitCount);
     SetU32(at + url::kWriteTime, record.writeTimeDos);
     std::copy(record.url.begin(), record.url.end(), bytes_.begin() + at + url::kFixedSize);
     if (record.fileName) {
@@ -211,7 +318,8 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
         std::copy(record.extension.begin(), record.extension.end(),
                   bytes_.begin() + at + extensionAt);
     }
-    if (!AddHashItem(record.url, at)) {
+    if (!AddHashItem(UrlKeyHash(record.url), at, *tables, open)) {
+        FreeBlocks(at, blocks);
         return std::nullopt;
     }
     const std::uint32_t folders = U32(kFolderCountAt);
@@ -226,24 +334,10 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
 
 void ContainerImage::DeleteUrl(const HashItem& item, bool keepAsLeak) {
     const std::uint32_t at = item.recordOffset;
-    const ContainerView view = View();
-    const RawUrlRecord record = *view.ReadUrlRecord(at);
+    const RawUrlRecord record = *View().ReadUrlRecord(at);
     if (!keepAsLeak) {
-        // The file is gone (or was never there): the counts forget it.
-        if (record.subfolder < U32(kFolderCountAt)) {
-            const std::size_t countAt = kFoldersAt + record.subfolder * kFolderRecordSize;
-            if (U32(countAt) > 0) {
-                SetU32(countAt, U32(countAt) - 1);
-            }
-        }
-        const std::size_t usageAt = (record.entryType & 0x4) ? kExemptUsageAt : kCacheUsageAt;
-        SetU64(usageAt, U64(usageAt) > record.fileSize ? U64(usageAt) - record.fileSize : 0);
-        const std::uint32_t first = (at - static_cast<std::uint32_t>(kBlocksStart)) / kBlockSize;
-        for (std::uint32_t b = first; b < first + record.blocks; ++b) {
-            SetBlock(b, false);
-        }
-        searchFrom_ = std::min(searchFrom_, first);
-        SetU32(kBlocksInUseAt, U32(kBlocksInUseAt) - record.blocks);
+        ForgetFile(record);
+        FreeBlocks(at, record.blocks);
     } else {
         SetU32(at, kLeakSignature);
         SetU32(at + url::kExemptDelta, U32(kLeakListHeadAt));

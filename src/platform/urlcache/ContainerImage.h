@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/urlcache/ContainerView.h"
@@ -37,9 +38,18 @@ class ContainerImage {
     static std::optional<ContainerImage> FromBytes(std::vector<std::uint8_t> bytes,
                                                    std::string& error);
 
-    // Adds a URL record and its hash item, growing the file when the blocks run out.
-    // Returns the record's offset, or nothing when the container is full.
+    // Adds a URL record and files its hash item where the platform looks the address up
+    // (UrlHash.h), growing the file when the blocks run out. A live record of the same
+    // address is replaced, as the platform's commit does: its blocks are freed, the folder
+    // count and usage forget its file (which the caller removes), its item is deleted, and
+    // the new record's hit count goes on from its. Returns the new record's offset, or
+    // nothing when the container is full or its hash tables are broken; after a failure
+    // the image is not to be saved.
     std::optional<std::uint32_t> AddUrl(const NewRecord& record);
+
+    // The hash items of the live URL records of exactly this address: those where the
+    // platform looks, and those another writer filed elsewhere.
+    std::vector<HashItem> FindUrl(std::string_view url);
 
     // The platform's delete of the record behind one hash item: keepAsLeak when the cached
     // file could not be removed.
@@ -62,7 +72,19 @@ class ContainerImage {
     bool Grow();
     void SetBlock(std::uint32_t block, bool used);
     std::optional<std::uint32_t> AddHashTable(std::uint32_t previous);
-    bool AddHashItem(const std::string& url, std::uint32_t recordOffset);
+    // Files the item in open, or in a table added to the chain when there is none.
+    bool AddHashItem(std::uint32_t hash, std::uint32_t recordOffset,
+                     const std::vector<std::uint32_t>& tables, std::optional<HashItem> open);
+    // The hash tables in chain order, or nothing when the chain is broken.
+    std::optional<std::vector<std::uint32_t>> HashTables() const;
+    // FindUrl along the given tables; with open, also the first item of the address's
+    // bucket that is free, deleted or one of those found (which an add deletes first).
+    std::vector<HashItem> FindUrlIn(std::string_view url, const std::vector<std::uint32_t>& tables,
+                                    std::optional<HashItem>* open = nullptr);
+    // Live URL items that a lookup by their own address would not reach.
+    const std::vector<HashItem>& Misfiled();
+    void FreeBlocks(std::uint32_t offset, std::uint32_t blocks);
+    void ForgetFile(const RawUrlRecord& record);
 
     bool BlockUsed(std::uint32_t block) const {
         return (bytes_[kBitmapStart + block / 8] >> (block % 8)) & 1;
@@ -71,9 +93,8 @@ class ContainerImage {
 
     std::vector<std::uint8_t> bytes_;
     std::uint32_t searchFrom_ = 0;  // every block below it is in use
+    // Found once, on the first add; this image files every item it adds in place.
+    std::optional<std::vector<HashItem>> misfiled_;
 };
-
-// The hash value of an address as this writer files it (FNV-1a, 32 bits).
-std::uint32_t UrlHash(const std::string& url);
 
 }  // namespace pellimor::indexdat

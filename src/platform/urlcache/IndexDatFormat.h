@@ -67,6 +67,10 @@ constexpr std::size_t kHashItemsAt = 0x10;
 constexpr std::uint32_t kHashFree = 3;
 constexpr std::uint32_t kHashDeleted = 1;
 constexpr std::uint32_t kHashFlagBits = 6;
+// The kind in a live item's low bits: a URL record, one handed out to a program, a REDR.
+constexpr std::uint32_t kHashKindUrl = 0;
+constexpr std::uint32_t kHashKindLocked = 2;
+constexpr std::uint32_t kHashKindRedirect = 5;
 
 constexpr std::uint8_t kNoSubfolder = 0xFE;
 constexpr std::uint32_t kPendingDelete = 0x00400000;
@@ -104,5 +108,9 @@ constexpr std::size_t kUseCount = 0x58;
 constexpr std::size_t kWriteTime = 0x5C;
 constexpr std::size_t kFixedSize = 0x68;
 }  // namespace url
+
+namespace redirect {
+constexpr std::size_t kUrl = 0x10;  // a REDR record's address text
+}  // namespace redirect
 
 }  // namespace pellimor::indexdat

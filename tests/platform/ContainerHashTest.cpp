@@ -1,0 +1,279 @@
+// The container's key hash and where the writer files items: checked against containers
+// that Internet Explorer and Wine wrote, and against the platform's own lookup rule.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/ByteReader.h"
+#include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/ContainerImage.h"
+#include "platform/urlcache/IndexDatFormat.h"
+#include "platform/urlcache/UrlHash.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+using indexdat::HashItem;
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/wininet";
+
+std::vector<std::uint8_t> Bytes(const std::string& path) {
+    const std::string text = test::ReadFile(path);
+    return {text.begin(), text.end()};
+}
+
+// Where one live item of a container sits, and what a lookup of its address expects.
+struct Placement {
+    std::string url;
+    std::uint32_t bucket = 0;  // from the item's position
+    std::uint32_t key = 0;
+    std::uint32_t signature = 0;
+};
+
+std::vector<Placement> LiveItems(const indexdat::ContainerView& view) {
+    std::vector<Placement> items;
+    const ByteReader reader(view.bytes());
+    std::string problem;
+    EXPECT_TRUE(view.ForEachHashItem(
+        [&](const HashItem& item) {
+            if (item.key == indexdat::kHashFree || item.key == indexdat::kHashDeleted) {
+                return true;
+            }
+            Placement p;
+            p.bucket = item.index / indexdat::kItemsPerBucket;
+            p.key = item.key;
+            p.signature = reader.U32(item.recordOffset).value_or(0);
+            std::optional<std::string_view> url;
+            if (p.signature == indexdat::kRedirectSignature) {
+                url = reader.CString(item.recordOffset + indexdat::redirect::kUrl, 4096);
+            } else if (const auto record = view.ReadUrlRecord(item.recordOffset)) {
+                url = record->url;
+            }
+            EXPECT_TRUE(url) << "item " << item.index << " of table " << item.tableOffset;
+            p.url = std::string(url.value_or(""));
+            items.push_back(p);
+            return true;
+        },
+        &problem))
+        << problem;
+    return items;
+}
+
+// The low bits a live item of that record may carry: Internet Explorer adds 8 to the URL
+// items of records in a cache group.
+bool KindFits(std::uint32_t key, std::uint32_t signature) {
+    const std::uint32_t kind = key & indexdat::kHashKindMask;
+    if (signature == indexdat::kRedirectSignature) {
+        return kind == indexdat::kHashKindRedirect;
+    }
+    return kind == indexdat::kHashKindUrl || kind == indexdat::kHashKindLocked || kind == 8;
+}
+
+TEST(UrlKeyHash, EveryLiveItemOfRealContainersIsWhereItsAddressHashes) {
+    // Wine 8 reads bytes above 0x7F as negative and indexes before its table: these three
+    // addresses are filed where only that build of Wine puts them.
+    const std::set<std::string> wineOwnPlace = {
+        "http://www.example.com/f\xfcr.swf",
+        "http://www.example.com/m\xfcnchen/film.swf",
+        "http://www.example.com/\xc3\xbc"
+        "ber\xe6\x97\xa5.swf",
+    };
+    const struct {
+        std::string file;
+        std::size_t items;
+        std::size_t redirects;
+        std::size_t elsewhere;
+    } cases[] = {
+        {"real/greendale-student-pc1-Content.IE5-index.dat", 35, 14, 0},
+        {"real/greendale-student-pc1-History.IE5-index.dat", 15, 0, 0},
+        {"wine-made/Content.IE5/index.dat", 21, 0, 3},
+        {"wine-made/Content.IE5.index.before-delete.dat", 23, 0, 3},
+        {"wine-made/History.IE5/index.dat", 1, 0, 0},
+        {"wine-made/INetCookies/index.dat", 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto bytes = Bytes(kData + "/" + c.file);
+        std::string error;
+        const auto view = indexdat::ContainerView::Open(bytes, error);
+        ASSERT_TRUE(view) << error;
+        std::size_t redirects = 0;
+        std::size_t elsewhere = 0;
+        const auto items = LiveItems(*view);
+        for (const Placement& p : items) {
+            SCOPED_TRACE(p.url);
+            const std::uint32_t hash = indexdat::UrlKeyHash(p.url);
+            const bool placed =
+                indexdat::HashBucket(hash) == p.bucket && indexdat::HashKeyMatches(p.key, hash);
+            if (wineOwnPlace.count(p.url) != 0) {
+                EXPECT_FALSE(placed);
+                ++elsewhere;
+                continue;
+            }
+            EXPECT_EQ(indexdat::HashBucket(hash), p.bucket);
+            EXPECT_EQ(p.key >> indexdat::kHashFlagBits, hash >> indexdat::kHashFlagBits);
+            EXPECT_TRUE(KindFits(p.key, p.signature)) << p.key;
+            redirects += p.signature == indexdat::kRedirectSignature;
+        }
+        EXPECT_EQ(items.size(), c.items);
+        EXPECT_EQ(redirects, c.redirects);
+        EXPECT_EQ(elsewhere, c.elsewhere);
+    }
+}
+
+TEST(UrlKeyHash, StopsAtTheFirstZeroAndTakesAnEmptyAddress) {
+    EXPECT_EQ(indexdat::UrlKeyHash(std::string_view("http://a/\0tail", 14)),
+              indexdat::UrlKeyHash("http://a/"));
+    EXPECT_EQ(indexdat::UrlKeyHash(""), indexdat::UrlKeyHash(std::string_view("\0", 1)));
+    EXPECT_NE(indexdat::UrlKeyHash("http://a/x"), indexdat::UrlKeyHash("http://a/y"));
+}
+
+indexdat::NewRecord Record(const std::string& url, std::uint8_t folder = 0) {
+    indexdat::NewRecord record;
+    record.url = url;
+    record.fileName = "movie[1].swf";
+    record.subfolder = folder;
+    record.fileSize = 100;
+    return record;
+}
+
+// The platform's lookup: the first item of the address's bucket, along the chain, whose key
+// has the hash bits of the address.
+std::optional<std::uint32_t> PlatformLookup(const indexdat::ContainerView& view,
+                                            const std::string& url) {
+    const std::uint32_t hash = indexdat::UrlKeyHash(url);
+    std::optional<std::uint32_t> found;
+    view.ForEachHashItem([&](const HashItem& item) {
+        if (item.index / indexdat::kItemsPerBucket == indexdat::HashBucket(hash) &&
+            indexdat::HashKeyMatches(item.key, hash)) {
+            found = item.recordOffset;
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+TEST(ContainerImageAdd, FilesEveryItemWhereThePlatformLooksAcrossSeveralTables) {
+    auto image =
+        indexdat::ContainerImage::CreateEmpty(indexdat::Flavour::kWine, {"AAAAAAAA"}, 1 << 30);
+    std::map<std::string, std::uint32_t> offsets;
+    for (int i = 0; i < 1200; ++i) {  // more than two tables hold
+        const std::string url =
+            "http://site" + std::to_string(i % 9) + ".example/m" + std::to_string(i) + ".swf";
+        const auto offset = image.AddUrl(Record(url));
+        ASSERT_TRUE(offset) << url;
+        offsets[url] = *offset;
+    }
+    const auto view = image.View();
+    EXPECT_EQ(indexdat::CheckContainer(view), std::vector<std::string>{});
+    std::size_t tables = 0;
+    view.ForEachHashItem([&](const HashItem& item) {
+        tables += item.index == 0;
+        if (item.key != indexdat::kHashFree) {
+            EXPECT_EQ(item.key & indexdat::kHashKindMask, indexdat::kHashKindUrl);
+        }
+        return true;
+    });
+    EXPECT_GE(tables, 3u);
+    for (const auto& [url, offset] : offsets) {
+        EXPECT_EQ(PlatformLookup(view, url), offset) << url;
+    }
+}
+
+std::size_t LiveRecordsOf(const indexdat::ContainerView& view, std::string_view url) {
+    std::size_t count = 0;
+    view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& record, const HashItem&) {
+        count += record.url == url;
+        return true;
+    });
+    return count;
+}
+
+TEST(ContainerImageAdd, AnAddressAddedAgainReplacesItsRecord) {
+    auto image = indexdat::ContainerImage::CreateEmpty(indexdat::Flavour::kInternetExplorer,
+                                                       {"AAAAAAAA"}, 0);
+    const std::string url = "http://arcade.example/snake.swf";
+    ASSERT_TRUE(image.AddUrl(Record("http://arcade.example/other.swf")));
+    ASSERT_TRUE(image.AddUrl(Record(url)));
+    const auto once = image.View().header();
+    auto again = Record(url);
+    again.fileName = "snake[2].swf";
+    again.fileSize = 40;
+    const auto offset = image.AddUrl(again);
+    ASSERT_TRUE(offset);
+    const auto view = image.View();
+    EXPECT_EQ(LiveRecordsOf(view, url), 1u);
+    EXPECT_EQ(PlatformLookup(view, url), offset);
+    const auto record = view.ReadUrlRecord(*offset);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->fileName, "snake[2].swf");
+    EXPECT_EQ(record->hitCount, 2u);  // the platform's commit counts on from the old record
+    EXPECT_EQ(view.header().blocksInUse, once.blocksInUse);
+    EXPECT_EQ(view.header().subfolders[0].fileCount, 2u);
+    EXPECT_EQ(view.header().cacheUsage, once.cacheUsage - 100 + 40);
+    EXPECT_EQ(indexdat::CheckContainer(view), std::vector<std::string>{});
+    EXPECT_EQ(image.FindUrl(url).size(), 1u);
+    EXPECT_TRUE(image.FindUrl("http://arcade.example/nosuch.swf").empty());
+}
+
+// Wine's own container: an address it filed where we look, and one it filed elsewhere (a
+// byte above 0x7F), are both replaced rather than doubled.
+TEST(ContainerImageAdd, ReplacesAddressesOfAContainerWineWrote) {
+    for (const std::string url :
+         {"http://www.example.com/index.htm", "http://www.example.com/f\xfcr.swf"}) {
+        SCOPED_TRACE(url);
+        std::string error;
+        auto image = indexdat::ContainerImage::FromBytes(
+            Bytes(kData + "/wine-made/Content.IE5/index.dat"), error);
+        ASSERT_TRUE(image) << error;
+        ASSERT_EQ(LiveRecordsOf(image->View(), url), 1u);
+        const auto before = image->View().header().subfolders;
+        const auto old = image->FindUrl(url);
+        ASSERT_EQ(old.size(), 1u);
+        const std::uint8_t folder = image->View().ReadUrlRecord(old[0].recordOffset)->subfolder;
+        const auto offset = image->AddUrl(Record(url, folder));
+        ASSERT_TRUE(offset);
+        const auto view = image->View();
+        EXPECT_EQ(LiveRecordsOf(view, url), 1u);
+        EXPECT_EQ(PlatformLookup(view, url), offset);
+        EXPECT_EQ(view.header().subfolders[folder].fileCount, before[folder].fileCount);
+        EXPECT_EQ(indexdat::CheckContainer(view), std::vector<std::string>{});
+    }
+}
+
+// Damaged hash chains: the add refuses instead of reading outside the file or going round
+// a loop, and leaves the image as it was.
+TEST(ContainerImageAdd, RefusesABrokenHashChain) {
+    const struct {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+        bool atFirstTable;
+    } cases[] = {
+        {"first table outside the file", indexdat::kHashTableAt, 0x7FFFFF80u, false},
+        {"first table not aligned", indexdat::kHashTableAt, 0x4001u, false},
+        {"next table is itself", 8, 0, true},
+        {"next table outside the file", 8, 0xFFFFFF80u, true},
+        {"table misnumbered", 12, 5, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto empty =
+            indexdat::ContainerImage::CreateEmpty(indexdat::Flavour::kWine, {"AAAAAAAA"}, 0);
+        std::vector<std::uint8_t> bytes = empty.bytes();
+        const std::uint32_t first = *ByteReader(bytes).U32(indexdat::kHashTableAt);
+        const std::size_t at = c.atFirstTable ? first + c.at : c.at;
+        PutU32(&bytes[at], c.atFirstTable && c.at == 8 && c.value == 0 ? first : c.value);
+        std::string error;
+        auto image = indexdat::ContainerImage::FromBytes(bytes, error);
+        ASSERT_TRUE(image) << error;
+        EXPECT_FALSE(image->AddUrl(Record("http://a.example/x.swf")));
+        EXPECT_TRUE(image->bytes() == bytes);
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
