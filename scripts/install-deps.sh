@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libmsiecf-utils
           qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6webengine6-data
-          xvfb xauth locales fonts-dejavu-core)
+          xvfb xauth locales fonts-dejavu-core wine64)
+# wine64 runs the prebuilt probe of the Wine interop test against caches we write.
 # The player (Ruffle) comes from npm.
 if ! command -v npm >/dev/null; then
     packages+=(nodejs npm)
