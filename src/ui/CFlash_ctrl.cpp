@@ -113,6 +113,7 @@ CFlash_ctrl::CFlash_ctrl(UrlCache* cache, QWidget* parent)
         return;
     }
     player_ = std::make_unique<Player>(cache, ruffle, options_, this);
+    ForgetChromiumFlags();
     connect(player_->handler, &PlayerSchemeHandler::pageEvent, this, &CFlash_ctrl::OnPageEvent);
     connect(player_->page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {

@@ -219,6 +219,7 @@ class PlayerNetworkTest : public QObject {
     void aMovieReachesNothing_data();
     void aMovieReachesNothing();
     void theEventAddressWantsThePagesKey();
+    void programsTheWindowOpensKeepTheirNetwork();
 };
 
 // The harness sees traffic: the same script in a plain page of a process without the
@@ -368,6 +369,21 @@ void PlayerNetworkTest::theEventAddressWantsThePagesKey() {
                  seen.filter(QStringLiteral("key=")).isEmpty() &&
                  seen.filter(QStringLiteral("metadata")).isEmpty(),
              qPrintable(seen.join(QLatin1Char('|'))));
+}
+
+// The preview's flags are for its own web engine: a program started once the preview is up
+// (the shell's "open" may start a browser) inherits neither the proxy nor the WebRTC policy.
+void PlayerNetworkTest::programsTheWindowOpensKeepTheirNetwork() {
+    Preview p;
+    QVERIFY(p.flash->hasPlayer());
+    QProcess child;
+    child.start(QStringLiteral("/usr/bin/env"), {});
+    QVERIFY(child.waitForFinished());
+    const QByteArray environment = child.readAllStandardOutput();
+    QVERIFY(environment.contains("PATH="));
+    QVERIFY2(!environment.contains("--proxy-server") &&
+                 !environment.contains("--force-webrtc-ip-handling-policy"),
+             environment.constData());
 }
 
 // The plain page of aPlainPageReachesTheListeners, in its own process.

@@ -57,11 +57,13 @@ std::string NewPageKey() {
 // unless through a proxy, and its proxy, loopback included, is a port nothing can listen
 // on: a script in the page reaches neither a STUN server nor, over TCP, a TURN server, and
 // whatever else might pass the request guard goes nowhere.
+constexpr const char* kPreviewFlags[] = {
+    "--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
+    "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>"};
+
 void AddChromiumFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    for (const char* flag :
-         {"--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
-          "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>"}) {
+    for (const char* flag : kPreviewFlags) {
         if (!flags.contains(flag)) {
             flags += flags.isEmpty() ? QByteArray(flag) : " " + QByteArray(flag);
         }
@@ -84,6 +86,19 @@ void PrepareWebEngine() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void ForgetChromiumFlags() {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const char* flag : kPreviewFlags) {
+        flags.replace(flag, "");
+    }
+    flags = flags.simplified();
+    if (flags.isEmpty()) {
+        qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    } else {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 }
 
 QString FindRuffleFolder() {

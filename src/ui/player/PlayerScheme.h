@@ -21,6 +21,11 @@ inline constexpr char kPlayerPage[] = "pellimor://player/index.html";
 // QApplication is made.
 void PrepareWebEngine();
 
+// Takes the preview's flags out of the environment once the web engine has read them (it
+// has when the first profile is made), so that a browser the window opens does not inherit
+// a proxy that goes nowhere.
+void ForgetChromiumFlags();
+
 // The folder that holds ruffle.js and its WebAssembly, or empty when none is installed.
 QString FindRuffleFolder();
 
