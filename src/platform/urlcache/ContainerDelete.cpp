@@ -194,71 +194,78 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
                        " is inconsistent, so it is left as it is: " + problems.front());
     }
 
-    // What each live record is now, read before anything changes.
-    struct Live {
-        indexdat::HashItem item;
-        std::optional<std::string> url;
-        std::optional<std::string> localPath;
-        std::uint32_t useCount = 0;
-        std::uint32_t writeTimeDos = 0;
-    };
-    std::unordered_map<std::uint32_t, Live> live;
-    {
-        const indexdat::ContainerView view = image->View();
-        view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem& item) {
-            Live entry{item, std::nullopt, LocalPathOf(view, raw, container.folder, codePage),
-                       raw.useCount, raw.writeTimeDos};
-            if (raw.url) {
-                entry.url = DecodeUrl(*raw.url, codePage);
-            }
-            live.emplace(raw.offset, std::move(entry));
-            return true;
-        });
-    }
+    // Which records are live now, and what the chosen ones hold, read before anything
+    // changes; only the chosen records are decoded.
+    std::unordered_map<std::uint32_t, indexdat::HashItem> live;
     const std::string folder = ResolveFolder(container.folder).value_or("");
-
     struct Planned {
         std::size_t index = 0;
+        indexdat::HashItem item;
         std::optional<std::string> removePath;
+        bool keepAsLeak = false;
         bool pending = false;
     };
     std::vector<Planned> planned;
-    std::set<std::uint32_t> seen;
-    for (std::size_t i = 0; i < chosen.size(); ++i) {
-        const CacheEntryRef& ref = *chosen[i];
-        const auto found = live.find(ref.recordOffset);
-        if (found == live.end() || found->second.url.value_or("") != ref.url.value_or("") ||
-            found->second.localPath != ref.localFileName) {
-            statuses[i] = {false,
-                           "the entry is no longer in the cache as it was listed; list "
-                           "the cache again"};
-            continue;
+    {
+        const indexdat::ContainerView view = image->View();
+        // The hash items of the chosen records alone: reading every record of a large
+        // container would cost more than the rewrite.
+        std::set<std::uint32_t> wanted;
+        for (const CacheEntryRef* ref : chosen) {
+            wanted.insert(ref->recordOffset);
         }
-        if (!seen.insert(ref.recordOffset).second) {
-            continue;  // chosen twice: deleted once
-        }
-        const Live& entry = found->second;
-        Planned plan{i, std::nullopt, entry.useCount > 0};
-        bool keepAsLeak = false;
-        if (!plan.pending && entry.localPath && !folder.empty()) {
-            // The file goes only when it is the one the record made (same write time) and
-            // it lies inside the container's folder.
-            struct stat info {};
-            std::string ignored;
-            if (InspectWithin(*entry.localPath, folder, info, ignored) &&
-                DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0)) == entry.writeTimeDos) {
-                keepAsLeak = RemovalDenied(*entry.localPath, info);
-                if (!keepAsLeak) {
-                    plan.removePath = entry.localPath;
+        view.ForEachHashItem([&](const indexdat::HashItem& item) {
+            if (item.key != indexdat::kHashFree && item.key != indexdat::kHashDeleted &&
+                wanted.count(item.recordOffset) != 0) {
+                live.emplace(item.recordOffset, item);
+            }
+            return true;
+        });
+        std::set<std::uint32_t> seen;
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            const CacheEntryRef& ref = *chosen[i];
+            const auto found = live.find(ref.recordOffset);
+            const auto raw =
+                found == live.end() ? std::nullopt : view.ReadUrlRecord(ref.recordOffset);
+            std::optional<std::string> localPath;
+            if (raw) {
+                localPath = LocalPathOf(view, *raw, container.folder, codePage);
+            }
+            if (!raw || raw->signature != indexdat::kUrlSignature ||
+                (raw->url ? DecodeUrl(*raw->url, codePage) : std::string()) !=
+                    ref.url.value_or("") ||
+                localPath != ref.localFileName) {
+                statuses[i] = {false,
+                               "the entry is no longer in the cache as it was listed; "
+                               "list the cache again"};
+                continue;
+            }
+            if (!seen.insert(ref.recordOffset).second) {
+                continue;  // chosen twice: deleted once
+            }
+            Planned plan{i, found->second, std::nullopt, false, raw->useCount > 0};
+            if (!plan.pending && localPath && !folder.empty()) {
+                // The file goes only when it is the one the record made (same write time)
+                // and it lies inside the container's folder.
+                struct stat info {};
+                std::string ignored;
+                if (InspectWithin(*localPath, folder, info, ignored) &&
+                    DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0)) == raw->writeTimeDos) {
+                    plan.keepAsLeak = RemovalDenied(*localPath, info);
+                    if (!plan.keepAsLeak) {
+                        plan.removePath = localPath;
+                    }
                 }
             }
+            planned.push_back(std::move(plan));
         }
+    }
+    for (const Planned& plan : planned) {
         if (plan.pending) {
-            image->MarkPendingDelete(ref.recordOffset);
+            image->MarkPendingDelete(chosen[plan.index]->recordOffset);
         } else {
-            image->DeleteUrl(entry.item, keepAsLeak);
+            image->DeleteUrl(plan.item, plan.keepAsLeak);
         }
-        planned.push_back(std::move(plan));
     }
     if (planned.empty()) {
         return statuses;
