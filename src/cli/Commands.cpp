@@ -126,8 +126,13 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
         return false;
     }
     if (session.cache().containers().empty() && !s.leftovers) {
-        s.error = "no index.dat was found under " + *session.cacheFolder() +
-                  "; give the cache folder with --cache DIR";
+        std::string found;
+        for (const std::string& problem : session.cache().unusable()) {
+            found += (found.empty() ? "" : "; ") + problem;
+        }
+        s.error = found.empty() ? "no index.dat was found under " + *session.cacheFolder() +
+                                      "; give the cache folder with --cache DIR"
+                                : found;
         return false;
     }
     state.site = s.site;

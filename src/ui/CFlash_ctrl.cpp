@@ -46,8 +46,9 @@ FlashInitialProperties ReadInitialProperties() {
 #if PELLIMOR_HAVE_WEBENGINE
 
 struct CFlash_ctrl::Player {
-    Player(UrlCache* cache, const QString& ruffle, const RuffleOptions& options, CFlash_ctrl* owner)
-        : files(cache),
+    Player(UrlCache* cache, FileOps* fileOps, const QString& ruffle, const RuffleOptions& options,
+           CFlash_ctrl* owner)
+        : files(cache, fileOps),
           profile(new QWebEngineProfile(owner)),  // off the record: nothing kept on disk
           guard(new RequestGuard(profile)),
           handler(new PlayerSchemeHandler(ruffle, QByteArray::fromStdString(ToJson(options)), files,
@@ -92,7 +93,7 @@ struct CFlash_ctrl::Player {};
 
 #endif
 
-CFlash_ctrl::CFlash_ctrl(UrlCache* cache, QWidget* parent)
+CFlash_ctrl::CFlash_ctrl(UrlCache* cache, FileOps* files, QWidget* parent)
     : QWidget(parent), options_(ToRuffleOptions(ReadInitialProperties())), note_(new QLabel(this)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -112,7 +113,7 @@ CFlash_ctrl::CFlash_ctrl(UrlCache* cache, QWidget* parent)
         ShowNote(strings::kNoRuffle);
         return;
     }
-    player_ = std::make_unique<Player>(cache, ruffle, options_, this);
+    player_ = std::make_unique<Player>(cache, files, ruffle, options_, this);
     ForgetChromiumFlags();
     connect(player_->handler, &PlayerSchemeHandler::pageEvent, this, &CFlash_ctrl::OnPageEvent);
     connect(player_->page, &QWebEnginePage::renderProcessTerminated, this,

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "platform/FileOps.h"
 #include "platform/UrlCache.h"
 #include "ui/RuffleOptions.h"
 
@@ -21,7 +22,9 @@ class CFlash_ctrl : public QWidget {
     Q_OBJECT
   public:
     // cache answers the loads of movies that play under their own address; may be null.
-    explicit CFlash_ctrl(UrlCache* cache = nullptr, QWidget* parent = nullptr);
+    // files: how the preview reads the movie and what it loads (within the cache folder).
+    explicit CFlash_ctrl(UrlCache* cache = nullptr, FileOps* files = nullptr,
+                         QWidget* parent = nullptr);
     ~CFlash_ctrl() override;
 
     // Plays the movie at this local path, under its address when that is a web address; the

@@ -111,7 +111,8 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 tabStop = false;
                 break;
             case ControlKind::kPlayer:
-                m_flash = new CFlash_ctrl(&m_services.listing.cache, this);
+                m_flash =
+                    new CFlash_ctrl(&m_services.listing.cache, &m_services.listing.files, this);
                 m_flash->setFocusPolicy(Qt::TabFocus);
                 widget = m_flash;
                 break;

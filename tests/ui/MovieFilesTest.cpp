@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fileops/PosixFileOps.h"
 #include "support/FakeCache.h"
+#include "support/TempFolder.h"
 #include "ui/player/MovieFiles.h"
 
 namespace pellimor {
@@ -73,6 +78,44 @@ TEST(MovieFiles, WithoutACacheOnlyTheMovieItself) {
     files.SetMovie("/c/m.swf", "https://a.example/m.swf");
     EXPECT_EQ(PathOf(files.ForAddress("https://a.example/m.swf")), "/c/m.swf");
     EXPECT_EQ(PathOf(files.ForAddress("https://a.example/n.swf")), "(none)");
+}
+
+TEST(MovieFiles, ReadsOnlyRegularFilesWithinTheCacheFolder) {
+    test::TempFolder temp;
+    test::MakeFolders(temp / "cache/A");
+    test::WriteFile(temp / "cache/A/main[1].swf", "FWS main");
+    test::WriteFile(temp / "cache/A/level[1].swf", "FWS level");
+    test::WriteFile(temp / "passwd", "root:x:0:0");
+    ASSERT_EQ(::symlink((temp / "passwd").c_str(), (temp / "cache/A/data[1].swf").c_str()), 0);
+    ASSERT_EQ(::mkfifo((temp / "cache/A/pipe[1].swf").c_str(), 0644), 0);
+    test::FakeCache cache;
+    for (const char* name : {"level", "data", "pipe"}) {
+        cache.Add("http://g.example/" + std::string(name) + ".swf",
+                  temp / ("cache/A/" + std::string(name) + "[1].swf"));
+    }
+    PosixFileOps confined;
+    ASSERT_TRUE(confined.ConfineTo(temp / "cache"));
+    MovieFiles files(&cache, &confined);
+    files.SetMovie(temp / "cache/A/main[1].swf", "http://g.example/main.swf");
+    const struct {
+        const char* address;
+        const char* bytes;  // nullptr: refused
+    } rows[] = {{"http://g.example/main.swf", "FWS main"},
+                {"http://g.example/level.swf", "FWS level"},
+                {"http://g.example/data.swf", nullptr},   // a link to a file outside
+                {"http://g.example/pipe.swf", nullptr}};  // a FIFO: refused, not waited on
+    for (const auto& row : rows) {
+        const auto found = files.ForAddress(row.address);
+        ASSERT_TRUE(found) << row.address;
+        std::string error;
+        const auto bytes = files.Read(*found, error);
+        EXPECT_EQ(bytes.has_value(), row.bytes != nullptr) << row.address << ": " << error;
+        if (row.bytes != nullptr && bytes) {
+            EXPECT_EQ(*bytes, row.bytes);
+        } else {
+            EXPECT_FALSE(error.empty()) << row.address;
+        }
+    }
 }
 
 TEST(IsWebAddress, OnlyTheWebsSchemes) {

@@ -21,6 +21,7 @@
 
 #include "app/SwfMaker.h"
 #include "app/SwfReachMovie.h"
+#include "platform/fileops/PosixFileOps.h"
 #include "support/TempFolder.h"
 #include "ui/CFlash_ctrl.h"
 #include "ui/player/PlayerScheme.h"
@@ -182,10 +183,11 @@ struct PageEvent {
 // The preview alone, shown, with what its page tells.
 struct Preview {
     std::vector<PageEvent> events;  // outlives the page, which may tell one as it closes
+    PosixFileOps files;
     QWidget window;
     CFlash_ctrl* flash;
 
-    Preview() : flash(new CFlash_ctrl(nullptr, &window)) {
+    Preview() : flash(new CFlash_ctrl(nullptr, &files, &window)) {
         window.resize(400, 300);
         flash->resize(400, 300);
         QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,

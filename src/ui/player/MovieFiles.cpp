@@ -39,6 +39,16 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
     return book_.Find(address);
 }
 
+std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string& error) const {
+    // A movie and what it loads are read whole; none comes near this.
+    constexpr std::uint64_t kLargestFile = 512ULL << 20;
+    if (files_ == nullptr) {
+        error = "no file access for the player";
+        return std::nullopt;
+    }
+    return files_->ReadFile(file.localPath, kLargestFile, error);
+}
+
 std::optional<CachedFile> MovieFiles::ForPath(std::string_view path) const {
     if (localPath_.empty() || path != localPath_) {
         return std::nullopt;

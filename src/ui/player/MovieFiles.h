@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "catalogue/CacheAddressBook.h"
+#include "platform/FileOps.h"
 
 namespace pellimor {
 
@@ -16,7 +17,8 @@ bool IsWebAddress(std::string_view address);
 
 class MovieFiles {
   public:
-    explicit MovieFiles(UrlCache* cache) : cache_(cache) {}
+    // files reads what is answered; the session's own keeps every read within the cache.
+    explicit MovieFiles(UrlCache* cache, FileOps* files = nullptr) : cache_(cache), files_(files) {}
 
     // The movie now shown. The cache is read again for the next load, since a scan, a
     // delete or the browser may have changed it since the last movie.
@@ -29,6 +31,10 @@ class MovieFiles {
     // The movie shown, asked for by its path; nothing else is read by path.
     std::optional<CachedFile> ForPath(std::string_view path) const;
 
+    // The bytes of a file found above, read only where it is a regular file within the
+    // cache (a link in the cache to a file elsewhere is no file of it); error says why not.
+    std::optional<std::string> Read(const CachedFile& file, std::string& error) const;
+
     // Whether the movie shown plays under its web address (else by its path).
     bool playsUnderAddress() const { return !address_.empty(); }
     // How many times the cache was read for loads.
@@ -36,6 +42,7 @@ class MovieFiles {
 
   private:
     UrlCache* cache_;
+    FileOps* files_;
     std::string localPath_;
     std::string address_;  // canonical
     CacheAddressBook book_;

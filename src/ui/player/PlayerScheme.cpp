@@ -180,8 +180,19 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
             }
-            ReplyWithFile(job, QString::fromStdString(found->localPath),
-                          QByteArray::fromStdString(found->contentType));
+            // Read through the cache's own checks, never by the path alone: a link in the
+            // cache must not hand the movie a file from elsewhere.
+            std::string error;
+            auto bytes = files_.Read(*found, error);
+            if (!bytes) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            ReplyWithBytes(job,
+                           found->contentType.empty()
+                               ? TypeByName(QString::fromStdString(found->localPath))
+                               : QByteArray::fromStdString(found->contentType),
+                           QByteArray::fromStdString(*bytes));
             return;
         }
         case PlayerRequestKind::kEvent: {
