@@ -159,6 +159,34 @@ TEST_F(HiveTextTest, ValuesAddedAfterDanglingHexDataAreNotTakenAsItsContinuation
     EXPECT_EQ(value.data, std::string("A\0", 2));
 }
 
+TEST_F(HiveTextTest, HugeCountsOfLinesNeitherFloodMemoryNorHideValues) {
+    // A million blank and comment lines are one run of lines that say nothing.
+    std::string text = Crlf({"Windows Registry Editor Version 5.00", kCompanionSection});
+    for (int i = 0; i < 500000; ++i) {
+        text += "\r\n; filler\r\n";
+    }
+    text += "\"SavePath\"=\"/c\"\r\n";
+    test::WriteFile(path, text);
+    HiveRegistry registry(path);
+    EXPECT_EQ(GetSavePath(registry, "/default"), "/c");
+    ASSERT_EQ(SetSavePath(registry, "/new").status, kStatusSuccess) << registry.LastProblem();
+    std::string expected = text;
+    expected.replace(expected.rfind("/c"), 2, "/new");
+    EXPECT_EQ(test::ReadFile(path), expected);
+    // More keys and values than any settings file has: refused as a whole, left alone.
+    text = Crlf({"Windows Registry Editor Version 5.00", kOwnSection});
+    for (int i = 0; i < 150000; ++i) {
+        text += "\"v" + std::to_string(i) + "\"=\"x\"\r\n";
+    }
+    test::WriteFile(path, text);
+    RegistryValue value;
+    EXPECT_EQ(registry.QueryValue(kOwnKey, "v1", value), kStatusInvalidData);
+    EXPECT_NE(registry.LastProblem().find("far fewer"), std::string::npos)
+        << registry.LastProblem();
+    EXPECT_EQ(registry.SetValue(kOwnKey, "v1", {kRegSz, "y"}), kStatusInvalidData);
+    EXPECT_EQ(test::ReadFile(path), text);
+}
+
 TEST_F(HiveTextTest, AnyTextStoredReadsBackAsItWas) {
     const std::string texts[] = {
         "/home/u/new\nline",

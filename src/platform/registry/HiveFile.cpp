@@ -1,6 +1,7 @@
 #include "platform/registry/HiveFile.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace pellimor {
 
@@ -9,29 +10,16 @@ using hive::LineKind;
 
 namespace {
 
-struct PhysicalLine {
-    std::string text;
-    std::string eol;
-};
-
-// Lines end at "\r\n", "\n" or a lone "\r", as the registry editor splits them.
-std::vector<PhysicalLine> SplitLines(const std::string& text) {
-    std::vector<PhysicalLine> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n' && text[i] != '\r') {
-            continue;
-        }
-        const std::size_t length =
-            text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-        lines.push_back({text.substr(start, i - start), text.substr(i, length)});
-        i += length - 1;
-        start = i + 1;
+// Where the line starting at from ends, and the length of its line end: lines end at
+// "\r\n", "\n" or a lone "\r", as the registry editor splits them.
+std::size_t LineEnd(const std::string& text, std::size_t from, std::size_t& eolLength) {
+    const std::size_t end = text.find_first_of("\r\n", from);
+    if (end == std::string::npos) {
+        eolLength = 0;
+        return text.size();
     }
-    if (start < text.size()) {
-        lines.push_back({text.substr(start), ""});
-    }
-    return lines;
+    eolLength = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+    return end;
 }
 
 std::string Trimmed(const std::string& text) {
@@ -52,47 +40,55 @@ bool IsWithin(const std::string& key, const std::string& ancestor) {
 
 HiveFile HiveFile::Empty() {
     HiveFile hive;
-    hive.lines_.push_back({kHeader, "\r\n", {}, std::nullopt, false});
-    hive.lines_.push_back({"", "\r\n", {}, std::nullopt, false});
+    hive.lines_.push_back({kHeader, "\r\n", {}, std::nullopt, false, true});
+    hive.lines_.push_back({"", "\r\n", {}, std::nullopt, false, false});
     return hive;
 }
 
 std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* problem) {
     HiveFile hive;
-    std::string body = text;
-    if (body.rfind("\xEF\xBB\xBF", 0) == 0) {
-        hive.bom_ = body.substr(0, 3);
-        body.erase(0, 3);
+    std::size_t pos = 0;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
+        hive.bom_ = text.substr(0, 3);
+        pos = 3;
     }
-    if (body.rfind("\xFF\xFE", 0) == 0 || body.rfind("\xFE\xFF", 0) == 0) {
+    if (text.compare(pos, 2, "\xFF\xFE") == 0 || text.compare(pos, 2, "\xFE\xFF") == 0) {
         if (problem != nullptr) {
-            *problem = "it is UTF-16 text, and only 8-bit registry text is read";
+            *problem = "is UTF-16 text, and only 8-bit registry text is read";
         }
         return std::nullopt;
     }
-    const std::vector<PhysicalLine> raw = SplitLines(body);
-    std::size_t i = 0;
-    while (i < raw.size() && Trimmed(raw[i].text).empty()) {
-        hive.lines_.push_back({raw[i].text, raw[i].eol, {}, std::nullopt, false});
-        ++i;
-    }
-    if (i == raw.size()) {
-        return Empty();
-    }
-    const std::string header = Trimmed(raw[i].text);
-    if (header != kHeader && header != "REGEDIT4") {
-        if (problem != nullptr) {
-            *problem = std::string("its first line is not \"") + kHeader + "\"";
-        }
-        return std::nullopt;
-    }
-    hive.lines_.push_back({raw[i].text, raw[i].eol, {}, std::nullopt, false});
-    if (!raw[i].eol.empty()) {
-        hive.eol_ = raw[i].eol;
-    }
+    bool headerSeen = false;
     std::optional<std::string> section;
-    for (++i; i < raw.size();) {
-        Line line{raw[i].text, raw[i].eol, hive::ReadLine(raw[i].text), section, false};
+    while (pos < text.size()) {
+        std::size_t eolLength = 0;
+        std::size_t end = LineEnd(text, pos, eolLength);
+        if (headerSeen && hive.JoinInert(std::string_view(text).substr(pos, end - pos),
+                                         std::string_view(text).substr(end, eolLength), section)) {
+            pos = end + eolLength;
+            continue;
+        }
+        Line line{
+            text.substr(pos, end - pos), text.substr(end, eolLength), {}, section, false, false};
+        pos = end + eolLength;
+        if (!headerSeen) {
+            const std::string header = Trimmed(line.text);
+            if (!header.empty() && header != kHeader && header != "REGEDIT4") {
+                if (problem != nullptr) {
+                    *problem = std::string("is not registry text: its first line is not \"") +
+                               kHeader + "\"";
+                }
+                return std::nullopt;
+            }
+            headerSeen = !header.empty();
+            line.content = headerSeen;
+            if (headerSeen && eolLength > 0) {
+                hive.eol_ = line.eol;
+            }
+            hive.Keep(std::move(line));
+            continue;
+        }
+        line.meaning = hive::ReadLine(line.text);
         hive::LineMeaning& meaning = line.meaning;
         if (meaning.kind == LineKind::kSection) {
             section = meaning.ownRoot ? std::optional(Folded(meaning.key)) : std::nullopt;
@@ -101,38 +97,87 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
             section.reset();  // the editor sets no values until the next section
             line.section.reset();
         }
-        std::size_t next = i + 1;
         // Continued hex data takes the following lines of hex digits; blank lines and
         // comments between them are skipped, as the editor does.
         while (meaning.continues) {
-            std::size_t k = next;
-            while (k < raw.size() && hive::IsBlankOrComment(raw[k].text)) {
-                ++k;
+            std::size_t next = pos;
+            std::size_t nextEnd = 0;
+            std::size_t nextEol = 0;
+            for (; next < text.size(); next = nextEnd + nextEol) {
+                nextEnd = LineEnd(text, next, nextEol);
+                if (!hive::IsBlankOrComment(text.substr(next, nextEnd - next))) {
+                    break;
+                }
             }
             RegistryValue value = meaning.value;
             bool continues = false;
-            std::size_t end = 0;
+            std::size_t dataEnd = 0;
             std::size_t backslash = 0;
-            if (k == raw.size() ||
-                !hive::ReadHexContinuation(raw[k].text, value, continues, end, backslash)) {
+            if (next >= text.size() ||
+                !hive::ReadHexContinuation(text.substr(next, nextEnd - next), value, continues,
+                                           dataEnd, backslash)) {
                 break;
             }
-            for (; next <= k; ++next) {
-                line.text += line.eol;
-                line.text += raw[next].text;
-                line.eol = raw[next].eol;
-            }
-            const std::size_t base = line.text.size() - raw[k].text.size();
+            line.text += line.eol;
+            line.text += text.substr(pos, next - pos);  // skipped lines, as written
+            const std::size_t base = line.text.size();
+            line.text += text.substr(next, nextEnd - next);
+            line.eol = text.substr(nextEnd, nextEol);
+            pos = nextEnd + nextEol;
             meaning.value = std::move(value);
             meaning.continues = continues;
-            meaning.dataEnd = base + end;
+            meaning.dataEnd = base + dataEnd;
             meaning.backslashAt = base + backslash;
         }
         line.open = meaning.continues;
-        hive.lines_.push_back(std::move(line));
-        i = next;
+        line.content = !hive::IsBlankOrComment(line.text);
+        hive.Keep(std::move(line));
+        if (hive.lines_.size() > kLineLimit) {
+            if (problem != nullptr) {
+                *problem = "has more than " + std::to_string(kLineLimit) +
+                           " keys, values and other lines; a settings file has far fewer";
+            }
+            return std::nullopt;
+        }
+    }
+    if (!headerSeen) {
+        return Empty();
     }
     return hive;
+}
+
+bool HiveFile::JoinInert(std::string_view text, std::string_view eol,
+                         const std::optional<std::string>& section) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const char c = first == std::string_view::npos ? ';' : text[first];
+    if (c == '[' || c == '@' || c == '"' || lines_.empty()) {
+        return false;
+    }
+    Line& last = lines_.back();
+    if (last.meaning.kind != LineKind::kOther || last.content != (c != ';') ||
+        last.section != section || last.eol.empty()) {
+        return false;
+    }
+    last.text += last.eol;
+    last.text += text;
+    last.eol = eol;
+    return true;
+}
+
+void HiveFile::Keep(Line line) {
+    // Lines that say nothing to the registry are kept together, so that a file of many
+    // blank or unreadable lines costs one entry, not one per line.
+    if (line.meaning.kind == LineKind::kOther && !lines_.empty()) {
+        Line& last = lines_.back();
+        if (last.meaning.kind == LineKind::kOther && last.content == line.content &&
+            last.section == line.section && !last.eol.empty()) {
+            last.text += last.eol;
+            last.text += line.text;
+            last.eol = std::move(line.eol);
+            return;
+        }
+    }
+    lines_.push_back(std::move(line));
 }
 
 std::string HiveFile::Serialize() const {
@@ -204,7 +249,7 @@ std::optional<RegistryValue> HiveFile::FindValue(const std::string& key,
 
 std::optional<std::size_t> HiveFile::LastContentLine() const {
     for (std::size_t i = lines_.size(); i-- > 0;) {
-        if (!hive::IsBlankOrComment(lines_[i].text)) {
+        if (lines_[i].content) {
             return i;
         }
     }
@@ -231,7 +276,7 @@ void HiveFile::Append(const std::string& text, const std::optional<std::string>&
     if (const auto last = LastContentLine()) {
         Close(*last);
     }
-    lines_.push_back({text, eol_, hive::ReadLine(text), section, false});
+    lines_.push_back({text, eol_, hive::ReadLine(text), section, false, !text.empty()});
 }
 
 long HiveFile::SetValue(const std::string& key, const std::string& name,
@@ -265,7 +310,7 @@ long HiveFile::SetValue(const std::string& key, const std::string& name,
             Folded(meaning.name) == foldedName) {
             deciding = i;
         }
-        if (!hive::IsBlankOrComment(line.text)) {
+        if (line.content) {
             sectionEnd = i;
         }
     }
@@ -291,7 +336,7 @@ long HiveFile::SetValue(const std::string& key, const std::string& name,
             last.eol = eol_;
         }
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*sectionEnd + 1),
-                      Line{*text, eol_, hive::ReadLine(*text), folded, false});
+                      Line{*text, eol_, hive::ReadLine(*text), folded, false, true});
         return kStatusSuccess;
     }
     // The key exists only through keys below it: it gets a section of its own.

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Registry.h"
@@ -22,8 +23,9 @@ class HiveFile {
     static constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
     static HiveFile Empty();
-    // Nothing, with the reason in problem, when the text is no registry text at all (its
-    // first line is not a registry editor header); an empty or blank text is an empty hive.
+    // Nothing, with the reason in problem (a clause such as "is not registry text: ..."),
+    // when the text is no registry text at all (its first line is not a registry editor
+    // header) or has more lines than a settings file could; a blank text is an empty hive.
     static std::optional<HiveFile> Parse(const std::string& text, std::string* problem = nullptr);
     std::string Serialize() const;
 
@@ -46,8 +48,15 @@ class HiveFile {
         // The folded key of the section the line is in; none outside every section of
         // HKEY_CURRENT_USER (before the first, in another root's, after a "[-key]").
         std::optional<std::string> section;
-        bool open = false;  // continued hex data with no further line to continue it
+        bool open = false;     // continued hex data with no further line to continue it
+        bool content = false;  // not just blanks and comments
     };
+    static constexpr std::size_t kLineLimit = 100000;
+    void Keep(Line line);
+    // Joins a line that says nothing to the registry to such lines before it; false when
+    // it cannot.
+    bool JoinInert(std::string_view text, std::string_view eol,
+                   const std::optional<std::string>& section);
     void Append(const std::string& text, const std::optional<std::string>& section);
     // Hex data that waits for a continuation takes no line after it as one: the backslash
     // goes, which changes nothing for the data read so far.

@@ -66,8 +66,7 @@ long HiveRegistry::Load(const std::string& file, bool noFollow, HiveFile& hive) 
     std::string why;
     auto parsed = HiveFile::Parse(text, &why);
     if (!parsed) {
-        problem_ = "the settings file " + file + " is not registry text (" + why +
-                   "); it is left as it is";
+        problem_ = "the settings file " + file + " " + why + "; it is left as it is";
         return kStatusInvalidData;
     }
     hive = std::move(*parsed);
