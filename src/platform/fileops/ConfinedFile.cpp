@@ -65,9 +65,10 @@ std::optional<std::string> PathOfDescriptor(int fd) {
     return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
-namespace {
-
-const char* KindOf(mode_t mode) {
+const char* FileKindName(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return "a file";
+    }
     if (S_ISDIR(mode)) {
         return "a folder";
     }
@@ -80,10 +81,28 @@ const char* KindOf(mode_t mode) {
     if (S_ISSOCK(mode)) {
         return "a socket";
     }
+    if (S_ISLNK(mode)) {
+        return "a link";
+    }
     return "not a regular file";
 }
 
-}  // namespace
+bool ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path,
+               std::string& error) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, data + done, size - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            error = path + ": " + (got == 0 ? "shorter than its size" : std::strerror(errno));
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 // Opened with O_PATH: a FIFO does not block, a device is not opened.
 std::optional<UniqueFd> InspectWithin(const std::string& path, const std::string& root,
@@ -98,7 +117,7 @@ std::optional<UniqueFd> InspectWithin(const std::string& path, const std::string
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = path + " is " + KindOf(info.st_mode) + ", not a movie file";
+        error = path + " is " + FileKindName(info.st_mode) + ", not a movie file";
         return std::nullopt;
     }
     if (!root.empty()) {
@@ -170,10 +189,10 @@ bool RemoveWithin(const std::string& path, const std::string& root, std::string&
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error =
-            path +
-            (S_ISLNK(info.st_mode) ? " is a link" : std::string(" is ") + KindOf(info.st_mode)) +
-            ", not a movie file; left alone";
+        error = path +
+                (S_ISLNK(info.st_mode) ? " is a link"
+                                       : std::string(" is ") + FileKindName(info.st_mode)) +
+                ", not a movie file; left alone";
         return false;
     }
     if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
@@ -194,18 +213,9 @@ std::optional<std::string> ReadWithin(const std::string& path, const std::string
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(file->size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file->fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            error = path + (got == 0 ? ": shorter than its size"
-                                     : ": " + std::string(std::strerror(errno)));
-            return std::nullopt;
-        }
-        done += static_cast<std::size_t>(got);
+    if (!ReadFully(file->fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(),
+                   path, error)) {
+        return std::nullopt;
     }
     return bytes;
 }

@@ -35,6 +35,13 @@ class UniqueFd {
     int fd_ = -1;
 };
 
+// What a file of this mode is, for messages: "a folder", "a FIFO", "a device" ...
+const char* FileKindName(mode_t mode);
+
+// Reads exactly size bytes; false, with error naming path, when fewer come.
+bool ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path,
+               std::string& error);
+
 // The real path of a folder (every link resolved), or nothing when path is not a folder.
 std::optional<std::string> ResolveFolder(const std::string& path);
 

@@ -141,17 +141,8 @@ std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::strin
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file->fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            error = indexPath + ": " + (got == 0 ? "shorter than its size" : std::strerror(errno));
-            return std::nullopt;
-        }
-        done += static_cast<std::size_t>(got);
+    if (!ReadFully(file->fd.get(), bytes.data(), bytes.size(), indexPath, error)) {
+        return std::nullopt;
     }
     const ByteReader reader(bytes);
     const auto recorded = reader.U32(indexdat::kFileSizeAt);

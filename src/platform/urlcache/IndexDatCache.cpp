@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/fileops/AtomicFile.h"
+#include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/MappedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
@@ -65,12 +66,7 @@ std::string WhyNotAnIndex(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return path + " is a link that leads nowhere, not an index file";
     }
-    const char* kind = S_ISDIR(info.st_mode)                            ? "a folder"
-                       : S_ISFIFO(info.st_mode)                         ? "a FIFO"
-                       : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
-                       : S_ISSOCK(info.st_mode)                         ? "a socket"
-                                                                        : "not a regular file";
-    return path + " is " + kind + ", not an index file; left alone";
+    return path + " is " + FileKindName(info.st_mode) + ", not an index file; left alone";
 }
 
 std::optional<ContainerLocation> ContainerAt(const std::string& parent,
