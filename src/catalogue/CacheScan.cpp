@@ -57,6 +57,8 @@ void ScanCache(ListingState& state, ListingServices& services) {
                            std::string(strings::Load(strings::kLeftoverFiles))};
         std::unordered_set<std::string> knownSites;  // lowered, for the case-blind test
         const bool filtering = !state.site.empty();
+        // Host names do not depend on letter case: the filter ignores it as the drop-down does.
+        const std::string loweredFilter = LoweredAscii(state.site);
         std::int32_t counter = 0;
         const CacheStatus status = services.cache.Enumerate([&](const CacheRecord& record) {
             if (!IsSwfCacheEntry(record)) {
@@ -66,7 +68,8 @@ void ScanCache(ListingState& state, ListingServices& services) {
             if (!site.empty() && knownSites.insert(LoweredAscii(site)).second) {
                 state.siteItems.push_back(site);
             }
-            if (filtering && !site.empty() && site.find(state.site) == std::string::npos) {
+            if (filtering && !site.empty() &&
+                LoweredAscii(site).find(loweredFilter) == std::string::npos) {
                 return true;
             }
             SwfEntry entry;

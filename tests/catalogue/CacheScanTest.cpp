@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/CacheScan.h"
 #include "catalogue/Collation.h"
 #include "platform/fileops/PosixFileOps.h"
@@ -102,7 +104,7 @@ TEST_F(CacheScanTest, FillsEntriesWithKeysTextsAndFirstSortedLineShown) {
     EXPECT_EQ(SelectedSite(), kAll);
 }
 
-TEST_F(CacheScanTest, SiteFilterIsACaseSensitiveSubstringThatLetsEmptySitesThrough) {
+TEST_F(CacheScanTest, SiteFilterIsACaseBlindSubstringThatLetsEmptySitesThrough) {
     Movie("http://example.com/1.swf", "one.swf");
     Movie("http://cdn.example.com/2.swf", "two.swf");
     Movie("http://example.com.tr/3.swf", "three.swf");
@@ -115,10 +117,12 @@ TEST_F(CacheScanTest, SiteFilterIsACaseSensitiveSubstringThatLetsEmptySitesThrou
         const char* selected;
         const char* siteAfter;
     } cases[] = {
-        {"example.com", {"five", "one", "three", "two"}, "example.com", "example.com"},
-        // The drop-down item is found ignoring case; the filter does not ignore it.
-        {"Example.com", {"five", "six"}, "example.com", "Example.com"},
-        {"exam", {"five", "one", "three", "two"}, "example.com", "exam"},
+        {"example.com", {"five", "one", "six", "three", "two"}, "example.com", "example.com"},
+        // Item and filter both ignore case; the filter keeps the text as given.
+        {"Example.com", {"five", "one", "six", "three", "two"}, "example.com", "Example.com"},
+        {"exam", {"five", "one", "six", "three", "two"}, "example.com", "exam"},
+        {"EXAM", {"five", "one", "six", "three", "two"}, "example.com", "EXAM"},
+        {"OTHER", {"five", "four"}, "other.org", "OTHER"},
         {"nowhere", {"five", "four", "one", "six", "three", "two"}, kAll.c_str(), ""},
         {"", {"five", "four", "one", "six", "three", "two"}, kAll.c_str(), ""},
     };
@@ -140,6 +144,30 @@ TEST_F(CacheScanTest, SitesDifferingInCaseShareTheItemSpelledAsMetFirst) {
     Movie("http://www.FLASH.example/3.swf", "c.swf");
     ScanCache(state, services);
     EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll, "Flash.example"}));
+}
+
+// One drop-down item stands for both spellings, so choosing it, or naming either spelling at
+// start, lists the movies of both.
+TEST_F(CacheScanTest, OneSiteInTwoSpellingsListsAllItsMovies) {
+    Movie("http://Flashtoons.example/ep1.swf", "ep1.swf");
+    Movie("http://flashtoons.example/ep2.swf", "ep2.swf");
+    Movie("http://other.example/x.swf", "x.swf");
+    const std::vector<std::string> both{"ep1", "ep2"};
+    for (const char* site : {"Flashtoons.example", "flashtoons.example", "Flashtoons", "flashtoons",
+                             "FLASHTOONS.EXAMPLE"}) {
+        state = ListingState{};
+        state.site = site;  // as the command line's /site: sets it
+        ScanCache(state, services);
+        EXPECT_EQ(Lines(), both) << site;
+        EXPECT_EQ(SelectedSite(), "Flashtoons.example") << site;
+    }
+    state = ListingState{};
+    ScanCache(state, services);
+    const auto item = std::find(state.siteItems.begin(), state.siteItems.end(),
+                                std::string("Flashtoons.example"));
+    ASSERT_NE(item, state.siteItems.end());
+    OnSiteChanged(state, static_cast<int>(item - state.siteItems.begin()), services);
+    EXPECT_EQ(Lines(), both);
 }
 
 TEST_F(CacheScanTest, EmptyCacheGivesThePseudoSitesOnly) {
