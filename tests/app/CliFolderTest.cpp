@@ -105,12 +105,19 @@ TEST_F(CliFolderTest, AFolderThatCannotBeStoredFailsWithTheReason) {
         test::MakeFolders(config + "/Tavrik");
         c.make(hive);
         int status = 0;
-        const std::string out = Folder("'" + chosen + "'", status);
+        std::string out = Folder("'" + chosen + "'", status);
         EXPECT_NE(status, 0) << c.what << ": " << out;
         EXPECT_NE(status, 124) << c.what << ": blocked";
         EXPECT_NE(out.find(c.reason), std::string::npos) << c.what << ": " << out;
         EXPECT_NE(out.find("not stored"), std::string::npos) << c.what << ": " << out;
         EXPECT_TRUE(c.unchanged(hive)) << c.what;
+        // Shown, the folder is the default, with the reason the stored one could not be read.
+        out = Folder("", status);
+        EXPECT_EQ(status, 0) << c.what << ": " << out;
+        EXPECT_EQ(out.rfind(temp.path() + "\n", 0), 0u) << c.what << ": " << out;
+        if (std::string(c.reason) != "does not exist") {  // nothing stored is no problem
+            EXPECT_NE(out.find(c.reason), std::string::npos) << c.what << ": " << out;
+        }
     }
 }
 
