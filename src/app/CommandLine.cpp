@@ -6,6 +6,26 @@
 
 namespace pellimor {
 
+namespace {
+
+// The code pages Windows wrote caches in: DOS, ANSI, the East Asian double-byte ones, UTF-8.
+constexpr int kWindowsCodePages[] = {
+    437, 720, 737, 775, 850, 852,  855,  857,  858,  860,  861,  862,  863,  864,  865,  866,  869,
+    874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 1361, 65001};
+
+// The ones this system can decode and that keep ASCII, asked of the decoder itself.
+std::string AcceptedCodePages() {
+    std::string accepted;
+    for (const int codePage : kWindowsCodePages) {
+        if (CodePageKeepsAscii(codePage)) {
+            accepted += (accepted.empty() ? "" : ", ") + std::to_string(codePage);
+        }
+    }
+    return accepted;
+}
+
+}  // namespace
+
 void CParamCommandLineInfo::ParseParam(const std::string& param, bool isFlag, bool /*isLast*/) {
     if (isFlag) {
         m_flagParams.push_back(param);
@@ -76,10 +96,10 @@ ProgramOptions ReadProgramOptions(const std::vector<std::string>& arguments) {
                     codePage <= 0) {
                     options.error = "--codepage takes a Windows code page number, such as 1252";
                 } else if (!CodePageKeepsAscii(codePage)) {
-                    options.error =
-                        "code page " + *value +
-                        " is not supported: only code pages that keep ASCII as it is "
-                        "(1250 to 1258, 437, 850, 932, 65001 ...) can name files safely";
+                    options.error = "code page " + *value +
+                                    " is not supported: only one that keeps ASCII as it is can "
+                                    "name files safely; accepted: " +
+                                    AcceptedCodePages();
                 } else {
                     options.codePage = codePage;
                 }

@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <iostream>
 #include <unordered_set>
 
@@ -44,6 +46,8 @@ const char* const kCliUsage =
     "  --leftovers      the SWF files in the cache folder that no cache entry refers to\n"
     "  --help, --version\n"
     "\n"
+    "pellimor-cli COMMAND --help shows the options of one command.\n"
+    "\n"
     "Choosing movies to save or delete:\n"
     "  NAME             the movies listed under this name (save takes them all)\n"
     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
@@ -52,7 +56,96 @@ const char* const kCliUsage =
     "                   a NAME is refused and its movies are shown\n"
     "  --yes            delete without asking; the movies are still shown\n"
     "\n"
-    "The save folder is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n";
+    "The save folder is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n"
+    "\n"
+    "Exit status: 0 done; 1 an operation failed; 2 a usage error, or a NAME or site\n"
+    "the cache does not have. Every error line starts with \"pellimor-cli:\".\n";
+
+namespace {
+
+#define PELLIMOR_COMMON_OPTIONS                                                            \
+    "\n"                                                                                   \
+    "Options for every command:\n"                                                         \
+    "  --cache DIR      the cache folder; default: the Wine prefix's ($WINEPREFIX, else\n" \
+    "                   ~/.wine)\n"                                                        \
+    "  --codepage N     the Windows code page the cache's names are written in (default\n" \
+    "                   1252); only code pages that keep ASCII as it is\n"                 \
+    "  --read-only      change nothing in the cache\n"                                     \
+    "\n"                                                                                   \
+    "Exit status: 0 done; 1 an operation failed; 2 a usage error, or a NAME or site\n"     \
+    "the cache does not have.\n"
+
+constexpr struct {
+    std::string_view command;
+    const char* usage;
+} kCommandUsages[] = {
+    {"list",
+     "Usage: pellimor-cli list [--site S | --leftovers] [--json] [OPTIONS]\n"
+     "\n"
+     "Lists the movies of the cache (name, size, last change, address), then its sites.\n"
+     "\n"
+     "  --site S         only the sites whose name contains S; an S none contains is\n"
+     "                   refused with the closest sites\n"
+     "  --leftovers      the SWF files in the cache folder that no cache entry refers to\n"
+     "  --json           one JSON document instead of text columns\n" PELLIMOR_COMMON_OPTIONS},
+    {"save",
+     "Usage: pellimor-cli save [--site S | --leftovers] [--to DIR] NAME... [--url ADDRESS]...\n"
+     "       pellimor-cli save [--site S | --leftovers] [--to DIR] --all\n"
+     "\n"
+     "Copies movies out of the cache under names that never overwrite a file, and prints\n"
+     "where each went. A NAME or address the listing lacks is refused: nothing is saved.\n"
+     "\n"
+     "  NAME             every movie listed under this name; twice: two copies\n"
+     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
+     "  --all            every movie listed (of the site, with --site)\n"
+     "  --site S         only the sites whose name contains S\n"
+     "  --leftovers      the SWF files that no cache entry refers to\n"
+     "  --to DIR         the folder to save in; default: the stored save folder\n"
+     "                   (see pellimor-cli folder)\n" PELLIMOR_COMMON_OPTIONS},
+    {"delete",
+     "Usage: pellimor-cli delete [--site S | --leftovers] NAME... [--url ADDRESS]...\n"
+     "                           [--all-matching] [--yes]\n"
+     "\n"
+     "Shows the movies, asks, and deletes them from the cache: the entry and its file.\n"
+     "A NAME or address the listing lacks is refused: nothing is deleted.\n"
+     "\n"
+     "  NAME             the movie listed under this name\n"
+     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
+     "  --site S         only the sites whose name contains S\n"
+     "  --leftovers      the SWF files that no cache entry refers to\n"
+     "  --all-matching   delete every movie of a NAME that several share; without it such\n"
+     "                   a NAME is refused and its movies are shown\n"
+     "  --yes            delete without asking; the movies are still shown. Without a\n"
+     "                   terminal to answer on, nothing is deleted without "
+     "it.\n" PELLIMOR_COMMON_OPTIONS},
+    {"folder",
+     "Usage: pellimor-cli folder [DIR]\n"
+     "\n"
+     "Without DIR, prints the save folder; with DIR, stores it (as the window's Save As\n"
+     "does) and prints it. It is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n"
+     "\n"
+     "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n"},
+    {"demo",
+     "Usage: pellimor-cli demo DIR\n"
+     "\n"
+     "Makes a demo cache profile in DIR (a new folder) and prints its cache folder, to try\n"
+     "the other commands on: pellimor-cli list --cache DIR/INetCache\n"
+     "\n"
+     "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n"},
+};
+
+#undef PELLIMOR_COMMON_OPTIONS
+
+}  // namespace
+
+const char* CommandUsage(std::string_view command) {
+    for (const auto& entry : kCommandUsages) {
+        if (entry.command == command) {
+            return entry.usage;
+        }
+    }
+    return nullptr;
+}
 
 namespace {
 
@@ -67,6 +160,7 @@ struct Selection {
     std::string to;
     std::vector<std::string> names;
     std::vector<std::string> urls;
+    std::vector<std::string> given;  // the options of this reading, as written
     std::string error;
 };
 
@@ -75,7 +169,7 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
     s.options = ReadProgramOptions(arguments);
     s.error = s.options.error;
     const auto& rest = s.options.rest;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
+    for (std::size_t i = 0; i < rest.size() && s.error.empty(); ++i) {
         const std::string& a = rest[i];
         const auto value = [&]() -> std::string {
             if (i + 1 >= rest.size()) {
@@ -84,6 +178,9 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
             }
             return rest[++i];
         };
+        if (a.rfind("--", 0) == 0 || a == "-y") {
+            s.given.push_back(a == "-y" ? "--yes" : a);
+        }
         if (a == "--site") {
             s.site = value();
         } else if (a == "--leftovers") {
@@ -101,23 +198,40 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
         } else if (a == "--to") {
             s.to = value();
         } else if (a.rfind("--", 0) == 0) {
-            s.error = "unknown option " + a + " (see pellimor-cli --help)";
+            s.error = "unknown option " + a;
         } else {
             s.names.push_back(a);
         }
     }
-    if (!s.site.empty() && s.leftovers) {
+    if (s.error.empty() && !s.site.empty() && s.leftovers) {
         s.error = "--site and --leftovers exclude each other";
     }
     return s;
 }
 
-int Fail(const std::string& message) {
-    std::cerr << "pellimor-cli: " << message << "\n";
-    return 2;
+// Refuses an option that another command reads but this one would ignore.
+void AcceptOnly(Selection& s, const std::string& command,
+                std::initializer_list<std::string_view> accepted) {
+    for (const std::string& option : s.given) {
+        if (s.error.empty() &&
+            std::find(accepted.begin(), accepted.end(), option) == accepted.end()) {
+            s.error = option + " is not an option of " + command;
+        }
+    }
+}
+
+int Report(int status, const std::string& message) {
+    std::cerr << ErrorLines(message);
+    return status;
+}
+
+// A usage error: the command line asked for something this command cannot do.
+int UsageError(const std::string& command, const std::string& message) {
+    return Report(kExitUsage, message + " (see pellimor-cli " + command + " --help)");
 }
 
 // Lists as the window does at start: the first scan for the site, then the leftover item.
+// False when no cache could be read at all, with s.error saying why.
 bool Scan(Selection& s, Session& session, ListingState& state) {
     if (!session.cacheFolder()) {
         s.error =
@@ -145,8 +259,13 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
             }
         }
     }
+    if (!state.cacheError.empty() && state.movieLines.empty()) {
+        // Nothing could be read: an empty listing would say the cache has no movies.
+        s.error = state.cacheError;
+        return false;
+    }
     if (!state.cacheError.empty()) {
-        std::cerr << "pellimor-cli: " << state.cacheError << "\n";
+        std::cerr << ErrorLines(state.cacheError);
     }
     return true;
 }
@@ -158,7 +277,7 @@ MovieRequest RequestOf(const Selection& s) {
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
     for (const std::string& text : texts) {
-        joined += (joined.empty() ? "" : ", ") + text;
+        joined += (joined.empty() ? "" : ", ") + ForTerminal(text);
     }
     return joined;
 }
@@ -167,45 +286,61 @@ std::string Joined(const std::vector<std::string>& texts) {
 
 int RunList(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
+    AcceptOnly(s, "list", {"--site", "--leftovers", "--json"});
+    if (s.error.empty() && !s.names.empty()) {
+        s.error = "list takes no NAME: " + ForTerminal(s.names.front());
+    }
     if (!s.error.empty()) {
-        return Fail(s.error);
+        return UsageError("list", s.error);
     }
     Session session(s.options);
     ListingState state;
     if (!Scan(s, session, state)) {
-        return Fail(s.error);
+        return Report(kExitFailed, s.error);
+    }
+    if (!s.site.empty()) {
+        // The scan falls back to every site when none begins with the text, as the window's
+        // /site: does; asked by name here, a site the cache lacks is refused.
+        const MovieChoice choice = ChooseMovies(state, {s.site, {}, {}, true, true});
+        if (!choice.refusal.empty()) {
+            return Report(kExitUsage, choice.refusal);
+        }
     }
     std::cout << (s.json ? ListingAsJson(state, *session.cacheFolder())
                          : ListingAsText(state, *session.cacheFolder()));
-    return state.cacheError.empty() ? 0 : 1;
+    return state.cacheError.empty() ? kExitDone : kExitFailed;
 }
 
 int RunDemo(const std::vector<std::string>& arguments) {
     const ProgramOptions options = ReadProgramOptions(arguments);
-    if (options.rest.size() != 1) {
-        return Fail("demo takes one folder: pellimor-cli demo DIR");
+    if (!options.error.empty()) {
+        return UsageError("demo", options.error);
+    }
+    if (options.rest.size() != 1 || options.rest[0].rfind("--", 0) == 0) {
+        return UsageError("demo", "demo takes one folder: pellimor-cli demo DIR");
     }
     std::string error;
     const std::string cache = MakeDemoCache(options.rest[0], error);
     if (cache.empty()) {
-        return Fail(error);
+        return Report(kExitFailed, error);
     }
     std::cout << cache << "\n";
-    return 0;
+    return kExitDone;
 }
 
 int RunSave(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
+    AcceptOnly(s, "save", {"--site", "--leftovers", "--to", "--all", "--url", "--all-matching"});
     if (s.error.empty() && s.names.empty() && s.urls.empty() && !s.all) {
         s.error = "name the movies to save, or pass --all";
     }
     if (!s.error.empty()) {
-        return Fail(s.error);
+        return UsageError("save", s.error);
     }
     Session session(s.options);
     ListingState state;
     if (!Scan(s, session, state)) {
-        return Fail(s.error);
+        return Report(kExitFailed, s.error);
     }
     MovieRequest request = RequestOf(s);
     // Copies never overwrite: every movie of a name may go, and a name given twice saves
@@ -214,7 +349,12 @@ int RunSave(const std::vector<std::string>& arguments) {
     request.twiceIfNamedTwice = true;
     const MovieChoice choice = ChooseMovies(state, request);
     if (!choice.refusal.empty()) {
-        return Fail(choice.refusal);
+        return Report(kExitUsage, choice.refusal);
+    }
+    if (!choice.missing.empty()) {
+        // As delete: a mistyped name saves nothing, rather than some of what was asked.
+        return Report(kExitUsage, "nothing in this listing matches " + Joined(choice.missing) +
+                                      "; nothing saved");
     }
     TerminalPrompts prompts(true);
     SaveServices services{session.files(), session.registry(), prompts, session.defaultSaveFolder(),
@@ -236,15 +376,12 @@ int RunSave(const std::vector<std::string>& arguments) {
     for (const std::string& path : outcome.savedTo) {
         std::cout << ForTerminal(path) << "\n";
     }
-    if (!choice.missing.empty()) {
-        std::cerr << "pellimor-cli: nothing in this listing matches " << Joined(choice.missing)
-                  << "\n";
-    }
     if (!state.cacheError.empty()) {
-        std::cerr << "pellimor-cli: the cache could not be read whole; only the movies listed "
-                     "above were saved\n";
+        std::cerr << ErrorLines(
+            "the cache could not be read whole; only the movies listed "
+            "above were saved");
     }
-    return outcome.failed.empty() && choice.missing.empty() && state.cacheError.empty() ? 0 : 1;
+    return outcome.failed.empty() && state.cacheError.empty() ? kExitDone : kExitFailed;
 }
 
 int RunDelete(const std::vector<std::string>& arguments) {
@@ -252,66 +389,76 @@ int RunDelete(const std::vector<std::string>& arguments) {
     if (s.error.empty() && s.all) {
         s.error = "--all is for save: name the movies to delete";
     }
+    AcceptOnly(s, "delete", {"--site", "--leftovers", "--url", "--all-matching", "--yes"});
     if (s.error.empty() && s.names.empty() && s.urls.empty()) {
         s.error = "name the movies to delete (NAME or --url ADDRESS)";
     }
     if (!s.error.empty()) {
-        return Fail(s.error);
+        return UsageError("delete", s.error);
     }
     Session session(s.options);
     ListingState state;
     if (!Scan(s, session, state)) {
-        return Fail(s.error);
+        return Report(kExitFailed, s.error + "; nothing deleted");
     }
     if (const std::string reason = session.cache().ReadOnlyReason(); !reason.empty()) {
-        std::cerr << "pellimor-cli: cannot delete: " << reason << "; nothing deleted\n";
-        return 1;
+        return Report(kExitFailed, "cannot delete: " + reason + "; nothing deleted");
     }
     const MovieChoice choice = ChooseMovies(state, RequestOf(s));
     if (!choice.refusal.empty()) {
-        return Fail(choice.refusal + "\nnothing deleted");
+        return Report(kExitUsage, choice.refusal + "\nnothing deleted");
     }
     if (!choice.missing.empty()) {
-        return Fail("nothing in this listing matches " + Joined(choice.missing) +
-                    "; nothing deleted");
+        return Report(kExitUsage, "nothing in this listing matches " + Joined(choice.missing) +
+                                      "; nothing deleted");
     }
     if (choice.keys.size() > kSelectionCapacity) {
-        return Fail("at most " + std::to_string(kSelectionCapacity) +
-                    " movies at once, as in the window; nothing deleted");
+        return Report(kExitUsage, "at most " + std::to_string(kSelectionCapacity) +
+                                      " movies at once, as in the window; nothing deleted");
     }
     TerminalPrompts prompts(s.yes,
                             "These movies will be deleted:\n" + MovieTable(state, choice.keys));
     const DeleteOutcome outcome = OnDelete(state, choice.keys, session.listing(), prompts);
     if (!outcome.confirmed) {
-        return 1;
+        return kExitFailed;
     }
     for (const std::string& gone : outcome.deleted) {
         std::cout << "deleted " << ForTerminal(gone) << "\n";
     }
     for (const std::string& problem : outcome.problems) {
-        std::cerr << "pellimor-cli: " << ForTerminal(problem) << "\n";
+        std::cerr << ErrorLines(ForTerminal(problem));
     }
-    return outcome.problems.empty() ? 0 : 1;
+    return outcome.problems.empty() ? kExitDone : kExitFailed;
 }
 
 int RunFolder(const std::vector<std::string>& arguments) {
     const ProgramOptions options = ReadProgramOptions(arguments);
-    if (!options.error.empty()) {
-        return Fail(options.error);
+    std::string error = options.error;
+    for (const std::string& a : options.rest) {
+        if (error.empty() && a.rfind("--", 0) == 0) {
+            error = "unknown option " + a;
+        }
+    }
+    if (error.empty() && options.rest.size() > 1) {
+        error = "folder takes at most one folder, not " + std::to_string(options.rest.size());
+    }
+    if (!error.empty()) {
+        return UsageError("folder", error);
     }
     Session session(options);
     if (options.rest.empty()) {
-        std::cout << GetSavePath(session.registry(), session.defaultSaveFolder()) << "\n";
+        std::cout << ForTerminal(GetSavePath(session.registry(), session.defaultSaveFolder()))
+                  << "\n";
         const std::string problem = session.registry().LastProblem();
         if (!problem.empty()) {
-            std::cerr << "pellimor-cli: warning: " << problem << "\n";
+            std::cerr << ErrorLines("warning: " + problem);
         }
-        return 0;
+        return kExitDone;
     }
     std::string folder = options.rest[0];
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return Fail(folder + " is not a folder");
+        return UsageError("folder", ForTerminal(folder) + " is not a folder");
     }
     if (char* real = ::realpath(folder.c_str(), nullptr)) {
         folder = real;
@@ -319,10 +466,10 @@ int RunFolder(const std::vector<std::string>& arguments) {
     }
     const SettingOutcome stored = SetSavePath(session.registry(), folder);
     if (!stored.ok()) {
-        return Fail("the save folder was not stored: " + stored.problem);
+        return Report(kExitFailed, "the save folder was not stored: " + stored.problem);
     }
-    std::cout << GetSavePath(session.registry(), session.defaultSaveFolder()) << "\n";
-    return 0;
+    std::cout << ForTerminal(GetSavePath(session.registry(), session.defaultSaveFolder())) << "\n";
+    return kExitDone;
 }
 
 }  // namespace pellimor

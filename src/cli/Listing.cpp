@@ -1,5 +1,6 @@
 #include "cli/Listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
@@ -9,24 +10,6 @@
 namespace pellimor {
 
 namespace {
-
-std::size_t Utf8Length(const std::string& text, std::size_t at) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    const std::size_t length = c < 0x80         ? 1
-                               : (c >> 5) == 6  ? 2
-                               : (c >> 4) == 14 ? 3
-                               : (c >> 3) == 30 ? 4
-                                                : 0;
-    if (length == 0 || at + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 // The entries in the order of the movie list; a lookup per line would walk the catalogue
 // once for every line.
@@ -86,18 +69,19 @@ std::string ListingAsText(const ListingState& state, const std::string& cacheFol
     if (state.movieLines.empty()) {
         text += "No movies.\n";
     }
+    // Columns line up by the cells a terminal draws, not by bytes: a Turkish or Japanese
+    // name takes fewer cells than it has bytes.
+    const std::vector<const SwfEntry*> entries = EntriesInLineOrder(state);
     std::size_t width = 4;
-    for (const MovieLine& line : state.movieLines) {
-        width = std::max(width, ForTerminal(line.text).size());
+    for (const SwfEntry* entry : entries) {
+        width = std::max(width, DisplayWidth(ForTerminal(entry->displayName)));
     }
-    for (const SwfEntry* found : EntriesInLineOrder(state)) {
+    for (const SwfEntry* found : entries) {
         const SwfEntry& entry = *found;
-        const std::string name = ForTerminal(entry.displayName);
         char sizeColumn[32];
         std::snprintf(sizeColumn, sizeof sizeColumn, "%14s", entry.sizeText.c_str());
-        text += name + std::string(width - name.size() + 2, ' ') + sizeColumn + "  " +
-                (entry.lastModified.empty() ? std::string(29, ' ') : entry.lastModified) + "  " +
-                ForTerminal(entry.url) + "\n";
+        text += PaddedTo(ForTerminal(entry.displayName), width + 2) + sizeColumn + "  " +
+                PaddedTo(entry.lastModified, 29) + "  " + ForTerminal(entry.url) + "\n";
     }
     text += "\nSites:\n";
     for (std::size_t i = 0; i < state.siteItems.size(); ++i) {

@@ -138,7 +138,7 @@ std::string MovieTable(const ListingState& state, std::span<const std::int32_t> 
             row.push_back(ForTerminal(entry.localPath));
         }
         for (std::size_t c = 0; c < widths.size(); ++c) {
-            widths[c] = std::max(widths[c], row[c].size());
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
         }
         rows.push_back(std::move(row));
     }
@@ -146,10 +146,8 @@ std::string MovieTable(const ListingState& state, std::span<const std::int32_t> 
     for (const auto& row : rows) {
         std::string line = " ";
         for (std::size_t c = 0; c < row.size(); ++c) {
-            line += " " + row[c];
-            if (c + 1 < row.size()) {
-                line += std::string(widths[c] - row[c].size() + 1, ' ');
-            }
+            // Lined up by the cells the terminal draws, not by bytes.
+            line += " " + (c + 1 < row.size() ? PaddedTo(row[c], widths[c] + 1) : row[c]);
         }
         table += line + "\n";
     }

@@ -4,10 +4,12 @@
 
 #include <iostream>
 
+#include "cli/TerminalText.h"
+
 namespace pellimor {
 
 void TerminalPrompts::ShowError(const std::string& text) {
-    std::cerr << text << "\n";
+    std::cerr << ErrorLines(text);
 }
 
 bool TerminalPrompts::AskYesNo(const std::string& text) {

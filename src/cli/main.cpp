@@ -4,36 +4,63 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
+
+namespace {
+
+using Command = int (*)(const std::vector<std::string>&);
+
+Command CommandNamed(const std::string& name) {
+    if (name == "list")
+        return pellimor::RunList;
+    if (name == "demo")
+        return pellimor::RunDemo;
+    if (name == "save")
+        return pellimor::RunSave;
+    if (name == "delete")
+        return pellimor::RunDelete;
+    if (name == "folder")
+        return pellimor::RunFolder;
+    return nullptr;
+}
+
+bool IsHelp(const std::string& argument) {
+    return argument == "--help" || argument == "-h";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
-        arguments[0] == "help") {
+    if (arguments.empty()) {
         std::cout << pellimor::kCliUsage;
-        return arguments.empty() ? 2 : 0;
+        return pellimor::kExitUsage;
     }
     if (arguments[0] == "--version") {
         std::cout << "pellimor-cli 0.1.0\n";
-        return 0;
+        return pellimor::kExitDone;
+    }
+    // "help COMMAND" as "COMMAND --help".
+    if (arguments[0] == "help" && arguments.size() > 1) {
+        arguments = {arguments[1], "--help"};
+    }
+    if (IsHelp(arguments[0]) || arguments[0] == "help") {
+        std::cout << pellimor::kCliUsage;
+        return pellimor::kExitDone;
     }
     const std::string command = arguments[0];
     arguments.erase(arguments.begin());
+    const Command run = CommandNamed(command);
+    if (run == nullptr) {
+        std::cerr << pellimor::ErrorLines("unknown command " + pellimor::ForTerminal(command) +
+                                          " (see pellimor-cli --help)");
+        return pellimor::kExitUsage;
+    }
     for (const std::string& a : arguments) {
-        if (a == "--help" || a == "-h") {
-            std::cout << pellimor::kCliUsage;
-            return 0;
+        if (IsHelp(a)) {
+            std::cout << pellimor::CommandUsage(command);
+            return pellimor::kExitDone;
         }
     }
-    if (command == "list")
-        return pellimor::RunList(arguments);
-    if (command == "demo")
-        return pellimor::RunDemo(arguments);
-    if (command == "save")
-        return pellimor::RunSave(arguments);
-    if (command == "delete")
-        return pellimor::RunDelete(arguments);
-    if (command == "folder")
-        return pellimor::RunFolder(arguments);
-    std::cerr << "pellimor-cli: unknown command " << command << " (see pellimor-cli --help)\n";
-    return 2;
+    return run(arguments);
 }
