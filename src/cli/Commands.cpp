@@ -287,18 +287,31 @@ std::string Joined(const std::vector<std::string>& texts) {
 int RunList(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
     AcceptOnly(s, "list", {"--site", "--leftovers", "--json"});
+    // The window's /site:S, which ./run hands to both programs: the listing starts as the
+    // window's would, on every site when none begins with S.
+    std::string windowSite;
+    std::erase_if(s.names, [&](const std::string& name) {
+        const std::string site =
+            name.starts_with("/") ? FindInitialSite({name.substr(1)}) : std::string();
+        windowSite = site.empty() ? windowSite : site;
+        return !site.empty();
+    });
     if (s.error.empty() && !s.names.empty()) {
         s.error = "list takes no NAME: " + ForTerminal(s.names.front());
     }
     if (!s.error.empty()) {
         return UsageError("list", s.error);
     }
+    const bool siteAsked = !s.site.empty();
+    if (!siteAsked && !s.leftovers) {
+        s.site = windowSite;
+    }
     Session session(s.options);
     ListingState state;
     if (!Scan(s, session, state)) {
         return Report(kExitFailed, s.error);
     }
-    if (!s.site.empty()) {
+    if (siteAsked) {
         // The scan falls back to every site when none begins with the text, as the window's
         // /site: does; asked by name here, a site the cache lacks is refused.
         const MovieChoice choice = ChooseMovies(state, {s.site, {}, {}, true, true});

@@ -164,6 +164,18 @@ TEST_F(CliConventionsTest, ACacheThatCannotBeReadListsNothing) {
     }
 }
 
+// ./run hands the same arguments to the window and to list: the window's /site:S starts the
+// listing there, and, as in the window, on every site when none begins with S.
+TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
+    const Output arcade = Run(Filled("list /site:arcade --cache {cache}"));
+    EXPECT_EQ(arcade.status, kDone) << arcade.err;
+    EXPECT_NE(arcade.out.find("\n* arcade.example\n"), std::string::npos) << arcade.out;
+    EXPECT_EQ(arcade.out.find("\nrain "), std::string::npos) << arcade.out;
+    const Output unknown = Run(Filled("list /Site:nosuch --cache {cache}"));
+    EXPECT_EQ(unknown.status, kDone) << unknown.err;
+    EXPECT_NE(unknown.out.find("\nrain "), std::string::npos) << unknown.out;
+}
+
 TEST_F(CliConventionsTest, EachCommandHasItsOwnHelp) {
     const Output general = Run("--help");
     EXPECT_EQ(general.status, kDone);
