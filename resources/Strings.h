@@ -42,4 +42,29 @@ inline constexpr std::string_view kPlayerStopped = "No preview: the player stopp
 inline constexpr std::string_view kPreviewOthersWork =
     "Listing, saving and deleting work as usual.";
 
+// Tooltips: the Turkish name with its meaning in English, for those who read no Turkish.
+inline constexpr std::string_view kSaveTip = "Kaydet — save the selected movies to the save folder";
+inline constexpr std::string_view kSaveAsTip =
+    "Farklı Kaydet — save the selected movies, asking for each file name";
+inline constexpr std::string_view kSaveAllTip =
+    "Tümünü Kaydet — save every listed movie to the save folder";
+inline constexpr std::string_view kChooseFolderTip = "Klasör Seç — choose the save folder";
+inline constexpr std::string_view kOpenFolderTip = "Klasör Aç — open the save folder";
+inline constexpr std::string_view kOpenMovieTip =
+    "Filmi Aç — open the selected movie with its program";
+inline constexpr std::string_view kRefreshTip = "Yenile — list the cache again";
+inline constexpr std::string_view kDeleteTip = "Sil — delete the selected movies from the cache";
+inline constexpr std::string_view kCloseTip = "Programı Kapat — close the program";
+inline constexpr std::string_view kAddressTip = "Swf Adresi — the movie's web address";
+inline constexpr std::string_view kSizeTip = "Dosya Boyutu — the size of the cached file";
+inline constexpr std::string_view kModifiedTip =
+    "Son Değiştirilme — when the movie last changed on its site";
+inline constexpr std::string_view kMoviesTip =
+    "Filmler — the movies of the chosen site; double-click one to play it in its own window";
+inline constexpr std::string_view kSitesTip = "Site — choose a site to list only its movies";
+// The movie list's context menu, and the window that plays a movie at its stage size.
+inline constexpr std::string_view kPlayInWindow = "Ayrı Pencerede Oynat";
+inline constexpr std::string_view kPlayInWindowTip =
+    "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";
+
 }  // namespace pellimor::strings

@@ -1,5 +1,6 @@
 #include "ui/CMovieDlg.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QItemSelectionModel>
@@ -59,7 +60,7 @@ CMovieDlg::CMovieDlg(DialogServices services, std::string initialSite, const QFo
       m_strInitialSite(std::move(initialSite)) {
     setWindowTitle(Q(strings::kAppName));
     setWindowIcon(MakeAppIcon());
-    BuildControls(font.family().isEmpty() ? QApplication::font() : font);
+    BuildControls(PickDialogFont(font.family().isEmpty() ? QApplication::font() : font, *style()));
     ConnectMessageMap();
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &CMovieDlg::ShowHelp);
@@ -137,6 +138,7 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 break;
         }
         widget->setProperty("ctrlId", spec.id);
+        widget->setToolTip(Q(spec.tooltip));
         QRect rect = ToPixels(base, spec.x, spec.y, spec.w, spec.h);
         if (spec.kind == ControlKind::kDropDown) {
             rect.setHeight(widget->sizeHint().height());  // the height given includes the list
@@ -182,6 +184,34 @@ void CMovieDlg::ConnectMessageMap() {
             connect(combo, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
         }
     }
+    // The bigger player: a double-click on a line, or the list's context menu.
+    connect(m_lbMovies, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { PlayInWindow(index.row()); });
+    auto* playInWindow = new QAction(Q(strings::kPlayInWindow), m_lbMovies);
+    playInWindow->setToolTip(Q(strings::kPlayInWindowTip));
+    connect(playInWindow, &QAction::triggered, this,
+            [this] { PlayInWindow(m_lbMovies->currentIndex().row()); });
+    m_lbMovies->addAction(playInWindow);
+    m_lbMovies->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CMovieDlg::PlayInWindow(int row) {
+    if (row < 0 || row >= m_model->rowCount()) {
+        return;
+    }
+    const SwfEntry entry = m_listing.catalogue.GetEntryByKey(m_model->KeyAt(row));
+    if (entry.localPath.empty()) {
+        return;
+    }
+    if (m_popOut == nullptr) {
+        m_popOut = new PopOutPlayer(&m_services.listing.cache, &m_services.listing.files, this);
+    }
+    m_popOut->Play(
+        QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
+        QString::fromStdString(entry.displayName) + QStringLiteral(" — ") + Q(strings::kAppName));
+    m_popOut->show();
+    m_popOut->raise();
+    m_popOut->activateWindow();
 }
 
 bool CMovieDlg::OnInitDialog() {
@@ -216,8 +246,10 @@ void CMovieDlg::ApplyListing() {
 
 void CMovieDlg::CheckDeletable() {
     m_strReadOnly = m_services.listing.cache.ReadOnlyReason();
-    Control(kIdDelete)->setToolTip(
-        m_strReadOnly.empty() ? QString() : QStringLiteral("Cannot delete: ") + Q(m_strReadOnly));
+    // While the cache cannot be changed, the tooltip says why instead.
+    Control(kIdDelete)->setToolTip(m_strReadOnly.empty()
+                                       ? Q(strings::kDeleteTip)
+                                       : QStringLiteral("Cannot delete: ") + Q(m_strReadOnly));
 }
 
 int CMovieDlg::GetSelItems() {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QPointer>
 #include <QPushButton>
 
 #include <array>
@@ -17,6 +18,7 @@
 #include "ui/CFlash_ctrl.h"
 #include "ui/DialogLayout.h"
 #include "ui/MovieListModel.h"
+#include "ui/PopOutPlayer.h"
 #include "ui/Shell.h"
 
 namespace pellimor {
@@ -58,6 +60,10 @@ class CMovieDlg : public QDialog {
     void UpdateButtons();
     // Puts the last scan's result into the drop-down, the list and the details.
     void ApplyListing();
+    // Plays the movie of this list line in a window of its own, at its stage size.
+    void PlayInWindow(int row);
+    // The open pop-out player, or null.
+    PopOutPlayer* popOut() const { return m_popOut; }
 
   private:
     void BuildControls(const QFont& font);
@@ -80,7 +86,8 @@ class CMovieDlg : public QDialog {
     int m_selectionCount = 0;
     std::string m_strReadOnly;  // why the cache cannot be changed; empty when it can
     std::vector<std::pair<int, QWidget*>> m_controls;
-    bool m_filling = false;  // a refill is not a selection change by the user
+    bool m_filling = false;           // a refill is not a selection change by the user
+    QPointer<PopOutPlayer> m_popOut;  // gone when its window is closed
 };
 
 }  // namespace pellimor

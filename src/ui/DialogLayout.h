@@ -5,9 +5,13 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 #include <array>
 #include <string_view>
+#include <vector>
+
+class QStyle;
 
 namespace pellimor {
 
@@ -26,7 +30,8 @@ struct ControlSpec {
     int id;  // -1 for the labels
     ControlKind kind;
     std::string_view caption;
-    int x, y, w, h;  // dialog units
+    int x, y, w, h;                 // dialog units
+    std::string_view tooltip = {};  // Turkish with the English meaning; empty for none
 };
 
 constexpr int kIdSave = 1006, kIdSaveAs = 1001, kIdSaveAll = 1002, kIdChooseFolder = 1014,
@@ -49,5 +54,21 @@ BaseUnits MeasureBaseUnits(const QFont& font);
 // A rectangle in dialog units to pixels: x * base.x / 4, y * base.y / 8, rounded as MulDiv.
 QRect ToPixels(const BaseUnits& base, int x, int y, int w, int h);
 QSize ToPixels(const BaseUnits& base, QSize size);
+
+// A fixed text of the template and the room its control gives it, in pixels, with a font.
+struct CaptionRoom {
+    int id;
+    QString text;
+    int needed;
+    int available;
+};
+// Every label's and button's caption, and the drop-down's two fixed items as the closed
+// drop-down shows them, measured with this font in this style.
+std::vector<CaptionRoom> MeasureCaptions(const QFont& font, const QStyle& style);
+
+// The dialog font: the preferred font at the nearest size at which every caption fits its
+// control; for a family that fits at no size, the desktop's proportional font. The layout
+// stays in dialog units of the font chosen; when nothing fits, the preferred font is kept.
+QFont PickDialogFont(const QFont& preferred, const QStyle& style);
 
 }  // namespace pellimor

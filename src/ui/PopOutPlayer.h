@@ -1,0 +1,51 @@
+// The selected movie in a window of its own, at the movie's stage size: the dialog's preview is
+// smaller than most games. The same player as the preview, reading through the same cache.
+#pragma once
+
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+#include <QUrlQuery>
+#include <QWidget>
+
+#include "platform/FileOps.h"
+#include "platform/UrlCache.h"
+
+namespace pellimor {
+
+class CFlash_ctrl;
+
+// The window's client size for a stage: the stage itself, made smaller with its proportions
+// kept when it does not fit into available; fallback for a stage that is no size at all.
+QSize StageWindowSize(QSizeF stage, QSize available, QSize fallback);
+
+class PopOutPlayer : public QWidget {
+    Q_OBJECT
+  public:
+    // The Flash Player's own stage size, shown until the movie tells its own.
+    static constexpr QSize kDefaultStage{550, 400};
+
+    // parent: the window it returns to; it stays above it and blocks it until closed.
+    PopOutPlayer(UrlCache* cache, FileOps* files, QWidget* parent);
+    ~PopOutPlayer() override;
+
+    // Plays the movie at localPath (under address when that is a web address).
+    void Play(const QString& localPath, const QString& address, const QString& title);
+
+    CFlash_ctrl* player() const { return flash_; }
+    // The stage the movie told, or an empty size before it has.
+    QSizeF stage() const { return stage_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void OnPageEvent(const QString& name, int load, const QUrlQuery& fields);
+    // The player at the stage's proportions, as large as the window allows, centred.
+    void PlacePlayer();
+
+    CFlash_ctrl* flash_;
+    QSizeF stage_;
+};
+
+}  // namespace pellimor

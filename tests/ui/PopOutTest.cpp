@@ -1,0 +1,253 @@
+// The bigger player: a movie of the list in a window of its own at its stage size, with the
+// same player and the same cache as the preview. The real window, offscreen, Ruffle playing.
+#include <QApplication>
+#include <QListView>
+#include <QMenu>
+
+#include <cmath>
+#include <functional>
+
+#include "resources/Strings.h"
+#include "ui/DialogHarness.h"
+#include "ui/PopOutPlayer.h"
+#include "ui/QtText.h"
+#include "ui/player/PlayerScheme.h"
+
+namespace pellimor {
+
+namespace {
+
+constexpr int kTimeoutMs = 30'000;
+
+// Runs the event loop until done() holds (the web engine works on this thread's events).
+bool RunUntil(const std::function<bool()>& done) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(colour)) <= tolerance &&
+                std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
+                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+QImage Shot(QWidget* window) {
+    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The demo movies' colours: their moving squares.
+constexpr QRgb kRocket = 0xE03C31;
+constexpr QRgb kSnake = 0x2E8B57;
+constexpr int kSquare = 3000;
+
+// Counts the page's frames of the movie set last in the pop-out.
+struct Frames {
+    int load = -1;
+    int seen = 0;
+    explicit Frames(PopOutPlayer* window) {
+        QObject::connect(window->player(), &CFlash_ctrl::pageEvent, window,
+                         [this](const QString& name, int l, const QUrlQuery&) {
+                             if (name == QLatin1String("frame") && l == load) {
+                                 ++seen;
+                             }
+                         });
+    }
+};
+
+void DoubleClick(QListView* list, int row) {
+    const QRect line = list->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
+}
+
+QAction* PlayInWindowEntry(QListView* list) {
+    for (QAction* action : list->actions()) {
+        if (action->text() == Q(strings::kPlayInWindow)) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class PopOutTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void windowSizeForAStage();
+    void doubleClickPlaysTheMovieAtItsStageSize();
+    void contextMenuEntryPlaysTheLineUnderIt();
+    void aStageThePageMakesUpDoesNotSizeTheWindow();
+};
+
+void PopOutTest::windowSizeForAStage() {
+    const QSize fallback(550, 400);
+    const QSize screen(720, 540);
+    const double nan = std::nan("");
+    const struct {
+        QSizeF stage;
+        QSize expected;
+    } cases[] = {
+        {{400, 300}, {400, 300}},     // fits: the stage itself
+        {{720, 540}, {720, 540}},     // just fits
+        {{1600, 1200}, {720, 540}},   // too big: smaller, the proportions kept
+        {{2000, 500}, {720, 180}},    // too wide
+        {{300, 5000}, {32, 540}},     // too high
+        {{65535, 1}, {720, 1}},       // never less than a pixel
+        {{0, 300}, fallback},         // no size: the window keeps its own
+        {{-400, 300}, fallback},      //
+        {{nan, 300}, fallback},       //
+        {{400, INFINITY}, fallback},  //
+    };
+    for (const auto& c : cases) {
+        QCOMPARE(StageWindowSize(c.stage, screen, fallback), c.expected);
+    }
+}
+
+void PopOutTest::doubleClickPlaysTheMovieAtItsStageSize() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    const int rocket = h.Row(QStringLiteral("rocket"));
+    QVERIFY(rocket >= 0);
+    DoubleClick(h.List(), rocket);
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->isWindow());
+    QCOMPARE(window->windowModality(), Qt::WindowModal);
+    QVERIFY(window->windowTitle().startsWith(QLatin1String("rocket")));
+    // The same file, through the same cache's checks, as the preview plays.
+    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    QCOMPARE(window->player()->movie(), preview->movie());
+    QVERIFY(window->player()->hasPlayer());
+    Frames frames(window);
+    frames.load = window->player()->currentLoad();
+    QVERIFY(RunUntil([&] { return frames.seen > 0; }));
+    // The rocket's stage is 400 x 300: the window takes it, the player fills it.
+    QVERIFY(RunUntil([&] { return window->size() == QSize(400, 300); }));
+    QCOMPARE(window->stage(), QSizeF(400, 300));
+    QCOMPARE(window->player()->geometry(), QRect(0, 0, 400, 300));
+    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
+    const QString out = qEnvironmentVariable("PELLIMOR_POPOUT_SCREENSHOT");
+    if (!out.isEmpty()) {
+        QVERIFY(window->grab().save(out));
+    }
+    // Resized, it keeps the stage's proportions: the player centred, bars beside it.
+    window->resize(800, 450);
+    QCOMPARE(window->player()->geometry(), QRect(100, 0, 600, 450));
+    window->resize(300, 500);
+    const QRect upright = window->player()->geometry();
+    QCOMPARE(upright.size(), QSize(300, 225));
+    QVERIFY(std::abs(upright.center().y() - 250) <= 1);
+    QVERIFY(RunUntil([&] {
+        const QImage shot = Shot(window);
+        return CountNear(shot, kRocket) >= kSquare / 2 && QColor(shot.pixel(150, 5)) == Qt::black;
+    }));
+    QVERIFY(window->player()->blockedRequests() == 0);
+    // Closing it returns to the dialog: the window and its player are gone.
+    QPointer<PopOutPlayer> gone(window);
+    QVERIFY(window->close());
+    // The test runs outside the program's event loop, which would delete it on its next turn.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(gone.isNull());
+    QVERIFY(dialog.popOut() == nullptr);
+    QVERIFY(dialog.isVisible());
+    h.Select({h.Row(QStringLiteral("snake"))});
+    QVERIFY(preview->movie().contains(QLatin1String("snake")));
+}
+
+void PopOutTest::contextMenuEntryPlaysTheLineUnderIt() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    QCOMPARE(h.List()->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction* entry = PlayInWindowEntry(h.List());
+    QVERIFY(entry != nullptr);
+    QCOMPARE(entry->text(), QStringLiteral("Ayrı Pencerede Oynat"));
+    // A right click on a line makes it the current one, as for the menu.
+    const int snake = h.Row(QStringLiteral("snake"));
+    const QRect line = h.List()->visualRect(h.List()->model()->index(snake, 0));
+    QTest::mouseClick(h.List()->viewport(), Qt::RightButton, {}, line.center());
+    QCOMPARE(h.List()->currentIndex().row(), snake);
+    entry->trigger();
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(window->player()->movie().contains(QLatin1String("snake")));
+    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kSnake) >= kSquare; }));
+    // Asked again with another line, the same window plays that one.
+    h.List()->setCurrentIndex(h.List()->model()->index(h.Row(QStringLiteral("rocket")), 0));
+    entry->trigger();
+    QCOMPARE(dialog.popOut(), window);
+    QVERIFY(window->player()->movie().contains(QLatin1String("rocket")));
+    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
+    window->close();
+}
+
+void PopOutTest::aStageThePageMakesUpDoesNotSizeTheWindow() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    DoubleClick(h.List(), h.Row(QStringLiteral("rocket")));
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(RunUntil([&] { return window->size() == QSize(400, 300); }));
+    CFlash_ctrl* player = window->player();
+    const auto tell = [&](int load, const char* width, const char* height) {
+        QUrlQuery fields;
+        fields.addQueryItem(QStringLiteral("width"), QLatin1String(width));
+        fields.addQueryItem(QStringLiteral("height"), QLatin1String(height));
+        emit player->pageEvent(QStringLiteral("metadata"), load, fields);
+    };
+    const int load = player->currentLoad();
+    for (const auto& [width, height] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"0", "300"},
+                                                                    {"-5", "300"},
+                                                                    {"NaN", "300"},
+                                                                    {"Infinity", "10"},
+                                                                    {"abc", "300"},
+                                                                    {"", ""},
+                                                                    {"1e308", "300"},
+                                                                    {"99999", "300"}}) {
+        tell(load, width, height);
+        QCOMPARE(window->size(), QSize(400, 300));
+        QCOMPARE(window->stage(), QSizeF(400, 300));
+    }
+    tell(load - 1, "200", "100");  // an earlier movie's word
+    QCOMPARE(window->size(), QSize(400, 300));
+    // The largest stage Flash allows still fits on the screen, its proportions kept.
+    tell(load, "8000", "2000");
+    const QSize screen = window->screen()->availableGeometry().size();
+    QVERIFY(window->width() <= screen.width() && window->height() <= screen.height());
+    QVERIFY(std::abs(window->width() - 4 * window->height()) <= 4);
+    window->close();
+}
+
+}  // namespace pellimor
+
+int main(int argc, char** argv) {
+    pellimor::PrepareWebEngine();
+    QApplication application(argc, argv);
+    pellimor::PopOutTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PopOutTest.moc"
