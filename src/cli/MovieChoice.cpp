@@ -97,8 +97,10 @@ MovieChoice ChooseMovies(const ListingState& state, const MovieRequest& request)
         if (matches.empty()) {
             choice.missing.push_back(wanted);
         } else if (matches.size() > 1 && !request.allMatching) {
-            choice.refusal += (choice.refusal.empty() ? "" : "\n") + ForTerminal(wanted) + ": " +
-                              std::to_string(matches.size()) +
+            if (!choice.refusal.empty()) {
+                choice.refusal += '\n';
+            }
+            choice.refusal += ForTerminal(wanted) + ": " + std::to_string(matches.size()) +
                               (byAddress ? " movies have this address; take them all with "
                                            "--all-matching:\n"
                                          : " movies have this name; pick one with --url "
