@@ -18,24 +18,34 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 as found in Wine prefixes and old Windows disks), lists them by site, plays them with\n\
 Ruffle, saves copies and deletes them from the cache without breaking it.")
 
-# By Debian package name (Debian 12, Ubuntu 22.04 and later). A program built against Qt 6.N
-# needs 6.N or later at run time.
-set(pellimor_depends "libc6" "libstdc++6" "libgcc-s1")
+# By Debian package name (Debian 12 and Ubuntu 22.04 on). Loaded at run time rather than
+# linked, so that no tool finds them: the display plugins, and QtWebEngineProcess, in which
+# the web engine runs its pages.
+set(pellimor_depends)
+set(pellimor_linked "libc6" "libstdc++6" "libgcc-s1")
 if(PELLIMOR_WITH_UI)
     find_package(Qt6 REQUIRED COMPONENTS Widgets)
     find_package(Qt6 QUIET COMPONENTS WebEngineWidgets)
+    # A program built against Qt 6.N needs 6.N or later; newer releases renamed some of the
+    # packages with a t64 ending (64-bit time).
     set(qt ">= ${Qt6_VERSION_MAJOR}.${Qt6_VERSION_MINOR}")
-    # Newer releases renamed some of them with a t64 ending (64-bit time).
-    list(APPEND pellimor_depends
+    list(APPEND pellimor_depends "qt6-qpa-plugins (${qt})")
+    list(APPEND pellimor_linked
         "libqt6core6 (${qt}) | libqt6core6t64 (${qt})"
         "libqt6gui6 (${qt}) | libqt6gui6t64 (${qt})"
-        "libqt6widgets6 (${qt}) | libqt6widgets6t64 (${qt})"
-        "qt6-qpa-plugins (${qt})")
+        "libqt6widgets6 (${qt}) | libqt6widgets6t64 (${qt})")
     if(TARGET Qt6::WebEngineWidgets)
-        # The web engine runs its pages in QtWebEngineProcess, a program of its own package.
-        list(APPEND pellimor_depends "libqt6webenginecore6 (${qt})"
-            "libqt6webenginewidgets6 (${qt})" "libqt6webenginecore6-bin (${qt})")
+        list(APPEND pellimor_depends "libqt6webenginecore6-bin (${qt})")
+        list(APPEND pellimor_linked "libqt6webenginecore6 (${qt})" "libqt6webenginewidgets6 (${qt})")
     endif()
+endif()
+# dpkg-shlibdeps names the linked libraries itself, with the least versions the programs need
+# (glibc, libstdc++, Qt), so that the package does not install where they are older.
+find_program(PELLIMOR_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(PELLIMOR_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    list(PREPEND pellimor_depends ${pellimor_linked})
 endif()
 list(JOIN pellimor_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 
