@@ -56,6 +56,8 @@ QImage Shot(QWidget* window) {
 // The demo movies' colours: their moving squares.
 constexpr QRgb kRocket = 0xE03C31;
 constexpr QRgb kSnake = 0x2E8B57;
+constexpr QRgb kPuzzle = 0xC71585;
+constexpr QRgb kLevel = 0x20B2AA;  // the level the puzzle loads by relative address
 constexpr int kSquare = 3000;
 
 // Counts the page's frames of the movie set last in the pop-out.
@@ -96,6 +98,7 @@ class PopOutTest : public QObject {
     void doubleClickPlaysTheMovieAtItsStageSize();
     void contextMenuEntryPlaysTheLineUnderIt();
     void aStageThePageMakesUpDoesNotSizeTheWindow();
+    void whatTheMovieLoadsComesFromTheCache();
 };
 
 void PopOutTest::windowSizeForAStage() {
@@ -238,6 +241,23 @@ void PopOutTest::aStageThePageMakesUpDoesNotSizeTheWindow() {
     const QSize screen = window->screen()->availableGeometry().size();
     QVERIFY(window->width() <= screen.width() && window->height() <= screen.height());
     QVERIFY(std::abs(window->width() - 4 * window->height()) <= 4);
+    window->close();
+}
+
+// The same rules as the preview: the movie plays under its address, and the level it loads
+// is answered from the cache; nothing is asked of the network.
+void PopOutTest::whatTheMovieLoadsComesFromTheCache() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    DoubleClick(h.List(), h.Row(QStringLiteral("main")));
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(RunUntil([&] {
+        const QImage shot = Shot(window);
+        return CountNear(shot, kPuzzle) >= kSquare && CountNear(shot, kLevel) >= 1000;
+    }));
+    QCOMPARE(window->player()->blockedRequests(), 0);
     window->close();
 }
 
