@@ -42,6 +42,18 @@ inline constexpr std::string_view kPlayerStopped = "No preview: the player stopp
 inline constexpr std::string_view kPreviewOthersWork =
     "Listing, saving and deleting work as usual.";
 
+// What the window says about the cache it shows and what went wrong.
+inline constexpr std::string_view kNoCacheCaption = "no cache found";
+inline constexpr std::string_view kNoCacheFound =
+    "No cache found: Pellimor looked for the Internet cache (INetCache) of a Wine prefix "
+    "($WINEPREFIX or ~/.wine) and found none.";
+inline constexpr std::string_view kFolderMissing = "the folder does not exist.";
+inline constexpr std::string_view kFolderIsFile = "it is a file, not a folder.";
+inline constexpr std::string_view kNoIndexThere = "no index.dat was found there.";
+inline constexpr std::string_view kGiveCacheOption = "Give the cache folder with --cache DIR.";
+inline constexpr std::string_view kCachedFileMissing = "The cached file is missing:";
+inline constexpr std::string_view kNoProgramToOpen = "No program was found to open";
+
 // Tooltips: the Turkish name with its meaning in English, for those who read no Turkish.
 inline constexpr std::string_view kSaveTip = "Kaydet — save the selected movies to the save folder";
 inline constexpr std::string_view kSaveAsTip =

@@ -45,9 +45,12 @@ int main(int argc, char** argv) {
     pellimor::Session session(app.m_options);
     pellimor::QtPrompts prompts(nullptr);
     pellimor::DesktopShell shell;
-    pellimor::CMovieDlg dialog({session.listing(), session.files(), session.registry(), prompts,
-                                shell, session.defaultSaveFolder()},
-                               app.m_strInitialSite);
+    pellimor::CMovieDlg dialog(
+        {session.listing(), session.files(), session.registry(), prompts, shell,
+         session.defaultSaveFolder(),
+         pellimor::CacheProblem(session.cacheFolder(), !session.cache().containers().empty(),
+                                session.cache().unusable())},
+        app.m_strInitialSite);
     dialog.exec();
     return 0;
 }

@@ -14,6 +14,10 @@ class Prompts {
     virtual std::optional<std::string> AskSaveAsPath(const std::string& initialFolder,
                                                      const std::string& initialName) = 0;
     virtual void ShowError(const std::string& text) = 0;
+    // An error with a second, smaller text beneath it: what the system said, and where.
+    virtual void ShowErrorDetails(const std::string& text, const std::string& /*details*/) {
+        ShowError(text);
+    }
     // Yes (true) or No.
     virtual bool AskYesNo(const std::string& text) = 0;
     // A folder of the file system, or nothing when the user cancelled.

@@ -53,15 +53,21 @@ int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveO
     }
     // The target is created exclusively, so a name taken a moment ago is never overwritten.
     std::string target = folder + "/" + base + ".swf";
-    CopyResult result = services.files.CopyExclusive(entry.localPath, target);
+    CopyFailure why;
+    CopyResult result = services.files.CopyExclusive(entry.localPath, target, &why);
     for (unsigned long long counter = 1; result == CopyResult::kTargetExists; ++counter) {
         target = folder + "/" + NumberedName(base, counter) + ".swf";
-        result = services.files.CopyExclusive(entry.localPath, target);
+        result = services.files.CopyExclusive(entry.localPath, target, &why);
     }
     if (result == CopyResult::kFailed) {
-        services.prompts.ShowError(std::string(strings::Load(strings::kCopyFailed)) + base);
+        const std::string reason = why.reason.empty() ? "the copy failed" : why.reason;
+        services.prompts.ShowErrorDetails(std::string(strings::Load(strings::kCopyFailed)) + base,
+                                          reason + "\nFolder: " + folder);
         if (outcome != nullptr) {
             outcome->failed.push_back(base);
+            if (why.targetFolder) {
+                outcome->unusableFolder = folder;
+            }
         }
     } else if (outcome != nullptr) {
         outcome->savedTo.push_back(target);
@@ -85,6 +91,9 @@ SaveOutcome SaveSelection(const SwfCatalogue& catalogue, std::span<const std::in
         if (SaveEntry(entry, askUser, services, &outcome) == 0) {
             break;  // a cancelled Save As skips the rest
         }
+        if (!askUser && !outcome.unusableFolder.empty()) {
+            break;  // every other copy would meet the same folder: one message is enough
+        }
     }
     return outcome;
 }
@@ -105,6 +114,9 @@ SaveOutcome OnSaveAll(const SwfCatalogue& catalogue, SaveServices& services) {
     SaveOutcome outcome;
     for (const SwfEntry& entry : catalogue) {
         SaveEntry(entry, false, services, &outcome);
+        if (!outcome.unusableFolder.empty()) {
+            break;  // every other copy would meet the same folder: one message is enough
+        }
     }
     return outcome;
 }

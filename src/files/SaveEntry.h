@@ -27,9 +27,13 @@ struct SaveServices {
 struct SaveOutcome {
     std::vector<std::string> savedTo;
     std::vector<std::string> failed;  // name bases whose copy failed
+    // Set when a copy failed because its folder takes no files (missing, not writable, full):
+    // that folder. Save and Save All stop there, with the one message shown.
+    std::string unusableFolder;
 };
 
-// 0 when the user cancelled Save As, 1 otherwise (a failed copy included).
+// 0 when the user cancelled Save As, 1 otherwise (a failed copy included). A failed copy shows
+// the copy-failure text with the name base, and beneath it the system's reason and the folder.
 int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome);
 
 // The handlers, over the keys of the selected lines in line order.

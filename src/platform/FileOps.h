@@ -33,6 +33,13 @@ struct FolderIdentity {
 
 enum class CopyResult { kCopied, kTargetExists, kFailed };
 
+// Why a copy failed, for the user.
+struct CopyFailure {
+    std::string reason;  // the system's own text
+    bool targetFolder =
+        false;  // the target's folder cannot take files (missing, not writable, full)
+};
+
 class FileOps {
   public:
     virtual ~FileOps() = default;
@@ -50,7 +57,9 @@ class FileOps {
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) = 0;
     virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
     // Copies to a target that must not exist yet; never overwrites, leaves no partial file.
-    virtual CopyResult CopyExclusive(const std::string& from, const std::string& to) = 0;
+    // On failure, why (when given) says what went wrong.
+    virtual CopyResult CopyExclusive(const std::string& from, const std::string& to,
+                                     CopyFailure* why = nullptr) = 0;
     // Removes a regular file; error says why not.
     virtual bool RemoveFile(const std::string& path, std::string& error) = 0;
 };

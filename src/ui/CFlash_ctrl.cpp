@@ -1,8 +1,11 @@
 #include "ui/CFlash_ctrl.h"
 
+#include <QChildEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QPalette>
 
 #include <iostream>
@@ -102,6 +105,8 @@ CFlash_ctrl::CFlash_ctrl(UrlCache* cache, FileOps* files, QWidget* parent)
     note_->setAlignment(Qt::AlignCenter);
     note_->setWordWrap(true);
     note_->setMargin(12);
+    note_->setAutoFillBackground(true);  // covers whatever the player shows beneath
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     note_->hide();
     if (qEnvironmentVariable("PELLIMOR_PREVIEW") == QLatin1String("off")) {
         ShowNote(strings::kPreviewTurnedOff);
@@ -114,6 +119,8 @@ CFlash_ctrl::CFlash_ctrl(UrlCache* cache, FileOps* files, QWidget* parent)
         return;
     }
     player_ = std::make_unique<Player>(cache, files, ruffle, options_, this);
+    setFocusProxy(player_->view);
+    WatchKeys(player_->view);
     ForgetChromiumFlags();
     connect(player_->handler, &PlayerSchemeHandler::pageEvent, this, &CFlash_ctrl::OnPageEvent);
     connect(player_->page, &QWebEnginePage::renderProcessTerminated, this,
@@ -162,6 +169,12 @@ QWebEnginePage* CFlash_ctrl::page() const {
 void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address) {
     movie_ = localPath;
     ++moviesSet_;
+    // Only to choose the note: the player reads the movie through the cache's own checks,
+    // and its panel about a failed load would send the user to the website's administrator.
+    missingText_ = QFileInfo::exists(localPath)
+                       ? QString()
+                       : Q(strings::kCachedFileMissing) + QLatin1Char('\n') + localPath;
+    UpdateNote();
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_) {
         player_->files.SetMovie(localPath.toStdString(), address.toStdString());
@@ -201,9 +214,51 @@ void CFlash_ctrl::OnPageEvent(const QString& name, const QUrlQuery& fields) {
 
 void CFlash_ctrl::ShowNote(std::string_view why) {
     noteText_ = Q(why) + QStringLiteral("\n\n") + Q(strings::kPreviewOthersWork);
-    note_->setText(noteText_);
-    note_->show();
-    note_->raise();
+    UpdateNote();
+}
+
+void CFlash_ctrl::ShowNotice(const QString& text) {
+    noticeText_ = text;
+    UpdateNote();
+}
+
+QString CFlash_ctrl::shownNote() const {
+    return note_->isHidden() ? QString() : note_->text();
+}
+
+void CFlash_ctrl::UpdateNote() {
+    const QString text = !noticeText_.isEmpty()    ? noticeText_
+                         : !missingText_.isEmpty() ? missingText_
+                                                   : noteText_;
+    note_->setText(text);
+    note_->setVisible(!text.isEmpty());
+    if (!text.isEmpty()) {
+        note_->raise();
+    }
+}
+
+void CFlash_ctrl::WatchKeys(QObject* object) {
+    object->installEventFilter(this);
+    for (QObject* child : object->children()) {
+        WatchKeys(child);
+    }
+}
+
+bool CFlash_ctrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        // The web view makes the widget that takes its keys as pages come and go.
+        WatchKeys(static_cast<QChildEvent*>(event)->child());
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto others = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && others == Qt::NoModifier) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CFlash_ctrl::resizeEvent(QResizeEvent* event) {

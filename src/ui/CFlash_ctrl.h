@@ -37,8 +37,13 @@ class CFlash_ctrl : public QWidget {
     int currentLoad() const { return moviesSet_; }
 
     bool hasPlayer() const;
-    // The note shown in the player's place, or empty.
+    // The note shown in the player's place when no player can run, or empty.
     const QString& note() const { return noteText_; }
+    // A note over the preview until it is given again empty: what the window shows instead of
+    // a movie (no cache, say). It goes before every other note.
+    void ShowNotice(const QString& text);
+    // The text shown over the preview now (a notice, a missing movie, no player), or empty.
+    QString shownNote() const;
     int blockedRequests() const;
     const RuffleOptions& options() const { return options_; }
     // The player's page, or null without a player: for the tests and the benchmark.
@@ -52,11 +57,15 @@ class CFlash_ctrl : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Tab and Shift+Tab in the player leave it for the window's next or previous control.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Player;
 
     void ShowNote(std::string_view why);
+    void UpdateNote();
+    void WatchKeys(QObject* object);
     void Play();
     void OnPageEvent(const QString& name, const QUrlQuery& fields);
 
@@ -64,6 +73,8 @@ class CFlash_ctrl : public QWidget {
     std::unique_ptr<Player> player_;
     QLabel* note_;
     QString noteText_;
+    QString noticeText_;
+    QString missingText_;  // the movie set is not there
     QString movie_;
     QString pageUrl_;  // what the page is to play
     int moviesSet_ = 0;

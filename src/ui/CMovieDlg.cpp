@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QShortcut>
 
 #include <algorithm>
+#include <iostream>
 
 #include "files/DeleteAction.h"
 #include "files/SettingsStore.h"
@@ -50,7 +52,34 @@ constexpr MessageMapEntry kMessageMap[] = {
     {kIdSites, Notification::kSelChange, &CMovieDlg::OnSiteChanged},
 };
 
+constexpr int kTransientMs = 5000;  // how long a transient note stays
+
 }  // namespace
+
+std::string CacheProblem(const std::optional<std::string>& folder, bool indexFound,
+                         const std::vector<std::string>& unusable) {
+    const std::string option(strings::kGiveCacheOption);
+    if (!folder) {
+        return std::string(strings::kNoCacheFound) + "\n" + option;
+    }
+    if (indexFound) {
+        return {};
+    }
+    const QFileInfo info(QString::fromStdString(*folder));
+    std::string what;
+    if (!info.exists()) {
+        what = strings::kFolderMissing;
+    } else if (!info.isDir()) {
+        what = strings::kFolderIsFile;
+    } else if (!unusable.empty()) {
+        for (const std::string& problem : unusable) {
+            what += (what.empty() ? "" : "; ") + problem;
+        }
+    } else {
+        what = strings::kNoIndexThere;
+    }
+    return "No cache at " + *folder + ": " + what + "\n" + option;
+}
 
 CMovieDlg::CMovieDlg(DialogServices services, std::string initialSite, const QFont& font)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -58,13 +87,21 @@ CMovieDlg::CMovieDlg(DialogServices services, std::string initialSite, const QFo
                            Qt::MSWindowsFixedSizeDialogHint),
       m_services(services),
       m_strInitialSite(std::move(initialSite)) {
-    setWindowTitle(Q(strings::kAppName));
+    const std::optional<std::string> folder = m_services.listing.cacheFolder();
+    setWindowTitle(Q(strings::kAppName) + QStringLiteral(" \u2014 ") +
+                   (folder ? QString::fromStdString(*folder) : Q(strings::kNoCacheCaption)));
     setWindowIcon(MakeAppIcon());
     BuildControls(PickDialogFont(font.family().isEmpty() ? QApplication::font() : font, *style()));
     ConnectMessageMap();
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &CMovieDlg::ShowHelp);
+    m_transientTimer.setSingleShot(true);
+    connect(&m_transientTimer, &QTimer::timeout, m_transient, &QWidget::hide);
     OnInitDialog();
+    // The first enabled control with a tab stop, in template order, has the focus.
+    if (QWidget* first = NextTabStop(-1, true)) {
+        first->setFocus(Qt::TabFocusReason);
+    }
 }
 
 void CMovieDlg::BuildControls(const QFont& font) {
@@ -151,7 +188,20 @@ void CMovieDlg::BuildControls(const QFont& font) {
             previousTabStop = widget;
         }
         m_controls.emplace_back(spec.id, widget);
+        m_tabStops.push_back(tabStop);
     }
+    // Over the foot of the preview's frame: a few seconds' word on what was done.
+    m_transient = new QLabel(this);
+    m_transient->setObjectName(QStringLiteral("transientNote"));
+    m_transient->setWordWrap(true);
+    m_transient->setMargin(4);
+    m_transient->setAutoFillBackground(true);
+    m_transient->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette palette = m_transient->palette();
+    palette.setColor(QPalette::Window, QColor(0xff, 0xff, 0xe1));  // the colour of tooltips
+    palette.setColor(QPalette::WindowText, Qt::black);
+    m_transient->setPalette(palette);
+    m_transient->hide();
     // The first control of the template is the topmost.
     for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it) {
         it->second->raise();
@@ -242,6 +292,96 @@ void CMovieDlg::ApplyListing() {
         ShowEntryDetails(m_listing.shownKey);
     }
     CheckDeletable();
+    ShowCacheNote();
+}
+
+void CMovieDlg::ShowCacheNote() {
+    // Only where the empty list would puzzle: listed movies say enough themselves.
+    std::string note;
+    if (m_listing.catalogue.IsEmpty()) {
+        if (!m_services.cacheProblem.empty()) {
+            note = m_services.cacheProblem;
+        } else if (!m_listing.cacheError.empty()) {
+            note = m_listing.cacheError + "\n" + std::string(strings::kGiveCacheOption);
+        }
+    }
+    const QString text = Q(note);
+    if (text != m_cacheNote && !note.empty()) {
+        std::cerr << "pellimor: " << note << "\n";
+    }
+    m_cacheNote = text;
+    m_flash->ShowNotice(m_cacheNote);
+}
+
+QWidget* CMovieDlg::NextTabStop(int from, bool next) const {
+    const int count = static_cast<int>(m_controls.size());
+    for (int step = 1; step <= count; ++step) {
+        int i = (from < 0 ? (next ? -1 : count) : from) + (next ? step : -step);
+        i = ((i % count) + count) % count;
+        QWidget* widget = m_controls[static_cast<std::size_t>(i)].second;
+        if (m_tabStops[static_cast<std::size_t>(i)] && widget->isEnabled() && !widget->isHidden()) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+bool CMovieDlg::focusNextPrevChild(bool next) {
+    // The focus may sit deep inside a control (the player's page): find the control.
+    QWidget* focus = QApplication::focusWidget();
+    int at = -1;
+    for (std::size_t i = 0; i < m_controls.size() && focus != nullptr; ++i) {
+        QWidget* control = m_controls[i].second;
+        if (control == focus || control->isAncestorOf(focus)) {
+            at = static_cast<int>(i);
+        }
+    }
+    QWidget* target = NextTabStop(at, next);
+    if (target == nullptr) {
+        return false;
+    }
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+QString CMovieDlg::transientNote() const {
+    return m_transient->isHidden() ? QString() : m_transient->text();
+}
+
+void CMovieDlg::ShowTransient(const QString& text) {
+    const QRect frame = Control(kIdFrame)->geometry().adjusted(1, 1, -1, -1);
+    m_transient->setText(text);
+    const int width = frame.width() - 16;
+    const int height = m_transient->heightForWidth(width);
+    m_transient->setGeometry(frame.left() + 8, frame.bottom() - 8 - height, width, height);
+    m_transient->show();
+    m_transient->raise();
+    m_transientTimer.start(kTransientMs);
+}
+
+void CMovieDlg::ReportSaved(const SaveOutcome& outcome) {
+    if (outcome.savedTo.empty()) {
+        return;
+    }
+    const auto folderOf = [](const std::string& path) { return path.substr(0, path.rfind('/')); };
+    const std::string folder = folderOf(outcome.savedTo.back());
+    bool oneFolder = true;
+    for (const std::string& path : outcome.savedTo) {
+        oneFolder = oneFolder && folderOf(path) == folder;
+    }
+    const std::size_t count = outcome.savedTo.size();
+    const QString what =
+        count == 1 ? QStringLiteral("1 movie saved") : QStringLiteral("%1 movies saved").arg(count);
+    ShowTransient(what + (oneFolder ? QStringLiteral(" in ") : QStringLiteral(", the last in ")) +
+                  QString::fromStdString(folder));
+}
+
+void CMovieDlg::OpenWithShell(const std::string& path) {
+    if (!m_services.shell.Open(path)) {
+        const QString text = Q(strings::kNoProgramToOpen) + QLatin1Char(' ') + Q(path);
+        std::cerr << "pellimor: " << text.toStdString() << "\n";
+        ShowTransient(text);
+    }
 }
 
 void CMovieDlg::CheckDeletable() {
@@ -355,7 +495,7 @@ void CMovieDlg::OnChooseFolder() {
 }
 
 void CMovieDlg::OnOpenFolder() {
-    m_services.shell.Open(GetSavePath(m_services.registry, m_services.defaultSaveFolder));
+    OpenWithShell(GetSavePath(m_services.registry, m_services.defaultSaveFolder));
 }
 
 void CMovieDlg::OnOpenMovie() {
@@ -368,7 +508,7 @@ void CMovieDlg::OnOpenMovie() {
     }
     const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
     if (!entry.localPath.empty()) {
-        m_services.shell.Open(entry.localPath);
+        OpenWithShell(entry.localPath);
     }
 }
 
@@ -379,17 +519,17 @@ SaveServices CMovieDlg::SaveServicesNow() {
 
 void CMovieDlg::OnSave() {
     SaveServices save = SaveServicesNow();
-    pellimor::OnSave(m_listing.catalogue, SelectedKeys(), save);
+    ReportSaved(pellimor::OnSave(m_listing.catalogue, SelectedKeys(), save));
 }
 
 void CMovieDlg::OnSaveAs() {
     SaveServices save = SaveServicesNow();
-    pellimor::OnSaveAs(m_listing.catalogue, SelectedKeys(), save);
+    ReportSaved(pellimor::OnSaveAs(m_listing.catalogue, SelectedKeys(), save));
 }
 
 void CMovieDlg::OnSaveAll() {
     SaveServices save = SaveServicesNow();
-    pellimor::OnSaveAll(m_listing.catalogue, save);
+    ReportSaved(pellimor::OnSaveAll(m_listing.catalogue, save));
 }
 
 void CMovieDlg::ShowHelp() {

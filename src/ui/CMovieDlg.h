@@ -4,13 +4,18 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "catalogue/CacheScan.h"
 #include "files/Prompts.h"
@@ -30,7 +35,16 @@ struct DialogServices {
     Prompts& prompts;
     Shell& shell;
     std::string defaultSaveFolder;
+    // Why no cache can be listed, found at start (CacheProblem); empty when one was found.
+    std::string cacheProblem = {};
 };
+
+// What the window says when it has no cache to list: what was looked for, what went wrong and
+// the option that names a cache; empty when folder holds an index. folder: the cache folder
+// found, if any; indexFound: an index was found in it; unusable: what stood where one was
+// expected.
+std::string CacheProblem(const std::optional<std::string>& folder, bool indexFound,
+                         const std::vector<std::string>& unusable);
 
 class CMovieDlg : public QDialog {
     Q_OBJECT
@@ -43,6 +57,10 @@ class CMovieDlg : public QDialog {
     const ListingState& listing() const { return m_listing; }
     int GetSelItems();  // fills m_selection, at most 1,000 line indices in ascending order
     const std::array<std::int32_t, kSelectionCapacity>& selection() const { return m_selection; }
+    // What the preview says about the cache instead of a movie, or empty.
+    const QString& cacheNote() const { return m_cacheNote; }
+    // The short note shown for a few seconds after a save or a failed opening, or empty.
+    QString transientNote() const;
 
     // The handlers, in the order of the message map.
     void OnOpenMovie();
@@ -65,8 +83,18 @@ class CMovieDlg : public QDialog {
     // The open pop-out player, or null.
     PopOutPlayer* popOut() const { return m_popOut; }
 
+  protected:
+    // Tab and Shift+Tab walk the controls with a tab stop in template order, the preview too.
+    bool focusNextPrevChild(bool next) override;
+
   private:
     void BuildControls(const QFont& font);
+    // The next enabled, visible tab stop after (or before) template position from, round.
+    QWidget* NextTabStop(int from, bool next) const;
+    void ShowCacheNote();
+    void ShowTransient(const QString& text);
+    void ReportSaved(const SaveOutcome& outcome);
+    void OpenWithShell(const std::string& path);
     void ConnectMessageMap();
     bool OnInitDialog();
     std::vector<std::int32_t> SelectedKeys();
@@ -86,6 +114,10 @@ class CMovieDlg : public QDialog {
     int m_selectionCount = 0;
     std::string m_strReadOnly;  // why the cache cannot be changed; empty when it can
     std::vector<std::pair<int, QWidget*>> m_controls;
+    std::vector<bool> m_tabStops;  // for each of m_controls
+    QString m_cacheNote;
+    QLabel* m_transient = nullptr;
+    QTimer m_transientTimer;
     bool m_filling = false;           // a refill is not a selection change by the user
     QPointer<PopOutPlayer> m_popOut;  // gone when its window is closed
 };

@@ -35,6 +35,12 @@ void QtPrompts::ShowError(const std::string& text) {
     QMessageBox::critical(owner_, Q(strings::kAppName), Q(text), QMessageBox::Ok);
 }
 
+void QtPrompts::ShowErrorDetails(const std::string& text, const std::string& details) {
+    QMessageBox box(QMessageBox::Critical, Q(strings::kAppName), Q(text), QMessageBox::Ok, owner_);
+    box.setInformativeText(Q(details));
+    box.exec();
+}
+
 bool QtPrompts::AskYesNo(const std::string& text) {
     return QMessageBox::question(owner_, Q(strings::kAppName), Q(text),
                                  QMessageBox::Yes | QMessageBox::No,
@@ -67,8 +73,8 @@ std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title,
     return chosen.toStdString();
 }
 
-void DesktopShell::Open(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+bool DesktopShell::Open(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 }  // namespace pellimor

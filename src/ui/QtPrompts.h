@@ -13,6 +13,7 @@ class QtPrompts : public Prompts {
     std::optional<std::string> AskSaveAsPath(const std::string& initialFolder,
                                              const std::string& initialName) override;
     void ShowError(const std::string& text) override;
+    void ShowErrorDetails(const std::string& text, const std::string& details) override;
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> BrowseForFolder(const std::string& title,
                                                const std::string& initialFolder) override;

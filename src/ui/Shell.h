@@ -8,13 +8,13 @@ namespace pellimor {
 class Shell {
   public:
     virtual ~Shell() = default;
-    // Hands the path to the desktop; failures are silent.
-    virtual void Open(const std::string& path) = 0;
+    // Hands the path to the desktop; false when it found no program to open it with.
+    virtual bool Open(const std::string& path) = 0;
 };
 
 class DesktopShell : public Shell {
   public:
-    void Open(const std::string& path) override;
+    bool Open(const std::string& path) override;
 };
 
 }  // namespace pellimor

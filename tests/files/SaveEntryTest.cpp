@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include <fcntl.h>
@@ -141,6 +143,68 @@ TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
         (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) + "intro"}));
     EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/other.swf"}));
     EXPECT_FALSE(test::FileExists(out + "/intro.swf"));  // no partial file
+    // Beneath the message: the system's reason and the folder.
+    ASSERT_EQ(prompts.errorDetails.size(), 1u);
+    EXPECT_NE(prompts.errorDetails[0].find(std::strerror(ENOENT)), std::string::npos)
+        << prompts.errorDetails[0];
+    EXPECT_TRUE(prompts.errorDetails[0].ends_with("\nFolder: " + out)) << prompts.errorDetails[0];
+    EXPECT_TRUE(outcome.unusableFolder.empty());  // the source was at fault, not the folder
+}
+
+// A save folder that takes no file: Save and Save All show one message for all the movies,
+// with the system's reason and the folder beneath it, and leave nothing behind.
+TEST_F(SaveEntryTest, AFolderThatTakesNoFilesGivesOneMessage) {
+    test::WriteFile(temp / "plain-file", "x");
+    struct Row {
+        std::string folder;
+        int error;
+    };
+    std::vector<Row> rows = {
+        {temp / "missing", ENOENT},
+        {temp / "missing/deeper", ENOENT},
+        {temp / "plain-file", ENOTDIR},
+        {"/proc", ENOENT},  // a folder of the system where no file can be made
+    };
+    if (::access("/sys/kernel", F_OK) == 0) {
+        rows.push_back({"/sys/kernel", EACCES});
+    }
+    std::vector<std::int32_t> keys;
+    for (int k = 1; k <= 19; ++k) {
+        Movie(k, "m" + std::to_string(k));
+        keys.push_back(k);
+    }
+    for (const Row& row : rows) {
+        for (const bool all : {true, false}) {
+            SCOPED_TRACE(row.folder + (all ? " Save All" : " Save"));
+            SetSavePath(registry, row.folder);
+            prompts.errors.clear();
+            prompts.errorDetails.clear();
+            const SaveOutcome outcome =
+                all ? OnSaveAll(catalogue, services) : OnSave(catalogue, keys, services);
+            EXPECT_EQ(prompts.errors,
+                      (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) +
+                                                "m1"}));
+            ASSERT_EQ(prompts.errorDetails.size(), 1u);
+            EXPECT_EQ(prompts.errorDetails[0],
+                      std::string(std::strerror(row.error)) + "\nFolder: " + row.folder);
+            EXPECT_EQ(outcome.unusableFolder, row.folder);
+            EXPECT_TRUE(outcome.savedTo.empty());
+        }
+    }
+    EXPECT_FALSE(test::FileExists(temp / "missing"));  // no folder is ever made
+}
+
+// Several movies whose cached files are gone: each is reported and the rest still saved.
+TEST_F(SaveEntryTest, SaveAllReportsEveryMissingSourceAndGoesOn) {
+    for (int k = 1; k <= 4; ++k) {
+        const SwfEntry e = Movie(k, "m" + std::to_string(k));
+        if (k % 2 == 1) {
+            ::unlink(e.localPath.c_str());
+        }
+    }
+    const SaveOutcome outcome = OnSaveAll(catalogue, services);
+    EXPECT_EQ(prompts.errors.size(), 2u);
+    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/m2.swf", out + "/m4.swf"}));
 }
 
 TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {

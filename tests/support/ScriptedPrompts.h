@@ -15,6 +15,7 @@ class ScriptedPrompts : public Prompts {
     std::deque<std::optional<std::string>> saveAnswers;  // nothing = cancel
     bool yes = true;
     std::vector<std::string> errors;
+    std::vector<std::string> errorDetails;  // one for each error, empty when none was given
     std::vector<std::pair<std::string, std::string>> saveAsked;  // folder, name
     std::vector<std::string> questions;
 
@@ -28,7 +29,14 @@ class ScriptedPrompts : public Prompts {
         saveAnswers.pop_front();
         return answer;
     }
-    void ShowError(const std::string& text) override { errors.push_back(text); }
+    void ShowError(const std::string& text) override {
+        errors.push_back(text);
+        errorDetails.emplace_back();
+    }
+    void ShowErrorDetails(const std::string& text, const std::string& details) override {
+        errors.push_back(text);
+        errorDetails.push_back(details);
+    }
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
         return yes;

@@ -21,7 +21,11 @@ namespace pellimor {
 class RecordingShell : public Shell {
   public:
     std::vector<std::string> opened;
-    void Open(const std::string& path) override { opened.push_back(path); }
+    bool hasProgram = true;  // false: as a desktop without a default program
+    bool Open(const std::string& path) override {
+        opened.push_back(path);
+        return hasProgram;
+    }
 };
 
 // One window on one cache, with everything it talks to recorded.

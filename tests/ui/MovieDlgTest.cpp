@@ -13,7 +13,18 @@
 #include "app/Session.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
+#include "ui/QtPrompts.h"
 #include "ui/QtText.h"
+
+#include <QMessageBox>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pellimor {
 
@@ -33,12 +44,120 @@ class MovieDlgTest : public QObject {
     void saveSaveAsAndSaveAll();
     void foldersAndOpening();
     void screenshot();
+    void captionNamesTheCache();
+    void noCacheSaysWhatWentWrong_data();
+    void noCacheSaysWhatWentWrong();
+    void aGoodCacheHasNoNote();
+    void missingCachedFileHasItsNote();
+    void savesAreReportedBriefly();
+    void copyFailureBoxCarriesTheReason();
+    void openingWithoutAProgramSaysSo();
+    void tabWalksEveryControl();
 };
+
+namespace {
+
+// What the window prints on standard error while it lives.
+class CapturedErrors {
+  public:
+    CapturedErrors() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedErrors() { std::cerr.rdbuf(old_); }
+    CapturedErrors(const CapturedErrors&) = delete;
+    CapturedErrors& operator=(const CapturedErrors&) = delete;
+    std::string text() const { return text_.str(); }
+
+  private:
+    std::ostringstream text_;
+    std::streambuf* old_;
+};
+
+// The window on the session pellimor starts with these arguments, as main builds it.
+struct SessionWindow {
+    Harness h;
+    CMovieApp app;
+    std::unique_ptr<Session> session;
+    CapturedErrors errors;
+
+    explicit SessionWindow(const std::vector<std::string>& arguments) {
+        app.InitInstance(arguments);
+        session = std::make_unique<Session>(app.m_options);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSize(8);
+        h.dialog = std::make_unique<CMovieDlg>(
+            DialogServices{
+                session->listing(), session->files(), h.registry, h.prompts, h.shell,
+                h.temp / "home",
+                CacheProblem(session->cacheFolder(), !session->cache().containers().empty(),
+                             session->cache().unusable())},
+            app.m_strInitialSite, font);
+    }
+    ~SessionWindow() { h.dialog.reset(); }  // the window goes before the session it uses
+    CFlash_ctrl* Flash() const { return static_cast<CFlash_ctrl*>(h.dialog->Control(kIdPlayer)); }
+};
+
+// The control a widget belongs to (itself or a control it lies within).
+QWidget* ControlOf(CMovieDlg& dialog, QWidget* widget) {
+    for (const ControlSpec& spec : kControls) {
+        QWidget* control = dialog.Control(spec.id);
+        if (control != nullptr && (control == widget || control->isAncestorOf(widget))) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// The enabled controls with a tab stop, in template order.
+std::vector<QWidget*> EnabledTabStops(CMovieDlg& dialog) {
+    std::vector<QWidget*> stops;
+    for (const ControlSpec& spec : kControls) {
+        if (spec.kind == ControlKind::kLabel || spec.kind == ControlKind::kFrame ||
+            spec.kind == ControlKind::kListBox) {
+            continue;
+        }
+        QWidget* control = dialog.Control(spec.id);
+        if (control->isEnabled()) {
+            stops.push_back(control);
+        }
+    }
+    return stops;
+}
+
+// Tab from the first control round to it again, then Shift+Tab back round: every enabled
+// control with a tab stop in template order, in and out of the preview.
+void WalkTheTabOrder(CMovieDlg& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    const std::vector<QWidget*> stops = EnabledTabStops(dialog);
+    QVERIFY(stops.size() >= 10);
+    QCOMPARE(ControlOf(dialog, QApplication::focusWidget()), stops.front());
+    const auto walk = [&](bool forward) {
+        const int n = static_cast<int>(stops.size());
+        for (int step = 1; step <= n; ++step) {
+            QTest::keyClick(dialog.windowHandle(), forward ? Qt::Key_Tab : Qt::Key_Backtab,
+                            forward ? Qt::NoModifier : Qt::ShiftModifier);
+            const int at = forward ? step % n : (n - step % n) % n;
+            QWidget* reached = ControlOf(dialog, QApplication::focusWidget());
+            QVERIFY2(
+                reached == stops[static_cast<std::size_t>(at)],
+                qPrintable(
+                    QStringLiteral("%1 %2: reached %3, expected %4")
+                        .arg(forward ? "Tab" : "Shift+Tab")
+                        .arg(step)
+                        .arg(reached ? reached->property("ctrlId").toInt() : 0)
+                        .arg(stops[static_cast<std::size_t>(at)]->property("ctrlId").toInt())));
+        }
+    };
+    walk(true);
+    walk(false);
+}
 
 void MovieDlgTest::controlTableRows() {
     Harness h;
     CMovieDlg& dialog = h.Open();
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(h.cacheFolder));
     QVERIFY(!dialog.windowIcon().isNull());
     QVERIFY(dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
     // DejaVu Sans 8 pt at 96 dpi: base units 7 x 13, worked out by hand below.
@@ -310,8 +429,8 @@ void MovieDlgTest::deleteDisabledOnReadOnlyCache() {
     h.Click(kIdRefresh);
     h.Select({h.Row("rocket")});
     QVERIFY(sil->isEnabled());
-    QCOMPARE(sil->toolTip(), QString());
-    QCOMPARE(ToolTipShown(sil), QString());
+    QCOMPARE(sil->toolTip(), Q(strings::kDeleteTip));  // its meaning again, no reason
+    QCOMPARE(ToolTipShown(sil), Q(strings::kDeleteTip));
     ExpectSilKeptItsPlace(dialog);
     h.Click(kIdDelete);
     QCOMPARE(h.prompts.questions.size(), std::size_t{1});
@@ -397,6 +516,221 @@ void MovieDlgTest::screenshot() {
         QVERIFY(dialog.grab().save(out));
     }
     QVERIFY(!dialog.grab().isNull());
+}
+
+void MovieDlgTest::captionNamesTheCache() {
+    Harness h;
+    QCOMPARE(h.Open().windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(h.cacheFolder));
+    // No cache anywhere: the caption says so.
+    ListingServices none{*h.cache, h.files, [] { return std::optional<std::string>(); }};
+    CMovieDlg dialog({none, h.files, h.registry, h.prompts, h.shell, h.temp / "home"}, "");
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 no cache found"));
+}
+
+void MovieDlgTest::noCacheSaysWhatWentWrong_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("folder missing") << "missing"
+                                    << "the folder does not exist.";
+    QTest::newRow("a file") << "file"
+                            << "it is a file, not a folder.";
+    QTest::newRow("no index") << "empty"
+                              << "no index.dat was found there.";
+    QTest::newRow("index a FIFO") << "fifo"
+                                  << "FIFO";
+    QTest::newRow("index a folder") << "index-folder"
+                                    << "folder";
+    QTest::newRow("index truncated") << "truncated"
+                                     << "index.dat";
+    QTest::newRow("index /dev/zero") << "zero"
+                                     << "device";
+    QTest::newRow("no cache at all") << "none"
+                                     << "No cache found: Pellimor looked for";
+}
+
+// Where no movie can be listed, the preview says what was looked for and what went wrong,
+// with the option that names a cache; standard error says the same.
+void MovieDlgTest::noCacheSaysWhatWentWrong() {
+    QFETCH(QString, what);
+    QFETCH(QString, says);
+    test::TempFolder place;
+    const std::string folder = place / "cache";
+    const std::string kind = what.toStdString();
+    if (kind == "file") {
+        test::WriteFile(folder, "not a folder");
+    } else if (kind == "empty") {
+        test::MakeFolders(folder);
+    } else if (kind == "fifo") {
+        test::MakeFolders(folder);
+        QCOMPARE(::mkfifo((folder + "/index.dat").c_str(), 0600), 0);
+    } else if (kind == "index-folder") {
+        test::MakeFolders(folder + "/index.dat");
+    } else if (kind == "truncated") {
+        test::MakeFolders(folder);
+        test::WriteFile(folder + "/index.dat", "Client UrlCache MMF Ver 5.2");
+    } else if (kind == "zero") {
+        test::MakeFolders(folder);
+        QCOMPARE(::symlink("/dev/zero", (folder + "/index.dat").c_str()), 0);
+    }
+    // Without --cache, nowhere to look: no Wine prefix, a home without one.
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray prefix = qgetenv("WINEPREFIX");
+    qputenv("HOME", QByteArray::fromStdString(place / "home"));
+    qunsetenv("WINEPREFIX");
+    std::vector<std::string> arguments;
+    if (kind != "none") {
+        arguments = {"--cache", folder};
+    }
+    SessionWindow w(arguments);
+    qputenv("HOME", home);
+    if (!prefix.isEmpty()) {
+        qputenv("WINEPREFIX", prefix);
+    }
+    CMovieDlg& dialog = *w.h.dialog;
+    QCOMPARE(w.h.List()->model()->rowCount(), 0);
+    const QString note = dialog.cacheNote();
+    QVERIFY2(note.contains(says), qPrintable(note));
+    QVERIFY2(note.endsWith(QStringLiteral("Give the cache folder with --cache DIR.")),
+             qPrintable(note));
+    if (kind != "none") {
+        QVERIFY2(note.contains(Q(folder)), qPrintable(note));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(folder));
+    } else {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 no cache found"));
+    }
+    // Shown where the player would be, over its own note; printed on standard error.
+    QCOMPARE(w.Flash()->shownNote(), note);
+    QCOMPARE(QString::fromStdString(w.errors.text()), QStringLiteral("pellimor: ") + note + "\n");
+    // A Refresh finds the same and does not say it again.
+    w.h.Click(kIdRefresh);
+    QCOMPARE(w.Flash()->shownNote(), note);
+    QCOMPARE(QString::fromStdString(w.errors.text()), QStringLiteral("pellimor: ") + note + "\n");
+    const QString out = qEnvironmentVariable("PELLIMOR_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        dialog.show();
+        QVERIFY(dialog.grab().save(out + "/no-cache-" + what + ".png"));
+    }
+}
+
+void MovieDlgTest::aGoodCacheHasNoNote() {
+    CapturedErrors errors;
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    QCOMPARE(dialog.cacheNote(), QString());
+    QVERIFY(!static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer))
+                 ->shownNote()
+                 .contains(QStringLiteral("--cache")));
+    QCOMPARE(errors.text(), std::string());
+}
+
+// A listed movie whose file left the cache: the preview says so and names the file.
+void MovieDlgTest::missingCachedFileHasItsNote() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    auto* flash = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    h.Select({h.Row("rain")});
+    const QString path = flash->movie();
+    QVERIFY(path.endsWith("rain[1].swf"));
+    QVERIFY(!flash->shownNote().contains(QStringLiteral("missing")));
+    QCOMPARE(::unlink(path.toLocal8Bit().constData()), 0);
+    h.Select({h.Row("snake")});
+    h.Select({h.Row("rain")});
+    QCOMPARE(flash->shownNote(), QStringLiteral("The cached file is missing:\n") + path);
+    h.Select({h.Row("snake")});  // the next movie takes the note away
+    QVERIFY(!flash->shownNote().contains(QStringLiteral("missing")));
+    const QString out = qEnvironmentVariable("PELLIMOR_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        h.Select({h.Row("rain")});
+        dialog.show();
+        QVERIFY(dialog.grab().save(out + "/missing-file.png"));
+    }
+}
+
+// After a save, a few seconds' note over the preview says how many went where; a failed save
+// says nothing there.
+void MovieDlgTest::savesAreReportedBriefly() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    const QString saved = Q(h.temp / "saved");
+    QCOMPARE(dialog.transientNote(), QString());
+    h.Select({h.Row("rain")});
+    h.Click(kIdSave);
+    QCOMPARE(dialog.transientNote(), QStringLiteral("1 movie saved in ") + saved);
+    h.ChooseSite(QStringLiteral("cartoons.example"));
+    h.Click(kIdSaveAll);
+    QCOMPARE(dialog.transientNote(),
+             QStringLiteral("%1 movies saved in ").arg(h.List()->model()->rowCount()) + saved);
+    test::MakeFolders(h.temp / "other");
+    h.Select({h.Row("rain")});
+    h.prompts.saveAnswers = {h.temp / "other/storm.swf"};
+    h.Click(kIdSaveAs);
+    QCOMPARE(dialog.transientNote(), QStringLiteral("1 movie saved in ") + Q(h.temp / "other"));
+    const QString out = qEnvironmentVariable("PELLIMOR_SCREENSHOT_DIR");
+    if (!out.isEmpty()) {
+        dialog.show();
+        QVERIFY(dialog.grab().save(out + "/saved.png"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.transientNote(), QString(), 20'000);  // it goes by itself
+    // A save folder that is not there: one message, nothing saved, no note.
+    SetSavePath(h.registry, h.temp / "gone");
+    h.Click(kIdSaveAll);
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errorDetails[0],
+             std::string(std::strerror(ENOENT)) + "\nFolder: " + (h.temp / "gone"));
+    QCOMPARE(dialog.transientNote(), QString());
+}
+
+// The real box: the copy-failure text as it is, the reason and folder beneath it.
+void MovieDlgTest::copyFailureBoxCarriesTheReason() {
+    QtPrompts prompts(nullptr);
+    QString text;
+    QString informative;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        text = box->text();
+        informative = box->informativeText();
+        box->accept();
+    });
+    const std::string failed = std::string(strings::Load(strings::kCopyFailed)) + "intro";
+    prompts.ShowErrorDetails(failed, "No such file or directory\nFolder: /nowhere");
+    QCOMPARE(text, Q(failed));
+    QCOMPARE(informative, QStringLiteral("No such file or directory\nFolder: /nowhere"));
+}
+
+void MovieDlgTest::openingWithoutAProgramSaysSo() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    h.Click(kIdOpenFolder);
+    QCOMPARE(dialog.transientNote(), QString());  // opened: nothing to say
+    h.shell.hasProgram = false;
+    {
+        CapturedErrors errors;
+        h.Click(kIdOpenFolder);
+        QCOMPARE(dialog.transientNote(),
+                 QStringLiteral("No program was found to open ") + Q(h.temp / "saved"));
+        QCOMPARE(QString::fromStdString(errors.text()),
+                 QStringLiteral("pellimor: ") + dialog.transientNote() + "\n");
+    }
+    h.Select({h.Row("rain")});
+    h.Click(kIdOpenMovie);
+    QVERIFY(dialog.transientNote().startsWith(QStringLiteral("No program was found to open ")));
+    QVERIFY(dialog.transientNote().endsWith(QStringLiteral("rain[1].swf")));
+    QCOMPARE(h.shell.opened.size(), std::size_t{3});
+}
+
+// With the preview off (its own tests walk it with the player running).
+void MovieDlgTest::tabWalksEveryControl() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    WalkTheTabOrder(dialog);
+    // With nothing selected, the disabled buttons are left out.
+    h.List()->selectionModel()->clearSelection();
+    QVERIFY(!h.Enabled(kIdSave));
+    dialog.Control(kIdSites)->setFocus();  // the last in template order
+    const std::vector<QWidget*> stops = EnabledTabStops(dialog);
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_Tab);
+    QCOMPARE(ControlOf(dialog, QApplication::focusWidget()), stops.front());
 }
 
 }  // namespace pellimor

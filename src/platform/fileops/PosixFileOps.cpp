@@ -12,6 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace pellimor {
 
@@ -26,6 +27,12 @@ std::uint64_t FileTimeFromUnix(long long seconds, long nanoseconds) {
 }
 
 namespace {
+
+// Errors that every file in the target's folder would meet, not just this one.
+bool FolderCannotTakeFiles(int code) {
+    return code == ENOENT || code == ENOTDIR || code == EACCES || code == EPERM || code == EROFS ||
+           code == ENOSPC || code == EDQUOT;
+}
 
 // Whether this process may open the file for reading, judged from its mode bits: one stat
 // instead of an open, a stat and a close for every movie of a large cache.
@@ -223,24 +230,37 @@ std::optional<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& pa
                           static_cast<std::uint64_t>(info.st_ino)};
 }
 
-CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::string& to) {
-    if (confined_ && root_.empty()) {
+CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::string& to,
+                                       CopyFailure* why) {
+    const auto fail = [why](std::string reason, bool targetFolder) {
+        if (why != nullptr) {
+            *why = {std::move(reason), targetFolder};
+        }
         return CopyResult::kFailed;
+    };
+    if (confined_ && root_.empty()) {
+        return fail("no cache folder to copy " + from + " from", false);
     }
     std::string error;
     const auto in = OpenWithin(from, root_, error);
     if (!in) {
-        return CopyResult::kFailed;
+        return fail(error, false);
     }
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0) {
-        return errno == EEXIST ? CopyResult::kTargetExists : CopyResult::kFailed;
+        const int code = errno;
+        if (code == EEXIST) {
+            return CopyResult::kTargetExists;
+        }
+        return fail(std::strerror(code), FolderCannotTakeFiles(code));
     }
     // No more than the size the file had when it was opened: a file that grows while it is
     // copied cannot fill the disk.
     std::array<char, 1 << 16> buffer{};
     std::uint64_t left = in->size;
     bool ok = true;
+    int code = 0;             // the system's error, if any
+    bool targetSide = false;  // the failure lies in writing, not in reading
     while (ok && left > 0) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
@@ -249,6 +269,7 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
             continue;
         }
         if (got <= 0) {
+            code = got < 0 ? errno : 0;
             ok = false;  // shorter than it was: the copy would not be the movie
             break;
         }
@@ -260,14 +281,31 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
                 continue;
             }
             ok = put > 0;
+            if (!ok) {
+                code = put < 0 ? errno : ENOSPC;
+                targetSide = true;
+            }
             done += put > 0 ? put : 0;
         }
     }
-    ok = ok && ::fsync(out) == 0;
-    ok = (::close(out) == 0) && ok;
+    if (ok && ::fsync(out) != 0) {
+        ok = false;
+        code = errno;
+        targetSide = true;
+    }
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        code = errno;
+        targetSide = true;
+    }
     if (!ok) {
         ::unlink(to.c_str());  // never leave half a movie behind
-        return CopyResult::kFailed;
+        if (!targetSide) {
+            return fail(code != 0 ? std::strerror(code)
+                                  : "the cached file became shorter while it was copied",
+                        false);
+        }
+        return fail(std::strerror(code), FolderCannotTakeFiles(code));
     }
     return CopyResult::kCopied;
 }

@@ -24,7 +24,8 @@ class PosixFileOps : public FileOps {
     std::optional<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override;
     std::optional<FolderIdentity> IdentifyFolder(const std::string& path) override;
-    CopyResult CopyExclusive(const std::string& from, const std::string& to) override;
+    CopyResult CopyExclusive(const std::string& from, const std::string& to,
+                             CopyFailure* why = nullptr) override;
     bool RemoveFile(const std::string& path, std::string& error) override;
 
   private:
