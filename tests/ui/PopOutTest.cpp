@@ -136,7 +136,8 @@ void PopOutTest::doubleClickPlaysTheMovieAtItsStageSize() {
     QVERIFY(window != nullptr);
     QVERIFY(window->isVisible());
     QVERIFY(window->isWindow());
-    QCOMPARE(window->windowModality(), Qt::WindowModal);
+    // It stands before the dialog, which waits until it is closed.
+    QCOMPARE(QApplication::activeModalWidget(), window);
     QVERIFY(window->windowTitle().startsWith(QLatin1String("rocket")));
     // The same file, through the same cache's checks, as the preview plays.
     auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
@@ -173,6 +174,7 @@ void PopOutTest::doubleClickPlaysTheMovieAtItsStageSize() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(gone.isNull());
     QVERIFY(dialog.popOut() == nullptr);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
     QVERIFY(dialog.isVisible());
     h.Select({h.Row(QStringLiteral("snake"))});
     QVERIFY(preview->movie().contains(QLatin1String("snake")));
