@@ -95,64 +95,7 @@ struct SessionWindow {
     CFlash_ctrl* Flash() const { return static_cast<CFlash_ctrl*>(h.dialog->Control(kIdPlayer)); }
 };
 
-// The control a widget belongs to (itself or a control it lies within).
-QWidget* ControlOf(CMovieDlg& dialog, QWidget* widget) {
-    for (const ControlSpec& spec : kControls) {
-        QWidget* control = dialog.Control(spec.id);
-        if (control != nullptr && (control == widget || control->isAncestorOf(widget))) {
-            return control;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
-
-// The enabled controls with a tab stop, in template order.
-std::vector<QWidget*> EnabledTabStops(CMovieDlg& dialog) {
-    std::vector<QWidget*> stops;
-    for (const ControlSpec& spec : kControls) {
-        if (spec.kind == ControlKind::kLabel || spec.kind == ControlKind::kFrame ||
-            spec.kind == ControlKind::kListBox) {
-            continue;
-        }
-        QWidget* control = dialog.Control(spec.id);
-        if (control->isEnabled()) {
-            stops.push_back(control);
-        }
-    }
-    return stops;
-}
-
-// Tab from the first control round to it again, then Shift+Tab back round: every enabled
-// control with a tab stop in template order, in and out of the preview.
-void WalkTheTabOrder(CMovieDlg& dialog) {
-    dialog.show();
-    dialog.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    const std::vector<QWidget*> stops = EnabledTabStops(dialog);
-    QVERIFY(stops.size() >= 10);
-    QCOMPARE(ControlOf(dialog, QApplication::focusWidget()), stops.front());
-    const auto walk = [&](bool forward) {
-        const int n = static_cast<int>(stops.size());
-        for (int step = 1; step <= n; ++step) {
-            QTest::keyClick(dialog.windowHandle(), forward ? Qt::Key_Tab : Qt::Key_Backtab,
-                            forward ? Qt::NoModifier : Qt::ShiftModifier);
-            const int at = forward ? step % n : (n - step % n) % n;
-            QWidget* reached = ControlOf(dialog, QApplication::focusWidget());
-            QVERIFY2(
-                reached == stops[static_cast<std::size_t>(at)],
-                qPrintable(
-                    QStringLiteral("%1 %2: reached %3, expected %4")
-                        .arg(forward ? "Tab" : "Shift+Tab")
-                        .arg(step)
-                        .arg(reached ? reached->property("ctrlId").toInt() : 0)
-                        .arg(stops[static_cast<std::size_t>(at)]->property("ctrlId").toInt())));
-        }
-    };
-    walk(true);
-    walk(false);
-}
 
 void MovieDlgTest::controlTableRows() {
     Harness h;
