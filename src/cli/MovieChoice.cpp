@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "catalogue/Collation.h"
 #include "cli/SiteSuggestions.h"
 #include "cli/TerminalText.h"
 #include "resources/Strings.h"
@@ -31,6 +32,7 @@ std::unordered_map<std::int32_t, const SwfEntry*> EntriesByKey(const ListingStat
 // The movie list's entries, in its order, of the sites that contain site.
 std::vector<const SwfEntry*> Candidates(const ListingState& state, const std::string& site) {
     const auto byKey = EntriesByKey(state);
+    const std::string wanted = LoweredAscii(site);  // host names know no letter case
     std::vector<const SwfEntry*> entries;
     for (const MovieLine& line : state.movieLines) {
         const auto found = byKey.find(line.key);
@@ -41,7 +43,8 @@ std::vector<const SwfEntry*> Candidates(const ListingState& state, const std::st
         // when no site begins with the text: here only the named sites count.
         const SwfEntry& entry = *found->second;
         if (site.empty() ||
-            (!entry.IsLeftover() && SiteFromUrl(entry.url).find(site) != std::string::npos)) {
+            (!entry.IsLeftover() &&
+             LoweredAscii(SiteFromUrl(entry.url)).find(wanted) != std::string::npos)) {
             entries.push_back(found->second);
         }
     }
