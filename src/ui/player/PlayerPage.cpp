@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "ui/player/ConsoleText.h"
 #include "ui/player/PlayerScheme.h"
 
 namespace pellimor {
@@ -20,8 +21,8 @@ void PlayerPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const Q
                                           int line, const QString& source) {
     // Ruffle reports what a movie does that it cannot; worth seeing only when asked for.
     if (qEnvironmentVariableIsSet("PELLIMOR_PLAYER_LOG")) {
-        std::cerr << "pellimor: preview: " << message.toStdString() << " (" << source.toStdString()
-                  << ":" << line << ")\n";
+        std::cerr << "pellimor: preview: " << PlainConsoleText(message.toStdString()) << " ("
+                  << source.toStdString() << ":" << line << ")\n";
     }
 }
 
