@@ -6,6 +6,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "resources/Strings.h"
@@ -73,7 +76,32 @@ std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title,
     return chosen.toStdString();
 }
 
+namespace {
+
+// Whether the desktop names a program for this file's type. The opener itself starts and
+// succeeds even where nothing would open, so the desktop's own table is asked first; where
+// it cannot be asked, the opener decides.
+bool HasDefaultProgram(const QString& path) {
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty()) {
+        return true;
+    }
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess process;
+    process.start(query, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!process.waitForFinished(5000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        return true;
+    }
+    return !process.readAllStandardOutput().trimmed().isEmpty();
+}
+
+}  // namespace
+
 bool DesktopShell::Open(const std::string& path) {
+    if (!HasDefaultProgram(QString::fromStdString(path))) {
+        return false;
+    }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
