@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "EventLoop.h"
 #include "ui/DialogHarness.h"
 #include "ui/player/PlayerScheme.h"
 
@@ -17,22 +18,7 @@ namespace pellimor {
 
 namespace {
 
-constexpr int kTimeoutMs = 30'000;
-
-// Runs the event loop (the web engine works on this thread's events) until done() holds.
-bool RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
+using test::RunUntil;
 
 // The window shown on the demo cache once the page has drawn the first movie.
 struct Playing {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "EventLoop.h"
 #include "app/SwfMaker.h"
 #include "app/SwfReachMovie.h"
 #include "platform/fileops/PosixFileOps.h"
@@ -30,32 +31,15 @@ namespace pellimor {
 
 namespace {
 
+using test::RunFor;
+using test::RunUntil;
+
 constexpr int kTimeoutMs = 30000;
 // How long the page is given to reach out once it has tried. A plain page reaches the
 // listeners well within it; what has not come by then is not coming.
 constexpr int kSettleMs = 3000;
 // The load number a made-up event claims.
 constexpr int kForgedLoad = 77;
-
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool RunUntil(const std::function<bool()>& done, int ms = kTimeoutMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // A TCP and a UDP socket on 127.0.0.1, counting what reaches them.
 struct Listeners {

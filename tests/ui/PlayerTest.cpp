@@ -10,6 +10,7 @@
 
 #include <signal.h>
 
+#include "EventLoop.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
 #include "ui/player/PlayerScheme.h"
@@ -18,30 +19,8 @@ namespace pellimor {
 
 namespace {
 
-constexpr int kTimeoutMs = 30'000;
-
-// Runs the event loop until done() holds. The web engine does its work on this thread's
-// events: QTest::qWaitFor, which sleeps between rounds, makes every step of it ten times
-// slower than in the program.
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
+using test::RunFor;
+using test::RunUntil;
 
 struct PageEvent {
     QString name;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 
+#include "EventLoop.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
 #include "ui/PopOutPlayer.h"
@@ -17,22 +18,7 @@ namespace pellimor {
 
 namespace {
 
-constexpr int kTimeoutMs = 30'000;
-
-// Runs the event loop until done() holds (the web engine works on this thread's events).
-bool RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(kTimeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
+using test::RunUntil;
 
 int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
     int count = 0;
