@@ -132,12 +132,15 @@
         splashScreen: false,
         letterbox: "off",
         upgradeToHttps: false,
-        openUrlMode: "deny",
         allowNetworking: "internal",
         showSwfDownload: false,
         warnOnUnsupportedContent: false,
         logLevel: "warn",
+        // The program's options: networking "all" for movies that talk to their page, whose
+        // requests the fetch rules above and the program's guard keep inside the program.
         ...options,
+        // A movie never opens a page of its own, whatever the options say.
+        openUrlMode: "deny",
     };
     // Without WebGL (no GPU, a virtual display) Ruffle would try its GPU renderers for every
     // movie before it settles on the canvas; go there at once.

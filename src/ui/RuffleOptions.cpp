@@ -65,9 +65,13 @@ RuffleOptions ToRuffleOptions(const FlashInitialProperties& p) {
                                                         "gpu"};
     constexpr std::array<std::string_view, 4> kScales = {"showAll", "noBorder", "exactFit",
                                                          "noScale"};
-    return {OneOf(p.windowMode, kModes, "window"), Quality(p.quality),
-            OneOf(p.scale, kScales, "showAll"), LoweredAscii(p.scriptAccess) == "always",
-            Colour(p.background)};
+    return {OneOf(p.windowMode, kModes, "window"),
+            Quality(p.quality),
+            OneOf(p.scale, kScales, "showAll"),
+            LoweredAscii(p.scriptAccess) == "always",
+            Colour(p.background),
+            "all",
+            false};
 }
 
 std::string ToJson(const RuffleOptions& o) {
@@ -78,6 +82,8 @@ std::string ToJson(const RuffleOptions& o) {
     if (!o.backgroundColor.empty()) {
         json.append(",\"backgroundColor\":\"").append(o.backgroundColor).append("\"");
     }
+    json.append(",\"allowNetworking\":\"").append(o.allowNetworking).append("\"");
+    json.append(",\"upgradeToHttps\":").append(o.upgradeToHttps ? "true" : "false");
     json += '}';
     return json;
 }

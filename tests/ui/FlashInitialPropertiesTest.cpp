@@ -57,7 +57,7 @@ TEST(FlashInitialProperties, ADamagedRecordGivesTheDefaultsAndSaysSo) {
     const FlashInitialProperties fallback = InitialPropertiesOrDefaults(damaged, warning);
     EXPECT_NE(warning.find("do not parse"), std::string::npos) << warning;
     EXPECT_EQ(ToRuffleOptions(fallback),
-              (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+              (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF", "all", false}));
     EXPECT_NE(InitialPropertiesOrDefaults({}, warning).quality, "");
     EXPECT_FALSE(warning.empty());
 }
@@ -67,10 +67,11 @@ TEST(RuffleOptions, TheShippedRecordBecomesTheEmulatorsSettings) {
     const auto properties = ParseFlashInitialProperties(ShippedRecord(), error);
     ASSERT_TRUE(properties) << error;
     const RuffleOptions options = ToRuffleOptions(*properties);
-    EXPECT_EQ(options, (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+    EXPECT_EQ(options, (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF", "all", false}));
     EXPECT_EQ(ToJson(options),
               "{\"wmode\":\"window\",\"quality\":\"high\",\"scale\":\"showAll\","
-              "\"allowScriptAccess\":true,\"backgroundColor\":\"#FFFFFF\"}");
+              "\"allowScriptAccess\":true,\"backgroundColor\":\"#FFFFFF\","
+              "\"allowNetworking\":\"all\",\"upgradeToHttps\":false}");
 }
 
 TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
@@ -83,27 +84,32 @@ TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
          "sameDomain",
          "NoBorder",
          "00ff80",
-         {"transparent", "high", "noBorder", false, "#00FF80"}},
+         {"transparent", "high", "noBorder", false, "#00FF80", "all", false}},
         {"opaque",
          "autolow",
          "ALWAYS",
          "exactfit",
          "#102030",
-         {"opaque", "low", "exactFit", true, "#102030"}},
-        {"Direct", "Best", "never", "NoScale", "", {"direct", "best", "noScale", false, ""}},
-        {"", "", "", "", "FFFFF", {"window", "high", "showAll", false, ""}},
+         {"opaque", "low", "exactFit", true, "#102030", "all", false}},
+        {"Direct",
+         "Best",
+         "never",
+         "NoScale",
+         "",
+         {"direct", "best", "noScale", false, "", "all", false}},
+        {"", "", "", "", "FFFFF", {"window", "high", "showAll", false, "", "all", false}},
         {"fullscreen",
          "ultra",
          "always",
          "stretch",
          "GGGGGG",
-         {"window", "high", "showAll", true, ""}},
+         {"window", "high", "showAll", true, "", "all", false}},
         {"gpu",
          "16x16Linear",
          "always",
          "ShowAll",
          "fffffff",
-         {"gpu", "16x16linear", "showAll", true, ""}},
+         {"gpu", "16x16linear", "showAll", true, "", "all", false}},
     };
     for (const auto& row : rows) {
         FlashInitialProperties p;
@@ -114,7 +120,7 @@ TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
         p.background = row.background;
         EXPECT_EQ(ToRuffleOptions(p), row.expected) << row.mode << " " << row.quality;
     }
-    RuffleOptions noColour{"window", "high", "showAll", false, ""};
+    RuffleOptions noColour{"window", "high", "showAll", false, "", "all", false};
     EXPECT_EQ(ToJson(noColour).find("backgroundColor"), std::string::npos);
 }
 

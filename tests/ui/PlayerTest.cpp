@@ -128,7 +128,8 @@ class PlayerTest : public QObject {
 void PlayerTest::initialPropertiesBecomeTheOptions() {
     Shown s;
     QVERIFY(s.flash->hasPlayer());
-    QCOMPARE(s.flash->options(), (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF"}));
+    QCOMPARE(s.flash->options(),
+             (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF", "all", false}));
     QVERIFY(s.WaitForFrame());
     // The page took them: read back from Ruffle's configuration in the page.
     const auto answer = std::make_shared<QString>();  // outlives the test if the page is slow
@@ -139,7 +140,7 @@ void PlayerTest::initialPropertiesBecomeTheOptions() {
     for (const char* part :
          {"\"wmode\":\"window\"", "\"quality\":\"high\"", "\"scale\":\"showAll\"",
           "\"allowScriptAccess\":true", "\"backgroundColor\":\"#FFFFFF\"",
-          "\"allowNetworking\":\"internal\"", "\"openUrlMode\":\"deny\""}) {
+          "\"allowNetworking\":\"all\"", "\"upgradeToHttps\":false", "\"openUrlMode\":\"deny\""}) {
         QVERIFY2(config.contains(QLatin1String(part)), part);
     }
 }

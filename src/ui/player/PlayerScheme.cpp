@@ -56,10 +56,13 @@ std::string NewPageKey() {
 // Chromium's flags for the preview, which has no network. WebRTC sends nothing over UDP
 // unless through a proxy, and its proxy, loopback included, is a port nothing can listen
 // on: a script in the page reaches neither a STUN server nor, over TCP, a TURN server, and
-// whatever else might pass the request guard goes nowhere.
+// whatever else might pass the request guard goes nowhere. Without a GPU (virtual displays)
+// Chromium blocklists WebGL and Ruffle falls back to its canvas, which cannot draw into
+// bitmaps as Flex interfaces do; Mesa's software renderer gives WebGL there.
 constexpr const char* kPreviewFlags[] = {
     "--force-webrtc-ip-handling-policy=disable_non_proxied_udp",
-    "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>"};
+    "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>",
+    "--ignore-gpu-blocklist"};
 
 void AddChromiumFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
