@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks on a generated cache: the enumeration against msiecfexport and cat, the full
-# scan and the leftover listing against find, and the scan's memory. Prints the median of
+# scan and the leftover listing against find, deletes against cp + fsync + rename, and the
+# scan's memory. Prints the median of
 # five runs of each command. Usage: bench/run-bench.sh [BUILD_DIR] [ENTRIES]
 set -euo pipefail
 build=${1:-build/release}
@@ -36,6 +37,9 @@ echo "  scan, sorted list    $(median "$build/src/pellimor-cli" list --cache "$c
 echo "  leftover listing     $(median "$build/src/pellimor-cli" list --leftovers --cache "$cache")  (scan first, as the CLI does)"
 echo "  leftovers alone      $(median "$build/bench/bench_leftovers" "$cache")"
 echo "  find -name '*.swf'   $(median find "$cache" -name '*.swf' -printf '%s\n')"
+echo "deleting (one container of 50,000 entries, 100 deletes a call):"
+"$build/bench/bench_make_profile" "$work/deletes" 50000 >/dev/null
+echo "  $("$build/bench/bench_delete" "$work/deletes/INetCache" 9)"
 if [ -x /usr/bin/time ]; then
     /usr/bin/time -f "  scan peak memory     %M KiB" "$build/src/pellimor-cli" list --cache "$cache" >/dev/null
 fi
