@@ -15,18 +15,7 @@ class HiveRegistryTest : public ::testing::Test {
     test::TempFolder temp;
     std::string path = temp / "Tavrik/hkcu.reg";
     void SetUp() override { test::MakeFolders(temp / "Tavrik"); }
-    std::vector<std::string> Files() const {
-        std::vector<std::string> names;
-        DIR* dir = ::opendir((temp / "Tavrik").c_str());
-        while (const dirent* e = ::readdir(dir)) {
-            if (e->d_name[0] != '.') {
-                names.push_back(e->d_name);
-            }
-        }
-        ::closedir(dir);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Files() const { return test::VisibleNames(temp / "Tavrik"); }
 };
 
 TEST_F(HiveRegistryTest, KeepsEveryLineItDoesNotChange) {

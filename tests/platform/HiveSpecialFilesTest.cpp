@@ -90,20 +90,6 @@ std::string TryEverything(const std::string& path) {
            stored.problem;
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir)) {
-            if (e->d_name[0] != '.') {
-                names.push_back(e->d_name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string LinkTarget(const std::string& path) {
     char target[4096];
     const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
@@ -119,7 +105,7 @@ void Fifo(const std::string& path) {
 }
 
 void Empty(const std::string& folder) {
-    for (const std::string& name : Names(folder)) {
+    for (const std::string& name : test::VisibleNames(folder)) {
         std::filesystem::remove_all(folder + "/" + name);
     }
 }
@@ -155,7 +141,7 @@ TEST_F(HiveSpecialFilesTest, WhatIsNotARegularFileOfSaneSizeIsRefusedAndLeftAlon
              test::MakeFolders(p);
              test::WriteFile(p + "/inside", "x");
          },
-         [](const std::string& p) { return S_ISDIR(Mode(p)) && Names(p).size() == 1; },
+         [](const std::string& p) { return S_ISDIR(Mode(p)) && test::VisibleNames(p).size() == 1; },
          "a folder",
          {"hkcu.reg", "hkcu.reg.lock"}},
         {"a link to /dev/zero",
@@ -197,7 +183,7 @@ TEST_F(HiveSpecialFilesTest, WhatIsNotARegularFileOfSaneSizeIsRefusedAndLeftAlon
         EXPECT_EQ(report.find("store 0"), std::string::npos) << c.what << ": " << report;
         EXPECT_NE(report.find(c.reason), std::string::npos) << c.what << ": " << report;
         EXPECT_TRUE(c.unchanged(path)) << c.what;
-        EXPECT_EQ(Names(folder), c.files) << c.what;
+        EXPECT_EQ(test::VisibleNames(folder), c.files) << c.what;
         Empty(folder);
     }
 }
@@ -222,7 +208,7 @@ TEST_F(HiveSpecialFilesTest, AHiveThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_EQ(test::ReadFile(path), kCompanionHive);
     HiveRegistry registry(path);
     EXPECT_EQ(GetSavePath(registry, "/default"), "/companion");
-    const auto files = Names(folder);
+    const auto files = test::VisibleNames(folder);
     EXPECT_EQ(std::count_if(files.begin(), files.end(),
                             [](const std::string& n) {
                                 return n.rfind("hkcu.reg.", 0) == 0 && n != "hkcu.reg.lock";
@@ -244,8 +230,8 @@ TEST_F(HiveSpecialFilesTest, ALinkIsWrittenThroughAndStaysALink) {
     EXPECT_EQ(LinkTarget(path), "../dotfiles/tavrik/link.reg");
     EXPECT_EQ(LinkTarget(temp / "dotfiles/tavrik/link.reg"), "settings.reg");
     EXPECT_TRUE(S_ISREG(Mode(temp / "dotfiles/tavrik/settings.reg")));
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"}));
-    EXPECT_EQ(Names(temp / "dotfiles/tavrik"),
+    EXPECT_EQ(test::VisibleNames(folder), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"}));
+    EXPECT_EQ(test::VisibleNames(temp / "dotfiles/tavrik"),
               (std::vector<std::string>{"link.reg", "settings.reg"}));
     HiveRegistry target(temp / "dotfiles/tavrik/settings.reg");
     EXPECT_EQ(GetSavePath(target, "/default"), "/chosen");

@@ -1,8 +1,10 @@
 #include "support/TempFolder.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +74,20 @@ std::string RunCommand(const std::string& command, int& status) {
     const int raw = ::pclose(pipe);
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return out;
+}
+
+std::vector<std::string> VisibleNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+            if (e->d_name[0] != '.') {
+                names.push_back(e->d_name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void CopyTree(const std::string& from, const std::string& to) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pellimor::test {
 
@@ -25,6 +26,8 @@ void MakeFolders(const std::string& path);
 bool FileExists(const std::string& path);
 // Runs a shell command; its standard output, and its exit status in status.
 std::string RunCommand(const std::string& command, int& status);
+// The names in a folder, sorted, without hidden ones (".", "..", dot files).
+std::vector<std::string> VisibleNames(const std::string& folder);
 // Copies a folder tree (cp -a).
 void CopyTree(const std::string& from, const std::string& to);
 

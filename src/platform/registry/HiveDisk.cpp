@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/fileops/ConfinedFile.h"
 
 namespace pellimor {
 
@@ -32,22 +33,6 @@ std::string WhatItIs(mode_t mode) {
     }
     return "something else";
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -92,7 +77,7 @@ HiveDiskResult ReadHiveText(const std::string& path, bool noFollow, std::string&
     exists = false;
     text.clear();
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (noFollow ? O_NOFOLLOW : 0);
-    const Descriptor fd(::open(path.c_str(), flags));
+    const UniqueFd fd(::open(path.c_str(), flags));
     if (fd.get() < 0) {
         const int error = errno;
         if (error == ENOENT) {
