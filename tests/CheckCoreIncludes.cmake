@@ -1,8 +1,9 @@
-# Fails when a file of the core includes Qt or a POSIX header.
-file(GLOB_RECURSE core_files ${ROOT}/catalogue/* ${ROOT}/sites/* ${ROOT}/files/*)
+# Fails when a file of the core or of the interfaces it uses includes Qt, a POSIX header or
+# anything of the layers above or of the platform beneath.
+file(GLOB_RECURSE core_files ${ROOT}/catalogue/* ${ROOT}/sites/* ${ROOT}/files/* ${ROOT}/ports/*)
 set(forbidden "#include <Q" "#include <unistd" "#include <sys/" "#include <fcntl" "#include <dirent"
-    "#include <iconv" "#include <pthread" "#include \"platform/fileops" "#include \"platform/urlcache"
-    "#include \"platform/registry" "#include \"platform/cachefolder")
+    "#include <iconv" "#include <pthread" "#include <zlib" "#include <lzma" "#include <brotli"
+    "#include \"platform/" "#include \"ui/" "#include \"app/" "#include \"cli/")
 foreach(f ${core_files})
     file(READ ${f} text)
     foreach(pattern ${forbidden})

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/UrlCache.h"
+#include "ports/UrlCache.h"
 
 namespace pellimor {
 

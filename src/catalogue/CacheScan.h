@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "catalogue/SwfCatalogue.h"
-#include "platform/FileOps.h"
-#include "platform/UrlCache.h"
+#include "ports/FileOps.h"
+#include "ports/UrlCache.h"
 
 namespace pellimor {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "files/Prompts.h"
+#include "ports/Prompts.h"
 
 namespace pellimor {
 

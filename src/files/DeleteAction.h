@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "catalogue/CacheScan.h"
-#include "files/Prompts.h"
+#include "ports/Prompts.h"
 
 namespace pellimor {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "catalogue/SwfCatalogue.h"
-#include "files/Prompts.h"
-#include "platform/FileOps.h"
-#include "platform/Registry.h"
+#include "ports/Prompts.h"
+#include "ports/FileOps.h"
+#include "ports/Registry.h"
 
 namespace pellimor {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Registry.h"
+#include "ports/Registry.h"
 
 namespace pellimor {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FileOps.h"
+#include "ports/FileOps.h"
 
 namespace pellimor {
 

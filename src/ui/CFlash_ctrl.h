@@ -10,8 +10,8 @@
 
 #include <memory>
 
-#include "platform/FileOps.h"
-#include "platform/UrlCache.h"
+#include "ports/FileOps.h"
+#include "ports/UrlCache.h"
 #include "ui/RuffleOptions.h"
 
 class QWebEnginePage;

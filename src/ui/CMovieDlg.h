@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "catalogue/CacheScan.h"
-#include "files/Prompts.h"
+#include "ports/Prompts.h"
 #include "files/SaveEntry.h"
 #include "ui/CFlash_ctrl.h"
 #include "ui/DialogLayout.h"

@@ -8,8 +8,8 @@
 #include <QUrlQuery>
 #include <QWidget>
 
-#include "platform/FileOps.h"
-#include "platform/UrlCache.h"
+#include "ports/FileOps.h"
+#include "ports/UrlCache.h"
 
 namespace pellimor {
 

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "files/Prompts.h"
+#include "ports/Prompts.h"
 
 namespace pellimor {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/FileOps.h"
+#include "ports/FileOps.h"
 
 namespace pellimor {
 

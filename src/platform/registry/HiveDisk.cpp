@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/Registry.h"
+#include "ports/Registry.h"
 #include "platform/fileops/ConfinedFile.h"
 
 namespace pellimor {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Registry.h"
+#include "ports/Registry.h"
 #include "platform/registry/HiveSyntax.h"
 
 namespace pellimor {

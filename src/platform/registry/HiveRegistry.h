@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Registry.h"
+#include "ports/Registry.h"
 #include "platform/registry/HiveFile.h"
 
 namespace pellimor {

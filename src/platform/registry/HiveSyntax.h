@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Registry.h"
+#include "ports/Registry.h"
 
 namespace pellimor::hive {
 

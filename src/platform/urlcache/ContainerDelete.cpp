@@ -17,6 +17,7 @@
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/MappedFile.h"
+#include "platform/fileops/ProcessScan.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/urlcache/ContainerChecker.h"

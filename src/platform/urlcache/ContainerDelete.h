@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UrlCache.h"
+#include "ports/UrlCache.h"
 #include "platform/urlcache/IndexDatCache.h"
 
 namespace pellimor {

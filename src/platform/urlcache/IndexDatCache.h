@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UrlCache.h"
+#include "ports/UrlCache.h"
 #include "platform/urlcache/ContainerView.h"
 
 namespace pellimor {
@@ -31,9 +31,6 @@ std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
 
 // A stored address decoded to UTF-8.
 std::string DecodeUrl(std::string_view stored, int codePage);
-
-// The process that has the file open for writing or mapped, if any (besides this one).
-std::optional<std::string> ProcessHoldingFile(const std::string& path);
 
 class IndexDatCache : public UrlCache {
   public:

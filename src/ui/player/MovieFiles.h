@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "catalogue/CacheAddressBook.h"
-#include "platform/FileOps.h"
+#include "ports/FileOps.h"
 
 namespace pellimor {
 
