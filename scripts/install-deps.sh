@@ -3,6 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libmsiecf-utils
+    zlib1g-dev libbrotli-dev liblzma-dev
           qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6webengine6-data
           xvfb xauth locales fonts-dejavu-core wine64)
 # wine64 runs the prebuilt probe of the Wine interop test against caches we write.
