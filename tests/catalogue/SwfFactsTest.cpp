@@ -1,0 +1,402 @@
+#include "catalogue/SwfFacts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "app/SwfMaker.h"
+#include "catalogue/SwfBuilder.h"
+#include "platform/compression/SwfDecompressor.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+using test::ConstantPool;
+using test::Le16;
+using test::Le32;
+using test::PushStrings;
+using test::SwfTag;
+using test::Z;
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/swf/";
+
+SwfFacts Read(std::string_view bytes, std::uint64_t limit = kSwfDecodeLimit) {
+    SwfDecompressor decompressor;
+    return ReadSwfFacts(bytes, decompressor, limit);
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        out += c == '\\'   ? "\\\\"
+               : c == '\n' ? "\\n"
+               : c == '\r' ? "\\r"
+               : c == '\t' ? "\\t"
+                           : std::string(1, c);
+    }
+    return out;
+}
+
+// The facts in the lines make-expected.py writes: "KEY VALUE", absent facts left out.
+std::vector<std::string> FactLines(const SwfFacts& f) {
+    std::vector<std::string> lines;
+    const auto add = [&](const std::string& key, const std::string& value) {
+        lines.push_back(key + " " + value);
+    };
+    const auto number = [&](const std::string& key, std::uint64_t value) {
+        add(key, std::to_string(value));
+    };
+    add("signature", f.signature);
+    if (f.version)
+        number("version", *f.version);
+    if (f.declaredLength)
+        number("declaredLength", *f.declaredLength);
+    if (f.stageWidthTwips)
+        number("stageWidthTwips", static_cast<std::uint64_t>(*f.stageWidthTwips));
+    if (f.stageHeightTwips)
+        number("stageHeightTwips", static_cast<std::uint64_t>(*f.stageHeightTwips));
+    if (f.frameRate88)
+        number("frameRate88", *f.frameRate88);
+    if (f.frameCount)
+        number("frameCount", *f.frameCount);
+    if (f.background)
+        number("background", *f.background);
+    if (f.fileAttributes) {
+        number("fileAttributes.actionScript3", f.fileAttributes->actionScript3);
+        number("fileAttributes.useNetwork", f.fileAttributes->useNetwork);
+        number("fileAttributes.hasMetadata", f.fileAttributes->hasMetadata);
+    }
+    const SwfTagCensus& c = f.census;
+    number("census.tags", c.tags);
+    number("census.doAction", c.doAction);
+    number("census.doInitAction", c.doInitAction);
+    number("census.doAbc", c.doAbc);
+    number("census.defineBinaryData", c.defineBinaryData);
+    number("census.importAssets", c.importAssets);
+    number("census.metadata", c.metadata);
+    number("census.productInfo", c.productInfo);
+    if (f.metadata)
+        add("metadata", Escaped(*f.metadata));
+    if (f.productInfo) {
+        number("productInfo.product", f.productInfo->product);
+        number("productInfo.edition", f.productInfo->edition);
+        number("productInfo.major", f.productInfo->major);
+        number("productInfo.minor", f.productInfo->minor);
+        number("productInfo.build", f.productInfo->build);
+        number("productInfo.compiledAtMs", f.productInfo->compiledAtMs);
+    }
+    for (const std::string& a : f.addresses)
+        add("addresse", a);
+    for (const std::string& h : f.hostNames)
+        add("hostName", h);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::map<std::string, std::vector<std::string>> ExpectedFacts() {
+    std::map<std::string, std::vector<std::string>> byFile;
+    std::ifstream in(kData + "expected-facts.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::size_t space = line.find(' ');
+        byFile[line.substr(0, space)].push_back(line.substr(space + 1));
+    }
+    for (auto& [file, lines] : byFile) {
+        std::sort(lines.begin(), lines.end());
+    }
+    return byFile;
+}
+
+TEST(SwfFactsTest, RealMoviesHaveTheFactsAnIndependentReaderFinds) {
+    const auto expected = ExpectedFacts();
+    ASSERT_GE(expected.size(), 9U);  // seven real movies, one made FWS, one made ZWS
+    std::map<std::string, int> signatures;
+    for (const auto& [file, lines] : expected) {
+        SCOPED_TRACE(file);
+        const std::string bytes = test::ReadFile(kData + file);
+        const SwfFacts facts = Read(bytes);
+        EXPECT_EQ(FactLines(facts), lines);
+        EXPECT_TRUE(facts.reachedEnd);
+        EXPECT_EQ(facts.stoppedAt, "");
+        EXPECT_EQ(facts.scriptsStoppedAt, "");
+        EXPECT_FALSE(facts.truncated);
+        EXPECT_EQ(facts.presentLength, facts.declaredLength.value_or(0));
+        ++signatures[facts.signature];
+    }
+    EXPECT_GE(signatures["CWS"], 5);
+    EXPECT_GE(signatures["FWS"], 1);
+    EXPECT_GE(signatures["ZWS"], 1);
+}
+
+TEST(SwfFactsTest, DemoMoviesHaveTheFactsTheyWereMadeWith) {
+    struct Case {
+        MovieDesign design;
+        std::vector<std::string> addresses;
+    };
+    MovieDesign plain;
+    plain.background = 0x123456;
+    plain.width = 640;
+    plain.height = 480;
+    plain.frames = 30;
+    MovieDesign loader;
+    loader.loadMovie = "levels/level1.swf";
+    loader.frames = 2;
+    const Case cases[] = {{plain, {}}, {loader, {"levels/level1.swf"}}};
+    for (const Case& c : cases) {
+        const std::string fws = MakeSwfMovie(c.design);
+        for (const std::string& bytes : {fws, test::Cws(fws)}) {
+            const SwfFacts f = Read(bytes);
+            SCOPED_TRACE(f.signature + " " + c.design.loadMovie);
+            EXPECT_EQ(f.version, 8);
+            EXPECT_EQ(f.declaredLength, fws.size());
+            EXPECT_EQ(f.stageWidthTwips, c.design.width * 20);
+            EXPECT_EQ(f.stageHeightTwips, c.design.height * 20);
+            EXPECT_EQ(f.FramesPerSecond(), 24.0);
+            EXPECT_EQ(f.frameCount, c.design.frames);
+            EXPECT_EQ(f.background, c.design.background);
+            EXPECT_EQ(f.fileAttributes.has_value(), false);
+            EXPECT_EQ(f.census.doAction, c.design.loadMovie.empty() ? 0U : 1U);
+            EXPECT_EQ(f.addresses, c.addresses);
+            EXPECT_TRUE(f.reachedEnd);
+        }
+    }
+}
+
+// Every cut of a real movie: the facts of the part that is there, never more, and where
+// and why reading stopped.
+TEST(SwfFactsTest, CutMoviesGiveTheirFactsAsFarAsTheyGo) {
+    for (const char* name : {"soundmanager2-fws.swf", "soundmanager2.swf",
+                             "soundmanager2_flash9-zws.swf", "expressInstall.swf"}) {
+        const std::string whole = test::ReadFile(kData + name);
+        const SwfFacts full = Read(whole);
+        ASSERT_TRUE(full.reachedEnd) << name;
+        std::uint64_t lastPresent = 0;
+        for (std::size_t cut = 0; cut < whole.size();
+             cut += cut < 64 || cut > whole.size() - 64 ? 1 : 37) {
+            SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
+            const SwfFacts f = Read(std::string_view(whole).substr(0, cut));
+            if (cut >= 8 && f.presentLength == full.presentLength) {
+                // Only the stream's trailer is cut (an empty flush block and zlib's checksum,
+                // LZMA's end marker, which the size in the header makes needless): the movie is all
+                // there.
+                EXPECT_GT(cut, whole.size() - 16);
+                EXPECT_TRUE(f.reachedEnd);
+                EXPECT_FALSE(f.truncated);
+                continue;
+            }
+            EXPECT_FALSE(f.reachedEnd);
+            EXPECT_NE(f.stoppedAt, "");
+            EXPECT_EQ(f.signature, cut >= 3 ? full.signature : "");
+            if (cut < 8) {
+                EXPECT_FALSE(f.declaredLength.has_value());
+                continue;
+            }
+            EXPECT_EQ(f.version, full.version);
+            EXPECT_EQ(f.declaredLength, full.declaredLength);
+            EXPECT_TRUE(f.truncated);
+            EXPECT_GE(f.presentLength, lastPresent);
+            EXPECT_LT(f.presentLength, *full.declaredLength);
+            EXPECT_EQ(f.MissingBytes(), *full.declaredLength - f.presentLength);
+            if (full.signature == "FWS") {
+                EXPECT_EQ(f.presentLength, cut);
+            }
+            EXPECT_NE(f.stoppedAt.find("bytes before its declared length"), std::string::npos)
+                << f.stoppedAt;
+            lastPresent = f.presentLength;
+            // What was read is what the whole movie says; nothing is made up.
+            if (f.frameCount) {
+                EXPECT_EQ(f.stageWidthTwips, full.stageWidthTwips);
+                EXPECT_EQ(f.frameRate88, full.frameRate88);
+                EXPECT_EQ(f.frameCount, full.frameCount);
+            }
+            EXPECT_LE(f.census.tags, full.census.tags);
+            for (const std::string& a : f.addresses) {
+                EXPECT_NE(std::find(full.addresses.begin(), full.addresses.end(), a),
+                          full.addresses.end());
+            }
+        }
+        // Once enough is there, the header's facts are all known.
+        const SwfFacts half = Read(std::string_view(whole).substr(0, whole.size() / 2));
+        EXPECT_EQ(half.frameCount, full.frameCount) << name;
+    }
+}
+
+TEST(SwfFactsTest, ACompressedHeaderClaimingFourGigabytesDecodesOnlyToTheLimit) {
+    // A real header, then a tag of 8 MB: the stream inflates to 8 MB, the header claims 4 GB.
+    const std::string fws = test::Fws(SwfTag(9, "\x01\x02\x03"));
+    const std::string body =
+        fws.substr(8, fws.size() - 10) + SwfTag(87, std::string(8 << 20, '\0')) + SwfTag(0, "");
+    const std::string cws = "CWS\x0A" + Le32(0xFFFFFFFF) + test::Deflated(body);
+    const SwfFacts f = Read(cws, 1 << 20);
+    EXPECT_EQ(f.declaredLength, 0xFFFFFFFFU);
+    EXPECT_EQ(f.presentLength, 8U + (1U << 20));
+    EXPECT_FALSE(f.truncated);  // not known: only the first megabyte was looked at
+    EXPECT_EQ(f.background, 0x010203U);
+    EXPECT_NE(f.stoppedAt.find("no more than 1048576 bytes are decompressed"), std::string::npos)
+        << f.stoppedAt;
+    // The 20 bytes alone: a header and nothing to inflate.
+    const SwfFacts bare = Read(cws.substr(0, 20), 1 << 20);
+    EXPECT_TRUE(bare.truncated);
+    EXPECT_LE(bare.presentLength, 20U);
+}
+
+TEST(SwfFactsTest, TagsClaimingMoreThanThereIsStopTheWalkThere) {
+    const std::string before =
+        SwfTag(9, "\x0A\x0B\x0C") + SwfTag(12, PushStrings({"a.swf"}) + '\0');
+    struct Case {
+        std::string tag;
+        std::string said;
+    } cases[] = {
+        {SwfTag(12, "", true, 0xFFFFFFF0), "DoAction claims 4294967280 bytes"},
+        {SwfTag(82, "\x01\x00", true, 0x7FFFFFFF), "DoABC claims 2147483647 bytes"},
+        {SwfTag(39, Le16(1) + Le16(1), false, 62), "DefineSprite claims 62 bytes"},
+        {std::string("\x3F\x03\x01", 3), "DoAction is cut in its header"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said);
+        const std::string movie = test::Fws(before + c.tag);
+        for (const std::string& bytes : {movie, test::Cws(movie)}) {
+            const SwfFacts f = Read(bytes);
+            EXPECT_FALSE(f.reachedEnd);
+            EXPECT_FALSE(f.truncated);
+            EXPECT_NE(f.stoppedAt.find(c.said), std::string::npos) << f.stoppedAt;
+            EXPECT_EQ(f.background, 0x0A0B0CU);
+            EXPECT_EQ(f.census.tags, 2U);
+            EXPECT_EQ(f.addresses, std::vector<std::string>{"a.swf"});
+        }
+    }
+}
+
+TEST(SwfFactsTest, ActionRecordsAreWalkedForwardOnceWhateverTheirJumpsSay) {
+    // A jump back onto itself and a branch back to the start: a player would loop here.
+    const std::string jumpBack = test::Action(0x99, Le16(static_cast<std::uint16_t>(-5)));
+    const std::string ifBack = test::Action(0x9D, Le16(static_cast<std::uint16_t>(-40)));
+    const std::string actions =
+        ConstantPool({"config.xml", "games.example.com"}) + jumpBack +
+        PushStrings({"sounds/boom.mp3"}) + ifBack +
+        test::Action(0x83, Z("http://cdn.example.net/intro.swf") + Z("_level0")) + '\0' +
+        PushStrings({"after-end.swf"});
+    const std::string init = Le16(7) + PushStrings({"init/part.swf"}) + '\0';
+    const SwfFacts f = Read(test::Fws(SwfTag(12, actions) + SwfTag(59, init)));
+    EXPECT_TRUE(f.reachedEnd);
+    EXPECT_EQ(f.scriptsStoppedAt, "");
+    EXPECT_EQ(f.addresses,
+              (std::vector<std::string>{"config.xml", "sounds/boom.mp3",
+                                        "http://cdn.example.net/intro.swf", "init/part.swf"}));
+    EXPECT_EQ(f.hostNames, std::vector<std::string>{"games.example.com"});
+    EXPECT_EQ(f.census.doAction, 1U);
+    EXPECT_EQ(f.census.doInitAction, 1U);
+}
+
+TEST(SwfFactsTest, ScriptsThatStopMakingSenseKeepWhatCameBefore) {
+    const std::vector<std::string> one{"one.swf"};
+    struct Case {
+        std::string tag;
+        std::string said;
+        std::vector<std::string> found;
+    } cases[] = {
+        // A record longer than its tag.
+        {SwfTag(12, PushStrings({"one.swf"}) + '\x96' + Le16(500)),
+         "action record claims more bytes", one},
+        // A pool of 65535 strings holding one.
+        {SwfTag(12, test::Action(0x88, Le16(65535) + Z("one.swf"))), "constant pool cut short",
+         one},
+        // A push of a type that does not exist.
+        {SwfTag(12, test::Action(0x96, '\0' + Z("one.swf") + "\x42")), "unknown type 66", one},
+        // ABC pools counting up to 2^30 entries in a few bytes.
+        {SwfTag(72, test::AbcWithStrings({"one.swf"}).substr(0, 9)),
+         "ABC string 1 of 1 cut short",
+         {}},
+        {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30((1U << 30) - 1) +
+                        "12345678"),
+         "ABC double pool cut short",
+         {}},
+        {SwfTag(82, Le32(1) + Z("frame") + Le16(16) + Le16(46) + test::U30(0x3FFFFFFF)),
+         "ABC integer pool cut short",
+         {}},
+        {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30(0) +
+                        test::U30(0x3FFFFFFF) + test::U30(7) + "one.swf" + test::U30(99)),
+         "ABC string 2 of 1073741822 cut short", one},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said);
+        const SwfFacts f = Read(test::Fws(c.tag + SwfTag(9, "\x01\x01\x01")));
+        EXPECT_TRUE(f.reachedEnd);
+        EXPECT_EQ(f.stoppedAt, "");
+        EXPECT_EQ(f.background, 0x010101U);  // the tags after it are read
+        EXPECT_NE(f.scriptsStoppedAt.find(c.said), std::string::npos) << f.scriptsStoppedAt;
+        EXPECT_EQ(f.addresses, c.found);
+    }
+}
+
+TEST(SwfFactsTest, TheCensusCountsEachKindAndLooksIntoSpritesOnce) {
+    const std::string abc = test::AbcWithStrings({"levels/2.swf", "flash.net", "localhost"});
+    const std::string doAction = SwfTag(12, PushStrings({"in-sprite.swf"}) + '\0');
+    const std::string deeper = SwfTag(12, PushStrings({"deeper.swf"}) + '\0');
+    const std::string innerSprite = SwfTag(39, Le16(9) + Le16(1) + deeper + SwfTag(0, ""));
+    const std::string sprite =
+        SwfTag(39, Le16(8) + Le16(1) + doAction + innerSprite + SwfTag(1, "") + SwfTag(0, ""));
+    const std::string product =
+        Le32(3) + Le32(6) + "\x04\x06" + Le32(23201) + Le32(0) + Le32(0x5A6B7C8D) + Le32(0x158);
+    const std::string tags =
+        SwfTag(69, Le32(0x19)) + SwfTag(77, "<rdf>title</rdf>") + SwfTag(41, product) +
+        SwfTag(82, Le32(1) + Z("frame1") + abc) + SwfTag(72, abc) + SwfTag(87, Le16(1) + Le32(0)) +
+        SwfTag(57, Z("shared/library.swf") + Le16(0)) +
+        SwfTag(71, Z("http://assets.example.org/fonts.swf") + "\x01\x00" + Le16(0)) + sprite;
+    const SwfFacts f = Read(test::Fws(tags));
+    EXPECT_TRUE(f.reachedEnd);
+    SwfTagCensus expected;
+    expected.tags = 9;
+    expected.doAction = 1;  // the sprite's; the sprite in the sprite is not looked into
+    expected.doAbc = 2;
+    expected.defineBinaryData = 1;
+    expected.importAssets = 2;
+    expected.metadata = 1;
+    expected.productInfo = 1;
+    EXPECT_EQ(f.census, expected);
+    ASSERT_TRUE(f.fileAttributes);
+    EXPECT_TRUE(f.fileAttributes->actionScript3);
+    EXPECT_TRUE(f.fileAttributes->useNetwork);
+    EXPECT_TRUE(f.fileAttributes->hasMetadata);
+    EXPECT_EQ(f.metadata, "<rdf>title</rdf>");
+    ASSERT_TRUE(f.productInfo);
+    EXPECT_EQ(f.productInfo->build, 23201U);
+    EXPECT_EQ(f.productInfo->compiledAtMs, 0x1585A6B7C8DULL);
+    EXPECT_EQ(f.addresses,
+              (std::vector<std::string>{"levels/2.swf", "shared/library.swf",
+                                        "http://assets.example.org/fonts.swf", "in-sprite.swf"}));
+    EXPECT_EQ(f.hostNames, std::vector<std::string>{"localhost"});
+}
+
+TEST(SwfFactsTest, BytesThatAreNoMovieSaySo) {
+    for (const std::string& bytes :
+         {std::string(), std::string("GIF89a\x01\x00\x01\x00", 10), std::string("fws\x0A"),
+          std::string("FW"), std::string(4096, '\0')}) {
+        const SwfFacts f = Read(bytes);
+        EXPECT_EQ(f.signature, "");
+        EXPECT_NE(f.stoppedAt.find("no SWF signature"), std::string::npos);
+    }
+    // A header and no more: the stage cannot be read.
+    const SwfFacts bare = Read(std::string("FWS\x0A") + Le32(8));
+    EXPECT_NE(bare.stoppedAt.find("stage size"), std::string::npos) << bare.stoppedAt;
+    EXPECT_FALSE(bare.truncated);
+    // Damaged zlib data: a stored block with the movie's start, then a block of a type that
+    // does not exist. What came before the damage is read.
+    const std::string start = test::Fws(SwfTag(9, "\x01\x02\x03")).substr(8, 18);  // no End
+    const auto n = static_cast<std::uint32_t>(start.size());
+    const std::string cws =
+        "CWS\x0A" + Le32(1000) + "\x78\x01" + '\0' + Le16(n) + Le16(~n & 0xFFFF) + start + "\x07";
+    const SwfFacts damaged = Read(cws);
+    EXPECT_EQ(damaged.background, 0x010203U);
+    EXPECT_NE(damaged.stoppedAt.find("damaged"), std::string::npos) << damaged.stoppedAt;
+}
+
+}  // namespace
+}  // namespace pellimor

@@ -1,0 +1,121 @@
+#include "platform/compression/SwfDecompressor.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "catalogue/SwfBuilder.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/swf/";
+
+std::string Pattern(std::size_t size) {
+    std::string out(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = static_cast<char>((i * 7919) >> 5);
+    }
+    return out;
+}
+
+TEST(SwfDecompressorTest, InflatesWholeCutAndDamagedStreams) {
+    SwfDecompressor d;
+    const std::string text = Pattern(300000);
+    const std::string stream = test::Deflated(text);
+    const auto whole = d.Inflate(stream, 1 << 30);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->ended);
+    EXPECT_EQ(whole->bytes, text);
+    const auto cut = d.Inflate(std::string_view(stream).substr(0, stream.size() / 2), 1 << 30);
+    ASSERT_TRUE(cut);
+    EXPECT_FALSE(cut->ended);
+    EXPECT_EQ(cut->damage, "");
+    EXPECT_GT(cut->bytes.size(), 0U);
+    EXPECT_EQ(cut->bytes, text.substr(0, cut->bytes.size()));
+    const auto limited = d.Inflate(stream, 1000);
+    ASSERT_TRUE(limited);
+    EXPECT_TRUE(limited->atLimit);
+    EXPECT_EQ(limited->bytes, text.substr(0, 1000));
+    std::string broken = stream;
+    broken[0] = '\x01';  // no zlib header
+    const auto damaged = d.Inflate(broken, 1 << 30);
+    ASSERT_TRUE(damaged);
+    EXPECT_NE(damaged->damage, "");
+    for (const std::string_view nothing : {std::string_view(), std::string_view("\x78", 1)}) {
+        const auto empty = d.Inflate(nothing, 100);
+        ASSERT_TRUE(empty);
+        EXPECT_FALSE(empty->ended);
+        EXPECT_EQ(empty->bytes, "");
+    }
+}
+
+TEST(SwfDecompressorTest, DecodesTheLzmaOfARealZwsMovieWholeAndCut) {
+    // Made by make-derived.py with Python's lzma from soundmanager2_flash9.swf.
+    const std::string zws = test::ReadFile(kData + "soundmanager2_flash9-zws.swf");
+    const std::string cws = test::ReadFile(kData + "soundmanager2_flash9.swf");
+    SwfDecompressor d;
+    const auto body = d.Inflate(std::string_view(cws).substr(8), 1 << 30);
+    ASSERT_TRUE(body && body->ended);
+    const auto whole =
+        d.DecodeSwfLzma(std::string_view(zws).substr(12), body->bytes.size(), 1 << 30);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->ended);
+    EXPECT_EQ(whole->bytes, body->bytes);
+    const auto cut =
+        d.DecodeSwfLzma(std::string_view(zws).substr(12, 3000), body->bytes.size(), 1 << 30);
+    ASSERT_TRUE(cut);
+    EXPECT_FALSE(cut->ended);
+    EXPECT_GT(cut->bytes.size(), 0U);
+    EXPECT_EQ(cut->bytes, body->bytes.substr(0, cut->bytes.size()));
+    const auto limited = d.DecodeSwfLzma(std::string_view(zws).substr(12), body->bytes.size(), 100);
+    ASSERT_TRUE(limited);
+    EXPECT_TRUE(limited->atLimit);
+    EXPECT_EQ(limited->bytes, body->bytes.substr(0, 100));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PELLIMOR_ADDRESS_LIMIT_WORKS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELLIMOR_ADDRESS_LIMIT_WORKS 0
+#endif
+#endif
+#ifndef PELLIMOR_ADDRESS_LIMIT_WORKS
+#define PELLIMOR_ADDRESS_LIMIT_WORKS 1
+#endif
+
+// A header that asks for a 4 GB dictionary and 4 GB of output, decoded in a process that may
+// not take 512 MB: the first megabyte comes out all the same.
+TEST(SwfDecompressorTest, HeadersClaimingGigabytesCostOnlyTheLimit) {
+    if (!PELLIMOR_ADDRESS_LIMIT_WORKS) {
+        GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
+    }
+    const std::string zws = test::ReadFile(kData + "soundmanager2_flash9-zws.swf");
+    std::string lzma(zws.substr(12));
+    for (int i = 1; i <= 4; ++i) {
+        lzma[i] = '\xFF';  // dictionary size 4 GB - 1
+    }
+    const std::string zeros = test::Deflated(std::string(16 << 20, '\0'));
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const rlimit limit{512 << 20, 512 << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        SwfDecompressor d;
+        const auto a = d.DecodeSwfLzma(lzma, 0xFFFFFFFFULL, 4096);
+        const auto b = d.Inflate(zeros, 1 << 20);
+        const bool fine = a && a->bytes.size() == 4096 && a->atLimit && a->damage.empty() && b &&
+                          b->bytes.size() == (1U << 20) && b->atLimit &&
+                          b->bytes.capacity() < (2U << 20);
+        _exit(fine ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+}  // namespace
+}  // namespace pellimor
