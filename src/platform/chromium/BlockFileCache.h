@@ -1,0 +1,27 @@
+// Chromium's block-file cache as a cache source, read-only: its index and block files are
+// shared records that Chromium alone may rewrite. Entries are found through the index's
+// hash table and the chains behind it.
+#pragma once
+
+#include <string>
+
+#include "ports/CacheSource.h"
+
+namespace pellimor {
+
+class ChromiumBlockFileCache : public CacheSource {
+  public:
+    explicit ChromiumBlockFileCache(std::string folder);
+
+    std::string_view Name() const override { return kChromeSource; }
+    const std::string& Location() const override { return folder_; }
+    Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
+    Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
+    Status CanDelete() override;
+
+  private:
+    std::string folder_;
+};
+
+}  // namespace pellimor

@@ -1,0 +1,258 @@
+#include "platform/chromium/SimpleCache.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/body/ContentDecoding.h"
+#include "platform/chromium/ChromiumFolders.h"
+#include "platform/chromium/ReadAt.h"
+#include "platform/chromium/SimpleCacheFormat.h"
+#include "platform/chromium/SimpleEntryFile.h"
+#include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/ProcessScan.h"
+
+namespace pellimor {
+
+namespace {
+
+namespace fmt = chromium_simple;
+
+constexpr std::size_t kBodyStartLength = 8;
+// A body stored larger than this is not read into memory, whatever the caller allows.
+constexpr std::uint64_t kMaxStoredBody = 1ULL << 30;
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::uint64_t HashOfName(std::string_view lowerName) {
+    std::uint64_t hash = 0;
+    for (std::size_t i = 0; i < fmt::kHashDigits; ++i) {
+        const char c = lowerName[i];
+        hash = hash << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    return hash;
+}
+
+// One entry file read for the listing; a failure says why it is left out.
+Result<CacheEntry> ListEntry(const std::string& folder, const std::string& root,
+                             const std::string& name, const std::string& lower) {
+    const std::string path = root + "/" + name;
+    std::string error;
+    auto file = OpenWithin(path, root, error);
+    if (!file) {
+        return Fail(error);
+    }
+    Result<chromium::SimpleEntryFile> read =
+        chromium::ReadSimpleEntryFile(file->fd.get(), file->size, path);
+    if (!read) {
+        return Failure{read.error()};
+    }
+    CacheEntry entry;
+    entry.url = chromium::UrlFromKey(read->key);
+    if (!entry.url) {
+        return Fail(path + ": its key holds no address");
+    }
+    entry.id = EntryId{folder, name, HashOfName(lower)};
+    entry.sourceName = kChromeSource;
+    entry.kind = EntryKind::kDocument;
+    entry.size = read->bodySize;
+    Result<std::string> start = chromium::ReadAt(
+        file->fd.get(), read->bodyOffset,
+        static_cast<std::size_t>(std::min<std::uint64_t>(read->bodySize, kBodyStartLength)), path);
+    if (start) {
+        entry.bodyStart = std::move(*start);
+    }
+    if (read->response) {
+        entry.headers = std::move(read->response->headers);
+        entry.contentType = std::move(read->response->contentType);
+        entry.contentEncoding = std::move(read->response->contentEncoding);
+        entry.lastModified = read->response->lastModified ? read->response->lastModified
+                                                          : read->response->responseTime;
+        entry.expires = read->response->expires;
+    }
+    struct stat info {};
+    if (::fstat(file->fd.get(), &info) == 0) {
+        entry.lastAccess = static_cast<UnixTime>(info.st_mtime);
+    }
+    return entry;
+}
+
+}  // namespace
+
+ChromiumSimpleCache::ChromiumSimpleCache(std::string folder) : folder_(std::move(folder)) {}
+
+Result<std::string> ChromiumSimpleCache::Root() const {
+    auto root = ResolveFolder(folder_);
+    if (!root) {
+        return Fail(folder_ + " is no folder that can be read");
+    }
+    return *root;
+}
+
+Result<std::string> ChromiumSimpleCache::EntryPath(const EntryId& id,
+                                                   const std::string& root) const {
+    if (id.source != folder_) {
+        return Fail("the entry belongs to another cache (" + id.source + ")");
+    }
+    if (!chromium::IsEntryFileName(Lower(id.file), fmt::kStreams01Suffix)) {
+        return Fail("\"" + id.file + "\" is no entry file of Chrome's cache");
+    }
+    return root + "/" + id.file;
+}
+
+Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&)>& visit) {
+    Result<std::string> root = Root();
+    if (!root) {
+        return Failure{root.error()};
+    }
+    Result<chromium::CaseBlindNames> names = chromium::ListCaseBlind(*root);
+    if (!names) {
+        return Failure{names.error()};
+    }
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& [lower, name] : *names) {
+        if (chromium::IsEntryFileName(lower, fmt::kStreams01Suffix)) {
+            files.emplace_back(lower, name);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    std::size_t failed = 0;
+    std::string firstError;
+    for (const auto& [lower, name] : files) {
+        Result<CacheEntry> entry = ListEntry(folder_, *root, name, lower);
+        if (!entry) {
+            if (failed++ == 0) {
+                firstError = entry.error();
+            }
+            continue;
+        }
+        if (!visit(*entry)) {
+            break;
+        }
+    }
+    if (failed > 0) {
+        return Fail(std::to_string(failed) + " of " + std::to_string(files.size()) +
+                    " entry files of " + folder_ + " could not be read; the first: " + firstError);
+    }
+    return Done{};
+}
+
+Result<CacheBody> ChromiumSimpleCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+    Result<std::string> root = Root();
+    if (!root) {
+        return Failure{root.error()};
+    }
+    Result<std::string> path = EntryPath(id, *root);
+    if (!path) {
+        return Failure{path.error()};
+    }
+    std::string error;
+    auto file = OpenWithin(*path, *root, error);
+    if (!file) {
+        return Fail(error);
+    }
+    Result<chromium::SimpleEntryFile> read =
+        chromium::ReadSimpleEntryFile(file->fd.get(), file->size, *path);
+    if (!read) {
+        return Failure{read.error()};
+    }
+    const std::string encoding = read->response ? read->response->contentEncoding : "";
+    const std::uint64_t ceiling =
+        encoding.empty() ? std::min(limit, kMaxStoredBody) : kMaxStoredBody;
+    if (read->bodySize > ceiling) {
+        return Fail(*path + ": the body is larger than " + std::to_string(ceiling) + " bytes");
+    }
+    Result<std::string> stored = chromium::ReadAt(file->fd.get(), read->bodyOffset,
+                                                  static_cast<std::size_t>(read->bodySize), *path);
+    if (!stored) {
+        return Failure{stored.error()};
+    }
+    Result<DecodedBody> decoded = DecodeContent(encoding, *stored, limit);
+    if (!decoded) {
+        return Fail(*path + ": " + decoded.error());
+    }
+    return CacheBody{std::move(decoded->bytes),
+                     read->truncated || decoded->truncated || stored->size() < read->bodySize};
+}
+
+Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const std::string& root) {
+    Result<std::string> path = EntryPath(ref.id, root);
+    if (!path) {
+        return Failure{path.error()};
+    }
+    {
+        std::string error;
+        auto file = OpenWithin(*path, root, error);
+        if (!file) {
+            return Fail(error);
+        }
+        Result<chromium::SimpleEntryFile> read =
+            chromium::ReadSimpleEntryFile(file->fd.get(), file->size, *path);
+        if (!read) {
+            return Failure{read.error()};
+        }
+        if (ref.url && chromium::UrlFromKey(read->key) != ref.url) {
+            return Fail(*path + " now holds another address; left alone");
+        }
+    }
+    std::string error;
+    if (!RemoveWithin(*path, root, error)) {
+        return Fail(error);
+    }
+    // The entry's other files: stream 2 and the sparse ranges, in whatever case they stand.
+    Result<chromium::CaseBlindNames> names = chromium::ListCaseBlind(root);
+    if (!names) {
+        return Failure{names.error()};
+    }
+    const std::string hash = Lower(ref.id.file.substr(0, fmt::kHashDigits));
+    for (const char* suffix : {fmt::kStream2Suffix, fmt::kSparseSuffix}) {
+        if (const auto name = chromium::FindName(*names, hash + suffix)) {
+            if (!RemoveWithin(root + "/" + *name, root, error)) {
+                return Fail(error);
+            }
+        }
+    }
+    return Done{};
+}
+
+std::vector<Status> ChromiumSimpleCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
+    Status allowed = CanDelete();
+    Result<std::string> root = Root();
+    std::vector<Status> results;
+    results.reserve(chosen.size());
+    for (const CacheEntryRef& ref : chosen) {
+        if (!allowed) {
+            results.push_back(allowed);
+        } else if (!root) {
+            results.push_back(Failure{root.error()});
+        } else {
+            results.push_back(DeleteOne(ref, *root));
+        }
+    }
+    return results;
+}
+
+Status ChromiumSimpleCache::CanDelete() {
+    Result<std::string> root = Root();
+    if (!root) {
+        return Failure{root.error()};
+    }
+    if (const auto holder = ProcessUsingFolder(*root)) {
+        return Fail(*holder + " is using Chrome's cache in " + folder_ +
+                    "; close it before deleting");
+    }
+    if (::access(root->c_str(), W_OK | X_OK) != 0) {
+        return Fail("Chrome's cache in " + folder_ +
+                    " cannot be changed: the folder is not writable");
+    }
+    return Done{};
+}
+
+}  // namespace pellimor

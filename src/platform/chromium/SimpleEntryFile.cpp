@@ -1,0 +1,129 @@
+#include "platform/chromium/SimpleEntryFile.h"
+
+#include <algorithm>
+
+#include "platform/ByteReader.h"
+#include "platform/chromium/ReadAt.h"
+#include "platform/chromium/SimpleCacheFormat.h"
+
+namespace pellimor::chromium {
+
+namespace {
+
+namespace fmt = chromium_simple;
+
+// Keys are URLs with a prefix; Chromium refuses far shorter ones than this.
+constexpr std::uint32_t kMaxKeyLength = 1u << 20;
+// The stored response: headers, certificates ... never near this.
+constexpr std::uint32_t kMaxResponseSize = 4u << 20;
+// How far a file whose end records are missing is searched for the body's end record.
+constexpr std::uint64_t kMaxSearch = 64u << 20;
+
+bool IsEof(const std::string& bytes) {
+    return ByteReader(AsBytes(bytes)).U64(fmt::kEofMagicOffset) == fmt::kFinalMagic;
+}
+
+// The offset of the first body end record after from (its magic number at least), or nothing.
+Result<std::optional<std::uint64_t>> FindBodyEnd(int fd, std::uint64_t from, std::uint64_t size,
+                                                 const std::string& path) {
+    const std::uint64_t span = std::min(size - from, kMaxSearch);
+    Result<std::string> bytes = ReadAt(fd, from, static_cast<std::size_t>(span), path);
+    if (!bytes) {
+        return Failure{bytes.error()};
+    }
+    std::string magic(8, '\0');
+    PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), fmt::kFinalMagic);
+    const std::size_t at = bytes->find(magic);
+    if (at == std::string::npos) {
+        return std::optional<std::uint64_t>();
+    }
+    return std::optional<std::uint64_t>(from + at);
+}
+
+}  // namespace
+
+Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const std::string& path) {
+    Result<std::string> head = ReadAt(fd, 0, fmt::kHeaderSize, path);
+    if (!head) {
+        return Failure{head.error()};
+    }
+    const ByteReader header(AsBytes(*head));
+    const auto magic = header.U64(fmt::kHeaderMagicOffset);
+    const auto keyLength = header.U32(fmt::kHeaderKeyLengthOffset);
+    if (!magic || !keyLength) {
+        return Fail(path + " is too short for an entry of Chrome's cache");
+    }
+    if (*magic != fmt::kInitialMagic) {
+        return Fail(path + " is no entry of Chrome's cache (its magic number is wrong)");
+    }
+    if (*keyLength > kMaxKeyLength || *keyLength > size - fmt::kHeaderSize) {
+        return Fail(path + ": its key length (" + std::to_string(*keyLength) +
+                    ") runs past the end of the file");
+    }
+    SimpleEntryFile entry;
+    Result<std::string> key = ReadAt(fd, fmt::kHeaderSize, *keyLength, path);
+    if (!key) {
+        return Failure{key.error()};
+    }
+    if (key->size() != *keyLength) {
+        return Fail(path + " ends inside its key");
+    }
+    entry.key = std::move(*key);
+    entry.bodyOffset = fmt::kHeaderSize + *keyLength;
+
+    // The last record gives stream 0's size; the body is what lies before it.
+    const std::uint64_t afterKey = size - entry.bodyOffset;
+    std::optional<std::uint64_t> bodyEnd;
+    if (afterKey >= 2 * fmt::kEofSize) {
+        Result<std::string> last = ReadAt(fd, size - fmt::kEofSize, fmt::kEofSize, path);
+        if (!last) {
+            return Failure{last.error()};
+        }
+        const ByteReader eof(AsBytes(*last));
+        if (IsEof(*last)) {
+            const std::uint32_t flags = *eof.U32(fmt::kEofFlagsOffset);
+            const std::uint32_t streamSize = *eof.U32(fmt::kEofStreamSizeOffset);
+            const std::uint64_t sha = (flags & fmt::kEofHasKeySha256) ? fmt::kKeySha256Size : 0;
+            const std::uint64_t trailer = std::uint64_t{streamSize} + sha + 2 * fmt::kEofSize;
+            if (trailer > afterKey) {
+                return Fail(path + ": its response size (" + std::to_string(streamSize) +
+                            ") runs past the start of the file");
+            }
+            const std::uint64_t end = size - trailer;
+            Result<std::string> bodyEof = ReadAt(fd, end, fmt::kEofSize, path);
+            if (!bodyEof) {
+                return Failure{bodyEof.error()};
+            }
+            if (!IsEof(*bodyEof)) {
+                return Fail(path + ": the body's end record is not where the sizes put it");
+            }
+            bodyEnd = end;
+            if (streamSize > kMaxResponseSize) {
+                return Fail(path + ": its stored response is too large (" +
+                            std::to_string(streamSize) + " bytes)");
+            }
+            Result<std::string> stream0 = ReadAt(fd, end + fmt::kEofSize, streamSize, path);
+            if (!stream0) {
+                return Failure{stream0.error()};
+            }
+            Result<ResponseInfo> response = ParseResponseInfo(AsBytes(*stream0));
+            if (response) {
+                entry.truncated = response->truncated;
+                entry.response = std::move(*response);
+            }
+        }
+    }
+    if (!bodyEnd) {
+        // Cut short: the body runs to its end record, or, without one, to the end of the file.
+        Result<std::optional<std::uint64_t>> found = FindBodyEnd(fd, entry.bodyOffset, size, path);
+        if (!found) {
+            return Failure{found.error()};
+        }
+        bodyEnd = found->value_or(size);
+        entry.truncated = !found->has_value();
+    }
+    entry.bodySize = *bodyEnd - entry.bodyOffset;
+    return entry;
+}
+
+}  // namespace pellimor::chromium

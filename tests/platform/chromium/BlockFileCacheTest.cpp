@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/ByteReader.h"
+#include "platform/chromium/BlockFileCache.h"
+#include "platform/chromium/ChromiumFolders.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/browsers/";
+constexpr std::size_t kTableStart = 368;
+constexpr std::size_t kBlockStart = 8192;
+
+std::vector<CacheEntry> ListAll(CacheSource& source, Status* status = nullptr) {
+    std::vector<CacheEntry> entries;
+    Status result = source.Enumerate([&](const CacheEntry& entry) {
+        entries.push_back(entry);
+        return true;
+    });
+    if (status != nullptr) {
+        *status = result;
+    }
+    return entries;
+}
+
+const CacheEntry* ByUrl(const std::vector<CacheEntry>& entries, const std::string& url) {
+    for (const CacheEntry& entry : entries) {
+        if (entry.url == url) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// The copies in the test data are the real caches Chrome wrote (see their README).
+TEST(ChromiumBlockFileCache, ListsEveryEntryOfRealCaches) {
+    const struct {
+        std::string folder;
+        std::size_t entries;
+        std::string firstUrl;
+        // Counted from the raw addresses: bodies, and one long key, in the absent data_3.
+        std::size_t unreadable;
+    } cases[] = {
+        {"chromium-blockfile-partial", 217,
+         "https://s.ytimg.com/yts/imgbin/player-common-vfliLfqPT.webp", 40},
+        {"chromium-blockfile-v3-partial", 862,
+         "https://m.media-amazon.com/images/G/01/gno/sprites/"
+         "nav-sprite-global-1x-reorg-privacy._CB587940754_.png",
+         236},
+    };
+    for (const auto& c : cases) {
+        ChromiumBlockFileCache cache(kData + c.folder);
+        EXPECT_EQ(cache.Name(), kChromeSource);
+        EXPECT_TRUE(IsChromiumBlockFileCache(kData + c.folder));
+        EXPECT_FALSE(IsChromiumSimpleCache(kData + c.folder));
+        Status status;
+        const auto entries = ListAll(cache, &status);
+        EXPECT_TRUE(status.ok()) << c.folder << ": " << status.error();
+        ASSERT_EQ(entries.size(), c.entries) << c.folder;
+        EXPECT_EQ(entries[0].url, c.firstUrl) << c.folder;
+        std::size_t unreadable = 0, withoutUrl = 0;
+        for (const CacheEntry& entry : entries) {
+            EXPECT_EQ(entry.id.source, kData + c.folder);
+            EXPECT_EQ(entry.sourceName, kChromeSource);
+            if (!entry.unreadable.empty()) {
+                ++unreadable;
+                EXPECT_NE(entry.unreadable.find("data_3"), std::string::npos) << entry.unreadable;
+                const auto body = cache.ReadBody(entry.id, 1 << 24);
+                EXPECT_FALSE(body.ok());
+                EXPECT_NE(body.error().find("data_3"), std::string::npos) << body.error();
+            }
+            withoutUrl += !entry.url.has_value();
+        }
+        EXPECT_EQ(unreadable, c.unreadable) << c.folder;
+        EXPECT_LE(withoutUrl, 1u) << c.folder;
+    }
+}
+
+TEST(ChromiumBlockFileCache, BodiesReadFromExternalFilesAndBlocks) {
+    const std::string folder = kData + "chromium-blockfile-partial";
+    ChromiumBlockFileCache cache(folder);
+    const auto entries = ListAll(cache);
+
+    // Its response lies in the absent data_3; its body in f_000010, a WebP image.
+    const CacheEntry& first = entries[0];
+    EXPECT_TRUE(first.unreadable.empty()) << first.unreadable;
+    EXPECT_EQ(first.size, 25960u);
+    EXPECT_EQ(first.bodyStart, test::ReadFile(folder + "/f_000010").substr(0, 8));
+    const auto webp = cache.ReadBody(first.id, 1 << 20);
+    ASSERT_TRUE(webp.ok()) << webp.error();
+    EXPECT_EQ(webp->bytes, test::ReadFile(folder + "/f_000010"));
+    EXPECT_FALSE(webp->truncated);
+
+    // A gzip-encoded script in a 256-byte block of data_1.
+    const CacheEntry* script =
+        ByUrl(entries,
+              "http://www.blogblog.com/dynamicviews/76f25a6f2e06af76/js/thirdparty/"
+              "jquery-mousewheel.js");
+    ASSERT_NE(script, nullptr);
+    EXPECT_EQ(script->contentType, "text/javascript");
+    EXPECT_EQ(script->contentEncoding, "gzip");
+    EXPECT_EQ(script->size, 723u);
+    EXPECT_EQ(script->bodyStart.substr(0, 2), "\x1f\x8b");
+    EXPECT_FALSE(script->localFileName.has_value());
+    EXPECT_NE(script->headers.find("HTTP/1.1 200"), std::string::npos);
+    const auto text = cache.ReadBody(script->id, 1 << 20);
+    ASSERT_TRUE(text.ok()) << text.error();
+    EXPECT_NE(text->bytes.find("mousewheel"), std::string::npos);
+    EXPECT_GT(text->bytes.size(), 723u);
+
+    // Bodies kept whole in an f_ file without encoding are offered as that file.
+    std::size_t local = 0;
+    for (const CacheEntry& entry : entries) {
+        if (!entry.localFileName) {
+            continue;
+        }
+        ++local;
+        EXPECT_TRUE(entry.contentEncoding.empty());
+        const auto body = cache.ReadBody(entry.id, 64 << 20);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, test::ReadFile(*entry.localFileName)) << *entry.localFileName;
+    }
+    EXPECT_GE(local, 1u);
+}
+
+TEST(ChromiumBlockFileCache, IsReadOnly) {
+    const std::string folder = kData + "chromium-blockfile-partial";
+    ChromiumBlockFileCache cache(folder);
+    const auto entries = ListAll(cache);
+    ASSERT_FALSE(entries.empty());
+    const Status can = cache.CanDelete();
+    EXPECT_FALSE(can.ok());
+    EXPECT_NE(can.error().find("read-only"), std::string::npos);
+    const auto results = cache.DeleteEntries(
+        {{entries[0].id, entries[0].url, std::nullopt}, {entries[1].id, entries[1].url, {}}});
+    ASSERT_EQ(results.size(), 2u);
+    for (const Status& result : results) {
+        EXPECT_FALSE(result.ok());
+    }
+    EXPECT_EQ(ListAll(cache).size(), 217u);
+}
+
+// A writable copy of a real cache to damage.
+class DamagedCopy {
+  public:
+    DamagedCopy() {
+        int status = 0;
+        test::RunCommand("cp -r '" + kData + "chromium-blockfile-partial' '" + folder() +
+                             "' && chmod -R u+w '" + folder() + "'",
+                         status);
+        EXPECT_EQ(status, 0);
+        index_ = test::ReadFile(folder() + "/index");
+        data1_ = test::ReadFile(folder() + "/data_1");
+    }
+    std::string folder() const { return temp_ / "cache"; }
+    std::string path(const std::string& name) const { return folder() + "/" + name; }
+
+    // The address in the index's first used slot, and that slot's offset.
+    std::size_t FirstSlot() const {
+        for (std::size_t at = kTableStart; at + 4 <= index_.size(); at += 4) {
+            if (Addr(index_, at) != 0) {
+                return at;
+            }
+        }
+        return 0;
+    }
+    static std::uint32_t Addr(const std::string& bytes, std::size_t at) {
+        return *ByteReader({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()})
+                    .U32(at);
+    }
+    // Where the entry at a data_1 address starts in data_1.
+    static std::size_t EntryOffset(std::uint32_t addr) {
+        return kBlockStart + (addr & 0xffff) * 256;
+    }
+    std::uint32_t FirstEntry() const { return Addr(index_, FirstSlot()); }
+
+    void Patch(std::string& bytes, std::size_t at, std::uint32_t value) {
+        PutU32(reinterpret_cast<std::uint8_t*>(bytes.data() + at), value);
+    }
+    void WriteIndex(const std::string& bytes) { test::WriteFile(path("index"), bytes); }
+    void WriteData1(const std::string& bytes) { test::WriteFile(path("data_1"), bytes); }
+
+    std::string index_;
+    std::string data1_;
+
+  private:
+    test::TempFolder temp_;
+};
+
+TEST(ChromiumBlockFileCache, DamagedFiles) {
+    // kComplete: every entry is still listed, but the damage is reported.
+    enum Expect { kFails, kPartial, kComplete, kAll };
+    const struct {
+        std::string name;
+        std::function<void(DamagedCopy&)> damage;
+        Expect expect;
+    } cases[] = {
+        {"index cut inside its header",
+         [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, 100)); }, kFails},
+        {"index cut inside its table",
+         [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, c.index_.size() / 2)); }, kPartial},
+        {"index magic wrong",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, 0, 0xC103CAC4);
+             c.WriteIndex(c.index_);
+         },
+         kFails},
+        {"index version unknown",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, 4, 0x90000);
+             c.WriteIndex(c.index_);
+         },
+         kFails},
+        {"table length huge",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, 28, 0x7fffffff);
+             c.WriteIndex(c.index_);
+         },
+         kComplete},
+        {"an entry's chain loops to itself",
+         [](DamagedCopy& c) {
+             c.Patch(c.data1_, DamagedCopy::EntryOffset(c.FirstEntry()) + 4, c.FirstEntry());
+             c.WriteData1(c.data1_);
+         },
+         kComplete},
+        {"two slots lead to the same entry",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, c.FirstSlot() + 4, c.FirstEntry());
+             c.WriteIndex(c.index_);
+         },
+         kComplete},
+        {"an address past the end of data_1",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, c.FirstSlot(), 0xa001fff0);
+             c.WriteIndex(c.index_);
+         },
+         kPartial},
+        {"an address into a missing block file",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, c.FirstSlot(), 0xa0090001);
+             c.WriteIndex(c.index_);
+         },
+         kPartial},
+        {"an address of the wrong block size",
+         [](DamagedCopy& c) {
+             c.Patch(c.index_, c.FirstSlot(), 0xb0010001);  // 1 KiB blocks in data_1
+             c.WriteIndex(c.index_);
+         },
+         kPartial},
+        {"key length huge",
+         [](DamagedCopy& c) {
+             c.Patch(c.data1_, DamagedCopy::EntryOffset(c.FirstEntry()) + 32, 0xfffffff0);
+             c.WriteData1(c.data1_);
+         },
+         kPartial},
+        {"key length past its block",
+         [](DamagedCopy& c) {
+             c.Patch(c.data1_, DamagedCopy::EntryOffset(c.FirstEntry()) + 32, 2000);
+             c.WriteData1(c.data1_);
+         },
+         kPartial},
+        {"key without an address",
+         [](DamagedCopy& c) {
+             const std::size_t at = DamagedCopy::EntryOffset(c.FirstEntry());
+             c.Patch(c.data1_, at + 32, 5);
+             c.data1_.replace(at + 96, 6, std::string("nourl\0", 6));
+             c.WriteData1(c.data1_);
+         },
+         kPartial},
+        {"body size huge",
+         [](DamagedCopy& c) {
+             c.Patch(c.data1_, DamagedCopy::EntryOffset(c.FirstEntry()) + 44, 0x7ffffff0);
+             c.WriteData1(c.data1_);
+         },
+         kAll},
+        {"response size huge",
+         [](DamagedCopy& c) {
+             // The response of the mousewheel script lies in data_1: every entry is damaged.
+             for (std::size_t at = kBlockStart; at + 256 <= c.data1_.size(); at += 256) {
+                 c.Patch(c.data1_, at + 40, 0xfffffff0);
+             }
+             c.WriteData1(c.data1_);
+         },
+         kAll},
+        {"data_1 cut inside its header",
+         [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, 100)); }, kPartial},
+        {"data_1 cut in half",
+         [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, c.data1_.size() / 2)); }, kPartial},
+        {"data_1 magic wrong",
+         [](DamagedCopy& c) {
+             c.Patch(c.data1_, 0, 0x01020304);
+             c.WriteData1(c.data1_);
+         },
+         kPartial},
+        {"data_1 missing", [](DamagedCopy& c) { ::unlink(c.path("data_1").c_str()); }, kPartial},
+        {"data_1 a FIFO",
+         [](DamagedCopy& c) {
+             ::unlink(c.path("data_1").c_str());
+             ASSERT_EQ(::mkfifo(c.path("data_1").c_str(), 0600), 0);
+         },
+         kPartial},
+        {"data_1 a link to /dev/zero",
+         [](DamagedCopy& c) {
+             ::unlink(c.path("data_1").c_str());
+             ASSERT_EQ(::symlink("/dev/zero", c.path("data_1").c_str()), 0);
+         },
+         kPartial},
+        {"index a FIFO",
+         [](DamagedCopy& c) {
+             ::unlink(c.path("index").c_str());
+             ASSERT_EQ(::mkfifo(c.path("index").c_str(), 0600), 0);
+         },
+         kFails},
+        {"index a link to /dev/zero",
+         [](DamagedCopy& c) {
+             ::unlink(c.path("index").c_str());
+             ASSERT_EQ(::symlink("/dev/zero", c.path("index").c_str()), 0);
+         },
+         kFails},
+        {"an f_ file a link to /dev/zero",
+         [](DamagedCopy& c) {
+             ::unlink(c.path("f_000010").c_str());
+             ASSERT_EQ(::symlink("/dev/zero", c.path("f_000010").c_str()), 0);
+         },
+         kAll},
+        {"names in upper case",
+         [](DamagedCopy& c) {
+             ASSERT_EQ(::rename(c.path("index").c_str(), c.path("INDEX").c_str()), 0);
+             ASSERT_EQ(::rename(c.path("data_1").c_str(), c.path("DATA_1").c_str()), 0);
+             ASSERT_EQ(::rename(c.path("f_000010").c_str(), c.path("F_000010").c_str()), 0);
+         },
+         kAll},
+    };
+    for (const auto& c : cases) {
+        DamagedCopy copy;
+        c.damage(copy);
+        ChromiumBlockFileCache cache(copy.folder());
+        Status status;
+        const auto entries = ListAll(cache, &status);
+        switch (c.expect) {
+            case kFails:
+                EXPECT_FALSE(status.ok()) << c.name;
+                EXPECT_TRUE(entries.empty()) << c.name;
+                break;
+            case kPartial:
+                EXPECT_FALSE(status.ok()) << c.name;
+                EXPECT_LT(entries.size(), 217u) << c.name;
+                break;
+            case kComplete:
+                EXPECT_FALSE(status.ok()) << c.name;
+                EXPECT_EQ(entries.size(), 217u) << c.name;
+                break;
+            case kAll:
+                EXPECT_TRUE(status.ok()) << c.name << ": " << status.error();
+                EXPECT_EQ(entries.size(), 217u) << c.name;
+                break;
+        }
+        EXPECT_FALSE(status.ok() && c.expect != kAll) << c.name;
+        if (!status.ok()) {
+            EXPECT_FALSE(status.error().empty()) << c.name;
+        }
+        // Every body listed reads or fails with a message; none crashes or hangs.
+        for (const CacheEntry& entry : entries) {
+            const auto body = cache.ReadBody(entry.id, 1 << 20);
+            if (!body.ok()) {
+                EXPECT_FALSE(body.error().empty()) << c.name;
+            }
+        }
+    }
+}
+
+TEST(ChromiumBlockFileCache, BodyLongerThanItsFileIsTruncated) {
+    DamagedCopy copy;
+    // The first entry's body is f_000010 (25960 bytes): cut the file short.
+    const std::string whole = test::ReadFile(copy.path("f_000010"));
+    test::WriteFile(copy.path("f_000010"), whole.substr(0, 1000));
+    ChromiumBlockFileCache cache(copy.folder());
+    const auto entries = ListAll(cache);
+    ASSERT_EQ(entries.size(), 217u);
+    const auto body = cache.ReadBody(entries[0].id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_TRUE(body->truncated);
+    EXPECT_EQ(body->bytes, whole.substr(0, 1000));
+}
+
+TEST(ChromiumBlockFileCache, ReadBodyOfAnotherAddressFails) {
+    const std::string folder = kData + "chromium-blockfile-partial";
+    ChromiumBlockFileCache cache(folder);
+    const std::vector<EntryId> ids = {
+        {folder, "data_1", 0},
+        {folder, "data_1", 0xa001fff0},        // past the end
+        {folder, "data_1", 0x80000010},        // an external file, not an entry
+        {folder, "data_1", 0x1'0000'0000ULL},  // no address at all
+        {"/elsewhere", "data_1", 0xa0010038},
+    };
+    for (const EntryId& id : ids) {
+        EXPECT_FALSE(cache.ReadBody(id, 1 << 20).ok()) << id.locator;
+    }
+}
+
+}  // namespace
+}  // namespace pellimor

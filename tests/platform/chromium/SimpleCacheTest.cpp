@@ -1,0 +1,539 @@
+#include <brotli/encode.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include "platform/chromium/ChromiumFolders.h"
+#include "platform/chromium/SimpleCache.h"
+#include "platform/fileops/ProcessScan.h"
+#include "support/ChromiumSimpleWriter.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+using test::SimpleEntrySpec;
+
+std::vector<CacheEntry> ListAll(CacheSource& source, Status* status = nullptr) {
+    std::vector<CacheEntry> entries;
+    Status result = source.Enumerate([&](const CacheEntry& entry) {
+        entries.push_back(entry);
+        return true;
+    });
+    if (status != nullptr) {
+        *status = result;
+    }
+    return entries;
+}
+
+const CacheEntry* ByUrl(const std::vector<CacheEntry>& entries, const std::string& url) {
+    for (const CacheEntry& entry : entries) {
+        if (entry.url == url) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+std::string Gzip(const std::string& text) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(text.size() + 128, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+std::string Brotli(const std::string& text) {
+    std::size_t size = BrotliEncoderMaxCompressedSize(text.size());
+    std::string out(size, '\0');
+    EXPECT_TRUE(BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW,
+                                      BROTLI_MODE_GENERIC, text.size(),
+                                      reinterpret_cast<const uint8_t*>(text.data()), &size,
+                                      reinterpret_cast<uint8_t*>(out.data())));
+    out.resize(size);
+    return out;
+}
+
+const std::string kMovie = std::string("FWS\x08\x20\x00\x00\x00", 8) + std::string(24, '\x11');
+
+SimpleEntrySpec Movie(const std::string& url) {
+    SimpleEntrySpec spec;
+    spec.key = "1/0/_dk_https://games.example https://games.example " + url;
+    spec.body = kMovie;
+    spec.headerLines = {"HTTP/1.1 200 OK", "Content-Type: application/x-shockwave-flash",
+                        "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT"};
+    return spec;
+}
+
+TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
+    test::TempFolder temp;
+    test::WriteSimpleIndex(temp.path());
+    test::WriteSimpleEntry(temp.path(), 0x0123456789abcdefULL,
+                           Movie("https://games.example/a.swf"));
+    SimpleEntrySpec plain;
+    plain.key = "http://old.example/page.html";
+    plain.body = "<html>hello</html>";
+    plain.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8"};
+    plain.keySha256 = false;
+    plain.extraFlags = true;
+    plain.responseTime = 1600000000;
+    test::WriteSimpleEntry(temp.path(), 0xfedcba9876543210ULL, plain);
+    // Names changed to upper case by a copy through a FAT stick.
+    test::WriteFile(temp / "AAAABBBBCCCCDDDD_0",
+                    test::SimpleEntryBytes(Movie("https://games.example/upper.swf")));
+    // Files of other kinds are no entries.
+    test::WriteFile(temp / "0123456789abcdef_1", "stream 2");
+    test::WriteFile(temp / "12345_0", test::SimpleEntryBytes(plain));
+    test::MakeFolders(temp / "index-dir");
+
+    ChromiumSimpleCache cache(temp.path());
+    Status status;
+    const auto entries = ListAll(cache, &status);
+    ASSERT_TRUE(status.ok()) << status.error();
+    ASSERT_EQ(entries.size(), 3u);
+
+    const CacheEntry* movie = ByUrl(entries, "https://games.example/a.swf");
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->id, (EntryId{temp.path(), "0123456789abcdef_0", 0x0123456789abcdefULL}));
+    EXPECT_EQ(movie->sourceName, kChromeSource);
+    EXPECT_EQ(movie->kind, EntryKind::kDocument);
+    EXPECT_FALSE(movie->typedByFileName);
+    EXPECT_EQ(movie->size, kMovie.size());
+    EXPECT_EQ(movie->bodyStart, kMovie.substr(0, 8));
+    EXPECT_EQ(movie->contentType, "application/x-shockwave-flash");
+    EXPECT_EQ(movie->contentEncoding, "");
+    EXPECT_EQ(movie->lastModified, 1245846600);  // the Last-Modified header
+    EXPECT_TRUE(movie->lastAccess.has_value());
+    EXPECT_EQ(movie->headers,
+              "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
+              "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n");
+    EXPECT_TRUE(movie->unreadable.empty());
+    EXPECT_FALSE(movie->localFileName.has_value());
+
+    const CacheEntry* page = ByUrl(entries, "http://old.example/page.html");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->contentType, "text/html");
+    EXPECT_EQ(page->lastModified, 1600000000);  // no Last-Modified: the response time
+    EXPECT_EQ(page->size, plain.body.size());
+
+    const CacheEntry* upper = ByUrl(entries, "https://games.example/upper.swf");
+    ASSERT_NE(upper, nullptr);
+    EXPECT_EQ(upper->id.file, "AAAABBBBCCCCDDDD_0");
+    EXPECT_EQ(upper->id.locator, 0xaaaabbbbccccddddULL);
+    const auto body = cache.ReadBody(upper->id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes, kMovie);
+}
+
+TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
+    const std::string text = "var movie = 'games/puzzle.swf';\n" + std::string(3000, 'x') + kMovie;
+    const struct {
+        const char* encoding;
+        std::string stored;
+    } cases[] = {
+        {nullptr, text},      {"gzip", Gzip(text)}, {"GZIP", Gzip(text)},
+        {"br", Brotli(text)}, {"identity", text},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder temp;
+        SimpleEntrySpec spec = Movie("https://games.example/page.js");
+        spec.body = c.stored;
+        if (c.encoding != nullptr) {
+            spec.headerLines.push_back(std::string("Content-Encoding: ") + c.encoding);
+        }
+        test::WriteSimpleEntry(temp.path(), 42, spec);
+        ChromiumSimpleCache cache(temp.path());
+        const auto entries = ListAll(cache);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].size, c.stored.size());
+        const auto body = cache.ReadBody(entries[0].id, 1 << 20);
+        ASSERT_TRUE(body.ok()) << (c.encoding ? c.encoding : "none") << ": " << body.error();
+        EXPECT_EQ(body->bytes, text) << (c.encoding ? c.encoding : "none");
+        EXPECT_FALSE(body->truncated);
+        // The limit holds for the decoded body.
+        EXPECT_FALSE(cache.ReadBody(entries[0].id, text.size() - 1).ok());
+    }
+}
+
+TEST(ChromiumSimpleCache, BodyCutShortIsMarkedTruncated) {
+    const std::string body(5000, 'b');
+    SimpleEntrySpec spec = Movie("https://games.example/cut.swf");
+    spec.body = kMovie + body;
+    const std::string bytes = test::SimpleEntryBytes(spec);
+    const std::size_t bodyStart = 24 + spec.key.size();
+    const struct {
+        std::string name;
+        std::string file;
+        std::size_t bytesExpected;
+    } cases[] = {
+        // The file ends inside the body: the end records are lost with it.
+        {"inside the body", bytes.substr(0, bodyStart + 1000), 1000},
+        // Chromium marked the response as cut short while it was arriving.
+        {"flagged",
+         [&] {
+             SimpleEntrySpec flagged = spec;
+             flagged.truncatedFlag = true;
+             return test::SimpleEntryBytes(flagged);
+         }(),
+         spec.body.size()},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder temp;
+        test::WriteFile(temp / "00000000000000aa_0", c.file);
+        ChromiumSimpleCache cache(temp.path());
+        const auto entries = ListAll(cache);
+        ASSERT_EQ(entries.size(), 1u) << c.name;
+        const auto read = cache.ReadBody(entries[0].id, 1 << 20);
+        ASSERT_TRUE(read.ok()) << c.name << ": " << read.error();
+        EXPECT_TRUE(read->truncated) << c.name;
+        EXPECT_EQ(read->bytes, spec.body.substr(0, c.bytesExpected)) << c.name;
+    }
+    // The whole file: not truncated.
+    test::TempFolder temp;
+    test::WriteFile(temp / "00000000000000aa_0", bytes);
+    ChromiumSimpleCache cache(temp.path());
+    const auto entries = ListAll(cache);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_FALSE(cache.ReadBody(entries[0].id, 1 << 20)->truncated);
+}
+
+TEST(ChromiumSimpleCache, DeleteRemovesTheEntrysFilesAndNothingElse) {
+    test::TempFolder temp;
+    test::WriteSimpleIndex(temp.path());
+    SimpleEntrySpec chosen = Movie("https://games.example/gone.swf");
+    chosen.stream2 = "metadata";
+    chosen.sparse = true;
+    test::WriteSimpleEntry(temp.path(), 0x1111, chosen);
+    SimpleEntrySpec other = Movie("https://games.example/stays.swf");
+    other.stream2 = "metadata";
+    other.sparse = true;
+    test::WriteSimpleEntry(temp.path(), 0x2222, other);
+
+    ChromiumSimpleCache cache(temp.path());
+    ASSERT_TRUE(cache.CanDelete().ok()) << cache.CanDelete().error();
+    const auto entries = ListAll(cache);
+    const CacheEntry* gone = ByUrl(entries, "https://games.example/gone.swf");
+    ASSERT_NE(gone, nullptr);
+    const auto results = cache.DeleteEntries({{gone->id, gone->url, std::nullopt}});
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok()) << results[0].error();
+    EXPECT_EQ(test::VisibleNames(temp.path()),
+              (std::vector<std::string>{"0000000000002222_0", "0000000000002222_1",
+                                        "0000000000002222_s", "index"}));
+    const auto after = ListAll(cache);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].url, "https://games.example/stays.swf");
+}
+
+TEST(ChromiumSimpleCache, DeleteLeavesAFileThatNowHoldsAnotherAddress) {
+    test::TempFolder temp;
+    const std::string path =
+        test::WriteSimpleEntry(temp.path(), 0x1111, Movie("https://games.example/listed.swf"));
+    ChromiumSimpleCache cache(temp.path());
+    const auto entries = ListAll(cache);
+    ASSERT_EQ(entries.size(), 1u);
+    // Chromium reused the file for another address since the listing.
+    test::WriteFile(path, test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
+    const auto results = cache.DeleteEntries({{entries[0].id, entries[0].url, std::nullopt}});
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0].ok());
+    EXPECT_TRUE(test::FileExists(path));
+}
+
+TEST(ChromiumSimpleCache, DeleteNamesThatLeadElsewhereAreRefused) {
+    test::TempFolder temp;
+    test::MakeFolders(temp / "cache");
+    const std::string outside =
+        test::WriteSimpleEntry(temp.path(), 0x3333, Movie("https://games.example/outside.swf"));
+    ChromiumSimpleCache cache(temp / "cache");
+    const std::vector<EntryId> ids = {
+        {temp / "cache", "../0000000000003333_0", 0x3333},
+        {temp / "cache", "/etc/passwd", 0},
+        {temp.path(), "0000000000003333_0", 0x3333},  // another source's entry
+    };
+    for (const EntryId& id : ids) {
+        const auto results = cache.DeleteEntries({{id, std::nullopt, std::nullopt}});
+        EXPECT_FALSE(results[0].ok()) << id.file;
+        EXPECT_FALSE(cache.ReadBody(id, 1 << 20).ok()) << id.file;
+    }
+    EXPECT_TRUE(test::FileExists(outside));
+    // A link named like an entry is not followed out of the folder, nor removed.
+    ASSERT_EQ(::symlink(outside.c_str(), (temp / "cache/0000000000003333_0").c_str()), 0);
+    EXPECT_TRUE(ListAll(cache).empty());
+    const auto results =
+        cache.DeleteEntries({{{temp / "cache", "0000000000003333_0", 0x3333}, {}, {}}});
+    EXPECT_FALSE(results[0].ok());
+    EXPECT_TRUE(test::FileExists(outside));
+}
+
+// A child that keeps a file of the folder open, as a running browser does.
+class HoldingProcess {
+  public:
+    explicit HoldingProcess(const std::string& file) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const std::string script = "exec 3<'" + file + "'; exec sleep 30";
+            ::execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~HoldingProcess() { Stop(); }
+    void Stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+TEST(ChromiumSimpleCache, DeleteIsRefusedWhileAnotherProcessHoldsTheFolder) {
+    test::TempFolder temp;
+    const std::string path =
+        test::WriteSimpleEntry(temp.path(), 0x1111, Movie("https://games.example/held.swf"));
+    test::WriteSimpleIndex(temp.path());
+    ChromiumSimpleCache cache(temp.path());
+    const auto entries = ListAll(cache);
+    ASSERT_EQ(entries.size(), 1u);
+    {
+        HoldingProcess holder(temp / "index");
+        // Wait until the child has the file open (it has to start first).
+        for (int i = 0; i < 600 && !ProcessUsingFolder(temp.path()); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_TRUE(ProcessUsingFolder(temp.path()).has_value());
+        const Status can = cache.CanDelete();
+        EXPECT_FALSE(can.ok());
+        EXPECT_NE(can.error().find("sleep"), std::string::npos) << can.error();
+        const auto results = cache.DeleteEntries({{entries[0].id, entries[0].url, std::nullopt}});
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_FALSE(results[0].ok());
+        EXPECT_NE(results[0].error().find("sleep"), std::string::npos) << results[0].error();
+        EXPECT_TRUE(test::FileExists(path));
+    }
+    // Once the program has gone, the same delete goes through.
+    const auto results = cache.DeleteEntries({{entries[0].id, entries[0].url, std::nullopt}});
+    EXPECT_TRUE(results[0].ok()) << results[0].error();
+    EXPECT_FALSE(test::FileExists(path));
+}
+
+TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write into any folder";
+    }
+    test::TempFolder temp;
+    test::MakeFolders(temp / "cache");
+    test::WriteSimpleEntry(temp / "cache", 0x1111, Movie("https://games.example/a.swf"));
+    ASSERT_EQ(::chmod((temp / "cache").c_str(), 0555), 0);
+    ChromiumSimpleCache cache(temp / "cache");
+    EXPECT_FALSE(cache.CanDelete().ok());
+    ::chmod((temp / "cache").c_str(), 0755);
+}
+
+// Damaged and hostile entry files beside a good one: each is left out with a message or
+// listed as far as it can be read; nothing crashes or waits.
+TEST(ChromiumSimpleCache, DamagedEntryFiles) {
+    SimpleEntrySpec spec = Movie("https://games.example/damaged.swf");
+    const std::string good = test::SimpleEntryBytes(spec);
+    const std::size_t keyEnd = 24 + spec.key.size();
+    const std::size_t bodyEnd = keyEnd + spec.body.size();
+    auto patched = [&](std::size_t offset, std::uint32_t value) {
+        std::string bytes = good;
+        for (int i = 0; i < 4; ++i) {
+            bytes[offset + i] = static_cast<char>(value >> (8 * i));
+        }
+        return bytes;
+    };
+    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
+    const struct {
+        std::string name;
+        Make make;
+        std::string bytes;
+        bool listed;  // the damaged entry appears, as far as it can be read
+        bool truncated;
+    } cases[] = {
+        {"empty", kBytes, "", false, false},
+        {"inside the header", kBytes, good.substr(0, 10), false, false},
+        {"inside the key", kBytes, good.substr(0, keyEnd - 3), false, false},
+        {"at the body's start", kBytes, good.substr(0, keyEnd), true, true},
+        {"inside the body's end record", kBytes, good.substr(0, bodyEnd + 10), true, false},
+        {"inside the response", kBytes, good.substr(0, bodyEnd + 24 + 6), true, false},
+        {"inside the last record", kBytes, good.substr(0, good.size() - 5), true, false},
+        {"magic wrong", kBytes, patched(0, 0x01020304), false, false},
+        {"key length huge", kBytes, patched(12, 0xfffffff0), false, false},
+        {"key length past the end", kBytes, patched(12, static_cast<std::uint32_t>(good.size())),
+         false, false},
+        {"response size huge", kBytes, patched(good.size() - 8, 0xfffffff0), false, false},
+        {"response size off by 4", kBytes,
+         patched(good.size() - 8,
+                 static_cast<std::uint32_t>(test::PickledResponse(spec).size() + 4)),
+         false, false},
+        {"key without an address", kBytes,
+         [&] {
+             SimpleEntrySpec noUrl = spec;
+             noUrl.key = "1/0/_dk_x y not-an-address";
+             return test::SimpleEntryBytes(noUrl);
+         }(),
+         false, false},
+        {"response pickle length huge", kBytes, patched(bodyEnd + 24, 0x7ffffff0), true, false},
+        {"headers length huge", kBytes, patched(bodyEnd + 24 + 4 + 20, 0x7ffffff0), true, false},
+        {"a FIFO", kFifo, "", false, false},
+        {"a link to /dev/zero", kDevZero, "", false, false},
+        {"a folder", kFolder, "", false, false},
+        {"a link out of the folder", kLinkOutside, "", false, false},
+    };
+    for (const auto& c : cases) {
+        test::TempFolder temp;
+        test::MakeFolders(temp / "cache");
+        test::WriteSimpleEntry(temp / "cache", 0x1, Movie("https://games.example/good.swf"));
+        const std::string damaged = temp / "cache/00000000000000ff_0";
+        switch (c.make) {
+            case kBytes:
+                test::WriteFile(damaged, c.bytes);
+                break;
+            case kFifo:
+                ASSERT_EQ(::mkfifo(damaged.c_str(), 0600), 0);
+                break;
+            case kDevZero:
+                ASSERT_EQ(::symlink("/dev/zero", damaged.c_str()), 0);
+                break;
+            case kFolder:
+                test::MakeFolders(damaged);
+                break;
+            case kLinkOutside:
+                test::WriteFile(temp / "outside_0", good);
+                ASSERT_EQ(::symlink((temp / "outside_0").c_str(), damaged.c_str()), 0);
+                break;
+        }
+        ChromiumSimpleCache cache(temp / "cache");
+        Status status;
+        const auto entries = ListAll(cache, &status);
+        EXPECT_NE(ByUrl(entries, "https://games.example/good.swf"), nullptr) << c.name;
+        const CacheEntry* listed = ByUrl(entries, "https://games.example/damaged.swf");
+        EXPECT_EQ(listed != nullptr, c.listed) << c.name;
+        EXPECT_EQ(status.ok(), c.listed) << c.name << ": " << status.error();
+        if (!c.listed) {
+            EXPECT_NE(status.error().find("00000000000000ff_0"), std::string::npos)
+                << c.name << ": " << status.error();
+        }
+        if (listed != nullptr) {
+            const auto body = cache.ReadBody(listed->id, 1 << 20);
+            ASSERT_TRUE(body.ok()) << c.name << ": " << body.error();
+            EXPECT_EQ(body->truncated, c.truncated) << c.name;
+            EXPECT_EQ(body->bytes, spec.body.substr(0, body->bytes.size())) << c.name;
+        }
+    }
+}
+
+TEST(ChromiumSimpleCache, FolderThatCannotBeReadFails) {
+    test::TempFolder temp;
+    test::WriteFile(temp / "file", "x");
+    for (const std::string& folder : {temp / "absent", temp / "file"}) {
+        ChromiumSimpleCache cache(folder);
+        Status status;
+        EXPECT_TRUE(ListAll(cache, &status).empty());
+        EXPECT_FALSE(status.ok()) << folder;
+        EXPECT_FALSE(cache.CanDelete().ok()) << folder;
+    }
+}
+
+// The cache the real Chromium wrote while fetching the test page's movies: every movie reads
+// back as the server sent it.
+TEST(ChromiumSimpleCache, CacheWrittenByChromiumReadsAsServed) {
+    const std::string made = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
+    const std::string folder = made + "/chromium-simple/Default/Cache/Cache_Data";
+    std::ifstream manifest(made + "/MANIFEST.txt");
+    if (!manifest || !test::FileExists(folder)) {
+        GTEST_SKIP() << "no cache made by Chromium in " << made;
+    }
+    std::map<std::string, std::string> served;  // address -> file the server sent
+    std::string line, address;
+    while (std::getline(manifest, line)) {
+        if (line.rfind("address", 0) == 0) {
+            address = line.substr(line.find_first_not_of(' ', 7));
+        } else if (line.rfind("  file", 0) == 0 && !address.empty()) {
+            std::string file = line.substr(line.find_first_not_of(' ', 6));
+            served[address] = file.substr(0, file.find(' '));
+        }
+    }
+    ASSERT_FALSE(served.empty());
+    EXPECT_TRUE(IsChromiumSimpleCache(folder));
+    EXPECT_FALSE(IsChromiumBlockFileCache(folder));
+    ChromiumSimpleCache cache(folder);
+    Status status;
+    const auto entries = ListAll(cache, &status);
+    ASSERT_TRUE(status.ok()) << status.error();
+    std::size_t compared = 0;
+    for (const CacheEntry& entry : entries) {
+        ASSERT_TRUE(entry.url.has_value());
+        const auto file = served.find(*entry.url);
+        if (file == served.end()) {
+            continue;
+        }
+        const std::string sent = test::ReadFile(made + "/" + file->second);
+        if (sent.substr(1, 2) != "WS") {
+            continue;  // the page's other files are made again with the script
+        }
+        const auto body = cache.ReadBody(entry.id, 64 << 20);
+        ASSERT_TRUE(body.ok()) << *entry.url << ": " << body.error();
+        EXPECT_FALSE(body->truncated) << *entry.url;
+        EXPECT_EQ(body->bytes, sent) << *entry.url;
+        ++compared;
+    }
+    EXPECT_GE(compared, 6u);
+}
+
+TEST(ChromiumFolders, SimpleCacheIsToldByItsFilesMagic) {
+    test::TempFolder temp;
+    const std::string blockfile =
+        std::string(PELLIMOR_TEST_DATA) + "/browsers/chromium-blockfile-partial";
+    test::MakeFolders(temp / "index-only");
+    test::WriteSimpleIndex(temp / "index-only");
+    test::MakeFolders(temp / "entry-only");
+    test::WriteFile(temp / "entry-only/0123456789ABCDEF_0",
+                    test::SimpleEntryBytes(Movie("https://games.example/a.swf")));
+    test::MakeFolders(temp / "wrong-magic");
+    test::WriteFile(temp / "wrong-magic/0123456789abcdef_0", std::string(64, 'x'));
+    test::WriteFile(temp / "wrong-magic/index", std::string(64, 'x'));
+    test::MakeFolders(temp / "empty");
+    test::MakeFolders(temp / "fifo");
+    ASSERT_EQ(::mkfifo((temp / "fifo/index").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (temp / "fifo/0123456789abcdef_0").c_str()), 0);
+    const struct {
+        std::string folder;
+        bool simple;
+        bool blockfile;
+    } cases[] = {
+        {temp / "index-only", true, false},
+        {temp / "entry-only", true, false},
+        {temp / "wrong-magic", false, false},
+        {temp / "empty", false, false},
+        {temp / "fifo", false, false},
+        {temp / "absent", false, false},
+        {blockfile, false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsChromiumSimpleCache(c.folder), c.simple) << c.folder;
+        EXPECT_EQ(IsChromiumBlockFileCache(c.folder), c.blockfile) << c.folder;
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
