@@ -34,11 +34,14 @@ work=${MADE_WORK:-/work/made-profiles}
 rerun_dir=${MADE_RERUN:-/work/made-rerun}
 port=${MADE_PORT:-18765}
 mode=${1:-make}
-page="http://127.0.0.1:$port/index.html"
+# Each run opens its own address: Firefox reloads, bypassing its cache, a page
+# that its last session also had open (the page itself is never cached, so the
+# query changes no cache key).
+page="http://127.0.0.1:$port/index.html?run=$mode"
 # Firefox builds its cache index 50 s after it starts and writes it only when
 # it has 300 changes to write (then again, as a journal, when it quits): the page
 # fetches 300 small files after 60 s and closes itself after 90 s.
-firefox_page="$page?fill=300&after=60&close=90"
+firefox_page="$page&fill=300&after=60&close=90"
 server_pid=
 
 for tool in chromium firefox-esr python3; do

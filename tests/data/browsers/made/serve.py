@@ -47,7 +47,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         now = time.time()
         stamp = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(now)) + ".%03dZ" % (int(now * 1000) % 1000)
         host = self.headers.get("Host", "-")
-        line = "%s %s %s %s %d %d\n" % (stamp, host, self.command, self.path, status, length)
+        # How the browser asked: a revalidation or a reload is not a plain fetch.
+        asked = [name + ": " + self.headers[name] for name in ("If-Modified-Since", "If-None-Match", "Cache-Control", "Pragma") if self.headers.get(name)]
+        line = "%s %s %s %s %d %d%s\n" % (stamp, host, self.command, self.path, status, length, "".join(" [" + a + "]" for a in asked))
         with self.server.log_lock:
             with open(self.server.log_path, "a", encoding="utf-8") as log:
                 log.write(line)
