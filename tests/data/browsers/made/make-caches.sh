@@ -109,7 +109,11 @@ run_chromium() { # profile, disk cache folder, log
         --disable-component-update --disable-sync --disable-breakpad --disable-gpu \
         --password-store=basic --use-mock-keychain "$page" >"$1.out" 2>&1 &
     local pid=$!
-    wait_done "$3" "$before" 120 || true
+    if ! wait_done "$3" "$before" 120; then
+        kill -TERM "$pid" 2>/dev/null || true
+        finish "$pid" 30
+        exit 1
+    fi
     # Chromium writes its cache index when it shuts down, which TERM asks it to do.
     sleep 3
     kill -TERM "$pid" 2>/dev/null || true
@@ -171,7 +175,11 @@ run_firefox() { # profile, log
     echo "== firefox: profile $1" >&2
     MOZ_HEADLESS=1 firefox-esr --headless --no-remote --profile "$1" "$firefox_page" >"$1.out" 2>&1 &
     local pid=$!
-    wait_done "$2" "$before" 120 || true
+    if ! wait_done "$2" "$before" 120; then
+        kill -TERM "$pid" 2>/dev/null || true
+        finish "$pid" 30
+        exit 1
+    fi
     # The page closes its window, which ends Firefox; without its fast shutdown (see
     # the prefs) it writes the cache index and leaves no lock on the way out.
     finish "$pid" 120

@@ -7,6 +7,7 @@ import os
 import struct
 import sys
 
+sys.dont_write_bytecode = True  # nothing of the run is left beside the committed files
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import serve  # noqa: E402  (the server's table of types and encodings)
 
@@ -52,7 +53,7 @@ def entry_key(data):
     return "?"
 
 
-def holders(cache_root, needle):
+def holders(cache_root, needle, body):
     found = []
     for folder, _, names in sorted(os.walk(cache_root)):
         for name in sorted(names):
@@ -62,7 +63,7 @@ def holders(cache_root, needle):
             at = data.find(needle)
             if at >= 0:
                 key = entry_key(data)
-                found.append((os.path.relpath(file_path, cache_root), os.path.getsize(file_path), key))
+                found.append((os.path.relpath(file_path, cache_root), os.path.getsize(file_path), key, data.find(body)))
     return found
 
 
@@ -93,11 +94,13 @@ def main():
             lines.append("  encoding   none")
         for folder, title in caches:
             root = os.path.join(here, folder)
-            found = holders(root, address.encode("ascii")) if os.path.isdir(root) else []
+            sent = gzip.compress(body, compresslevel=9, mtime=0) if path in serve.GZIPPED else body
+            found = holders(root, address.encode("ascii"), sent) if os.path.isdir(root) else []
             if not found:
                 lines.append("  %-10s NOT IN THE CACHE" % folder.split("/")[0].split("-")[0])
-            for file_name, size, key in found:
-                lines.append("  %-10s %s/%s (%d bytes) key %r" % (folder.split("/")[0].split("-")[0], folder, file_name, size, key))
+            for file_name, size, key, at in found:
+                where = "the bytes sent at offset %d" % at if at >= 0 else "NOT the bytes sent"
+                lines.append("  %-10s %s/%s (%d bytes) key %r, %s" % (folder.split("/")[0].split("-")[0], folder, file_name, size, key, where))
         lines.append("")
     known = {("http://%s:%d%s" % (host, port, path)).encode("ascii") for host, path in ADDRESSES}
     for folder, title in caches:
