@@ -63,9 +63,10 @@ int main(int argc, char** argv) {
     }
     const std::string index = cache.containers().front().indexPath;
     std::vector<pellimor::CacheEntryRef> refs;
-    cache.Enumerate([&](const pellimor::CacheRecord& r) {
+    (void)cache.EnumerateRecords([&](const pellimor::CacheRecord& r) {
         if (r.container == index) {
-            refs.push_back({r.container, r.recordOffset, r.url, r.localFileName});
+            refs.push_back(
+                {pellimor::IndexDatEntryId(cache.Location(), r), r.url, r.localFileName});
         }
         return true;
     });
@@ -89,8 +90,8 @@ int main(int argc, char** argv) {
             const std::clock_t cpuStart = std::clock();
             if (deleteNow) {
                 for (const auto& status : cache.DeleteEntries(chosen)) {
-                    if (!status.ok) {
-                        std::fprintf(stderr, "delete failed: %s\n", status.error.c_str());
+                    if (!status.ok()) {
+                        std::fprintf(stderr, "delete failed: %s\n", status.error().c_str());
                         return 1;
                     }
                 }

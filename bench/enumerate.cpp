@@ -11,11 +11,11 @@ int main(int argc, char** argv) {
     pellimor::IndexDatCache cache(argv[1], 1252);
     unsigned long records = 0;
     unsigned long bytes = 0;
-    const auto status = cache.Enumerate([&](const pellimor::CacheRecord& r) {
+    const auto status = cache.Enumerate([&](const pellimor::CacheEntry& r) {
         ++records;
         bytes += r.url ? r.url->size() : 0;
         return true;
     });
     std::printf("%lu records, %lu URL bytes\n", records, bytes);
-    return status.ok ? 0 : 1;
+    return status.ok() ? 0 : 1;
 }

@@ -3,14 +3,23 @@
 #include <cstdlib>
 
 #include "platform/cachefolder/CacheFolder.h"
+#include "platform/cachefolder/CacheFormats.h"
 
 namespace pellimor {
 
 Session::Session(const ProgramOptions& options)
     : cacheFolder_(GetSpecialFolderPath(CacheFolderInputsFromEnvironment(options.cacheFolder))),
-      cache_(cacheFolder_.value_or(""), options.codePage, options.readOnly),
       registry_(DefaultHivePath()),
-      listing_{cache_, files_, [this] { return cacheFolder_; }} {
+      listing_{cache_, files_, [this] { return leftoverFolder_; }} {
+    FoundCaches found =
+        FindCaches(cacheFolder_.value_or(""), CacheOpenOptions{options.codePage, options.readOnly});
+    for (auto& source : found.sources) {
+        cache_.Add(std::move(source));
+    }
+    problems_ = std::move(found.problems);
+    // Leftover files are looked for where WinINet keeps its files; with no WinINet cache
+    // found, in the folder given, as before any cache was found there.
+    leftoverFolder_ = found.wininetFolder.empty() ? cacheFolder_ : found.wininetFolder;
     // Every file taken from the cache must lie within its folder, as resolved now.
     files_.ConfineTo(cacheFolder_.value_or(""));
 }

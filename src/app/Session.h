@@ -1,16 +1,16 @@
-// The real services of one run of the program: this machine's files, the user's URL
-// cache and settings hive, wired to the core.
+// The real services of one run of the program: this machine's files, every browser cache
+// under the folder the user named, and the settings hive, wired to the core.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
+#include "catalogue/CacheProfile.h"
 #include "catalogue/CacheScan.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/registry/HiveRegistry.h"
-#include "platform/urlcache/IndexDatCache.h"
 
 namespace pellimor {
 
@@ -18,18 +18,23 @@ class Session {
   public:
     explicit Session(const ProgramOptions& options);
 
+    // The folder the caches were looked for in (--cache, or the default location).
     const std::optional<std::string>& cacheFolder() const { return cacheFolder_; }
     ListingServices& listing() { return listing_; }
     FileOps& files() { return files_; }
     Registry& registry() { return registry_; }
-    IndexDatCache& cache() { return cache_; }
+    CacheProfile& cache() { return cache_; }
+    // What stood where a cache file was expected but could not be one.
+    const std::vector<std::string>& problems() const { return problems_; }
     // Where movies go when no save folder is stored: the home folder.
     std::string defaultSaveFolder() const;
 
   private:
     PosixFileOps files_;
     std::optional<std::string> cacheFolder_;
-    IndexDatCache cache_;
+    std::optional<std::string> leftoverFolder_;  // the WinINet cache's folder, when one is found
+    CacheProfile cache_;
+    std::vector<std::string> problems_;
     HiveRegistry registry_;
     ListingServices listing_;
 };

@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     pellimor::CMovieDlg dialog(
         {session.listing(), session.files(), session.registry(), prompts, shell,
          session.defaultSaveFolder(),
-         pellimor::CacheProblem(session.cacheFolder(), !session.cache().containers().empty(),
-                                session.cache().unusable())},
+         pellimor::CacheProblem(session.cacheFolder(), !session.cache().sources().empty(),
+                                session.problems())},
         app.m_strInitialSite);
     dialog.exec();
     return 0;

@@ -7,31 +7,24 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "ports/UrlCache.h"
+#include "ports/CacheSource.h"
+#include "sites/Addresses.h"
 
 namespace pellimor {
 
 struct CachedFile {
-    std::string localPath;
+    std::string localPath;    // the body as a file of its own; empty: read through the cache
     std::string contentType;  // the media type the server sent, or empty
+    EntryId id;               // the entry, for a body kept inside the cache's own files
+    std::optional<UnixTime> time;
 };
-
-// The form in which two spellings of one address compare equal, as a browser writes an
-// address it has resolved: scheme and host in lower case, no default port, "/" for an empty
-// path, spaces, quotes, angle brackets and bytes outside ASCII percent-encoded, no fragment.
-std::string CanonicalAddress(std::string_view url);
-
-// The address without its query part.
-std::string_view WithoutQuery(std::string_view url);
-
-// The media type of a "Content-Type:" line in raw response headers, lower case, or empty.
-std::string ContentTypeFromHeaders(std::string_view headers);
 
 class CacheAddressBook {
   public:
-    // Reads every record that has an address and a file; cookies and history are not
-    // files a movie loads. The first record of an address wins, as in the cache's lookup.
-    CacheStatus Build(UrlCache& cache);
+    // Reads every entry that has an address and a body; cookies and history are not files
+    // a movie loads. Within one cache the first entry of an address wins, as in the cache's
+    // lookup; of several caches, the one that fetched it last.
+    Status Build(CacheSource& cache);
 
     // The file of this address: the exact address first, then the first cached address
     // that is the same without its query part.

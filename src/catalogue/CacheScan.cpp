@@ -18,21 +18,85 @@ void SortLines(std::vector<MovieLine>& lines) {
     });
 }
 
-std::string SizeTextOf(const std::string& path, FileOps& files) {
-    const auto size = files.FileSize(path);
-    return size ? FormatSizeText(*size) : std::string();
+// The size of the cached file as it is now: the listing shows what a copy would hold.
+std::optional<std::uint64_t> SizeOf(const std::string& path, FileOps& files) {
+    return files.FileSize(path);
 }
 
 }  // namespace
 
-bool IsSwfCacheEntry(const CacheRecord& record) {
-    if ((record.entryType & kCookieCacheEntry) != 0 || !record.localFileName ||
-        record.localFileName->size() <= 4) {
+bool LooksLikeSwf(std::string_view bytes) {
+    constexpr int kHighestVersion = 50;
+    if (bytes.size() < 4 || bytes.substr(1, 2) != "WS" ||
+        (bytes[0] != 'F' && bytes[0] != 'C' && bytes[0] != 'Z')) {
         return false;
     }
-    return LoweredAscii(
-               std::string_view(*record.localFileName).substr(record.localFileName->size() - 4)) ==
-           ".swf";
+    const auto version = static_cast<unsigned char>(bytes[3]);
+    return version >= 1 && version <= kHighestVersion;
+}
+
+bool IsSwfCacheEntry(const CacheEntry& entry) {
+    if (entry.kind == EntryKind::kCookie) {
+        return false;
+    }
+    if (entry.typedByFileName) {
+        const std::optional<std::string>& name = entry.localFileName;
+        return name && name->size() > 4 &&
+               LoweredAscii(std::string_view(*name).substr(name->size() - 4)) == ".swf";
+    }
+    if (entry.kind == EntryKind::kHistory || !entry.url) {
+        return false;
+    }
+    return entry.contentType == "application/x-shockwave-flash" ||
+           entry.contentType == "application/futuresplash" || LooksLikeSwf(entry.bodyStart);
+}
+
+std::string DisplayNameFromAddress(std::string_view url, const EntryId& id) {
+    url = url.substr(0, url.find_first_of("?#"));
+    const std::size_t authority = url.find("://");
+    if (authority != std::string_view::npos) {
+        const std::size_t path = url.find('/', authority + 3);
+        url = path == std::string_view::npos ? std::string_view() : url.substr(path);
+    }
+    std::string_view name = url.substr(url.rfind('/') + 1);
+    name = name.substr(0, name.rfind('.'));
+    if (!name.empty()) {
+        return std::string(name);
+    }
+    if (!id.file.empty()) {
+        return id.file.substr(id.file.rfind('/') + 1);
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hash(16, '0');
+    for (int i = 15; i >= 0; --i) {
+        hash[static_cast<std::size_t>(i)] = kHex[(id.locator >> (4 * (15 - i))) & 0xF];
+    }
+    return hash;
+}
+
+SwfEntry MovieFromEntry(const CacheEntry& record) {
+    SwfEntry entry;
+    entry.url = record.url.value_or("");
+    entry.id = record.id;
+    entry.source = std::string(record.sourceName);
+    entry.site = record.url ? SiteFromUrl(*record.url) : std::string();
+    entry.unreadable = record.unreadable;
+    entry.lastModifiedTime = record.lastModified;
+    if (record.lastModified) {
+        entry.lastModified = FormatUtcTime(*record.lastModified);
+    }
+    if (record.typedByFileName) {
+        entry.localPath = *record.localFileName;
+        entry.displayName = DisplayNameFromPath(entry.localPath);
+    } else {
+        // A file of the cache holds the body as it was sent only when it was sent as is.
+        if (record.localFileName && record.contentEncoding.empty()) {
+            entry.localPath = *record.localFileName;
+        }
+        entry.displayName = DisplayNameFromAddress(entry.url, record.id);
+        entry.sizeBytes = record.size;
+    }
+    return entry;
 }
 
 void FillMovieList(ListingState& state) {
@@ -60,7 +124,7 @@ void ScanCache(ListingState& state, ListingServices& services) {
         // Host names do not depend on letter case: the filter ignores it as the drop-down does.
         const std::string loweredFilter = LoweredAscii(state.site);
         std::int32_t counter = 0;
-        const CacheStatus status = services.cache.Enumerate([&](const CacheRecord& record) {
+        const Status status = services.cache.Enumerate([&](const CacheEntry& record) {
             if (!IsSwfCacheEntry(record)) {
                 return true;
             }
@@ -72,21 +136,18 @@ void ScanCache(ListingState& state, ListingServices& services) {
                 LoweredAscii(site).find(loweredFilter) == std::string::npos) {
                 return true;
             }
-            SwfEntry entry;
+            SwfEntry entry = MovieFromEntry(record);
             entry.key = ++counter;
-            entry.url = record.url.value_or("");
-            entry.localPath = *record.localFileName;
-            entry.container = record.container;
-            entry.recordOffset = record.recordOffset;
-            entry.displayName = DisplayNameFromPath(entry.localPath);
-            if (record.lastModified != 0) {
-                entry.lastModified = FormatLastModified(record.lastModified);
+            if (record.typedByFileName) {
+                entry.sizeBytes = SizeOf(entry.localPath, services.files);
             }
-            entry.sizeText = SizeTextOf(entry.localPath, services.files);
-            state.catalogue.Append(entry);
+            if (entry.sizeBytes) {
+                entry.sizeText = FormatSizeText(*entry.sizeBytes);
+            }
+            state.catalogue.Append(std::move(entry));
             return true;
         });
-        state.cacheError = status.ok ? std::string() : status.error;
+        state.cacheError = status.error();
         std::stable_sort(
             state.siteItems.begin(), state.siteItems.end(),
             [](const std::string& a, const std::string& b) { return CollatesBefore(a, b); });
@@ -110,8 +171,8 @@ void ScanCache(ListingState& state, ListingServices& services) {
 }
 
 void CollectCachedSwfPaths(std::vector<std::string>& paths, ListingServices& services) {
-    services.cache.Enumerate([&paths](const CacheRecord& record) {
-        if (IsSwfCacheEntry(record)) {
+    (void)services.cache.Enumerate([&paths](const CacheEntry& record) {
+        if (record.typedByFileName && IsSwfCacheEntry(record)) {
             paths.push_back(*record.localFileName);
         }
         return true;

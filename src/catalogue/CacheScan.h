@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "catalogue/SwfCatalogue.h"
+#include "ports/CacheSource.h"
 #include "ports/FileOps.h"
-#include "ports/UrlCache.h"
 
 namespace pellimor {
 
@@ -33,21 +33,34 @@ struct ListingState {
 };
 
 struct ListingServices {
-    UrlCache& cache;
+    CacheSource& cache;
     FileOps& files;
     std::function<std::optional<std::string>()> cacheFolder;  // the Internet cache folder
 };
 
-// The test that keeps a cache entry as a movie: no cookie, a local file name of more than
-// four bytes ending in ".swf" in any case.
-bool IsSwfCacheEntry(const CacheRecord& record);
+// The test that keeps a cache entry as a movie. Where the format names each body's file after
+// its address (WinINet): no cookie, a local file name of more than four bytes ending in
+// ".swf" in any case. Elsewhere: no cookie or history, and a Flash content type or a body
+// that begins as a SWF movie does.
+bool IsSwfCacheEntry(const CacheEntry& entry);
+
+// Whether bytes begin as a SWF movie: "FWS", "CWS" or "ZWS" and a version from 1 to 50.
+bool LooksLikeSwf(std::string_view bytes);
+
+// The name an entry without a file name of its own is listed under: the last segment of
+// its address without query and extension, else the name of the cache's file for it.
+std::string DisplayNameFromAddress(std::string_view url, const EntryId& id);
+
+// The listed movie of a cache entry that IsSwfCacheEntry keeps (key, size text left out).
+SwfEntry MovieFromEntry(const CacheEntry& entry);
 
 // Refills the movie list from the catalogue, sorted, and selects and shows its first line.
 void FillMovieList(ListingState& state);
 
 void ScanCache(ListingState& state, ListingServices& services);
 void ScanLeftovers(ListingState& state, ListingServices& services);
-// The local file names of every SWF cache entry, in the cache's order.
+// The local file names of every SWF cache entry, in the cache's order, and the leftover
+// bodies the cache's formats know of.
 void CollectCachedSwfPaths(std::vector<std::string>& paths, ListingServices& services);
 
 // The drop-down's selection changed to item index (-1: none).

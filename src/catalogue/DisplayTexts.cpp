@@ -49,15 +49,22 @@ CivilDate CivilFromDays(long long days) {
 }  // namespace
 
 std::string FormatLastModified(std::uint64_t fileTime) {
-    static constexpr std::array<const char*, 7> kWeekdays = {"Thu", "Fri", "Sat", "Sun",
-                                                             "Mon", "Tue", "Wed"};
-    static constexpr std::array<const char*, 12> kMonths = {
-        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const std::uint64_t since1601 = fileTime / kTicksPerSecond;
     if (since1601 < kSecondsFrom1601To1970) {
         return {};
     }
-    const std::uint64_t seconds = since1601 - kSecondsFrom1601To1970;
+    return FormatUtcTime(static_cast<std::int64_t>(since1601 - kSecondsFrom1601To1970));
+}
+
+std::string FormatUtcTime(std::int64_t unixSeconds) {
+    static constexpr std::array<const char*, 7> kWeekdays = {"Thu", "Fri", "Sat", "Sun",
+                                                             "Mon", "Tue", "Wed"};
+    static constexpr std::array<const char*, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (unixSeconds < 0) {
+        return {};
+    }
+    const auto seconds = static_cast<std::uint64_t>(unixSeconds);
     const auto days = static_cast<long long>(seconds / 86400);
     const auto secondOfDay = static_cast<unsigned>(seconds % 86400);
     const CivilDate date = CivilFromDays(days);
@@ -66,6 +73,21 @@ std::string FormatLastModified(std::uint64_t fileTime) {
         std::snprintf(text.data(), text.size(), "%s, %02u %s %04lld %02u:%02u:%02u GMT",
                       kWeekdays[days % 7], date.day, kMonths[date.month - 1], date.year,
                       secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+    if (written < 0 || static_cast<std::size_t>(written) >= text.size()) {
+        return {};
+    }
+    return text.data();
+}
+
+std::string FormatIsoTime(std::int64_t unixSeconds) {
+    const long long days =
+        unixSeconds >= 0 ? unixSeconds / 86400 : -((-unixSeconds + 86399) / 86400);
+    const auto secondOfDay = static_cast<unsigned>(unixSeconds - days * 86400);
+    const CivilDate date = CivilFromDays(days);
+    std::array<char, 64> text{};
+    const int written = std::snprintf(text.data(), text.size(), "%04lld-%02u-%02uT%02u:%02u:%02uZ",
+                                      date.year, date.month, date.day, secondOfDay / 3600,
+                                      secondOfDay / 60 % 60, secondOfDay % 60);
     if (written < 0 || static_cast<std::size_t>(written) >= text.size()) {
         return {};
     }

@@ -13,4 +13,10 @@ std::string FormatSizeText(std::uint64_t bytes);
 // "Tue, 05 Mar 2013 14:03:09 GMT" in UTC; empty before 1970.
 std::string FormatLastModified(std::uint64_t fileTime);
 
+// The same text for seconds since 1970 (UTC); empty before 1970.
+std::string FormatUtcTime(std::int64_t unixSeconds);
+
+// "2013-03-05T14:03:09Z": ISO 8601, UTC, for programs that read the listing.
+std::string FormatIsoTime(std::int64_t unixSeconds);
+
 }  // namespace pellimor

@@ -21,11 +21,10 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
     scanner.SetDetailsWanted(false);  // only the paths are used
     scanner.SetRoot(folder->c_str(), true);
     scanner.FindFiles("*.swf", true, false);
-    if (scanner.results().empty()) {
-        return;
-    }
     std::vector<std::string> cached;
-    CollectCachedSwfPaths(cached, services);
+    if (!scanner.results().empty()) {
+        CollectCachedSwfPaths(cached, services);
+    }
     const std::unordered_set<std::string> cachedSet(cached.begin(), cached.end());
     std::int32_t counter = 0;
     for (const FoundFile& found : scanner.results()) {
@@ -42,6 +41,23 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
         }
         state.catalogue.Append(entry);
     }
+    // Bodies the cache's formats keep in files of their own names (Chromium's f_ files,
+    // Firefox's entry files) that no entry refers to any more.
+    (void)services.cache.EnumerateLeftovers([&](const std::string& path) {
+        SwfEntry entry;
+        entry.key = ++counter;
+        entry.url = path;
+        entry.localPath = path;
+        entry.displayName = DisplayNameFromPath(path);
+        if (entry.displayName == "noname") {
+            entry.displayName = path.substr(path.rfind('/') + 1);
+        }
+        if (const auto size = services.files.FileSize(path)) {
+            entry.sizeText = FormatSizeText(*size);
+        }
+        state.catalogue.Append(std::move(entry));
+        return true;
+    });
     FillMovieList(state);
 }
 

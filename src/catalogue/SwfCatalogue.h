@@ -6,6 +6,7 @@
 #include <list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "catalogue/SwfEntry.h"
 
@@ -16,7 +17,7 @@ class SwfCatalogue {
     using const_iterator = std::list<SwfEntry>::const_iterator;
 
     void Clear() { entries_.clear(); }
-    void Append(const SwfEntry& entry) { entries_.push_back(entry); }
+    void Append(SwfEntry entry) { entries_.push_back(std::move(entry)); }
     bool IsEmpty() const { return entries_.empty(); }
     std::size_t Count() const { return entries_.size(); }
     const_iterator begin() const { return entries_.begin(); }

@@ -33,6 +33,11 @@ const char* const kCliUsage =
     "                                             copy movies out under free names\n"
     "  delete [--site S | --leftovers] NAME... [--url ADDRESS]...\n"
     "         [--all-matching] [--yes]            show the movies, ask, delete them\n"
+    "  info   [--site S] NAME... [--json] | --file PATH... [--json]\n"
+    "                                             a movie's facts: version, script, stage,\n"
+    "                                             frames, compression, what it may load\n"
+    "  needs  [--site S] NAME...                  the addresses a movie may load, each\n"
+    "                                             cached or missing\n"
     "  folder [DIR]                               show or store the save folder\n"
     "  demo   DIR                                 make a demo cache profile in DIR\n"
     "\n"
@@ -117,6 +122,29 @@ constexpr struct {
      "  --yes            delete without asking; the movies are still shown. Without a\n"
      "                   terminal to answer on, nothing is deleted without "
      "it.\n" PELLIMOR_COMMON_OPTIONS},
+    {"info",
+     "Usage: pellimor-cli info [--site S] NAME... [--json] [OPTIONS]\n"
+     "       pellimor-cli info --file PATH... [--json]\n"
+     "\n"
+     "Prints what each movie says about itself: signature and compression, version, declared\n"
+     "length against the bytes present, stage size, frame rate and count, background,\n"
+     "ActionScript 1/2 or 3, network access, its tags, metadata and build, the addresses and\n"
+     "files it may load (as written in it) and the host names it carries. A movie cut short\n"
+     "gives its facts as far as they go and where reading stopped.\n"
+     "\n"
+     "  NAME             every movie listed under this name\n"
+     "  --site S         only the sites whose name contains S\n"
+     "  --file PATH      any SWF file, in the cache or not; repeatable\n"
+     "  --json           one JSON array of objects instead of text\n" PELLIMOR_COMMON_OPTIONS},
+    {"needs",
+     "Usage: pellimor-cli needs [--site S] NAME... [OPTIONS]\n"
+     "\n"
+     "Prints the addresses each movie may load, found in its scripts and imports, resolved\n"
+     "against the movie's own address, each marked \"cached\" when the cache holds it or\n"
+     "\"missing\" when not.\n"
+     "\n"
+     "  NAME             every movie listed under this name\n"
+     "  --site S         only the sites whose name contains S\n" PELLIMOR_COMMON_OPTIONS},
     {"folder",
      "Usage: pellimor-cli folder [DIR]\n"
      "\n"
@@ -238,14 +266,16 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
             "drive_c/users/NAME/AppData/Local/Microsoft/Windows/INetCache)";
         return false;
     }
-    if (session.cache().containers().empty() && !s.leftovers) {
+    if (session.cache().sources().empty() && !s.leftovers) {
         std::string found;
-        for (const std::string& problem : session.cache().unusable()) {
+        for (const std::string& problem : session.problems()) {
             found += (found.empty() ? "" : "; ") + problem;
         }
-        s.error = found.empty() ? "no index.dat was found under " + *session.cacheFolder() +
-                                      "; give the cache folder with --cache DIR"
-                                : found;
+        s.error = found.empty()
+                      ? "no browser cache (no index.dat, no Chrome or Firefox cache) "
+                        "was found under " +
+                            *session.cacheFolder() + "; give the cache folder with --cache DIR"
+                      : found;
         return false;
     }
     state.site = s.site;
@@ -413,8 +443,8 @@ int RunDelete(const std::vector<std::string>& arguments) {
     if (!Scan(s, session, state)) {
         return Report(kExitFailed, s.error + "; nothing deleted");
     }
-    if (const std::string reason = session.cache().ReadOnlyReason(); !reason.empty()) {
-        return Report(kExitFailed, "cannot delete: " + reason + "; nothing deleted");
+    if (const Status can = session.cache().CanDelete(); !can.ok()) {
+        return Report(kExitFailed, "cannot delete: " + can.error() + "; nothing deleted");
     }
     const MovieChoice choice = ChooseMovies(state, RequestOf(s));
     if (!choice.refusal.empty()) {

@@ -25,7 +25,6 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
     outcome.confirmed = true;
     const auto keys = selectedKeys.first(std::min(selectedKeys.size(), kSelectionCapacity));
     const std::optional<std::string> cacheFolder = services.cacheFolder();
-    const std::string readOnly = services.cache.ReadOnlyReason();
     std::vector<CacheEntryRef> chosen;  // cache entries go together, so each container is
     std::vector<std::string> labels;    // rewritten once
     for (const std::int32_t key : keys) {
@@ -37,8 +36,11 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
         if (entry.key == 0) {
             continue;
         }
-        if (!readOnly.empty()) {
-            outcome.problems.push_back(label + ": " + readOnly);
+        // Leftover files belong to the cache folder; they go whenever the cache may change.
+        const Status allowed = entry.IsLeftover() ? services.cache.CanDelete()
+                                                  : services.cache.CanDeleteEntry(entry.id);
+        if (!allowed.ok()) {
+            outcome.problems.push_back(label + ": " + allowed.error());
             continue;
         }
         if (!state.catalogue.RemoveEntryByKey(key)) {
@@ -46,9 +48,9 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
         }
         if (!entry.IsLeftover()) {
             chosen.push_back(CacheEntryRef{
-                entry.container, entry.recordOffset,
-                entry.url.empty() ? std::nullopt : std::optional<std::string>(entry.url),
-                entry.localPath});
+                entry.id, entry.url.empty() ? std::nullopt : std::optional<std::string>(entry.url),
+                entry.localPath.empty() ? std::nullopt
+                                        : std::optional<std::string>(entry.localPath)});
             labels.push_back(label);
             continue;
         }
@@ -64,14 +66,14 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
         }
     }
     if (!chosen.empty()) {
-        const std::vector<CacheStatus> statuses = services.cache.DeleteEntries(chosen);
+        const std::vector<Status> statuses = services.cache.DeleteEntries(chosen);
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            if (i < statuses.size() && statuses[i].ok) {
+            if (i < statuses.size() && statuses[i].ok()) {
                 outcome.deleted.push_back(labels[i]);
             } else {
                 outcome.problems.push_back(
                     labels[i] + ": " +
-                    (i < statuses.size() ? statuses[i].error : std::string("not deleted")));
+                    (i < statuses.size() ? statuses[i].error() : std::string("not deleted")));
             }
         }
     }

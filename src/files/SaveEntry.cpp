@@ -10,6 +10,7 @@ namespace pellimor {
 namespace {
 
 constexpr std::size_t kFileNameCapacity = 259;  // the Save As name buffer, without terminator
+constexpr std::uint64_t kLargestMovie = 512ULL << 20;  // what a body read whole may hold
 
 std::string NumberedName(const std::string& base, unsigned long long counter) {
     char digits[24];
@@ -51,13 +52,31 @@ int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveO
     if (!chosenFolder.empty()) {
         folder = chosenFolder;
     }
+    // A body kept inside the cache's own files is read once, then written like a copy.
+    std::optional<std::string> body;
+    CopyFailure why;
+    if (entry.localPath.empty()) {
+        Result<CacheBody> read = services.cache != nullptr
+                                     ? services.cache->ReadBody(entry.id, kLargestMovie)
+                                     : Result<CacheBody>(Fail("no cache to read the movie from"));
+        if (read.ok()) {
+            body = std::move(read->bytes);
+        } else {
+            why.reason = read.error();
+        }
+    }
+    const auto put = [&](const std::string& to) {
+        if (!entry.localPath.empty()) {
+            return services.files.CopyExclusive(entry.localPath, to, &why);
+        }
+        return body ? services.files.WriteExclusive(to, *body, &why) : CopyResult::kFailed;
+    };
     // The target is created exclusively, so a name taken a moment ago is never overwritten.
     std::string target = folder + "/" + base + ".swf";
-    CopyFailure why;
-    CopyResult result = services.files.CopyExclusive(entry.localPath, target, &why);
+    CopyResult result = put(target);
     for (unsigned long long counter = 1; result == CopyResult::kTargetExists; ++counter) {
         target = folder + "/" + NumberedName(base, counter) + ".swf";
-        result = services.files.CopyExclusive(entry.localPath, target, &why);
+        result = put(target);
     }
     if (result == CopyResult::kFailed) {
         const std::string reason = why.reason.empty() ? "the copy failed" : why.reason;
@@ -85,7 +104,7 @@ SaveOutcome SaveSelection(const SwfCatalogue& catalogue, std::span<const std::in
             continue;
         }
         const SwfEntry entry = catalogue.GetEntryByKey(key);
-        if (entry.localPath.empty()) {
+        if (entry.key == 0) {
             continue;
         }
         if (SaveEntry(entry, askUser, services, &outcome) == 0) {

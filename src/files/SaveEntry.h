@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "catalogue/SwfCatalogue.h"
-#include "ports/Prompts.h"
+#include "ports/CacheSource.h"
 #include "ports/FileOps.h"
+#include "ports/Prompts.h"
 #include "ports/Registry.h"
 
 namespace pellimor {
@@ -21,6 +22,9 @@ struct SaveServices {
     Prompts& prompts;
     std::string defaultFolder;   // used when no save folder is stored
     std::string folderOverride;  // non-empty: save here instead of the stored folder
+    // Reads the bodies the cache keeps inside its own files; movies with a file of their
+    // own are copied from it.
+    CacheSource* cache = nullptr;
 };
 
 // What one call saved, for callers that report it.

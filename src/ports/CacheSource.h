@@ -90,6 +90,13 @@ class CacheSource {
     virtual std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) = 0;
     // Why nothing of this source may be changed, for the user; ok when deleting is possible.
     virtual Status CanDelete() = 0;
+    // The full paths of files the format keeps one body in (one per entry) that hold a SWF
+    // movie by their first bytes but that no entry refers to any more.
+    virtual Status EnumerateLeftovers(const std::function<bool(const std::string&)>& /*visit*/) {
+        return Done{};
+    }
+    // Whether this entry may be deleted (a set of sources asks the entry's own).
+    virtual Status CanDeleteEntry(const EntryId& /*id*/) { return CanDelete(); }
 };
 
 }  // namespace pellimor

@@ -60,6 +60,9 @@ class FileOps {
     // On failure, why (when given) says what went wrong.
     virtual CopyResult CopyExclusive(const std::string& from, const std::string& to,
                                      CopyFailure* why = nullptr) = 0;
+    // Writes bytes to a file that must not exist yet, the same way.
+    virtual CopyResult WriteExclusive(const std::string& to, std::string_view bytes,
+                                      CopyFailure* why = nullptr) = 0;
     // Removes a regular file; error says why not.
     virtual bool RemoveFile(const std::string& path, std::string& error) = 0;
 };

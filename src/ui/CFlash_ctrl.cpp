@@ -49,8 +49,8 @@ FlashInitialProperties ReadInitialProperties() {
 #if PELLIMOR_HAVE_WEBENGINE
 
 struct CFlash_ctrl::Player {
-    Player(UrlCache* cache, FileOps* fileOps, const QString& ruffle, const RuffleOptions& options,
-           CFlash_ctrl* owner)
+    Player(CacheSource* cache, FileOps* fileOps, const QString& ruffle,
+           const RuffleOptions& options, CFlash_ctrl* owner)
         : files(cache, fileOps),
           profile(new QWebEngineProfile(owner)),  // off the record: nothing kept on disk
           guard(new RequestGuard(profile)),
@@ -96,7 +96,7 @@ struct CFlash_ctrl::Player {};
 
 #endif
 
-CFlash_ctrl::CFlash_ctrl(UrlCache* cache, FileOps* files, QWidget* parent)
+CFlash_ctrl::CFlash_ctrl(CacheSource* cache, FileOps* files, QWidget* parent)
     : QWidget(parent), options_(ToRuffleOptions(ReadInitialProperties())), note_(new QLabel(this)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -166,18 +166,19 @@ QWebEnginePage* CFlash_ctrl::page() const {
 #endif
 }
 
-void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address) {
+void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, const EntryId& id) {
     movie_ = localPath;
     ++moviesSet_;
     // Only to choose the note: the player reads the movie through the cache's own checks,
     // and its panel about a failed load would send the user to the website's administrator.
-    missingText_ = QFileInfo::exists(localPath)
+    missingText_ = localPath.isEmpty() || QFileInfo::exists(localPath)
                        ? QString()
                        : Q(strings::kCachedFileMissing) + QLatin1Char('\n') + localPath;
     UpdateNote();
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_) {
-        player_->files.SetMovie(localPath.toStdString(), address.toStdString());
+        player_->files.SetMovie(CachedFile{localPath.toStdString(), {}, id, {}},
+                                address.toStdString());
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
                        : QStringLiteral("pellimor://player/file?path=") +
@@ -186,6 +187,7 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address) {
     }
 #else
     (void)address;
+    (void)id;
 #endif
     emit movieSet(localPath);
 }

@@ -10,8 +10,8 @@
 
 #include <memory>
 
+#include "ports/CacheSource.h"
 #include "ports/FileOps.h"
-#include "ports/UrlCache.h"
 #include "ui/RuffleOptions.h"
 
 class QWebEnginePage;
@@ -23,13 +23,15 @@ class CFlash_ctrl : public QWidget {
   public:
     // cache answers the loads of movies that play under their own address; may be null.
     // files: how the preview reads the movie and what it loads (within the cache folder).
-    explicit CFlash_ctrl(UrlCache* cache = nullptr, FileOps* files = nullptr,
+    explicit CFlash_ctrl(CacheSource* cache = nullptr, FileOps* files = nullptr,
                          QWidget* parent = nullptr);
     ~CFlash_ctrl() override;
 
     // Plays the movie at this local path, under its address when that is a web address; the
     // same path again plays it again from its start.
-    void SetMovie(const QString& localPath, const QString& address = QString());
+    // A movie without a file of its own (localPath empty) is read through the cache by id.
+    void SetMovie(const QString& localPath, const QString& address = QString(),
+                  const EntryId& id = {});
 
     const QString& movie() const { return movie_; }
     int moviesSet() const { return moviesSet_; }

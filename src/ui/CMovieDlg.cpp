@@ -250,7 +250,7 @@ void CMovieDlg::PlayInWindow(int row) {
         return;
     }
     const SwfEntry entry = m_listing.catalogue.GetEntryByKey(m_model->KeyAt(row));
-    if (entry.localPath.empty()) {
+    if (entry.key == 0) {
         return;
     }
     if (m_popOut == nullptr) {
@@ -258,7 +258,8 @@ void CMovieDlg::PlayInWindow(int row) {
     }
     m_popOut->Play(
         QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
-        QString::fromStdString(entry.displayName) + QStringLiteral(" — ") + Q(strings::kAppName));
+        QString::fromStdString(entry.displayName) + QStringLiteral(" — ") + Q(strings::kAppName),
+        entry.id);
     m_popOut->show();
     m_popOut->raise();
     m_popOut->activateWindow();
@@ -385,11 +386,9 @@ void CMovieDlg::OpenWithShell(const std::string& path) {
 }
 
 void CMovieDlg::CheckDeletable() {
-    m_strReadOnly = m_services.listing.cache.ReadOnlyReason();
-    // While the cache cannot be changed, the tooltip says why instead.
-    Control(kIdDelete)->setToolTip(m_strReadOnly.empty()
-                                       ? Q(strings::kDeleteTip)
-                                       : QStringLiteral("Cannot delete: ") + Q(m_strReadOnly));
+    const Status can = m_services.listing.cache.CanDelete();
+    m_strReadOnly = can.ok() ? std::string() : can.error();
+    ShowDeleteReason(m_strReadOnly);
 }
 
 int CMovieDlg::GetSelItems() {
@@ -415,14 +414,48 @@ std::vector<std::int32_t> CMovieDlg::SelectedKeys() {
 
 void CMovieDlg::ShowEntryDetails(std::int32_t key) {
     const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
-    if (entry.localPath.empty()) {
+    if (entry.key == 0) {
         return;
     }
-    m_flash->SetMovie(QString::fromStdString(entry.localPath), QString::fromStdString(entry.url));
+    m_flash->SetMovie(QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
+                      entry.id);
+    // Which browser's cache holds it, where the user can see it without another control.
+    QString where = Q(strings::kAddressTip);
+    if (!entry.source.empty()) {
+        where += QStringLiteral("\nKaynak (source): ") + QString::fromStdString(entry.source);
+    }
+    if (!entry.unreadable.empty()) {
+        where += QStringLiteral("\n") + QString::fromStdString(entry.unreadable);
+    }
+    Control(kIdAddress)->setToolTip(where);
     static_cast<QLineEdit*>(Control(kIdAddress))->setText(QString::fromStdString(entry.url));
     static_cast<QLineEdit*>(Control(kIdSize))->setText(QString::fromStdString(entry.sizeText));
     static_cast<QLineEdit*>(Control(kIdModified))
         ->setText(QString::fromStdString(entry.lastModified));
+}
+
+void CMovieDlg::ShowDeleteReason(const std::string& reason) {
+    // While the lines chosen cannot be deleted, the tooltip says why instead.
+    Control(kIdDelete)->setToolTip(reason.empty() ? Q(strings::kDeleteTip)
+                                                  : QStringLiteral("Cannot delete: ") + Q(reason));
+}
+
+std::string CMovieDlg::SelectionReadOnlyReason() {
+    if (!m_strReadOnly.empty()) {
+        return m_strReadOnly;
+    }
+    // Some caches are read only (Chrome's block files, Firefox's old cache): their lines
+    // cannot be deleted even where the others can.
+    for (const std::int32_t key : SelectedKeys()) {
+        const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
+        if (entry.key == 0 || entry.IsLeftover()) {
+            continue;
+        }
+        if (const Status can = m_services.listing.cache.CanDeleteEntry(entry.id); !can.ok()) {
+            return can.error();
+        }
+    }
+    return {};
 }
 
 void CMovieDlg::UpdateButtons() {
@@ -430,7 +463,9 @@ void CMovieDlg::UpdateButtons() {
     for (const int id : {kIdSaveAs, kIdSave}) {
         Control(id)->setEnabled(count > 0);
     }
-    Control(kIdDelete)->setEnabled(count > 0 && m_strReadOnly.empty());
+    const std::string readOnly = count > 0 ? SelectionReadOnlyReason() : m_strReadOnly;
+    ShowDeleteReason(readOnly);
+    Control(kIdDelete)->setEnabled(count > 0 && readOnly.empty());
     Control(kIdSaveAll)->setEnabled(!m_listing.catalogue.IsEmpty());
     Control(kIdOpenMovie)->setEnabled(count == 1);
 }
@@ -513,8 +548,12 @@ void CMovieDlg::OnOpenMovie() {
 }
 
 SaveServices CMovieDlg::SaveServicesNow() {
-    return {m_services.files, m_services.registry, m_services.prompts, m_services.defaultSaveFolder,
-            ""};
+    return {m_services.files,
+            m_services.registry,
+            m_services.prompts,
+            m_services.defaultSaveFolder,
+            "",
+            &m_services.listing.cache};
 }
 
 void CMovieDlg::OnSave() {

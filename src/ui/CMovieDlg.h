@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "catalogue/CacheScan.h"
-#include "ports/Prompts.h"
 #include "files/SaveEntry.h"
+#include "ports/Prompts.h"
 #include "ui/CFlash_ctrl.h"
 #include "ui/DialogLayout.h"
 #include "ui/MovieListModel.h"
@@ -99,6 +99,9 @@ class CMovieDlg : public QDialog {
     bool OnInitDialog();
     std::vector<std::int32_t> SelectedKeys();
     SaveServices SaveServicesNow();
+    // Why the selected lines cannot be deleted; empty when they can.
+    std::string SelectionReadOnlyReason();
+    void ShowDeleteReason(const std::string& reason);
     void ShowHelp();
     // Asks the cache whether it may be changed; Sil stays disabled, saying why, while not.
     void CheckDeletable();

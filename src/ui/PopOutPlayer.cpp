@@ -55,7 +55,7 @@ QSize StageWindowSize(QSizeF stage, QSize available, QSize fallback) {
             std::max(1, static_cast<int>(std::lround(size.height())))};
 }
 
-PopOutPlayer::PopOutPlayer(UrlCache* cache, FileOps* files, QWidget* parent)
+PopOutPlayer::PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent)
     : QWidget(parent, Qt::Window), flash_(new CFlash_ctrl(cache, files, this)) {
     setAttribute(Qt::WA_DeleteOnClose);  // the player and its page go with the window
     setWindowModality(Qt::WindowModal);  // closing it returns to the dialog
@@ -72,10 +72,11 @@ PopOutPlayer::~PopOutPlayer() {
     disconnect(flash_, nullptr, this, nullptr);
 }
 
-void PopOutPlayer::Play(const QString& localPath, const QString& address, const QString& title) {
+void PopOutPlayer::Play(const QString& localPath, const QString& address, const QString& title,
+                        const EntryId& id) {
     stage_ = QSizeF();
     setWindowTitle(title);
-    flash_->SetMovie(localPath, address);
+    flash_->SetMovie(localPath, address, id);
     PlacePlayer();
 }
 

@@ -8,8 +8,8 @@
 #include <QUrlQuery>
 #include <QWidget>
 
+#include "ports/CacheSource.h"
 #include "ports/FileOps.h"
-#include "ports/UrlCache.h"
 
 namespace pellimor {
 
@@ -26,11 +26,12 @@ class PopOutPlayer : public QWidget {
     static constexpr QSize kDefaultStage{550, 400};
 
     // parent: the window it returns to; it stays above it and blocks it until closed.
-    PopOutPlayer(UrlCache* cache, FileOps* files, QWidget* parent);
+    PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent);
     ~PopOutPlayer() override;
 
     // Plays the movie at localPath (under address when that is a web address).
-    void Play(const QString& localPath, const QString& address, const QString& title);
+    void Play(const QString& localPath, const QString& address, const QString& title,
+              const EntryId& id = {});
 
     CFlash_ctrl* player() const { return flash_; }
     // The stage the movie told, or an empty size before it has.

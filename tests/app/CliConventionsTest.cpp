@@ -84,7 +84,7 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"list given a NAME", "list rocket --cache {cache}", kUsage, "list takes no NAME"},
         {"list given an option of save", "list --to {out} --cache {cache}", kUsage,
          "--to is not an option of list"},
-        {"list of no cache", "list --cache {temp}/nothing", kFailed, "no index.dat was found"},
+        {"list of no cache", "list --cache {temp}/nothing", kFailed, "no browser cache"},
         {"save of a NAME the cache lacks", "save nosuch --to {out} --cache {cache}", kUsage,
          "nothing in this listing matches nosuch; nothing saved"},
         {"save of a NAME the cache lacks beside one it has",

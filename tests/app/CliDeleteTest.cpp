@@ -33,13 +33,13 @@ std::string Cli(const test::TempFolder& temp, const std::string& arguments, int&
 std::multiset<std::string> LiveAddresses(const std::string& cacheFolder) {
     std::multiset<std::string> addresses;
     IndexDatCache cache(cacheFolder, 1252);
-    const CacheStatus status = cache.Enumerate([&](const CacheRecord& r) {
+    const Status status = cache.EnumerateRecords([&](const CacheRecord& r) {
         if (r.url && r.localFileName) {
             addresses.insert(*r.url);
         }
         return true;
     });
-    EXPECT_TRUE(status.ok) << status.error;
+    EXPECT_TRUE(status.ok()) << status.error();
     return addresses;
 }
 

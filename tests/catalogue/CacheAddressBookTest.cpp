@@ -81,10 +81,10 @@ TEST_F(CacheAddressBookTest, AnswersAnAddressAsTheCacheHoldsIt) {
     Add("http://games.example/data.xml?v=3", "/c/B/data[2].xml");
     Add("http://games.example/bg.jpg", "/c/A/bg[1].jpg");
     Add("http://Games.Example/My Song.mp3", "/c/A/My Song[1].mp3");
-    Add("Cookie:player@games.example/", "/c/player@games[1].txt", kCookieCacheEntry);
-    Add("Visited: player@http://games.example/", "/c/h", kUrlHistoryCacheEntry);
+    Add("Cookie:player@games.example/", "/c/player@games[1].txt", test::kCookieCacheEntry);
+    Add("Visited: player@http://games.example/", "/c/h", test::kUrlHistoryCacheEntry);
     Add("http://games.example/nofile.swf", "");
-    ASSERT_TRUE(book.Build(cache).ok);
+    ASSERT_TRUE(book.Build(cache).ok());
 
     const struct {
         const char* asked;
@@ -114,10 +114,10 @@ TEST_F(CacheAddressBookTest, AnswersAnAddressAsTheCacheHoldsIt) {
 
 TEST_F(CacheAddressBookTest, ABuildForgetsWhatTheCacheNoLongerHolds) {
     Add("http://a.example/x.swf", "/c/x.swf");
-    ASSERT_TRUE(book.Build(cache).ok);
+    ASSERT_TRUE(book.Build(cache).ok());
     cache.records.clear();
     Add("http://a.example/y.swf", "/c/y.swf");
-    ASSERT_TRUE(book.Build(cache).ok);
+    ASSERT_TRUE(book.Build(cache).ok());
     EXPECT_EQ(PathOf("http://a.example/x.swf"), "(none)");
     EXPECT_EQ(PathOf("http://a.example/y.swf"), "/c/y.swf");
     EXPECT_EQ(book.size(), 1u);

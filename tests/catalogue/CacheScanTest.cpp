@@ -55,9 +55,9 @@ TEST_F(CacheScanTest, KeepsOnlySwfFilesThatAreNoCookies) {
         {"http://e.com/b.swf", "b[1].swf.tmp", 1, false},
         {"http://e.com/c.swf", "c[1].htm", 1, false},
         {"http://e.com/d.htm", "d[1].swf", 1, true},  // the URL plays no part
-        {"http://e.com/e.swf", "e.swf", kCookieCacheEntry, false},
-        {"http://e.com/f.swf", "f.swf", kCookieCacheEntry | 1, false},
-        {"http://e.com/g.swf", "g.Swf", kStickyCacheEntry | 1, true},
+        {"http://e.com/e.swf", "e.swf", test::kCookieCacheEntry, false},
+        {"http://e.com/f.swf", "f.swf", test::kCookieCacheEntry | 1, false},
+        {"http://e.com/g.swf", "g.Swf", 0x4 | 1, true},
     };
     for (const auto& c : cases) {
         Movie(c.url, c.name, 10, c.type);
@@ -76,7 +76,8 @@ TEST_F(CacheScanTest, LengthTestIsOnTheWholeLocalName) {
     cache.Add("http://e.com/1", ".swf");
     cache.Add("http://e.com/2", "a.swf");
     cache.Add("http://e.com/3", "");
-    CacheRecord noName;
+    CacheEntry noName;
+    noName.typedByFileName = true;
     noName.url = "http://e.com/4";
     cache.records.push_back(noName);
     ScanCache(state, services);
@@ -87,7 +88,7 @@ TEST_F(CacheScanTest, LengthTestIsOnTheWholeLocalName) {
 
 TEST_F(CacheScanTest, FillsEntriesWithKeysTextsAndFirstSortedLineShown) {
     Movie("http://www.zeta.com/z.swf", "zebra[1].swf", 256);
-    cache.records.back().lastModified = 0x01C9EDB4FFE71400ULL;
+    cache.records.back().lastModified = test::UnixFromFileTime(0x01C9EDB4FFE71400ULL);
     Movie("http://alpha.com/a.swf", "Apple[1].swf", 1024);
     Movie("http://alpha.com/m.swf", "mango[1].swf", 5);
     ScanCache(state, services);

@@ -34,7 +34,7 @@ TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
     File("K2/notes.txt");
     cache.Add("http://e.com/intro.swf", cached);
     cache.Add("http://e.com/game.swf", temp / "K1/game[1].swf");  // differs in case only
-    cache.Add("Cookie:u@e.com/", cookie, kCookieCacheEntry);
+    cache.Add("Cookie:u@e.com/", cookie, test::kCookieCacheEntry);
     cache.Add("http://e.com/page.htm", htm.substr(0, htm.size() - 3) + "htm");
     ScanLeftovers(state, services);
     std::vector<std::string> paths;

@@ -57,10 +57,10 @@ TEST_F(ContainerDeleteTest, MakesExactlyThePlatformsChanges) {
     ::chmod((content + "/RW7G0F3Q/sticky[0].swf").c_str(),
             0444);  // its removal fails: kept as LEAK
     IndexDatCache cache(windows + "/INetCache", 1252);
-    const CacheStatus first = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
-    EXPECT_TRUE(first.ok) << first.error;
-    const CacheStatus second = cache.DeleteEntry("http://www.example.com/sticky.swf");
-    EXPECT_TRUE(second.ok) << second.error;
+    const Status first = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
+    EXPECT_TRUE(first.ok()) << first.error();
+    const Status second = cache.DeleteEntry("http://www.example.com/sticky.swf");
+    EXPECT_TRUE(second.ok()) << second.error();
     const std::string ours = test::ReadFile(content + "/index.dat");
     const std::string platform = test::ReadFile(kWine + "/Content.IE5/index.dat");
     ASSERT_EQ(ours.size(), platform.size());
@@ -77,7 +77,7 @@ TEST_F(ContainerDeleteTest, MakesExactlyThePlatformsChanges) {
     test::WriteFile(temp / "patched.dat", patched);
     const auto dump = test::ParseMsiecfDump(test::RunMsiecfexport(temp / "patched.dat"));
     EXPECT_EQ(dump.size(), 22u);
-    EXPECT_EQ(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok, false);  // gone
+    EXPECT_EQ(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok(), false);  // gone
 }
 
 TEST_F(ContainerDeleteTest, AFileThatIsNotTheRecordsOwnStays) {
@@ -85,7 +85,7 @@ TEST_F(ContainerDeleteTest, AFileThatIsNotTheRecordsOwnStays) {
     const utimbuf other{1000000, 1000000};
     ::utime((content + "/F92DQSGY/intro[0].swf").c_str(), &other);
     IndexDatCache cache(windows + "/INetCache", 1252);
-    EXPECT_TRUE(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok);
+    EXPECT_TRUE(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok());
     EXPECT_TRUE(test::FileExists(content + "/F92DQSGY/intro[0].swf"));
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }
@@ -95,9 +95,9 @@ TEST_F(ContainerDeleteTest, RefusesAnInconsistentContainerAndChangesNothing) {
     bytes[0x28] = static_cast<char>(bytes[0x28] + 1);  // blocks in use off by one
     test::WriteFile(content + "/index.dat", bytes);
     IndexDatCache cache(windows + "/INetCache", 1252);
-    const CacheStatus status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
-    EXPECT_FALSE(status.ok);
-    EXPECT_NE(status.error.find("inconsistent"), std::string::npos) << status.error;
+    const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.error().find("inconsistent"), std::string::npos) << status.error();
     EXPECT_EQ(test::ReadFile(content + "/index.dat"), bytes);
     EXPECT_TRUE(test::FileExists(content + "/F92DQSGY/intro[0].swf"));
 }
@@ -117,12 +117,12 @@ TEST_F(ContainerDeleteTest, RefusesWhileAnotherProcessHasTheIndexMapped) {
     char answer = 0;
     ASSERT_EQ(::read(ready[0], &answer, 1), 1);
     IndexDatCache cache(windows + "/INetCache", 1252);
-    const CacheStatus status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
+    const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_EQ(answer, 'y');
-    EXPECT_FALSE(status.ok);
-    EXPECT_NE(status.error.find("in use"), std::string::npos) << status.error;
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.error().find("in use"), std::string::npos) << status.error();
     EXPECT_EQ(test::ReadFile(content + "/index.dat"), before);
 }
 
@@ -136,14 +136,14 @@ TEST_F(ContainerDeleteTest, RecordsNamingFilesOutsideTheirFoldersNeverRemoveAFil
     test::WriteFile(windows + "/INetCache/x.swf", "precious");
     IndexDatCache cache(windows + "/INetCache", 1252);
     bool sawLocal = false;
-    cache.Enumerate([&](const CacheRecord& r) {
+    cache.EnumerateRecords([&](const CacheRecord& r) {
         if (r.url == "http://www.example.com/flash/intro.swf") {
             sawLocal = r.localFileName.has_value();
         }
         return true;
     });
     EXPECT_FALSE(sawLocal);
-    EXPECT_TRUE(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok);
+    EXPECT_TRUE(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok());
     EXPECT_EQ(test::ReadFile(windows + "/INetCache/x.swf"), "precious");
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }

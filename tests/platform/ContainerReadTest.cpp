@@ -138,11 +138,11 @@ TEST(ContainerRead, WineProfileEnumeratesInTheOrderAndWithTheFieldsOfWinesOwnApi
     IndexDatCache cache(windows + "/INetCache", 1252);
     std::vector<CacheRecord> ours;
     ASSERT_TRUE(cache
-                    .Enumerate([&](const CacheRecord& r) {
+                    .EnumerateRecords([&](const CacheRecord& r) {
                         ours.push_back(r);
                         return true;
                     })
-                    .ok);
+                    .ok());
     // The API's listing: lines in CP-1252 or, for names made through the wide API, UTF-8.
     std::istringstream api(test::ReadFile(kData + "/wine-made/api-list-null-pattern.txt"));
     std::vector<std::vector<std::string>> entries;
@@ -196,7 +196,7 @@ TEST(ContainerRead, NamesDecodeToTheSpellingFoundOnDisk) {
     const std::string windows = WineProfile(temp);
     IndexDatCache cache(windows + "/INetCache", 1252);
     std::vector<std::string> names;
-    cache.Enumerate([&](const CacheRecord& r) {
+    cache.EnumerateRecords([&](const CacheRecord& r) {
         if (r.localFileName) {
             names.push_back(r.localFileName->substr(r.localFileName->rfind('/') + 1));
         }

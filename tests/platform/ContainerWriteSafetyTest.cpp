@@ -52,7 +52,7 @@ void CopyKeepingTimes(const std::string& from, const std::string& to) {
 std::vector<CacheRecord> Records(const std::string& cacheFolder) {
     IndexDatCache cache(cacheFolder, 1252);
     std::vector<CacheRecord> records;
-    cache.Enumerate([&](const CacheRecord& r) {
+    cache.EnumerateRecords([&](const CacheRecord& r) {
         records.push_back(r);
         return true;
     });
@@ -60,7 +60,7 @@ std::vector<CacheRecord> Records(const std::string& cacheFolder) {
 }
 
 CacheEntryRef RefOf(const CacheRecord& r) {
-    return {r.container, r.recordOffset, r.url, r.localFileName};
+    return {IndexDatEntryId("", r), r.url, r.localFileName};
 }
 
 std::optional<CacheRecord> Find(const std::vector<CacheRecord>& records, const std::string& url,
@@ -128,7 +128,7 @@ TEST(ContainerWriteSafety, ConcurrentDeletesOfOneContainerKeepEveryDelete) {
                 ::close(go[1]);
                 (void)!::read(go[0], &start, 1);  // both begin together
                 IndexDatCache cache(cacheFolder, 1252);
-                ::_exit(cache.DeleteEntries({RefOf(*chosen)}).front().ok ? 0 : 1);
+                ::_exit(cache.DeleteEntries({RefOf(*chosen)}).front().ok() ? 0 : 1);
             }
             children.push_back(child);
         }
@@ -163,7 +163,7 @@ TEST(ContainerWriteSafety, DeletesExactlyTheChosenRecordOfAnAddressHeldTwice) {
     const CacheRecord low = *Find(records, MovieUrl(1), "/Low/");
     const CacheRecord plain = *Find(records, MovieUrl(1), "/INetCache/Content.IE5/");
     IndexDatCache cache(cacheFolder, 1252);
-    ASSERT_TRUE(cache.DeleteEntries({RefOf(low)}).front().ok);
+    ASSERT_TRUE(cache.DeleteEntries({RefOf(low)}).front().ok());
     const auto after = Records(cacheFolder);
     EXPECT_FALSE(Find(after, MovieUrl(1), "/Low/"));
     EXPECT_TRUE(Find(after, MovieUrl(1), "/INetCache/Content.IE5/"));
@@ -185,16 +185,16 @@ TEST(ContainerWriteSafety, ARecordThatChangedSinceItWasListedIsNotTouched) {
     CacheEntryRef otherFile = RefOf(records[0]);
     otherFile.localFileName = *records[1].localFileName;
     CacheEntryRef otherOffset = RefOf(records[0]);
-    otherOffset.recordOffset += indexdat::kBlockSize;
+    otherOffset.id.locator += indexdat::kBlockSize;
     CacheEntryRef otherContainer = RefOf(records[0]);
-    otherContainer.container = temp / "elsewhere/index.dat";
+    otherContainer.id.file = temp / "elsewhere/index.dat";
     for (const Case& c : {Case{"another address", otherUrl}, Case{"another file", otherFile},
                           Case{"another offset", otherOffset},
                           Case{"a container not of this cache", otherContainer}}) {
         IndexDatCache cache(cacheFolder, 1252);
-        const CacheStatus status = cache.DeleteEntries({c.ref}).front();
-        EXPECT_FALSE(status.ok) << c.what;
-        EXPECT_FALSE(status.error.empty()) << c.what;
+        const Status status = cache.DeleteEntries({c.ref}).front();
+        EXPECT_FALSE(status.ok()) << c.what;
+        EXPECT_FALSE(status.error().empty()) << c.what;
         EXPECT_EQ(test::ReadFile(records.front().container), before) << c.what;
         EXPECT_TRUE(fs::exists(*records[0].localFileName)) << c.what;
     }
@@ -211,19 +211,19 @@ TEST(ContainerWriteSafety, ManyDeletesInOneCallEqualTheSameDeletesOneByOne) {
     }
     for (const CacheEntryRef& ref : chosen) {
         IndexDatCache cache(temp / "one/INetCache", 1252);
-        ASSERT_TRUE(cache.DeleteEntries({ref}).front().ok);
+        ASSERT_TRUE(cache.DeleteEntries({ref}).front().ok());
     }
     std::vector<CacheEntryRef> batch = chosen;
     for (CacheEntryRef& ref : batch) {
         const std::string one = temp / "one/";
-        ref.container.replace(ref.container.find(one), one.size(), temp / "batch/");
+        ref.id.file.replace(ref.id.file.find(one), one.size(), temp / "batch/");
         ref.localFileName->replace(ref.localFileName->find(one), one.size(), temp / "batch/");
     }
     IndexDatCache cache(temp / "batch/INetCache", 1252);
-    for (const CacheStatus& status : cache.DeleteEntries(batch)) {
-        EXPECT_TRUE(status.ok) << status.error;
+    for (const Status& status : cache.DeleteEntries(batch)) {
+        EXPECT_TRUE(status.ok()) << status.error();
     }
-    EXPECT_EQ(test::ReadFile(batch.front().container), test::ReadFile(chosen.front().container));
+    EXPECT_EQ(test::ReadFile(batch.front().id.file), test::ReadFile(chosen.front().id.file));
     for (const CacheEntryRef& ref : batch) {
         EXPECT_FALSE(fs::exists(*ref.localFileName));
     }
@@ -246,7 +246,7 @@ TEST(ContainerWriteSafety, AWriterKilledBeforeItsRenameLeavesTheContainerAndNoTe
     EXPECT_EQ(Problems(index), std::vector<std::string>{});
     EXPECT_EQ(Temporaries(fs::path(index).parent_path()).size(), 1u);
     IndexDatCache cache(cacheFolder, 1252);
-    EXPECT_TRUE(cache.DeleteEntries({RefOf(records[3])}).front().ok);
+    EXPECT_TRUE(cache.DeleteEntries({RefOf(records[3])}).front().ok());
     EXPECT_EQ(Temporaries(fs::path(index).parent_path()), std::vector<std::string>{});
     EXPECT_EQ(Problems(index), std::vector<std::string>{});
 }
@@ -266,9 +266,9 @@ TEST(ContainerWriteSafety, AFailedWriteOfAPendingDeleteIsReported) {
         const rlimit small{1024, 1024};
         ::setrlimit(RLIMIT_FSIZE, &small);
         IndexDatCache cache(cacheFolder, 1252);
-        const CacheStatus status = cache.DeleteEntries({RefOf(records[1])}).front();
-        const bool saysWriteFailed = status.error.find("cannot write") != std::string::npos;
-        return !status.ok && saysWriteFailed ? 0 : 1;
+        const Status status = cache.DeleteEntries({RefOf(records[1])}).front();
+        const bool saysWriteFailed = status.error().find("cannot write") != std::string::npos;
+        return !status.ok() && saysWriteFailed ? 0 : 1;
     });
     EXPECT_EQ(ended, 0);
     EXPECT_EQ(test::ReadFile(index), bytes);
@@ -295,17 +295,17 @@ TEST(ContainerWriteSafety, AReadOnlyCacheIsNeverWritten) {
             ::chmod(path.c_str(), fs::is_directory(path) ? 0555 : 0444);
         }
         IndexDatCache cache(cacheFolder, 1252, c.option);
-        EXPECT_FALSE(cache.ReadOnlyReason().empty()) << c.what;
-        const CacheStatus status = cache.DeleteEntries({RefOf(records[0])}).front();
-        EXPECT_FALSE(status.ok) << c.what;
-        EXPECT_EQ(status.error, cache.ReadOnlyReason()) << c.what;
+        EXPECT_FALSE(cache.CanDelete().ok()) << c.what;
+        const Status status = cache.DeleteEntries({RefOf(records[0])}).front();
+        EXPECT_FALSE(status.ok()) << c.what;
+        EXPECT_EQ(status.error(), cache.CanDelete().error()) << c.what;
         EXPECT_EQ(test::ReadFile(index), before) << c.what;
         EXPECT_TRUE(fs::exists(*records[0].localFileName)) << c.what;
         if (c.modePath) {
             ::chmod(path.c_str(), fs::is_directory(path) ? 0755 : 0644);
         }
     }
-    EXPECT_EQ(IndexDatCache(cacheFolder, 1252).ReadOnlyReason(), "");
+    EXPECT_TRUE(IndexDatCache(cacheFolder, 1252).CanDelete().ok());
 }
 
 }  // namespace

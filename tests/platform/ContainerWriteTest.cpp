@@ -72,11 +72,11 @@ TEST(ContainerWrite, WhatIsWrittenReadsBackAsItWasAdded) {
     ASSERT_EQ(cache.containers().size(), 3u);
     std::vector<CacheRecord> records;
     ASSERT_TRUE(cache
-                    .Enumerate([&](const CacheRecord& r) {
+                    .EnumerateRecords([&](const CacheRecord& r) {
                         records.push_back(r);
                         return true;
                     })
-                    .ok);
+                    .ok());
     ASSERT_EQ(records.size(), 402u);
     EXPECT_EQ(records[0].url, "Cookie:user@site0.example/");
     EXPECT_EQ(records[0].entryType, kCookieCacheEntry);

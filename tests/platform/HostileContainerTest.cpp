@@ -161,7 +161,7 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
         test::WriteFile(folder + "/index.dat", bytes);
         IndexDatCache cache(folder, 1252);
         std::size_t listed = 0;
-        const CacheStatus status = cache.Enumerate([&](const CacheRecord& r) {
+        const Status status = cache.EnumerateRecords([&](const CacheRecord& r) {
             ++listed;
             if (r.localFileName) {  // a local file is always one of the container's own
                 EXPECT_EQ(r.localFileName->rfind(folder + "/", 0), 0u);
@@ -175,16 +175,16 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
         const auto view = indexdat::ContainerView::Open(file->bytes(), error);
         if (damage.expect == Expect::kRefused) {
             EXPECT_FALSE(view);
-            EXPECT_FALSE(status.ok);
-            EXPECT_FALSE(status.error.empty());
+            EXPECT_FALSE(status.ok());
+            EXPECT_FALSE(status.error().empty());
             continue;
         }
         ASSERT_TRUE(view) << error;
         const auto problems = indexdat::CheckContainer(*view);
         if (damage.expect == Expect::kInconsistent) {
             EXPECT_FALSE(problems.empty());
-            const CacheStatus deleted = cache.DeleteEntry("http://hostile.example/m0.swf");
-            EXPECT_FALSE(deleted.ok);
+            const Status deleted = cache.DeleteEntry("http://hostile.example/m0.swf");
+            EXPECT_FALSE(deleted.ok());
             EXPECT_EQ(test::ReadFile(folder + "/index.dat"), bytes)
                 << "a damaged index was changed";
         } else {

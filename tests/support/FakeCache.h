@@ -1,50 +1,85 @@
-// A URL cache held in a list, for the scan's rules; the real cache is tested on real files.
+// A cache source held in a list, for the scan's rules; the real formats are tested on real
+// files. Add makes entries as WinINet reports them (a local file name per entry).
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
-#include "platform/UrlCache.h"
+#include "ports/CacheSource.h"
 
 namespace pellimor::test {
 
-class FakeCache : public UrlCache {
-  public:
-    std::vector<CacheRecord> records;
-    std::vector<std::string> deleted;
+// WinINet's entry-type bits, as the tests of its rules name them.
+constexpr std::uint32_t kCookieCacheEntry = 0x00100000;
+constexpr std::uint32_t kUrlHistoryCacheEntry = 0x00200000;
 
-    CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) override {
-        for (const CacheRecord& r : records) {
+// File times (100 ns since 1601) to seconds since 1970; nothing for 0.
+inline std::optional<UnixTime> UnixFromFileTime(std::uint64_t fileTime) {
+    if (fileTime == 0) {
+        return std::nullopt;
+    }
+    return static_cast<UnixTime>(fileTime / 10'000'000) - 11'644'473'600LL;
+}
+
+class FakeCache : public CacheSource {
+  public:
+    std::vector<CacheEntry> records;
+    std::vector<std::string> deleted;
+    std::string readOnlyReason;
+    std::string location = "/fake";
+
+    std::string_view Name() const override { return kInternetExplorerSource; }
+    const std::string& Location() const override { return location; }
+    Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override {
+        for (const CacheEntry& r : records) {
             if (!visit(r)) {
                 break;
             }
         }
-        return {};
+        return Done{};
     }
-    std::vector<CacheStatus> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override {
-        std::vector<CacheStatus> statuses;
+    Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t) override {
+        for (const CacheEntry& r : records) {
+            if (r.id == id && bodies.size() > id.locator) {
+                return CacheBody{bodies[id.locator], false};
+            }
+        }
+        return Fail("no body");
+    }
+    std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override {
+        std::vector<Status> statuses;
         for (const CacheEntryRef& ref : chosen) {
             const auto before = records.size();
-            std::erase_if(records, [&ref](const CacheRecord& r) {
-                return r.recordOffset == ref.recordOffset && r.url == ref.url;
+            std::erase_if(records, [&ref](const CacheEntry& r) {
+                return r.id == ref.id && r.url == ref.url;
             });
-            statuses.push_back(records.size() < before ? CacheStatus{}
-                                                       : CacheStatus{false, "no such record"});
+            statuses.push_back(records.size() < before ? Status(Done{}) : Fail("no such record"));
             deleted.push_back(ref.url.value_or(""));
         }
         return statuses;
     }
-    std::string readOnlyReason;
-    std::string ReadOnlyReason() override { return readOnlyReason; }
+    Status CanDelete() override {
+        if (readOnlyReason.empty()) {
+            return Done{};
+        }
+        return Fail(readOnlyReason);
+    }
     void Add(const std::string& url, const std::string& local, std::uint32_t type = 1,
              std::uint64_t lastModified = 0) {
-        CacheRecord r;
-        r.entryType = type;
+        CacheEntry r;
+        r.sourceName = kInternetExplorerSource;
+        r.typedByFileName = true;
+        r.kind = (type & kCookieCacheEntry) != 0       ? EntryKind::kCookie
+                 : (type & kUrlHistoryCacheEntry) != 0 ? EntryKind::kHistory
+                                                       : EntryKind::kDocument;
         r.url = url;
         r.localFileName = local;
-        r.lastModified = lastModified;
-        r.recordOffset = static_cast<std::uint32_t>(records.size() + 1) * 0x80;
+        r.lastModified = UnixFromFileTime(lastModified);
+        r.id = EntryId{location, "index.dat", (records.size() + 1) * 0x80};
         records.push_back(r);
     }
+    // Bodies of entries without a file of their own, by locator.
+    std::vector<std::string> bodies;
 };
 
 }  // namespace pellimor::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "files/Prompts.h"
+#include "ports/Prompts.h"
 
 namespace pellimor::test {
 

@@ -84,11 +84,10 @@ struct SessionWindow {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
         h.dialog = std::make_unique<CMovieDlg>(
-            DialogServices{
-                session->listing(), session->files(), h.registry, h.prompts, h.shell,
-                h.temp / "home",
-                CacheProblem(session->cacheFolder(), !session->cache().containers().empty(),
-                             session->cache().unusable())},
+            DialogServices{session->listing(), session->files(), h.registry, h.prompts, h.shell,
+                           h.temp / "home",
+                           CacheProblem(session->cacheFolder(), !session->cache().sources().empty(),
+                                        session->problems())},
             app.m_strInitialSite, font);
     }
     ~SessionWindow() { h.dialog.reset(); }  // the window goes before the session it uses
@@ -319,7 +318,7 @@ void MovieDlgTest::deleteYesAndNo() {
     QCOMPARE(h.Row("rocket"), -1);
     IndexDatCache fresh(h.cacheFolder, 1252);
     int records = 0;
-    fresh.Enumerate([&](const CacheRecord& r) {
+    fresh.EnumerateRecords([&](const CacheRecord& r) {
         records += r.url && r.url->find("rocket") != std::string::npos && r.localFileName ? 1 : 0;
         return true;
     });
@@ -358,7 +357,7 @@ void MovieDlgTest::deleteDisabledOnReadOnlyCache() {
     h.Select({h.Row("rocket"), h.Row("snake")});
     QVERIFY(h.Enabled(kIdSave));
     QVERIFY(!sil->isEnabled());
-    const QString why = QStringLiteral("Cannot delete: ") + Q(h.cache->ReadOnlyReason());
+    const QString why = QStringLiteral("Cannot delete: ") + Q(h.cache->CanDelete().error());
     QVERIFY2(why.endsWith(QStringLiteral("/index.dat is read-only")), qPrintable(why));
     QCOMPARE(sil->toolTip(), why);
     QCOMPARE(ToolTipShown(sil), why);

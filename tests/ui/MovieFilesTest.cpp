@@ -22,7 +22,8 @@ TEST(MovieFiles, AMovieWithAnAddressReadsItselfAndTheCache) {
     cache.Add("http://other.example/x.swf", "/c/A/x[1].swf");
     MovieFiles files(&cache);
     // The movie shown is read from the path it was set with, whatever the cache says.
-    files.SetMovie("/c/A/main[2].swf", "http://Games.Example/puzzle/main.swf");
+    files.SetMovie(CachedFile{"/c/A/main[2].swf", {}, {}, {}},
+                   "http://Games.Example/puzzle/main.swf");
     EXPECT_TRUE(files.playsUnderAddress());
     const struct {
         const char* asked;
@@ -50,7 +51,7 @@ TEST(MovieFiles, ALeftoverReadsOnlyItself) {
     test::FakeCache cache;
     cache.Add("http://games.example/level1.swf", "/c/B/level1[1].swf");
     MovieFiles files(&cache);
-    files.SetMovie("/c/A/orphan[1].swf", "/c/A/orphan[1].swf");
+    files.SetMovie(CachedFile{"/c/A/orphan[1].swf", {}, {}, {}}, "/c/A/orphan[1].swf");
     EXPECT_FALSE(files.playsUnderAddress());
     EXPECT_EQ(PathOf(files.ForPath("/c/A/orphan[1].swf")), "/c/A/orphan[1].swf");
     EXPECT_EQ(PathOf(files.ForAddress("http://games.example/level1.swf")), "(none)");
@@ -62,12 +63,13 @@ TEST(MovieFiles, EachMovieSeesTheCacheAsItIsThen) {
     test::FakeCache cache;
     cache.Add("http://a.example/level.swf", "/c/old.swf");
     MovieFiles files(&cache);
-    files.SetMovie("/c/m.swf", "http://a.example/m.swf");
+    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
     EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
     cache.records.clear();
     cache.Add("http://a.example/level.swf", "/c/new.swf");
     EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
-    files.SetMovie("/c/m.swf", "http://a.example/m.swf");  // the same movie again
+    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}},
+                   "http://a.example/m.swf");  // the same movie again
     EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/new.swf");
     EXPECT_EQ(files.cacheReads(), 2);
 }
@@ -75,7 +77,7 @@ TEST(MovieFiles, EachMovieSeesTheCacheAsItIsThen) {
 TEST(MovieFiles, WithoutACacheOnlyTheMovieItself) {
     MovieFiles files(nullptr);
     EXPECT_EQ(PathOf(files.ForAddress("http://a.example/m.swf")), "(none)");  // nothing set
-    files.SetMovie("/c/m.swf", "https://a.example/m.swf");
+    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "https://a.example/m.swf");
     EXPECT_EQ(PathOf(files.ForAddress("https://a.example/m.swf")), "/c/m.swf");
     EXPECT_EQ(PathOf(files.ForAddress("https://a.example/n.swf")), "(none)");
 }
@@ -96,7 +98,8 @@ TEST(MovieFiles, ReadsOnlyRegularFilesWithinTheCacheFolder) {
     PosixFileOps confined;
     ASSERT_TRUE(confined.ConfineTo(temp / "cache"));
     MovieFiles files(&cache, &confined);
-    files.SetMovie(temp / "cache/A/main[1].swf", "http://g.example/main.swf");
+    files.SetMovie(CachedFile{temp / "cache/A/main[1].swf", {}, {}, {}},
+                   "http://g.example/main.swf");
     const struct {
         const char* address;
         const char* bytes;  // nullptr: refused

@@ -187,7 +187,7 @@ void PlayerTest::aMovieLoadsItsLevelByRelativeAddress() {
 
 void PlayerTest::aLoadTheCacheCannotAnswerIsMissing() {
     Shown s;
-    QVERIFY(s.h.cache->DeleteEntry("http://games.arcade.example/puzzle/levels/level1.swf").ok);
+    QVERIFY(s.h.cache->DeleteEntry("http://games.arcade.example/puzzle/levels/level1.swf").ok());
     s.SelectMovie(QStringLiteral("main"));
     QVERIFY(s.WaitForFrame());
     QVERIFY(RunUntil([&] { return s.events.Count(QStringLiteral("missing")) > 0; }));

@@ -1,6 +1,10 @@
 #include "platform/fileops/Paths.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +37,31 @@ bool MakeFolders(const std::string& path, std::string& error) {
             return true;
         }
     }
+}
+
+std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name) {
+    const std::string exact = folder + "/" + std::string(name);
+    if (IsFolder(exact) || IsFile(exact)) {
+        return exact;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view candidate = entry->d_name;
+        if (candidate.size() == name.size() &&
+            std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            found = folder + "/" + std::string(candidate);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
 }
 
 }  // namespace pellimor

@@ -1,7 +1,9 @@
 // Small questions and changes about paths on this machine.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pellimor {
 
@@ -11,5 +13,8 @@ bool IsFolder(const std::string& path);  // a folder, links followed
 std::string ParentFolder(const std::string& path);
 // Creates the folder and every missing folder above it; false with error set on failure.
 bool MakeFolders(const std::string& path, std::string& error);
+// The child of folder whose name equals name ignoring ASCII case, as it is spelled on disk:
+// caches copied off Windows disks, FAT sticks and zips do not keep the usual spelling.
+std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name);
 
 }  // namespace pellimor

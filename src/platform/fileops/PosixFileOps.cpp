@@ -230,6 +230,55 @@ std::optional<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& pa
                           static_cast<std::uint64_t>(info.st_ino)};
 }
 
+namespace {
+
+// Writes every byte; the system's error code, or 0.
+int WriteAll(int fd, std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return put < 0 ? errno : ENOSPC;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+}  // namespace
+
+CopyResult PosixFileOps::WriteExclusive(const std::string& to, std::string_view bytes,
+                                        CopyFailure* why) {
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int code = errno;
+        if (code == EEXIST) {
+            return CopyResult::kTargetExists;
+        }
+        if (why != nullptr) {
+            *why = {std::strerror(code), FolderCannotTakeFiles(code)};
+        }
+        return CopyResult::kFailed;
+    }
+    int code = WriteAll(out, bytes);
+    if (code == 0 && ::fsync(out) != 0) {
+        code = errno;
+    }
+    if (::close(out) != 0 && code == 0) {
+        code = errno;
+    }
+    if (code != 0) {
+        ::unlink(to.c_str());  // never leave half a movie behind
+        if (why != nullptr) {
+            *why = {std::strerror(code), FolderCannotTakeFiles(code)};
+        }
+        return CopyResult::kFailed;
+    }
+    return CopyResult::kCopied;
+}
+
 CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::string& to,
                                        CopyFailure* why) {
     const auto fail = [why](std::string reason, bool targetFolder) {
@@ -274,19 +323,9 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
             break;
         }
         left -= static_cast<std::uint64_t>(got);
-        for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put =
-                ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            ok = put > 0;
-            if (!ok) {
-                code = put < 0 ? errno : ENOSPC;
-                targetSide = true;
-            }
-            done += put > 0 ? put : 0;
-        }
+        code = WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        ok = code == 0;
+        targetSide = !ok;
     }
     if (ok && ::fsync(out) != 0) {
         ok = false;

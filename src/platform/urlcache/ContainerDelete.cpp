@@ -17,13 +17,14 @@
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/MappedFile.h"
-#include "platform/fileops/ProcessScan.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
+#include "platform/fileops/ProcessScan.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/DosTime.h"
 #include "platform/urlcache/IndexDatFormat.h"
+#include "platform/urlcache/RecordNames.h"
 
 namespace pellimor {
 
@@ -155,14 +156,14 @@ std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::strin
     return bytes;
 }
 
-std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
-                                             const std::vector<const CacheEntryRef*>& chosen,
-                                             int codePage) {
-    std::vector<CacheStatus> statuses(chosen.size());
+std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
+                                        const std::vector<const CacheEntryRef*>& chosen,
+                                        int codePage) {
+    std::vector<Status> statuses(chosen.size());
     const auto failAll = [&statuses](const std::string& text) {
-        for (CacheStatus& status : statuses) {
-            if (status.ok) {
-                status = {false, text};
+        for (Status& status : statuses) {
+            if (status.ok()) {
+                status = Fail(text);
             }
         }
         return statuses;
@@ -204,7 +205,7 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
         // container would cost more than the rewrite.
         std::set<std::uint32_t> wanted;
         for (const CacheEntryRef* ref : chosen) {
-            wanted.insert(ref->recordOffset);
+            wanted.insert(static_cast<std::uint32_t>(ref->id.locator));
         }
         view.ForEachHashItem([&](const indexdat::HashItem& item) {
             if (item.key != indexdat::kHashFree && item.key != indexdat::kHashDeleted &&
@@ -216,9 +217,10 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
         std::set<std::uint32_t> seen;
         for (std::size_t i = 0; i < chosen.size(); ++i) {
             const CacheEntryRef& ref = *chosen[i];
-            const auto found = live.find(ref.recordOffset);
-            const auto raw =
-                found == live.end() ? std::nullopt : view.ReadUrlRecord(ref.recordOffset);
+            const auto found = ref.id.locator > UINT32_MAX
+                                   ? live.end()
+                                   : live.find(static_cast<std::uint32_t>(ref.id.locator));
+            const auto raw = found == live.end() ? std::nullopt : view.ReadUrlRecord(found->first);
             std::optional<std::string> localPath;
             if (raw) {
                 localPath = LocalPathOf(view, *raw, container.folder, codePage);
@@ -227,12 +229,11 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
                 (raw->url ? DecodeUrl(*raw->url, codePage) : std::string()) !=
                     ref.url.value_or("") ||
                 localPath != ref.localFileName) {
-                statuses[i] = {false,
-                               "the entry is no longer in the cache as it was listed; "
-                               "list the cache again"};
+                statuses[i] = Fail(
+                    "the entry is no longer in the cache as it was listed; list the cache again");
                 continue;
             }
-            if (!seen.insert(ref.recordOffset).second) {
+            if (!seen.insert(found->first).second) {
                 continue;  // chosen twice: deleted once
             }
             Planned plan{i, found->second, std::nullopt, false, raw->useCount > 0};
@@ -254,7 +255,7 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
     }
     for (const Planned& plan : planned) {
         if (plan.pending) {
-            image->MarkPendingDelete(chosen[plan.index]->recordOffset);
+            image->MarkPendingDelete(plan.item.recordOffset);
         } else {
             image->DeleteUrl(plan.item, plan.keepAsLeak);
         }
@@ -273,11 +274,10 @@ std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
     }
     for (const Planned& plan : planned) {
         if (plan.pending) {
-            statuses[plan.index] = {
-                false,
-                "the entry is in use by a running program and will be deleted when it is released"};
+            statuses[plan.index] = Fail(
+                "the entry is in use by a running program and will be deleted when it is released");
         } else if (plan.removePath && !RemoveWithin(*plan.removePath, folder, error)) {
-            statuses[plan.index] = {false, "the entry was deleted but its file stays: " + error};
+            statuses[plan.index] = Fail("the entry was deleted but its file stays: " + error);
         }
     }
     return statuses;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ports/UrlCache.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "ports/CacheSource.h"
 
 namespace pellimor {
 
@@ -44,8 +44,8 @@ std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::strin
                                                                 std::string& error);
 
 // Deletes the chosen records of container (all refs name it), one status for each.
-std::vector<CacheStatus> DeleteFromContainer(const ContainerLocation& container,
-                                             const std::vector<const CacheEntryRef*>& chosen,
-                                             int codePage);
+std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
+                                        const std::vector<const CacheEntryRef*>& chosen,
+                                        int codePage);
 
 }  // namespace pellimor

@@ -7,8 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
@@ -21,193 +19,13 @@
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/DosTime.h"
 #include "platform/urlcache/IndexDatFormat.h"
+#include "platform/urlcache/RecordNames.h"
 
 namespace pellimor {
 
-namespace {
-
-std::string StripTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
-// The child of folder whose name equals name ignoring ASCII case, as it is spelled on
-// disk: caches copied off Windows disks do not always keep the usual spelling.
-std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name) {
-    const std::string exact = folder + "/" + std::string(name);
-    if (IsFolder(exact) || IsFile(exact)) {
-        return exact;
-    }
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<std::string> found;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view candidate = entry->d_name;
-        if (candidate.size() == name.size() &&
-            std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
-            found = folder + "/" + std::string(candidate);
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
-}
-
-// What stands where an index file was expected, for the user.
-std::string WhyNotAnIndex(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return path + " is a link that leads nowhere, not an index file";
-    }
-    return path + " is " + FileKindName(info.st_mode) + ", not an index file; left alone";
-}
-
-std::optional<ContainerLocation> ContainerAt(const std::string& parent,
-                                             std::initializer_list<std::string_view> steps,
-                                             std::vector<std::string>& problems) {
-    std::string path = parent;
-    for (const std::string_view step : steps) {
-        const auto next = ChildIgnoringCase(path, step);
-        if (!next) {
-            return std::nullopt;
-        }
-        path = *next;
-    }
-    const auto index = ChildIgnoringCase(path, "index.dat");
-    if (!index) {
-        return std::nullopt;
-    }
-    if (!IsFile(*index)) {
-        problems.push_back(WhyNotAnIndex(*index));
-        return std::nullopt;
-    }
-    return ContainerLocation{*index, path};
-}
-
-bool IsSafeName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
-           name.find("..") == std::string_view::npos;
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-}  // namespace
-
-std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
-                                              std::vector<std::string>* problemsOut) {
-    std::vector<std::string> ignored;
-    std::vector<std::string>& problems = problemsOut != nullptr ? *problemsOut : ignored;
-    if (cacheLocation.empty()) {
-        return {};
-    }
-    std::string location = StripTrailingSlashes(cacheLocation);
-    if (const auto here = ContainerAt(location, {}, problems)) {
-        return {*here};
-    }
-    // A profile folder given instead of its cache folder.
-    for (const char* cacheName : {"INetCache", "Temporary Internet Files"}) {
-        if (const auto inner = ChildIgnoringCase(location, cacheName); inner && IsFolder(*inner)) {
-            location = *inner;
-            break;
-        }
-    }
-    const std::string parent = ParentFolder(location);
-    const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
-    std::vector<ContainerLocation> found;
-    std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"}, problems);
-    if (!cookies) {
-        cookies = ContainerAt(parent, {"Cookies"}, problems);
-    }
-    if (!cookies && windowsXp) {
-        cookies = ContainerAt(ParentFolder(parent), {"Cookies"},
-                              problems);  // XP keeps them in the profile root
-    }
-    // Internet Explorer in protected mode (Vista and later) keeps a second content container
-    // under Low; most of what its users browsed is there.
-    for (const auto& container :
-         {cookies, ContainerAt(parent, {"History", "History.IE5"}, problems),
-          ContainerAt(location, {"Content.IE5"}, problems),
-          ContainerAt(location, {"Low", "Content.IE5"}, problems)}) {
-        if (container) {
-            found.push_back(*container);
-        }
-    }
-    return found;
-}
-
-std::string DecodeUrl(std::string_view stored, int codePage) {
-    // Addresses written through the wide API are stored as UTF-8.
-    if (IsValidUtf8(stored)) {
-        return std::string(stored);
-    }
-    if (auto decoded = DecodeCodePage(stored, codePage)) {
-        return *decoded;
-    }
-    return std::string(stored);
-}
-
-std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
-                                       const indexdat::RawUrlRecord& record,
-                                       const std::string& folder, int codePage) {
-    if (!record.fileName || !IsSafeName(*record.fileName)) {
-        return std::nullopt;
-    }
-    std::string base = folder + "/";
-    if (record.subfolder != indexdat::kNoSubfolder) {
-        const auto& subfolders = view.header().subfolders;
-        if (record.subfolder >= subfolders.size() ||
-            !IsSafeName(subfolders[record.subfolder].name)) {
-            return std::nullopt;
-        }
-        base += subfolders[record.subfolder].name + "/";
-    }
-    const std::string_view raw = *record.fileName;
-    if (IsAscii(raw)) {
-        return base + std::string(raw);
-    }
-    // The name on disk may have been written in another encoding than the index's.
-    std::vector<std::string> candidates;
-    const auto add = [&candidates](std::optional<std::string> name) {
-        if (name) {
-            candidates.push_back(std::move(*name));
-        }
-    };
-    add(DecodeCodePage(raw, codePage));
-    if (IsValidUtf8(raw)) {
-        add(std::string(raw));
-    }
-    add(std::string(raw));
-    for (int other = 1250; other <= 1258; ++other) {
-        add(DecodeCodePage(raw, other));
-    }
-    // A code page can turn bytes that are no separator into one: names are judged as decoded.
-    std::erase_if(candidates, [](const std::string& name) { return !IsSafeName(name); });
-    if (candidates.empty()) {
-        return std::nullopt;
-    }
-    for (const std::string& name : candidates) {
-        if (IsFile(base + name)) {
-            return base + name;
-        }
-    }
-    return base + candidates.front();
-}
-
 IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage, bool readOnly)
-    : containers_(FindContainers(cacheLocation, &unusable_)),
+    : location_(std::move(cacheLocation)),
+      containers_(FindContainers(location_, &unusable_)),
       codePage_(codePage),
       readOnly_(readOnly) {}
 
@@ -222,26 +40,141 @@ bool ModeAllowsWriting(const std::string& path) {
 
 }  // namespace
 
-std::string IndexDatCache::ReadOnlyReason() {
+Status IndexDatCache::CanDelete() {
     if (readOnly_) {
-        return "the cache was opened read-only (--read-only)";
+        return Fail("the cache was opened read-only (--read-only)");
     }
     for (const ContainerLocation& container : containers_) {
         if (!ModeAllowsWriting(container.indexPath)) {
-            return container.indexPath + " is read-only";
+            return Fail(container.indexPath + " is read-only");
         }
         if (!ModeAllowsWriting(container.folder) || ::access(container.folder.c_str(), W_OK) != 0) {
-            return container.folder + " cannot be written";
+            return Fail(container.folder + " cannot be written");
         }
+    }
+    return Done{};
+}
+
+EntryId IndexDatEntryId(const std::string& profile, const CacheRecord& record) {
+    return EntryId{profile, record.container, record.recordOffset};
+}
+
+namespace {
+
+// File times count 100 ns ticks from 1601; zero means none.
+std::optional<UnixTime> UnixFromFileTime(std::uint64_t fileTime) {
+    constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    if (fileTime == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kSecondsFrom1601To1970;
+}
+
+EntryKind KindOf(std::uint32_t entryType) {
+    if ((entryType & kCookieCacheEntry) != 0) {
+        return EntryKind::kCookie;
+    }
+    if ((entryType & kUrlHistoryCacheEntry) != 0) {
+        return EntryKind::kHistory;
+    }
+    if ((entryType & (kNormalCacheEntry | kStickyCacheEntry)) != 0) {
+        return EntryKind::kDocument;
+    }
+    return EntryKind::kOther;
+}
+
+// The value of one header line ("Content-Type: a/b; x" gives "a/b"), lower case.
+std::string HeaderValue(std::string_view headers, std::string_view name) {
+    std::size_t start = 0;
+    while (start < headers.size()) {
+        std::size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = headers.size();
+        }
+        std::string_view line = headers.substr(start, end - start);
+        start = end + 1;
+        if (line.size() <= name.size() || line[name.size()] != ':') {
+            continue;
+        }
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i) {
+            same = std::tolower(static_cast<unsigned char>(line[i])) == name[i];
+        }
+        if (!same) {
+            continue;
+        }
+        std::string_view value = line.substr(name.size() + 1);
+        value = value.substr(0, value.find_first_of(";\r"));
+        std::string lowered;
+        for (const char c : value) {
+            if (c != ' ' && c != '\t') {
+                lowered.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+            }
+        }
+        return lowered;
     }
     return {};
 }
 
-CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&)>& visit) {
-    CacheStatus status;
-    const auto report = [&status](const std::string& text) {
-        status.ok = false;
-        status.error += (status.error.empty() ? "" : "\n") + text;
+}  // namespace
+
+Status IndexDatCache::Enumerate(const std::function<bool(const CacheEntry&)>& visit) {
+    CacheEntry entry;
+    entry.sourceName = kInternetExplorerSource;
+    entry.typedByFileName = true;
+    return EnumerateRecords([&](const CacheRecord& record) {
+        entry.id = IndexDatEntryId(location_, record);
+        entry.kind = KindOf(record.entryType);
+        entry.url = record.url;
+        entry.localFileName = record.localFileName;
+        entry.lastModified = UnixFromFileTime(record.lastModified);
+        entry.lastAccess = UnixFromFileTime(record.lastAccess);
+        entry.size = record.recordedSize;
+        entry.headers = record.headers;
+        entry.contentType = HeaderValue(record.headers, "content-type");
+        entry.contentEncoding = HeaderValue(record.headers, "content-encoding");
+        return visit(entry);
+    });
+}
+
+Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+    if (id.source != location_) {
+        return Fail("the entry is not one of " + location_);
+    }
+    std::optional<std::string> path;
+    std::string folder;
+    (void)EnumerateRecords([&](const CacheRecord& record) {
+        if (record.container != id.file || record.recordOffset != id.locator) {
+            return true;
+        }
+        path = record.localFileName;
+        for (const ContainerLocation& container : containers_) {
+            if (container.indexPath == record.container) {
+                folder = container.folder;
+            }
+        }
+        return false;
+    });
+    if (!path) {
+        return Fail("the entry is no longer in the cache, or names no file");
+    }
+    const auto root = ResolveFolder(folder);
+    if (!root) {
+        return Fail(folder + " is no folder");
+    }
+    std::string error;
+    auto bytes = ReadWithin(*path, *root, limit, error);
+    if (!bytes) {
+        return Fail(error);
+    }
+    return CacheBody{std::move(*bytes), false};
+}
+
+Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecord&)>& visit) {
+    std::string errors;
+    const auto report = [&errors](const std::string& text) {
+        errors += (errors.empty() ? "" : "\n") + text;
     };
     for (const std::string& problem : unusable_) {
         report(problem);
@@ -288,22 +221,24 @@ CacheStatus IndexDatCache::Enumerate(const std::function<bool(const CacheRecord&
             break;
         }
     }
-    return status;
+    if (!errors.empty()) {
+        return Fail(errors);
+    }
+    return Done{};
 }
 
-std::vector<CacheStatus> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
-    std::vector<CacheStatus> statuses(chosen.size());
-    if (const std::string reason = ReadOnlyReason(); !reason.empty()) {
-        for (CacheStatus& status : statuses) {
-            status = {false, reason};
-        }
+std::vector<Status> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
+    std::vector<Status> statuses(chosen.size());
+    if (Status can = CanDelete(); !can.ok()) {
+        std::fill(statuses.begin(), statuses.end(), can);
         return statuses;
     }
     for (const ContainerLocation& container : containers_) {
         std::vector<const CacheEntryRef*> refs;
         std::vector<std::size_t> where;
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            if (chosen[i].container == container.indexPath) {
+            // The container names the entry's place; the profile has already sent it here.
+            if (chosen[i].id.file == container.indexPath) {
                 refs.push_back(&chosen[i]);
                 where.push_back(i);
             }
@@ -319,26 +254,25 @@ std::vector<CacheStatus> IndexDatCache::DeleteEntries(const std::vector<CacheEnt
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const bool known = std::any_of(
             containers_.begin(), containers_.end(),
-            [&](const ContainerLocation& c) { return c.indexPath == chosen[i].container; });
+            [&](const ContainerLocation& c) { return c.indexPath == chosen[i].id.file; });
         if (!known) {
-            statuses[i] = {false, chosen[i].container + " is not a container of this cache"};
+            statuses[i] = Fail(chosen[i].id.file + " is not a container of this cache");
         }
     }
     return statuses;
 }
 
-CacheStatus IndexDatCache::DeleteEntry(const std::string& url) {
+Status IndexDatCache::DeleteEntry(const std::string& url) {
     std::optional<CacheEntryRef> found;
-    Enumerate([&](const CacheRecord& record) {
+    (void)EnumerateRecords([&](const CacheRecord& record) {
         if (record.url != url) {
             return true;
         }
-        found =
-            CacheEntryRef{record.container, record.recordOffset, record.url, record.localFileName};
+        found = CacheEntryRef{IndexDatEntryId(location_, record), record.url, record.localFileName};
         return false;
     });
     if (!found) {
-        return {false, "the cache holds no entry for " + url};
+        return Fail("the cache holds no entry for " + url);
     }
     return DeleteEntries({*found}).front();
 }

@@ -1,54 +1,48 @@
-// The URL cache of one browser profile: its cookie, history and content containers, read
-// and changed the way the platform's own cache library reads and changes them.
+// The URL cache of one WinINet profile (Internet Explorer, and every program using the
+// platform's cache library, Wine's included): its cookie, history and content containers,
+// read and changed the way that library reads and changes them.
 #pragma once
 
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "ports/UrlCache.h"
-#include "platform/urlcache/ContainerView.h"
+#include "platform/urlcache/ContainerLocations.h"
+#include "platform/urlcache/IndexDatRecord.h"
+#include "ports/CacheSource.h"
 
 namespace pellimor {
 
-struct ContainerLocation {
-    std::string indexPath;  // .../index.dat
-    std::string folder;     // the folder holding it and its cache sub-folders
-};
+// A record's identity as a cache source names it: the container and the record's offset.
+EntryId IndexDatEntryId(const std::string& profile, const CacheRecord& record);
 
-// The containers of the profile that cacheLocation belongs to, in the platform's order:
-// cookies, history, content, then protected mode's content under Low. A folder that holds index.dat
-// itself is one content container. An index that is not a regular file (a FIFO, a folder, a
-// link to a device) is no container; problems, when given, says what stood there.
-std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
-                                              std::vector<std::string>* problems = nullptr);
-
-// The full local path of a record's cached file, decoded to UTF-8; nothing when the record
-// names no file or names one outside the container's own sub-folders.
-std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
-                                       const indexdat::RawUrlRecord& record,
-                                       const std::string& folder, int codePage);
-
-// A stored address decoded to UTF-8.
-std::string DecodeUrl(std::string_view stored, int codePage);
-
-class IndexDatCache : public UrlCache {
+class IndexDatCache : public CacheSource {
   public:
     // readOnly: never change anything, whatever the files allow (a copy kept as evidence).
     IndexDatCache(std::string cacheLocation, int codePage, bool readOnly = false);
 
-    CacheStatus Enumerate(const std::function<bool(const CacheRecord&)>& visit) override;
-    std::vector<CacheStatus> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
-    std::string ReadOnlyReason() override;
+    std::string_view Name() const override { return kInternetExplorerSource; }
+    const std::string& Location() const override { return location_; }
+    Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
+    // The entry's own cached file, read within its container's folder.
+    Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    // Exactly the chosen records, never another with the same address; the entries of one
+    // container are deleted together in one rewrite of it.
+    std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
+    Status CanDelete() override;
+
+    // Every live record in the containers' own order, in the reader's own terms.
+    Status EnumerateRecords(const std::function<bool(const CacheRecord&)>& visit);
     // Deletes the first record with exactly this address, as the platform's delete by
     // address does.
-    CacheStatus DeleteEntry(const std::string& url);
+    Status DeleteEntry(const std::string& url);
 
     const std::vector<ContainerLocation>& containers() const { return containers_; }
     // What stood where an index was expected but could not be one.
     const std::vector<std::string>& unusable() const { return unusable_; }
 
   private:
+    std::string location_;
     std::vector<std::string> unusable_;  // before containers_: filled while they are found
     std::vector<ContainerLocation> containers_;
     int codePage_;

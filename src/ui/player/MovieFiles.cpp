@@ -1,20 +1,12 @@
 #include "ui/player/MovieFiles.h"
 
-#include "catalogue/Collation.h"
+#include "sites/Addresses.h"
 
 namespace pellimor {
 
-bool IsWebAddress(std::string_view address) {
-    for (const std::string_view scheme : {"http://", "https://", "ftp://"}) {
-        if (address.size() > scheme.size() && StartsWithIgnoringCase(address, scheme)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void MovieFiles::SetMovie(std::string localPath, std::string address) {
-    localPath_ = std::move(localPath);
+void MovieFiles::SetMovie(CachedFile movie, std::string address) {
+    movie_ = std::move(movie);
+    movie_.contentType = "application/x-shockwave-flash";
     address_ = IsWebAddress(address) ? CanonicalAddress(address) : std::string();
     bookRead_ = false;
 }
@@ -24,7 +16,7 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
         return std::nullopt;
     }
     if (CanonicalAddress(address) == address_) {
-        return CachedFile{localPath_, "application/x-shockwave-flash"};
+        return movie_;
     }
     if (cache_ == nullptr) {
         return std::nullopt;
@@ -42,6 +34,18 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
 std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string& error) const {
     // A movie and what it loads are read whole; none comes near this.
     constexpr std::uint64_t kLargestFile = 512ULL << 20;
+    if (file.localPath.empty()) {
+        if (cache_ == nullptr) {
+            error = "no cache for the player";
+            return std::nullopt;
+        }
+        Result<CacheBody> body = cache_->ReadBody(file.id, kLargestFile);
+        if (!body.ok()) {
+            error = body.error();
+            return std::nullopt;
+        }
+        return std::move(body->bytes);
+    }
     if (files_ == nullptr) {
         error = "no file access for the player";
         return std::nullopt;
@@ -50,10 +54,10 @@ std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string&
 }
 
 std::optional<CachedFile> MovieFiles::ForPath(std::string_view path) const {
-    if (localPath_.empty() || path != localPath_) {
+    if (movie_.localPath.empty() || path != movie_.localPath) {
         return std::nullopt;
     }
-    return CachedFile{localPath_, "application/x-shockwave-flash"};
+    return movie_;
 }
 
 }  // namespace pellimor

@@ -9,20 +9,20 @@
 
 #include "catalogue/CacheAddressBook.h"
 #include "ports/FileOps.h"
+#include "sites/Addresses.h"
 
 namespace pellimor {
-
-// Whether a movie with this address can play under it: an address of the web.
-bool IsWebAddress(std::string_view address);
 
 class MovieFiles {
   public:
     // files reads what is answered; the session's own keeps every read within the cache.
-    explicit MovieFiles(UrlCache* cache, FileOps* files = nullptr) : cache_(cache), files_(files) {}
+    explicit MovieFiles(CacheSource* cache, FileOps* files = nullptr)
+        : cache_(cache), files_(files) {}
 
-    // The movie now shown. The cache is read again for the next load, since a scan, a
-    // delete or the browser may have changed it since the last movie.
-    void SetMovie(std::string localPath, std::string address);
+    // The movie now shown: its file, or its entry where the cache keeps the body inside its
+    // own files. The cache is read again for the next load, since a scan, a delete or the
+    // browser may have changed it since the last movie.
+    void SetMovie(CachedFile movie, std::string address);
 
     // The file that answers a load of this address: the movie shown for its own address,
     // else the cache's file for it. Only while the movie shown has a web address.
@@ -41,9 +41,9 @@ class MovieFiles {
     int cacheReads() const { return cacheReads_; }
 
   private:
-    UrlCache* cache_;
+    CacheSource* cache_;
     FileOps* files_;
-    std::string localPath_;
+    CachedFile movie_;
     std::string address_;  // canonical
     CacheAddressBook book_;
     bool bookRead_ = false;

@@ -1,0 +1,139 @@
+#include "platform/cachefolder/CacheFormats.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/urlcache/IndexDatCache.h"
+
+namespace pellimor {
+
+namespace {
+
+// A home folder holds deep trees (source checkouts, node_modules); caches sit a few levels
+// below a profile. The bounds keep a walk of a stranger's disk short.
+constexpr int kDeepestLevel = 12;
+constexpr std::size_t kMostFolders = 50'000;
+
+std::string Lowered(std::string_view text) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return lowered;
+}
+
+bool WininetName(std::string_view name) {
+    return name == "inetcache" || name == "temporary internet files";
+}
+
+bool IsWininetCache(const std::string& folder) {
+    return !FindContainers(folder).empty();
+}
+
+std::unique_ptr<CacheSource> OpenWininet(const std::string& folder,
+                                         const CacheOpenOptions& options) {
+    return std::make_unique<IndexDatCache>(folder, options.codePage, options.readOnly);
+}
+
+struct Walk {
+    const CacheOpenOptions& options;
+    FoundCaches found;
+    std::set<std::string> wininetIndexes;  // containers already read through another folder
+    std::size_t visited = 0;
+
+    // Whether the folder is a cache of some format (then nothing below it is looked at).
+    bool Recognise(const std::string& folder, std::string_view name, bool given) {
+        for (const CacheFormat& format : CacheFormats()) {
+            if ((!given && !format.plausibleName(name)) || !format.recognise(folder)) {
+                continue;
+            }
+            std::unique_ptr<CacheSource> source = format.open(folder, options);
+            if (auto* wininet = dynamic_cast<IndexDatCache*>(source.get())) {
+                bool fresh = false;
+                for (const ContainerLocation& container : wininet->containers()) {
+                    fresh = wininetIndexes.insert(container.indexPath).second || fresh;
+                }
+                for (const std::string& problem : wininet->unusable()) {
+                    found.problems.push_back(problem);
+                }
+                if (!fresh) {
+                    continue;
+                }
+                if (found.wininetFolder.empty()) {
+                    found.wininetFolder = folder;
+                }
+                found.sources.push_back(std::move(source));
+                continue;  // history and cookies sit beside the content; keep walking
+            }
+            found.sources.push_back(std::move(source));
+            return true;
+        }
+        return false;
+    }
+
+    void Visit(const std::string& folder, std::string_view name, int level, bool given) {
+        if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel) {
+            return;
+        }
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) {
+            return;
+        }
+        std::vector<std::string> children;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view child = entry->d_name;
+            if (child == "." || child == "..") {
+                continue;
+            }
+            // Only real folders: a link could lead out of the folder given, or in a circle.
+            if (entry->d_type == DT_DIR) {
+                children.emplace_back(child);
+            } else if (entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                const std::string path = folder + "/" + std::string(child);
+                if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                    children.emplace_back(child);
+                }
+            }
+        }
+        ::closedir(dir);
+        std::sort(children.begin(), children.end());  // the same caches in the same order
+        for (const std::string& child : children) {
+            Visit(folder + "/" + child, Lowered(child), level + 1, false);
+        }
+    }
+};
+
+}  // namespace
+
+const std::vector<CacheFormat>& CacheFormats() {
+    static const std::vector<CacheFormat> formats = {
+        {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet},
+    };
+    return formats;
+}
+
+FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options) {
+    Walk walk{options, {}, {}, 0};
+    if (root.empty()) {
+        return {};
+    }
+    std::string start = root;
+    while (start.size() > 1 && start.back() == '/') {
+        start.pop_back();
+    }
+    walk.Visit(start, Lowered(start.substr(start.rfind('/') + 1)), 0, true);
+    if (walk.found.wininetFolder.empty()) {
+        // Say what stood where the folder given should have had its index file.
+        (void)FindContainers(start, &walk.found.problems);
+    }
+    if (walk.visited > kMostFolders) {
+        walk.found.problems.push_back("only the first " + std::to_string(kMostFolders) +
+                                      " folders under " + root + " were searched for caches");
+    }
+    return std::move(walk.found);
+}
+
+}  // namespace pellimor

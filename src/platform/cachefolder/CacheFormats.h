@@ -1,0 +1,42 @@
+// The table of cache formats Pellimor reads, and the search for every cache under a folder:
+// a cache folder itself, a Windows user folder, a Wine prefix or its user folder, a Linux home.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/CacheSource.h"
+
+namespace pellimor {
+
+struct CacheOpenOptions {
+    int codePage = 1252;    // for WinINet's 8-bit names
+    bool readOnly = false;  // never change anything, whatever the files allow
+};
+
+struct CacheFormat {
+    std::string_view name;
+    // Whether a folder of this name (lower case) is worth asking recognise about; the folder
+    // given by the user is always asked.
+    bool (*plausibleName)(std::string_view loweredName);
+    bool (*recognise)(const std::string& folder);
+    std::unique_ptr<CacheSource> (*open)(const std::string& folder, const CacheOpenOptions&);
+};
+
+const std::vector<CacheFormat>& CacheFormats();
+
+struct FoundCaches {
+    std::vector<std::unique_ptr<CacheSource>> sources;  // in the order found
+    // The folder of the first WinINet cache found: its leftover files are looked for there.
+    std::string wininetFolder;
+    // What stood where a cache file was expected, and what the search could not enter.
+    std::vector<std::string> problems;
+};
+
+// Every cache under root (root included), found by a walk that never follows a link, goes
+// at most a bounded depth down and visits a bounded number of folders.
+FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options);
+
+}  // namespace pellimor

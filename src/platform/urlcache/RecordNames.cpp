@@ -1,0 +1,79 @@
+#include "platform/urlcache/RecordNames.h"
+
+#include <vector>
+
+#include "platform/fileops/Paths.h"
+#include "platform/urlcache/CodePage.h"
+#include "platform/urlcache/IndexDatFormat.h"
+
+namespace pellimor {
+
+namespace {
+
+bool IsSafeName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
+           name.find("..") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string DecodeUrl(std::string_view stored, int codePage) {
+    // Addresses written through the wide API are stored as UTF-8.
+    if (IsValidUtf8(stored)) {
+        return std::string(stored);
+    }
+    if (auto decoded = DecodeCodePage(stored, codePage)) {
+        return *decoded;
+    }
+    return std::string(stored);
+}
+
+std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
+                                       const indexdat::RawUrlRecord& record,
+                                       const std::string& folder, int codePage) {
+    if (!record.fileName || !IsSafeName(*record.fileName)) {
+        return std::nullopt;
+    }
+    std::string base = folder + "/";
+    if (record.subfolder != indexdat::kNoSubfolder) {
+        const auto& subfolders = view.header().subfolders;
+        if (record.subfolder >= subfolders.size() ||
+            !IsSafeName(subfolders[record.subfolder].name)) {
+            return std::nullopt;
+        }
+        base += subfolders[record.subfolder].name + "/";
+    }
+    const std::string_view raw = *record.fileName;
+    if (IsAscii(raw)) {
+        return base + std::string(raw);
+    }
+    // The name on disk may have been written in another encoding than the index's.
+    std::vector<std::string> candidates;
+    const auto add = [&candidates](std::optional<std::string> name) {
+        if (name) {
+            candidates.push_back(std::move(*name));
+        }
+    };
+    add(DecodeCodePage(raw, codePage));
+    if (IsValidUtf8(raw)) {
+        add(std::string(raw));
+    }
+    add(std::string(raw));
+    for (int other = 1250; other <= 1258; ++other) {
+        add(DecodeCodePage(raw, other));
+    }
+    // A code page can turn bytes that are no separator into one: names are judged as decoded.
+    std::erase_if(candidates, [](const std::string& name) { return !IsSafeName(name); });
+    if (candidates.empty()) {
+        return std::nullopt;
+    }
+    for (const std::string& name : candidates) {
+        if (IsFile(base + name)) {
+            return base + name;
+        }
+    }
+    return base + candidates.front();
+}
+
+}  // namespace pellimor
