@@ -1,5 +1,7 @@
 #include "platform/chromium/ReadAt.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,6 +29,29 @@ Result<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t length,
     }
     bytes.resize(done);
     return bytes;
+}
+
+Result<FolderFile> OpenInFolder(int folderFd, const std::string& name, const std::string& path) {
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        return Fail(path + ": not a file name");
+    }
+    UniqueFd handle(::openat(folderFd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!handle.valid() || ::fstat(handle.get(), &info) != 0) {
+        return Fail(path + ": " + std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Fail(path + " is " + FileKindName(info.st_mode) + ", not a file of the cache");
+    }
+    // Reopening through the checked descriptor reaches the same file, whatever the name
+    // leads to by now.
+    const std::string self = "/proc/self/fd/" + std::to_string(handle.get());
+    UniqueFd fd(::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid()) {
+        return Fail(path + ": " + std::strerror(errno));
+    }
+    return FolderFile{std::move(fd), static_cast<std::uint64_t>(info.st_size),
+                      static_cast<std::int64_t>(info.st_mtime)};
 }
 
 }  // namespace pellimor::chromium

@@ -1,10 +1,12 @@
 #include "platform/chromium/SimpleCache.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ChromiumFolders.h"
@@ -20,7 +22,6 @@ namespace {
 
 namespace fmt = chromium_simple;
 
-constexpr std::size_t kBodyStartLength = 8;
 // A body stored larger than this is not read into memory, whatever the caller allows.
 constexpr std::uint64_t kMaxStoredBody = 1ULL << 30;
 
@@ -41,13 +42,12 @@ std::uint64_t HashOfName(std::string_view lowerName) {
 }
 
 // One entry file read for the listing; a failure says why it is left out.
-Result<CacheEntry> ListEntry(const std::string& folder, const std::string& root,
+Result<CacheEntry> ListEntry(const std::string& folder, int folderFd, const std::string& root,
                              const std::string& name, const std::string& lower) {
     const std::string path = root + "/" + name;
-    std::string error;
-    auto file = OpenWithin(path, root, error);
+    Result<chromium::FolderFile> file = chromium::OpenInFolder(folderFd, name, path);
     if (!file) {
-        return Fail(error);
+        return Failure{file.error()};
     }
     Result<chromium::SimpleEntryFile> read =
         chromium::ReadSimpleEntryFile(file->fd.get(), file->size, path);
@@ -63,12 +63,7 @@ Result<CacheEntry> ListEntry(const std::string& folder, const std::string& root,
     entry.sourceName = kChromeSource;
     entry.kind = EntryKind::kDocument;
     entry.size = read->bodySize;
-    Result<std::string> start = chromium::ReadAt(
-        file->fd.get(), read->bodyOffset,
-        static_cast<std::size_t>(std::min<std::uint64_t>(read->bodySize, kBodyStartLength)), path);
-    if (start) {
-        entry.bodyStart = std::move(*start);
-    }
+    entry.bodyStart = std::move(read->bodyStart);
     if (read->response) {
         entry.headers = std::move(read->response->headers);
         entry.contentType = std::move(read->response->contentType);
@@ -77,10 +72,7 @@ Result<CacheEntry> ListEntry(const std::string& folder, const std::string& root,
                                                           : read->response->responseTime;
         entry.expires = read->response->expires;
     }
-    struct stat info {};
-    if (::fstat(file->fd.get(), &info) == 0) {
-        entry.lastAccess = static_cast<UnixTime>(info.st_mtime);
-    }
+    entry.lastAccess = file->modified;
     return entry;
 }
 
@@ -123,10 +115,14 @@ Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&
         }
     }
     std::sort(files.begin(), files.end());
+    const UniqueFd folderFd(::open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.valid()) {
+        return Fail(folder_ + ": " + std::strerror(errno));
+    }
     std::size_t failed = 0;
     std::string firstError;
     for (const auto& [lower, name] : files) {
-        Result<CacheEntry> entry = ListEntry(folder_, *root, name, lower);
+        Result<CacheEntry> entry = ListEntry(folder_, folderFd.get(), *root, name, lower);
         if (!entry) {
             if (failed++ == 0) {
                 firstError = entry.error();

@@ -19,6 +19,56 @@ constexpr std::uint32_t kMaxResponseSize = 4u << 20;
 // How far a file whose end records are missing is searched for the body's end record.
 constexpr std::uint64_t kMaxSearch = 64u << 20;
 
+// The first and last few KiB of the file, read once each: header, key, the body's first
+// bytes and, at the end, the response with its records all lie there in nearly every entry.
+constexpr std::size_t kWindow = 4096;
+
+class EntryReader {
+  public:
+    EntryReader(int fd, std::uint64_t size, const std::string& path)
+        : fd_(fd), size_(size), path_(path) {}
+
+    // length bytes at offset (fewer where the file ends).
+    Result<std::string> At(std::uint64_t offset, std::size_t length) {
+        if (offset >= size_) {
+            return std::string();
+        }
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
+        for (Window* window : {&head_, &tail_}) {
+            if (!window->loaded) {
+                // A small file is read whole at once.
+                const std::size_t headLength = size_ <= 2 * kWindow ? 2 * kWindow : kWindow;
+                const std::uint64_t start =
+                    window == &head_ ? 0 : size_ - std::min<std::uint64_t>(size_, kWindow);
+                Result<std::string> bytes =
+                    ReadAt(fd_, start, window == &head_ ? headLength : kWindow, path_);
+                if (!bytes) {
+                    return bytes;
+                }
+                *window = Window{start, std::move(*bytes), true};
+            }
+            if (offset >= window->start &&
+                offset + length <= window->start + window->bytes.size()) {
+                return window->bytes.substr(static_cast<std::size_t>(offset - window->start),
+                                            length);
+            }
+        }
+        return ReadAt(fd_, offset, length, path_);
+    }
+
+  private:
+    struct Window {
+        std::uint64_t start = 0;
+        std::string bytes;
+        bool loaded = false;
+    };
+    int fd_;
+    std::uint64_t size_;
+    const std::string& path_;
+    Window head_;
+    Window tail_;
+};
+
 bool IsEof(const std::string& bytes) {
     return ByteReader(AsBytes(bytes)).U64(fmt::kEofMagicOffset) == fmt::kFinalMagic;
 }
@@ -43,7 +93,8 @@ Result<std::optional<std::uint64_t>> FindBodyEnd(int fd, std::uint64_t from, std
 }  // namespace
 
 Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const std::string& path) {
-    Result<std::string> head = ReadAt(fd, 0, fmt::kHeaderSize, path);
+    EntryReader file(fd, size, path);
+    Result<std::string> head = file.At(0, fmt::kHeaderSize);
     if (!head) {
         return Failure{head.error()};
     }
@@ -61,7 +112,7 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
                     ") runs past the end of the file");
     }
     SimpleEntryFile entry;
-    Result<std::string> key = ReadAt(fd, fmt::kHeaderSize, *keyLength, path);
+    Result<std::string> key = file.At(fmt::kHeaderSize, *keyLength);
     if (!key) {
         return Failure{key.error()};
     }
@@ -75,7 +126,7 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
     const std::uint64_t afterKey = size - entry.bodyOffset;
     std::optional<std::uint64_t> bodyEnd;
     if (afterKey >= 2 * fmt::kEofSize) {
-        Result<std::string> last = ReadAt(fd, size - fmt::kEofSize, fmt::kEofSize, path);
+        Result<std::string> last = file.At(size - fmt::kEofSize, fmt::kEofSize);
         if (!last) {
             return Failure{last.error()};
         }
@@ -90,7 +141,7 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
                             ") runs past the start of the file");
             }
             const std::uint64_t end = size - trailer;
-            Result<std::string> bodyEof = ReadAt(fd, end, fmt::kEofSize, path);
+            Result<std::string> bodyEof = file.At(end, fmt::kEofSize);
             if (!bodyEof) {
                 return Failure{bodyEof.error()};
             }
@@ -102,7 +153,7 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
                 return Fail(path + ": its stored response is too large (" +
                             std::to_string(streamSize) + " bytes)");
             }
-            Result<std::string> stream0 = ReadAt(fd, end + fmt::kEofSize, streamSize, path);
+            Result<std::string> stream0 = file.At(end + fmt::kEofSize, streamSize);
             if (!stream0) {
                 return Failure{stream0.error()};
             }
@@ -123,6 +174,13 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
         entry.truncated = !found->has_value();
     }
     entry.bodySize = *bodyEnd - entry.bodyOffset;
+    Result<std::string> start =
+        file.At(entry.bodyOffset, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                      entry.bodySize, SimpleEntryFile::kStartLength)));
+    if (!start) {
+        return Failure{start.error()};
+    }
+    entry.bodyStart = std::move(*start);
     return entry;
 }
 

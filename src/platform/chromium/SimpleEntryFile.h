@@ -15,6 +15,8 @@ struct SimpleEntryFile {
     std::string key;
     std::uint64_t bodyOffset = 0;
     std::uint64_t bodySize = 0;  // the bytes present
+    static constexpr std::size_t kStartLength = 8;
+    std::string bodyStart;  // its first kStartLength bytes
     // The response, when the end of the file is intact; Chromium writes it last.
     std::optional<ResponseInfo> response;
     // The body was cut short: the file ends before its end records, or Chromium stored it
@@ -22,7 +24,8 @@ struct SimpleEntryFile {
     bool truncated = false;
 };
 
-// Reads the entry file open on fd (size bytes); path names it in messages.
+// Reads the entry file open on fd (size bytes); path names it in messages. Reads the file's
+// start and end, and the middle only where the body's end record is missing.
 Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const std::string& path);
 
 }  // namespace pellimor::chromium

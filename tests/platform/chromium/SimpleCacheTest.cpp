@@ -169,6 +169,27 @@ TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
     }
 }
 
+// Keys, bodies and responses larger than the parts of a file read first.
+TEST(ChromiumSimpleCache, LargeEntriesAreReadWhole) {
+    test::TempFolder temp;
+    SimpleEntrySpec spec = Movie("https://games.example/" + std::string(6000, 'k') + ".swf");
+    spec.body = kMovie + std::string(100000, 'b');
+    spec.headerLines.push_back("X-Padding: " + std::string(10000, 'p'));
+    test::WriteSimpleEntry(temp.path(), 7, spec);
+    ChromiumSimpleCache cache(temp.path());
+    Status status;
+    const auto entries = ListAll(cache, &status);
+    ASSERT_TRUE(status.ok()) << status.error();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].url, spec.key.substr(spec.key.rfind(' ') + 1));
+    EXPECT_EQ(entries[0].contentType, "application/x-shockwave-flash");
+    EXPECT_NE(entries[0].headers.find(std::string(10000, 'p')), std::string::npos);
+    EXPECT_EQ(entries[0].bodyStart, kMovie.substr(0, 8));
+    const auto body = cache.ReadBody(entries[0].id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes, spec.body);
+}
+
 TEST(ChromiumSimpleCache, BodyCutShortIsMarkedTruncated) {
     const std::string body(5000, 'b');
     SimpleEntrySpec spec = Movie("https://games.example/cut.swf");
