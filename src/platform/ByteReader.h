@@ -73,6 +73,35 @@ class ByteReader {
     std::span<const std::uint8_t> bytes_;
 };
 
+// The same reads for the formats that store numbers big-endian (Firefox's caches).
+class BigEndianReader : public ByteReader {
+  public:
+    using ByteReader::ByteReader;
+
+    std::optional<std::uint16_t> U16(std::size_t offset) const {
+        return Read<std::uint16_t>(offset);
+    }
+    std::optional<std::uint32_t> U32(std::size_t offset) const {
+        return Read<std::uint32_t>(offset);
+    }
+    std::optional<std::uint64_t> U64(std::size_t offset) const {
+        return Read<std::uint64_t>(offset);
+    }
+
+  private:
+    template <typename T>
+    std::optional<T> Read(std::size_t offset) const {
+        if (!Has(offset, sizeof(T))) {
+            return std::nullopt;
+        }
+        T value = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            value = static_cast<T>(static_cast<T>(value << 8) | bytes()[offset + i]);
+        }
+        return value;
+    }
+};
+
 // Little-endian stores into a writable buffer; the caller has checked the range.
 inline void PutU16(std::uint8_t* at, std::uint16_t v) {
     at[0] = static_cast<std::uint8_t>(v);

@@ -1,0 +1,32 @@
+// Firefox's cache2 (Firefox 32 and later) as a cache source: one file per entry, the body
+// first and the entry's metadata after it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ports/CacheSource.h"
+
+namespace pellimor {
+
+class FirefoxCache2 : public CacheSource {
+  public:
+    // folder is a cache2 folder (entries/ inside it) or a flat folder of entry files.
+    static Result<std::unique_ptr<FirefoxCache2>> Open(const std::string& folder);
+
+    std::string_view Name() const override { return kFirefoxSource; }
+    const std::string& Location() const override { return location_; }
+    Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
+    Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
+    Status CanDelete() override;
+
+  private:
+    FirefoxCache2(std::string location, std::string entries)
+        : location_(std::move(location)), entries_(std::move(entries)) {}
+
+    std::string location_;  // the cache folder, resolved
+    std::string entries_;   // the folder of entry files, resolved (within location_)
+};
+
+}  // namespace pellimor

@@ -1,0 +1,350 @@
+// Firefox's cache2: the real entry files of the fixture, a cache2 folder written here, and
+// what the source makes of them (addresses, times, bodies decoded, deletion).
+#include <gtest/gtest.h>
+
+#include <span>
+
+#include "platform/firefox/Cache2.h"
+#include "platform/firefox/Cache2Format.h"
+#include "platform/firefox/FirefoxFolders.h"
+#include "platform/firefox/FirefoxTestHelpers.h"
+#include "platform/firefox/ResponseHead.h"
+#include "support/FirefoxCache2Writer.h"
+#include "support/TempFolder.h"
+
+namespace pellimor::test {
+namespace {
+
+const std::string kFixture = std::string(PELLIMOR_TEST_DATA) + "/browsers/firefox-cache2";
+const std::string kInvalid = "C966EB70794E44E7E3E8A260106D0C72439AF65B";
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+struct FixtureEntry {
+    std::string name;
+    std::string key;
+    std::uint32_t version;
+    std::uint32_t fetchCount;
+    std::uint32_t lastFetched;
+    std::uint32_t lastModified;
+    std::optional<UnixTime> expires;
+    std::string url;
+    EntryKind kind;
+    std::string statusLine;  // empty: no response head
+};
+
+const std::vector<FixtureEntry> kFixtureEntries = {
+    {"1F4B3A4FC81FB19C530758231FA54313BE8F6FA2",
+     ":https://tiles.cdn.mozilla.net/images/8acf9436e1b315f5f04b9435a518bcd1aef131f8.5663.png", 1,
+     2, 1430580931, 1430580931, 1462116931,
+     "https://tiles.cdn.mozilla.net/images/8acf9436e1b315f5f04b9435a518bcd1aef131f8.5663.png",
+     EntryKind::kDocument, "HTTP/1.1 200 OK"},
+    {"9E599395B8E39ED759C56FC9CD6BBD80FBB426DC", "~predictor-origin,:http://github.com/", 3, 9,
+     1626576732, 1626576732, std::nullopt, "http://github.com/", EntryKind::kOther, ""},
+    {"0EDDF8C091E2FED62E44BEDDDC1723F5BF38FE4F", "~predictor-origin,:https://www.mozilla.org/", 3,
+     1, 1628376162, 1628376164, std::nullopt, "https://www.mozilla.org/", EntryKind::kOther, ""},
+    {"0FC75AE83A9F7CAEFD982F3A793D9CDE5166ECD2",
+     ":https://github.com/log2timeline/plaso/issues/counts", 1, 1, 1430581478, 1430581478,
+     std::nullopt, "https://github.com/log2timeline/plaso/issues/counts", EntryKind::kDocument,
+     "HTTP/1.1 200 OK"},
+};
+
+TEST(FirefoxCache2Fixture, EveryEntryFileReadsAsTheReadmeSays) {
+    for (const FixtureEntry& expected : kFixtureEntries) {
+        SCOPED_TRACE(expected.name);
+        const std::string bytes = ReadFile(kFixture + "/" + expected.name);
+        const auto metadata = firefox::cache2::ParseEntryFile(Bytes(bytes));
+        ASSERT_TRUE(metadata.ok()) << metadata.error();
+        EXPECT_EQ(metadata->key, expected.key);
+        EXPECT_EQ(metadata->version, expected.version);
+        EXPECT_EQ(metadata->fetchCount, expected.fetchCount);
+        EXPECT_EQ(metadata->lastFetched, expected.lastFetched);
+        EXPECT_EQ(metadata->lastModified, expected.lastModified);
+    }
+}
+
+TEST(FirefoxCache2Fixture, ListsEveryEntryAndRefusesTheInvalidFile) {
+    auto cache = FirefoxCache2::Open(kFixture);
+    ASSERT_TRUE(cache.ok()) << cache.error();
+    const Listing listing = ListAll(**cache);
+    EXPECT_FALSE(listing.status.ok());
+    EXPECT_NE(listing.status.error().find(kInvalid), std::string::npos) << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), kFixtureEntries.size());
+    for (const FixtureEntry& expected : kFixtureEntries) {
+        SCOPED_TRACE(expected.name);
+        const CacheEntry* entry = FindByUrl(listing, expected.url);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->id, (EntryId{(*cache)->Location(), expected.name, 0}));
+        EXPECT_EQ(entry->sourceName, kFirefoxSource);
+        EXPECT_EQ(entry->kind, expected.kind);
+        EXPECT_EQ(entry->lastAccess, UnixTime{expected.lastFetched});
+        EXPECT_EQ(entry->lastModified, UnixTime{expected.lastModified});
+        EXPECT_EQ(entry->expires, expected.expires);
+        EXPECT_FALSE(entry->typedByFileName);
+        EXPECT_EQ(entry->headers.substr(0, expected.statusLine.size()), expected.statusLine);
+        EXPECT_EQ(entry->unreadable.empty(), expected.kind == EntryKind::kDocument);
+    }
+}
+
+TEST(FirefoxCache2Fixture, TheTileEntryCarriesItsResponse) {
+    auto cache = FirefoxCache2::Open(kFixture);
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    const CacheEntry* tile = FindByUrl(listing, kFixtureEntries[0].url);
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->contentType, "image/png");
+    EXPECT_EQ(tile->size, 5663u);
+    EXPECT_EQ(tile->bodyStart, std::string("\x89PNG\r\n\x1a\n", 8));
+    const auto body = (*cache)->ReadBody(tile->id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes.size(), 5663u);
+    EXPECT_FALSE(body->truncated);
+    const std::string file = ReadFile(kFixture + "/" + kFixtureEntries[0].name);
+    EXPECT_EQ(body->bytes, file.substr(0, 5663));
+    const auto method = firefox::ElementValue(
+        firefox::cache2::ParseEntryFile(Bytes(file))->elements, "request-method");
+    EXPECT_EQ(method, "GET");
+}
+
+TEST(FirefoxCache2Fixture, TheGzippedEntryIsDecoded) {
+    auto cache = FirefoxCache2::Open(kFixture);
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    const CacheEntry* counts = FindByUrl(listing, kFixtureEntries[3].url);
+    ASSERT_NE(counts, nullptr);
+    EXPECT_EQ(counts->contentEncoding, "gzip");
+    EXPECT_EQ(counts->size, 80u);
+    const auto body = (*cache)->ReadBody(counts->id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes.substr(0, 2), "{\"");
+    EXPECT_NE(body->bytes.find("issues_count"), std::string::npos) << body->bytes;
+}
+
+TEST(FirefoxCache2Fixture, PredictorRecordsHaveNoBody) {
+    auto cache = FirefoxCache2::Open(kFixture);
+    ASSERT_TRUE(cache.ok());
+    const auto body =
+        (*cache)->ReadBody(EntryId{(*cache)->Location(), kFixtureEntries[1].name, 0}, 1 << 20);
+    EXPECT_FALSE(body.ok());
+}
+
+// A cache2 folder as Firefox leaves it, written here.
+class WrittenCache2 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeFolders(cache2_ + "/entries");
+        MakeFolders(cache2_ + "/doomed");
+        WriteFile(cache2_ + "/index", std::string(12, '\0'));
+    }
+
+    std::string Add(const Cache2EntrySpec& spec) {
+        WriteCache2Entry(cache2_ + "/entries", spec);
+        return Cache2EntryName(spec.key);
+    }
+
+    TempFolder temp_;
+    std::string cache2_ = temp_ / "cache2";
+};
+
+std::string Head(const std::string& type, const std::string& extra = "") {
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n" + extra;
+}
+
+const std::string kMovie = std::string("FWS\x0A", 4) + std::string(200, 'm');
+
+TEST_F(WrittenCache2, ListsEntriesWithTheirFacts) {
+    Cache2EntrySpec movie{":http://games.example/play/rocket.swf?v=2", kMovie,
+                          Head("application/x-shockwave-flash; charset=binary")};
+    movie.lastFetched = 1600000000;
+    movie.lastModified = 1500000000;
+    movie.expiration = 1700000000;
+    const std::string movieName = Add(movie);
+    Add({"a,:http://games.example/index.html", "<html></html>", Head("TEXT/HTML")});
+    Add({"O^userContextId=2,:https://cdn.example/x.swf", kMovie,
+         Head("application/x-shockwave-flash")});
+    WriteFile(cache2_ + "/doomed/" + Cache2EntryName("doomed"),
+              Cache2EntryBytes({":http://doomed.example/", "x", Head("text/plain")}));
+
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok()) << cache.error();
+    const Listing listing = ListAll(**cache);
+    EXPECT_TRUE(listing.status.ok()) << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), 3u);
+    const CacheEntry* rocket = FindByUrl(listing, "http://games.example/play/rocket.swf?v=2");
+    ASSERT_NE(rocket, nullptr);
+    EXPECT_EQ(rocket->id, (EntryId{(*cache)->Location(), movieName, 0}));
+    EXPECT_EQ(rocket->kind, EntryKind::kDocument);
+    EXPECT_EQ(rocket->contentType, "application/x-shockwave-flash");
+    EXPECT_EQ(rocket->contentEncoding, "");
+    EXPECT_EQ(rocket->size, kMovie.size());
+    EXPECT_EQ(rocket->bodyStart, kMovie.substr(0, 8));
+    EXPECT_EQ(rocket->lastAccess, 1600000000);
+    EXPECT_EQ(rocket->lastModified, 1500000000);
+    EXPECT_EQ(rocket->expires, 1700000000);
+    EXPECT_FALSE(rocket->localFileName);
+    ASSERT_NE(FindByUrl(listing, "http://games.example/index.html"), nullptr);
+    EXPECT_EQ(FindByUrl(listing, "http://games.example/index.html")->contentType, "text/html");
+    EXPECT_NE(FindByUrl(listing, "https://cdn.example/x.swf"), nullptr);
+    EXPECT_EQ(FindByUrl(listing, "http://doomed.example/"), nullptr);
+}
+
+TEST_F(WrittenCache2, BodiesAreReadAndDecoded) {
+    const std::string big = kMovie + std::string(300 * 1024, 'z');  // two chunk hashes
+    struct Case {
+        std::string name;
+        std::string stored;
+        std::string extra;
+    };
+    const std::vector<Case> cases = {
+        {"plain", big, ""},
+        {"gzip", Gzipped(big), "Content-Encoding: gzip\r\n"},
+        {"br", Brotli(big), "Content-Encoding: BR\r\n"},
+        {"empty", "", ""},
+    };
+    for (const Case& item : cases) {
+        SCOPED_TRACE(item.name);
+        const std::string url = "http://e.example/" + item.name + ".swf";
+        const std::string name =
+            Add({":" + url, item.stored, Head("application/x-shockwave-flash", item.extra)});
+        auto cache = FirefoxCache2::Open(cache2_);
+        ASSERT_TRUE(cache.ok());
+        const auto body = (*cache)->ReadBody(EntryId{(*cache)->Location(), name, 0}, 1 << 22);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, item.name == "empty" ? "" : big);
+        EXPECT_FALSE(body->truncated);
+    }
+}
+
+TEST_F(WrittenCache2, EntriesOfEveryVersionAreRead) {
+    // Version 1 has no flags field; version 4 ends in the version and the offset.
+    for (const std::uint32_t version : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(version);
+        Cache2EntrySpec spec{":http://v.example/" + std::to_string(version) + ".swf", kMovie,
+                             Head("application/x-shockwave-flash")};
+        spec.version = version;
+        spec.fetchCount = version + 10;
+        const std::string name = Add(spec);
+        const auto parsed = firefox::cache2::ParseEntryFile(Bytes(Cache2EntryBytes(spec)));
+        ASSERT_TRUE(parsed.ok()) << parsed.error();
+        EXPECT_EQ(parsed->fetchCount, version + 10);
+        EXPECT_EQ(firefox::ElementValue(parsed->elements, "net-response-time-onstart"), "12");
+        auto cache = FirefoxCache2::Open(cache2_);
+        ASSERT_TRUE(cache.ok());
+        const auto body = (*cache)->ReadBody(EntryId{(*cache)->Location(), name, 0}, 1 << 20);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, kMovie);
+    }
+}
+
+TEST_F(WrittenCache2, AnEncryptedEntryIsNamedAndNotRead) {
+    Cache2EntrySpec spec{":http://v.example/sealed.swf", kMovie,
+                         Head("application/x-shockwave-flash")};
+    spec.version = 4;
+    spec.encrypted = true;
+    const std::string name = Add(spec);
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    EXPECT_TRUE(listing.entries.empty());
+    EXPECT_NE(listing.status.error().find(name), std::string::npos);
+    EXPECT_NE(listing.status.error().find("encryption"), std::string::npos)
+        << listing.status.error();
+}
+
+TEST_F(WrittenCache2, ABodyShorterThanItsLengthIsMarkedTruncated) {
+    const std::string truncated =
+        Add({":http://e.example/cut.swf", kMovie.substr(0, 100),
+             Head("application/x-shockwave-flash",
+                  "Content-Length: " + std::to_string(kMovie.size()) + "\r\n")});
+    const std::string whole =
+        Add({":http://e.example/whole.swf", kMovie,
+             Head("application/x-shockwave-flash",
+                  "Content-Length: " + std::to_string(kMovie.size()) + "\r\n")});
+    const std::string cutGzip = Gzipped(kMovie);
+    const std::string gzipCut =
+        Add({":http://e.example/gz.swf", cutGzip.substr(0, cutGzip.size() / 2),
+             Head("application/x-shockwave-flash", "Content-Encoding: gzip\r\n")});
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok());
+    const auto cut = (*cache)->ReadBody(EntryId{(*cache)->Location(), truncated, 0}, 1 << 20);
+    ASSERT_TRUE(cut.ok()) << cut.error();
+    EXPECT_TRUE(cut->truncated);
+    EXPECT_EQ(cut->bytes, kMovie.substr(0, 100));
+    const auto full = (*cache)->ReadBody(EntryId{(*cache)->Location(), whole, 0}, 1 << 20);
+    ASSERT_TRUE(full.ok());
+    EXPECT_FALSE(full->truncated);
+    const auto gz = (*cache)->ReadBody(EntryId{(*cache)->Location(), gzipCut, 0}, 1 << 20);
+    ASSERT_TRUE(gz.ok()) << gz.error();
+    EXPECT_TRUE(gz->truncated);
+    EXPECT_EQ(gz->bytes, kMovie.substr(0, gz->bytes.size()));
+}
+
+TEST_F(WrittenCache2, ABodyOverTheLimitIsRefused) {
+    const std::string name =
+        Add({":http://e.example/big.swf", kMovie, Head("application/x-shockwave-flash")});
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok());
+    EXPECT_FALSE((*cache)->ReadBody(EntryId{(*cache)->Location(), name, 0}, 16).ok());
+}
+
+TEST_F(WrittenCache2, DeleteRemovesExactlyThatEntryFile) {
+    const std::string keep =
+        Add({":http://e.example/keep.swf", kMovie, Head("application/x-shockwave-flash")});
+    const std::string gone =
+        Add({":http://e.example/gone.swf", kMovie, Head("application/x-shockwave-flash")});
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok());
+    ASSERT_TRUE((*cache)->CanDelete().ok()) << (*cache)->CanDelete().error();
+    const auto results = (*cache)->DeleteEntries({CacheEntryRef{
+        EntryId{(*cache)->Location(), gone, 0}, "http://e.example/gone.swf", std::nullopt}});
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok()) << results[0].error();
+    EXPECT_EQ(VisibleNames(cache2_ + "/entries"), std::vector<std::string>{keep});
+    EXPECT_TRUE(FileExists(cache2_ + "/index"));
+}
+
+TEST_F(WrittenCache2, DeleteRefusesAnEntryThatNoLongerHoldsTheChosenAddress) {
+    const std::string name =
+        Add({":http://e.example/now.swf", kMovie, Head("application/x-shockwave-flash")});
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok());
+    const std::vector<CacheEntryRef> chosen = {
+        CacheEntryRef{EntryId{(*cache)->Location(), name, 0}, "http://e.example/then.swf",
+                      std::nullopt},
+        CacheEntryRef{EntryId{(*cache)->Location(), "../../etc/passwd", 0},
+                      "http://e.example/now.swf", std::nullopt},
+        CacheEntryRef{EntryId{"/elsewhere", name, 0}, "http://e.example/now.swf", std::nullopt},
+    };
+    const auto results = (*cache)->DeleteEntries(chosen);
+    ASSERT_EQ(results.size(), chosen.size());
+    for (const Status& result : results) {
+        EXPECT_FALSE(result.ok());
+    }
+    EXPECT_TRUE(FileExists(cache2_ + "/entries/" + name));
+}
+
+TEST_F(WrittenCache2, FoldersAreRecognisedByWhatTheyHold) {
+    Add({":http://e.example/a.swf", kMovie, Head("application/x-shockwave-flash")});
+    TempFolder other;
+    MakeFolders(other / "ENTRIES");
+    WriteCache2Entry(other / "ENTRIES", {":http://e.example/b.swf", kMovie, ""});
+    TempFolder empty;
+    TempFolder junk;
+    WriteFile(junk / Cache2EntryName("junk"), "not an entry at all");
+    EXPECT_TRUE(IsFirefoxCache2(cache2_));
+    EXPECT_TRUE(IsFirefoxCache2(other.path()));
+    EXPECT_TRUE(IsFirefoxCache2(kFixture));
+    EXPECT_FALSE(IsFirefoxCache2(empty.path()));
+    EXPECT_FALSE(IsFirefoxCache2(junk.path()));
+    EXPECT_FALSE(
+        IsFirefoxCache2(std::string(PELLIMOR_TEST_DATA) + "/browsers/firefox-v1-blocks-partial"));
+    EXPECT_FALSE(IsFirefoxCacheV1(cache2_));
+    auto upper = FirefoxCache2::Open(other.path());
+    ASSERT_TRUE(upper.ok());
+    EXPECT_EQ(ListAll(**upper).entries.size(), 1u);
+}
+
+}  // namespace
+}  // namespace pellimor::test

@@ -1,0 +1,210 @@
+// Firefox's cache before version 32: the real block files of the fixture (no map: records
+// found by scanning, bodies unreadable), and caches with a map written here in both
+// bitmap layouts (bodies in block files and separate files, one block file absent).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/firefox/CacheV1.h"
+#include "platform/firefox/FirefoxFolders.h"
+#include "platform/firefox/FirefoxTestHelpers.h"
+#include "support/FirefoxV1Writer.h"
+#include "support/TempFolder.h"
+
+namespace pellimor::test {
+namespace {
+
+const std::string kFixture =
+    std::string(PELLIMOR_TEST_DATA) + "/browsers/firefox-v1-blocks-partial";
+
+TEST(FirefoxCacheV1Fixture, FindsTheRecordsOfEachBlockFileWithoutTheMap) {
+    auto cache = FirefoxCacheV1::Open(kFixture);
+    ASSERT_TRUE(cache.ok()) << cache.error();
+    const Listing listing = ListAll(**cache);
+    EXPECT_TRUE(listing.status.ok()) << listing.status.error();
+    struct Expected {
+        std::string file;
+        std::size_t count;
+        std::string firstUrl;
+    };
+    // In file order; the independent reader names inpage_linkid.js first in _CACHE_003_,
+    // where it is the second record (ga.js lies before it): both are checked below.
+    const std::vector<Expected> expected = {
+        {"_CACHE_001_", 25, "http://start.mozilla.org/en-US/"},
+        {"_CACHE_002_", 3, "http://pubads.g.doubleclick.net/gampad/ads?gdfp_req=1&correla"},
+        {"_CACHE_003_", 2, "https://ssl.google-analytics.com/ga.js"},
+    };
+    for (const Expected& file : expected) {
+        SCOPED_TRACE(file.file);
+        std::vector<const CacheEntry*> found;
+        for (const CacheEntry& entry : listing.entries) {
+            if (entry.id.file == file.file) {
+                found.push_back(&entry);
+            }
+        }
+        ASSERT_EQ(found.size(), file.count);
+        ASSERT_TRUE(found.front()->url);
+        EXPECT_EQ(found.front()->url->substr(0, file.firstUrl.size()), file.firstUrl);
+        for (const CacheEntry* entry : found) {
+            EXPECT_EQ(entry->kind, EntryKind::kDocument);
+            EXPECT_EQ(entry->sourceName, kFirefoxSource);
+            EXPECT_FALSE(entry->unreadable.empty());
+            EXPECT_FALSE((*cache)->ReadBody(entry->id, 1 << 20).ok());
+        }
+    }
+    EXPECT_EQ(listing.entries.size(), 30u);
+    EXPECT_EQ(listing.entries.back().url,
+              "https://www.google-analytics.com/plugins/ga/inpage_linkid.js");
+    // Responses to POST requests carry their address after "&uri=".
+    const auto post = std::find_if(listing.entries.begin(), listing.entries.end(),
+                                   [](const CacheEntry& e) { return e.id.locator == 0x3800; });
+    ASSERT_NE(post, listing.entries.end());
+    EXPECT_EQ(post->url, "http://ocsp.digicert.com/");
+}
+
+TEST(FirefoxCacheV1Fixture, TheFirstRecordCarriesItsFacts) {
+    auto cache = FirefoxCacheV1::Open(kFixture);
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    ASSERT_FALSE(listing.entries.empty());
+    const CacheEntry& first = listing.entries.front();
+    EXPECT_EQ(first.url, "http://start.mozilla.org/en-US/");
+    EXPECT_EQ(first.id, (EntryId{(*cache)->Location(), "_CACHE_001_", 4096}));
+    EXPECT_EQ(first.lastAccess, 1399040103);
+    EXPECT_EQ(first.lastModified, 1399040103);
+    EXPECT_EQ(first.expires, 1399126502);
+    EXPECT_EQ(first.size, 9489u);
+    EXPECT_EQ(first.contentType, "text/html");
+    EXPECT_EQ(first.headers.substr(0, 15), "HTTP/1.1 200 OK");
+}
+
+TEST(FirefoxCacheV1Fixture, IsReadOnly) {
+    auto cache = FirefoxCacheV1::Open(kFixture);
+    ASSERT_TRUE(cache.ok());
+    const Status can = (*cache)->CanDelete();
+    EXPECT_FALSE(can.ok());
+    EXPECT_EQ(can.error().rfind("Firefox's old block-file cache is read-only: ", 0), 0u);
+    const Listing listing = ListAll(**cache);
+    ASSERT_GE(listing.entries.size(), 2u);
+    const auto results = (*cache)->DeleteEntries(
+        {CacheEntryRef{listing.entries[0].id, listing.entries[0].url, std::nullopt},
+         CacheEntryRef{listing.entries[1].id, listing.entries[1].url, std::nullopt}});
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_FALSE(results[0].ok());
+    EXPECT_FALSE(results[1].ok());
+}
+
+TEST(FirefoxCacheV1Fixture, IsRecognised) {
+    EXPECT_TRUE(IsFirefoxCacheV1(kFixture));
+    EXPECT_FALSE(IsFirefoxCacheV1(std::string(PELLIMOR_TEST_DATA) + "/browsers/firefox-cache2"));
+    TempFolder empty;
+    EXPECT_FALSE(IsFirefoxCacheV1(empty.path()));
+}
+
+const std::string kMovie = std::string("CWS\x09", 4) + std::string(3000, 'q');
+
+std::string Head(const std::string& extra = "") {
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n" + extra;
+}
+
+class WrittenCacheV1 : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
+    TempFolder temp;
+    const std::string small = "FWS\x05tiny";
+    const std::string large(20000, 'L');
+    V1CacheSpec spec;
+    spec.firefox3 = GetParam();
+    spec.entries = {
+        {"HTTP:http://a.example/small.swf", small, Head(), V1BodyPlace::kBlockFile, 0x1234567A, 3,
+         1500000000, 1400000000},
+        {"HTTP:http://a.example/movie.swf", kMovie, Head(), V1BodyPlace::kBlockFile, 0x2234567B},
+        {"HTTP:http://a.example/large.swf", "FWS\x0A" + large, Head(), V1BodyPlace::kSeparateFile,
+         0x3234567C},
+        {"HTTP:http://a.example/packed.swf", Gzipped(kMovie), Head("Content-Encoding: gzip\r\n"),
+         V1BodyPlace::kSeparateFile, 0x4234567D},
+        {"HTTP:http://a.example/cut.swf", kMovie.substr(0, 50),
+         Head("Content-Length: " + std::to_string(kMovie.size()) + "\r\n"), V1BodyPlace::kBlockFile,
+         0x5234567E},
+    };
+    WriteV1Cache(temp.path(), spec);
+    EXPECT_TRUE(IsFirefoxCacheV1(temp.path()));
+    auto cache = FirefoxCacheV1::Open(temp.path());
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    EXPECT_TRUE(listing.status.ok()) << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), spec.entries.size());
+    const std::vector<std::string> bodies = {small, kMovie, "FWS\x0A" + large, kMovie,
+                                             kMovie.substr(0, 50)};
+    for (std::size_t i = 0; i < spec.entries.size(); ++i) {
+        const CacheEntry& entry = listing.entries[i];
+        SCOPED_TRACE(spec.entries[i].key);
+        EXPECT_EQ("HTTP:" + entry.url.value_or(""), spec.entries[i].key);
+        EXPECT_EQ(entry.id.file, "_CACHE_MAP_");
+        EXPECT_TRUE(entry.unreadable.empty()) << entry.unreadable;
+        EXPECT_EQ(entry.bodyStart, bodies[i].substr(0, 8));
+        EXPECT_EQ(entry.contentType, "application/x-shockwave-flash");
+        const auto body = (*cache)->ReadBody(entry.id, 1 << 20);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, bodies[i]);
+        EXPECT_EQ(body->truncated, i == 4);
+    }
+    EXPECT_EQ(listing.entries[0].lastAccess, 1500000000);
+    EXPECT_EQ(listing.entries[0].lastModified, 1400000000);
+    EXPECT_FALSE(listing.entries[0].localFileName);
+    ASSERT_TRUE(listing.entries[2].localFileName);
+    EXPECT_EQ(ReadFile(*listing.entries[2].localFileName), "FWS\x0A" + large);
+    EXPECT_FALSE(listing.entries[3].localFileName);  // stored gzipped: not the movie itself
+}
+
+TEST_P(WrittenCacheV1, ABodyInAnAbsentBlockFileIsListedUnreadable) {
+    TempFolder temp;
+    V1CacheSpec spec;
+    spec.firefox3 = GetParam();
+    spec.entries = {
+        {"HTTP:http://a.example/big.swf", std::string(10000, 'B'), Head(), V1BodyPlace::kBlockFile,
+         0x11111111},
+        {"HTTP:http://a.example/small.swf", "FWS\x05", Head(), V1BodyPlace::kBlockFile, 0x22222222},
+    };
+    WriteV1Cache(temp.path(), spec);
+    ASSERT_EQ(V1BlockFileFor(10000), 3u);
+    std::remove((temp / "_CACHE_003_").c_str());
+    auto cache = FirefoxCacheV1::Open(temp.path());
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    ASSERT_EQ(listing.entries.size(), 2u);
+    EXPECT_NE(listing.entries[0].unreadable.find("_CACHE_003_"), std::string::npos)
+        << listing.entries[0].unreadable;
+    EXPECT_FALSE((*cache)->ReadBody(listing.entries[0].id, 1 << 20).ok());
+    EXPECT_TRUE(listing.entries[1].unreadable.empty());
+    EXPECT_TRUE((*cache)->ReadBody(listing.entries[1].id, 1 << 20).ok());
+}
+
+TEST_P(WrittenCacheV1, NamesAreMatchedIgnoringCase) {
+    TempFolder temp;
+    V1CacheSpec spec;
+    spec.firefox3 = GetParam();
+    spec.entries = {{"HTTP:http://a.example/a.swf", kMovie, Head(), V1BodyPlace::kBlockFile, 0x12}};
+    WriteV1Cache(temp.path(), spec);
+    for (const std::string name : {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"}) {
+        std::string lower = name;
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        std::rename((temp / name).c_str(), (temp / lower).c_str());
+    }
+    EXPECT_TRUE(IsFirefoxCacheV1(temp.path()));
+    auto cache = FirefoxCacheV1::Open(temp.path());
+    ASSERT_TRUE(cache.ok());
+    const Listing listing = ListAll(**cache);
+    ASSERT_EQ(listing.entries.size(), 1u);
+    const auto body = (*cache)->ReadBody(listing.entries[0].id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes, kMovie);
+}
+
+INSTANTIATE_TEST_SUITE_P(BitmapLayouts, WrittenCacheV1, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Firefox3" : "Firefox4"; });
+
+}  // namespace
+}  // namespace pellimor::test

@@ -1,0 +1,79 @@
+#include "FirefoxCache2Writer.h"
+
+#include "TempFolder.h"
+
+namespace pellimor::test {
+
+namespace {
+
+constexpr std::uint32_t kChunkSize = 256 * 1024;
+
+void PutBig32(std::string& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+}
+
+std::string Element(std::string_view name, std::string_view value) {
+    std::string out(name);
+    out.push_back('\0');
+    out += value;
+    out.push_back('\0');
+    return out;
+}
+
+}  // namespace
+
+std::string Cache2EntryBytes(const Cache2EntrySpec& spec) {
+    std::string file = spec.body;
+    PutBig32(file, 0x12345678);  // the metadata's hash: not checked by the reader
+    const std::size_t chunks = (spec.body.size() + kChunkSize - 1) / kChunkSize;
+    file.append(chunks * 2, '\x5A');
+    PutBig32(file, spec.version);
+    PutBig32(file, spec.fetchCount);
+    PutBig32(file, spec.lastFetched);
+    PutBig32(file, spec.lastModified);
+    PutBig32(file, spec.frecency);
+    PutBig32(file, spec.expiration);
+    PutBig32(file, static_cast<std::uint32_t>(spec.key.size()));
+    if (spec.version >= 2) {
+        PutBig32(file, 0);  // flags
+    }
+    file += spec.key;
+    file.push_back('\0');
+    file += Element("request-method", "GET");
+    if (!spec.responseHead.empty()) {
+        file += Element("response-head", spec.responseHead);
+    }
+    file += Element("net-response-time-onstart", "12");
+    if (spec.version >= 4) {
+        PutBig32(file, spec.version);  // the two-word trailer of Firefox's newest entries
+    }
+    PutBig32(file,
+             static_cast<std::uint32_t>(spec.body.size()) | (spec.encrypted ? 0x80000000 : 0));
+    return file;
+}
+
+std::string Cache2EntryName(std::string_view key) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string name;
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (int round = 0; name.size() < 40; ++round) {
+        for (const char c : key) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        }
+        hash ^= static_cast<std::uint64_t>(round);
+        for (int i = 0; i < 16 && name.size() < 40; ++i) {
+            name.push_back(kDigits[(hash >> (4 * i)) & 0xF]);
+        }
+    }
+    return name;
+}
+
+std::string WriteCache2Entry(const std::string& folder, const Cache2EntrySpec& spec) {
+    const std::string path = folder + "/" + Cache2EntryName(spec.key);
+    WriteFile(path, Cache2EntryBytes(spec));
+    return path;
+}
+
+}  // namespace pellimor::test
