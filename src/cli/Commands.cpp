@@ -399,8 +399,9 @@ int RunSave(const std::vector<std::string>& arguments) {
                                       "; nothing saved");
     }
     TerminalPrompts prompts(true);
-    SaveServices services{session.files(), session.registry(), prompts, session.defaultSaveFolder(),
-                          s.to};
+    SaveServices services{
+        session.files(), session.registry(), prompts, session.defaultSaveFolder(), s.to,
+        &session.cache()};
     SaveOutcome outcome;
     if (s.all) {
         // Every chosen movie, in the cache's order as the window's Save All takes them.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "catalogue/DisplayTexts.h"
 #include "cli/TerminalText.h"
 #include "sites/ParseUrl.h"
 
@@ -104,7 +105,11 @@ std::string ListingAsJson(const ListingState& state, const std::string& cacheFol
                 ", \"sizeText\": " + JsonString(e.sizeText) +
                 ", \"lastModified\": " + JsonString(e.lastModified) +
                 ", \"site\": " + JsonString(e.IsLeftover() ? std::string() : SiteFromUrl(e.url)) +
-                "}";
+                ", \"bytes\": " + (e.sizeBytes ? std::to_string(*e.sizeBytes) : "null") +
+                ", \"lastModifiedUtc\": " +
+                (e.lastModifiedTime ? JsonString(FormatIsoTime(*e.lastModifiedTime)) : "null") +
+                ", \"source\": " + JsonString(e.source) +
+                (e.unreadable.empty() ? "" : ", \"unreadable\": " + JsonString(e.unreadable)) + "}";
         first = false;
     }
     json += std::string(first ? "" : "\n  ") + "],\n  \"sites\": [";

@@ -7,8 +7,11 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <filesystem>
 #include "app/DemoCache.h"
 #include "files/SettingsStore.h"
+
+#include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/registry/HiveRegistry.h"
 #include "platform/urlcache/CacheWriter.h"
@@ -29,12 +32,18 @@ class RecordingShell : public Shell {
     }
 };
 
+// A copy of a Chrome cache made by the real browser (tests/data/browsers/made).
+struct ChromeCache {
+    std::string folder;
+};
+
 // One window on one cache, with everything it talks to recorded.
 struct Harness {
     test::TempFolder temp;
     std::string cacheFolder;
     PosixFileOps files;
     std::unique_ptr<IndexDatCache> cache;
+    std::unique_ptr<CacheSource> chrome;  // instead of cache, for a Chrome cache
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
     test::ScriptedPrompts prompts;
     RecordingShell shell;
@@ -60,6 +69,15 @@ struct Harness {
         cache = std::make_unique<IndexDatCache>(cacheFolder, 1252);
         listing = std::make_unique<ListingServices>(ListingServices{
             *cache, files, [this] { return std::optional<std::string>(cacheFolder); }});
+        test::MakeFolders(temp / "saved");
+        SetSavePath(registry, temp / "saved");
+    }
+    explicit Harness(const ChromeCache& made) {
+        cacheFolder = temp / "Cache_Data";
+        std::filesystem::copy(made.folder, cacheFolder, std::filesystem::copy_options::recursive);
+        chrome = std::make_unique<ChromiumSimpleCache>(cacheFolder);
+        listing = std::make_unique<ListingServices>(ListingServices{
+            *chrome, files, [this] { return std::optional<std::string>(cacheFolder); }});
         test::MakeFolders(temp / "saved");
         SetSavePath(registry, temp / "saved");
     }

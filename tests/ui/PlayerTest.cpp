@@ -81,6 +81,13 @@ struct Shown {
           events(flash) {
         dialog.show();
     }
+    explicit Shown(const ChromeCache& chrome)
+        : h(chrome),
+          dialog(h.Open()),
+          flash(static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer))),
+          events(flash) {
+        dialog.show();
+    }
     QImage Preview() const {
         return dialog.grab(flash->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
     }
@@ -117,6 +124,7 @@ class PlayerTest : public QObject {
     void selectingAMovieShowsItAndTheNextReplacesIt();
     void aMovieLoadsItsLevelByRelativeAddress();
     void aLoadTheCacheCannotAnswerIsMissing();
+    void aMovieInsideChromesCacheFilesPlaysWithItsLevel();
     void aLeftoverPlaysByItsPath();
     void nothingLeavesTheProcess();
     void aMovieIsAnsweredOnlyWhatIsItsOwn();
@@ -183,6 +191,25 @@ void PlayerTest::aMovieLoadsItsLevelByRelativeAddress() {
     QVERIFY(CountNear(shot, kLevel) >= 1000);
     QCOMPARE(s.events.Count(QStringLiteral("missing")), 0);
     QCOMPARE(s.flash->blockedRequests(), 0);
+}
+
+// Chrome keeps bodies inside its own entry files: the movie and the level it loads are read
+// through the cache, not by a path.
+void PlayerTest::aMovieInsideChromesCacheFilesPlaysWithItsLevel() {
+    Shown s(ChromeCache{std::string(PELLIMOR_TEST_DATA) +
+                        "/browsers/made/chromium-simple/Default/Cache/Cache_Data"});
+    s.SelectMovie(QStringLiteral("puzzle"));
+    QVERIFY(s.WaitForFrame());
+    QVERIFY(s.WaitForColour(kLevel, 1000));  // games/levels/level1.swf, from Chrome's cache
+    const QImage shot = s.Preview();
+    QVERIFY(CountNear(shot, kPuzzle) >= kSquare);
+    QCOMPARE(s.events.Count(QStringLiteral("missing")), 0);
+    QCOMPARE(s.flash->blockedRequests(), 0);
+    QVERIFY(s.dialog.Control(kIdAddress)->toolTip().contains(QStringLiteral("Chrome")));
+    const QString out = qEnvironmentVariable("PELLIMOR_CHROME_SCREENSHOT");
+    if (!out.isEmpty()) {
+        QVERIFY(s.dialog.grab().save(out));
+    }
 }
 
 void PlayerTest::aLoadTheCacheCannotAnswerIsMissing() {

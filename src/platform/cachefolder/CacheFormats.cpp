@@ -6,6 +6,12 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/chromium/BlockFileCache.h"
+#include "platform/chromium/ChromiumFolders.h"
+#include "platform/chromium/SimpleCache.h"
+#include "platform/firefox/Cache2.h"
+#include "platform/firefox/CacheV1.h"
+#include "platform/firefox/FirefoxFolders.h"
 #include "platform/urlcache/IndexDatCache.h"
 
 namespace pellimor {
@@ -32,9 +38,53 @@ bool IsWininetCache(const std::string& folder) {
     return !FindContainers(folder).empty();
 }
 
-std::unique_ptr<CacheSource> OpenWininet(const std::string& folder,
-                                         const CacheOpenOptions& options) {
-    return std::make_unique<IndexDatCache>(folder, options.codePage, options.readOnly);
+Result<std::unique_ptr<CacheSource>> OpenWininet(const std::string& folder,
+                                                 const CacheOpenOptions& options) {
+    return std::unique_ptr<CacheSource>(
+        std::make_unique<IndexDatCache>(folder, options.codePage, options.readOnly));
+}
+
+// Chrome, Chromium, Opera and Edge keep their cache in "Cache", and since 2020 in its
+// "Cache_Data"; --disk-cache-dir names any folder, which is the folder given.
+bool ChromiumName(std::string_view name) {
+    return name == "cache" || name == "cache_data";
+}
+
+Result<std::unique_ptr<CacheSource>> OpenChromiumSimple(const std::string& folder,
+                                                        const CacheOpenOptions&) {
+    return std::unique_ptr<CacheSource>(std::make_unique<ChromiumSimpleCache>(folder));
+}
+
+Result<std::unique_ptr<CacheSource>> OpenChromiumBlockFile(const std::string& folder,
+                                                           const CacheOpenOptions&) {
+    return std::unique_ptr<CacheSource>(std::make_unique<ChromiumBlockFileCache>(folder));
+}
+
+// Firefox since version 32 keeps "cache2" in the profile's local folder; before, "Cache"
+// with _CACHE_MAP_ and its block files.
+bool FirefoxCache2Name(std::string_view name) {
+    return name == "cache2";
+}
+bool FirefoxV1Name(std::string_view name) {
+    return name == "cache";
+}
+
+Result<std::unique_ptr<CacheSource>> OpenFirefoxCache2(const std::string& folder,
+                                                       const CacheOpenOptions&) {
+    auto opened = FirefoxCache2::Open(folder);
+    if (!opened.ok()) {
+        return Fail(opened.error());
+    }
+    return std::unique_ptr<CacheSource>(std::move(opened).value());
+}
+
+Result<std::unique_ptr<CacheSource>> OpenFirefoxV1(const std::string& folder,
+                                                   const CacheOpenOptions&) {
+    auto opened = FirefoxCacheV1::Open(folder);
+    if (!opened.ok()) {
+        return Fail(opened.error());
+    }
+    return std::unique_ptr<CacheSource>(std::move(opened).value());
 }
 
 struct Walk {
@@ -49,7 +99,12 @@ struct Walk {
             if ((!given && !format.plausibleName(name)) || !format.recognise(folder)) {
                 continue;
             }
-            std::unique_ptr<CacheSource> source = format.open(folder, options);
+            Result<std::unique_ptr<CacheSource>> opened = format.open(folder, options);
+            if (!opened.ok()) {
+                found.problems.push_back(opened.error());
+                return true;
+            }
+            std::unique_ptr<CacheSource> source = std::move(opened).value();
             if (auto* wininet = dynamic_cast<IndexDatCache*>(source.get())) {
                 bool fresh = false;
                 for (const ContainerLocation& container : wininet->containers()) {
@@ -111,6 +166,10 @@ struct Walk {
 const std::vector<CacheFormat>& CacheFormats() {
     static const std::vector<CacheFormat> formats = {
         {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet},
+        {"Chrome (simple cache)", ChromiumName, IsChromiumSimpleCache, OpenChromiumSimple},
+        {"Chrome (block files)", ChromiumName, IsChromiumBlockFileCache, OpenChromiumBlockFile},
+        {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2},
+        {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1},
     };
     return formats;
 }

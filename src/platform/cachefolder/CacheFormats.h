@@ -22,7 +22,8 @@ struct CacheFormat {
     // given by the user is always asked.
     bool (*plausibleName)(std::string_view loweredName);
     bool (*recognise)(const std::string& folder);
-    std::unique_ptr<CacheSource> (*open)(const std::string& folder, const CacheOpenOptions&);
+    Result<std::unique_ptr<CacheSource>> (*open)(const std::string& folder,
+                                                 const CacheOpenOptions&);
 };
 
 const std::vector<CacheFormat>& CacheFormats();

@@ -1,0 +1,185 @@
+// Every browser's cache under the folder the user names, through pellimor-cli: found
+// wherever it sits in a Windows user folder or a Linux home, whatever the letter case of its
+// folders; each movie listed under its site and saved byte for byte as the server sent it.
+// The caches are the real browsers' (tests/data/browsers/made, see its README).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
+
+std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status) {
+    return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
+                                "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
+                            status);
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+    fs::create_directories(fs::path(to).parent_path());
+    fs::copy(from, to, fs::copy_options::recursive);
+}
+
+// The movies of a JSON listing: address -> source (of the last listed, where several
+// caches hold one address).
+std::map<std::string, std::string> Movies(const std::string& json) {
+    std::map<std::string, std::string> movies;
+    static const std::regex movie(R"re("url": "([^"]*)".*?"source": "([^"]*)")re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), movie);
+         it != std::sregex_iterator(); ++it) {
+        movies[(*it)[1]] = (*it)[2];
+    }
+    return movies;
+}
+
+// How many movies each source lists.
+std::map<std::string, int> CountBySource(const std::string& json) {
+    std::map<std::string, int> counts;
+    static const std::regex source(R"re("source": "([^"]*)")re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), source);
+         it != std::sregex_iterator(); ++it) {
+        ++counts[(*it)[1]];
+    }
+    return counts;
+}
+
+// What the server sent, by address, as the made caches' MANIFEST lists it.
+const std::map<std::string, std::string> kServed = {
+    {"http://127.0.0.1:18765/games/puzzle.swf", "games/puzzle.swf"},
+    {"http://127.0.0.1:18765/games/levels/level1.swf", "games/levels/level1.swf"},
+    {"http://127.0.0.1:18765/games/rocket.swf", "games/rocket.swf"},  // sent gzip-encoded
+    {"http://127.0.0.1:18765/games/getmovie.php?id=7", "games/getmovie-7.swf"},  // octet-stream
+    {"http://localhost:18765/shorts/rain.swf", "shorts/rain.swf"},
+    {"http://localhost:18765/players/APlayer.swf", "players/APlayer.swf"},
+};
+
+struct Layout {
+    const char* what;
+    // Where each made cache goes below the temporary folder ("" leaves it out).
+    std::string chromium;
+    std::string firefox;
+    std::string given;                   // --cache, below the temporary folder
+    std::map<std::string, int> sources;  // how many movies each source lists
+};
+
+TEST(BrowserCachesTest, FindsEveryCacheUnderTheFolderGiven) {
+    const std::string chromeData = "Users/ana/AppData/Local/Google/Chrome/User Data/Default";
+    const std::string firefoxLocal =
+        "Users/ana/AppData/Local/Mozilla/Firefox/Profiles/k3x9.default";
+    const Layout layouts[] = {
+        {"a Windows user folder with both browsers",
+         chromeData + "/Cache/Cache_Data",
+         firefoxLocal + "/cache2",
+         "Users/ana",
+         {{"Chrome", 6}, {"Firefox", 6}}},
+        {"the folder of every user",
+         chromeData + "/Cache/Cache_Data",
+         firefoxLocal + "/cache2",
+         "Users",
+         {{"Chrome", 6}, {"Firefox", 6}}},
+        {"folder names in other letter cases, as FAT sticks and zips leave them",
+         "USERS/ANA/APPDATA/LOCAL/GOOGLE/CHROME/USER DATA/DEFAULT/CACHE/CACHE_DATA",
+         "USERS/ANA/APPDATA/LOCAL/MOZILLA/FIREFOX/PROFILES/K3X9.DEFAULT/CACHE2",
+         "USERS/ANA",
+         {{"Chrome", 6}, {"Firefox", 6}}},
+        {"a Linux home",
+         ".cache/chromium/Default/Cache/Cache_Data",
+         ".cache/mozilla/firefox/k3x9.default-esr/cache2",
+         "",
+         {{"Chrome", 6}, {"Firefox", 6}}},
+        {"the cache folder itself", "dir/Cache_Data", "", "dir/Cache_Data", {{"Chrome", 6}}},
+        {"a cache folder named by --disk-cache-dir",
+         "anything/Default/Cache/Cache_Data",
+         "",
+         "anything",
+         {{"Chrome", 6}}},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        test::TempFolder temp;
+        const std::string home = temp.path() + "/home";
+        if (!layout.chromium.empty()) {
+            CopyTree(kMade + "/chromium-simple/Default/Cache/Cache_Data",
+                     home + "/" + layout.chromium);
+        }
+        if (!layout.firefox.empty()) {
+            CopyTree(kMade + "/firefox/cache2", home + "/" + layout.firefox);
+        }
+        int status = -1;
+        const std::string out =
+            Cli(temp, "list --json --cache '" + home + "/" + layout.given + "'", status);
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_EQ(CountBySource(out), layout.sources) << out;
+    }
+}
+
+TEST(BrowserCachesTest, NeverFollowsALinkOutOfTheFolderOrAroundInACircle) {
+    test::TempFolder temp;
+    const std::string home = temp.path() + "/home";
+    CopyTree(kMade + "/chromium-simple/Default/Cache/Cache_Data", temp.path() + "/outside/Cache");
+    fs::create_directories(home + "/ana");
+    fs::create_directory_symlink(temp.path() + "/outside", home + "/ana/elsewhere");
+    fs::create_directory_symlink(home, home + "/ana/loop");
+    int status = -1;
+    const std::string out = Cli(temp, "list --json --cache '" + home + "'", status);
+    EXPECT_TRUE(Movies(out).empty()) << out;
+    EXPECT_NE(out.find("no browser cache"), std::string::npos) << out;
+}
+
+TEST(BrowserCachesTest, EveryMovieIsListedUnderItsSiteAndSavedAsTheServerSentIt) {
+    const struct {
+        const char* browser;
+        std::string cache;
+    } caches[] = {
+        {"Chrome", kMade + "/chromium-simple"},
+        {"Firefox", kMade + "/firefox"},
+    };
+    for (const auto& cache : caches) {
+        SCOPED_TRACE(cache.browser);
+        test::TempFolder temp;
+        int status = -1;
+        const std::string json = Cli(temp, "list --json --cache '" + cache.cache + "'", status);
+        ASSERT_EQ(status, 0) << json;
+        std::map<std::string, std::string> expected;
+        for (const auto& [url, file] : kServed) {
+            expected[url] = cache.browser;
+        }
+        EXPECT_EQ(Movies(json), expected);
+        for (const char* site : {"127.0.0.1", "localhost"}) {
+            const std::string listed = Cli(
+                temp, "list --json --site " + std::string(site) + " --cache '" + cache.cache + "'",
+                status);
+            for (const auto& [url, file] : kServed) {
+                const bool ofSite = url.find(std::string("//") + site + ":") != std::string::npos;
+                EXPECT_EQ(Movies(listed).count(url), ofSite ? 1u : 0u) << site << " " << url;
+            }
+        }
+        fs::create_directories(temp.path() + "/saved");
+        const std::string saved =
+            Cli(temp, "save --all --to '" + temp.path() + "/saved' --cache '" + cache.cache + "'",
+                status);
+        ASSERT_EQ(status, 0) << saved;
+        for (const auto& [url, file] : kServed) {
+            std::string name = fs::path(file).stem().string();
+            if (name == "getmovie-7") {
+                name = "getmovie";
+            }
+            EXPECT_EQ(test::ReadFile(temp.path() + "/saved/" + name + ".swf"),
+                      test::ReadFile(kMade + "/served/" + file))
+                << url;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
