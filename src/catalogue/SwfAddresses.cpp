@@ -36,8 +36,17 @@ std::string Lowered(std::string_view text) {
     return out;
 }
 
+// prefix in lower case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Lowered(text.substr(0, prefix.size())) == prefix;
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (Lower(text[i]) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Printable ASCII without spaces and the characters no address holds unencoded.
@@ -78,6 +87,10 @@ bool IsAdobeNamespace(std::string_view rest) {
 }  // namespace
 
 bool LooksLikeLoadAddress(std::string_view text) {
+    // Most strings of a script are names in its code: no dot, no scheme.
+    if (text.find_first_of(".:") == std::string_view::npos) {
+        return false;
+    }
     if (text.empty() || text.size() > kLongestAddress || !AddressCharacters(text) ||
         IsPackageName(text)) {
         return false;
@@ -107,8 +120,11 @@ bool LooksLikeLoadAddress(std::string_view text) {
 }
 
 bool LooksLikeHostName(std::string_view text) {
-    if (Lowered(text) == "localhost") {
+    if (text.size() == 9 && StartsWithNoCase(text, "localhost")) {
         return true;
+    }
+    if (text.find('.') == std::string_view::npos) {
+        return false;
     }
     if (IsPackageName(text)) {
         return false;

@@ -234,9 +234,10 @@ SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor,
             decodeStop = "byte " + std::to_string(kHeaderSize + body->bytes.size()) +
                          ": the compressed data is damaged (" + body->damage + ")";
         }
-        decoded.reserve(kHeaderSize + body->bytes.size());
+        const std::size_t kept = std::min<std::uint64_t>(body->bytes.size(), wantedBody);
+        decoded.reserve(kHeaderSize + kept);
         decoded.append(file.substr(0, kHeaderSize));
-        decoded.append(body->bytes.substr(0, wantedBody));
+        decoded.append(body->bytes, 0, kept);
         movie = decoded;
     }
     facts.presentLength = movie.size();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/InfoCommand.h"
 #include "cli/TerminalText.h"
 
 namespace {
@@ -21,6 +22,10 @@ Command CommandNamed(const std::string& name) {
         return pellimor::RunDelete;
     if (name == "folder")
         return pellimor::RunFolder;
+    if (name == "info")
+        return pellimor::RunInfo;
+    if (name == "needs")
+        return pellimor::RunNeeds;
     return nullptr;
 }
 

@@ -1,0 +1,175 @@
+// pellimor-cli info and needs, end to end: real movies from files, the demo cache's movies by
+// name, and files that are no movies or not files at all.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "catalogue/SwfBuilder.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/swf/";
+
+class CliInfoTest : public ::testing::Test {
+  protected:
+    test::TempFolder temp;
+    std::string cache;
+    void SetUp() override {
+        int status = 0;
+        const std::string out = Run("demo '" + temp.path() + "/profile'", status);
+        ASSERT_EQ(status, 0) << out;
+        cache = temp / "profile/INetCache";
+    }
+    // Standard output and error together, as a user sees them.
+    std::string Run(const std::string& arguments, int& status) const {
+        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
+                                    temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
+                                status);
+    }
+    std::string InCache(const std::string& arguments, int& status) const {
+        return Run(arguments + " --cache '" + cache + "'", status);
+    }
+};
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(CliInfoTest, FactsOfRealMovieFiles) {
+    int status = -1;
+    const std::string out =
+        Run("info --file '" + kData + "APlayer.swf' --file '" + kData + "expressInstall.swf'" +
+                " --file '" + kData + "soundmanager2_flash9-zws.swf'",
+            status);
+    EXPECT_EQ(status, 0) << out;
+    for (const char* line : {
+             "  signature    CWS (zlib), version 14\n",
+             "  length       770675 bytes declared, 770675 present\n",
+             "  stage        500 x 375 pixels\n",
+             "  frames       2 at 24 a second\n",
+             "  script       ActionScript 3\n",
+             "  tags         36 tags, DoABC 2, DefineBinaryData 9, Metadata 1, ProductInfo 1\n",
+             "  made with    Adobe Flex 4.14 build 20150325 (no edition), compiled 2015-09-01 "
+             "09:00:11 UTC\n",
+             "  signature    CWS (zlib), version 6\n",
+             "  stage        310 x 130 pixels\n",
+             "  script       ActionScript 1/2\n",
+             "  loads        http://fpdownload.macromedia.com/pub/flashplayer/update/current/swf/"
+             "autoUpdater.swf?\n",
+             "  host names   fpdownload.macromedia.com\n",
+             "  signature    ZWS (LZMA), version 14\n",
+             "  length       16000 bytes declared, 16000 present\n",
+         }) {
+        EXPECT_TRUE(Has(out, line)) << line << out;
+    }
+    const std::string json = Run("info --json --file '" + kData + "soundmanager2-fws.swf'", status);
+    EXPECT_EQ(status, 0) << json;
+    EXPECT_TRUE(Has(json,
+                    "\"signature\": \"FWS\", \"version\": 8, \"declaredLength\": 6754, "
+                    "\"presentLength\": 6754, \"truncated\": false"))
+        << json;
+    EXPECT_TRUE(Has(json, "\"stageWidth\": 16, \"stageHeight\": 16")) << json;
+    EXPECT_TRUE(Has(json, "\"actionScript\": 2")) << json;
+    EXPECT_EQ(json.front(), '[');
+}
+
+TEST_F(CliInfoTest, ACutMovieSaysHowMuchIsMissingAndWhereReadingStopped) {
+    const std::string whole = test::ReadFile(kData + "APlayer.swf");
+    test::WriteFile(temp / "cut.swf", whole.substr(0, 20000));
+    int status = -1;
+    const std::string out = Run("info --file '" + temp / "cut.swf" + "'", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "  stage        500 x 375 pixels\n")) << out;
+    EXPECT_TRUE(Has(out, "present; truncated, ")) << out;
+    EXPECT_TRUE(Has(out, "  stopped at   byte ")) << out;
+    EXPECT_TRUE(Has(out, "bytes before its declared length")) << out;
+}
+
+TEST_F(CliInfoTest, WhatIsNoMovieFileIsRefusedWithoutReadingIt) {
+    test::WriteFile(temp / "page.swf", "<html>not a movie</html>");
+    ASSERT_EQ(mkfifo((temp / "fifo.swf").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (temp / "zero.swf").c_str()), 0);
+    test::MakeFolders(temp / "folder.swf");
+    struct Case {
+        std::string path;
+        std::string said;
+    } cases[] = {
+        {temp / "page.swf", "  not a movie  byte 0: no SWF signature"},
+        {temp / "fifo.swf", "not a movie file"},
+        {temp / "zero.swf", "not a movie file"},
+        {"/dev/zero", "not a movie file"},
+        {temp / "folder.swf", "not a movie file"},
+        {temp / "absent.swf", "absent.swf"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        // A FIFO nobody writes to would hold a reader up for ever; timeout fails the test.
+        const std::string out = Run("info --file '" + c.path + "'", status);
+        EXPECT_EQ(status, 1) << c.path << out;
+        EXPECT_TRUE(Has(out, c.said)) << c.path << out;
+    }
+}
+
+TEST_F(CliInfoTest, TextsOfTheMovieCannotDriveTheTerminal) {
+    const std::string metadata = "<rdf>\x1b]0;owned\x07\x1b[2J</rdf>";
+    test::WriteFile(temp / "m.swf", test::Fws(test::SwfTag(77, metadata)));
+    int status = -1;
+    const std::string out = Run("info --file '" + temp / "m.swf" + "'", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_FALSE(Has(out, "\x1b")) << out;
+    EXPECT_TRUE(Has(out, "\\x1B]0;owned\\x07\\x1B[2J")) << out;
+}
+
+TEST_F(CliInfoTest, CachedMoviesByNameAndWhatTheyNeed) {
+    int status = -1;
+    std::string out = InCache("info main", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "  address      http://games.arcade.example/puzzle/main.swf\n")) << out;
+    EXPECT_TRUE(Has(out, "  loads        levels/level1.swf\n")) << out;
+    out = InCache("info --site cartoons intro --json", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "\"address\": \"http://cartoons.example/intro.swf\"")) << out;
+    EXPECT_FALSE(Has(out, "www.arcade.example")) << out;
+
+    out = InCache("needs main", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "  cached   http://games.arcade.example/puzzle/levels/level1.swf\n"))
+        << out;
+    EXPECT_TRUE(Has(out, "  1 cached, 0 missing\n")) << out;
+    // The level's entry deleted: the same address, now missing.
+    out = InCache("delete level1 --yes", status);
+    ASSERT_EQ(status, 0) << out;
+    out = InCache("needs main", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "  missing  http://games.arcade.example/puzzle/levels/level1.swf\n"))
+        << out;
+    EXPECT_TRUE(Has(out, "  0 cached, 1 missing\n")) << out;
+}
+
+TEST_F(CliInfoTest, NamesAndOptionsTheCacheDoesNotHaveAreRefused) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string said;
+    } cases[] = {
+        {"info nosuch", 2, "nothing in this listing matches nosuch"},
+        {"needs nosuch", 2, "nothing in this listing matches nosuch"},
+        {"info --site nowhere main", 2, "--site nowhere: no site of this cache contains it"},
+        {"info", 2, "name the movies"},
+        {"needs --file x.swf", 2, "unknown option --file"},
+        {"needs main --json", 2, "unknown option --json"},
+        {"info main --file x.swf", 2, "give no NAME or --site with it"},
+        {"info --file", 2, "--file needs a value"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        const std::string out = InCache(c.arguments, status);
+        EXPECT_EQ(status, c.status) << c.arguments << out;
+        EXPECT_TRUE(Has(out, c.said)) << c.arguments << out;
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
