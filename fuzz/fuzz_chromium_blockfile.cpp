@@ -1,6 +1,7 @@
 // Chromium's block-file cache on any bytes: the input is cut at each "|FILE|" into index,
 // data_0, data_1, data_2, data_3 and f_000001 (absent where the input has fewer parts),
-// written to a folder, listed, and every body read. No crash, no hang, no read out of range.
+// written to a folder, listed, every body read and the left-over files looked for. No crash, no
+// hang, no read out of range.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -45,5 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)cache.ReadBody(entry.id, 1 << 20);
         return true;
     });
+    (void)cache.EnumerateLeftovers([](const std::string&) { return true; });
     return 0;
 }

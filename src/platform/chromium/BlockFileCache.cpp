@@ -1,12 +1,19 @@
 #include "platform/chromium/BlockFileCache.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <unordered_set>
 
 #include "platform/ByteReader.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/BlockFileEntry.h"
 #include "platform/chromium/BlockFileFormat.h"
+#include "platform/chromium/BlockFileIndex.h"
 #include "platform/chromium/BlockFileStore.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/ReadAt.h"
@@ -20,12 +27,36 @@ namespace {
 namespace fmt = chromium_blockfile;
 
 constexpr std::size_t kBodyStartLength = 8;
-// The index: a header and 64 Ki addresses in every cache Chromium made; room to spare.
-constexpr std::uint64_t kMaxIndexSize = 64u << 20;
 constexpr std::uint32_t kMaxResponseSize = 4u << 20;
 constexpr std::uint64_t kMaxStoredBody = 1ULL << 30;
 
 const char kReadOnly[] = "Chrome's block-file cache is read-only: Pellimor does not change it";
+
+// A movie's first bytes: "FWS", "CWS" or "ZWS" and a version from 1 to 50.
+bool StartsLikeMovie(std::string_view start) {
+    constexpr unsigned kHighestVersion = 50;
+    return start.size() >= 4 && (start[0] == 'F' || start[0] == 'C' || start[0] == 'Z') &&
+           start.substr(1, 2) == "WS" && static_cast<unsigned char>(start[3]) >= 1 &&
+           static_cast<unsigned char>(start[3]) <= kHighestVersion;
+}
+
+// The number of an external file's name ("f_00001a"), or nothing for other names.
+std::optional<std::uint32_t> ExternalFileNumber(std::string_view lowerName) {
+    constexpr std::size_t kDigits = 6;
+    const std::string_view prefix = fmt::kExternalPrefix;
+    if (lowerName.size() != prefix.size() + kDigits ||
+        lowerName.substr(0, prefix.size()) != prefix) {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    for (char c : lowerName.substr(prefix.size())) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        number = number << 4 | static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    return number;
+}
 
 bool InUse(std::uint32_t addr) {
     return (addr & fmt::kAddrInitialized) != 0;
@@ -140,74 +171,24 @@ Status ChromiumBlockFileCache::Enumerate(const std::function<bool(const CacheEnt
     if (!cache) {
         return Failure{cache.error()};
     }
-    const auto index = cache->store.Find(fmt::kIndexName);
-    if (!index) {
-        return Fail(folder_ + " holds no index of Chrome's cache");
-    }
-    std::string error;
-    const auto bytes = ReadWithin(cache->root + "/" + *index, cache->root, kMaxIndexSize, error);
-    if (!bytes) {
-        return Fail(error);
-    }
-    const ByteReader reader(chromium::AsBytes(*bytes));
-    const auto magic = reader.U32(fmt::kIndexMagicOffset);
-    const auto version = reader.U32(fmt::kIndexVersionOffset);
-    const auto tableLength = reader.U32(fmt::kIndexTableLengthOffset);
-    if (!magic || !version || !tableLength || reader.size() < fmt::kIndexHeaderSize) {
-        return Fail(folder_ + ": the index is too short for Chrome's cache");
-    }
-    if (*magic != fmt::kIndexMagic) {
-        return Fail(folder_ + ": the index is no index of Chrome's block-file cache");
-    }
-    if (*version != fmt::kVersion2_0 && *version != fmt::kVersion2_1 &&
-        *version != fmt::kVersion3_0) {
-        return Fail(folder_ + ": the index has an unknown version (" +
-                    std::to_string(*version >> 16) + "." + std::to_string(*version & 0xffff) + ")");
-    }
-    const std::uint64_t wanted = *tableLength == 0 ? fmt::kDefaultTableLength : *tableLength;
-    const std::uint64_t present = (reader.size() - fmt::kIndexHeaderSize) / fmt::kCacheAddrSize;
-    const std::uint64_t slots = std::min(wanted, present);
-
-    std::string problem = slots < wanted
-                              ? "the index's table is cut short (" + std::to_string(present) +
-                                    " of " + std::to_string(wanted) + " slots)"
-                              : std::string();
-    std::size_t unreadable = 0;
-    auto note = [&](const std::string& what) {
-        if (unreadable++ == 0 && problem.empty()) {
-            problem = what;
-        }
-    };
-    // Every entry is reached once; an address seen again means the chains loop or cross.
-    std::unordered_set<std::uint32_t> seen;
-    for (std::uint64_t slot = 0; slot < slots; ++slot) {
-        std::uint32_t addr = *reader.U32(fmt::kIndexHeaderSize +
-                                         static_cast<std::size_t>(slot) * fmt::kCacheAddrSize);
-        while (InUse(addr)) {
-            if (!seen.insert(addr).second) {
-                note("the chain of slot " + std::to_string(slot) + " loops");
-                break;
-            }
-            Result<chromium::BlockFileEntry> read =
-                chromium::ReadBlockFileEntry(cache->store, addr);
-            if (!read) {
-                note(read.error());
-                break;
-            }
-            Result<CacheEntry> entry = DescribeEntry(cache->store, folder_, addr, *read);
+    std::size_t undescribed = 0;
+    std::string firstProblem;
+    Status walked = chromium::WalkIndex(
+        cache->store, folder_, [&](std::uint32_t addr, const chromium::BlockFileEntry& read) {
+            Result<CacheEntry> entry = DescribeEntry(cache->store, folder_, addr, read);
             if (!entry) {
-                note(entry.error());
-            } else if (!visit(*entry)) {
-                return Done{};
+                if (undescribed++ == 0) {
+                    firstProblem = entry.error();
+                }
+                return true;
             }
-            addr = read->next;
-        }
+            return visit(*entry);
+        });
+    if (!walked || undescribed == 0) {
+        return walked;
     }
-    if (!problem.empty()) {
-        return Fail(folder_ + ": " + problem +
-                    (unreadable > 1 ? " (and " + std::to_string(unreadable - 1) + " more)" : ""));
-    }
-    return Done{};
+    return Fail(folder_ + ": " + firstProblem +
+                (undescribed > 1 ? " (and " + std::to_string(undescribed - 1) + " more)" : ""));
 }
 
 Result<CacheBody> ChromiumBlockFileCache::ReadBody(const EntryId& id, std::uint64_t limit) {
@@ -253,6 +234,56 @@ Result<CacheBody> ChromiumBlockFileCache::ReadBody(const EntryId& id, std::uint6
         return Fail(name + ": " + decoded.error());
     }
     return CacheBody{std::move(decoded->bytes), stored->truncated || decoded->truncated};
+}
+
+Status ChromiumBlockFileCache::EnumerateLeftovers(
+    const std::function<bool(const std::string&)>& visit) {
+    Result<Opened> cache = OpenCache(folder_);
+    if (!cache) {
+        return Failure{cache.error()};
+    }
+    std::unordered_set<std::uint32_t> referenced;
+    auto note = [&](std::uint32_t addr) {
+        if (InUse(addr) && FileType(addr) == fmt::kExternal) {
+            referenced.insert(addr & fmt::kAddrFileNumberMask);
+        }
+    };
+    const Status walked = chromium::WalkIndex(
+        cache->store, folder_, [&](std::uint32_t, const chromium::BlockFileEntry& entry) {
+            for (std::uint32_t addr : entry.dataAddr) {
+                note(addr);
+            }
+            note(entry.longKey);
+            return true;
+        });
+    // With chains unread, files that entries use would pass for left over.
+    if (!walked) {
+        return Fail(walked.error() + "; its left-over files are not looked for");
+    }
+    std::vector<std::string> candidates;
+    for (const auto& [lower, name] : cache->store.names()) {
+        const auto number = ExternalFileNumber(lower);
+        if (number && !referenced.contains(*number)) {
+            candidates.push_back(name);
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    const UniqueFd folderFd(::open(cache->root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.valid()) {
+        return Fail(folder_ + ": " + std::strerror(errno));
+    }
+    for (const std::string& name : candidates) {
+        const std::string path = cache->root + "/" + name;
+        Result<chromium::FolderFile> file = chromium::OpenInFolder(folderFd.get(), name, path);
+        if (!file) {
+            continue;  // a FIFO, a link ...: no body of Chrome's
+        }
+        Result<std::string> start = chromium::ReadAt(file->fd.get(), 0, kBodyStartLength, path);
+        if (start && StartsLikeMovie(*start) && !visit(folder_ + "/" + name)) {
+            break;
+        }
+    }
+    return Done{};
 }
 
 std::vector<Status> ChromiumBlockFileCache::DeleteEntries(

@@ -19,6 +19,8 @@ class ChromiumBlockFileCache : public CacheSource {
     Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
     Status CanDelete() override;
+    // The f_ files that hold a movie by their first bytes and that no entry refers to.
+    Status EnumerateLeftovers(const std::function<bool(const std::string&)>& visit) override;
 
   private:
     std::string folder_;

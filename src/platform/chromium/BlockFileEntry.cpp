@@ -36,6 +36,7 @@ Result<BlockFileEntry> ReadBlockFileEntry(BlockFileStore& store, std::uint32_t a
     }
     const std::uint32_t keyLength = *block.U32(fmt::kEntryKeyLengthOffset);
     const std::uint32_t longKey = *block.U32(fmt::kEntryLongKeyOffset);
+    entry.longKey = longKey;
     if (keyLength > kMaxKeyLength) {
         return Fail("an entry's key length (" + std::to_string(keyLength) + ") is out of range");
     }

@@ -16,6 +16,7 @@ struct BlockFileEntry {
     std::string keyUnreadable;
     std::uint32_t next = 0;
     std::uint32_t rankings = 0;
+    std::uint32_t longKey = 0;       // where a key too long for the entry's blocks lies
     std::uint64_t creationTime = 0;  // Chromium time
     std::array<std::uint32_t, 4> dataSize{};
     std::array<std::uint32_t, 4> dataAddr{};

@@ -36,6 +36,9 @@ class BlockFileStore {
     // length bytes of the stream at addr.
     Result<StoredStream> Stream(std::uint32_t addr, std::uint64_t length);
 
+    const std::string& root() const { return root_; }
+    const CaseBlindNames& names() const { return names_; }
+
     // A name of the folder as it stands there, looked up by its lower-case form.
     std::optional<std::string> Find(std::string_view lowerName) const {
         return FindName(names_, lowerName);

@@ -386,6 +386,41 @@ TEST(ChromiumBlockFileCache, BodyLongerThanItsFileIsTruncated) {
     EXPECT_EQ(body->bytes, whole.substr(0, 1000));
 }
 
+// Movies in f_ files that no entry refers to are offered as left over; files entries use,
+// other bodies and files that are no regular files are not.
+TEST(ChromiumBlockFileCache, MoviesInUnusedExternalFilesAreLeftOver) {
+    DamagedCopy copy;
+    const std::string movie = std::string("FWS\x08\x20\x00\x00\x00", 8) + "movie";
+    test::WriteFile(copy.path("f_0000ff"), movie);
+    test::WriteFile(copy.path("F_0000FD"), "CWS\x0a" + std::string(20, 'c'));
+    test::WriteFile(copy.path("f_0000fe"), "RIFF....WEBP");
+    test::WriteFile(copy.path("f_0000fb"), "FWS\x00 version 0 is none");
+    test::WriteFile(copy.path("f_0000fa"), "FWS");
+    test::WriteFile(copy.path("f_00000g"), movie);  // no hex name
+    test::WriteFile(copy.path("f_000010"), movie);  // the first entry's body
+    ASSERT_EQ(::mkfifo(copy.path("f_0000fc").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(copy.path("f_0000ff").c_str(), copy.path("f_0000f9").c_str()), 0);
+    ChromiumBlockFileCache cache(copy.folder());
+    std::vector<std::string> leftovers;
+    const Status status = cache.EnumerateLeftovers([&](const std::string& path) {
+        leftovers.push_back(path);
+        return true;
+    });
+    ASSERT_TRUE(status.ok()) << status.error();
+    EXPECT_EQ(leftovers, (std::vector<std::string>{copy.path("F_0000FD"), copy.path("f_0000ff")}));
+
+    // With the index unreadable, nothing can be told left over.
+    copy.WriteIndex(copy.index_.substr(0, 100));
+    leftovers.clear();
+    EXPECT_FALSE(cache
+                     .EnumerateLeftovers([&](const std::string& path) {
+                         leftovers.push_back(path);
+                         return true;
+                     })
+                     .ok());
+    EXPECT_TRUE(leftovers.empty());
+}
+
 TEST(ChromiumBlockFileCache, ReadBodyOfAnotherAddressFails) {
     const std::string folder = kData + "chromium-blockfile-partial";
     ChromiumBlockFileCache cache(folder);
