@@ -181,5 +181,67 @@ TEST(BrowserCachesTest, EveryMovieIsListedUnderItsSiteAndSavedAsTheServerSentIt)
     }
 }
 
+// Every file below folder with its bytes: what "the rest stays" compares.
+std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path());
+        }
+    }
+    return files;
+}
+
+TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo) {
+    const struct {
+        const char* browser;
+        std::string made;
+        std::string entryFile;  // the puzzle's entry file, as MANIFEST.txt names it
+    } caches[] = {
+        {"Chrome", "/chromium-simple", "Default/Cache/Cache_Data/8b1e11fabb4be1aa_0"},
+        {"Firefox", "/firefox", ""},
+    };
+    const std::string puzzle = "http://127.0.0.1:18765/games/puzzle.swf";
+    for (const auto& cache : caches) {
+        SCOPED_TRACE(cache.browser);
+        test::TempFolder temp;
+        const std::string copy = temp.path() + "/cache";
+        CopyTree(kMade + cache.made, copy);
+        // While a program holds a file of the cache open, the cache is its; nothing goes.
+        const std::string held = Files(copy).begin()->first;
+        int status = -1;
+        const std::string holder =
+            "sh -c 'exec 3<\"" + copy + "/" + held + "\"; exec sleep 30' >/dev/null 2>&1 & echo $!";
+        const std::string pid = test::RunCommand(holder, status);
+        ASSERT_EQ(status, 0);
+        const auto before = Files(copy);
+        std::string out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
+        test::RunCommand(
+            "kill " + pid + "; while kill -0 " + pid + " 2>/dev/null; do sleep 0.05; done", status);
+        EXPECT_NE(out.find("(process "), std::string::npos) << out;
+        EXPECT_TRUE(Files(copy) == before) << "a held cache was changed";
+        // Once it is let go, exactly that entry goes.
+        out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
+        EXPECT_EQ(status, 0) << out;
+        const auto after = Files(copy);
+        std::vector<std::string> gone;
+        for (const auto& [name, bytes] : before) {
+            if (after.count(name) == 0) {
+                gone.push_back(name);
+                EXPECT_NE(bytes.find(puzzle), std::string::npos) << name << " held another entry";
+            } else if (name.find("index") == std::string::npos) {
+                EXPECT_TRUE(after.at(name) == bytes) << name << " changed";
+            }
+        }
+        EXPECT_EQ(gone.size(), 1u) << ::testing::PrintToString(gone);
+        if (!cache.entryFile.empty()) {
+            EXPECT_EQ(after.count(cache.entryFile), 0u);
+        }
+        const std::string listed = Cli(temp, "list --json --cache '" + copy + "'", status);
+        EXPECT_EQ(Movies(listed).count(puzzle), 0u) << listed;
+        EXPECT_EQ(Movies(listed).size(), kServed.size() - 1) << listed;
+    }
+}
+
 }  // namespace
 }  // namespace pellimor
