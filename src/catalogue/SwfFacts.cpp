@@ -226,7 +226,8 @@ SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor,
             facts.truncated = declared > kHeaderSize;
             return facts;
         }
-        if (body->atLimit) {
+        // A stream that goes on past the declared length is read as far as that length.
+        if (body->atLimit && wantedBody > decodeLimit) {
             decodeStop = "byte " + std::to_string(kHeaderSize + body->bytes.size()) +
                          ": no more than " + std::to_string(decodeLimit) +
                          " bytes are decompressed";

@@ -241,6 +241,16 @@ TEST(SwfFactsTest, ACompressedHeaderClaimingFourGigabytesDecodesOnlyToTheLimit) 
     EXPECT_EQ(f.background, 0x010203U);
     EXPECT_NE(f.stoppedAt.find("no more than 1048576 bytes are decompressed"), std::string::npos)
         << f.stoppedAt;
+    // A stream longer than its header says: read as far as the declared length, which is
+    // no decode limit and no damage.
+    const std::string longer = "CWS\x0A" + Le32(static_cast<std::uint32_t>(fws.size() - 2)) +
+                               test::Deflated(fws.substr(8) + std::string(5000, 'x'));
+    const SwfFacts cutByHeader = Read(longer, 1 << 20);
+    EXPECT_EQ(cutByHeader.presentLength, fws.size() - 2);
+    EXPECT_FALSE(cutByHeader.truncated);
+    EXPECT_EQ(cutByHeader.background, 0x010203U);
+    EXPECT_NE(cutByHeader.stoppedAt.find("ends before its End tag"), std::string::npos)
+        << cutByHeader.stoppedAt;
     // The 20 bytes alone: a header and nothing to inflate.
     const SwfFacts bare = Read(cws.substr(0, 20), 1 << 20);
     EXPECT_TRUE(bare.truncated);
