@@ -19,9 +19,10 @@ namespace fs = std::filesystem;
 
 const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
 
-std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status) {
-    return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
-                                "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
+std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status,
+                const std::string& environment = "") {
+    return test::RunCommand(environment + "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
+                                temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
                             status);
 }
 
@@ -121,6 +122,25 @@ TEST(BrowserCachesTest, FindsEveryCacheUnderTheFolderGiven) {
         EXPECT_EQ(status, 0) << out;
         EXPECT_EQ(CountBySource(out), layout.sources) << out;
     }
+}
+
+// Without --cache: the Wine prefix's user folder, so that Internet Explorer's cache and the
+// other browsers installed in the prefix are all seen.
+TEST(BrowserCachesTest, WithoutCacheEveryBrowserOfTheWinePrefixIsRead) {
+    test::TempFolder temp;
+    const std::string user = temp.path() + "/prefix/drive_c/users/ana";
+    int status = -1;
+    const std::string demo =
+        Cli(temp, "demo '" + user + "/AppData/Local/Microsoft/Windows'", status);
+    ASSERT_EQ(status, 0) << demo;
+    CopyTree(kMade + "/chromium-simple/Default/Cache/Cache_Data",
+             user + "/AppData/Local/Google/Chrome/User Data/Default/Cache/Cache_Data");
+    const std::string out =
+        Cli(temp, "list --json", status, "WINEPREFIX='" + temp.path() + "/prefix' USER=ana ");
+    EXPECT_EQ(status, 0) << out;
+    const auto counts = CountBySource(out);
+    EXPECT_EQ(counts.count("Chrome") ? counts.at("Chrome") : 0, 6) << out;
+    EXPECT_GT(counts.count("Internet Explorer") ? counts.at("Internet Explorer") : 0, 3) << out;
 }
 
 TEST(BrowserCachesTest, NeverFollowsALinkOutOfTheFolderOrAroundInACircle) {

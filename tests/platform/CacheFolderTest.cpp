@@ -18,10 +18,12 @@ TEST(GetSpecialFolderPath, CommandLineThenWinePrefixThenNothing) {
         std::optional<std::string> expected;
     } cases[] = {
         {{temp / "given/", temp / "prefix", temp / "home", "alice"}, temp / "given"},
-        {{std::nullopt, temp / "prefix", temp / "home", "alice"}, temp / ("prefix" + below)},
-        {{std::nullopt, temp / "prefix", temp / "home", "root"}, temp / ("prefix" + below)},
+        {{std::nullopt, temp / "prefix", temp / "home", "alice"},
+         temp / "prefix/drive_c/users/alice"},
+        {{std::nullopt, temp / "prefix", temp / "home", "root"},
+         temp / "prefix/drive_c/users/alice"},
         {{std::nullopt, std::nullopt, temp / "home", "carol"},
-         temp / "home/.wine/drive_c/users/bob/AppData/Local/Microsoft/Windows/INetCache"},
+         temp / "home/.wine/drive_c/users/bob"},
         {{std::nullopt, temp / "empty", temp / "home", "alice"}, std::nullopt},
         {{std::nullopt, std::nullopt, std::nullopt, "alice"}, std::nullopt},
     };

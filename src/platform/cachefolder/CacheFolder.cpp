@@ -13,7 +13,9 @@ namespace pellimor {
 
 namespace {
 
-constexpr const char* kCacheBelowUser = "/AppData/Local/Microsoft/Windows/INetCache";
+// Every browser installed in the prefix keeps its cache below the user's AppData (Internet
+// Explorer's INetCache, Chrome's and Firefox's under Local): the user folder holds them all.
+constexpr const char* kProfileBelowUser = "/AppData";
 
 std::optional<std::string> Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -59,8 +61,8 @@ std::optional<std::string> GetSpecialFolderPath(const CacheFolderInputs& inputs)
         names.insert(names.end(), listed.begin(), listed.end());
     }
     for (const std::string& name : names) {
-        const std::string candidate = users + "/" + name + kCacheBelowUser;
-        if (IsFolder(candidate)) {
+        const std::string candidate = users + "/" + name;
+        if (IsFolder(candidate + kProfileBelowUser)) {
             return candidate;
         }
     }

@@ -15,8 +15,9 @@ struct CacheFolderInputs {
 
 CacheFolderInputs CacheFolderInputsFromEnvironment(const std::optional<std::string>& commandLine);
 
-// --cache when given; otherwise the Wine prefix's INetCache of the user folder that has
-// one; otherwise nothing.
+// --cache when given; otherwise the Wine prefix's user folder (this user's, else the first
+// that has an AppData folder), where every browser of the prefix keeps its cache; otherwise
+// nothing.
 std::optional<std::string> GetSpecialFolderPath(const CacheFolderInputs& inputs);
 
 }  // namespace pellimor
