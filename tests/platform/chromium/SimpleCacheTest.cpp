@@ -382,7 +382,7 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         }
         return bytes;
     };
-    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
+    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkToFolder, kLinkOutside };
     const struct {
         std::string name;
         Make make;
@@ -418,6 +418,7 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         {"a FIFO", kFifo, "", false, false},
         {"a link to /dev/zero", kDevZero, "", false, false},
         {"a folder", kFolder, "", false, false},
+        {"a link to a folder", kLinkToFolder, "", false, false},
         {"a link out of the folder", kLinkOutside, "", false, false},
     };
     for (const auto& c : cases) {
@@ -437,6 +438,9 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
                 break;
             case kFolder:
                 test::MakeFolders(damaged);
+                break;
+            case kLinkToFolder:
+                ASSERT_EQ(::symlink(temp.path().c_str(), damaged.c_str()), 0);
                 break;
             case kLinkOutside:
                 test::WriteFile(temp / "outside_0", good);
@@ -534,6 +538,8 @@ TEST(ChromiumFolders, SimpleCacheIsToldByItsFilesMagic) {
     test::WriteFile(temp / "wrong-magic/0123456789abcdef_0", std::string(64, 'x'));
     test::WriteFile(temp / "wrong-magic/index", std::string(64, 'x'));
     test::MakeFolders(temp / "empty");
+    test::MakeFolders(temp / "upper-blockfile");
+    test::WriteFile(temp / "upper-blockfile/INDEX", test::ReadFile(blockfile + "/index"));
     test::MakeFolders(temp / "fifo");
     ASSERT_EQ(::mkfifo((temp / "fifo/index").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("/dev/zero", (temp / "fifo/0123456789abcdef_0").c_str()), 0);
@@ -549,6 +555,7 @@ TEST(ChromiumFolders, SimpleCacheIsToldByItsFilesMagic) {
         {temp / "fifo", false, false},
         {temp / "absent", false, false},
         {blockfile, false, true},
+        {temp / "upper-blockfile", false, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsChromiumSimpleCache(c.folder), c.simple) << c.folder;
