@@ -525,6 +525,41 @@ TEST(ChromiumSimpleCache, CacheWrittenByChromiumReadsAsServed) {
     EXPECT_GE(compared, 6u);
 }
 
+// A copy of the cache Chromium wrote: deleting one movie removes its file only; every other
+// entry still lists and reads as before.
+TEST(ChromiumSimpleCache, DeleteFromACacheWrittenByChromium) {
+    const std::string made =
+        std::string(PELLIMOR_TEST_DATA) + "/browsers/made/chromium-simple/Default/Cache/Cache_Data";
+    if (!test::FileExists(made)) {
+        GTEST_SKIP() << "no cache made by Chromium in " << made;
+    }
+    test::TempFolder temp;
+    test::CopyTree(made, temp / "Cache_Data");
+    ChromiumSimpleCache cache(temp / "Cache_Data");
+    const auto before = ListAll(cache);
+    const CacheEntry* puzzle = ByUrl(before, "http://127.0.0.1:18765/games/puzzle.swf");
+    ASSERT_NE(puzzle, nullptr);
+    std::map<std::string, std::string> bodies;
+    for (const CacheEntry& entry : before) {
+        bodies[*entry.url] = cache.ReadBody(entry.id, 64 << 20)->bytes;
+    }
+    const std::vector<std::string> namesBefore = test::VisibleNames(temp / "Cache_Data");
+    const auto results = cache.DeleteEntries({{puzzle->id, puzzle->url, std::nullopt}});
+    ASSERT_TRUE(results[0].ok()) << results[0].error();
+
+    std::vector<std::string> expectedNames = namesBefore;
+    std::erase(expectedNames, puzzle->id.file);
+    EXPECT_EQ(test::VisibleNames(temp / "Cache_Data"), expectedNames);
+    Status status;
+    const auto after = ListAll(cache, &status);
+    ASSERT_TRUE(status.ok()) << status.error();
+    EXPECT_EQ(after.size(), before.size() - 1);
+    EXPECT_EQ(ByUrl(after, "http://127.0.0.1:18765/games/puzzle.swf"), nullptr);
+    for (const CacheEntry& entry : after) {
+        EXPECT_EQ(cache.ReadBody(entry.id, 64 << 20)->bytes, bodies[*entry.url]) << *entry.url;
+    }
+}
+
 TEST(ChromiumFolders, SimpleCacheIsToldByItsFilesMagic) {
     test::TempFolder temp;
     const std::string blockfile =
