@@ -118,13 +118,14 @@ std::optional<std::uint32_t> ContainerImage::AddHashTable(std::uint32_t previous
         return std::nullopt;
     }
     SetU32(*offset, kHashSignature);
-    SetU32(*offset + 8, 0);
-    SetU32(*offset + 12, previous == 0 ? 0 : U32(previous + 12) + 1);
+    SetU32(*offset + kHashNextTableAt, 0);
+    SetU32(*offset + kHashTableNumberAt,
+           previous == 0 ? 0 : U32(previous + kHashTableNumberAt) + 1);
     for (std::uint32_t i = 0; i < kHashItems; ++i) {
-        SetU32(*offset + kHashItemsAt + i * 8, kHashFree);
-        SetU32(*offset + kHashItemsAt + i * 8 + 4, kHashFree);
+        SetU32(*offset + kHashItemsAt + i * kHashItemSize, kHashFree);
+        SetU32(*offset + kHashItemsAt + i * kHashItemSize + 4, kHashFree);
     }
-    SetU32(previous == 0 ? kHashTableAt : previous + 8, *offset);
+    SetU32(previous == 0 ? kHashTableAt : previous + kHashNextTableAt, *offset);
     return offset;
 }
 
@@ -133,10 +134,11 @@ std::optional<std::vector<std::uint32_t>> ContainerImage::HashTables() const {
     // numbering rules out loops.
     const std::size_t usable = std::min<std::size_t>(bytes_.size(), U32(kFileSizeAt));
     std::vector<std::uint32_t> tables;
-    for (std::uint32_t table = U32(kHashTableAt); table != 0; table = U32(table + 8)) {
+    for (std::uint32_t table = U32(kHashTableAt); table != 0;
+         table = U32(table + kHashNextTableAt)) {
         if (table < kBlocksStart || (table - kBlocksStart) % kBlockSize != 0 ||
-            static_cast<std::size_t>(table) + kHashItemsAt + kHashItems * 8 > usable ||
-            U32(table) != kHashSignature || U32(table + 12) != tables.size()) {
+            static_cast<std::size_t>(table) + kHashItemsAt + kHashItems * kHashItemSize > usable ||
+            U32(table) != kHashSignature || U32(table + kHashTableNumberAt) != tables.size()) {
             return std::nullopt;
         }
         tables.push_back(table);
@@ -154,7 +156,7 @@ bool ContainerImage::AddHashItem(std::uint32_t hash, std::uint32_t recordOffset,
         }
         open = HashItem{*added, HashBucket(hash) * kItemsPerBucket, kHashFree, kHashFree};
     }
-    const std::size_t at = open->tableOffset + kHashItemsAt + open->index * 8;
+    const std::size_t at = open->tableOffset + kHashItemsAt + open->index * kHashItemSize;
     SetU32(at, HashItemKey(hash, kHashKindUrl));
     SetU32(at + 4, recordOffset);
     return true;
@@ -204,7 +206,7 @@ std::vector<HashItem> ContainerImage::FindUrlIn(std::string_view url,
     const std::uint32_t bucket = HashBucket(hash) * kItemsPerBucket;
     for (const std::uint32_t table : tables) {
         for (std::uint32_t i = bucket; i < bucket + kItemsPerBucket; ++i) {
-            const std::size_t at = table + kHashItemsAt + i * 8;
+            const std::size_t at = table + kHashItemsAt + i * kHashItemSize;
             const std::uint32_t key = U32(at);
             const bool replaced =
                 HashKeyMatches(key, hash) && consider(HashItem{table, i, key, U32(at + 4)});
@@ -215,7 +217,7 @@ std::vector<HashItem> ContainerImage::FindUrlIn(std::string_view url,
         }
     }
     for (const HashItem& misfiled : Misfiled()) {
-        const std::size_t at = misfiled.tableOffset + kHashItemsAt + misfiled.index * 8;
+        const std::size_t at = misfiled.tableOffset + kHashItemsAt + misfiled.index * kHashItemSize;
         consider(HashItem{misfiled.tableOffset, misfiled.index, U32(at), U32(at + 4)});
     }
     return found;
@@ -242,7 +244,8 @@ void ContainerImage::ForgetFile(const RawUrlRecord& record) {
             SetU32(countAt, U32(countAt) - 1);
         }
     }
-    const std::size_t usageAt = (record.entryType & 0x4) ? kExemptUsageAt : kCacheUsageAt;
+    const std::size_t usageAt =
+        (record.entryType & kStickyEntry) != 0 ? kExemptUsageAt : kCacheUsageAt;
     SetU64(usageAt, U64(usageAt) > record.fileSize ? U64(usageAt) - record.fileSize : 0);
 }
 
@@ -252,7 +255,7 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
         return std::nullopt;  // no place to file it that every reader would agree on
     }
     std::uint32_t hitCount = record.hitCount;
-    std::uint32_t exemptDelta = (record.entryType & 0x4) != 0 ? 86400 : 0;
+    std::uint32_t exemptDelta = (record.entryType & kStickyEntry) != 0 ? kStickyExemptSeconds : 0;
     std::optional<HashItem> open;
     const std::vector<HashItem> replaced = FindUrlIn(record.url, *tables, &open);
     std::set<std::uint32_t> freed;
@@ -266,7 +269,7 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
         if (freed.insert(item.recordOffset).second) {
             FreeBlocks(item.recordOffset, old.blocks);
         }
-        SetU32(item.tableOffset + kHashItemsAt + item.index * 8, kHashDeleted);
+        SetU32(item.tableOffset + kHashItemsAt + item.index * kHashItemSize, kHashDeleted);
     }
     const auto urlLength = static_cast<std::uint32_t>(record.url.size());
     const std::uint32_t nameAt = Align4(url::kFixedSize + urlLength + 1);
@@ -293,7 +296,7 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
     SetU64(at + url::kLastAccess, record.lastAccess);
     SetU32(at + url::kExpiry, record.expiryDos);
     SetU64(at + url::kFileSize, record.fileSize);
-    const bool sticky = (record.entryType & 0x4) != 0;
+    const bool sticky = (record.entryType & kStickyEntry) != 0;
     SetU32(at + url::kExemptDelta, exemptDelta);
     SetU32(at + url::kUnknown60, 0x60);
     SetU32(at + url::kUrlOffset, url::kFixedSize);
@@ -343,7 +346,7 @@ void ContainerImage::DeleteUrl(const HashItem& item, bool keepAsLeak) {
         SetU32(at + url::kExemptDelta, U32(kLeakListHeadAt));
         SetU32(kLeakListHeadAt, at);
     }
-    SetU32(item.tableOffset + kHashItemsAt + item.index * 8, kHashDeleted);
+    SetU32(item.tableOffset + kHashItemsAt + item.index * kHashItemSize, kHashDeleted);
 }
 
 void ContainerImage::MarkPendingDelete(std::uint32_t recordOffset) {

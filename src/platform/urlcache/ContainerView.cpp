@@ -86,26 +86,26 @@ bool ContainerView::ForEachHashItem(const std::function<bool(const HashItem&)>& 
             return fail("the hash tables form a loop at offset " + std::to_string(offset));
         }
         if (offset < kBlocksStart || (offset - kBlocksStart) % kBlockSize != 0 ||
-            !reader_.Has(offset, kHashItemsAt + kHashItems * 8) ||
-            offset + kHashItemsAt + kHashItems * 8 > usable_) {
+            !reader_.Has(offset, kHashItemsAt + kHashItems * kHashItemSize) ||
+            offset + kHashItemsAt + kHashItems * kHashItemSize > usable_) {
             return fail("a hash table offset lies outside the file: " + std::to_string(offset));
         }
         if (*reader_.U32(offset) != kHashSignature) {
             return fail("no hash table at offset " + std::to_string(offset));
         }
-        if (*reader_.U32(offset + 12) != expectedId) {
+        if (*reader_.U32(offset + kHashTableNumberAt) != expectedId) {
             return fail("hash table " + std::to_string(expectedId) + " is numbered " +
-                        std::to_string(*reader_.U32(offset + 12)));
+                        std::to_string(*reader_.U32(offset + kHashTableNumberAt)));
         }
         for (std::uint32_t i = 0; i < kHashItems; ++i) {
-            const std::size_t at = offset + kHashItemsAt + i * 8;
+            const std::size_t at = offset + kHashItemsAt + i * kHashItemSize;
             const HashItem item{offset, i, *reader_.U32(at), *reader_.U32(at + 4)};
             if (!visit(item)) {
                 return true;
             }
         }
         ++expectedId;
-        offset = *reader_.U32(offset + 8);
+        offset = *reader_.U32(offset + kHashNextTableAt);
     }
     return true;
 }

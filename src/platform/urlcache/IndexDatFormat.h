@@ -63,7 +63,11 @@ constexpr std::uint32_t kHashTableBlocks = 0x20;
 constexpr std::uint32_t kHashItems = 448;
 constexpr std::uint32_t kHashBuckets = 64;
 constexpr std::uint32_t kItemsPerBucket = kHashItems / kHashBuckets;
+// A hash table's header: signature, block count, the next table's offset, its number.
+constexpr std::size_t kHashNextTableAt = 8;
+constexpr std::size_t kHashTableNumberAt = 12;
 constexpr std::size_t kHashItemsAt = 0x10;
+constexpr std::size_t kHashItemSize = 8;
 constexpr std::uint32_t kHashFree = 3;
 constexpr std::uint32_t kHashDeleted = 1;
 constexpr std::uint32_t kHashFlagBits = 6;
@@ -74,6 +78,9 @@ constexpr std::uint32_t kHashKindRedirect = 5;
 
 constexpr std::uint8_t kNoSubfolder = 0xFE;
 constexpr std::uint32_t kPendingDelete = 0x00400000;
+// An entry of the sticky kind counts against the exempt usage, and is kept a day at least.
+constexpr std::uint32_t kStickyEntry = 0x00000004;
+constexpr std::uint32_t kStickyExemptSeconds = 86400;
 
 // Record signatures as they read in little-endian order.
 constexpr std::uint32_t Signature(const char (&s)[5]) {
