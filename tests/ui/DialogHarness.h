@@ -11,6 +11,7 @@
 #include "app/DemoCache.h"
 #include "files/SettingsStore.h"
 
+#include "catalogue/CacheProfile.h"
 #include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/registry/HiveRegistry.h"
@@ -35,6 +36,7 @@ class RecordingShell : public Shell {
 // A copy of a Chrome cache made by the real browser (tests/data/browsers/made).
 struct ChromeCache {
     std::string folder;
+    bool withDemo = false;  // read together with the demo's Internet Explorer cache
 };
 
 // One window on one cache, with everything it talks to recorded.
@@ -76,6 +78,14 @@ struct Harness {
         cacheFolder = temp / "Cache_Data";
         std::filesystem::copy(made.folder, cacheFolder, std::filesystem::copy_options::recursive);
         chrome = std::make_unique<ChromiumSimpleCache>(cacheFolder);
+        if (made.withDemo) {
+            std::string error;
+            auto profile = std::make_unique<CacheProfile>();
+            profile->Add(
+                std::make_unique<IndexDatCache>(MakeDemoCache(temp / "profile", error), 1252));
+            profile->Add(std::move(chrome));
+            chrome = std::move(profile);
+        }
         listing = std::make_unique<ListingServices>(ListingServices{
             *chrome, files, [this] { return std::optional<std::string>(cacheFolder); }});
         test::MakeFolders(temp / "saved");

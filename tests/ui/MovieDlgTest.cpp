@@ -41,6 +41,7 @@ class MovieDlgTest : public QObject {
     void deleteYesAndNo();
     void deleteDisabledOnReadOnlyCache();
     void readOnlyOptionKeepsDeleteDisabled();
+    void deleteFollowsTheSelectedLinesCache();
     void saveSaveAsAndSaveAll();
     void foldersAndOpening();
     void screenshot();
@@ -347,6 +348,30 @@ void ExpectSilKeptItsPlace(CMovieDlg& dialog) {
 
 // A copy made read-only (as root too: the mode bits decide): Sil is disabled and says why;
 // made writable again, a Refresh brings it back.
+// Two caches in one listing: Sil goes with the lines chosen. Chrome's cache, held open by a
+// running program, cannot be changed; Internet Explorer's can.
+void MovieDlgTest::deleteFollowsTheSelectedLinesCache() {
+    Harness h(ChromeCache{
+        std::string(PELLIMOR_TEST_DATA) + "/browsers/made/chromium-simple/Default/Cache/Cache_Data",
+        true});
+    int status = -1;
+    const std::string pid = test::RunCommand(
+        "sh -c 'exec 3<\"" + h.cacheFolder + "/index\"; exec sleep 60' >/dev/null 2>&1 & echo $!",
+        status);
+    CMovieDlg& dialog = h.Open();
+    QWidget* sil = dialog.Control(kIdDelete);
+    h.Select({h.Row("rocket"), h.Row("snake")});  // the demo's, in Internet Explorer's cache
+    QVERIFY(sil->isEnabled());
+    QCOMPARE(sil->toolTip(), Q(strings::kDeleteTip));
+    h.Select({h.Row("snake"), h.Row("puzzle")});  // puzzle is Chrome's
+    QVERIFY(!sil->isEnabled());
+    QVERIFY2(sil->toolTip().startsWith(QStringLiteral("Cannot delete: sleep (process ")),
+             qPrintable(sil->toolTip()));
+    test::RunCommand("kill " + pid, status);
+    h.Select({h.Row("puzzle")});  // let go: the line may be deleted now
+    QVERIFY(sil->isEnabled());
+}
+
 void MovieDlgTest::deleteDisabledOnReadOnlyCache() {
     Harness h;
     int status = 0;
