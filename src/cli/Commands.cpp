@@ -38,6 +38,8 @@ const char* const kCliUsage =
     "                                             frames, compression, what it may load\n"
     "  needs  [--site S] NAME...                  the addresses a movie may load, each\n"
     "                                             cached or missing\n"
+    "  export [--site S] NAME... --to DIR         each movie as a game whole: the files it\n"
+    "                                             loads under their addresses, meta.yaml\n"
     "  folder [DIR]                               show or store the save folder\n"
     "  demo   DIR                                 make a demo cache profile in DIR\n"
     "\n"
@@ -145,6 +147,23 @@ constexpr struct {
      "\n"
      "  NAME             every movie listed under this name\n"
      "  --site S         only the sites whose name contains S\n" PELLIMOR_COMMON_OPTIONS},
+    {"export",
+     "Usage: pellimor-cli export [--site S] NAME... [--url ADDRESS]... --to DIR [OPTIONS]\n"
+     "\n"
+     "Exports each movie as a game whole, in DIR/<name>: the movie and every cached file it\n"
+     "may load (found in it, and in the movies it loads) under content/<host>/<path>, and\n"
+     "meta.yaml with its title, site, address, release date, facts and the parameters of the\n"
+     "cached page that embedded it; Status is Playable when nothing is missing, Partial\n"
+     "otherwise, and Notes lists what is missing or cut short. The cache is only read.\n"
+     "Nothing in DIR is overwritten: an identical file there is kept, a different one makes\n"
+     "the new file take a numbered name (level101.swf), noted in meta.yaml. An address's\n"
+     "query stays in the name (name.php%3Fid=7) only when the cache holds the same address\n"
+     "with another query; bytes no file name may hold are written as %XX.\n"
+     "\n"
+     "  NAME             every movie listed under this name\n"
+     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
+     "  --site S         only the sites whose name contains S\n"
+     "  --to DIR         the folder to export into; made when missing\n" PELLIMOR_COMMON_OPTIONS},
     {"folder",
      "Usage: pellimor-cli folder [DIR]\n"
      "\n"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/ExportCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/TerminalText.h"
 
@@ -26,6 +27,8 @@ Command CommandNamed(const std::string& name) {
         return pellimor::RunInfo;
     if (name == "needs")
         return pellimor::RunNeeds;
+    if (name == "export")
+        return pellimor::RunExport;
     return nullptr;
 }
 

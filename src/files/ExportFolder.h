@@ -1,0 +1,32 @@
+// The folder an export writes into, as the core sees it: paths are given as segments below
+// the folder, so that nothing the core builds can name a place outside it. Implementations
+// follow no link below the folder and create every file exclusively.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/FileOps.h"
+
+namespace pellimor {
+
+class ExportFolder {
+  public:
+    virtual ~ExportFolder() = default;
+    // The folder's own path, for texts the user reads.
+    virtual const std::string& Path() const = 0;
+    // Writes bytes to a new file at segments, making the folders before it as needed; never
+    // replaces a file, never follows a link (a link where a folder or the file would go is a
+    // failure, not a way out). kTargetExists when something is there already.
+    virtual CopyResult WriteNew(const std::vector<std::string>& segments, std::string_view bytes,
+                                std::string& why) = 0;
+    // The contents of the regular file at segments when it is one (no link followed) and
+    // holds at most limit bytes; nothing otherwise.
+    virtual std::optional<std::string> ReadExisting(const std::vector<std::string>& segments,
+                                                    std::uint64_t limit) = 0;
+};
+
+}  // namespace pellimor

@@ -1,0 +1,316 @@
+#include "files/ExportGame.h"
+
+#include <cstdio>
+#include <deque>
+#include <optional>
+#include <unordered_set>
+
+#include "catalogue/SwfFacts.h"
+#include "files/AddressPaths.h"
+#include "files/EmbeddingPage.h"
+#include "files/MetaYaml.h"
+#include "sites/Addresses.h"
+#include "sites/ResolveAddress.h"
+
+namespace pellimor {
+
+namespace {
+
+constexpr std::uint64_t kLargestFile = 512ULL << 20;
+constexpr std::uint64_t kLargestPage = 16ULL << 20;
+constexpr unsigned kMostNumbers = 999;
+
+struct Body {
+    std::string bytes;
+    bool truncated = false;
+};
+
+Result<Body> ReadCached(const CachedFile& file, ExportServices& s, std::uint64_t limit) {
+    if (!file.localPath.empty()) {
+        std::string error;
+        auto bytes = s.files.ReadFile(file.localPath, limit, error);
+        if (!bytes) {
+            return Fail(error.empty() ? file.localPath + ": cannot be read" : error);
+        }
+        return Body{std::move(*bytes), false};
+    }
+    auto body = s.cache.ReadBody(file.id, limit);
+    if (!body) {
+        return Fail(body.error());
+    }
+    return Body{std::move(body->bytes), body->truncated};
+}
+
+bool IsMovie(std::string_view bytes) {
+    const std::string_view start = bytes.substr(0, 3);
+    return start == "FWS" || start == "CWS" || start == "ZWS";
+}
+
+// Writes bytes at segments unless an identical file is there; a different one makes it take
+// the next numbered name. The segments written to, or why not.
+Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::string> segments,
+                                         std::string_view bytes, std::vector<std::string>& notes,
+                                         std::size_t shownFrom) {
+    const std::string name = segments.back();
+    for (unsigned counter = 0; counter <= kMostNumbers; ++counter) {
+        if (counter > 0) {
+            segments.back() = NumberedFileName(name, counter);
+        }
+        std::string why;
+        const CopyResult result = folder.WriteNew(segments, bytes, why);
+        if (result == CopyResult::kFailed) {
+            return Fail(why.empty() ? "cannot be written" : why);
+        }
+        if (result == CopyResult::kTargetExists) {
+            const auto there = folder.ReadExisting(segments, bytes.size());
+            if (there && *there == bytes) {
+                return segments;  // the same file, from an earlier export: kept
+            }
+            continue;
+        }
+        if (counter > 0) {
+            const std::vector<std::string> shown(segments.begin() + shownFrom, segments.end());
+            notes.push_back("A different file was already there: " + name + " is written as " +
+                            JoinedPath(shown) + ".");
+        }
+        return segments;
+    }
+    return Fail(name + ": every numbered name is taken");
+}
+
+std::string Hex6(std::uint32_t rgb) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%06X", rgb & 0xFFFFFF);
+    return text;
+}
+
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    std::string out = text;
+    while (out.back() == '0') {
+        out.pop_back();
+    }
+    if (out.back() == '.') {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> FactLines(const SwfFacts& f) {
+    std::vector<std::pair<std::string, std::string>> out;
+    out.emplace_back("Signature", f.signature);
+    if (f.version) {
+        out.emplace_back("Version", std::to_string(*f.version));
+    }
+    if (f.declaredLength) {
+        out.emplace_back("Declared Length", std::to_string(*f.declaredLength));
+    }
+    out.emplace_back("Present Length", std::to_string(f.presentLength));
+    out.emplace_back("Truncated", f.truncated ? "yes" : "no");
+    if (f.stageWidthTwips && f.stageHeightTwips) {
+        out.emplace_back("Stage", Decimal(*f.stageWidthTwips / 20.0) + " x " +
+                                      Decimal(*f.stageHeightTwips / 20.0));
+    }
+    if (f.frameRate88) {
+        out.emplace_back("Frame Rate", Decimal(f.FramesPerSecond()));
+    }
+    if (f.frameCount) {
+        out.emplace_back("Frame Count", std::to_string(*f.frameCount));
+    }
+    if (f.background) {
+        out.emplace_back("Background", Hex6(*f.background));
+    }
+    const bool as3 = f.fileAttributes && f.fileAttributes->actionScript3;
+    out.emplace_back("ActionScript", as3 ? "3" : "1/2");
+    if (f.fileAttributes) {
+        out.emplace_back("Network Access", f.fileAttributes->useNetwork ? "yes" : "no");
+    }
+    if (!f.stoppedAt.empty()) {
+        out.emplace_back("Stopped At", f.stoppedAt);
+    }
+    return out;
+}
+
+// The first cached page of the movie's site that embeds it.
+std::optional<MetaPage> FindPage(const SwfEntry& movie, const ExportIndex& index,
+                                 ExportServices& s) {
+    const std::string wanted = CanonicalAddress(movie.url);
+    for (const CachedPage& page : index.pages()) {
+        if (page.site != movie.site) {
+            continue;
+        }
+        auto body = ReadCached(page.file, s, kLargestPage);
+        if (!body) {
+            continue;
+        }
+        for (const Embedding& e : FindEmbeddings(body->bytes)) {
+            const std::string address = CanonicalAddress(ResolveAddress(page.url, e.movie));
+            if (address == wanted || WithoutQuery(address) == WithoutQuery(wanted)) {
+                return MetaPage{page.url, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string NumberedFileName(const std::string& name, unsigned counter) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%02u", counter);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return name + digits;
+    }
+    return name.substr(0, dot) + digits + name.substr(dot);
+}
+
+std::string GameFolderName(const std::string& displayName, std::set<std::string>& used) {
+    // The display name is no address: '%' in it is a character, not an escape.
+    std::string base;
+    for (const char c : displayName) {
+        if (c == '%') {
+            base += "%25";
+        } else {
+            base += c;
+        }
+    }
+    base = FileNameSegment(base);
+    if (base.empty()) {
+        base = "movie";
+    }
+    std::string name = base;
+    for (unsigned counter = 1; used.contains(name); ++counter) {
+        name = NumberedFileName(base, counter);
+    }
+    used.insert(name);
+    return name;
+}
+
+Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
+                              const ExportIndex& index, ExportServices& s) {
+    GameExport out;
+    out.folder = folderName;
+    if (movie.IsLeftover() || !IsWebAddress(movie.url)) {
+        return Fail(movie.displayName +
+                    ": a file without an address of the web cannot be "
+                    "placed under one");
+    }
+    GameMeta meta;
+    meta.title = movie.displayName;
+    meta.source = movie.site;
+    meta.launchCommand = movie.url;
+
+    struct Load {
+        std::string address;
+        int depth = 0;
+    };
+    std::deque<Load> queue{{movie.url, 0}};
+    std::unordered_set<std::string> seen{CanonicalAddress(movie.url)};
+    std::optional<SwfFacts> mainFacts;
+    std::vector<std::string> truncated;
+    bool firstWritten = false;
+    while (!queue.empty()) {
+        const Load load = std::move(queue.front());
+        queue.pop_front();
+        if (out.files >= kMostGameFiles) {
+            out.notes.push_back("Stopped after " + std::to_string(kMostGameFiles) +
+                                " files; the rest of what the movies load was not looked for.");
+            break;
+        }
+        Result<Body> body = Fail("");
+        if (load.depth == 0) {
+            CachedFile own{movie.localPath, {}, movie.id, std::nullopt};
+            body = ReadCached(own, s, kLargestFile);
+        } else if (const auto file = index.Find(load.address)) {
+            body = ReadCached(*file, s, kLargestFile);
+        } else {
+            out.missing.push_back(load.address);
+            continue;
+        }
+        if (!body) {
+            out.missing.push_back(load.address);
+            out.notes.push_back("Cached but unreadable: " + load.address + " (" + body.error() +
+                                ")");
+            continue;
+        }
+        auto path = AddressPath(load.address, index.QueryMatters(load.address));
+        if (!path) {
+            out.notes.push_back("Not exported: " + load.address + " (" + path.error() + ")");
+            continue;
+        }
+        std::vector<std::string> segments{folderName, "content"};
+        segments.insert(segments.end(), path->begin(), path->end());
+        auto put = PutFile(s.folder, std::move(segments), body->bytes, out.notes, 1);
+        if (!put) {
+            if (load.depth == 0 && !firstWritten) {
+                return Fail(movie.displayName + ": " + put.error());
+            }
+            out.notes.push_back("Not written: " + load.address + " (" + put.error() + ")");
+            out.missing.push_back(load.address);
+            continue;
+        }
+        firstWritten = true;
+        ++out.files;
+        const std::vector<std::string> shown(put->begin() + 1, put->end());
+        meta.files.push_back(MetaFile{load.address, JoinedPath(shown)});
+        if (body->truncated) {
+            truncated.push_back(load.address + " (the cache holds fewer bytes than were sent)");
+        }
+        if (!IsMovie(body->bytes)) {
+            continue;
+        }
+        SwfFacts facts = ReadSwfFacts(body->bytes, s.decompressor);
+        if (facts.truncated && !body->truncated) {
+            truncated.push_back(load.address + " (" + std::to_string(facts.MissingBytes()) +
+                                " bytes short of its declared length)");
+        }
+        if (load.depth < kDeepestLoad) {
+            for (const std::string& found : facts.addresses) {
+                std::string address = ResolveAddress(load.address, found);
+                if (IsWebAddress(address) && seen.insert(CanonicalAddress(address)).second) {
+                    queue.push_back(Load{std::move(address), load.depth + 1});
+                }
+            }
+        }
+        if (load.depth == 0) {
+            mainFacts = std::move(facts);
+        }
+    }
+    for (const std::string& address : out.missing) {
+        out.notes.push_back("Missing: " + address);
+    }
+    for (const std::string& t : truncated) {
+        out.notes.push_back("Truncated: " + t);
+    }
+    out.playable = out.missing.empty() && truncated.empty();
+    meta.status = out.playable ? "Playable" : "Partial";
+    if (auto day = index.LastModifiedDay(movie.url)) {
+        meta.releaseDate = std::move(day);
+    } else if (movie.lastModifiedTime) {
+        meta.releaseDate = DayOf(*movie.lastModifiedTime);
+    } else if (mainFacts && mainFacts->productInfo && mainFacts->productInfo->compiledAtMs > 0) {
+        meta.releaseDate =
+            DayOf(static_cast<UnixTime>(mainFacts->productInfo->compiledAtMs / 1000));
+    }
+    if (mainFacts) {
+        meta.facts = FactLines(*mainFacts);
+    }
+    meta.page = FindPage(movie, index, s);
+    if (meta.page) {
+        out.pageAddress = meta.page->address;
+    }
+    // The notes of the meta file's own name are known only once it is written.
+    std::vector<std::string> metaNotes;
+    meta.notes = out.notes;
+    auto written = PutFile(s.folder, {folderName, "meta.yaml"}, MetaYamlText(meta), metaNotes, 1);
+    if (!written) {
+        return Fail(movie.displayName + ": meta.yaml: " + written.error());
+    }
+    out.metaFile = written->back();
+    out.notes.insert(out.notes.end(), metaNotes.begin(), metaNotes.end());
+    return out;
+}
+
+}  // namespace pellimor

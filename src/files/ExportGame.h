@@ -1,0 +1,55 @@
+// Export of a game whole: the movie and every cached file it needs under their addresses
+// (DIR/<name>/content/<host>/<path>) and a description (DIR/<name>/meta.yaml), in the layout
+// web-game archives take. The cache is only read; nothing in DIR is ever overwritten.
+#pragma once
+
+#include <cstddef>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/SwfEntry.h"
+#include "files/ExportFolder.h"
+#include "files/ExportIndex.h"
+#include "ports/CacheSource.h"
+#include "ports/Decompressor.h"
+#include "ports/FileOps.h"
+#include "ports/Result.h"
+
+namespace pellimor {
+
+// How far the loads of loaded movies are followed, and how many files one game may have.
+inline constexpr int kDeepestLoad = 4;
+inline constexpr std::size_t kMostGameFiles = 1000;
+
+struct ExportServices {
+    CacheSource& cache;
+    FileOps& files;  // reads the bodies kept as files of their own
+    Decompressor& decompressor;
+    ExportFolder& folder;
+};
+
+struct GameExport {
+    std::string folder;    // the game's folder in the export folder
+    std::string metaFile;  // "meta.yaml", or a numbered name when another was there
+    bool playable = false;
+    std::size_t files = 0;             // written or found there already, identical
+    std::vector<std::string> missing;  // addresses the cache does not hold
+    std::vector<std::string> notes;    // everything meta.yaml says in its Notes
+    std::string pageAddress;           // the page the movie was embedded in, when found
+};
+
+// The folder name of a game: its display name made a file name (as a path segment, without
+// decoding), numbered "name01", "name02" ... when this export used it for another movie.
+std::string GameFolderName(const std::string& displayName, std::set<std::string>& used);
+
+// The name with a number before its extension, as saved copies are numbered:
+// "level1.swf", 1 -> "level101.swf"; "data", 2 -> "data02".
+std::string NumberedFileName(const std::string& name, unsigned counter);
+
+// Exports one movie into services.folder under folderName. Fails only when nothing could be
+// written; a file that could not be read or written is a note.
+Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
+                              const ExportIndex& index, ExportServices& services);
+
+}  // namespace pellimor

@@ -1,0 +1,403 @@
+// Export of a game whole, on real caches in temporary folders: the demo's WinINet cache,
+// the caches real Chrome and Firefox made, and hostile caches written here. Every meta.yaml
+// is read back with Python's yaml.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "app/DemoCache.h"
+#include "app/ExportFolderPosix.h"
+#include "app/Session.h"
+#include "catalogue/CacheScan.h"
+#include "catalogue/SwfBuilder.h"
+#include "files/AddressPaths.h"
+#include "files/ExportGame.h"
+#include "platform/compression/SwfDecompressor.h"
+#include "platform/urlcache/CacheWriter.h"
+#include "platform/urlcache/IndexDatCache.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
+const std::string kPuzzle = "http://games.arcade.example/puzzle/main.swf";
+const std::string kLevel = "http://games.arcade.example/puzzle/levels/level1.swf";
+
+// One export run: the cache as the program opens it, and the folder exported into.
+class Export {
+  public:
+    Export(const std::string& cacheFolder, const std::string& to)
+        : session_(Options(cacheFolder)), folder_(ExportFolderPosix::Open(to)) {
+        EXPECT_TRUE(folder_.ok()) << folder_.error();
+        EXPECT_TRUE(index_.Build(session_.cache()).ok());
+    }
+
+    // The listed movie of this address.
+    std::optional<SwfEntry> Movie(const std::string& url) {
+        std::optional<SwfEntry> found;
+        EXPECT_TRUE(session_.cache()
+                        .Enumerate([&](const CacheEntry& entry) {
+                            if (IsSwfCacheEntry(entry) && entry.url == url) {
+                                found = MovieFromEntry(entry);
+                            }
+                            return !found;
+                        })
+                        .ok());
+        return found;
+    }
+    // Every listed movie.
+    std::vector<SwfEntry> Movies() {
+        std::vector<SwfEntry> all;
+        EXPECT_TRUE(session_.cache()
+                        .Enumerate([&](const CacheEntry& entry) {
+                            if (IsSwfCacheEntry(entry)) {
+                                all.push_back(MovieFromEntry(entry));
+                            }
+                            return true;
+                        })
+                        .ok());
+        return all;
+    }
+
+    Result<GameExport> Run(const SwfEntry& movie) {
+        ExportServices services{session_.cache(), session_.files(), decompressor_, **folder_};
+        return ExportGame(movie, GameFolderName(movie.displayName, names_), index_, services);
+    }
+    Result<GameExport> Run(const std::string& url) {
+        const auto movie = Movie(url);
+        if (!movie) {
+            return Fail("no movie at " + url);
+        }
+        return Run(*movie);
+    }
+
+  private:
+    static ProgramOptions Options(const std::string& cacheFolder) {
+        ProgramOptions o;
+        o.cacheFolder = cacheFolder;
+        return o;
+    }
+
+    Session session_;
+    Result<std::unique_ptr<ExportFolderPosix>> folder_;
+    ExportIndex index_;
+    SwfDecompressor decompressor_;
+    std::set<std::string> names_;
+};
+
+// A value of meta.yaml as Python's yaml reads it (expression over d, the document), or
+// "ERROR ..." when the file is no YAML.
+std::string Yaml(const std::string& file, const std::string& expression) {
+    int status = -1;
+    const std::string out = test::RunCommand(
+        "python3 -c 'import sys, yaml\n"
+        "try:\n"
+        "    d = yaml.safe_load(open(sys.argv[1], encoding=\"utf-8\"))\n"
+        "except Exception as e:\n"
+        "    print(\"ERROR\", e); sys.exit(0)\n"
+        "v = " +
+            expression +
+            "\n"
+            "sys.stdout.write(v if isinstance(v, str) else repr(v))' '" +
+            file + "' 2>&1",
+        status);
+    return out;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Every path below folder (links not followed), relative to it.
+std::set<std::string> Tree(const std::string& folder) {
+    std::set<std::string> paths;
+    for (auto it = fs::recursive_directory_iterator(folder);
+         it != fs::recursive_directory_iterator(); ++it) {
+        paths.insert(fs::relative(it->path(), folder).string());
+    }
+    return paths;
+}
+
+class ExportGameTest : public ::testing::Test {
+  protected:
+    test::TempFolder temp;
+    std::string cache;
+    void SetUp() override {
+        std::string error;
+        cache = MakeDemoCache(temp / "profile", error);
+        ASSERT_FALSE(cache.empty()) << error;
+    }
+    std::string BodyOf(const std::string& url) {
+        Session session(Options());
+        std::string body;
+        EXPECT_TRUE(session.cache()
+                        .Enumerate([&](const CacheEntry& entry) {
+                            if (entry.url == url && entry.localFileName) {
+                                body = test::ReadFile(*entry.localFileName);
+                            }
+                            return body.empty();
+                        })
+                        .ok());
+        return body;
+    }
+    ProgramOptions Options() const {
+        ProgramOptions o;
+        o.cacheFolder = cache;
+        return o;
+    }
+};
+
+TEST_F(ExportGameTest, ThePuzzleGoesWithItsLevelUnderTheirAddresses) {
+    Export run(cache, temp / "out");
+    const auto done = run.Run(kPuzzle);
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_TRUE(done->playable);
+    EXPECT_EQ(done->files, 2u);
+    const std::string game = temp / "out/main";
+    EXPECT_EQ(test::ReadFile(game + "/content/games.arcade.example/puzzle/main.swf"),
+              BodyOf(kPuzzle));
+    EXPECT_EQ(test::ReadFile(game + "/content/games.arcade.example/puzzle/levels/level1.swf"),
+              BodyOf(kLevel));
+    const std::string meta = game + "/meta.yaml";
+    EXPECT_EQ(Yaml(meta, "d[\"Title\"]"), "main");
+    EXPECT_EQ(Yaml(meta, "d[\"Source\"]"), "games.arcade.example");
+    EXPECT_EQ(Yaml(meta, "d[\"Launch Command\"]"), kPuzzle);
+    EXPECT_EQ(Yaml(meta, "d[\"Platform\"]"), "Flash");
+    EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Playable");
+    EXPECT_EQ(Yaml(meta, "d[\"Notes\"]"), "");
+    EXPECT_EQ(Yaml(meta, "d[\"SWF\"][\"Signature\"]"), "FWS");
+    EXPECT_EQ(Yaml(meta, "d[\"SWF\"][\"Truncated\"]"), "no");
+    EXPECT_EQ(Yaml(meta, "[f[\"Path\"] for f in d[\"Files\"]]"),
+              "['content/games.arcade.example/puzzle/main.swf', "
+              "'content/games.arcade.example/puzzle/levels/level1.swf']");
+    // The demo dates its entries from 2009-03-14 on, one day apart, in its own order.
+    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]").size(), 10u);
+    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]").substr(0, 5), "2009-");
+}
+
+TEST_F(ExportGameTest, WithoutItsLevelTheGameIsPartialAndSaysWhatIsMissing) {
+    test::CopyTree(temp / "profile", temp / "copy");
+    const std::string copy = temp / "copy/INetCache";
+    ASSERT_TRUE(IndexDatCache(copy, 1252).DeleteEntry(kLevel).ok());
+    const auto before = Tree(copy);
+    Export run(copy, temp / "out");
+    const auto done = run.Run(kPuzzle);
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_FALSE(done->playable);
+    EXPECT_EQ(done->missing, std::vector<std::string>{kLevel});
+    const std::string meta = temp / "out/main/meta.yaml";
+    EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Partial");
+    EXPECT_TRUE(Has(Yaml(meta, "d[\"Notes\"]"), "Missing: " + kLevel));
+    EXPECT_FALSE(test::FileExists(temp / "out/main/content/games.arcade.example/puzzle/levels"));
+    EXPECT_EQ(Tree(copy), before) << "export changed the cache";
+}
+
+TEST_F(ExportGameTest, ExportingAgainKeepsIdenticalFilesAndNumbersDifferentOnes) {
+    {
+        Export run(cache, temp / "out");
+        ASSERT_TRUE(run.Run(kPuzzle).ok());
+    }
+    const std::string game = temp / "out/main";
+    const auto first = Tree(game);
+    {
+        Export again(cache, temp / "out");
+        const auto done = again.Run(kPuzzle);
+        ASSERT_TRUE(done.ok()) << done.error();
+        EXPECT_EQ(done->metaFile, "meta.yaml");
+        EXPECT_TRUE(done->notes.empty()) << done->notes.front();
+    }
+    EXPECT_EQ(Tree(game), first);
+    // Someone's own level where the cached one would go: kept, and the cached one beside it.
+    const std::string level = game + "/content/games.arcade.example/puzzle/levels/level1.swf";
+    ASSERT_EQ(::unlink(level.c_str()), 0);
+    test::WriteFile(level, "my own level");
+    Export third(cache, temp / "out");
+    const auto done = third.Run(kPuzzle);
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_EQ(test::ReadFile(level), "my own level");
+    EXPECT_EQ(test::ReadFile(game + "/content/games.arcade.example/puzzle/levels/level101.swf"),
+              BodyOf(kLevel));
+    // Its meta.yaml differs from the first one's (its note), so it too takes a number.
+    EXPECT_EQ(done->metaFile, "meta01.yaml");
+    EXPECT_EQ(Yaml(game + "/meta.yaml", "d[\"Notes\"]"), "");
+    EXPECT_TRUE(Has(Yaml(game + "/meta01.yaml", "d[\"Notes\"]"),
+                    "level1.swf is written as "
+                    "content/games.arcade.example/puzzle/levels/level101.swf"));
+    EXPECT_EQ(Yaml(game + "/meta01.yaml", "[f[\"Path\"] for f in d[\"Files\"]][1]"),
+              "content/games.arcade.example/puzzle/levels/level101.swf");
+}
+
+TEST_F(ExportGameTest, ThePageThatEmbeddedTheMovieIsNamed) {
+    Export run(cache, temp / "out");
+    const auto done = run.Run("http://www.arcade.example/games/rocket.swf");
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_EQ(done->pageAddress, "http://www.arcade.example/index.html");
+    const std::string meta = temp / "out/rocket/meta.yaml";
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Address\"]"),
+              "http://www.arcade.example/index.html");
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Embedded With\"]"), "embed");
+    // The puzzle's site has no page.
+    EXPECT_FALSE(run.Run(kPuzzle)->pageAddress.size() > 0);
+}
+
+// A cache of this test's own: a page with <object>, <param>s and swfobject; a movie whose
+// address carries a query another cached file differs from it by.
+TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
+    test::TempFolder temp;
+    CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7);
+    std::string error;
+    const std::string movie = test::Fws(test::SwfTag(
+        12, test::ConstantPool({"data.php?level=2", "music.mp3"}) + test::Action(0, "")));
+    const std::string swfHeaders =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
+        "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n";
+    const struct {
+        std::string url, body, extension, headers;
+    } entries[] = {
+        {"http://site.example/g/game.swf", movie, "swf", swfHeaders},
+        {"http://site.example/g/data.php?level=1", "one", "htm", ""},
+        {"http://site.example/g/data.php?level=2", "two", "htm", ""},
+        {"http://site.example/play.html",
+         "<html><object width=\"640\" height=\"480\"><param name=\"movie\" "
+         "value=\"g/game.swf\"><param name=\"FlashVars\" value=\"a=1&amp;b=2\">"
+         "<param name=base value=\"http://site.example/g/\"></object></html>",
+         "htm", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"},
+    };
+    for (const auto& e : entries) {
+        ContentEntry c;
+        c.url = e.url;
+        c.body = e.body;
+        c.extension = e.extension;
+        c.headers = e.headers;
+        c.lastModified = 129000000000000000ULL;
+        ASSERT_TRUE(writer.AddContent(c, error)) << error;
+    }
+    ASSERT_TRUE(writer.Save(error)) << error;
+    Export run(writer.cacheFolder(), temp / "out");
+    const auto done = run.Run("http://site.example/g/game.swf");
+    ASSERT_TRUE(done.ok()) << done.error();
+    EXPECT_FALSE(done->playable);
+    EXPECT_EQ(done->missing, std::vector<std::string>{"http://site.example/g/music.mp3"});
+    const std::string content = temp / "out/game/content/site.example/g/";
+    EXPECT_EQ(test::ReadFile(content + "data.php%3Flevel=2"), "two");
+    EXPECT_FALSE(test::FileExists(content + "data.php"));
+    // The movie's own query-less address stays a plain name.
+    EXPECT_EQ(test::ReadFile(content + "game.swf"), movie);
+    const std::string meta = temp / "out/game/meta.yaml";
+    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]"), "2009-06-24");
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Address\"]"), "http://site.example/play.html");
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Flashvars\"]"), "a=1&b=2");
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Base\"]"), "http://site.example/g/");
+    EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Width\"]"), "640");
+    EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Partial");
+    EXPECT_TRUE(Has(Yaml(meta, "d[\"Notes\"]"), "Missing: http://site.example/g/music.mp3"));
+}
+
+TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBody) {
+    for (const char* made : {"/chromium-simple", "/firefox"}) {
+        SCOPED_TRACE(made);
+        test::TempFolder temp;
+        test::CopyTree(kMade + made, temp / "cache");
+        const auto before = Tree(temp / "cache");
+        Export run(temp / "cache", temp / "out");
+        const auto puzzle = run.Run("http://127.0.0.1:18765/games/puzzle.swf");
+        ASSERT_TRUE(puzzle.ok()) << puzzle.error();
+        EXPECT_TRUE(puzzle->playable);
+        const std::string content = temp / "out/puzzle/content/127.0.0.1/games/";
+        EXPECT_EQ(test::ReadFile(content + "puzzle.swf"),
+                  test::ReadFile(kMade + "/served/games/puzzle.swf"));
+        EXPECT_EQ(test::ReadFile(content + "levels/level1.swf"),
+                  test::ReadFile(kMade + "/served/games/levels/level1.swf"));
+        EXPECT_EQ(Yaml(temp / "out/puzzle/meta.yaml", "d[\"Original Release Date\"]"),
+                  "2009-06-24");
+        // Sent gzip-compressed; exported as the movie it is.
+        const auto rocket = run.Run("http://127.0.0.1:18765/games/rocket.swf");
+        ASSERT_TRUE(rocket.ok()) << rocket.error();
+        EXPECT_EQ(test::ReadFile(temp / "out/rocket/content/127.0.0.1/games/rocket.swf"),
+                  test::ReadFile(kMade + "/served/games/rocket.swf"));
+        EXPECT_EQ(Tree(temp / "cache"), before);
+    }
+}
+
+// Addresses that try to leave the export folder, as cache keys and as what a movie loads.
+TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
+    test::TempFolder temp;
+    CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 11);
+    std::string error;
+    const std::string longName(4096, 'x');
+    const std::vector<std::string> loads = {
+        "../../../../escape1.swf",
+        "%2e%2e/%2e%2e/%2e%2e/escape2.swf",
+        "http://evil.example/%2e%2e%2f%2e%2e%2fescape3.swf",
+        "http://evil.example/a%5c..%5c..%5cescape4.swf",
+        "http://evil.example/nul%00byte.swf",
+        "http://evil.example/" + longName + ".swf",
+        "http://..%2f..%2f..%2f/escape5.swf",
+        "http://%2e%2e/escape6.swf",
+        "http://evil.example/sub/target.swf",
+    };
+    std::string tags;
+    for (const std::string& l : loads) {
+        tags += test::PushStrings({l});
+    }
+    const std::string movie = test::Fws(test::SwfTag(12, tags + test::Action(0, "")));
+    std::vector<std::string> cached = {"http://evil.example/game/main.swf"};
+    for (const std::string& l : loads) {
+        cached.push_back(l.rfind("http", 0) == 0 ? l : "http://evil.example/game/" + l);
+    }
+    cached.push_back("http://evil.example/../../../../../abs.swf");
+    cached.push_back("http:///etc/abs2.swf");
+    cached.push_back("http://evil.example\\..\\..\\back.swf");
+    for (const std::string& url : cached) {
+        ContentEntry c;
+        c.url = url;
+        c.body = url == cached.front() ? movie : "payload";
+        c.extension = "swf";
+        c.nameBase = url == cached.front() ? "main" : "m";
+        c.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
+        ASSERT_TRUE(writer.AddContent(c, error)) << url << error;
+    }
+    ASSERT_TRUE(writer.Save(error)) << error;
+    test::MakeFolders(temp / "outside");
+    // A link planted where a folder of the export would go.
+    test::MakeFolders(temp / "out/main/content/evil.example");
+    ASSERT_EQ(
+        ::symlink((temp / "outside").c_str(), (temp / "out/main/content/evil.example/sub").c_str()),
+        0);
+    const auto before = Tree(temp.path());
+    Export run(writer.cacheFolder(), temp / "out");
+    for (const SwfEntry& m : run.Movies()) {
+        const auto done = run.Run(m);
+        (void)done;  // some may fail: what matters is where they wrote
+    }
+    EXPECT_TRUE(test::VisibleNames(temp / "outside").empty());
+    for (const std::string& path : Tree(temp.path())) {
+        if (before.count(path) == 0) {
+            EXPECT_EQ(path.rfind("out/", 0), 0u) << path;
+            EXPECT_FALSE(fs::is_symlink(temp / path)) << path;
+            EXPECT_EQ(path.find("/../"), std::string::npos) << path;
+            std::size_t start = 0;
+            while (start < path.size()) {
+                const auto end = std::min(path.find('/', start), path.size());
+                EXPECT_LE(end - start, kLongestPathSegment) << path;
+                start = end + 1;
+            }
+        }
+    }
+    // What the main movie loaded went where its name says, escaped.
+    const std::string evil = temp / "out/main/content/evil.example/";
+    EXPECT_EQ(test::ReadFile(evil + "..%2F..%2Fescape3.swf"), "payload");
+    EXPECT_EQ(test::ReadFile(evil + "a%5C..%5C..%5Cescape4.swf"), "payload");
+    EXPECT_EQ(test::ReadFile(evil + "nul%00byte.swf"), "payload");
+    EXPECT_FALSE(test::FileExists(temp / "outside/target.swf"));
+}
+
+}  // namespace
+}  // namespace pellimor
