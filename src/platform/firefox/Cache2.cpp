@@ -8,6 +8,7 @@
 #include "platform/body/ContentDecoding.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/ProcessScan.h"
+#include "platform/firefox/Cache2EntryFile.h"
 #include "platform/firefox/Cache2Format.h"
 #include "platform/firefox/FirefoxFolders.h"
 #include "platform/firefox/ProfileLock.h"
@@ -19,92 +20,8 @@ namespace {
 
 namespace cache2 = firefox::cache2;
 
-// One read from the end of an entry file usually holds all its metadata, and for small
-// entries the body's first bytes too.
-constexpr std::size_t kFirstRead = 16 * 1024;
 // A compressed body is rarely larger than what it decodes to; this much is allowed.
 constexpr std::uint64_t kEncodedSlack = 64 * 1024;
-
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-Result<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t size,
-                           const std::string& path) {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            pread(fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return Fail("cannot read " + path);
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return bytes;
-}
-
-struct EntryFile {
-    cache2::Metadata metadata;
-    std::string storedPrefix;  // the body's first stored bytes
-};
-
-// The entry's metadata and first body bytes, read from an open entry file.
-Result<EntryFile> ReadEntryFile(const OpenedFile& file, const std::string& path) {
-    const std::uint64_t size = file.size;
-    if (size < cache2::kOffsetFieldSize) {
-        return Fail(path + " is not a Firefox cache entry: too short (" + std::to_string(size) +
-                    " bytes)");
-    }
-    const std::size_t first = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead));
-    auto tail = ReadAt(file.fd.get(), size - first, first, path);
-    if (!tail) {
-        return Failure{tail.error()};
-    }
-    const auto trailer = cache2::ReadTrailer(
-        Bytes(*tail).last(std::min(tail->size(), cache2::kLongestTrailer)), size);
-    if (!trailer) {
-        return Fail(path + " is not a readable Firefox cache entry: " + trailer.error());
-    }
-    const std::uint32_t bodyLength = trailer->bodyLength;
-    const std::uint64_t tailSize = size - bodyLength;
-    if (tailSize > cache2::kMaxMetadataSize) {
-        return Fail(path + " is not a Firefox cache entry: its metadata is too large (" +
-                    std::to_string(tailSize) + " bytes)");
-    }
-    EntryFile entry;
-    if (tailSize > first) {
-        tail = ReadAt(file.fd.get(), bodyLength, static_cast<std::size_t>(tailSize), path);
-        if (!tail) {
-            return Failure{tail.error()};
-        }
-    } else {
-        const std::size_t skip = first - static_cast<std::size_t>(tailSize);
-        if (first == size) {
-            // The whole file was read: the body's start is in it.
-            entry.storedPrefix =
-                tail->substr(0, std::min<std::size_t>(bodyLength, firefox::kStoredPrefixSize));
-        }
-        tail->erase(0, skip);
-    }
-    auto metadata = cache2::ParseMetadata(Bytes(*tail), *trailer);
-    if (!metadata) {
-        return Fail(path + " is not a Firefox cache entry: " + metadata.error());
-    }
-    if (first != size && bodyLength > 0) {
-        auto start = ReadAt(file.fd.get(), 0,
-                            std::min<std::size_t>(bodyLength, firefox::kStoredPrefixSize), path);
-        if (!start) {
-            return Failure{start.error()};
-        }
-        entry.storedPrefix = std::move(*start);
-    }
-    entry.metadata = std::move(metadata.value());
-    return entry;
-}
 
 std::optional<UnixTime> TimeOf(std::uint32_t seconds) {
     if (seconds == 0) {
@@ -113,7 +30,7 @@ std::optional<UnixTime> TimeOf(std::uint32_t seconds) {
     return UnixTime{seconds};
 }
 
-CacheEntry EntryOf(const std::string& location, const std::string& name, EntryFile& file) {
+CacheEntry EntryOf(const std::string& location, const std::string& name, cache2::EntryFile& file) {
     const cache2::Metadata& metadata = file.metadata;
     CacheEntry entry;
     entry.id = EntryId{location, name, 0};
@@ -179,7 +96,7 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
             report(error);
             continue;
         }
-        auto file = ReadEntryFile(*opened, path);
+        auto file = cache2::ReadEntryFile(*opened, path);
         if (!file) {
             report(file.error());
             continue;
@@ -204,7 +121,7 @@ Result<CacheBody> FirefoxCache2::ReadBody(const EntryId& id, std::uint64_t limit
     if (!opened) {
         return Fail(error);
     }
-    auto file = ReadEntryFile(*opened, path);
+    auto file = cache2::ReadEntryFile(*opened, path);
     if (!file) {
         return Failure{file.error()};
     }
@@ -219,7 +136,7 @@ Result<CacheBody> FirefoxCache2::ReadBody(const EntryId& id, std::uint64_t limit
         return Fail(path + " holds a body of " + std::to_string(stored) +
                     " bytes, more than can be read (" + std::to_string(limit) + ")");
     }
-    auto bytes = ReadAt(opened->fd.get(), 0, stored, path);
+    auto bytes = cache2::ReadAt(opened->fd.get(), 0, stored, path);
     if (!bytes) {
         return Failure{bytes.error()};
     }
@@ -266,7 +183,7 @@ std::vector<Status> FirefoxCache2::DeleteEntries(const std::vector<CacheEntryRef
             results.push_back(Fail(error));
             continue;
         }
-        const auto file = ReadEntryFile(*opened, path);
+        const auto file = cache2::ReadEntryFile(*opened, path);
         if (!file) {
             results.push_back(Failure{file.error()});
             continue;

@@ -8,6 +8,7 @@
 
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
+#include "platform/firefox/Cache2EntryFile.h"
 #include "platform/firefox/Cache2Format.h"
 #include "platform/firefox/CacheV1Format.h"
 
@@ -46,9 +47,9 @@ bool HoldsEntryFile(const std::string& folder) {
             return false;
         }
         std::string error;
-        const auto bytes = ReadWithin(*root + "/" + name, *root, cache2::kMaxMetadataSize, error);
-        if (bytes && cache2::ParseEntryFile(std::span(
-                         reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()))) {
+        const std::string path = *root + "/" + name;
+        const auto opened = OpenWithin(path, *root, error);
+        if (opened && cache2::ReadEntryFile(*opened, path)) {
             return true;
         }
     }

@@ -103,9 +103,9 @@ TEST(FirefoxCache2Fixture, TheTileEntryCarriesItsResponse) {
     EXPECT_FALSE(body->truncated);
     const std::string file = ReadFile(kFixture + "/" + kFixtureEntries[0].name);
     EXPECT_EQ(body->bytes, file.substr(0, 5663));
-    const auto method = firefox::ElementValue(
-        firefox::cache2::ParseEntryFile(Bytes(file))->elements, "request-method");
-    EXPECT_EQ(method, "GET");
+    const auto parsed = firefox::cache2::ParseEntryFile(Bytes(file));
+    ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(firefox::ElementValue(parsed->elements, "request-method"), "GET");
 }
 
 TEST(FirefoxCache2Fixture, TheGzippedEntryIsDecoded) {
@@ -336,6 +336,10 @@ TEST_F(WrittenCache2, FoldersAreRecognisedByWhatTheyHold) {
     EXPECT_TRUE(IsFirefoxCache2(cache2_));
     EXPECT_TRUE(IsFirefoxCache2(other.path()));
     EXPECT_TRUE(IsFirefoxCache2(kFixture));
+    // A flat copy whose only entry holds a large body is still told by its metadata.
+    TempFolder large;
+    WriteCache2Entry(large.path(), {":http://e.example/big.swf", std::string(5 << 20, 'B'), ""});
+    EXPECT_TRUE(IsFirefoxCache2(large.path()));
     EXPECT_FALSE(IsFirefoxCache2(empty.path()));
     EXPECT_FALSE(IsFirefoxCache2(junk.path()));
     EXPECT_FALSE(
