@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "catalogue/SwfBuilder.h"
 #include "support/TempFolder.h"
 
@@ -146,6 +148,81 @@ TEST_F(CliInfoTest, CachedMoviesByNameAndWhatTheyNeed) {
     EXPECT_TRUE(Has(out, "  missing  http://games.arcade.example/puzzle/levels/level1.swf\n"))
         << out;
     EXPECT_TRUE(Has(out, "  0 cached, 1 missing\n")) << out;
+}
+
+// The demo's main movie, its cached file replaced by what a stranger's disk may hold there.
+TEST_F(CliInfoTest, HostileCachedFilesAreReadSafelyOrRefused) {
+    std::string mainFile;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(cache)) {
+        if (item.path().filename() == "main[1].swf") {
+            mainFile = item.path().string();
+        }
+    }
+    ASSERT_NE(mainFile, "");
+    test::WriteFile(temp / "secret.swf", test::ReadFile(kData + "expressInstall.swf"));
+    const std::string longSegment(2000, 'a');  // a 4 KB one is no address: left out
+    const std::string loads =
+        test::PushStrings({"../../../../etc/passwd.txt", "%2e%2e/%2e%2e/secret.swf",
+                           longSegment + "/x.swf", std::string(4096, 'b') + "/y.swf",
+                           "..\\..\\win.ini.txt", "/abs/root.xml",
+                           "http://evil.example:99999/x.swf"}) +
+        '\0';
+    struct Case {
+        std::string name;
+        std::function<void(const std::string&)> make;
+        int infoStatus;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"fifo",
+         [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         1,
+         {"not a movie file"}},
+        {"link to /dev/zero",
+         [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+         1,
+         {}},
+        {"link out of the cache",
+         [this](const std::string& p) {
+             ASSERT_EQ(symlink((temp / "secret.swf").c_str(), p.c_str()), 0);
+         },
+         1,
+         {}},
+        {"cut",
+         [](const std::string& p) { test::WriteFile(p, "CWS\x0A\xFF\xFF\xFF\xFF\x78"); },
+         0,
+         {"4294967295 bytes declared, 8 present; truncated, 4294967287 bytes missing"}},
+        {"hostile loads",
+         [&](const std::string& p) { test::WriteFile(p, test::Fws(test::SwfTag(12, loads))); },
+         0,
+         {"  loads        ../../../../etc/passwd.txt\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(mainFile);
+        c.make(mainFile);
+        int status = -1;
+        const std::string info = InCache("info main", status);
+        EXPECT_EQ(status, c.infoStatus) << info;
+        for (const std::string& said : c.said) {
+            EXPECT_TRUE(Has(info, said)) << info;
+        }
+        EXPECT_FALSE(Has(info, "fpdownload.macromedia.com")) << info;  // the file outside
+    }
+    // The hostile loads resolve inside the movie's own site, are looked up, and are missing;
+    // nothing is read or written outside the cache for it.
+    int status = -1;
+    const std::string needs = InCache("needs main", status);
+    EXPECT_EQ(status, 0) << needs;
+    for (const std::string& line : std::vector<std::string>{
+             "  missing  http://games.arcade.example/etc/passwd.txt\n",
+             "  missing  http://games.arcade.example/puzzle/%2e%2e/%2e%2e/secret.swf\n",
+             "  missing  http://games.arcade.example/puzzle/" + longSegment + "/x.swf\n",
+             "  missing  http://games.arcade.example/abs/root.xml\n",
+             "  missing  http://evil.example:99999/x.swf\n",
+             std::string("  0 cached, 5 missing\n"),
+         }) {
+        EXPECT_TRUE(Has(needs, line)) << line << needs;
+    }
 }
 
 TEST_F(CliInfoTest, NamesAndOptionsTheCacheDoesNotHaveAreRefused) {
