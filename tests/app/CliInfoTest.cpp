@@ -180,13 +180,13 @@ TEST_F(CliInfoTest, HostileCachedFilesAreReadSafelyOrRefused) {
         {"link to /dev/zero",
          [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
          1,
-         {}},
+         {"is a device, not a movie file"}},
         {"link out of the cache",
          [this](const std::string& p) {
              ASSERT_EQ(symlink((temp / "secret.swf").c_str(), p.c_str()), 0);
          },
          1,
-         {}},
+         {"leads outside the cache folder"}},
         {"cut",
          [](const std::string& p) { test::WriteFile(p, "CWS\x0A\xFF\xFF\xFF\xFF\x78"); },
          0,
