@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <ostream>
 
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/ProfileLock.h"
@@ -123,6 +124,14 @@ const std::vector<Holder> kHolders = {
                       cache2 + "/entries/" + Cache2EntryName(":http://e.example/a.swf"));
      }},
 };
+
+// Test names and failure messages name the case, not its bytes.
+void PrintTo(const Layout& layout, std::ostream* out) {
+    *out << layout.name;
+}
+void PrintTo(const Holder& holder, std::ostream* out) {
+    *out << holder.name;
+}
 
 class FirefoxRunning : public ::testing::TestWithParam<std::tuple<Layout, Holder>> {};
 
