@@ -12,10 +12,27 @@ namespace pellimor {
 
 namespace {
 
+// In CollatesBefore's order, stable: each text is lowered once rather than at every
+// comparison, and the lowered texts compared as bytes, then the texts themselves. Indices
+// are sorted, not the lines, so that no text is moved more than once.
 void SortLines(std::vector<MovieLine>& lines) {
-    std::stable_sort(lines.begin(), lines.end(), [](const MovieLine& a, const MovieLine& b) {
-        return CollatesBefore(a.text, b.text);
+    std::vector<std::string> lowered;
+    lowered.reserve(lines.size());
+    std::vector<std::uint32_t> order(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lowered.push_back(LoweredAscii(lines[i].text));
+        order[i] = static_cast<std::uint32_t>(i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byLowered = lowered[a].compare(lowered[b]);
+        return byLowered != 0 ? byLowered < 0 : lines[a].text < lines[b].text;
     });
+    std::vector<MovieLine> sorted;
+    sorted.reserve(lines.size());
+    for (const std::uint32_t i : order) {
+        sorted.push_back(std::move(lines[i]));
+    }
+    lines = std::move(sorted);
 }
 
 // The size of the cached file as it is now: the listing shows what a copy would hold.
@@ -74,12 +91,17 @@ std::string DisplayNameFromAddress(std::string_view url, const EntryId& id) {
     return hash;
 }
 
-SwfEntry MovieFromEntry(const CacheEntry& record) {
+namespace {
+
+// MovieFromEntry with the entry's site already worked out.
+SwfEntry MovieWithSite(const CacheEntry& record, std::string site) {
     SwfEntry entry;
-    entry.url = record.url.value_or("");
+    if (record.url) {
+        entry.url = *record.url;
+    }
     entry.id = record.id;
-    entry.source = std::string(record.sourceName);
-    entry.site = record.url ? SiteFromUrl(*record.url) : std::string();
+    entry.source = record.sourceName;
+    entry.site = std::move(site);
     entry.unreadable = record.unreadable;
     entry.lastModifiedTime = record.lastModified;
     if (record.lastModified) {
@@ -97,6 +119,20 @@ SwfEntry MovieFromEntry(const CacheEntry& record) {
         entry.sizeBytes = record.size;
     }
     return entry;
+}
+
+void LowerAsciiInPlace(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+}
+
+}  // namespace
+
+SwfEntry MovieFromEntry(const CacheEntry& record) {
+    return MovieWithSite(record, record.url ? SiteFromUrl(*record.url) : std::string());
 }
 
 void FillMovieList(ListingState& state) {
@@ -124,19 +160,22 @@ void ScanCache(ListingState& state, ListingServices& services) {
         // Host names do not depend on letter case: the filter ignores it as the drop-down does.
         const std::string loweredFilter = LoweredAscii(state.site);
         std::int32_t counter = 0;
+        std::string lowered;  // reused: one site's name lowered, without a new string each
         const Status status = services.cache.Enumerate([&](const CacheEntry& record) {
             if (!IsSwfCacheEntry(record)) {
                 return true;
             }
-            const std::string site = record.url ? SiteFromUrl(*record.url) : std::string();
-            if (!site.empty() && knownSites.insert(LoweredAscii(site)).second) {
+            std::string site = record.url ? SiteFromUrl(*record.url) : std::string();
+            lowered = site;
+            LowerAsciiInPlace(lowered);
+            if (!site.empty() && !knownSites.contains(lowered)) {
+                knownSites.insert(lowered);
                 state.siteItems.push_back(site);
             }
-            if (filtering && !site.empty() &&
-                LoweredAscii(site).find(loweredFilter) == std::string::npos) {
+            if (filtering && !site.empty() && lowered.find(loweredFilter) == std::string::npos) {
                 return true;
             }
-            SwfEntry entry = MovieFromEntry(record);
+            SwfEntry entry = MovieWithSite(record, std::move(site));
             entry.key = ++counter;
             if (record.typedByFileName) {
                 entry.sizeBytes = SizeOf(entry.localPath, services.files);

@@ -1,3 +1,4 @@
+#include <iterator>
 #include <unordered_set>
 
 #include "catalogue/CacheScan.h"
@@ -19,13 +20,14 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
     }
     FolderScanner scanner(services.files);
     scanner.SetDetailsWanted(false);  // only the paths are used
-    scanner.SetRoot(folder->c_str(), true);
-    scanner.FindFiles("*.swf", true, false);
+    scanner.FindFilesBelow(folder->c_str(), "*.swf");
     std::vector<std::string> cached;
     if (!scanner.results().empty()) {
         CollectCachedSwfPaths(cached, services);
     }
-    const std::unordered_set<std::string> cachedSet(cached.begin(), cached.end());
+    const std::unordered_set<std::string> cachedSet(std::make_move_iterator(cached.begin()),
+                                                    std::make_move_iterator(cached.end()));
+    cached.clear();
     std::int32_t counter = 0;
     for (const FoundFile& found : scanner.results()) {
         if (cachedSet.count(found.path) != 0) {
@@ -39,7 +41,7 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
         if (const auto size = services.files.FileSize(found.path)) {
             entry.sizeText = FormatSizeText(*size);
         }
-        state.catalogue.Append(entry);
+        state.catalogue.Append(std::move(entry));
     }
     // Bodies the cache's formats keep in files of their own names (Chromium's f_ files,
     // Firefox's entry files) that no entry refers to any more.

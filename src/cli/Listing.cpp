@@ -1,7 +1,8 @@
 #include "cli/Listing.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <sstream>
 #include <unordered_map>
 
 #include "catalogue/DisplayTexts.h"
@@ -12,16 +13,63 @@ namespace pellimor {
 
 namespace {
 
+// Collects the document in pieces and hands each to the stream once it is large enough.
+class ChunkedWriter {
+  public:
+    explicit ChunkedWriter(std::ostream& out) : out_(out) { text_.reserve(kChunk + 4096); }
+    ~ChunkedWriter() { Flush(); }
+    ChunkedWriter(const ChunkedWriter&) = delete;
+    ChunkedWriter& operator=(const ChunkedWriter&) = delete;
+
+    std::string& text() { return text_; }
+    // Called between records, never inside one.
+    void MaybeFlush() {
+        if (text_.size() >= kChunk) {
+            Flush();
+        }
+    }
+    void Flush() {
+        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        text_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 1 << 16;
+    std::ostream& out_;
+    std::string text_;
+};
+
 // The entries in the order of the movie list; a lookup per line would walk the catalogue
-// once for every line.
+// once for every line. Keys run 1, 2, 3 ... per scan, so a table by key serves.
 std::vector<const SwfEntry*> EntriesInLineOrder(const ListingState& state) {
+    std::int32_t highest = 0;
+    for (const SwfEntry& entry : state.catalogue) {
+        highest = std::max(highest, entry.key);
+    }
+    std::vector<const SwfEntry*> entries;
+    entries.reserve(state.movieLines.size());
+    const auto dense = static_cast<std::size_t>(highest);
+    if (dense <= 2 * state.catalogue.Count() + 16) {
+        std::vector<const SwfEntry*> byKey(dense + 1, nullptr);
+        for (const SwfEntry& entry : state.catalogue) {
+            // The first entry of a key wins, as with a map.
+            if (entry.key >= 0 && byKey[static_cast<std::size_t>(entry.key)] == nullptr) {
+                byKey[static_cast<std::size_t>(entry.key)] = &entry;
+            }
+        }
+        for (const MovieLine& line : state.movieLines) {
+            if (line.key >= 0 && static_cast<std::size_t>(line.key) <= dense &&
+                byKey[static_cast<std::size_t>(line.key)] != nullptr) {
+                entries.push_back(byKey[static_cast<std::size_t>(line.key)]);
+            }
+        }
+        return entries;
+    }
     std::unordered_map<std::int32_t, const SwfEntry*> byKey;
     byKey.reserve(state.catalogue.Count());
     for (const SwfEntry& entry : state.catalogue) {
         byKey.emplace(entry.key, &entry);
     }
-    std::vector<const SwfEntry*> entries;
-    entries.reserve(state.movieLines.size());
     for (const MovieLine& line : state.movieLines) {
         const auto found = byKey.find(line.key);
         if (found != byKey.end()) {
@@ -36,12 +84,70 @@ std::string SelectedSiteText(const ListingState& state) {
                                    : "";
 }
 
-}  // namespace
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
+// Cells on a terminal: every ASCII byte takes one, the rest is measured character by character.
+std::size_t Cells(std::string_view text) {
+    return IsAscii(text) ? text.size() : DisplayWidth(text);
+}
+
+// ForTerminal(text) appended to out; runs without control bytes are appended whole.
+void AppendForTerminal(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out.append(text.substr(start, i - start));
+            const char escaped[] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(escaped, sizeof escaped);
+            start = i + 1;
+        }
+    }
+    out.append(text.substr(start));
+}
+
+// Appends text, then spaces up to width cells (PaddedTo).
+void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
+    out += text;
+    const std::size_t shown = Cells(text);
+    if (shown < width) {
+        out.append(width - shown, ' ');
+    }
+}
+
+// Appends ForTerminal(text) padded to width cells.
+void AppendPaddedForTerminal(std::string& out, std::string_view text, std::size_t width) {
+    const std::size_t start = out.size();
+    AppendForTerminal(out, text);
+    const std::size_t shown = Cells(std::string_view(out).substr(start));
+    if (shown < width) {
+        out.append(width - shown, ' ');
+    }
+}
+
+template <typename Number>
+void AppendNumber(std::string& out, Number value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+// JsonString(text) appended to out.
+void AppendJson(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x80 && c != '"' && c != '\\') {
+            out += c;
+            ++i;
+            continue;
+        }
         const std::size_t length = Utf8Length(text, i);
         if (length == 0) {
             out += "\\ufffd";
@@ -51,22 +157,26 @@ std::string JsonString(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            out += escaped;
+        } else if (byte < 0x20) {
+            const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(escaped, sizeof escaped);
         } else {
-            out.append(text, i, length);
+            out.append(text.substr(i, length));
         }
         i += length;
     }
-    return out + "\"";
+    out += '"';
 }
 
-std::string ListingAsText(const ListingState& state, const std::string& cacheFolder) {
+void WriteText(const ListingState& state, const std::string& cacheFolder, std::ostream& stream) {
+    ChunkedWriter writer(stream);
+    std::string& text = writer.text();
     // Names, addresses and sites come from the cache: shown with their control bytes escaped.
-    std::string text = "Cache: " + ForTerminal(cacheFolder) +
-                       "\nSite:  " + ForTerminal(SelectedSiteText(state)) + "\n\n";
+    text += "Cache: ";
+    AppendForTerminal(text, cacheFolder);
+    text += "\nSite:  ";
+    AppendForTerminal(text, SelectedSiteText(state));
+    text += "\n\n";
     if (state.movieLines.empty()) {
         text += "No movies.\n";
     }
@@ -74,49 +184,130 @@ std::string ListingAsText(const ListingState& state, const std::string& cacheFol
     // name takes fewer cells than it has bytes.
     const std::vector<const SwfEntry*> entries = EntriesInLineOrder(state);
     std::size_t width = 4;
+    std::string shown;
     for (const SwfEntry* entry : entries) {
-        width = std::max(width, DisplayWidth(ForTerminal(entry->displayName)));
+        shown.clear();
+        AppendForTerminal(shown, entry->displayName);
+        width = std::max(width, Cells(shown));
     }
+    constexpr std::size_t kSizeColumn = 14;
     for (const SwfEntry* found : entries) {
         const SwfEntry& entry = *found;
-        char sizeColumn[32];
-        std::snprintf(sizeColumn, sizeof sizeColumn, "%14s", entry.sizeText.c_str());
-        text += PaddedTo(ForTerminal(entry.displayName), width + 2) + sizeColumn + "  " +
-                PaddedTo(entry.lastModified, 29) + "  " + ForTerminal(entry.url) + "\n";
+        AppendPaddedForTerminal(text, entry.displayName, width + 2);
+        if (entry.sizeText.size() < kSizeColumn) {
+            text.append(kSizeColumn - entry.sizeText.size(), ' ');
+        }
+        text += entry.sizeText;
+        text += "  ";
+        AppendPadded(text, entry.lastModified, 29);
+        text += "  ";
+        AppendForTerminal(text, entry.url);
+        text += '\n';
+        writer.MaybeFlush();
     }
     text += "\nSites:\n";
     for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-        text += (static_cast<int>(i) == state.selectedSite ? "* " : "  ") +
-                ForTerminal(state.siteItems[i]) + "\n";
+        text += static_cast<int>(i) == state.selectedSite ? "* " : "  ";
+        AppendForTerminal(text, state.siteItems[i]);
+        text += '\n';
+        writer.MaybeFlush();
     }
-    return text;
 }
 
-std::string ListingAsJson(const ListingState& state, const std::string& cacheFolder) {
-    std::string json =
-        "{\n  \"cache\": " + JsonString(cacheFolder) + ",\n  \"site\": " + JsonString(state.site) +
-        ",\n  \"selectedSite\": " + JsonString(SelectedSiteText(state)) + ",\n  \"movies\": [";
+void WriteJson(const ListingState& state, const std::string& cacheFolder, std::ostream& stream) {
+    ChunkedWriter writer(stream);
+    std::string& json = writer.text();
+    json += "{\n  \"cache\": ";
+    AppendJson(json, cacheFolder);
+    json += ",\n  \"site\": ";
+    AppendJson(json, state.site);
+    json += ",\n  \"selectedSite\": ";
+    AppendJson(json, SelectedSiteText(state));
+    json += ",\n  \"movies\": [";
     bool first = true;
     for (const SwfEntry* found : EntriesInLineOrder(state)) {
         const SwfEntry& e = *found;
-        json += std::string(first ? "" : ",") + "\n    {\"key\": " + std::to_string(e.key) +
-                ", \"displayName\": " + JsonString(e.displayName) +
-                ", \"url\": " + JsonString(e.url) + ", \"localPath\": " + JsonString(e.localPath) +
-                ", \"sizeText\": " + JsonString(e.sizeText) +
-                ", \"lastModified\": " + JsonString(e.lastModified) +
-                ", \"site\": " + JsonString(e.IsLeftover() ? std::string() : SiteFromUrl(e.url)) +
-                ", \"bytes\": " + (e.sizeBytes ? std::to_string(*e.sizeBytes) : "null") +
-                ", \"lastModifiedUtc\": " +
-                (e.lastModifiedTime ? JsonString(FormatIsoTime(*e.lastModifiedTime)) : "null") +
-                ", \"source\": " + JsonString(e.source) +
-                (e.unreadable.empty() ? "" : ", \"unreadable\": " + JsonString(e.unreadable)) + "}";
+        json += first ? "\n    {\"key\": " : ",\n    {\"key\": ";
+        AppendNumber(json, e.key);
+        json += ", \"displayName\": ";
+        AppendJson(json, e.displayName);
+        json += ", \"url\": ";
+        AppendJson(json, e.url);
+        json += ", \"localPath\": ";
+        AppendJson(json, e.localPath);
+        json += ", \"sizeText\": ";
+        AppendJson(json, e.sizeText);
+        json += ", \"lastModified\": ";
+        AppendJson(json, e.lastModified);
+        json += ", \"site\": ";
+        // The scan keeps each movie's site; it is worked out again only where none was kept.
+        if (e.IsLeftover()) {
+            json += "\"\"";
+        } else {
+            AppendJson(json, e.site.empty() ? SiteFromUrl(e.url) : e.site);
+        }
+        json += ", \"bytes\": ";
+        if (e.sizeBytes) {
+            AppendNumber(json, *e.sizeBytes);
+        } else {
+            json += "null";
+        }
+        json += ", \"lastModifiedUtc\": ";
+        if (e.lastModifiedTime) {
+            AppendJson(json, FormatIsoTime(*e.lastModifiedTime));
+        } else {
+            json += "null";
+        }
+        json += ", \"source\": ";
+        AppendJson(json, e.source);
+        if (!e.unreadable.empty()) {
+            json += ", \"unreadable\": ";
+            AppendJson(json, e.unreadable);
+        }
+        json += '}';
         first = false;
+        writer.MaybeFlush();
     }
-    json += std::string(first ? "" : "\n  ") + "],\n  \"sites\": [";
+    json += first ? "],\n  \"sites\": [" : "\n  ],\n  \"sites\": [";
     for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-        json += (i == 0 ? "" : ", ") + JsonString(state.siteItems[i]);
+        if (i != 0) {
+            json += ", ";
+        }
+        AppendJson(json, state.siteItems[i]);
+        writer.MaybeFlush();
     }
-    return json + "]\n}\n";
+    json += "]\n}\n";
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    AppendJson(out, text);
+    return out;
+}
+
+void ListingDocument::WriteTo(std::ostream& out) const {
+    if (form_ == Form::kJson) {
+        WriteJson(*state_, cacheFolder_, out);
+    } else {
+        WriteText(*state_, cacheFolder_, out);
+    }
+}
+
+std::string ListingDocument::str() const {
+    std::ostringstream out;
+    WriteTo(out);
+    return std::move(out).str();
+}
+
+ListingDocument ListingAsText(const ListingState& state, const std::string& cacheFolder) {
+    return {state, cacheFolder, ListingDocument::Form::kText};
+}
+
+ListingDocument ListingAsJson(const ListingState& state, const std::string& cacheFolder) {
+    return {state, cacheFolder, ListingDocument::Form::kJson};
 }
 
 }  // namespace pellimor

@@ -67,16 +67,40 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
 bool FolderScanner::SetRoot(const char* path, bool recurse) {
     root_ = path == nullptr ? "" : path;
     StripTrailingSeparators(root_);
-    if (recurse) {
-        CollectSubfolders(root_);
+    if (!recurse) {
+        folders_.push_back(root_);
+        return true;
     }
-    folders_.push_back(root_);
+    Walk(root_,
+         [this](const std::string& folder, const std::vector<FolderItem>&) {
+             folders_.push_back(folder);
+         },
+         {});
     return true;
+}
+
+void FolderScanner::FindFilesBelow(const char* path, std::string_view pattern) {
+    root_ = path == nullptr ? "" : path;
+    StripTrailingSeparators(root_);
+    Walk(
+        root_,
+        [this, pattern](const std::string& folder, const std::vector<FolderItem>& items) {
+            folders_.push_back(folder);
+            if (!folder.empty()) {
+                AddMatches(folder + "/", items, pattern, true, false);
+            }
+        },
+        [this, pattern](std::string_view name) {
+            return detailsWanted_ && MatchesWildcard(name, pattern);
+        });
 }
 
 // Post-order without recursion, so that no nesting depth can exhaust the stack. A folder
 // already collected (reached again through a link) is not entered a second time.
-void FolderScanner::CollectSubfolders(const std::string& dir) {
+void FolderScanner::Walk(
+    const std::string& dir,
+    const std::function<void(const std::string&, const std::vector<FolderItem>&)>& found,
+    const std::function<bool(std::string_view)>& detailsFor) {
     struct Frame {
         std::string path;
         std::vector<FolderItem> items;
@@ -88,18 +112,16 @@ void FolderScanner::CollectSubfolders(const std::string& dir) {
     }
     std::vector<Frame> stack;
     const auto enter = [&](const std::string& path) {
-        auto listing = files_.ListFolder(path, {});
+        auto listing = files_.ListFolder(path, detailsFor);
         stack.push_back(Frame{path, listing ? std::move(*listing) : std::vector<FolderItem>{}, 0});
     };
     enter(dir);
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.items.size()) {
-            const std::string done = std::move(top.path);
+            const Frame done = std::move(top);
             stack.pop_back();
-            if (!stack.empty()) {
-                folders_.push_back(done);
-            }
+            found(done.path, done.items);
             continue;
         }
         const FolderItem& item = top.items[top.next++];
@@ -135,10 +157,15 @@ bool FolderScanner::SearchFolder(const std::string& folder, std::string_view pat
     const auto listing = files_.ListFolder(base, [this, pattern](std::string_view name) {
         return detailsWanted_ && MatchesWildcard(name, pattern);
     });
-    if (!listing) {
-        return true;
+    if (listing) {
+        AddMatches(base, *listing, pattern, includeFiles, includeFolders);
     }
-    for (const FolderItem& item : *listing) {
+    return true;
+}
+
+void FolderScanner::AddMatches(const std::string& base, const std::vector<FolderItem>& items,
+                               std::string_view pattern, bool includeFiles, bool includeFolders) {
+    for (const FolderItem& item : items) {
         const bool isFolder = (item.attributes & kAttributeDirectory) != 0;
         if (isFolder && (item.name == "." || item.name == "..")) {
             continue;
@@ -149,7 +176,6 @@ bool FolderScanner::SearchFolder(const std::string& folder, std::string_view pat
         results_.push_back(FoundFile{base + item.name, isFolder, item.attributes, item.created,
                                      item.lastWritten, item.size});
     }
-    return true;
 }
 
 }  // namespace pellimor

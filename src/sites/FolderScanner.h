@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,15 +37,23 @@ class FolderScanner {
     // told otherwise); a caller that reads only the paths saves a call per file.
     void SetDetailsWanted(bool wanted) { detailsWanted_ = wanted; }
     bool FindFiles(std::string_view pattern, bool includeFiles, bool includeFolders);
+    // SetRoot(path, true) and FindFiles(pattern, true, false) in one walk: every folder is
+    // listed once, the results and folders are the same and in the same order.
+    void FindFilesBelow(const char* path, std::string_view pattern);
 
     const std::string& root() const { return root_; }
     const std::vector<std::string>& folders() const { return folders_; }
     const std::vector<FoundFile>& results() const { return results_; }
 
   private:
-    void CollectSubfolders(const std::string& dir);
+    // Lists dir and every folder below it, post-order; each listing goes to found.
+    void Walk(const std::string& dir,
+              const std::function<void(const std::string&, const std::vector<FolderItem>&)>& found,
+              const std::function<bool(std::string_view)>& detailsFor);
     bool SearchFolder(const std::string& folder, std::string_view pattern, bool includeFiles,
                       bool includeFolders);
+    void AddMatches(const std::string& base, const std::vector<FolderItem>& items,
+                    std::string_view pattern, bool includeFiles, bool includeFolders);
 
     FileOps& files_;
     std::string root_;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <map>
 
 #include "platform/fileops/PosixFileOps.h"
 #include "sites/FolderScanner.h"
@@ -129,6 +132,54 @@ TEST_F(FolderScannerTest, DeepNestingKeepsThePostOrder) {
     EXPECT_TRUE(scanner.FindFiles("*.swf", true, false));
     ASSERT_EQ(scanner.results().size(), 1u);
     EXPECT_EQ(scanner.results()[0].path, path + "/bottom.swf");
+}
+
+// The real file system, counting how often each folder is listed.
+class CountingFileOps : public PosixFileOps {
+  public:
+    std::map<std::string, int> listed;
+    std::optional<std::vector<FolderItem>> ListFolder(
+        const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override {
+        std::string folder = path;
+        StripTrailingSeparators(folder);
+        ++listed[folder];
+        return PosixFileOps::ListFolder(path, detailsFor);
+    }
+};
+
+// The leftover listing walks trees of many folders: each is listed once, and the results,
+// their order, their details and the folders are those of SetRoot and FindFiles.
+TEST_F(FolderScannerTest, OneWalkListsEachFolderOnceWithTheSameResults) {
+    File("A/A1/deep.swf");
+    File("A/a.SWF");
+    File("B/b.Swf");
+    File("B/x.swf.bak");
+    File("top.swf");
+    test::MakeFolders(temp / "B/folder.swf");
+    ASSERT_EQ(::symlink(temp.path().c_str(), (temp / "A/up").c_str()), 0);
+    ASSERT_EQ(::symlink((temp / "B/b.Swf").c_str(), (temp / "A/link.swf").c_str()), 0);
+    ASSERT_EQ(::symlink((temp / "gone").c_str(), (temp / "A/dangling.swf").c_str()), 0);
+    ASSERT_EQ(::mkfifo((temp / "B/fifo.swf").c_str(), 0644), 0);
+    CountingFileOps counted;
+    FolderScanner once(counted);
+    once.FindFilesBelow((temp.path() + "/").c_str(), "*.swf");
+    FolderScanner twice(files);
+    twice.SetRoot((temp.path() + "/").c_str(), true);
+    ASSERT_TRUE(twice.FindFiles("*.swf", true, false));
+    EXPECT_EQ(once.folders(), twice.folders());
+    ASSERT_EQ(once.results().size(), twice.results().size());
+    for (std::size_t i = 0; i < once.results().size(); ++i) {
+        const FoundFile& a = once.results()[i];
+        const FoundFile& b = twice.results()[i];
+        EXPECT_EQ(a.path, b.path);
+        EXPECT_EQ(a.attributes, b.attributes) << a.path;
+        EXPECT_EQ(a.size, b.size) << a.path;
+        EXPECT_EQ(a.lastWritten, b.lastWritten) << a.path;
+    }
+    EXPECT_EQ(counted.listed.size(), once.folders().size());
+    for (const auto& [folder, times] : counted.listed) {
+        EXPECT_EQ(times, 1) << folder;
+    }
 }
 
 }  // namespace
