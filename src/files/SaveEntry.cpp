@@ -22,9 +22,8 @@ std::span<const std::int32_t> CappedSelection(std::span<const std::int32_t> keys
     return keys.first(std::min(keys.size(), kSelectionCapacity));
 }
 
-}  // namespace
-
-int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome) {
+// SaveEntry without the flush to the disk, which a batch does once at its end.
+int SaveOne(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome) {
     const auto saveFolder = [&services] {
         return services.folderOverride.empty()
                    ? GetSavePath(services.registry, services.defaultFolder)
@@ -65,18 +64,19 @@ int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveO
             why.reason = read.error();
         }
     }
-    const auto put = [&](const std::string& to) {
-        if (!entry.localPath.empty()) {
-            return services.files.CopyExclusive(entry.localPath, to, &why);
-        }
-        return body ? services.files.WriteExclusive(to, *body, &why) : CopyResult::kFailed;
-    };
-    // The target is created exclusively, so a name taken a moment ago is never overwritten.
+    // The copy is written whole before it gets a name, and a name that is taken is never
+    // overwritten: the next numbered one is tried with the same copy.
+    std::unique_ptr<PendingCopy> copy;
+    if (!entry.localPath.empty()) {
+        copy = services.files.StageCopy(entry.localPath, folder, &why);
+    } else if (body) {
+        copy = services.files.StageBytes(*body, folder, &why);
+    }
     std::string target = folder + "/" + base + ".swf";
-    CopyResult result = put(target);
+    CopyResult result = copy ? copy->NameAs(target, &why) : CopyResult::kFailed;
     for (unsigned long long counter = 1; result == CopyResult::kTargetExists; ++counter) {
         target = folder + "/" + NumberedName(base, counter) + ".swf";
-        result = put(target);
+        result = copy->NameAs(target, &why);
     }
     if (result == CopyResult::kFailed) {
         const std::string reason = why.reason.empty() ? "the copy failed" : why.reason;
@@ -94,6 +94,35 @@ int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveO
     return 1;
 }
 
+// The copies of a batch reach the disk here, before it is reported; the copies named stay
+// (each is whole) but are reported as failed when the disk did not take them.
+void FlushBatch(SaveServices& services, SaveOutcome& outcome) {
+    const Status flushed = services.files.FlushNamedCopies();
+    if (flushed.ok() || outcome.savedTo.empty()) {
+        return;
+    }
+    services.prompts.ShowErrorDetails(std::string(strings::Load(strings::kCopyFailed)),
+                                      flushed.error());
+    for (const std::string& path : outcome.savedTo) {
+        const std::string file = path.substr(path.rfind('/') + 1);
+        outcome.failed.push_back(file.substr(0, file.rfind('.')));
+    }
+    outcome.savedTo.clear();
+}
+
+}  // namespace
+
+int SaveEntry(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOutcome* outcome) {
+    SaveOutcome own;
+    SaveOutcome& kept = outcome != nullptr ? *outcome : own;
+    const std::size_t before = kept.savedTo.size();
+    const int done = SaveOne(entry, askUser, services, &kept);
+    if (kept.savedTo.size() > before) {
+        FlushBatch(services, kept);
+    }
+    return done;
+}
+
 namespace {
 
 SaveOutcome SaveSelection(const SwfCatalogue& catalogue, std::span<const std::int32_t> keys,
@@ -107,13 +136,14 @@ SaveOutcome SaveSelection(const SwfCatalogue& catalogue, std::span<const std::in
         if (entry.key == 0) {
             continue;
         }
-        if (SaveEntry(entry, askUser, services, &outcome) == 0) {
+        if (SaveOne(entry, askUser, services, &outcome) == 0) {
             break;  // a cancelled Save As skips the rest
         }
         if (!askUser && !outcome.unusableFolder.empty()) {
             break;  // every other copy would meet the same folder: one message is enough
         }
     }
+    FlushBatch(services, outcome);
     return outcome;
 }
 
@@ -132,11 +162,12 @@ SaveOutcome OnSaveAs(const SwfCatalogue& catalogue, std::span<const std::int32_t
 SaveOutcome OnSaveAll(const SwfCatalogue& catalogue, SaveServices& services) {
     SaveOutcome outcome;
     for (const SwfEntry& entry : catalogue) {
-        SaveEntry(entry, false, services, &outcome);
+        SaveOne(entry, false, services, &outcome);
         if (!outcome.unusableFolder.empty()) {
             break;  // every other copy would meet the same folder: one message is enough
         }
     }
+    FlushBatch(services, outcome);
     return outcome;
 }
 

@@ -3,10 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ports/Result.h"
 
 namespace pellimor {
 
@@ -40,6 +43,16 @@ struct CopyFailure {
         false;  // the target's folder cannot take files (missing, not writable, full)
 };
 
+// A copy written whole that no name leads to yet: a crash while it is written leaves no
+// partial file under any name.
+class PendingCopy {
+  public:
+    virtual ~PendingCopy() = default;  // a copy never named is dropped
+    // Gives the copy the name to, which must not exist yet. kTargetExists leaves the copy
+    // pending, so that the next name can be tried without copying again.
+    virtual CopyResult NameAs(const std::string& to, CopyFailure* why = nullptr) = 0;
+};
+
 class FileOps {
   public:
     virtual ~FileOps() = default;
@@ -63,6 +76,17 @@ class FileOps {
     // Writes bytes to a file that must not exist yet, the same way.
     virtual CopyResult WriteExclusive(const std::string& to, std::string_view bytes,
                                       CopyFailure* why = nullptr) = 0;
+    // A copy of the cached file from, or of bytes, written in folder without a name and not
+    // yet flushed to the disk; nothing when it cannot be written, with why saying why.
+    virtual std::unique_ptr<PendingCopy> StageCopy(const std::string& from,
+                                                   const std::string& folder,
+                                                   CopyFailure* why = nullptr) = 0;
+    virtual std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes,
+                                                    const std::string& folder,
+                                                    CopyFailure* why = nullptr) = 0;
+    // Puts every copy named since the last call on the disk, names included: one flush for a
+    // whole batch of copies instead of one a file.
+    virtual Status FlushNamedCopies() = 0;
     // Removes a regular file; error says why not.
     virtual bool RemoveFile(const std::string& path, std::string& error) = 0;
 };

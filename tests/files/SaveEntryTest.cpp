@@ -6,7 +6,13 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
 
 #include "files/SaveEntry.h"
 #include "files/SettingsStore.h"
@@ -18,6 +24,8 @@
 
 namespace pellimor {
 namespace {
+
+namespace fs = std::filesystem;
 
 class SaveEntryTest : public ::testing::Test {
   protected:
@@ -219,6 +227,76 @@ TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {
     EXPECT_FALSE(test::FileExists(out + "/m1001.swf"));
     EXPECT_EQ(OnSave(catalogue, {}, services).savedTo.size(), 0u);
     EXPECT_EQ(OnSaveAll(catalogue, services).savedTo.size(), 1200u);
+}
+
+// Forks; the child's exit code, or 128 + the signal that ended it.
+int InChild(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work());
+    }
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+// A Save All killed in the middle of its third copy: the two before it stand whole under
+// their names, the third has no name at all, and nothing else is left in the folder.
+TEST_F(SaveEntryTest, ASaveAllKilledMidCopyLeavesNoPartialFileUnderAName) {
+    for (int k = 1; k <= 5; ++k) {
+        Movie(k, "m" + std::to_string(k), std::string(300 * 1024, static_cast<char>('a' + k)));
+    }
+    const int ended = InChild([&] {
+        ::setenv("PELLIMOR_TEST_KILL_IN_COPY", "3", 1);
+        OnSaveAll(catalogue, services);
+        return 0;  // not reached: killed with half of m3 written
+    });
+    EXPECT_EQ(ended, 128 + SIGKILL);
+    EXPECT_EQ(test::VisibleNames(out), (std::vector<std::string>{"m1.swf", "m2.swf"}));
+    for (const std::string name : {"m1", "m2"}) {
+        EXPECT_EQ(test::ReadFile(out + "/" + name + ".swf"),
+                  test::ReadFile(temp / ("cache/" + name + "[" + name.substr(1) + "].swf")));
+    }
+    std::error_code error;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out, error), fs::directory_iterator()), 2);
+}
+
+// Another program watching the save folder never finds a file under a final name that is
+// shorter than the movie: each copy gets its name only once it is whole.
+TEST_F(SaveEntryTest, AWatcherNeverSeesAPartialCopyUnderAName) {
+    constexpr std::size_t kSize = 8u << 20;
+    for (int k = 1; k <= 6; ++k) {
+        Movie(k, "big" + std::to_string(k), std::string(kSize, 'F'));
+    }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t watcher = ::fork();
+    if (watcher == 0) {
+        ::close(ready[0]);
+        int partial = 0;
+        ::write(ready[1], "r", 1);
+        // Until killed: every name that appears is looked at as soon as it is seen.
+        for (;;) {
+            for (int k = 1; k <= 6; ++k) {
+                struct stat info {};
+                const std::string path = out + "/big" + std::to_string(k) + ".swf";
+                if (::stat(path.c_str(), &info) == 0 &&
+                    static_cast<std::size_t>(info.st_size) < kSize) {
+                    ++partial;
+                    test::WriteFile(temp / "partial-seen", std::to_string(partial));
+                }
+            }
+        }
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    const SaveOutcome outcome = OnSaveAll(catalogue, services);
+    ::kill(watcher, SIGKILL);
+    ::waitpid(watcher, nullptr, 0);
+    EXPECT_EQ(outcome.savedTo.size(), 6u);
+    EXPECT_FALSE(test::FileExists(temp / "partial-seen"));
 }
 
 TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace pellimor {
 
@@ -70,39 +72,105 @@ bool LinkStaysWithin(const std::string& folder, std::string_view name, const std
     return within;
 }
 
+// Windows lists a folder in name order, letters without regard to case; so does this
+// stand-in, whatever order the disk keeps. Each name is lowered once, not at every
+// comparison: a folder of a large cache holds tens of thousands of names.
+void SortAsWindowsLists(std::vector<FolderItem>& items) {
+    struct Key {
+        std::string lowered;
+        std::size_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::string lowered = items[i].name;
+        for (char& c : lowered) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        keys.push_back({std::move(lowered), i});
+    }
+    std::sort(keys.begin(), keys.end(), [&items](const Key& a, const Key& b) {
+        const int order = a.lowered.compare(b.lowered);
+        return order != 0 ? order < 0 : items[a.index].name < items[b.index].name;
+    });
+    std::vector<FolderItem> sorted;
+    sorted.reserve(items.size());
+    for (const Key& key : keys) {
+        sorted.push_back(std::move(items[key.index]));
+    }
+    items = std::move(sorted);
+}
+
 }  // namespace
 
 bool PosixFileOps::ConfineTo(const std::string& root) {
     confined_ = true;
-    foldersWithin_.clear();
+    openFolders_.clear();
     const auto resolved = ResolveFolder(root);
     root_ = resolved.value_or("");
     return resolved.has_value();
 }
 
-bool PosixFileOps::FolderWithinRoot(const std::string& folder) {
-    if (!confined_) {
-        return true;
+// The folders of a cache are few and its files many: each folder is opened once and its
+// files are asked about relative to it, so the kernel does not walk the whole path again
+// for every file. Where the folder lies is judged on the opened descriptor.
+PosixFileOps::OpenFolder* PosixFileOps::FolderOf(std::string_view folder) {
+    for (OpenFolder& known : openFolders_) {
+        if (known.path == folder) {
+            return &known;
+        }
     }
-    if (root_.empty()) {
-        return false;
+    constexpr std::size_t kMostOpenFolders = 64;  // a hostile cache may have many
+    if (openFolders_.size() == kMostOpenFolders) {
+        openFolders_.erase(openFolders_.begin());
     }
-    const auto known = foldersWithin_.find(folder);
-    if (known != foldersWithin_.end()) {
-        return known->second;
+    const std::string path(folder);
+    UniqueFd fd(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return nullptr;
     }
-    const auto resolved = ResolveFolder(folder);
-    const bool within = resolved && IsWithin(*resolved, root_);
-    foldersWithin_.emplace(folder, within);
-    return within;
+    bool within = !confined_;
+    if (confined_ && !root_.empty()) {
+        const auto resolved = PathOfDescriptor(fd.get());
+        within = resolved && IsWithin(*resolved, root_);
+    }
+    openFolders_.push_back({path, std::move(fd), within});
+    return &openFolders_.back();
 }
 
-// A listing needs only the size: a regular file is judged by its folder, resolved once per
+void PosixFileOps::ForgetFolder(const OpenFolder* folder) {
+    std::erase_if(openFolders_, [folder](const OpenFolder& known) { return &known == folder; });
+}
+
+// A listing needs only the size: a regular file is judged by its folder, opened once per
 // folder; a link is followed and checked on its descriptor. Reads, copies and removals
 // always check the file itself.
 std::optional<std::uint64_t> PosixFileOps::FileSize(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) {
+        return std::nullopt;  // the cache's files are named by full paths
+    }
+    const std::string_view folderPath =
+        slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash);
+    const char* name = path.c_str() + slash + 1;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
+    const OpenFolder* folder = FolderOf(folderPath);
+    if (folder != nullptr && ::fstatat(folder->fd.get(), name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        struct stat opened {};
+        if (::fstat(folder->fd.get(), &opened) != 0 || opened.st_nlink > 0) {
+            return std::nullopt;
+        }
+        // Removed since it was opened, and perhaps made again: open it once more.
+        ForgetFolder(folder);
+        folder = FolderOf(folderPath);
+        if (folder != nullptr &&
+            ::fstatat(folder->fd.get(), name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            return std::nullopt;
+        }
+    }
+    if (folder == nullptr) {
         return std::nullopt;
     }
     if (S_ISLNK(info.st_mode)) {
@@ -114,7 +182,7 @@ std::optional<std::uint64_t> PosixFileOps::FileSize(const std::string& path) {
         if (!opened || ::fstat(opened->fd.get(), &info) != 0) {
             return std::nullopt;
         }
-    } else if (!S_ISREG(info.st_mode) || !FolderWithinRoot(ParentFolder(path))) {
+    } else if (!S_ISREG(info.st_mode) || !folder->within) {
         return std::nullopt;
     }
     if (!Readable(info)) {
@@ -205,19 +273,7 @@ std::optional<std::vector<FolderItem>> PosixFileOps::ListFolder(
         items.push_back(std::move(item));
     }
     ::closedir(dir);
-    // Windows lists a folder in name order, letters without regard to case; so does this
-    // stand-in, whatever order the disk keeps.
-    std::sort(items.begin(), items.end(), [](const FolderItem& a, const FolderItem& b) {
-        const std::size_t n = std::min(a.name.size(), b.name.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const int x = std::tolower(static_cast<unsigned char>(a.name[i]));
-            const int y = std::tolower(static_cast<unsigned char>(b.name[i]));
-            if (x != y) {
-                return x < y;
-            }
-        }
-        return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
-    });
+    SortAsWindowsLists(items);
     return items;
 }
 
@@ -347,6 +403,213 @@ CopyResult PosixFileOps::CopyExclusive(const std::string& from, const std::strin
         return fail(std::strerror(code), FolderCannotTakeFiles(code));
     }
     return CopyResult::kCopied;
+}
+
+namespace {
+
+// A copy in a file of its folder that has no name (O_TMPFILE) or, where the file system
+// offers none, a temporary name that no saved movie can have; named by a hard link, which
+// fails when the name is taken instead of replacing what is there.
+class PosixPendingCopy : public PendingCopy {
+  public:
+    PosixPendingCopy(PosixFileOps& owner, UniqueFd fd, std::string temporary)
+        : owner_(owner), fd_(std::move(fd)), temporary_(std::move(temporary)) {}
+    ~PosixPendingCopy() override {
+        if (!named_ && !temporary_.empty()) {
+            ::unlink(temporary_.c_str());
+        }
+    }
+    PosixPendingCopy(const PosixPendingCopy&) = delete;
+    PosixPendingCopy& operator=(const PosixPendingCopy&) = delete;
+
+    CopyResult NameAs(const std::string& to, CopyFailure* why) override {
+        if (named_) {
+            if (why != nullptr) {
+                *why = {"the copy has a name already", false};
+            }
+            return CopyResult::kFailed;
+        }
+        const std::string from =
+            temporary_.empty() ? "/proc/self/fd/" + std::to_string(fd_.get()) : temporary_;
+        if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            const int code = errno;
+            if (code == EEXIST) {
+                return CopyResult::kTargetExists;
+            }
+            if (why != nullptr) {
+                *why = {std::strerror(code), FolderCannotTakeFiles(code)};
+            }
+            return CopyResult::kFailed;
+        }
+        named_ = true;
+        if (!temporary_.empty()) {
+            ::unlink(temporary_.c_str());
+        }
+        owner_.NoteNamedIn(ParentFolder(to));
+        return CopyResult::kCopied;
+    }
+
+  private:
+    PosixFileOps& owner_;
+    UniqueFd fd_;
+    std::string temporary_;  // empty: the file has no name
+    bool named_ = false;
+};
+
+// A file in folder to write a copy into, nameless where the system allows; its temporary
+// name otherwise. The system's error code on failure.
+int OpenUnnamed(const std::string& folder, UniqueFd& fd, std::string& temporary) {
+    // Naming a nameless file goes through /proc; without it, a temporary name is used.
+    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;  // fixed for the process
+    if (procFds) {
+        fd = UniqueFd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+        if (fd.valid()) {
+            return 0;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return errno;
+        }
+    }
+    std::string name = folder + "/.pellimor-copy-XXXXXX";
+    fd = UniqueFd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd.valid()) {
+        return errno;
+    }
+    ::fchmod(fd.get(), 0644);
+    temporary = std::move(name);
+    return 0;
+}
+
+// For the tests that kill a batch of copies in the middle of one: the number of the copy
+// to die in, from the environment.
+long KillInCopy() {
+    const char* value = std::getenv("PELLIMOR_TEST_KILL_IN_COPY");
+    return value == nullptr ? 0 : std::strtol(value, nullptr, 10);
+}
+
+}  // namespace
+
+// A nameless file in folder filled by write, which says why it failed, if it did.
+std::unique_ptr<PendingCopy> PosixFileOps::Stage(const std::string& folder,
+                                                 const std::function<WriteFailure(int)>& write,
+                                                 CopyFailure* why) {
+    UniqueFd out;
+    std::string temporary;
+    if (const int code = OpenUnnamed(folder, out, temporary); code != 0) {
+        if (why != nullptr) {
+            *why = {std::strerror(code), FolderCannotTakeFiles(code)};
+        }
+        return nullptr;
+    }
+    const int fd = out.get();
+    auto copy = std::make_unique<PosixPendingCopy>(*this, std::move(out), std::move(temporary));
+    const WriteFailure failure = write(fd);
+    if (!failure.reason.empty()) {
+        if (why != nullptr) {
+            *why = {failure.reason, failure.targetSide && FolderCannotTakeFiles(failure.code)};
+        }
+        return nullptr;  // the copy goes with its file, which no name leads to
+    }
+    return copy;
+}
+
+std::unique_ptr<PendingCopy> PosixFileOps::StageBytes(std::string_view bytes,
+                                                      const std::string& folder, CopyFailure* why) {
+    return Stage(
+        folder,
+        [bytes](int out) {
+            const int code = WriteAll(out, bytes);
+            return code == 0 ? WriteFailure{} : WriteFailure{std::strerror(code), code, true};
+        },
+        why);
+}
+
+std::unique_ptr<PendingCopy> PosixFileOps::StageCopy(const std::string& from,
+                                                     const std::string& folder, CopyFailure* why) {
+    if (confined_ && root_.empty()) {
+        if (why != nullptr) {
+            *why = {"no cache folder to copy " + from + " from", false};
+        }
+        return nullptr;
+    }
+    std::string error;
+    const auto in = OpenWithin(from, root_, error);
+    if (!in) {
+        if (why != nullptr) {
+            *why = {error, false};
+        }
+        return nullptr;
+    }
+    const bool dieHalfway = ++copiesStaged_ == KillInCopy();
+    return Stage(
+        folder,
+        [&in, dieHalfway](int out) -> WriteFailure {
+            // No more than the size the file had when it was opened: a file that grows
+            // while it is copied cannot fill the disk.
+            std::array<char, 1 << 16> buffer{};
+            std::uint64_t left = in->size;
+            while (left > 0) {
+                const std::size_t want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+                const ssize_t got = ::read(in->fd.get(), buffer.data(), want);
+                if (got < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (got <= 0) {
+                    const int code = got < 0 ? errno : 0;
+                    return {code != 0 ? std::strerror(code)
+                                      : "the cached file became shorter while it was copied",
+                            code, false};
+                }
+                left -= static_cast<std::uint64_t>(got);
+                const int code =
+                    WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+                if (code != 0) {
+                    return {std::strerror(code), code, true};
+                }
+                if (dieHalfway) {
+                    std::raise(SIGKILL);  // part of the copy written
+                }
+            }
+            return {};
+        },
+        why);
+}
+
+void PosixFileOps::NoteNamedIn(const std::string& folder) {
+    if (std::find(namedIn_.rbegin(), namedIn_.rend(), folder) == namedIn_.rend()) {
+        namedIn_.push_back(folder);
+    }
+}
+
+// syncfs puts a whole file system's writes on the disk in one go, which a batch of many
+// small copies needs once instead of an fsync each; the folders' fsync then keeps the names.
+Status PosixFileOps::FlushNamedCopies() {
+    std::vector<dev_t> synced;
+    std::string failure;
+    for (const std::string& folder : namedIn_) {
+        const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat info {};
+        if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+            failure = folder + ": " + std::strerror(errno);
+            continue;
+        }
+        if (std::find(synced.begin(), synced.end(), info.st_dev) == synced.end()) {
+            if (::syncfs(fd.get()) != 0) {
+                failure = folder + ": " + std::strerror(errno);
+                continue;
+            }
+            synced.push_back(info.st_dev);
+        }
+        if (::fsync(fd.get()) != 0) {
+            failure = folder + ": " + std::strerror(errno);
+        }
+    }
+    namedIn_.clear();
+    if (!failure.empty()) {
+        return Fail("the copies could not be put on the disk: " + failure);
+    }
+    return Done{};
 }
 
 bool PosixFileOps::RemoveFile(const std::string& path, std::string& error) {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
+#include "platform/fileops/ConfinedFile.h"
 #include "ports/FileOps.h"
 
 namespace pellimor {
@@ -28,14 +30,39 @@ class PosixFileOps : public FileOps {
                               CopyFailure* why = nullptr) override;
     CopyResult CopyExclusive(const std::string& from, const std::string& to,
                              CopyFailure* why = nullptr) override;
+    std::unique_ptr<PendingCopy> StageCopy(const std::string& from, const std::string& folder,
+                                           CopyFailure* why = nullptr) override;
+    std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes, const std::string& folder,
+                                            CopyFailure* why = nullptr) override;
+    Status FlushNamedCopies() override;
     bool RemoveFile(const std::string& path, std::string& error) override;
+    // For a pending copy that was given its name: its folder is flushed with the batch.
+    void NoteNamedIn(const std::string& folder);
 
   private:
-    bool FolderWithinRoot(const std::string& folder);
+    struct OpenFolder {
+        std::string path;  // the path text that led there
+        UniqueFd fd;       // opened without access to its contents
+        bool within = false;
+    };
+    // The folder opened, remembered by its path text; nothing when it cannot be opened.
+    OpenFolder* FolderOf(std::string_view folder);
+    void ForgetFolder(const OpenFolder* folder);
+    struct WriteFailure {
+        std::string reason;       // empty: none
+        int code = 0;             // the system's error, or 0
+        bool targetSide = false;  // in writing the copy, not in reading its source
+    };
+    std::unique_ptr<PendingCopy> Stage(const std::string& folder,
+                                       const std::function<WriteFailure(int)>& write,
+                                       CopyFailure* why);
 
     std::string root_;  // resolved; empty: not confined
     bool confined_ = false;
-    std::unordered_map<std::string, bool> foldersWithin_;  // by the path text that led there
+    std::vector<OpenFolder> openFolders_;
+    std::vector<std::string> namedIn_;  // folders given copies since the last flush
+    int failureCode_ = 0;               // the system's error of the last staged write
+    long copiesStaged_ = 0;
 };
 
 // A time of the file system as a file time (100 ns ticks since 1601).
