@@ -38,6 +38,10 @@ bool IsWininetCache(const std::string& folder) {
     return !FindContainers(folder).empty();
 }
 
+void ExplainWininet(const std::string& folder, std::vector<std::string>& problems) {
+    (void)FindContainers(folder, &problems);
+}
+
 Result<std::unique_ptr<CacheSource>> OpenWininet(const std::string& folder,
                                                  const CacheOpenOptions& options) {
     return std::unique_ptr<CacheSource>(
@@ -165,11 +169,12 @@ struct Walk {
 
 const std::vector<CacheFormat>& CacheFormats() {
     static const std::vector<CacheFormat> formats = {
-        {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet},
-        {"Chrome (simple cache)", ChromiumName, IsChromiumSimpleCache, OpenChromiumSimple},
-        {"Chrome (block files)", ChromiumName, IsChromiumBlockFileCache, OpenChromiumBlockFile},
-        {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2},
-        {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1},
+        {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet, ExplainWininet},
+        {"Chrome (simple cache)", ChromiumName, IsChromiumSimpleCache, OpenChromiumSimple, nullptr},
+        {"Chrome (block files)", ChromiumName, IsChromiumBlockFileCache, OpenChromiumBlockFile,
+         nullptr},
+        {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2, nullptr},
+        {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1, nullptr},
     };
     return formats;
 }
@@ -184,9 +189,13 @@ FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options)
         start.pop_back();
     }
     walk.Visit(start, Lowered(start.substr(start.rfind('/') + 1)), 0, true);
-    if (walk.found.wininetFolder.empty()) {
-        // Say what stood where the folder given should have had its index file.
-        (void)FindContainers(start, &walk.found.problems);
+    if (walk.found.sources.empty()) {
+        // Say what stood where the folder given should have had a cache's files.
+        for (const CacheFormat& format : CacheFormats()) {
+            if (format.explain != nullptr) {
+                format.explain(start, walk.found.problems);
+            }
+        }
     }
     if (walk.visited > kMostFolders) {
         walk.found.problems.push_back("only the first " + std::to_string(kMostFolders) +

@@ -24,6 +24,9 @@ struct CacheFormat {
     bool (*recognise)(const std::string& folder);
     Result<std::unique_ptr<CacheSource>> (*open)(const std::string& folder,
                                                  const CacheOpenOptions&);
+    // When no cache at all is found in the folder given: what stood where this format's
+    // files were expected (an index that is a FIFO ...); may be empty.
+    void (*explain)(const std::string& folder, std::vector<std::string>& problems);
 };
 
 const std::vector<CacheFormat>& CacheFormats();

@@ -84,6 +84,11 @@ bool IsChromiumSimpleCache(const std::string& folder) {
     if (!root) {
         return false;
     }
+    // The index under its usual name says it without listing a folder of many files.
+    if (FirstU64(*root + "/" + std::string(chromium_blockfile::kIndexName), *root) ==
+        chromium_simple::kIndexMagic) {
+        return true;
+    }
     const auto names = chromium::ListCaseBlind(*root);
     if (!names) {
         return false;

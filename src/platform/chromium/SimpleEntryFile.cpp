@@ -37,7 +37,9 @@ class EntryReader {
         for (Window* window : {&head_, &tail_}) {
             if (!window->loaded) {
                 // A small file is read whole at once.
-                const std::size_t headLength = size_ <= 2 * kWindow ? 2 * kWindow : kWindow;
+                // Never past the end: a read that comes up short costs a second call.
+                const std::size_t headLength = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(size_, size_ <= 2 * kWindow ? 2 * kWindow : kWindow));
                 const std::uint64_t start =
                     window == &head_ ? 0 : size_ - std::min<std::uint64_t>(size_, kWindow);
                 Result<std::string> bytes =

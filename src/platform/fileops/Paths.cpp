@@ -39,29 +39,42 @@ bool MakeFolders(const std::string& path, std::string& error) {
     }
 }
 
-std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name) {
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lowered;
+}
+
+}  // namespace
+
+std::optional<std::string> CaseBlindLookup::Child(const std::string& folder,
+                                                  std::string_view name) {
     const std::string exact = folder + "/" + std::string(name);
     if (IsFolder(exact) || IsFile(exact)) {
         return exact;
     }
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<std::string> found;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view candidate = entry->d_name;
-        if (candidate.size() == name.size() &&
-            std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
-            found = folder + "/" + std::string(candidate);
-            break;
+    auto [names, added] = listed_.try_emplace(folder);
+    if (added) {
+        if (DIR* dir = ::opendir(folder.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                names->second.try_emplace(LowerAscii(entry->d_name), entry->d_name);
+            }
+            ::closedir(dir);
         }
     }
-    ::closedir(dir);
-    return found;
+    const auto found = names->second.find(LowerAscii(name));
+    if (found == names->second.end()) {
+        return std::nullopt;
+    }
+    return folder + "/" + found->second;
+}
+
+std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name) {
+    return CaseBlindLookup().Child(folder, name);
 }
 
 }  // namespace pellimor

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace pellimor {
 
@@ -16,5 +17,16 @@ bool MakeFolders(const std::string& path, std::string& error);
 // The child of folder whose name equals name ignoring ASCII case, as it is spelled on disk:
 // caches copied off Windows disks, FAT sticks and zips do not keep the usual spelling.
 std::optional<std::string> ChildIgnoringCase(const std::string& folder, std::string_view name);
+
+// The same for many names: each folder is listed at most once (a cache folder may hold
+// a hundred thousand files).
+class CaseBlindLookup {
+  public:
+    std::optional<std::string> Child(const std::string& folder, std::string_view name);
+
+  private:
+    // folder -> lower-case name -> the name as spelled on disk (the first of a clash)
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listed_;
+};
 
 }  // namespace pellimor

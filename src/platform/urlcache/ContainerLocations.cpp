@@ -29,18 +29,18 @@ std::string WhyNotAnIndex(const std::string& path) {
     return path + " is " + FileKindName(info.st_mode) + ", not an index file; left alone";
 }
 
-std::optional<ContainerLocation> ContainerAt(const std::string& parent,
+std::optional<ContainerLocation> ContainerAt(CaseBlindLookup& lookup, const std::string& parent,
                                              std::initializer_list<std::string_view> steps,
                                              std::vector<std::string>& problems) {
     std::string path = parent;
     for (const std::string_view step : steps) {
-        const auto next = ChildIgnoringCase(path, step);
+        const auto next = lookup.Child(path, step);
         if (!next) {
             return std::nullopt;
         }
         path = *next;
     }
-    const auto index = ChildIgnoringCase(path, "index.dat");
+    const auto index = lookup.Child(path, "index.dat");
     if (!index) {
         return std::nullopt;
     }
@@ -68,12 +68,13 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
         return {};
     }
     std::string location = StripTrailingSlashes(cacheLocation);
-    if (const auto here = ContainerAt(location, {}, problems)) {
+    CaseBlindLookup lookup;
+    if (const auto here = ContainerAt(lookup, location, {}, problems)) {
         return {*here};
     }
     // A profile folder given instead of its cache folder.
     for (const char* cacheName : {"INetCache", "Temporary Internet Files"}) {
-        if (const auto inner = ChildIgnoringCase(location, cacheName); inner && IsFolder(*inner)) {
+        if (const auto inner = lookup.Child(location, cacheName); inner && IsFolder(*inner)) {
             location = *inner;
             break;
         }
@@ -81,20 +82,21 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
     const std::string parent = ParentFolder(location);
     const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
     std::vector<ContainerLocation> found;
-    std::optional<ContainerLocation> cookies = ContainerAt(parent, {"INetCookies"}, problems);
+    std::optional<ContainerLocation> cookies =
+        ContainerAt(lookup, parent, {"INetCookies"}, problems);
     if (!cookies) {
-        cookies = ContainerAt(parent, {"Cookies"}, problems);
+        cookies = ContainerAt(lookup, parent, {"Cookies"}, problems);
     }
     if (!cookies && windowsXp) {
-        cookies = ContainerAt(ParentFolder(parent), {"Cookies"},
+        cookies = ContainerAt(lookup, ParentFolder(parent), {"Cookies"},
                               problems);  // XP keeps them in the profile root
     }
     // Internet Explorer in protected mode (Vista and later) keeps a second content container
     // under Low; most of what its users browsed is there.
     for (const auto& container :
-         {cookies, ContainerAt(parent, {"History", "History.IE5"}, problems),
-          ContainerAt(location, {"Content.IE5"}, problems),
-          ContainerAt(location, {"Low", "Content.IE5"}, problems)}) {
+         {cookies, ContainerAt(lookup, parent, {"History", "History.IE5"}, problems),
+          ContainerAt(lookup, location, {"Content.IE5"}, problems),
+          ContainerAt(lookup, location, {"Low", "Content.IE5"}, problems)}) {
         if (container) {
             found.push_back(*container);
         }
