@@ -145,16 +145,15 @@ std::optional<Tag> ReadTag(std::string_view html, std::size_t at, NextFinder& ne
     const std::size_t limit = std::min(html.size(), at + kLongestTag);
     std::size_t i = at + 1;
     Tag tag;
-    while (i < limit && !IsSpace(html[i]) && html[i] != '>' && html[i] != '/') {
-        tag.name += Lower(html[i++]);
-    }
-    if (tag.name.empty() && i < limit && html[i] == '/') {
-        tag.name = "/";
+    // An end tag's name keeps its '/': "/object".
+    const std::size_t nameStart = i;
+    if (i < limit && html[i] == '/') {
         ++i;
-        while (i < limit && !IsSpace(html[i]) && html[i] != '>') {
-            tag.name += Lower(html[i++]);
-        }
     }
+    while (i < limit && !IsSpace(html[i]) && html[i] != '>' && html[i] != '/') {
+        ++i;
+    }
+    tag.name = Lowered(html.substr(nameStart, i - nameStart));
     while (i < limit) {
         while (i < limit && (IsSpace(html[i]) || html[i] == '/')) {
             ++i;
@@ -392,12 +391,13 @@ std::optional<Embedding> ReadEmbedSwf(std::string_view text, std::size_t at, std
 std::vector<Embedding> FindEmbeddings(std::string_view html) {
     html = html.substr(0, std::min(html.size(), kLargestPageScanned));
     std::vector<Embedding> found;
-    std::optional<Embedding> object;  // an <object> whose <param>s are being read
+    Embedding object;  // an <object> whose <param>s are being read, while inObject
+    bool inObject = false;
     const auto finishObject = [&] {
-        if (object && !object->movie.empty() && found.size() < kMostEmbeddings) {
-            found.push_back(std::move(*object));
+        if (inObject && !object.movie.empty() && found.size() < kMostEmbeddings) {
+            found.push_back(object);
         }
-        object.reset();
+        inObject = false;
     };
     static constexpr std::string_view kEmbedSwf = "embedswf";
     NextFinder next(html);
@@ -434,13 +434,11 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
         }
         if (tag->name == "object") {
             finishObject();
-            object.emplace();
-            object->embeddedWith = "object";
-            object->movie = AttributeOf(*tag, "data");
-            object->width = AttributeOf(*tag, "width");
-            object->height = AttributeOf(*tag, "height");
-        } else if (tag->name == "param" && object) {
-            TakeParameter(*object, AttributeOf(*tag, "name"), AttributeOf(*tag, "value"));
+            inObject = true;
+            object = Embedding{"object", AttributeOf(*tag, "data"),  {},
+                               {},       AttributeOf(*tag, "width"), AttributeOf(*tag, "height")};
+        } else if (tag->name == "param" && inObject) {
+            TakeParameter(object, AttributeOf(*tag, "name"), AttributeOf(*tag, "value"));
         } else if (tag->name == "/object") {
             finishObject();
         } else if (tag->name == "embed") {
