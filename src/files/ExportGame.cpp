@@ -154,6 +154,27 @@ std::optional<MetaPage> FindPage(const SwfEntry& movie, const ExportIndex& index
     return std::nullopt;
 }
 
+// The day an XMP packet says the movie was made (xmp:CreateDate, as an attribute or an
+// element): its first YYYY-MM-DD.
+std::optional<std::string> CreateDay(std::string_view metadata) {
+    const auto at = metadata.find("CreateDate");
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view after = metadata.substr(at, 64);
+    for (std::size_t i = 0; i + 10 <= after.size(); ++i) {
+        const std::string_view day = after.substr(i, 10);
+        bool shaped = true;
+        for (std::size_t k = 0; k < 10 && shaped; ++k) {
+            shaped = k == 4 || k == 7 ? day[k] == '-' : day[k] >= '0' && day[k] <= '9';
+        }
+        if (shaped) {
+            return std::string(day);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string NumberedFileName(const std::string& name, unsigned counter) {
@@ -290,6 +311,9 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         meta.releaseDate = std::move(day);
     } else if (movie.lastModifiedTime) {
         meta.releaseDate = DayOf(*movie.lastModifiedTime);
+    } else if (auto made = mainFacts && mainFacts->metadata ? CreateDay(*mainFacts->metadata)
+                                                            : std::nullopt) {
+        meta.releaseDate = std::move(made);
     } else if (mainFacts && mainFacts->productInfo && mainFacts->productInfo->compiledAtMs > 0) {
         meta.releaseDate =
             DayOf(static_cast<UnixTime>(mainFacts->productInfo->compiledAtMs / 1000));

@@ -279,6 +279,17 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
         c.lastModified = 129000000000000000ULL;
         ASSERT_TRUE(writer.AddContent(c, error)) << error;
     }
+    // A movie the cache gives no date for, whose metadata says when it was made.
+    ContentEntry undated;
+    undated.url = "http://site.example/g/undated.swf";
+    undated.body = test::Fws(test::SwfTag(69, test::Le32(0x10)) +
+                             test::SwfTag(77,
+                                          test::Z("<rdf:Description xmp:CreateDate="
+                                                  "\"2007-05-04T10:00:00Z\"/>"),
+                                          true));
+    undated.extension = "swf";
+    undated.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
+    ASSERT_TRUE(writer.AddContent(undated, error)) << error;
     ASSERT_TRUE(writer.Save(error)) << error;
     Export run(writer.cacheFolder(), temp / "out");
     const auto done = run.Run("http://site.example/g/game.swf");
@@ -298,6 +309,9 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Width\"]"), "640");
     EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Partial");
     EXPECT_TRUE(Has(Yaml(meta, "d[\"Notes\"]"), "Missing: http://site.example/g/music.mp3"));
+    const auto undatedDone = run.Run(undated.url);
+    ASSERT_TRUE(undatedDone.ok()) << undatedDone.error();
+    EXPECT_EQ(Yaml(temp / "out/undated/meta.yaml", "d[\"Original Release Date\"]"), "2007-05-04");
 }
 
 TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBody) {
@@ -371,13 +385,21 @@ TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     ASSERT_EQ(
         ::symlink((temp / "outside").c_str(), (temp / "out/main/content/evil.example/sub").c_str()),
         0);
+    // A link to a file outside, and a FIFO, where files of the export would go.
+    test::WriteFile(temp / "outside/victim.swf", "victim");
+    test::MakeFolders(temp / "out/main/content/evil.example/game");
+    ASSERT_EQ(::symlink((temp / "outside/victim.swf").c_str(),
+                        (temp / "out/main/content/evil.example/game/main.swf").c_str()),
+              0);
+    ASSERT_EQ(::mkfifo((temp / "out/main/content/evil.example/nul%00byte.swf").c_str(), 0600), 0);
     const auto before = Tree(temp.path());
     Export run(writer.cacheFolder(), temp / "out");
     for (const SwfEntry& m : run.Movies()) {
         const auto done = run.Run(m);
         (void)done;  // some may fail: what matters is where they wrote
     }
-    EXPECT_TRUE(test::VisibleNames(temp / "outside").empty());
+    EXPECT_EQ(test::VisibleNames(temp / "outside"), std::vector<std::string>{"victim.swf"});
+    EXPECT_EQ(test::ReadFile(temp / "outside/victim.swf"), "victim");
     for (const std::string& path : Tree(temp.path())) {
         if (before.count(path) == 0) {
             EXPECT_EQ(path.rfind("out/", 0), 0u) << path;
@@ -395,7 +417,8 @@ TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     const std::string evil = temp / "out/main/content/evil.example/";
     EXPECT_EQ(test::ReadFile(evil + "..%2F..%2Fescape3.swf"), "payload");
     EXPECT_EQ(test::ReadFile(evil + "a%5C..%5C..%5Cescape4.swf"), "payload");
-    EXPECT_EQ(test::ReadFile(evil + "nul%00byte.swf"), "payload");
+    EXPECT_EQ(test::ReadFile(evil + "nul%00byte01.swf"), "payload");
+    EXPECT_EQ(test::ReadFile(evil + "game/main01.swf").substr(0, 3), "FWS");
     EXPECT_FALSE(test::FileExists(temp / "outside/target.swf"));
 }
 
