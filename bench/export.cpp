@@ -82,7 +82,7 @@ std::size_t Export(const std::string& cache, const std::string& to) {
     pellimor::Session session(options);
     auto folder = pellimor::ExportFolderPosix::Open(to);
     pellimor::ExportIndex index;
-    if (!folder || !index.Build(session.cache()).ok()) {
+    if (!folder || !index.Build(session.cache(), session.files()).ok()) {
         return 0;
     }
     std::vector<pellimor::SwfEntry> movies;

@@ -109,7 +109,7 @@ int RunExport(const std::vector<std::string>& arguments) {
         return Report(kExitFailed, folder.error());
     }
     ExportIndex index;
-    if (const Status built = index.Build(session.cache()); !built.ok()) {
+    if (const Status built = index.Build(session.cache(), session.files()); !built.ok()) {
         std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
     }
     SwfDecompressor decompressor;

@@ -17,7 +17,6 @@ namespace pellimor {
 namespace {
 
 constexpr std::uint64_t kLargestFile = 512ULL << 20;
-constexpr std::uint64_t kLargestPage = 16ULL << 20;
 constexpr unsigned kMostNumbers = 999;
 
 struct Body {
@@ -130,28 +129,6 @@ std::vector<std::pair<std::string, std::string>> FactLines(const SwfFacts& f) {
         out.emplace_back("Stopped At", f.stoppedAt);
     }
     return out;
-}
-
-// The first cached page of the movie's site that embeds it.
-std::optional<MetaPage> FindPage(const SwfEntry& movie, const ExportIndex& index,
-                                 ExportServices& s) {
-    const std::string wanted = CanonicalAddress(movie.url);
-    for (const CachedPage& page : index.pages()) {
-        if (page.site != movie.site) {
-            continue;
-        }
-        auto body = ReadCached(page.file, s, kLargestPage);
-        if (!body) {
-            continue;
-        }
-        for (const Embedding& e : FindEmbeddings(body->bytes)) {
-            const std::string address = CanonicalAddress(ResolveAddress(page.url, e.movie));
-            if (address == wanted || WithoutQuery(address) == WithoutQuery(wanted)) {
-                return MetaPage{page.url, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 // The day an XMP packet says the movie was made (xmp:CreateDate, as an attribute or an
@@ -321,9 +298,10 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     if (mainFacts) {
         meta.facts = FactLines(*mainFacts);
     }
-    meta.page = FindPage(movie, index, s);
-    if (meta.page) {
-        out.pageAddress = meta.page->address;
+    if (const auto page = index.PageOf(movie.url, movie.site)) {
+        const Embedding& e = page->embedding;
+        meta.page = MetaPage{page->pageUrl, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
+        out.pageAddress = page->pageUrl;
     }
     // The notes of the meta file's own name are known only once it is written.
     std::vector<std::string> metaNotes;

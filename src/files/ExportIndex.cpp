@@ -4,10 +4,14 @@
 
 #include "sites/Addresses.h"
 #include "sites/ParseUrl.h"
+#include "sites/ResolveAddress.h"
 
 namespace pellimor {
 
 namespace {
+
+// A page larger than this is not read; its first part is what a scan would look at anyway.
+constexpr std::uint64_t kLargestPageRead = 16ULL << 20;
 
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -134,12 +138,14 @@ std::optional<UnixTime> ParseHttpDate(std::string_view text) {
            hour * 3600 + minute * 60 + second;
 }
 
-Status ExportIndex::Build(CacheSource& cache) {
+Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
     const Status built = book_.Build(cache);
     variants_.clear();
     lastModified_.clear();
-    pages_.clear();
-    const Status listed = cache.Enumerate([this](const CacheEntry& entry) {
+    embedded_.clear();
+    embeddedWithoutQuery_.clear();
+    std::vector<std::pair<std::string, CachedFile>> pages;
+    const Status listed = cache.Enumerate([&](const CacheEntry& entry) {
         if (entry.kind == EntryKind::kCookie || entry.kind == EntryKind::kHistory || !entry.url) {
             return true;
         }
@@ -156,7 +162,7 @@ Status ExportIndex::Build(CacheSource& cache) {
         }
         if (IsHtml(entry)) {
             if (const auto file = book_.Find(address)) {
-                pages_.push_back(CachedPage{*entry.url, SiteFromUrl(*entry.url), *file});
+                pages.emplace_back(*entry.url, *file);
             }
         }
         // Two sources may hold one address: only different addresses count.
@@ -167,10 +173,46 @@ Status ExportIndex::Build(CacheSource& cache) {
         }
         return true;
     });
+    for (const auto& [url, file] : pages) {
+        std::optional<std::string> html;
+        std::string error;
+        if (!file.localPath.empty()) {
+            html = files.ReadFile(file.localPath, kLargestPageRead, error);
+        } else if (auto body = cache.ReadBody(file.id, kLargestPageRead); body) {
+            html = std::move(body->bytes);
+        }
+        if (!html) {
+            continue;  // a page that cannot be read embeds nothing we can see
+        }
+        for (Embedding& e : FindEmbeddings(*html)) {
+            const std::string movie = CanonicalAddress(ResolveAddress(url, e.movie));
+            PageEmbedding found{url, SiteFromUrl(url), std::move(e)};
+            embeddedWithoutQuery_[std::string(WithoutQuery(movie))].push_back(found);
+            embedded_[movie].push_back(std::move(found));
+        }
+    }
     if (!built.ok()) {
         return built;
     }
     return listed;
+}
+
+std::optional<PageEmbedding> ExportIndex::PageOf(std::string_view url,
+                                                 std::string_view site) const {
+    const std::string address = CanonicalAddress(url);
+    for (const auto* map : {&embedded_, &embeddedWithoutQuery_}) {
+        const auto found =
+            map->find(map == &embedded_ ? address : std::string(WithoutQuery(address)));
+        if (found == map->end()) {
+            continue;
+        }
+        for (const PageEmbedding& page : found->second) {
+            if (page.pageSite == site) {
+                return page;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 bool ExportIndex::QueryMatters(std::string_view url) const {

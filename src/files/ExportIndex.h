@@ -10,20 +10,25 @@
 #include <vector>
 
 #include "catalogue/CacheAddressBook.h"
+#include "files/EmbeddingPage.h"
 #include "ports/CacheSource.h"
+#include "ports/FileOps.h"
 
 namespace pellimor {
 
-struct CachedPage {
-    std::string url;
-    std::string site;
-    CachedFile file;
+// A movie as a cached page embeds it.
+struct PageEmbedding {
+    std::string pageUrl;
+    std::string pageSite;
+    Embedding embedding;
 };
 
 class ExportIndex {
   public:
-    // Reads the cache's entries; what could not be read is told, the rest stands.
-    Status Build(CacheSource& cache);
+    // Reads the cache's entries, and its HTML pages for the movies they embed (each page once,
+    // bodies kept as files of their own through files); what could not be read is told, the
+    // rest stands.
+    Status Build(CacheSource& cache, FileOps& files);
 
     std::optional<CachedFile> Find(std::string_view url) const { return book_.Find(url); }
     // Whether the cache holds another address that is the same without its query part.
@@ -31,8 +36,9 @@ class ExportIndex {
     // The day (YYYY-MM-DD) of the Last-Modified header the server sent with url, or of the
     // time the cache keeps as its last change.
     std::optional<std::string> LastModifiedDay(std::string_view url) const;
-    // The HTML pages of the cache, in its order.
-    const std::vector<CachedPage>& pages() const { return pages_; }
+    // The first cached page of site (in the cache's order) that embeds the movie of url,
+    // compared as resolved against the page's address, exactly or without the query.
+    std::optional<PageEmbedding> PageOf(std::string_view url, std::string_view site) const;
 
   private:
     CacheAddressBook book_;
@@ -42,7 +48,9 @@ class ExportIndex {
     };
     std::unordered_map<std::string, Variants> variants_;  // by the address without query
     std::unordered_map<std::string, UnixTime> lastModified_;
-    std::vector<CachedPage> pages_;
+    // By the embedded movie's canonical address, and by that without its query.
+    std::unordered_map<std::string, std::vector<PageEmbedding>> embedded_;
+    std::unordered_map<std::string, std::vector<PageEmbedding>> embeddedWithoutQuery_;
 };
 
 // YYYY-MM-DD of a time.

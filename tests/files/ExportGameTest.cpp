@@ -36,7 +36,7 @@ class Export {
     Export(const std::string& cacheFolder, const std::string& to)
         : session_(Options(cacheFolder)), folder_(ExportFolderPosix::Open(to)) {
         EXPECT_TRUE(folder_.ok()) << folder_.error();
-        EXPECT_TRUE(index_.Build(session_.cache()).ok());
+        EXPECT_TRUE(index_.Build(session_.cache(), session_.files()).ok());
     }
 
     // The listed movie of this address.
