@@ -76,29 +76,28 @@ bool LinkStaysWithin(const std::string& folder, std::string_view name, const std
 // stand-in, whatever order the disk keeps. Each name is lowered once, not at every
 // comparison: a folder of a large cache holds tens of thousands of names.
 void SortAsWindowsLists(std::vector<FolderItem>& items) {
-    struct Key {
-        std::string lowered;
-        std::size_t index;
-    };
-    std::vector<Key> keys;
-    keys.reserve(items.size());
+    std::vector<std::string> lowered;
+    lowered.reserve(items.size());
+    std::vector<std::uint32_t> order(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        std::string lowered = items[i].name;
-        for (char& c : lowered) {
+        std::string name = items[i].name;
+        for (char& c : name) {
             if (c >= 'A' && c <= 'Z') {
                 c = static_cast<char>(c - 'A' + 'a');
             }
         }
-        keys.push_back({std::move(lowered), i});
+        lowered.push_back(std::move(name));
+        order[i] = static_cast<std::uint32_t>(i);
     }
-    std::sort(keys.begin(), keys.end(), [&items](const Key& a, const Key& b) {
-        const int order = a.lowered.compare(b.lowered);
-        return order != 0 ? order < 0 : items[a.index].name < items[b.index].name;
+    // Indices are sorted, not the items, so that each item moves once.
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byLowered = lowered[a].compare(lowered[b]);
+        return byLowered != 0 ? byLowered < 0 : items[a].name < items[b].name;
     });
     std::vector<FolderItem> sorted;
     sorted.reserve(items.size());
-    for (const Key& key : keys) {
-        sorted.push_back(std::move(items[key.index]));
+    for (const std::uint32_t i : order) {
+        sorted.push_back(std::move(items[i]));
     }
     items = std::move(sorted);
 }
