@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <iostream>
 
+#include "catalogue/SwfFactsSummary.h"
 #include "files/DeleteAction.h"
 #include "files/SettingsStore.h"
+#include "platform/compression/SwfDecompressor.h"
 #include "resources/Strings.h"
 #include "ui/AppIcon.h"
 #include "ui/QtText.h"
@@ -152,6 +154,7 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 m_flash =
                     new CFlash_ctrl(&m_services.listing.cache, &m_services.listing.files, this);
                 m_flash->setFocusPolicy(Qt::TabFocus);
+                connect(m_flash, &CFlash_ctrl::pageEvent, this, &CMovieDlg::OnPlayerEvent);
                 widget = m_flash;
                 break;
             case ControlKind::kFrame: {
@@ -254,7 +257,8 @@ void CMovieDlg::PlayInWindow(int row) {
         return;
     }
     if (m_popOut == nullptr) {
-        m_popOut = new PopOutPlayer(&m_services.listing.cache, &m_services.listing.files, this);
+        m_popOut = new PopOutPlayer(&m_services.listing.cache, &m_services.listing.files, this,
+                                    m_flash->addresses());
     }
     m_popOut->Play(
         QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
@@ -275,6 +279,7 @@ bool CMovieDlg::OnInitDialog() {
 }
 
 void CMovieDlg::ApplyListing() {
+    m_flash->CacheChanged();  // every listing follows a scan: the players read the cache anew
     m_filling = true;
     m_cbSites->clear();
     for (const std::string& item : m_listing.siteItems) {
@@ -419,19 +424,65 @@ void CMovieDlg::ShowEntryDetails(std::int32_t key) {
     }
     m_flash->SetMovie(QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
                       entry.id);
-    // Which browser's cache holds it, where the user can see it without another control.
-    QString where = Q(strings::kAddressTip);
-    if (!entry.source.empty()) {
-        where += QStringLiteral("\nKaynak (source): ") + QString::fromStdString(entry.source);
-    }
-    if (!entry.unreadable.empty()) {
-        where += QStringLiteral("\n") + QString::fromStdString(entry.unreadable);
-    }
-    Control(kIdAddress)->setToolTip(where);
+    m_shownFacts = MovieFactsText(entry);
+    m_playedMissing.clear();
+    ShowDetailsTip();
     static_cast<QLineEdit*>(Control(kIdAddress))->setText(QString::fromStdString(entry.url));
     static_cast<QLineEdit*>(Control(kIdSize))->setText(QString::fromStdString(entry.sizeText));
     static_cast<QLineEdit*>(Control(kIdModified))
         ->setText(QString::fromStdString(entry.lastModified));
+}
+
+std::string CMovieDlg::MovieFactsText(const SwfEntry& entry) {
+    // Which browser's cache holds it, and what the movie says about itself, where the user
+    // can see it without another control.
+    std::string text;
+    if (!entry.source.empty()) {
+        text += "Kaynak (source): " + entry.source + "\n";
+    }
+    if (!entry.unreadable.empty()) {
+        return text + entry.unreadable;
+    }
+    // A tooltip's facts are read from the first part of a movie at most.
+    constexpr std::uint64_t kFactsReadLimit = 64ULL << 20;
+    std::optional<std::string> bytes;
+    std::string error;
+    if (!entry.localPath.empty()) {
+        bytes = m_services.listing.files.ReadFile(entry.localPath, kFactsReadLimit, error);
+    } else if (Result<CacheBody> body =
+                   m_services.listing.cache.ReadBody(entry.id, kFactsReadLimit);
+               body.ok()) {
+        bytes = std::move(body->bytes);
+    } else {
+        error = body.error();
+    }
+    if (!bytes) {
+        return text + error;
+    }
+    SwfDecompressor decompressor;
+    return text + FactsSummary(ReadSwfFacts(*bytes, decompressor));
+}
+
+void CMovieDlg::ShowDetailsTip() {
+    QString tip = Q(strings::kAddressTip) + QLatin1Char('\n') + Q(m_shownFacts);
+    if (!m_playedMissing.empty()) {
+        // What the movie asked for while it played that the cache does not hold.
+        tip += QStringLiteral("\n%1 missing:").arg(m_playedMissing.size());
+        for (const QString& address : m_playedMissing) {
+            tip += QStringLiteral("\n  ") + address;
+        }
+    }
+    Control(kIdAddress)->setToolTip(tip);
+}
+
+void CMovieDlg::OnPlayerEvent(const QString& name, int load, const QUrlQuery& fields) {
+    if (name != QStringLiteral("missing") || load != m_flash->currentLoad()) {
+        return;
+    }
+    const QString address = fields.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded);
+    if (!address.isEmpty() && m_playedMissing.insert(address).second) {
+        ShowDetailsTip();
+    }
 }
 
 void CMovieDlg::ShowDeleteReason(const std::string& reason) {

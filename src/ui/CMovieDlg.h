@@ -10,10 +10,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrlQuery>
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,10 @@ class CMovieDlg : public QDialog {
     bool OnInitDialog();
     std::vector<std::int32_t> SelectedKeys();
     SaveServices SaveServicesNow();
+    // The shown movie's source and facts, and what it asked for that the cache lacks.
+    std::string MovieFactsText(const SwfEntry& entry);
+    void ShowDetailsTip();
+    void OnPlayerEvent(const QString& name, int load, const QUrlQuery& fields);
     // Why the selected lines cannot be deleted; empty when they can.
     std::string SelectionReadOnlyReason();
     void ShowDeleteReason(const std::string& reason);
@@ -121,8 +127,10 @@ class CMovieDlg : public QDialog {
     QString m_cacheNote;
     QLabel* m_transient = nullptr;
     QTimer m_transientTimer;
-    bool m_filling = false;           // a refill is not a selection change by the user
-    QPointer<PopOutPlayer> m_popOut;  // gone when its window is closed
+    bool m_filling = false;             // a refill is not a selection change by the user
+    QPointer<PopOutPlayer> m_popOut;    // gone when its window is closed
+    std::string m_shownFacts;           // of the movie shown
+    std::set<QString> m_playedMissing;  // its loads the cache could not answer
 };
 
 }  // namespace pellimor

@@ -319,7 +319,7 @@ void MovieDlgTest::deleteYesAndNo() {
     QCOMPARE(h.Row("rocket"), -1);
     IndexDatCache fresh(h.cacheFolder, 1252);
     int records = 0;
-    fresh.EnumerateRecords([&](const CacheRecord& r) {
+    (void)fresh.EnumerateRecords([&](const CacheRecord& r) {
         records += r.url && r.url->find("rocket") != std::string::npos && r.localFileName ? 1 : 0;
         return true;
     });

@@ -205,7 +205,12 @@ void PlayerTest::aMovieInsideChromesCacheFilesPlaysWithItsLevel() {
     QVERIFY(CountNear(shot, kPuzzle) >= kSquare);
     QCOMPARE(s.events.Count(QStringLiteral("missing")), 0);
     QCOMPARE(s.flash->blockedRequests(), 0);
-    QVERIFY(s.dialog.Control(kIdAddress)->toolTip().contains(QStringLiteral("Chrome")));
+    // The details' tooltip: which cache holds it and what the movie says about itself.
+    const QString tip = s.dialog.Control(kIdAddress)->toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("Kaynak (source): Chrome")), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("SWF ")) && tip.contains(QStringLiteral("complete")),
+             qPrintable(tip));
+    QVERIFY2(!tip.contains(QStringLiteral("missing")), qPrintable(tip));
     const QString out = qEnvironmentVariable("PELLIMOR_CHROME_SCREENSHOT");
     if (!out.isEmpty()) {
         QVERIFY(s.dialog.grab().save(out));
@@ -225,6 +230,13 @@ void PlayerTest::aLoadTheCacheCannotAnswerIsMissing() {
     QVERIFY(s.WaitForColour(kPuzzle, kSquare));
     QCOMPARE(CountNear(s.Preview(), kLevel), 0);
     QCOMPARE(s.flash->blockedRequests(), 0);
+    // The details' tooltip keeps what the movie asked for that the cache lacks.
+    QVERIFY(RunUntil([&] {
+        return s.dialog.Control(kIdAddress)->toolTip().contains(QStringLiteral("1 missing:"));
+    }));
+    QVERIFY(s.dialog.Control(kIdAddress)
+                ->toolTip()
+                .contains(QStringLiteral("http://games.arcade.example/puzzle/levels/level1.swf")));
 }
 
 void PlayerTest::aLeftoverPlaysByItsPath() {
