@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/DemoCache.h"
 #include "app/Session.h"
+#include "cli/CommandStart.h"
 #include "cli/Listing.h"
 #include "cli/MovieChoice.h"
 #include "cli/TerminalPrompts.h"
@@ -24,8 +25,9 @@ namespace pellimor {
 const char* const kCliUsage =
     "Usage: pellimor-cli COMMAND [OPTIONS]\n"
     "\n"
-    "Lists, saves and deletes the Flash movies (SWF files) of a WinINet URL cache\n"
-    "(Internet Explorer's index.dat, as found in Wine prefixes and old Windows disks).\n"
+    "Lists, saves and deletes the Flash movies (SWF files) of web browsers' caches:\n"
+    "Internet Explorer's index.dat, Chrome's and Firefox's caches, found under a Windows\n"
+    "user folder, a Wine prefix or a Linux home.\n"
     "\n"
     "Commands:\n"
     "  list   [--site S | --leftovers] [--json]   the movies of a site, then the sites\n"
@@ -193,145 +195,6 @@ const char* CommandUsage(std::string_view command) {
     return nullptr;
 }
 
-namespace {
-
-struct Selection {
-    ProgramOptions options;
-    std::string site;
-    bool leftovers = false;
-    bool json = false;
-    bool all = false;
-    bool allMatching = false;
-    bool yes = false;
-    std::string to;
-    std::vector<std::string> names;
-    std::vector<std::string> urls;
-    std::vector<std::string> given;  // the options of this reading, as written
-    std::string error;
-};
-
-Selection ReadSelection(const std::vector<std::string>& arguments) {
-    Selection s;
-    s.options = ReadProgramOptions(arguments);
-    s.error = s.options.error;
-    const auto& rest = s.options.rest;
-    for (std::size_t i = 0; i < rest.size() && s.error.empty(); ++i) {
-        const std::string& a = rest[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= rest.size()) {
-                s.error = a + " needs a value";
-                return {};
-            }
-            return rest[++i];
-        };
-        if (a.rfind("--", 0) == 0 || a == "-y") {
-            s.given.push_back(a == "-y" ? "--yes" : a);
-        }
-        if (a == "--site") {
-            s.site = value();
-        } else if (a == "--leftovers") {
-            s.leftovers = true;
-        } else if (a == "--json") {
-            s.json = true;
-        } else if (a == "--all") {
-            s.all = true;
-        } else if (a == "--all-matching") {
-            s.allMatching = true;
-        } else if (a == "--url") {
-            s.urls.push_back(value());
-        } else if (a == "--yes" || a == "-y") {
-            s.yes = true;
-        } else if (a == "--to") {
-            s.to = value();
-        } else if (a.rfind("--", 0) == 0) {
-            s.error = "unknown option " + a;
-        } else {
-            s.names.push_back(a);
-        }
-    }
-    if (s.error.empty() && !s.site.empty() && s.leftovers) {
-        s.error = "--site and --leftovers exclude each other";
-    }
-    return s;
-}
-
-// Refuses an option that another command reads but this one would ignore.
-void AcceptOnly(Selection& s, const std::string& command,
-                std::initializer_list<std::string_view> accepted) {
-    for (const std::string& option : s.given) {
-        if (s.error.empty() &&
-            std::find(accepted.begin(), accepted.end(), option) == accepted.end()) {
-            s.error = option + " is not an option of " + command;
-        }
-    }
-}
-
-int Report(int status, const std::string& message) {
-    std::cerr << ErrorLines(message);
-    return status;
-}
-
-// A usage error: the command line asked for something this command cannot do.
-int UsageError(const std::string& command, const std::string& message) {
-    return Report(kExitUsage, message + " (see pellimor-cli " + command + " --help)");
-}
-
-// Lists as the window does at start: the first scan for the site, then the leftover item.
-// False when no cache could be read at all, with s.error saying why.
-bool Scan(Selection& s, Session& session, ListingState& state) {
-    if (!session.cacheFolder()) {
-        s.error =
-            "no cache found: give its folder with --cache DIR (for example a Wine prefix's "
-            "drive_c/users/NAME/AppData/Local/Microsoft/Windows/INetCache)";
-        return false;
-    }
-    if (session.cache().sources().empty() && !s.leftovers) {
-        std::string found;
-        for (const std::string& problem : session.problems()) {
-            found += (found.empty() ? "" : "; ") + problem;
-        }
-        s.error = found.empty()
-                      ? "no browser cache (no index.dat, no Chrome or Firefox cache) "
-                        "was found under " +
-                            *session.cacheFolder() + "; give the cache folder with --cache DIR"
-                      : found;
-        return false;
-    }
-    state.site = s.site;
-    ScanCache(state, session.listing());
-    if (s.leftovers) {
-        const std::string leftover(strings::Load(strings::kLeftoverFiles));
-        for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-            if (state.siteItems[i] == leftover) {
-                OnSiteChanged(state, static_cast<int>(i), session.listing());
-            }
-        }
-    }
-    if (!state.cacheError.empty() && state.movieLines.empty()) {
-        // Nothing could be read: an empty listing would say the cache has no movies.
-        s.error = state.cacheError;
-        return false;
-    }
-    if (!state.cacheError.empty()) {
-        std::cerr << ErrorLines(state.cacheError);
-    }
-    return true;
-}
-
-MovieRequest RequestOf(const Selection& s) {
-    return {s.site, s.names, s.urls, s.all, s.allMatching};
-}
-
-std::string Joined(const std::vector<std::string>& texts) {
-    std::string joined;
-    for (const std::string& text : texts) {
-        joined += (joined.empty() ? "" : ", ") + ForTerminal(text);
-    }
-    return joined;
-}
-
-}  // namespace
-
 int RunList(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
     AcceptOnly(s, "list", {"--site", "--leftovers", "--json"});
@@ -354,11 +217,11 @@ int RunList(const std::vector<std::string>& arguments) {
     if (!siteAsked && !s.leftovers) {
         s.site = windowSite;
     }
-    Session session(s.options);
-    ListingState state;
-    if (!Scan(s, session, state)) {
-        return Report(kExitFailed, s.error);
+    auto opened = OpenListing(s);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
     }
+    auto& [session, state] = std::get<OpenedListing>(opened);
     if (siteAsked) {
         // The scan falls back to every site when none begins with the text, as the window's
         // /site: does; asked by name here, a site the cache lacks is refused.
@@ -367,8 +230,8 @@ int RunList(const std::vector<std::string>& arguments) {
             return Report(kExitUsage, choice.refusal);
         }
     }
-    std::cout << (s.json ? ListingAsJson(state, *session.cacheFolder())
-                         : ListingAsText(state, *session.cacheFolder()));
+    std::cout << (s.json ? ListingAsJson(state, *session->cacheFolder())
+                         : ListingAsText(state, *session->cacheFolder()));
     return state.cacheError.empty() ? kExitDone : kExitFailed;
 }
 
@@ -398,29 +261,25 @@ int RunSave(const std::vector<std::string>& arguments) {
     if (!s.error.empty()) {
         return UsageError("save", s.error);
     }
-    Session session(s.options);
-    ListingState state;
-    if (!Scan(s, session, state)) {
-        return Report(kExitFailed, s.error);
+    auto opened = OpenListing(s);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
     }
+    auto& [session, state] = std::get<OpenedListing>(opened);
     MovieRequest request = RequestOf(s);
     // Copies never overwrite: every movie of a name may go, and a name given twice saves
     // two copies.
     request.allMatching = true;
     request.twiceIfNamedTwice = true;
     const MovieChoice choice = ChooseMovies(state, request);
-    if (!choice.refusal.empty()) {
-        return Report(kExitUsage, choice.refusal);
-    }
-    if (!choice.missing.empty()) {
-        // As delete: a mistyped name saves nothing, rather than some of what was asked.
-        return Report(kExitUsage, "nothing in this listing matches " + Joined(choice.missing) +
-                                      "; nothing saved");
+    // As delete: a mistyped name saves nothing, rather than some of what was asked.
+    if (const auto refused = RefuseChoice(choice, "saved", false)) {
+        return *refused;
     }
     TerminalPrompts prompts(true);
     SaveServices services{
-        session.files(), session.registry(), prompts, session.defaultSaveFolder(), s.to,
-        &session.cache()};
+        session->files(), session->registry(), prompts, session->defaultSaveFolder(), s.to,
+        &session->cache()};
     SaveOutcome outcome;
     if (s.all) {
         // Every chosen movie, in the cache's order as the window's Save All takes them.
@@ -458,21 +317,17 @@ int RunDelete(const std::vector<std::string>& arguments) {
     if (!s.error.empty()) {
         return UsageError("delete", s.error);
     }
-    Session session(s.options);
-    ListingState state;
-    if (!Scan(s, session, state)) {
-        return Report(kExitFailed, s.error + "; nothing deleted");
+    auto opened = OpenListing(s, "; nothing deleted");
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
     }
-    if (const Status can = session.cache().CanDelete(); !can.ok()) {
+    auto& [session, state] = std::get<OpenedListing>(opened);
+    if (const Status can = session->cache().CanDelete(); !can.ok()) {
         return Report(kExitFailed, "cannot delete: " + can.error() + "; nothing deleted");
     }
     const MovieChoice choice = ChooseMovies(state, RequestOf(s));
-    if (!choice.refusal.empty()) {
-        return Report(kExitUsage, choice.refusal + "\nnothing deleted");
-    }
-    if (!choice.missing.empty()) {
-        return Report(kExitUsage, "nothing in this listing matches " + Joined(choice.missing) +
-                                      "; nothing deleted");
+    if (const auto refused = RefuseChoice(choice, "deleted", true)) {
+        return *refused;
     }
     if (choice.keys.size() > kSelectionCapacity) {
         return Report(kExitUsage, "at most " + std::to_string(kSelectionCapacity) +
@@ -480,7 +335,7 @@ int RunDelete(const std::vector<std::string>& arguments) {
     }
     TerminalPrompts prompts(s.yes,
                             "These movies will be deleted:\n" + MovieTable(state, choice.keys));
-    const DeleteOutcome outcome = OnDelete(state, choice.keys, session.listing(), prompts);
+    const DeleteOutcome outcome = OnDelete(state, choice.keys, session->listing(), prompts);
     if (!outcome.confirmed) {
         return kExitFailed;
     }
