@@ -130,7 +130,8 @@ int RunExport(const std::vector<std::string>& arguments) {
             }
             std::string text = ForTerminal(a.to + "/" + done->folder) + "  " +
                                (done->playable ? "Playable" : "Partial") + ", " +
-                               std::to_string(done->files) + " files, " +
+                               std::to_string(done->files) +
+                               (done->files == 1 ? " file, " : " files, ") +
                                std::to_string(done->missing.size()) + " missing";
             if (done->metaFile != "meta.yaml") {
                 text += ", described in " + ForTerminal(done->metaFile);

@@ -60,6 +60,7 @@ TEST_F(CliExportTest, TwoMoviesOfOneNameGetTwoFolders) {
     const std::string out = InCache("export intro --to '" + temp / "games" + "'", status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(test::VisibleNames(temp / "games"), (std::vector<std::string>{"intro", "intro01"}));
+    EXPECT_TRUE(Has(out, "/games/intro01  Playable, 1 file, 0 missing\n")) << out;
     const std::string site =
         InCache("export intro --site cartoons --to '" + temp / "c" + "'", status);
     EXPECT_EQ(status, 0) << site;
