@@ -46,6 +46,7 @@ Status CacheAddressBook::Build(CacheSource& cache) {
         return true;
     });
 }
+
 std::optional<CachedFile> CacheAddressBook::Find(std::string_view url) const {
     const std::string address = CanonicalAddress(url);
     if (const auto found = exact_.find(address); found != exact_.end()) {
@@ -56,6 +57,20 @@ std::optional<CachedFile> CacheAddressBook::Find(std::string_view url) const {
         return found->second;
     }
     return std::nullopt;
+}
+
+const CacheAddressBook* SharedAddressBook::Current() {
+    if (cache_ == nullptr) {
+        return nullptr;
+    }
+    if (!current_) {
+        current_ = true;
+        ++builds_;
+        // A container that cannot be read leaves what was read before it: the listing
+        // reports the error; the movie gets what the cache could give.
+        (void)book_.Build(*cache_);
+    }
+    return &book_;
 }
 
 }  // namespace pellimor

@@ -37,4 +37,26 @@ class CacheAddressBook {
     std::unordered_map<std::string, CachedFile> withoutQuery_;
 };
 
+// The one address book of a window's players: read from the cache on the first load after a
+// scan and kept for every movie until the cache is said to have changed (a scan, a refresh,
+// a delete). Reading 100,000 entries for each movie shown made every first load slow.
+class SharedAddressBook {
+  public:
+    explicit SharedAddressBook(CacheSource* cache) : cache_(cache) {}
+
+    // The book as the cache is now, read if it is not yet; null without a cache.
+    const CacheAddressBook* Current();
+    // The cache may differ now: the next load reads it again.
+    void CacheChanged() { current_ = false; }
+
+    // How many times the cache was read.
+    int builds() const { return builds_; }
+
+  private:
+    CacheSource* cache_;
+    CacheAddressBook book_;
+    bool current_ = false;
+    int builds_ = 0;
+};
+
 }  // namespace pellimor

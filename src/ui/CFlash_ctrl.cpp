@@ -49,9 +49,9 @@ FlashInitialProperties ReadInitialProperties() {
 #if PELLIMOR_HAVE_WEBENGINE
 
 struct CFlash_ctrl::Player {
-    Player(CacheSource* cache, FileOps* fileOps, const QString& ruffle,
-           const RuffleOptions& options, CFlash_ctrl* owner)
-        : files(cache, fileOps),
+    Player(CacheSource* cache, FileOps* fileOps, std::shared_ptr<SharedAddressBook> addresses,
+           const QString& ruffle, const RuffleOptions& options, CFlash_ctrl* owner)
+        : files(cache, fileOps, std::move(addresses)),
           profile(new QWebEngineProfile(owner)),  // off the record: nothing kept on disk
           guard(new RequestGuard(profile)),
           handler(new PlayerSchemeHandler(ruffle, QByteArray::fromStdString(ToJson(options)), files,
@@ -96,8 +96,12 @@ struct CFlash_ctrl::Player {};
 
 #endif
 
-CFlash_ctrl::CFlash_ctrl(CacheSource* cache, FileOps* files, QWidget* parent)
-    : QWidget(parent), options_(ToRuffleOptions(ReadInitialProperties())), note_(new QLabel(this)) {
+CFlash_ctrl::CFlash_ctrl(CacheSource* cache, FileOps* files, QWidget* parent,
+                         std::shared_ptr<SharedAddressBook> addresses)
+    : QWidget(parent),
+      options_(ToRuffleOptions(ReadInitialProperties())),
+      addresses_(addresses ? std::move(addresses) : std::make_shared<SharedAddressBook>(cache)),
+      note_(new QLabel(this)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);  // the player's stored background colour
@@ -118,7 +122,7 @@ CFlash_ctrl::CFlash_ctrl(CacheSource* cache, FileOps* files, QWidget* parent)
         ShowNote(strings::kNoRuffle);
         return;
     }
-    player_ = std::make_unique<Player>(cache, files, ruffle, options_, this);
+    player_ = std::make_unique<Player>(cache, files, addresses_, ruffle, options_, this);
     setFocusProxy(player_->view);
     WatchKeys(player_->view);
     ForgetChromiumFlags();

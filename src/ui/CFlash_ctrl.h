@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "catalogue/CacheAddressBook.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 #include "ui/RuffleOptions.h"
@@ -23,8 +24,10 @@ class CFlash_ctrl : public QWidget {
   public:
     // cache answers the loads of movies that play under their own address; may be null.
     // files: how the preview reads the movie and what it loads (within the cache folder).
+    // addresses: the address book of another player of the same cache, shared; null: its own.
     explicit CFlash_ctrl(CacheSource* cache = nullptr, FileOps* files = nullptr,
-                         QWidget* parent = nullptr);
+                         QWidget* parent = nullptr,
+                         std::shared_ptr<SharedAddressBook> addresses = nullptr);
     ~CFlash_ctrl() override;
 
     // Plays the movie at this local path, under its address when that is a web address; the
@@ -32,6 +35,11 @@ class CFlash_ctrl : public QWidget {
     // A movie without a file of its own (localPath empty) is read through the cache by id.
     void SetMovie(const QString& localPath, const QString& address = QString(),
                   const EntryId& id = {});
+
+    // The cache was scanned again, or entries deleted: the next load reads its addresses anew.
+    void CacheChanged() { addresses_->CacheChanged(); }
+    // The book the movies' loads are looked up in, for a second player of the same cache.
+    const std::shared_ptr<SharedAddressBook>& addresses() const { return addresses_; }
 
     const QString& movie() const { return movie_; }
     int moviesSet() const { return moviesSet_; }
@@ -72,6 +80,7 @@ class CFlash_ctrl : public QWidget {
     void OnPageEvent(const QString& name, const QUrlQuery& fields);
 
     RuffleOptions options_;
+    std::shared_ptr<SharedAddressBook> addresses_;
     std::unique_ptr<Player> player_;
     QLabel* note_;
     QString noteText_;

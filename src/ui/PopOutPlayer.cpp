@@ -55,8 +55,10 @@ QSize StageWindowSize(QSizeF stage, QSize available, QSize fallback) {
             std::max(1, static_cast<int>(std::lround(size.height())))};
 }
 
-PopOutPlayer::PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent)
-    : QWidget(parent, Qt::Window), flash_(new CFlash_ctrl(cache, files, this)) {
+PopOutPlayer::PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent,
+                           std::shared_ptr<SharedAddressBook> addresses)
+    : QWidget(parent, Qt::Window),
+      flash_(new CFlash_ctrl(cache, files, this, std::move(addresses))) {
     setAttribute(Qt::WA_DeleteOnClose);  // the player and its page go with the window
     setWindowModality(Qt::WindowModal);  // closing it returns to the dialog
     setAutoFillBackground(true);

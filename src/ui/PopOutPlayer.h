@@ -8,6 +8,9 @@
 #include <QUrlQuery>
 #include <QWidget>
 
+#include <memory>
+
+#include "catalogue/CacheAddressBook.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 
@@ -26,7 +29,9 @@ class PopOutPlayer : public QWidget {
     static constexpr QSize kDefaultStage{550, 400};
 
     // parent: the window it returns to; it stays above it and blocks it until closed.
-    PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent);
+    // addresses: the window's own player's address book, not read again for this one.
+    PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent,
+                 std::shared_ptr<SharedAddressBook> addresses = nullptr);
     ~PopOutPlayer() override;
 
     // Plays the movie at localPath (under address when that is a web address).

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "platform/fileops/PosixFileOps.h"
 #include "support/FakeCache.h"
 #include "support/TempFolder.h"
@@ -59,18 +61,43 @@ TEST(MovieFiles, ALeftoverReadsOnlyItself) {
     EXPECT_EQ(files.cacheReads(), 0);
 }
 
-TEST(MovieFiles, EachMovieSeesTheCacheAsItIsThen) {
+TEST(MovieFiles, EveryMovieSharesOneReadOfTheCacheUntilItChanges) {
+    test::FakeCache cache;
+    cache.Add("http://a.example/level.swf", "/c/old.swf");
+    auto book = std::make_shared<SharedAddressBook>(&cache);
+    MovieFiles preview(&cache, nullptr, book);
+    MovieFiles popOut(&cache, nullptr, book);
+    preview.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
+    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    cache.records.clear();
+    cache.Add("http://a.example/level.swf", "/c/new.swf");
+    // Another movie, and another player: the book read for the first movie answers.
+    preview.SetMovie(CachedFile{"/c/n.swf", {}, {}, {}}, "http://a.example/n.swf");
+    popOut.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
+    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    EXPECT_EQ(PathOf(popOut.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    EXPECT_EQ(book->builds(), 1);
+    // A scan, a refresh or a delete: the next load reads the cache as it is now.
+    book->CacheChanged();
+    EXPECT_EQ(book->builds(), 1);
+    EXPECT_EQ(PathOf(popOut.ForAddress("http://a.example/level.swf")), "/c/new.swf");
+    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/new.swf");
+    EXPECT_EQ(book->builds(), 2);
+    EXPECT_EQ(preview.cacheReads(), 2);
+}
+
+TEST(MovieFiles, AMovieOfItsOwnBookReadsTheCacheOnceForEveryMovie) {
     test::FakeCache cache;
     cache.Add("http://a.example/level.swf", "/c/old.swf");
     MovieFiles files(&cache);
-    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
-    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    for (const char* movie : {"http://a.example/m.swf", "http://a.example/n.swf"}) {
+        files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, movie);
+        EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    }
+    EXPECT_EQ(files.cacheReads(), 1);
+    files.addresses().CacheChanged();
     cache.records.clear();
-    cache.Add("http://a.example/level.swf", "/c/new.swf");
-    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
-    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}},
-                   "http://a.example/m.swf");  // the same movie again
-    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/new.swf");
+    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "(none)");
     EXPECT_EQ(files.cacheReads(), 2);
 }
 

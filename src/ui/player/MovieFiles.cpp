@@ -8,7 +8,6 @@ void MovieFiles::SetMovie(CachedFile movie, std::string address) {
     movie_ = std::move(movie);
     movie_.contentType = "application/x-shockwave-flash";
     address_ = IsWebAddress(address) ? CanonicalAddress(address) : std::string();
-    bookRead_ = false;
 }
 
 std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
@@ -18,17 +17,8 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
     if (CanonicalAddress(address) == address_) {
         return movie_;
     }
-    if (cache_ == nullptr) {
-        return std::nullopt;
-    }
-    if (!bookRead_) {
-        bookRead_ = true;
-        ++cacheReads_;
-        // A container that cannot be read leaves what was read before it: the listing
-        // reports the error; the movie gets what the cache could give.
-        (void)book_.Build(*cache_);
-    }
-    return book_.Find(address);
+    const CacheAddressBook* book = addresses_->Current();
+    return book != nullptr ? book->Find(address) : std::nullopt;
 }
 
 std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string& error) const {

@@ -3,6 +3,7 @@
 // nothing but itself.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,12 +17,16 @@ namespace pellimor {
 class MovieFiles {
   public:
     // files reads what is answered; the session's own keeps every read within the cache.
-    explicit MovieFiles(CacheSource* cache, FileOps* files = nullptr)
-        : cache_(cache), files_(files) {}
+    // addresses: the book shared with the window's other players; one of its own when null.
+    explicit MovieFiles(CacheSource* cache, FileOps* files = nullptr,
+                        std::shared_ptr<SharedAddressBook> addresses = nullptr)
+        : cache_(cache),
+          files_(files),
+          addresses_(addresses ? std::move(addresses)
+                               : std::make_shared<SharedAddressBook>(cache)) {}
 
     // The movie now shown: its file, or its entry where the cache keeps the body inside its
-    // own files. The cache is read again for the next load, since a scan, a delete or the
-    // browser may have changed it since the last movie.
+    // own files. What it loads is looked up in the book as the last scan left the cache.
     void SetMovie(CachedFile movie, std::string address);
 
     // The file that answers a load of this address: the movie shown for its own address,
@@ -38,16 +43,15 @@ class MovieFiles {
     // Whether the movie shown plays under its web address (else by its path).
     bool playsUnderAddress() const { return !address_.empty(); }
     // How many times the cache was read for loads.
-    int cacheReads() const { return cacheReads_; }
+    int cacheReads() const { return addresses_->builds(); }
+    SharedAddressBook& addresses() const { return *addresses_; }
 
   private:
     CacheSource* cache_;
     FileOps* files_;
     CachedFile movie_;
     std::string address_;  // canonical
-    CacheAddressBook book_;
-    bool bookRead_ = false;
-    int cacheReads_ = 0;
+    std::shared_ptr<SharedAddressBook> addresses_;
 };
 
 }  // namespace pellimor
