@@ -142,6 +142,7 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
     const Status built = book_.Build(cache);
     variants_.clear();
     lastModified_.clear();
+    exact_.clear();
     embedded_.clear();
     embeddedWithoutQuery_.clear();
     std::vector<std::pair<std::string, CachedFile>> pages;
@@ -150,6 +151,7 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
             return true;
         }
         const std::string address = CanonicalAddress(*entry.url);
+        exact_.insert(address);
         std::optional<UnixTime> changed;
         if (const auto header = HeaderValue(entry.headers, "last-modified")) {
             changed = ParseHttpDate(*header);
@@ -213,6 +215,13 @@ std::optional<PageEmbedding> ExportIndex::PageOf(std::string_view url,
         }
     }
     return std::nullopt;
+}
+
+std::optional<CachedFile> ExportIndex::Find(std::string_view url) const {
+    if (QueryMatters(url) && !exact_.contains(CanonicalAddress(url))) {
+        return std::nullopt;
+    }
+    return book_.Find(url);
 }
 
 bool ExportIndex::QueryMatters(std::string_view url) const {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue/CacheAddressBook.h"
@@ -30,7 +31,10 @@ class ExportIndex {
     // rest stands.
     Status Build(CacheSource& cache, FileOps& files);
 
-    std::optional<CachedFile> Find(std::string_view url) const { return book_.Find(url); }
+    // The file of an address: exactly that address, or the same without its query when the
+    // cache holds no other address that differs from it by the query alone (then which of
+    // them the movie asked for matters, and a guess would export the wrong file).
+    std::optional<CachedFile> Find(std::string_view url) const;
     // Whether the cache holds another address that is the same without its query part.
     bool QueryMatters(std::string_view url) const;
     // The day (YYYY-MM-DD) of the Last-Modified header the server sent with url, or of the
@@ -47,6 +51,7 @@ class ExportIndex {
         bool several = false;  // another address is the same without its query
     };
     std::unordered_map<std::string, Variants> variants_;  // by the address without query
+    std::unordered_set<std::string> exact_;               // every canonical address held
     std::unordered_map<std::string, UnixTime> lastModified_;
     // By the embedded movie's canonical address, and by that without its query.
     std::unordered_map<std::string, std::vector<PageEmbedding>> embedded_;

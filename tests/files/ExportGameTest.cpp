@@ -253,8 +253,9 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7);
     std::string error;
-    const std::string movie = test::Fws(test::SwfTag(
-        12, test::ConstantPool({"data.php?level=2", "music.mp3"}) + test::Action(0, "")));
+    const std::string movie = test::Fws(
+        test::SwfTag(12, test::ConstantPool({"data.php?level=2", "music.mp3", "data.php?level=3"}) +
+                             test::Action(0, "")));
     const std::string swfHeaders =
         "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
         "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n";
@@ -295,7 +296,10 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     const auto done = run.Run("http://site.example/g/game.swf");
     ASSERT_TRUE(done.ok()) << done.error();
     EXPECT_FALSE(done->playable);
-    EXPECT_EQ(done->missing, std::vector<std::string>{"http://site.example/g/music.mp3"});
+    // level=3 is not cached; of the two that are, neither stands in for it.
+    EXPECT_EQ(done->missing, (std::vector<std::string>{"http://site.example/g/music.mp3",
+                                                       "http://site.example/g/data.php?level=3"}));
+    EXPECT_FALSE(test::FileExists(temp / "out/game/content/site.example/g/data.php%3Flevel=3"));
     const std::string content = temp / "out/game/content/site.example/g/";
     EXPECT_EQ(test::ReadFile(content + "data.php%3Flevel=2"), "two");
     EXPECT_FALSE(test::FileExists(content + "data.php"));
