@@ -19,6 +19,7 @@
 #include "platform/chromium/ReadAt.h"
 #include "platform/chromium/ResponseInfo.h"
 #include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/FolderFile.h"
 
 namespace pellimor {
 
@@ -274,7 +275,7 @@ Status ChromiumBlockFileCache::EnumerateLeftovers(
     }
     for (const std::string& name : candidates) {
         const std::string path = cache->root + "/" + name;
-        Result<chromium::FolderFile> file = chromium::OpenInFolder(folderFd.get(), name, path);
+        Result<FolderFile> file = OpenInFolder(folderFd.get(), name, path);
         if (!file) {
             continue;  // a FIFO, a link ...: no body of Chrome's
         }

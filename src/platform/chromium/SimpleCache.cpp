@@ -14,6 +14,7 @@
 #include "platform/chromium/SimpleCacheFormat.h"
 #include "platform/chromium/SimpleEntryFile.h"
 #include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/FolderFile.h"
 #include "platform/fileops/ProcessScan.h"
 
 namespace pellimor {
@@ -45,7 +46,7 @@ std::uint64_t HashOfName(std::string_view lowerName) {
 Result<CacheEntry> ListEntry(const std::string& folder, int folderFd, const std::string& root,
                              const std::string& name, const std::string& lower) {
     const std::string path = root + "/" + name;
-    Result<chromium::FolderFile> file = chromium::OpenInFolder(folderFd, name, path);
+    Result<FolderFile> file = OpenInFolder(folderFd, name, path);
     if (!file) {
         return Failure{file.error()};
     }

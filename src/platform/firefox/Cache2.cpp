@@ -10,6 +10,7 @@
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ReadAt.h"
 #include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/FolderFile.h"
 #include "platform/fileops/ProcessScan.h"
 #include "platform/firefox/Cache2EntryFile.h"
 #include "platform/firefox/Cache2Format.h"
@@ -99,7 +100,7 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
             continue;
         }
         const std::string path = entries_ + "/" + name;
-        auto opened = chromium::OpenInFolder(folder.get(), name, path);
+        auto opened = OpenInFolder(folder.get(), name, path);
         if (!opened) {
             report(opened.error());
             continue;
