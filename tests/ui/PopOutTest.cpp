@@ -85,6 +85,7 @@ class PopOutTest : public QObject {
     void contextMenuEntryPlaysTheLineUnderIt();
     void aStageThePageMakesUpDoesNotSizeTheWindow();
     void whatTheMovieLoadsComesFromTheCache();
+    void bothPlayersLookUpLoadsInOneReadingOfTheCache();
 };
 
 void PopOutTest::windowSizeForAStage() {
@@ -247,6 +248,36 @@ void PopOutTest::whatTheMovieLoadsComesFromTheCache() {
     }));
     QCOMPARE(window->player()->blockedRequests(), 0);
     window->close();
+}
+
+// The preview and the pop-out find what their movies load in one reading of the cache, kept
+// until a refresh lists the cache again.
+void PopOutTest::bothPlayersLookUpLoadsInOneReadingOfTheCache() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    const int main = h.Row(QStringLiteral("main"));
+    QVERIFY(main >= 0);
+    DoubleClick(h.List(), main);  // the preview plays it, then the pop-out
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(RunUntil([&] {
+        return CountNear(Shot(preview), kLevel) >= 500 && CountNear(Shot(window), kLevel) >= 1000;
+    }));
+    // One book, read once, for the two players' loads.
+    QCOMPARE(window->player()->addresses().get(), preview->addresses().get());
+    QCOMPARE(preview->addresses()->builds(), 1);
+    QVERIFY(window->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(dialog.popOut() == nullptr);
+    dialog.OnRefresh();
+    QCOMPARE(preview->addresses()->builds(), 1);  // read on the next load, not before
+    DoubleClick(h.List(), h.Row(QStringLiteral("main")));
+    QVERIFY(dialog.popOut() != nullptr);
+    QVERIFY(RunUntil([&] { return CountNear(Shot(dialog.popOut()), kLevel) >= 1000; }));
+    QCOMPARE(preview->addresses()->builds(), 2);
+    dialog.popOut()->close();
 }
 
 }  // namespace pellimor
