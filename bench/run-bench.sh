@@ -118,3 +118,19 @@ if [ -x "$build/bench/bench_player_switch" ]; then
     echo "preview (demo cache):"
     "$build/bench/bench_player_switch" 2>/dev/null | sed 's/^/  /'
 fi
+if [ -x "$build/bench/bench_address_book" ]; then
+    echo "player, first load of another file after a movie is selected ($entries entries):"
+    echo "  $("$build/bench/bench_address_book" "$cachedOnly" "$runs")"
+fi
+if [ -x "$build/bench/bench_player_switch" ]; then
+    # Each start is a new process with a new web engine: Ruffle's WebAssembly is compiled anew.
+    starts=$(for ((i = 0; i <= runs; i++)); do
+        "$build/bench/bench_player_switch" 2>/dev/null |
+            sed -n 's/^window opened[^:]*: \([0-9]*\) ms.*/\1/p'
+    done)
+    later=$(echo "$starts" | tail -n +2 | sort -n)
+    echo "window opened to the first movie's first frame (demo cache): first start" \
+        "$(echo "$starts" | head -1) ms; the $runs starts after it: median" \
+        "$(echo "$later" | sed -n "$(( (runs + 1) / 2 ))p") ms" \
+        "(min $(echo "$later" | head -1), max $(echo "$later" | tail -1))"
+fi
