@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ExportFolderPosix.h"
 #include "app/Session.h"
 #include "app/SwfMaker.h"
 #include "catalogue/CacheScan.h"
 #include "files/ExportGame.h"
 #include "platform/compression/SwfDecompressor.h"
+#include "platform/fileops/ExportFolderPosix.h"
 #include "platform/urlcache/CacheWriter.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include <set>
 
 #include "app/CommandLine.h"
-#include "app/ExportFolderPosix.h"
 #include "app/Session.h"
 #include "cli/Commands.h"
 #include "cli/Listing.h"
@@ -13,6 +12,7 @@
 #include "files/AddressPaths.h"
 #include "files/ExportGame.h"
 #include "platform/compression/SwfDecompressor.h"
+#include "platform/fileops/ExportFolderPosix.h"
 
 namespace pellimor {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "catalogue/SwfEntry.h"
-#include "files/ExportFolder.h"
 #include "files/ExportIndex.h"
 #include "ports/CacheSource.h"
 #include "ports/Decompressor.h"
+#include "ports/ExportFolder.h"
 #include "ports/FileOps.h"
 #include "ports/Result.h"
 

@@ -10,13 +10,13 @@
 #include <set>
 
 #include "app/DemoCache.h"
-#include "app/ExportFolderPosix.h"
 #include "app/Session.h"
 #include "catalogue/CacheScan.h"
 #include "catalogue/SwfBuilder.h"
 #include "files/AddressPaths.h"
 #include "files/ExportGame.h"
 #include "platform/compression/SwfDecompressor.h"
+#include "platform/fileops/ExportFolderPosix.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/TempFolder.h"

@@ -1,4 +1,4 @@
-#include "app/ExportFolderPosix.h"
+#include "platform/fileops/ExportFolderPosix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

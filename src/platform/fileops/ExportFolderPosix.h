@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "files/ExportFolder.h"
+#include "ports/ExportFolder.h"
 #include "ports/Result.h"
 
 namespace pellimor {
