@@ -76,6 +76,11 @@ inline constexpr std::string_view kMoviesTip =
 inline constexpr std::string_view kSitesTip = "Site — choose a site to list only its movies";
 // The movie list's context menu, and the window that plays a movie at its stage size.
 inline constexpr std::string_view kPlayInWindow = "Ayrı Pencerede Oynat";
+// The list's context menu: the chosen movies taken away whole, as web-game archives keep them.
+inline constexpr std::string_view kExportGame = "Oyunu Dışa Aktar";
+inline constexpr std::string_view kExportGameTip =
+    "Oyunu Dışa Aktar — export the chosen movies with every cached file they load and a "
+    "description (meta.yaml), each in a folder of its own";
 inline constexpr std::string_view kPlayInWindowTip =
     "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QItemSelectionModel>
@@ -14,8 +15,10 @@
 
 #include "catalogue/SwfFactsSummary.h"
 #include "files/DeleteAction.h"
+#include "files/ExportGame.h"
 #include "files/SettingsStore.h"
 #include "platform/compression/SwfDecompressor.h"
+#include "platform/fileops/ExportFolderPosix.h"
 #include "resources/Strings.h"
 #include "ui/AppIcon.h"
 #include "ui/QtText.h"
@@ -245,6 +248,10 @@ void CMovieDlg::ConnectMessageMap() {
     connect(playInWindow, &QAction::triggered, this,
             [this] { PlayInWindow(m_lbMovies->currentIndex().row()); });
     m_lbMovies->addAction(playInWindow);
+    auto* exportGame = new QAction(Q(strings::kExportGame), m_lbMovies);
+    exportGame->setToolTip(Q(strings::kExportGameTip));
+    connect(exportGame, &QAction::triggered, this, &CMovieDlg::OnExportGames);
+    m_lbMovies->addAction(exportGame);
     m_lbMovies->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -578,6 +585,60 @@ void CMovieDlg::OnChooseFolder() {
     if (chosen && !chosen->empty()) {
         SetSavePath(m_services.registry, *chosen);
     }
+}
+
+void CMovieDlg::OnExportGames() {
+    const std::vector<std::int32_t> keys = SelectedKeys();
+    if (keys.empty()) {
+        return;
+    }
+    const std::string start = GetSavePath(m_services.registry, m_services.defaultSaveFolder);
+    const auto chosen =
+        m_services.prompts.BrowseForFolder(std::string(strings::kExportGame), start.substr(0, 259));
+    if (!chosen || chosen->empty()) {
+        return;
+    }
+    auto folder = ExportFolderPosix::Open(*chosen);
+    if (!folder.ok()) {
+        m_services.prompts.ShowError(folder.error());
+        return;
+    }
+    ExportIndex index;
+    // A cache read in part still exports what it holds.
+    (void)index.Build(m_services.listing.cache, m_services.listing.files);
+    SwfDecompressor decompressor;
+    ExportServices services{m_services.listing.cache, m_services.listing.files, decompressor,
+                            **folder};
+    std::set<std::string> names;
+    int exported = 0;
+    std::string problems;
+    for (const std::int32_t key : keys) {
+        const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
+        if (entry.key == 0) {
+            continue;
+        }
+        const std::string name = GameFolderName(entry.displayName, names);
+        const Result<GameExport> done = ExportGame(entry, name, index, services);
+        if (!done.ok()) {
+            problems += entry.displayName + ": " + done.error() + "\n";
+            continue;
+        }
+        ++exported;
+        if (key == m_listing.shownKey || keys.size() == 1) {
+            // A picture of the movie as it plays goes beside its description.
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            m_flash->grab().save(&buffer, "PNG");
+            std::string why;
+            (void)(*folder)->WriteNew({name, "ss.png"},
+                                      std::string_view(png.constData(), png.size()), why);
+        }
+    }
+    if (!problems.empty()) {
+        m_services.prompts.ShowError(problems);
+    }
+    ShowTransient(QStringLiteral("%1 → %2").arg(exported).arg(Q(*chosen)));
 }
 
 void CMovieDlg::OnOpenFolder() {

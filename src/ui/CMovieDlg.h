@@ -104,6 +104,8 @@ class CMovieDlg : public QDialog {
     // The shown movie's source and facts, and what it asked for that the cache lacks.
     std::string MovieFactsText(const SwfEntry& entry);
     void ShowDetailsTip();
+    // The list's context menu: the chosen movies exported whole into a folder the user picks.
+    void OnExportGames();
     void OnPlayerEvent(const QString& name, int load, const QUrlQuery& fields);
     // Why the selected lines cannot be deleted; empty when they can.
     std::string SelectionReadOnlyReason();

@@ -41,6 +41,10 @@ class ScriptedPrompts : public Prompts {
         questions.push_back(text);
         return yes;
     }
+    std::optional<std::string> folderAnswer;  // what the folder browser picks; nothing = cancel
+    std::optional<std::string> BrowseForFolder(const std::string&, const std::string&) override {
+        return folderAnswer;
+    }
 };
 
 }  // namespace pellimor::test

@@ -1,5 +1,6 @@
 // The real window, offscreen, on demo caches made by the container writer. The preview is
 // turned off here (its own tests play movies): these are the window's rules.
+#include <QAction>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -42,6 +43,7 @@ class MovieDlgTest : public QObject {
     void deleteDisabledOnReadOnlyCache();
     void readOnlyOptionKeepsDeleteDisabled();
     void deleteFollowsTheSelectedLinesCache();
+    void exportFromTheListsContextMenu();
     void saveSaveAsAndSaveAll();
     void foldersAndOpening();
     void screenshot();
@@ -370,6 +372,36 @@ void MovieDlgTest::deleteFollowsTheSelectedLinesCache() {
     test::RunCommand("kill " + pid, status);
     h.Select({h.Row("puzzle")});  // let go: the line may be deleted now
     QVERIFY(sil->isEnabled());
+}
+
+// The list's context menu exports the chosen movie whole, with a picture of the preview.
+void MovieDlgTest::exportFromTheListsContextMenu() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    QAction* exportGame = nullptr;
+    for (QAction* action : h.List()->actions()) {
+        if (action->text() == Q(strings::kExportGame)) {
+            exportGame = action;
+        }
+    }
+    QVERIFY(exportGame != nullptr);
+    h.Select({h.Row("main")});
+    h.prompts.folderAnswer = std::nullopt;  // cancelled: nothing is written
+    exportGame->trigger();
+    QVERIFY(!QFileInfo::exists(Q(h.temp / "games")));
+    test::MakeFolders(h.temp / "games");
+    h.prompts.folderAnswer = h.temp / "games";
+    exportGame->trigger();
+    QVERIFY(h.prompts.errors.empty());
+    const std::string game = h.temp / "games/main";
+    QCOMPARE(test::ReadFile(game + "/content/games.arcade.example/puzzle/levels/level1.swf")
+                 .substr(0, 3),
+             std::string("FWS"));
+    QVERIFY(test::ReadFile(game + "/meta.yaml").find("Status: \"Playable\"") != std::string::npos);
+    QImage shot;
+    QVERIFY(shot.load(Q(game + "/ss.png")));
+    QCOMPARE(shot.size(), dialog.Control(kIdPlayer)->size());
 }
 
 void MovieDlgTest::deleteDisabledOnReadOnlyCache() {
