@@ -440,6 +440,12 @@ void CMovieDlg::ShowEntryDetails(std::int32_t key) {
         ->setText(QString::fromStdString(entry.lastModified));
 }
 
+CMovieDlg::~CMovieDlg() {
+    if (m_flash != nullptr) {
+        m_flash->disconnect(this);
+    }
+}
+
 std::string CMovieDlg::MovieFactsText(const SwfEntry& entry) {
     // Which browser's cache holds it, and what the movie says about itself, where the user
     // can see it without another control.

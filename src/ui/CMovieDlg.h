@@ -53,6 +53,9 @@ class CMovieDlg : public QDialog {
   public:
     // font: the dialog font the layout is measured from; the application's when empty.
     CMovieDlg(DialogServices services, std::string initialSite, const QFont& font = QFont());
+    // The player is a child, deleted after this part of the dialog is gone: what it tells
+    // while it goes must not reach the dialog.
+    ~CMovieDlg() override;
 
     // The control with this id (the first label for -1), or nothing.
     QWidget* Control(int id) const;
