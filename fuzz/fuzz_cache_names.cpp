@@ -9,6 +9,7 @@
 #include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "platform/urlcache/RecordNames.h"
 
 namespace {
 

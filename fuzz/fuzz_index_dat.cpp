@@ -10,6 +10,7 @@
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/ContainerView.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "platform/urlcache/RecordNames.h"
 
 namespace {
 
