@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "ports/Registry.h"
 #include "platform/fileops/ConfinedFile.h"
+#include "ports/Registry.h"
 
 namespace pellimor {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ports/Registry.h"
 #include "platform/registry/HiveSyntax.h"
+#include "ports/Registry.h"
 
 namespace pellimor {
 

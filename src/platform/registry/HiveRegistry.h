@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "ports/Registry.h"
 #include "platform/registry/HiveFile.h"
+#include "ports/Registry.h"
 
 namespace pellimor {
 
