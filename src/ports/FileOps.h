@@ -69,13 +69,6 @@ class FileOps {
     virtual std::optional<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) = 0;
     virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
-    // Copies to a target that must not exist yet; never overwrites, leaves no partial file.
-    // On failure, why (when given) says what went wrong.
-    virtual CopyResult CopyExclusive(const std::string& from, const std::string& to,
-                                     CopyFailure* why = nullptr) = 0;
-    // Writes bytes to a file that must not exist yet, the same way.
-    virtual CopyResult WriteExclusive(const std::string& to, std::string_view bytes,
-                                      CopyFailure* why = nullptr) = 0;
     // A copy of the cached file from, or of bytes, written in folder without a name and not
     // yet flushed to the disk; nothing when it cannot be written, with why saying why.
     virtual std::unique_ptr<PendingCopy> StageCopy(const std::string& from,

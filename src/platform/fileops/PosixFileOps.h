@@ -26,10 +26,6 @@ class PosixFileOps : public FileOps {
     std::optional<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override;
     std::optional<FolderIdentity> IdentifyFolder(const std::string& path) override;
-    CopyResult WriteExclusive(const std::string& to, std::string_view bytes,
-                              CopyFailure* why = nullptr) override;
-    CopyResult CopyExclusive(const std::string& from, const std::string& to,
-                             CopyFailure* why = nullptr) override;
     std::unique_ptr<PendingCopy> StageCopy(const std::string& from, const std::string& folder,
                                            CopyFailure* why = nullptr) override;
     std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes, const std::string& folder,
