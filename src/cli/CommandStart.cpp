@@ -42,6 +42,8 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
             s.yes = true;
         } else if (a == "--to") {
             s.to = value();
+        } else if (a == "--file") {
+            s.files.push_back(value());
         } else if (a.rfind("--", 0) == 0) {
             s.error = "unknown option " + a;
         } else {

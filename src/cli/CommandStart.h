@@ -26,6 +26,7 @@ struct Selection {
     bool allMatching = false;
     bool yes = false;
     std::string to;
+    std::vector<std::string> files;  // --file: SWF files read outside the cache
     std::vector<std::string> names;
     std::vector<std::string> urls;
     std::vector<std::string> given;  // the options of this reading, as written

@@ -127,7 +127,7 @@ constexpr struct {
      "                   terminal to answer on, nothing is deleted without "
      "it.\n" PELLIMOR_COMMON_OPTIONS},
     {"info",
-     "Usage: pellimor-cli info [--site S] NAME... [--json] [OPTIONS]\n"
+     "Usage: pellimor-cli info [--site S] NAME... [--url ADDRESS]... [--json] [OPTIONS]\n"
      "       pellimor-cli info --file PATH... [--json]\n"
      "\n"
      "Prints what each movie says about itself: signature and compression, version, declared\n"
@@ -137,17 +137,19 @@ constexpr struct {
      "gives its facts as far as they go and where reading stopped.\n"
      "\n"
      "  NAME             every movie listed under this name\n"
+     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
      "  --site S         only the sites whose name contains S\n"
      "  --file PATH      any SWF file, in the cache or not; repeatable\n"
      "  --json           one JSON array of objects instead of text\n" PELLIMOR_COMMON_OPTIONS},
     {"needs",
-     "Usage: pellimor-cli needs [--site S] NAME... [OPTIONS]\n"
+     "Usage: pellimor-cli needs [--site S] NAME... [--url ADDRESS]... [OPTIONS]\n"
      "\n"
      "Prints the addresses each movie may load, found in its scripts and imports, resolved\n"
      "against the movie's own address, each marked \"cached\" when the cache holds it or\n"
      "\"missing\" when not.\n"
      "\n"
      "  NAME             every movie listed under this name\n"
+     "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
      "  --site S         only the sites whose name contains S\n" PELLIMOR_COMMON_OPTIONS},
     {"export",
      "Usage: pellimor-cli export [--site S] NAME... [--url ADDRESS]... --to DIR [OPTIONS]\n"

@@ -2,11 +2,13 @@
 
 #include <iostream>
 #include <optional>
+#include <variant>
 
 #include "app/CommandLine.h"
 #include "app/Session.h"
 #include "catalogue/CacheAddressBook.h"
 #include "catalogue/SwfFacts.h"
+#include "cli/CommandStart.h"
 #include "cli/Commands.h"
 #include "cli/Listing.h"
 #include "cli/MovieChoice.h"
@@ -23,57 +25,24 @@ namespace {
 // A movie file larger than this is not read; SWF's own length field stops at 4 GB.
 constexpr std::uint64_t kLargestMovie = 1ULL << 30;
 
-struct InfoArguments {
-    ProgramOptions options;
-    std::vector<std::string> files;
-    std::vector<std::string> names;
-    std::string site;
-    bool json = false;
-    std::string error;
-};
-
-InfoArguments ReadArguments(const std::vector<std::string>& arguments, bool takesFiles) {
-    InfoArguments a;
-    a.options = ReadProgramOptions(arguments);
-    a.error = a.options.error;
-    const auto& rest = a.options.rest;
-    for (std::size_t i = 0; i < rest.size() && a.error.empty(); ++i) {
-        const std::string& word = rest[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= rest.size()) {
-                a.error = word + " needs a value";
-                return {};
-            }
-            return rest[++i];
-        };
-        if (word == "--file" && takesFiles) {
-            a.files.push_back(value());
-        } else if (word == "--site") {
-            a.site = value();
-        } else if (word == "--json" && takesFiles) {
-            a.json = true;
-        } else if (word.rfind("--", 0) == 0) {
-            a.error = "unknown option " + word;
-        } else {
-            a.names.push_back(word);
-        }
+// Reads info's or needs' options with every other command's reading; info alone takes
+// files outside the cache and --json.
+Selection ReadArguments(const std::vector<std::string>& arguments, const std::string& command) {
+    const bool takesFiles = command == "info";
+    Selection s = ReadSelection(arguments);
+    if (takesFiles) {
+        AcceptOnly(s, command, {"--site", "--url", "--file", "--json"});
+    } else {
+        AcceptOnly(s, command, {"--site", "--url"});
     }
-    if (a.error.empty() && !a.files.empty() && (!a.names.empty() || !a.site.empty())) {
-        a.error = "--file reads files outside the cache: give no NAME or --site with it";
+    const bool named = !s.names.empty() || !s.urls.empty();
+    if (s.error.empty() && !s.files.empty() && (named || !s.site.empty())) {
+        s.error = "--file reads files outside the cache: give no NAME or --site with it";
     }
-    if (a.error.empty() && a.files.empty() && a.names.empty()) {
-        a.error = takesFiles ? "name the movies (NAME, or --file PATH)" : "name the movies";
+    if (s.error.empty() && s.files.empty() && !named) {
+        s.error = takesFiles ? "name the movies (NAME, or --file PATH)" : "name the movies";
     }
-    return a;
-}
-
-int Report(int status, const std::string& message) {
-    std::cerr << ErrorLines(message);
-    return status;
-}
-
-int UsageError(const std::string& command, const std::string& message) {
-    return Report(kExitUsage, message + " (see pellimor-cli " + command + " --help)");
+    return s;
 }
 
 // The chosen movies of the cache, read whole as the listing shows them.
@@ -83,43 +52,25 @@ struct CachedMovie {
     std::string error;
 };
 
-// Lists the cache as save does and picks the movies named; false with error when not.
-bool ChooseCachedMovies(const InfoArguments& a, Session& session, std::vector<CachedMovie>& out,
-                        std::string& error, int& status) {
-    status = kExitFailed;
-    if (!session.cacheFolder()) {
-        error = "no cache found: give its folder with --cache DIR";
-        return false;
+// Lists the cache as the other commands do and reads the movies named; the exit status
+// instead when they cannot be chosen.
+std::variant<std::vector<CachedMovie>, int> ChooseCachedMovies(Selection& s,
+                                                               OpenedListing& listing) {
+    auto opened = OpenListing(s);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
     }
-    ListingState state;
-    state.site = a.site;
-    ScanCache(state, session.listing());
-    if (!state.cacheError.empty() && state.movieLines.empty()) {
-        error = state.cacheError;
-        return false;
-    }
-    if (!state.cacheError.empty()) {
-        std::cerr << ErrorLines(state.cacheError);
-    }
-    MovieRequest request;
-    request.site = a.site;
-    request.names = a.names;
+    listing = std::move(std::get<OpenedListing>(opened));
+    Session& session = *listing.session;
+    MovieRequest request = RequestOf(s);
     request.allMatching = true;
-    const MovieChoice choice = ChooseMovies(state, request);
-    status = kExitUsage;
-    if (!choice.refusal.empty()) {
-        error = choice.refusal;
-        return false;
+    const MovieChoice choice = ChooseMovies(listing.state, request);
+    if (const auto refused = RefuseChoice(choice, "shown", false)) {
+        return *refused;
     }
-    if (!choice.missing.empty()) {
-        error = "nothing in this listing matches ";
-        for (std::size_t i = 0; i < choice.missing.size(); ++i) {
-            error += (i == 0 ? "" : ", ") + ForTerminal(choice.missing[i]);
-        }
-        return false;
-    }
+    std::vector<CachedMovie> movies;
     for (const std::int32_t key : choice.keys) {
-        for (const SwfEntry& entry : state.catalogue) {
+        for (const SwfEntry& entry : listing.state.catalogue) {
             if (entry.key != key) {
                 continue;
             }
@@ -131,16 +82,16 @@ bool ChooseCachedMovies(const InfoArguments& a, Session& session, std::vector<Ca
             } else {
                 movie.error = body.error();
             }
-            out.push_back(std::move(movie));
+            movies.push_back(std::move(movie));
         }
     }
-    return true;
+    return movies;
 }
 
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& arguments) {
-    const InfoArguments a = ReadArguments(arguments, true);
+    Selection a = ReadArguments(arguments, "info");
     if (!a.error.empty()) {
         return UsageError("info", a.error);
     }
@@ -160,14 +111,12 @@ int RunInfo(const std::vector<std::string>& arguments) {
             read.emplace_back(FactsSource{path, {}, {}}, ReadSwfFacts(*bytes, decompressor));
         }
     } else {
-        Session session(a.options);
-        std::vector<CachedMovie> movies;
-        std::string error;
-        int failed = kExitFailed;
-        if (!ChooseCachedMovies(a, session, movies, error, failed)) {
-            return Report(failed, error);
+        OpenedListing listing;
+        auto chosen = ChooseCachedMovies(a, listing);
+        if (const int* failed = std::get_if<int>(&chosen)) {
+            return *failed;
         }
-        for (const CachedMovie& m : movies) {
+        for (const CachedMovie& m : std::get<std::vector<CachedMovie>>(chosen)) {
             if (!m.bytes) {
                 Report(kExitFailed, m.entry.displayName + ": " + m.error);
                 status = kExitFailed;
@@ -191,19 +140,18 @@ int RunInfo(const std::vector<std::string>& arguments) {
 }
 
 int RunNeeds(const std::vector<std::string>& arguments) {
-    const InfoArguments a = ReadArguments(arguments, false);
+    Selection a = ReadArguments(arguments, "needs");
     if (!a.error.empty()) {
         return UsageError("needs", a.error);
     }
-    Session session(a.options);
-    std::vector<CachedMovie> movies;
-    std::string error;
-    int failed = kExitFailed;
-    if (!ChooseCachedMovies(a, session, movies, error, failed)) {
-        return Report(failed, error);
+    OpenedListing listing;
+    auto chosen = ChooseCachedMovies(a, listing);
+    if (const int* failed = std::get_if<int>(&chosen)) {
+        return *failed;
     }
+    const auto& movies = std::get<std::vector<CachedMovie>>(chosen);
     CacheAddressBook book;
-    if (const Status built = book.Build(session.cache()); !built.ok()) {
+    if (const Status built = book.Build(listing.session->cache()); !built.ok()) {
         std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
     }
     SwfDecompressor decompressor;

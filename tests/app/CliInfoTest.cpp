@@ -134,6 +134,11 @@ TEST_F(CliInfoTest, CachedMoviesByNameAndWhatTheyNeed) {
     EXPECT_EQ(status, 0) << out;
     EXPECT_TRUE(Has(out, "\"address\": \"http://cartoons.example/intro.swf\"")) << out;
     EXPECT_FALSE(Has(out, "www.arcade.example")) << out;
+    // By address, as the other commands choose: one of the two intros.
+    out = InCache("info --url http://www.arcade.example/intro.swf --json", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(Has(out, "\"address\": \"http://www.arcade.example/intro.swf\"")) << out;
+    EXPECT_FALSE(Has(out, "cartoons.example")) << out;
 
     out = InCache("needs main", status);
     EXPECT_EQ(status, 0) << out;
@@ -235,8 +240,9 @@ TEST_F(CliInfoTest, NamesAndOptionsTheCacheDoesNotHaveAreRefused) {
         {"needs nosuch", 2, "nothing in this listing matches nosuch"},
         {"info --site nowhere main", 2, "--site nowhere: no site of this cache contains it"},
         {"info", 2, "name the movies"},
-        {"needs --file x.swf", 2, "unknown option --file"},
-        {"needs main --json", 2, "unknown option --json"},
+        {"needs --file x.swf", 2, "--file is not an option of needs"},
+        {"needs main --json", 2, "--json is not an option of needs"},
+        {"info main --to x", 2, "--to is not an option of info"},
         {"info main --file x.swf", 2, "give no NAME or --site with it"},
         {"info --file", 2, "--file needs a value"},
     };
