@@ -4,35 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/DemoCliTest.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-class CliExportTest : public ::testing::Test {
-  protected:
-    test::TempFolder temp;
-    std::string cache;
-    void SetUp() override {
-        int status = 0;
-        const std::string out = Run("demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        cache = temp / "profile/INetCache";
-    }
-    // Standard output and error together, as a user sees them.
-    std::string Run(const std::string& arguments, int& status) const {
-        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                    temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
-                                status);
-    }
-    std::string InCache(const std::string& arguments, int& status) const {
-        return Run(arguments + " --cache '" + cache + "'", status);
-    }
-};
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using CliExportTest = test::DemoCliTest;
+using test::Has;
 
 TEST_F(CliExportTest, ThePuzzleExportsWithItsLevelAndSaysSo) {
     int status = -1;

@@ -2,26 +2,17 @@
 
 #include <filesystem>
 
+#include "support/DemoCliTest.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-class CliTest : public ::testing::Test {
+class CliTest : public test::DemoCliTest {
   protected:
-    test::TempFolder temp;
-    std::string cache;
     void SetUp() override {
-        int status = 0;
-        const std::string out = Run("demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        cache = temp / "profile/INetCache";
+        test::DemoCliTest::SetUp();
         test::MakeFolders(temp / "out");
-    }
-    std::string Run(const std::string& arguments, int& status) const {
-        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                    temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
-                                status);
     }
     std::string List(const std::string& extra = "") const {
         int status = 0;
