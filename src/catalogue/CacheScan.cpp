@@ -178,7 +178,11 @@ void ScanCache(ListingState& state, ListingServices& services) {
             SwfEntry entry = MovieWithSite(record, std::move(site));
             entry.key = ++counter;
             if (record.typedByFileName) {
-                entry.sizeBytes = SizeOf(entry.localPath, services.files);
+                if (state.sizesWhenShown) {
+                    entry.sizeWhenShown = true;
+                } else {
+                    entry.sizeBytes = SizeOf(entry.localPath, services.files);
+                }
             }
             if (entry.sizeBytes) {
                 entry.sizeText = FormatSizeText(*entry.sizeBytes);
@@ -207,6 +211,17 @@ void ScanCache(ListingState& state, ListingServices& services) {
         }
         state.site.clear();  // no site begins with it: fall back to all sites
     }
+}
+
+SwfEntry ShownSize(SwfEntry entry, FileOps& files) {
+    if (entry.sizeWhenShown) {
+        entry.sizeWhenShown = false;
+        entry.sizeBytes = SizeOf(entry.localPath, files);
+        if (entry.sizeBytes) {
+            entry.sizeText = FormatSizeText(*entry.sizeBytes);
+        }
+    }
+    return entry;
 }
 
 void CollectCachedSwfPaths(std::vector<std::string>& paths, ListingServices& services) {

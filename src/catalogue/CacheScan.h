@@ -30,6 +30,9 @@ struct ListingState {
     int selectedMovie = -1;              // the one line selected after the scan, or -1
     std::int32_t shownKey = 0;           // the key the scan showed with ShowEntryDetails, or 0
     std::string cacheError;              // a container that could not be read, for the user
+    // The window shows one movie's size at a time: its scans leave the sizes of the cached
+    // files to be looked up when a movie is shown (ShownSize), not one stat per entry.
+    bool sizesWhenShown = false;
 };
 
 struct ListingServices {
@@ -58,6 +61,9 @@ SwfEntry MovieFromEntry(const CacheEntry& entry);
 void FillMovieList(ListingState& state);
 
 void ScanCache(ListingState& state, ListingServices& services);
+// The entry with its size text as the file holds it now, where the scan left it to be looked
+// up when shown; any other entry as it is.
+SwfEntry ShownSize(SwfEntry entry, FileOps& files);
 void ScanLeftovers(ListingState& state, ListingServices& services);
 // The local file names of every SWF cache entry, in the cache's order, and the leftover
 // bodies the cache's formats know of.

@@ -18,6 +18,9 @@ struct SwfEntry {
     std::string localPath;
     std::string displayName;  // never empty once catalogued
     std::int32_t key = 0;     // 1, 2, 3 ... per scan; 0 means no entry
+    // The size of the file at localPath is to be looked up when the entry is shown
+    // (sizeText and sizeBytes are empty until then).
+    bool sizeWhenShown = false;
     // What the listing knows beyond the texts above.
     EntryId id;                              // the cache entry behind a cached movie
     std::string source;                      // the cache's name: "Internet Explorer", "Chrome" ...

@@ -279,6 +279,7 @@ void CMovieDlg::PlayInWindow(int row) {
 bool CMovieDlg::OnInitDialog() {
     m_flash->setGeometry(Control(kIdFrame)->geometry().adjusted(1, 1, -1, -1));
     m_listing.site = m_strInitialSite;
+    m_listing.sizesWhenShown = true;
     ScanCache(m_listing, m_services.listing);
     ApplyListing();
     UpdateButtons();
@@ -425,7 +426,8 @@ std::vector<std::int32_t> CMovieDlg::SelectedKeys() {
 }
 
 void CMovieDlg::ShowEntryDetails(std::int32_t key) {
-    const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
+    const SwfEntry entry =
+        ShownSize(m_listing.catalogue.GetEntryByKey(key), m_services.listing.files);
     if (entry.key == 0) {
         return;
     }
