@@ -41,5 +41,24 @@ TEST(CodePage, DecodesTheWholeTextAlsoWhereMarksMayCombine) {
     }
 }
 
+// Texts are judged eight bytes at a time while they are ASCII: a byte from 0x80 up is found
+// at every place in and around a word, and the text is judged whole after it.
+TEST(CodePage, FindsTheFirstByteAboveAsciiWhereverItLies) {
+    for (std::size_t length = 0; length <= 20; ++length) {
+        const std::string ascii(length, 'a');
+        EXPECT_TRUE(IsAscii(ascii)) << length;
+        EXPECT_TRUE(IsValidUtf8(ascii)) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string text = ascii;
+            text[at] = '\xe9';  // no UTF-8 on its own
+            EXPECT_FALSE(IsAscii(text)) << length << " at " << at;
+            EXPECT_FALSE(IsValidUtf8(text)) << length << " at " << at;
+            text.replace(at, 1, "\xc3\xa9");
+            EXPECT_FALSE(IsAscii(text)) << length << " at " << at;
+            EXPECT_TRUE(IsValidUtf8(text)) << length << " at " << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pellimor

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace pellimor {
@@ -40,17 +42,34 @@ std::optional<std::string> Convert(std::string_view text, const std::string& to,
 
 }  // namespace
 
-bool IsAscii(std::string_view text) {
-    for (unsigned char c : text) {
-        if (c >= 0x80) {
-            return false;
+namespace {
+
+// How many bytes text begins with that are ASCII, eight at a time: addresses and names
+// nearly always are, and every record's texts are tested.
+std::size_t AsciiPrefix(std::string_view text) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & kHighBits) != 0) {
+            break;
         }
     }
-    return true;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
+bool IsAscii(std::string_view text) {
+    return AsciiPrefix(text) == text.size();
 }
 
 bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
+    std::size_t i = AsciiPrefix(text);
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
         std::size_t length = c < 0x80         ? 1

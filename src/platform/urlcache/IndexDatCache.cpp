@@ -84,8 +84,10 @@ EntryKind KindOf(std::uint32_t entryType) {
     return EntryKind::kOther;
 }
 
-// The value of one header line ("Content-Type: a/b; x" gives "a/b"), lower case.
-std::string HeaderValue(std::string_view headers, std::string_view name) {
+// The value of one header line ("Content-Type: a/b; x" gives "a/b"), lower case, into value
+// (its storage reused); empty when there is no such line.
+void HeaderValueInto(std::string_view headers, std::string_view name, std::string& value) {
+    value.clear();
     std::size_t start = 0;
     while (start < headers.size()) {
         std::size_t end = headers.find('\n', start);
@@ -104,36 +106,57 @@ std::string HeaderValue(std::string_view headers, std::string_view name) {
         if (!same) {
             continue;
         }
-        std::string_view value = line.substr(name.size() + 1);
-        value = value.substr(0, value.find_first_of(";\r"));
-        std::string lowered;
-        for (const char c : value) {
+        std::string_view text = line.substr(name.size() + 1);
+        text = text.substr(0, text.find_first_of(";\r"));
+        for (const char c : text) {
             if (c != ' ' && c != '\t') {
-                lowered.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+                value.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
             }
         }
-        return lowered;
+        return;
     }
-    return {};
 }
 
 }  // namespace
 
+// Straight from the mapped records into one entry whose texts keep their storage from one
+// record to the next: the scan of a large cache is mostly this loop.
 Status IndexDatCache::Enumerate(const std::function<bool(const CacheEntry&)>& visit) {
     CacheEntry entry;
     entry.sourceName = kInternetExplorerSource;
     entry.typedByFileName = true;
-    return EnumerateRecords([&](const CacheRecord& record) {
-        entry.id = IndexDatEntryId(location_, record);
-        entry.kind = KindOf(record.entryType);
-        entry.url = record.url;
-        entry.localFileName = record.localFileName;
-        entry.lastModified = UnixFromFileTime(record.lastModified);
-        entry.lastAccess = UnixFromFileTime(record.lastAccess);
-        entry.size = record.recordedSize;
-        entry.headers = record.headers;
-        entry.contentType = HeaderValue(record.headers, "content-type");
-        entry.contentEncoding = HeaderValue(record.headers, "content-encoding");
+    entry.id.source = location_;
+    std::string url;
+    std::string path;
+    return ForEachRawRecord([&](const ContainerLocation& container,
+                                const indexdat::ContainerView& view,
+                                const indexdat::RawUrlRecord& raw) {
+        entry.id.file.assign(container.indexPath);
+        entry.id.locator = raw.offset;
+        entry.kind = KindOf(raw.entryType);
+        if (raw.url) {
+            DecodeUrlInto(*raw.url, codePage_, url);
+            if (!entry.url) {
+                entry.url.emplace();
+            }
+            entry.url->swap(url);
+        } else {
+            entry.url.reset();
+        }
+        if (LocalPathInto(view, raw, container.folder, codePage_, path)) {
+            if (!entry.localFileName) {
+                entry.localFileName.emplace();
+            }
+            entry.localFileName->swap(path);
+        } else {
+            entry.localFileName.reset();
+        }
+        entry.lastModified = UnixFromFileTime(raw.lastModified);
+        entry.lastAccess = UnixFromFileTime(raw.lastAccess);
+        entry.size = raw.fileSize;
+        entry.headers.assign(raw.headers);
+        HeaderValueInto(raw.headers, "content-type", entry.contentType);
+        HeaderValueInto(raw.headers, "content-encoding", entry.contentEncoding);
         return visit(entry);
     });
 }
@@ -171,7 +194,7 @@ Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit
     return CacheBody{std::move(*bytes), false};
 }
 
-Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecord&)>& visit) {
+Status IndexDatCache::ForEachRawRecord(const RawVisit& visit) {
     std::string errors;
     const auto report = [&errors](const std::string& text) {
         errors += (errors.empty() ? "" : "\n") + text;
@@ -195,22 +218,7 @@ Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecor
         std::string problem;
         const bool whole = view->ForEachLiveUrl(
             [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem&) {
-                CacheRecord record;
-                record.entryType = raw.entryType;
-                if (raw.url) {
-                    record.url = DecodeUrl(*raw.url, codePage_);
-                }
-                record.localFileName = LocalPathOf(*view, raw, container.folder, codePage_);
-                record.lastModified = raw.lastModified;
-                record.lastAccess = raw.lastAccess;
-                record.expiresDos = raw.expiryDos;  // converted where shown: mktime is slow
-                record.lastSyncDos = raw.lastSyncDos;
-                record.recordedSize = raw.fileSize;
-                record.hitCount = raw.hitCount;
-                record.headers = std::string(raw.headers);
-                record.container = container.indexPath;
-                record.recordOffset = raw.offset;
-                stopped = !visit(record);
+                stopped = !visit(container, *view, raw);
                 return !stopped;
             },
             &problem);
@@ -225,6 +233,29 @@ Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecor
         return Fail(errors);
     }
     return Done{};
+}
+
+Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecord&)>& visit) {
+    return ForEachRawRecord([&](const ContainerLocation& container,
+                                const indexdat::ContainerView& view,
+                                const indexdat::RawUrlRecord& raw) {
+        CacheRecord record;
+        record.entryType = raw.entryType;
+        if (raw.url) {
+            record.url = DecodeUrl(*raw.url, codePage_);
+        }
+        record.localFileName = LocalPathOf(view, raw, container.folder, codePage_);
+        record.lastModified = raw.lastModified;
+        record.lastAccess = raw.lastAccess;
+        record.expiresDos = raw.expiryDos;  // converted where shown: mktime is slow
+        record.lastSyncDos = raw.lastSyncDos;
+        record.recordedSize = raw.fileSize;
+        record.hitCount = raw.hitCount;
+        record.headers = std::string(raw.headers);
+        record.container = container.indexPath;
+        record.recordOffset = raw.offset;
+        return visit(record);
+    });
 }
 
 std::vector<Status> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {

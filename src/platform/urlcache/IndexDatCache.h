@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/urlcache/ContainerLocations.h"
+#include "platform/urlcache/ContainerView.h"
 #include "platform/urlcache/IndexDatRecord.h"
 #include "ports/CacheSource.h"
 
@@ -42,6 +43,11 @@ class IndexDatCache : public CacheSource {
     const std::vector<std::string>& unusable() const { return unusable_; }
 
   private:
+    using RawVisit = std::function<bool(const ContainerLocation&, const indexdat::ContainerView&,
+                                        const indexdat::RawUrlRecord&)>;
+    // Every live record of every container as stored, with the container it lies in.
+    Status ForEachRawRecord(const RawVisit& visit);
+
     std::string location_;
     std::vector<std::string> unusable_;  // before containers_: filled while they are found
     std::vector<ContainerLocation> containers_;

@@ -18,37 +18,46 @@ bool IsSafeName(std::string_view name) {
 
 }  // namespace
 
-std::string DecodeUrl(std::string_view stored, int codePage) {
+void DecodeUrlInto(std::string_view stored, int codePage, std::string& url) {
     // Addresses written through the wide API are stored as UTF-8.
     if (IsValidUtf8(stored)) {
-        return std::string(stored);
+        url.assign(stored);
+    } else if (auto decoded = DecodeCodePage(stored, codePage)) {
+        url = std::move(*decoded);
+    } else {
+        url.assign(stored);
     }
-    if (auto decoded = DecodeCodePage(stored, codePage)) {
-        return *decoded;
-    }
-    return std::string(stored);
 }
 
-std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
-                                       const indexdat::RawUrlRecord& record,
-                                       const std::string& folder, int codePage) {
+std::string DecodeUrl(std::string_view stored, int codePage) {
+    std::string url;
+    DecodeUrlInto(stored, codePage, url);
+    return url;
+}
+
+bool LocalPathInto(const indexdat::ContainerView& view, const indexdat::RawUrlRecord& record,
+                   const std::string& folder, int codePage, std::string& path) {
     if (!record.fileName || !IsSafeName(*record.fileName)) {
-        return std::nullopt;
+        return false;
     }
-    std::string base = folder + "/";
+    path.assign(folder);
+    path += '/';
     if (record.subfolder != indexdat::kNoSubfolder) {
         const auto& subfolders = view.header().subfolders;
         if (record.subfolder >= subfolders.size() ||
             !IsSafeName(subfolders[record.subfolder].name)) {
-            return std::nullopt;
+            return false;
         }
-        base += subfolders[record.subfolder].name + "/";
+        path += subfolders[record.subfolder].name;
+        path += '/';
     }
     const std::string_view raw = *record.fileName;
     if (IsAscii(raw)) {
-        return base + std::string(raw);
+        path += raw;
+        return true;
     }
     // The name on disk may have been written in another encoding than the index's.
+    const std::size_t base = path.size();
     std::vector<std::string> candidates;
     const auto add = [&candidates](std::optional<std::string> name) {
         if (name) {
@@ -66,14 +75,28 @@ std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
     // A code page can turn bytes that are no separator into one: names are judged as decoded.
     std::erase_if(candidates, [](const std::string& name) { return !IsSafeName(name); });
     if (candidates.empty()) {
-        return std::nullopt;
+        return false;
     }
     for (const std::string& name : candidates) {
-        if (IsFile(base + name)) {
-            return base + name;
+        path.resize(base);
+        path += name;
+        if (IsFile(path)) {
+            return true;
         }
     }
-    return base + candidates.front();
+    path.resize(base);
+    path += candidates.front();
+    return true;
+}
+
+std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
+                                       const indexdat::RawUrlRecord& record,
+                                       const std::string& folder, int codePage) {
+    std::string path;
+    if (!LocalPathInto(view, record, folder, codePage, path)) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 }  // namespace pellimor

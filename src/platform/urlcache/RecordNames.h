@@ -16,7 +16,14 @@ std::optional<std::string> LocalPathOf(const indexdat::ContainerView& view,
                                        const indexdat::RawUrlRecord& record,
                                        const std::string& folder, int codePage);
 
+// LocalPathOf into path, whose storage is reused from one record to the next; false (path
+// left unspecified) for no file.
+bool LocalPathInto(const indexdat::ContainerView& view, const indexdat::RawUrlRecord& record,
+                   const std::string& folder, int codePage, std::string& path);
+
 // A stored address decoded to UTF-8.
 std::string DecodeUrl(std::string_view stored, int codePage);
+// The same into url, whose storage is reused.
+void DecodeUrlInto(std::string_view stored, int codePage, std::string& url);
 
 }  // namespace pellimor
