@@ -96,6 +96,9 @@ struct Walk {
     FoundCaches found;
     std::set<std::string> wininetIndexes;  // containers already read through another folder
     std::size_t visited = 0;
+    // The folders of WinINet's containers: their sub-folders hold the cached files (and the
+    // leftovers, which may be many thousands), never another cache.
+    std::set<std::string> containerFolders;
 
     // Whether the folder is a cache of some format (then nothing below it is looked at).
     bool Recognise(const std::string& folder, std::string_view name, bool given) {
@@ -113,6 +116,7 @@ struct Walk {
                 bool fresh = false;
                 for (const ContainerLocation& container : wininet->containers()) {
                     fresh = wininetIndexes.insert(container.indexPath).second || fresh;
+                    containerFolders.insert(container.folder);
                 }
                 for (const std::string& problem : wininet->unusable()) {
                     found.problems.push_back(problem);
@@ -133,7 +137,8 @@ struct Walk {
     }
 
     void Visit(const std::string& folder, std::string_view name, int level, bool given) {
-        if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel) {
+        if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel ||
+            containerFolders.contains(folder)) {
             return;
         }
         DIR* dir = ::opendir(folder.c_str());
@@ -180,7 +185,7 @@ const std::vector<CacheFormat>& CacheFormats() {
 }
 
 FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options) {
-    Walk walk{options, {}, {}, 0};
+    Walk walk{options, {}, {}, 0, {}};
     if (root.empty()) {
         return {};
     }
