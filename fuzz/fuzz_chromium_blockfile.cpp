@@ -5,42 +5,24 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <string>
-#include <string_view>
 
+#include "FuzzFolder.h"
 #include "platform/chromium/BlockFileCache.h"
 
 namespace {
 
 const std::string& Folder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_chromium_blockfile.XXXXXX";
-        return std::string(::mkdtemp(name));
-    }();
+    static const std::string folder = pellimor::fuzz::MakeScratchFolder("fuzz_chromium_blockfile");
     return folder;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const char* const kNames[] = {"index",  "data_0", "data_1",
-                                         "data_2", "data_3", "f_000001"};
-    constexpr std::string_view kCut = "|FILE|";
-    std::string_view rest(reinterpret_cast<const char*>(data), size);
-    for (const char* name : kNames) {
-        const std::string path = Folder() + "/" + name;
-        if (rest.data() == nullptr) {
-            ::unlink(path.c_str());
-            continue;
-        }
-        const std::size_t cut = rest.find(kCut);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(rest.data(), static_cast<std::streamsize>(std::min(cut, rest.size())));
-        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + kCut.size());
-    }
+    pellimor::fuzz::WriteParts(Folder(), data, size,
+                               {"index", "data_0", "data_1", "data_2", "data_3", "f_000001"});
     pellimor::ChromiumBlockFileCache cache(Folder());
     (void)cache.Enumerate([&](const pellimor::CacheEntry& entry) {
         (void)cache.ReadBody(entry.id, 1 << 20);

@@ -5,19 +5,16 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "platform/chromium/ResponseInfo.h"
 #include "platform/chromium/SimpleCache.h"
 
 namespace {
 
 const std::string& Folder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_chromium_simple.XXXXXX";
-        return std::string(::mkdtemp(name));
-    }();
+    static const std::string folder = pellimor::fuzz::MakeScratchFolder("fuzz_chromium_simple");
     return folder;
 }
 
@@ -26,10 +23,7 @@ const std::string& Folder() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     (void)pellimor::chromium::ParseResponseInfo({data, size});
     const std::string path = Folder() + "/0123456789abcdef_0";
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    pellimor::fuzz::WriteFile(path, {reinterpret_cast<const char*>(data), size});
     pellimor::ChromiumSimpleCache cache(Folder());
     (void)cache.Enumerate([&](const pellimor::CacheEntry& entry) {
         (void)cache.ReadBody(entry.id, 1 << 20);

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 #include <span>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/Cache2Format.h"
 #include "platform/firefox/ResponseHead.h"
@@ -18,8 +18,7 @@ namespace {
 
 const std::string& Folder() {
     static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_firefox_cache2.XXXXXX";
-        const std::string made(::mkdtemp(name));
+        const std::string made = pellimor::fuzz::MakeScratchFolder("fuzz_firefox_cache2");
         ::mkdir((made + "/entries").c_str(), 0700);
         return made;
     }();
@@ -43,10 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string_view(reinterpret_cast<const char*>(data), metadata->bodyLength));
     }
     const std::string name = "0123456789ABCDEF0123456789ABCDEF01234567";
-    {
-        std::ofstream out(Folder() + "/entries/" + name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    pellimor::fuzz::WriteFile(Folder() + "/entries/" + name,
+                              {reinterpret_cast<const char*>(data), size});
     auto cache = pellimor::FirefoxCache2::Open(Folder());
     if (!cache) {
         abort();

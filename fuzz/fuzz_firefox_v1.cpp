@@ -5,23 +5,18 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <span>
 #include <string>
-#include <string_view>
 
+#include "FuzzFolder.h"
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/CacheV1Format.h"
 
 namespace {
 
 const std::string& Folder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_firefox_v1.XXXXXX";
-        return std::string(::mkdtemp(name));
-    }();
+    static const std::string folder = pellimor::fuzz::MakeScratchFolder("fuzz_firefox_v1");
     return folder;
 }
 
@@ -42,21 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     });
 
-    static const char* const kNames[] = {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_",
-                                         "_CACHE_003_"};
-    constexpr std::string_view kCut = "|FILE|";
-    std::string_view rest(reinterpret_cast<const char*>(data), size);
-    for (const char* name : kNames) {
-        const std::string path = Folder() + "/" + name;
-        if (rest.data() == nullptr) {
-            ::unlink(path.c_str());
-            continue;
-        }
-        const std::size_t cut = rest.find(kCut);
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(rest.data(), static_cast<std::streamsize>(std::min(cut, rest.size())));
-        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + kCut.size());
-    }
+    pellimor::fuzz::WriteParts(Folder(), data, size,
+                               {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"});
     auto cache = pellimor::FirefoxCacheV1::Open(Folder());
     if (!cache) {
         abort();
