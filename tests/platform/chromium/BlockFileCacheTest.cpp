@@ -5,6 +5,7 @@
 #include "platform/ByteReader.h"
 #include "platform/chromium/BlockFileCache.h"
 #include "platform/chromium/ChromiumFolders.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -14,26 +15,8 @@ const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/browsers/";
 constexpr std::size_t kTableStart = 368;
 constexpr std::size_t kBlockStart = 8192;
 
-std::vector<CacheEntry> ListAll(CacheSource& source, Status* status = nullptr) {
-    std::vector<CacheEntry> entries;
-    Status result = source.Enumerate([&](const CacheEntry& entry) {
-        entries.push_back(entry);
-        return true;
-    });
-    if (status != nullptr) {
-        *status = result;
-    }
-    return entries;
-}
-
-const CacheEntry* ByUrl(const std::vector<CacheEntry>& entries, const std::string& url) {
-    for (const CacheEntry& entry : entries) {
-        if (entry.url == url) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
+using test::ByUrl;
+using test::ListAll;
 
 // The copies in the test data are the real caches Chrome wrote (see their README).
 TEST(ChromiumBlockFileCache, ListsEveryEntryOfRealCaches) {

@@ -15,6 +15,7 @@
 #include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/ProcessScan.h"
 #include "support/ChromiumSimpleWriter.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -22,26 +23,8 @@ namespace {
 
 using test::SimpleEntrySpec;
 
-std::vector<CacheEntry> ListAll(CacheSource& source, Status* status = nullptr) {
-    std::vector<CacheEntry> entries;
-    Status result = source.Enumerate([&](const CacheEntry& entry) {
-        entries.push_back(entry);
-        return true;
-    });
-    if (status != nullptr) {
-        *status = result;
-    }
-    return entries;
-}
-
-const CacheEntry* ByUrl(const std::vector<CacheEntry>& entries, const std::string& url) {
-    for (const CacheEntry& entry : entries) {
-        if (entry.url == url) {
-            return &entry;
-        }
-    }
-    return nullptr;
-}
+using test::ByUrl;
+using test::ListAll;
 
 std::string Gzip(const std::string& text) {
     z_stream stream{};
