@@ -84,6 +84,7 @@
 
     let player = null;
     let current = 0;
+    let given = {};  // what Ruffle was given for the movie of the current load
 
     function whenPainted(load) {
         // Ruffle draws in its own animation frame; the second frame after the movie's header
@@ -103,22 +104,35 @@
                 width: String(m.width), height: String(m.height), frameRate: String(m.frameRate),
                 frames: String(m.numFrames), version: String(m.swfVersion),
                 background: String(m.backgroundColor), as3: String(m.isActionScript3),
+                movie: given.url, base: given.base, parameters: given.parameters,
             });
             whenPainted(current);
         });
         document.getElementById("stage").appendChild(player);
     }
 
+    // What the program gives as text stays text: anything else is no value.
+    function text(value) {
+        return typeof value === "string" ? value : "";
+    }
+
     window.pellimor = {
-        play(load, url) {
+        // movie: { url, parameters, base } as data; parameters and base come from the page
+        // that embedded the movie, when the cache holds one.
+        play(load, movie) {
             current = load;
             if (player === null) {
                 makePlayer();
             }
-            // Relative addresses in the movie are relative to the movie itself, as when the
-            // player is given a movie without a page around it.
+            const url = text(movie.url);
+            // Without a page, relative addresses in the movie are relative to the movie
+            // itself, as when the player is given a movie without a page around it; with one,
+            // to the page's base, as Flash Player in a browser had them.
+            const base = text(movie.base) || new URL(".", url).href;
+            const parameters = text(movie.parameters);
+            given = { url: url, base: base, parameters: parameters };
             player.ruffle()
-                .load({ url: url, base: new URL(".", url).href })
+                .load({ url: url, base: base, parameters: parameters })
                 .catch((e) => report("failed", { why: String(e) }));
         },
     };

@@ -15,8 +15,9 @@ struct DemoMovie {
     std::uint32_t background;
     std::uint32_t shape;
     const char* label;
-    const char* loads;     // a relative address the movie loads, or ""
-    bool asLevel = false;  // drawn to show over the movie that loads it
+    const char* loads;               // a relative address the movie loads, or ""
+    const char* loadParameter = "";  // the parameter that may name another to load instead
+    bool asLevel = false;            // drawn to show over the movie that loads it
 };
 
 // 2009-06-15 12:30:00 UTC and on, a day apart.
@@ -30,9 +31,9 @@ const std::vector<DemoMovie>& Movies() {
         {"http://www.arcade.example/intro.swf", 0xFFFFFF, 0xFF8C00, "arcade.example", ""},
         {"http://www.arcade.example/getmovie.php?id=7", 0xF0F0FF, 0x6A5ACD, "arcade.example", ""},
         {"http://games.arcade.example/puzzle/main.swf", 0xFFF0F5, 0xC71585, "games.arcade.example",
-         "levels/level1.swf"},
+         "levels/level1.swf", "level"},
         {"http://games.arcade.example/puzzle/levels/level1.swf", 0xF5FFFA, 0x20B2AA, "level 1", "",
-         true},
+         "", true},
         {"http://Flashtoons.example/episodes/ep1.swf", 0xFFFACD, 0x8B4513, "Flashtoons.example",
          ""},
         {"http://flashtoons.example/episodes/ep2.swf", 0xFFFACD, 0xD2691E, "flashtoons.example",
@@ -52,6 +53,7 @@ std::string Movie(const DemoMovie& m) {
     design.accentColour = m.shape ^ 0x808080;
     design.label = m.label;
     design.loadMovie = m.loads;
+    design.loadParameter = m.loadParameter;
     design.asLevel = m.asLevel;
     return MakeSwfMovie(design);
 }
@@ -77,14 +79,34 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         }
         paths.push_back(*path);
     }
-    ContentEntry page;
-    page.url = "http://www.arcade.example/index.html";
-    page.body = "<html><body><embed src=\"games/rocket.swf\"></body></html>\n";
-    page.extension = "htm";
-    page.lastModified = kFirstDate;
-    page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-    if (!writer.AddContent(page, error) ||
-        !writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
+    // The pages that embedded movies; the puzzle's names the level to start with, as a
+    // version of the level's address the cache holds only without its query.
+    const struct {
+        const char* url;
+        const char* body;
+    } pages[] = {
+        {"http://www.arcade.example/index.html",
+         "<html><body><embed src=\"games/rocket.swf\"></body></html>\n"},
+        {"http://games.arcade.example/puzzle/index.html",
+         "<html><head><title>Puzzle</title></head><body>\n"
+         "<object type=\"application/x-shockwave-flash\" data=\"main.swf\" width=\"400\" "
+         "height=\"300\">\n"
+         "  <param name=\"movie\" value=\"main.swf\">\n"
+         "  <param name=\"flashvars\" value=\"level=levels/level1.swf?v=2\">\n"
+         "</object>\n</body></html>\n"},
+    };
+    for (const auto& p : pages) {
+        ContentEntry page;
+        page.url = p.url;
+        page.body = p.body;
+        page.extension = "htm";
+        page.lastModified = kFirstDate;
+        page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+        if (!writer.AddContent(page, error)) {
+            return {};
+        }
+    }
+    if (!writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
                           kFirstDate, error) ||
         !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf", kFirstDate,
                            error) ||

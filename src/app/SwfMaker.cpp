@@ -166,20 +166,55 @@ std::string MakeSwfMovie(const MovieDesign& d) {
     text += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
     text += CString("") + CString(d.label);
     tags += Tag(37, text);
+    const bool parameter = !d.loadMovie.empty() && !d.loadParameter.empty();
+    if (parameter) {
+        // A smaller line bound to the parameter: it shows whatever the variable holds.
+        std::string shown = U16(5) + Rect(0, stageW, 0, stageH / 12);
+        shown += static_cast<char>(0x08 | 0x04 | 0x01);  // read-only, colour, font
+        shown += static_cast<char>(0x20 | 0x10);         // layout, not selectable
+        shown += U16(3) + U16(static_cast<std::uint32_t>(stageH / 20));
+        shown += Rgb(0x202020) + '\xFF';
+        shown += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
+        shown += CString(d.loadParameter);
+        tags += Tag(37, shown);
+    }
     if (!d.asLevel) {
         tags += PlaceObject(1, 2, 0, stageH - stageH / 8, false);
     }
     tags += PlaceObject(2, 1, 0, row, false);
     tags += PlaceObject(3, 4, d.asLevel ? box : 0, d.asLevel ? row : stageH / 12, false);
+    if (parameter) {
+        tags += PlaceObject(4, 5, 0, stageH / 4, false);
+    }
     if (!d.loadMovie.empty()) {
         // DoAction, once however often the movie loops back to this frame:
         //   if (!loaded) { loaded = true; loadMovieNum(loadMovie, 1); }
+        // or, with a parameter:
+        //   if (!loaded) { loaded = true; if (!p) p = loadMovie; loadMovieNum(p, 1); }
         const std::string flag = std::string("\x00", 1) + CString("loaded");
         const std::string args = CString(d.loadMovie) + CString("_level1");
         std::string body;
         body += '\x96' + U16(static_cast<std::uint32_t>(flag.size() + 2)) + flag + "\x05\x01";
         body += '\x1D';  // SetVariable
-        body += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
+        if (parameter) {
+            const std::string name = std::string("\x00", 1) + CString(d.loadParameter);
+            const std::string value = std::string("\x00", 1) + CString(d.loadMovie);
+            const std::string target = std::string("\x00", 1) + CString("_level1");
+            std::string fallback;
+            fallback +=
+                '\x96' + U16(static_cast<std::uint32_t>(name.size() + value.size())) + name + value;
+            fallback += '\x1D';  // SetVariable
+            body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
+            body += '\x1C';  // GetVariable
+            body += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(fallback.size()));  // If
+            body += fallback;
+            body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
+            body += '\x1C';  // GetVariable
+            body += '\x96' + U16(static_cast<std::uint32_t>(target.size())) + target;
+            body += '\x9A' + U16(1) + std::string("\x00", 1);  // GetURL2: into a level
+        } else {
+            body += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
+        }
         std::string action;
         action += '\x96' + U16(static_cast<std::uint32_t>(flag.size())) + flag;
         action += '\x1C';                                                          // GetVariable

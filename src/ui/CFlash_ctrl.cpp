@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QKeyEvent>
 #include <QPalette>
 
@@ -43,6 +44,20 @@ FlashInitialProperties ReadInitialProperties() {
     }
     return properties;
 }
+
+#if PELLIMOR_HAVE_WEBENGINE
+// The largest rectangle of size's proportions inside area, centred in it; area itself for
+// an empty size.
+QRect FitCentred(QSize size, const QRect& area) {
+    if (size.isEmpty() || area.isEmpty()) {
+        return area;
+    }
+    const QSize fitted = size.scaled(area.size(), Qt::KeepAspectRatio);
+    QRect rect(QPoint(0, 0), QSize(std::max(1, fitted.width()), std::max(1, fitted.height())));
+    rect.moveCenter(area.center());
+    return rect;
+}
+#endif
 
 }  // namespace
 
@@ -97,10 +112,12 @@ struct CFlash_ctrl::Player {};
 #endif
 
 CFlash_ctrl::CFlash_ctrl(CacheSource* cache, FileOps* files, QWidget* parent,
-                         std::shared_ptr<SharedAddressBook> addresses)
+                         std::shared_ptr<SharedAddressBook> addresses,
+                         std::shared_ptr<SharedMoviePages> pages)
     : QWidget(parent),
       options_(ToRuffleOptions(ReadInitialProperties())),
       addresses_(addresses ? std::move(addresses) : std::make_shared<SharedAddressBook>(cache)),
+      pages_(pages ? std::move(pages) : std::make_shared<SharedMoviePages>(cache, files)),
       note_(new QLabel(this)) {
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -179,18 +196,23 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
                        ? QString()
                        : Q(strings::kCachedFileMissing) + QLatin1Char('\n') + localPath;
     UpdateNote();
+    // A movie read by its path has no address a page could have embedded.
+    moviePage_ = address.isEmpty() ? std::nullopt : pages_->Find(address.toStdString());
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_) {
         player_->files.SetMovie(CachedFile{localPath.toStdString(), {}, id, {}},
                                 address.toStdString());
+        if (!player_->files.playsUnderAddress()) {
+            moviePage_.reset();
+        }
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
                        : QStringLiteral("pellimor://player/file?path=") +
                              QString::fromLatin1(QUrl::toPercentEncoding(localPath));
+        PlacePlayer();
         Play();
     }
 #else
-    (void)address;
     (void)id;
 #endif
     emit movieSet(localPath);
@@ -201,8 +223,14 @@ void CFlash_ctrl::Play() {
     if (!player_->ready || pageUrl_.isEmpty()) {
         return;  // the page plays it once it is up
     }
+    // What the page gave the movie goes in as data, never as script.
+    QJsonObject movie{{QStringLiteral("url"), pageUrl_}};
+    if (moviePage_) {
+        movie.insert(QStringLiteral("parameters"), QString::fromStdString(moviePage_->flashvars));
+        movie.insert(QStringLiteral("base"), QString::fromStdString(moviePage_->base));
+    }
     const QString quoted =
-        QString::fromUtf8(QJsonDocument(QJsonArray{pageUrl_}).toJson(QJsonDocument::Compact));
+        QString::fromUtf8(QJsonDocument(QJsonArray{movie}).toJson(QJsonDocument::Compact));
     player_->page->runJavaScript(
         QStringLiteral("pellimor.play(%1, %2[0]);").arg(moviesSet_).arg(quoted));
 #endif
@@ -270,9 +298,16 @@ bool CFlash_ctrl::eventFilter(QObject* watched, QEvent* event) {
 void CFlash_ctrl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     note_->setGeometry(rect());
+    PlacePlayer();
+}
+
+void CFlash_ctrl::PlacePlayer() {
 #if PELLIMOR_HAVE_WEBENGINE
+    // A movie its page gave a size shows at the page's proportions, as large as the control
+    // allows: the page's pixels would rarely fit the preview.
     if (player_) {
-        player_->view->setGeometry(rect());
+        player_->view->setGeometry(
+            moviePage_ ? FitCentred(QSize(moviePage_->width, moviePage_->height), rect()) : rect());
     }
 #endif
 }

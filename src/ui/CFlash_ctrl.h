@@ -9,8 +9,10 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 #include "catalogue/CacheAddressBook.h"
+#include "files/MoviePage.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 #include "ui/RuffleOptions.h"
@@ -24,22 +26,32 @@ class CFlash_ctrl : public QWidget {
   public:
     // cache answers the loads of movies that play under their own address; may be null.
     // files: how the preview reads the movie and what it loads (within the cache folder).
-    // addresses: the address book of another player of the same cache, shared; null: its own.
+    // addresses, pages: the address book and the pages of another player of the same cache,
+    // shared; null: its own.
     explicit CFlash_ctrl(CacheSource* cache = nullptr, FileOps* files = nullptr,
                          QWidget* parent = nullptr,
-                         std::shared_ptr<SharedAddressBook> addresses = nullptr);
+                         std::shared_ptr<SharedAddressBook> addresses = nullptr,
+                         std::shared_ptr<SharedMoviePages> pages = nullptr);
     ~CFlash_ctrl() override;
 
     // Plays the movie at this local path, under its address when that is a web address; the
-    // same path again plays it again from its start.
+    // same path again plays it again from its start. A movie under its address that a cached
+    // page of its site embeds plays with that page's parameters, base address and size.
     // A movie without a file of its own (localPath empty) is read through the cache by id.
     void SetMovie(const QString& localPath, const QString& address = QString(),
                   const EntryId& id = {});
 
     // The cache was scanned again, or entries deleted: the next load reads its addresses anew.
-    void CacheChanged() { addresses_->CacheChanged(); }
+    void CacheChanged() {
+        addresses_->CacheChanged();
+        pages_->CacheChanged();
+    }
     // The book the movies' loads are looked up in, for a second player of the same cache.
     const std::shared_ptr<SharedAddressBook>& addresses() const { return addresses_; }
+    // The pages that embed movies, for a second player of the same cache.
+    const std::shared_ptr<SharedMoviePages>& pages() const { return pages_; }
+    // The page the movie set last plays with, if a cached page embeds it.
+    const std::optional<MoviePage>& moviePage() const { return moviePage_; }
 
     const QString& movie() const { return movie_; }
     int moviesSet() const { return moviesSet_; }
@@ -61,8 +73,9 @@ class CFlash_ctrl : public QWidget {
 
   signals:
     void movieSet(const QString& localPath);
-    // What the page tells: "ready", "metadata", "frame", "missing", "failed"; load is the
-    // number of the movie set it belongs to.
+    // What the page tells: "ready", "metadata" (with what Ruffle was given: movie, base,
+    // parameters), "frame", "missing", "failed"; load is the number of the movie set it
+    // belongs to.
     void pageEvent(const QString& name, int load, const QUrlQuery& fields);
 
   protected:
@@ -78,9 +91,13 @@ class CFlash_ctrl : public QWidget {
     void WatchKeys(QObject* object);
     void Play();
     void OnPageEvent(const QString& name, const QUrlQuery& fields);
+    // The player's place: the whole control, or the page's size fitted into it.
+    void PlacePlayer();
 
     RuffleOptions options_;
     std::shared_ptr<SharedAddressBook> addresses_;
+    std::shared_ptr<SharedMoviePages> pages_;
+    std::optional<MoviePage> moviePage_;
     std::unique_ptr<Player> player_;
     QLabel* note_;
     QString noteText_;

@@ -265,7 +265,7 @@ void CMovieDlg::PlayInWindow(int row) {
     }
     if (m_popOut == nullptr) {
         m_popOut = new PopOutPlayer(&m_services.listing.cache, &m_services.listing.files, this,
-                                    m_flash->addresses());
+                                    m_flash->addresses(), m_flash->pages());
     }
     m_popOut->Play(
         QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
@@ -480,6 +480,9 @@ std::string CMovieDlg::MovieFactsText(const SwfEntry& entry) {
 
 void CMovieDlg::ShowDetailsTip() {
     QString tip = Q(strings::kAddressTip) + QLatin1Char('\n') + Q(m_shownFacts);
+    if (const auto& page = m_flash->moviePage()) {
+        tip += QLatin1Char('\n') + Q(MoviePageText(*page)).trimmed();  // what it plays with
+    }
     if (!m_playedMissing.empty()) {
         // What the movie asked for while it played that the cache does not hold.
         tip += QStringLiteral("\n%1 missing:").arg(m_playedMissing.size());

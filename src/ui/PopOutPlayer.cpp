@@ -56,9 +56,10 @@ QSize StageWindowSize(QSizeF stage, QSize available, QSize fallback) {
 }
 
 PopOutPlayer::PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent,
-                           std::shared_ptr<SharedAddressBook> addresses)
+                           std::shared_ptr<SharedAddressBook> addresses,
+                           std::shared_ptr<SharedMoviePages> pages)
     : QWidget(parent, Qt::Window),
-      flash_(new CFlash_ctrl(cache, files, this, std::move(addresses))) {
+      flash_(new CFlash_ctrl(cache, files, this, std::move(addresses), std::move(pages))) {
     setAttribute(Qt::WA_DeleteOnClose);  // the player and its page go with the window
     setWindowModality(Qt::WindowModal);  // closing it returns to the dialog
     setAutoFillBackground(true);
@@ -79,6 +80,10 @@ void PopOutPlayer::Play(const QString& localPath, const QString& address, const 
     stage_ = QSizeF();
     setWindowTitle(title);
     flash_->SetMovie(localPath, address, id);
+    // The page's size is what the movie was seen at in the browser.
+    if (const auto& page = flash_->moviePage(); page && page->width > 0) {
+        ShowStage(QSizeF(page->width, page->height));
+    }
     PlacePlayer();
 }
 
@@ -86,10 +91,17 @@ void PopOutPlayer::OnPageEvent(const QString& name, int load, const QUrlQuery& f
     if (name != QLatin1String("metadata") || load != flash_->currentLoad()) {
         return;  // only the movie playing now decides the size
     }
+    if (const auto& page = flash_->moviePage(); page && page->width > 0) {
+        return;  // its page's size stands
+    }
     const QSizeF stage = ParseStage(fields);
     if (stage.isEmpty()) {
         return;
     }
+    ShowStage(stage);
+}
+
+void PopOutPlayer::ShowStage(QSizeF stage) {
     stage_ = stage;
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     // Room for the frame the window manager adds.

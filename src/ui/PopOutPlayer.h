@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "catalogue/CacheAddressBook.h"
+#include "files/MoviePage.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 
@@ -29,12 +30,15 @@ class PopOutPlayer : public QWidget {
     static constexpr QSize kDefaultStage{550, 400};
 
     // parent: the window it returns to; it stays above it and blocks it until closed.
-    // addresses: the window's own player's address book, not read again for this one.
+    // addresses, pages: the window's own player's address book and pages, not read again for
+    // this one.
     PopOutPlayer(CacheSource* cache, FileOps* files, QWidget* parent,
-                 std::shared_ptr<SharedAddressBook> addresses = nullptr);
+                 std::shared_ptr<SharedAddressBook> addresses = nullptr,
+                 std::shared_ptr<SharedMoviePages> pages = nullptr);
     ~PopOutPlayer() override;
 
-    // Plays the movie at localPath (under address when that is a web address).
+    // Plays the movie at localPath (under address when that is a web address), at the size its
+    // cached page gave it, if any, else at the stage size the movie tells.
     void Play(const QString& localPath, const QString& address, const QString& title,
               const EntryId& id = {});
 
@@ -47,6 +51,8 @@ class PopOutPlayer : public QWidget {
 
   private:
     void OnPageEvent(const QString& name, int load, const QUrlQuery& fields);
+    // The window at this stage size, within the screen.
+    void ShowStage(QSizeF stage);
     // The player at the stage's proportions, as large as the window allows, centred.
     void PlacePlayer();
 

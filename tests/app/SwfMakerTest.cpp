@@ -10,13 +10,18 @@ TEST(MakeSwfMovie, WritesAWellFormedMovie) {
     const struct {
         std::string loads;
         bool asLevel;
-    } designs[] = {{"", false}, {"levels/level1.swf", false}, {"", true}};
-    for (const auto& [loads, asLevel] : designs) {
+        std::string parameter;
+    } designs[] = {{"", false, ""},
+                   {"levels/level1.swf", false, ""},
+                   {"", true, ""},
+                   {"levels/level1.swf", false, "level"}};
+    for (const auto& [loads, asLevel, parameter] : designs) {
         MovieDesign design;
         design.label = "example.com";
         design.frames = 30;
         design.loadMovie = loads;
         design.asLevel = asLevel;
+        design.loadParameter = parameter;
         const std::string swf = MakeSwfMovie(design);
         const ByteReader r(
             std::span(reinterpret_cast<const std::uint8_t*>(swf.data()), swf.size()));
@@ -56,13 +61,21 @@ TEST(MakeSwfMovie, WritesAWellFormedMovie) {
         // A level stands still: one placement per frame for a movie that moves, none after
         // the first for a level.
         const auto places = std::count(codes.begin(), codes.end(), 26);
-        EXPECT_EQ(places, asLevel ? 2 : 3 + 29);
+        EXPECT_EQ(places, asLevel ? 2 : 3 + 29 + (parameter.empty() ? 0 : 1));
+        // The line that shows the parameter: a second text field, bound to its variable.
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 37), parameter.empty() ? 1 : 2);
         if (!loads.empty()) {
             // Loaded once however often frame 1 comes round: the flag is tested first.
             const std::size_t action = swf.find(loads);
             ASSERT_NE(action, std::string::npos);
             EXPECT_NE(swf.rfind("loaded", action), std::string::npos);
             EXPECT_NE(swf.find("_level1", action), std::string::npos);
+            // GetURL with the address written in, or GetURL2 with the parameter's value.
+            const std::string getUrl2 = std::string("\x9A\x01\x00\x00", 4);
+            EXPECT_EQ(swf.find(getUrl2, action) != std::string::npos, !parameter.empty());
+            if (!parameter.empty()) {
+                EXPECT_NE(swf.find(std::string("\x00level\x00", 7)), std::string::npos);
+            }
         }
     }
 }

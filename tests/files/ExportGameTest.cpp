@@ -243,8 +243,11 @@ TEST_F(ExportGameTest, ThePageThatEmbeddedTheMovieIsNamed) {
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Address\"]"),
               "http://www.arcade.example/index.html");
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Embedded With\"]"), "embed");
-    // The puzzle's site has no page.
-    EXPECT_FALSE(run.Run(kPuzzle)->pageAddress.size() > 0);
+    // The puzzle's page names its level in the flashvars.
+    EXPECT_EQ(run.Run(kPuzzle)->pageAddress, "http://games.arcade.example/puzzle/index.html");
+    const std::string puzzle = temp / "out/main/meta.yaml";
+    EXPECT_EQ(Yaml(puzzle, "d[\"Embedding Page\"][\"Embedded With\"]"), "object");
+    EXPECT_EQ(Yaml(puzzle, "d[\"Embedding Page\"][\"Flashvars\"]"), "level=levels/level1.swf?v=2");
 }
 
 // A cache of this test's own: a page with <object>, <param>s and swfobject; a movie whose

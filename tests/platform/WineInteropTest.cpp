@@ -189,7 +189,7 @@ class WineInterop : public ::testing::Test {
 TEST_F(WineInterop, WineFindsEveryEntryAndDeletesOneItself) {
     const std::string victim = "http://www.arcade.example/games/snake.swf";
     const std::vector<std::string> urls = AllAddresses();
-    ASSERT_EQ(urls.size(), 15u);  // 12 movies and a page, a cookie, a history entry
+    ASSERT_EQ(urls.size(), 16u);  // 12 movies and two pages, a cookie, a history entry
     const auto before = ListContainer(content());
     ASSERT_EQ(before.count(victim), 1u);
     const Listed victimFile = before.find(victim)->second;

@@ -225,8 +225,9 @@ void PlayerTest::aLoadTheCacheCannotAnswerIsMissing() {
     QVERIFY(RunUntil([&] { return s.events.Count(QStringLiteral("missing")) > 0; }));
     const PageEvent* missing = s.events.Find(QStringLiteral("missing"), s.flash->currentLoad());
     QVERIFY(missing != nullptr);
+    // The address its page's "level" parameter names.
     QCOMPARE(missing->fields.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded),
-             QStringLiteral("http://games.arcade.example/puzzle/levels/level1.swf"));
+             QStringLiteral("http://games.arcade.example/puzzle/levels/level1.swf?v=2"));
     QVERIFY(s.WaitForColour(kPuzzle, kSquare));
     QCOMPARE(CountNear(s.Preview(), kLevel), 0);
     QCOMPARE(s.flash->blockedRequests(), 0);
