@@ -93,32 +93,41 @@ std::string DisplayNameFromAddress(std::string_view url, const EntryId& id) {
 
 namespace {
 
-// MovieFromEntry with the entry's site already worked out.
-SwfEntry MovieWithSite(const CacheEntry& record, std::string site) {
-    SwfEntry entry;
+// MovieFromEntry with the entry's site already worked out, into entry: a scan fills one
+// entry for every record, its texts keeping their storage.
+void FillMovie(const CacheEntry& record, const std::string& site, SwfEntry& entry) {
     if (record.url) {
-        entry.url = *record.url;
+        entry.url.assign(*record.url);
+    } else {
+        entry.url.clear();
     }
-    entry.id = record.id;
-    entry.source = record.sourceName;
-    entry.site = std::move(site);
-    entry.unreadable = record.unreadable;
+    entry.lastModified.clear();
+    entry.sizeText.clear();
+    entry.localPath.clear();
+    entry.key = 0;
+    entry.sizeWhenShown = false;
+    entry.id.source.assign(record.id.source);
+    entry.id.file.assign(record.id.file);
+    entry.id.locator = record.id.locator;
+    entry.source.assign(record.sourceName);
+    entry.sizeBytes.reset();
+    entry.site.assign(site);
+    entry.unreadable.assign(record.unreadable);
     entry.lastModifiedTime = record.lastModified;
     if (record.lastModified) {
         entry.lastModified = FormatUtcTime(*record.lastModified);
     }
     if (record.typedByFileName) {
-        entry.localPath = *record.localFileName;
+        entry.localPath.assign(*record.localFileName);
         entry.displayName = DisplayNameFromPath(entry.localPath);
     } else {
         // A file of the cache holds the body as it was sent only when it was sent as is.
         if (record.localFileName && record.contentEncoding.empty()) {
-            entry.localPath = *record.localFileName;
+            entry.localPath.assign(*record.localFileName);
         }
         entry.displayName = DisplayNameFromAddress(entry.url, record.id);
         entry.sizeBytes = record.size;
     }
-    return entry;
 }
 
 void LowerAsciiInPlace(std::string& text) {
@@ -132,14 +141,20 @@ void LowerAsciiInPlace(std::string& text) {
 }  // namespace
 
 SwfEntry MovieFromEntry(const CacheEntry& record) {
-    return MovieWithSite(record, record.url ? SiteFromUrl(*record.url) : std::string());
+    SwfEntry entry;
+    FillMovie(record, record.url ? SiteFromUrl(*record.url) : std::string(), entry);
+    return entry;
 }
 
 void FillMovieList(ListingState& state) {
     state.movieLines.clear();
-    state.movieLines.reserve(state.catalogue.Count());
-    for (const SwfEntry& entry : state.catalogue) {
-        state.movieLines.push_back({entry.displayName, entry.key});
+    const SwfCatalogue& catalogue = state.catalogue;
+    state.movieLines.reserve(catalogue.Count());
+    for (std::size_t slot = 0; slot < catalogue.Slots(); ++slot) {
+        if (catalogue.IsLive(slot)) {
+            state.movieLines.push_back(
+                {std::string(catalogue.DisplayNameAt(slot)), catalogue.KeyAt(slot)});
+        }
     }
     SortLines(state.movieLines);
     state.selectedMovie = -1;
@@ -161,6 +176,7 @@ void ScanCache(ListingState& state, ListingServices& services) {
         const std::string loweredFilter = LoweredAscii(state.site);
         std::int32_t counter = 0;
         std::string lowered;  // reused: one site's name lowered, without a new string each
+        SwfEntry entry;       // reused for every movie: the catalogue keeps its own copy
         const Status status = services.cache.Enumerate([&](const CacheEntry& record) {
             if (!IsSwfCacheEntry(record)) {
                 return true;
@@ -175,7 +191,7 @@ void ScanCache(ListingState& state, ListingServices& services) {
             if (filtering && !site.empty() && lowered.find(loweredFilter) == std::string::npos) {
                 return true;
             }
-            SwfEntry entry = MovieWithSite(record, std::move(site));
+            FillMovie(record, site, entry);
             entry.key = ++counter;
             if (record.typedByFileName) {
                 if (state.sizesWhenShown) {
@@ -187,7 +203,7 @@ void ScanCache(ListingState& state, ListingServices& services) {
             if (entry.sizeBytes) {
                 entry.sizeText = FormatSizeText(*entry.sizeBytes);
             }
-            state.catalogue.Append(std::move(entry));
+            state.catalogue.Append(entry);
             return true;
         });
         state.cacheError = status.error();

@@ -39,44 +39,52 @@ class ChunkedWriter {
     std::string text_;
 };
 
-// The entries in the order of the movie list; a lookup per line would walk the catalogue
-// once for every line. Keys run 1, 2, 3 ... per scan, so a table by key serves.
-std::vector<const SwfEntry*> EntriesInLineOrder(const ListingState& state) {
+// The catalogue's slots in the order of the movie list; a lookup per line would walk the
+// catalogue once for every line. Keys run 1, 2, 3 ... per scan, so a table by key serves.
+std::vector<std::size_t> SlotsInLineOrder(const ListingState& state) {
+    const SwfCatalogue& catalogue = state.catalogue;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::int32_t highest = 0;
-    for (const SwfEntry& entry : state.catalogue) {
-        highest = std::max(highest, entry.key);
+    for (std::size_t slot = 0; slot < catalogue.Slots(); ++slot) {
+        if (catalogue.IsLive(slot)) {
+            highest = std::max(highest, catalogue.KeyAt(slot));
+        }
     }
-    std::vector<const SwfEntry*> entries;
-    entries.reserve(state.movieLines.size());
+    std::vector<std::size_t> slots;
+    slots.reserve(state.movieLines.size());
     const auto dense = static_cast<std::size_t>(highest);
-    if (dense <= 2 * state.catalogue.Count() + 16) {
-        std::vector<const SwfEntry*> byKey(dense + 1, nullptr);
-        for (const SwfEntry& entry : state.catalogue) {
+    if (dense <= 2 * catalogue.Count() + 16) {
+        std::vector<std::size_t> byKey(dense + 1, kNone);
+        for (std::size_t slot = 0; slot < catalogue.Slots(); ++slot) {
+            const std::int32_t key = catalogue.KeyAt(slot);
             // The first entry of a key wins, as with a map.
-            if (entry.key >= 0 && byKey[static_cast<std::size_t>(entry.key)] == nullptr) {
-                byKey[static_cast<std::size_t>(entry.key)] = &entry;
+            if (catalogue.IsLive(slot) && key >= 0 &&
+                byKey[static_cast<std::size_t>(key)] == kNone) {
+                byKey[static_cast<std::size_t>(key)] = slot;
             }
         }
         for (const MovieLine& line : state.movieLines) {
             if (line.key >= 0 && static_cast<std::size_t>(line.key) <= dense &&
-                byKey[static_cast<std::size_t>(line.key)] != nullptr) {
-                entries.push_back(byKey[static_cast<std::size_t>(line.key)]);
+                byKey[static_cast<std::size_t>(line.key)] != kNone) {
+                slots.push_back(byKey[static_cast<std::size_t>(line.key)]);
             }
         }
-        return entries;
+        return slots;
     }
-    std::unordered_map<std::int32_t, const SwfEntry*> byKey;
-    byKey.reserve(state.catalogue.Count());
-    for (const SwfEntry& entry : state.catalogue) {
-        byKey.emplace(entry.key, &entry);
+    std::unordered_map<std::int32_t, std::size_t> byKey;
+    byKey.reserve(catalogue.Count());
+    for (std::size_t slot = 0; slot < catalogue.Slots(); ++slot) {
+        if (catalogue.IsLive(slot)) {
+            byKey.emplace(catalogue.KeyAt(slot), slot);
+        }
     }
     for (const MovieLine& line : state.movieLines) {
         const auto found = byKey.find(line.key);
         if (found != byKey.end()) {
-            entries.push_back(found->second);
+            slots.push_back(found->second);
         }
     }
-    return entries;
+    return slots;
 }
 
 std::string SelectedSiteText(const ListingState& state) {
@@ -182,17 +190,17 @@ void WriteText(const ListingState& state, const std::string& cacheFolder, std::o
     }
     // Columns line up by the cells a terminal draws, not by bytes: a Turkish or Japanese
     // name takes fewer cells than it has bytes.
-    const std::vector<const SwfEntry*> entries = EntriesInLineOrder(state);
+    const std::vector<std::size_t> slots = SlotsInLineOrder(state);
     std::size_t width = 4;
     std::string shown;
-    for (const SwfEntry* entry : entries) {
+    for (const std::size_t slot : slots) {
         shown.clear();
-        AppendForTerminal(shown, entry->displayName);
+        AppendForTerminal(shown, state.catalogue.DisplayNameAt(slot));
         width = std::max(width, Cells(shown));
     }
     constexpr std::size_t kSizeColumn = 14;
-    for (const SwfEntry* found : entries) {
-        const SwfEntry& entry = *found;
+    for (const std::size_t slot : slots) {
+        const SwfEntryView entry = state.catalogue.ViewAt(slot);
         AppendPaddedForTerminal(text, entry.displayName, width + 2);
         if (entry.sizeText.size() < kSizeColumn) {
             text.append(kSizeColumn - entry.sizeText.size(), ' ');
@@ -225,8 +233,8 @@ void WriteJson(const ListingState& state, const std::string& cacheFolder, std::o
     AppendJson(json, SelectedSiteText(state));
     json += ",\n  \"movies\": [";
     bool first = true;
-    for (const SwfEntry* found : EntriesInLineOrder(state)) {
-        const SwfEntry& e = *found;
+    for (const std::size_t slot : SlotsInLineOrder(state)) {
+        const SwfEntryView e = state.catalogue.ViewAt(slot);
         json += first ? "\n    {\"key\": " : ",\n    {\"key\": ";
         AppendNumber(json, e.key);
         json += ", \"displayName\": ";
@@ -243,8 +251,10 @@ void WriteJson(const ListingState& state, const std::string& cacheFolder, std::o
         // The scan keeps each movie's site; it is worked out again only where none was kept.
         if (e.IsLeftover()) {
             json += "\"\"";
+        } else if (e.site.empty()) {
+            AppendJson(json, SiteFromUrl(e.url));
         } else {
-            AppendJson(json, e.site.empty() ? SiteFromUrl(e.url) : e.site);
+            AppendJson(json, e.site);
         }
         json += ", \"bytes\": ";
         if (e.sizeBytes) {
