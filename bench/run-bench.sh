@@ -111,7 +111,8 @@ if [ -x /usr/bin/time ]; then
     done
 fi
 if [ -x "$build/bench/bench_window_fill" ]; then
-    echo "window:"
+    echo "window (a Refresh reads the index and lists; it looks up no file sizes, only the"
+    echo "  shown movie's, when it is shown):"
     echo "  $("$build/bench/bench_window_fill" "$cache" 2>/dev/null)"
 fi
 if [ -x "$build/bench/bench_player_switch" ]; then
