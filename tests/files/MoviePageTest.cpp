@@ -46,8 +46,8 @@ TEST(PlayParameters, BaseIsThePagesOwnResolvedAgainstThePage) {
 
 TEST(PlayParameters, APageWithoutAWebAddressGivesNothing) {
     for (const std::string& address : std::vector<std::string>{
-             "file:///home/ana/game.html", "javascript:x", "", "index.html",
-             "http://games.example/" + std::string(kLongestPageAddress, 'p')}) {
+             "file:///home/ana/game.html", "javascript:x", "", "index.html", "http:/x.example/a",
+             "http:x.example/a", "http://games.example/" + std::string(kLongestPageAddress, 'p')}) {
         EXPECT_FALSE(PlayParameters(Embedded("a=1", "", "1", "1", address))) << address;
     }
 }
