@@ -1,5 +1,6 @@
-#include <iterator>
-#include <unordered_set>
+#include <functional>
+#include <string_view>
+#include <vector>
 
 #include "catalogue/CacheScan.h"
 #include "catalogue/DisplayTexts.h"
@@ -7,7 +8,51 @@
 
 namespace pellimor {
 
-// Compares with a hash set where a pairwise comparison would take minutes on a large
+namespace {
+
+// The cached files' paths as a table of their hashes, open addressing: a path that is no
+// cached file (most leftovers) costs one look at the table, not a walk through nodes; a
+// matching hash is confirmed on the path itself.
+class PathSet {
+  public:
+    explicit PathSet(std::vector<std::string> paths) : paths_(std::move(paths)) {
+        std::size_t size = 16;
+        while (size < 2 * paths_.size()) {
+            size *= 2;
+        }
+        slots_.resize(size);
+        for (std::size_t i = 0; i < paths_.size(); ++i) {
+            const std::size_t hash = std::hash<std::string_view>{}(paths_[i]);
+            std::size_t at = hash & (slots_.size() - 1);
+            while (slots_[at].index != 0) {
+                at = (at + 1) & (slots_.size() - 1);
+            }
+            slots_[at] = {hash, i + 1};
+        }
+    }
+    bool Contains(std::string_view path) const {
+        const std::size_t hash = std::hash<std::string_view>{}(path);
+        for (std::size_t at = hash & (slots_.size() - 1); slots_[at].index != 0;
+             at = (at + 1) & (slots_.size() - 1)) {
+            if (slots_[at].hash == hash && paths_[slots_[at].index - 1] == path) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t index = 0;  // into paths_, plus one; 0 for an empty slot
+    };
+    std::vector<std::string> paths_;
+    std::vector<Slot> slots_;
+};
+
+}  // namespace
+
+// Compares with a table of hashes where a pairwise comparison would take minutes on a large
 // cache; the entries, their order and their keys are the same.
 void ScanLeftovers(ListingState& state, ListingServices& services) {
     state.catalogue.Clear();
@@ -25,12 +70,10 @@ void ScanLeftovers(ListingState& state, ListingServices& services) {
     if (!scanner.results().empty()) {
         CollectCachedSwfPaths(cached, services);
     }
-    const std::unordered_set<std::string> cachedSet(std::make_move_iterator(cached.begin()),
-                                                    std::make_move_iterator(cached.end()));
-    cached.clear();
+    const PathSet cachedSet(std::move(cached));
     std::int32_t counter = 0;
     for (const FoundFile& found : scanner.results()) {
-        if (cachedSet.count(found.path) != 0) {
+        if (cachedSet.Contains(found.path)) {
             continue;
         }
         SwfEntry entry;
