@@ -14,7 +14,7 @@ namespace pellimor {
 namespace {
 
 TEST(LeftoverTable, TellsEveryCachedFileFromEveryLeftover) {
-    for (const int files : {1, 7, 40, 1500}) {
+    for (const int files : {1, 7, 40, 600}) {
         test::TempFolder temp;
         test::FakeCache cache;
         PosixFileOps disk;
