@@ -22,27 +22,35 @@ void Keep(std::unordered_map<std::string, CachedFile>& book, std::string address
 
 }  // namespace
 
+std::optional<CachedFile> FileOfEntry(const CacheEntry& entry) {
+    if (entry.kind == EntryKind::kCookie || entry.kind == EntryKind::kHistory || !entry.url) {
+        return std::nullopt;
+    }
+    CachedFile file;
+    if (entry.localFileName && !entry.localFileName->empty() &&
+        (entry.typedByFileName || entry.contentEncoding.empty())) {
+        file.localPath = *entry.localFileName;
+    } else if (entry.typedByFileName) {
+        return std::nullopt;  // a record without a file holds nothing to load
+    }
+    file.id = entry.id;
+    file.contentType =
+        entry.typedByFileName ? ContentTypeFromHeaders(entry.headers) : entry.contentType;
+    file.time = entry.lastModified;
+    return file;
+}
+
 Status CacheAddressBook::Build(CacheSource& cache) {
     exact_.clear();
     withoutQuery_.clear();
     return cache.Enumerate([this](const CacheEntry& entry) {
-        if (entry.kind == EntryKind::kCookie || entry.kind == EntryKind::kHistory || !entry.url) {
+        const std::optional<CachedFile> file = FileOfEntry(entry);
+        if (!file) {
             return true;
         }
-        CachedFile file;
-        if (entry.localFileName && !entry.localFileName->empty() &&
-            (entry.typedByFileName || entry.contentEncoding.empty())) {
-            file.localPath = *entry.localFileName;
-        } else if (entry.typedByFileName) {
-            return true;  // a record without a file holds nothing to load
-        }
-        file.id = entry.id;
-        file.contentType =
-            entry.typedByFileName ? ContentTypeFromHeaders(entry.headers) : entry.contentType;
-        file.time = entry.lastModified;
         std::string address = CanonicalAddress(*entry.url);
-        Keep(withoutQuery_, std::string(WithoutQuery(address)), file);
-        Keep(exact_, std::move(address), file);
+        Keep(withoutQuery_, std::string(WithoutQuery(address)), *file);
+        Keep(exact_, std::move(address), *file);
         return true;
     });
 }

@@ -19,6 +19,10 @@ struct CachedFile {
     std::optional<UnixTime> time;
 };
 
+// The file a movie loading the entry's address would get: its own file, or its body inside
+// the cache; nothing for cookies, history and records that keep no body.
+std::optional<CachedFile> FileOfEntry(const CacheEntry& entry);
+
 class CacheAddressBook {
   public:
     // Reads every entry that has an address and a body; cookies and history are not files

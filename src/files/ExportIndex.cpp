@@ -3,15 +3,10 @@
 #include <cstdio>
 
 #include "sites/Addresses.h"
-#include "sites/ParseUrl.h"
-#include "sites/ResolveAddress.h"
 
 namespace pellimor {
 
 namespace {
-
-// A page larger than this is not read; its first part is what a scan would look at anyway.
-constexpr std::uint64_t kLargestPageRead = 16ULL << 20;
 
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -56,12 +51,6 @@ std::optional<std::string_view> HeaderValue(std::string_view headers, std::strin
         return line;
     }
     return std::nullopt;
-}
-
-bool IsHtml(const CacheEntry& entry) {
-    const std::string type =
-        entry.typedByFileName ? ContentTypeFromHeaders(entry.headers) : entry.contentType;
-    return type == "text/html" || type == "application/xhtml+xml";
 }
 
 }  // namespace
@@ -143,9 +132,6 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
     variants_.clear();
     lastModified_.clear();
     exact_.clear();
-    embedded_.clear();
-    embeddedWithoutQuery_.clear();
-    std::vector<std::pair<std::string, CachedFile>> pages;
     const Status listed = cache.Enumerate([&](const CacheEntry& entry) {
         if (entry.kind == EntryKind::kCookie || entry.kind == EntryKind::kHistory || !entry.url) {
             return true;
@@ -162,11 +148,6 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
         if (changed) {
             lastModified_.try_emplace(address, *changed);
         }
-        if (IsHtml(entry)) {
-            if (const auto file = book_.Find(address)) {
-                pages.emplace_back(*entry.url, *file);
-            }
-        }
         // Two sources may hold one address: only different addresses count.
         const auto [at, added] =
             variants_.try_emplace(std::string(WithoutQuery(address)), Variants{address, false});
@@ -175,46 +156,11 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
         }
         return true;
     });
-    for (const auto& [url, file] : pages) {
-        std::optional<std::string> html;
-        std::string error;
-        if (!file.localPath.empty()) {
-            html = files.ReadFile(file.localPath, kLargestPageRead, error);
-        } else if (auto body = cache.ReadBody(file.id, kLargestPageRead); body) {
-            html = std::move(body->bytes);
-        }
-        if (!html) {
-            continue;  // a page that cannot be read embeds nothing we can see
-        }
-        for (Embedding& e : FindEmbeddings(*html)) {
-            const std::string movie = CanonicalAddress(ResolveAddress(url, e.movie));
-            PageEmbedding found{url, SiteFromUrl(url), std::move(e)};
-            embeddedWithoutQuery_[std::string(WithoutQuery(movie))].push_back(found);
-            embedded_[movie].push_back(std::move(found));
-        }
-    }
+    const Status read = pages_.Build(cache, files);
     if (!built.ok()) {
         return built;
     }
-    return listed;
-}
-
-std::optional<PageEmbedding> ExportIndex::PageOf(std::string_view url,
-                                                 std::string_view site) const {
-    const std::string address = CanonicalAddress(url);
-    for (const auto* map : {&embedded_, &embeddedWithoutQuery_}) {
-        const auto found =
-            map->find(map == &embedded_ ? address : std::string(WithoutQuery(address)));
-        if (found == map->end()) {
-            continue;
-        }
-        for (const PageEmbedding& page : found->second) {
-            if (page.pageSite == site) {
-                return page;
-            }
-        }
-    }
-    return std::nullopt;
+    return listed.ok() ? read : listed;
 }
 
 std::optional<CachedFile> ExportIndex::Find(std::string_view url) const {

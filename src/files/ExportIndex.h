@@ -11,18 +11,11 @@
 #include <vector>
 
 #include "catalogue/CacheAddressBook.h"
-#include "files/EmbeddingPage.h"
+#include "files/EmbeddingIndex.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 
 namespace pellimor {
-
-// A movie as a cached page embeds it.
-struct PageEmbedding {
-    std::string pageUrl;
-    std::string pageSite;
-    Embedding embedding;
-};
 
 class ExportIndex {
   public:
@@ -42,7 +35,9 @@ class ExportIndex {
     std::optional<std::string> LastModifiedDay(std::string_view url) const;
     // The first cached page of site (in the cache's order) that embeds the movie of url,
     // compared as resolved against the page's address, exactly or without the query.
-    std::optional<PageEmbedding> PageOf(std::string_view url, std::string_view site) const;
+    std::optional<PageEmbedding> PageOf(std::string_view url, std::string_view site) const {
+        return pages_.PageOf(url, site);
+    }
 
   private:
     CacheAddressBook book_;
@@ -53,9 +48,7 @@ class ExportIndex {
     std::unordered_map<std::string, Variants> variants_;  // by the address without query
     std::unordered_set<std::string> exact_;               // every canonical address held
     std::unordered_map<std::string, UnixTime> lastModified_;
-    // By the embedded movie's canonical address, and by that without its query.
-    std::unordered_map<std::string, std::vector<PageEmbedding>> embedded_;
-    std::unordered_map<std::string, std::vector<PageEmbedding>> embeddedWithoutQuery_;
+    EmbeddingIndex pages_;
 };
 
 // YYYY-MM-DD of a time.

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/ExportIndex.h"
+#include "files/EmbeddingIndex.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
 
@@ -58,7 +58,7 @@ class SharedMoviePages {
   private:
     CacheSource* cache_;
     FileOps* files_;
-    ExportIndex index_;
+    EmbeddingIndex index_;
     bool current_ = false;
     int builds_ = 0;
 };
