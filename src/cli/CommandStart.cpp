@@ -95,6 +95,8 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
         return false;
     }
     state.site = s.site;
+    // Only the leftovers are shown then: the cached movies' sizes would be looked up for nothing.
+    state.sizesWhenShown = s.leftovers;
     ScanCache(state, session.listing());
     if (s.leftovers) {
         const std::string leftover(strings::Load(strings::kLeftoverFiles));
