@@ -90,6 +90,22 @@ pair "leftovers alone vs find" "$build/bench/bench_leftovers $cache" \
     "find $cache -name 'orphan*.swf' -printf '%s\\n'"
 pair "list --leftovers vs find" "$cli list --leftovers --cache $cache" \
     "find $cache -name 'orphan*.swf' -printf '%s\\n'"
+if [ -x "$build/bench/bench_make_browser_caches" ]; then
+    # A Chromium simple cache and a Firefox cache2 folder of $entries entries each, half of them
+    # movies: these formats keep each entry's address inside its own file.
+    "$build/bench/bench_make_browser_caches" "$work/browsers" "$entries" >/dev/null
+    echo "  Chrome / Firefox list: opens and reads the head of each of the $entries entry files,"
+    echo "  sorts and prints the movies; find: walks the same folder and stats the same files;"
+    echo "  cat: reads the same files whole"
+    for browser in chromium firefox; do
+        folder="$work/browsers/$browser"
+        pair "$browser list vs find" "$cli list --cache $folder" \
+            "find $folder -type f -printf '%s\\n'"
+        pair "$browser list vs cat" "$cli list --cache $folder" \
+            "find $folder -type f -exec cat {} + "
+    done
+    rm -rf "$work/browsers"
+fi
 saves=$(( entries < 10000 ? entries : 10000 ))
 "$build/bench/bench_make_profile" "$work/saves" "$saves" >/dev/null
 echo "  Save All: copies the $saves cached movies into an empty folder, one flush at the end;"
