@@ -201,6 +201,59 @@ TEST(BrowserCachesTest, EveryMovieIsListedUnderItsSiteAndSavedAsTheServerSentIt)
     }
 }
 
+// Each browser kept the page that embeds the puzzle: the export's meta.yaml says what that
+// page gave it, and the game takes the level the page's "level" names. Without the page's
+// entry the movie has no page to tell of.
+TEST(BrowserCachesTest, ExportWritesTheCachedPagesFlashvars) {
+    const struct {
+        const char* browser;
+        std::string made;
+        std::string page;       // the page's address, as the browser keyed it
+        std::string pageEntry;  // the page's entry file, as MANIFEST.txt names it
+    } caches[] = {
+        {"Chrome", "/chromium-simple", "http://127.0.0.1:18765/index.html?run=make",
+         "Default/Cache/Cache_Data/658f67c1b780deb7_0"},
+        {"Firefox", "/firefox",
+         "http://127.0.0.1:18765/index.html?run=make&fill=300&after=60&close=90",
+         "cache2/entries/29C8631C2485B82ED88DFC1C9B2E614074A3C184"},
+    };
+    for (const auto& cache : caches) {
+        for (const bool withPage : {true, false}) {
+            SCOPED_TRACE(std::string(cache.browser) + (withPage ? " with" : " without") +
+                         " its page");
+            test::TempFolder temp;
+            const std::string copy = temp.path() + "/cache";
+            CopyTree(kMade + cache.made, copy);
+            if (!withPage) {
+                ASSERT_TRUE(fs::remove(copy + "/" + cache.pageEntry));
+            }
+            int status = -1;
+            const std::string out =
+                Cli(temp, "export puzzle --cache '" + copy + "' --to '" + temp.path() + "/games'",
+                    status);
+            EXPECT_EQ(status, 0) << out;
+            const std::string game = temp.path() + "/games/puzzle";
+            EXPECT_EQ(test::ReadFile(game + "/content/127.0.0.1/games/levels/level1.swf"),
+                      test::ReadFile(kMade + "/served/games/levels/level1.swf"))
+                << out;
+            const std::string meta = test::ReadFile(game + "/meta.yaml");
+            const std::string page =
+                "Embedding Page:\n"
+                "  Address: \"" +
+                cache.page +
+                "\"\n"
+                "  Embedded With: \"";
+            EXPECT_EQ(meta.find(page) != std::string::npos, withPage) << meta;
+            for (const std::string line :
+                 {"  Flashvars: \"level=games/levels/level1.swf&levels=games/levels.xml\"\n",
+                  // The page names no base: the movie's folder is the page's.
+                  "  Base: \"\"\n", "  Width: \"320\"\n", "  Height: \"240\"\n"}) {
+                EXPECT_EQ(meta.find(line) != std::string::npos, withPage) << line << meta;
+            }
+        }
+    }
+}
+
 // Every file below folder with its bytes: what "the rest stays" compares.
 std::map<std::string, std::string> Files(const std::string& folder) {
     std::map<std::string, std::string> files;
@@ -232,12 +285,14 @@ TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo)
         int status = -1;
         const std::string holder =
             "sh -c 'exec 3<\"" + copy + "/" + held + "\"; exec sleep 30' >/dev/null 2>&1 & echo $!";
-        const std::string pid = test::RunCommand(holder, status);
+        std::string pid = test::RunCommand(holder, status);
         ASSERT_EQ(status, 0);
+        pid.erase(pid.find_last_not_of('\n') + 1);  // for the shell line that waits for it
         const auto before = Files(copy);
         std::string out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
-        test::RunCommand(
-            "kill " + pid + "; while kill -0 " + pid + " 2>/dev/null; do sleep 0.05; done", status);
+        test::RunCommand("kill " + pid + "; for i in $(seq 200); do kill -0 " + pid +
+                             " 2>/dev/null || break; sleep 0.05; done",
+                         status);
         EXPECT_NE(out.find("(process "), std::string::npos) << out;
         EXPECT_TRUE(Files(copy) == before) << "a held cache was changed";
         // Once it is let go, exactly that entry goes.

@@ -12,6 +12,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import serve  # noqa: E402  (the server's table of types and encodings)
 
 ADDRESSES = [
+    # The page of the first run as each browser opened it (make-caches.sh: Chromium
+    # index.html?run=make, Firefox with the query that tells the page to fill its cache).
+    ("127.0.0.1", "/index.html?run=make"),
+    ("127.0.0.1", "/index.html?run=make&fill=300&after=60&close=90"),
     ("127.0.0.1", "/page.js"),
     ("127.0.0.1", "/pixel.png"),
     ("127.0.0.1", "/games/levels.xml"),
@@ -27,7 +31,7 @@ ADDRESSES = [
 def served(path):
     if path in serve.MAPPED:
         return serve.MAPPED[path]
-    relative = path.lstrip("/")
+    relative = path.split("?")[0].lstrip("/")
     return relative, serve.KINDS[os.path.splitext(relative)[1]]
 
 
@@ -54,6 +58,9 @@ def entry_key(data):
 
 
 def holders(cache_root, needle, body):
+    """The files that hold the address; a page's address (one a longer one may start
+    with) only where it is the whole of the entry's address."""
+    page = b"?run=" in needle
     found = []
     for folder, _, names in sorted(os.walk(cache_root)):
         for name in sorted(names):
@@ -63,6 +70,8 @@ def holders(cache_root, needle, body):
             at = data.find(needle)
             if at >= 0:
                 key = entry_key(data)
+                if page and not key.endswith(":" + needle.decode("ascii")) and not key.endswith(" " + needle.decode("ascii")):
+                    continue
                 found.append((os.path.relpath(file_path, cache_root), os.path.getsize(file_path), key, data.find(body)))
     return found
 
