@@ -196,14 +196,16 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
                        ? QString()
                        : Q(strings::kCachedFileMissing) + QLatin1Char('\n') + localPath;
     UpdateNote();
-    // A movie read by its path has no address a page could have embedded.
-    moviePage_ = address.isEmpty() ? std::nullopt : pages_->Find(address.toStdString());
+    moviePage_.reset();
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_) {
         player_->files.SetMovie(CachedFile{localPath.toStdString(), {}, id, {}},
                                 address.toStdString());
-        if (!player_->files.playsUnderAddress()) {
-            moviePage_.reset();
+        // Only a movie played under its address can have been embedded by a page; and the
+        // pages are read only for a player to play with them: the first look after a scan
+        // lists the whole cache again.
+        if (player_->files.playsUnderAddress()) {
+            moviePage_ = pages_->Find(address.toStdString());
         }
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
@@ -213,6 +215,7 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
         Play();
     }
 #else
+    (void)address;
     (void)id;
 #endif
     emit movieSet(localPath);

@@ -136,12 +136,14 @@ TEST_F(ContainerDeleteTest, RecordsNamingFilesOutsideTheirFoldersNeverRemoveAFil
     test::WriteFile(windows + "/INetCache/x.swf", "precious");
     IndexDatCache cache(windows + "/INetCache", 1252);
     bool sawLocal = false;
-    cache.EnumerateRecords([&](const CacheRecord& r) {
-        if (r.url == "http://www.example.com/flash/intro.swf") {
-            sawLocal = r.localFileName.has_value();
-        }
-        return true;
-    });
+    EXPECT_TRUE(cache
+                    .EnumerateRecords([&](const CacheRecord& r) {
+                        if (r.url == "http://www.example.com/flash/intro.swf") {
+                            sawLocal = r.localFileName.has_value();
+                        }
+                        return true;
+                    })
+                    .ok());
     EXPECT_FALSE(sawLocal);
     EXPECT_TRUE(cache.DeleteEntry("http://www.example.com/flash/intro.swf").ok());
     EXPECT_EQ(test::ReadFile(windows + "/INetCache/x.swf"), "precious");

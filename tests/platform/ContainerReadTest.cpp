@@ -196,12 +196,15 @@ TEST(ContainerRead, NamesDecodeToTheSpellingFoundOnDisk) {
     const std::string windows = WineProfile(temp);
     IndexDatCache cache(windows + "/INetCache", 1252);
     std::vector<std::string> names;
-    cache.EnumerateRecords([&](const CacheRecord& r) {
-        if (r.localFileName) {
-            names.push_back(r.localFileName->substr(r.localFileName->rfind('/') + 1));
-        }
-        return true;
-    });
+    EXPECT_TRUE(cache
+                    .EnumerateRecords([&](const CacheRecord& r) {
+                        if (r.localFileName) {
+                            names.push_back(
+                                r.localFileName->substr(r.localFileName->rfind('/') + 1));
+                        }
+                        return true;
+                    })
+                    .ok());
     EXPECT_NE(std::find(names.begin(), names.end(), "für[0].swf"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "Ã¼beræ—¥[0].swf"), names.end());
 }

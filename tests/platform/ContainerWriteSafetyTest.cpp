@@ -52,10 +52,12 @@ void CopyKeepingTimes(const std::string& from, const std::string& to) {
 std::vector<CacheRecord> Records(const std::string& cacheFolder) {
     IndexDatCache cache(cacheFolder, 1252);
     std::vector<CacheRecord> records;
-    cache.EnumerateRecords([&](const CacheRecord& r) {
-        records.push_back(r);
-        return true;
-    });
+    EXPECT_TRUE(cache
+                    .EnumerateRecords([&](const CacheRecord& r) {
+                        records.push_back(r);
+                        return true;
+                    })
+                    .ok());
     return records;
 }
 
