@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "ColourCount.h"
 #include "EventLoop.h"
 #include "app/SwfMaker.h"
 #include "platform/firefox/Cache2.h"
@@ -38,21 +39,7 @@ constexpr QRgb kPuzzle = 0xC71585;
 constexpr QRgb kLevel = 0x20B2AA;  // the level the puzzle loads
 constexpr int kSquare = 3000;
 
-int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            if (std::abs(qRed(p) - qRed(colour)) <= tolerance &&
-                std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
-                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
-                ++count;
-            }
-        }
-    }
-    return count;
-}
+using test::CountNear;
 
 struct PageEvent {
     QString name;

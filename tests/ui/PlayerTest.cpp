@@ -10,6 +10,7 @@
 
 #include <signal.h>
 
+#include "ColourCount.h"
 #include "EventLoop.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
@@ -51,22 +52,7 @@ struct Events {
     }
 };
 
-// Pixels within a few steps of this colour, in the preview's rectangle of the window.
-int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            if (std::abs(qRed(p) - qRed(colour)) <= tolerance &&
-                std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
-                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
-                ++count;
-            }
-        }
-    }
-    return count;
-}
+using test::CountNear;
 
 // The window open and shown on the demo cache, its preview and what the page says.
 struct Shown {

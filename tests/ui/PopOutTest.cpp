@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 
+#include "ColourCount.h"
 #include "EventLoop.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
@@ -20,20 +21,7 @@ namespace {
 
 using test::RunUntil;
 
-int CountNear(const QImage& image, QRgb colour, int tolerance = 10) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(colour)) <= tolerance &&
-                std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
-                std::abs(qBlue(p) - qBlue(colour)) <= tolerance) {
-                ++count;
-            }
-        }
-    }
-    return count;
-}
+using test::CountNear;
 
 QImage Shot(QWidget* window) {
     return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
