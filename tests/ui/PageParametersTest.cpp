@@ -53,12 +53,18 @@ struct PageEvent {
 // Everything a player's page told.
 struct Events {
     std::vector<PageEvent> seen;
+    QMetaObject::Connection connection;
     explicit Events(CFlash_ctrl* flash) {
-        QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
-                         [this](const QString& name, int load, const QUrlQuery& fields) {
-                             seen.push_back({name, load, fields});
-                         });
+        connection =
+            QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
+                             [this](const QString& name, int load, const QUrlQuery& fields) {
+                                 seen.push_back({name, load, fields});
+                             });
     }
+    // A player may outlive the test that listened to it and tell more later.
+    ~Events() { QObject::disconnect(connection); }
+    Events(const Events&) = delete;
+    Events& operator=(const Events&) = delete;
     const PageEvent* Find(const QString& name, int load) const {
         for (const PageEvent& e : seen) {
             if (e.name == name && e.load == load) {
