@@ -12,6 +12,7 @@
 
 #include "ColourCount.h"
 #include "EventLoop.h"
+#include "PageEvents.h"
 #include "app/SwfMaker.h"
 #include "platform/firefox/Cache2.h"
 #include "resources/Strings.h"
@@ -41,49 +42,8 @@ constexpr int kSquare = 3000;
 
 using test::CountNear;
 
-struct PageEvent {
-    QString name;
-    int load;
-    QUrlQuery fields;
-    QString Field(const char* name) const {
-        return fields.queryItemValue(QLatin1String(name), QUrl::FullyDecoded);
-    }
-};
-
-// Everything a player's page told.
-struct Events {
-    std::vector<PageEvent> seen;
-    QMetaObject::Connection connection;
-    explicit Events(CFlash_ctrl* flash) {
-        connection =
-            QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
-                             [this](const QString& name, int load, const QUrlQuery& fields) {
-                                 seen.push_back({name, load, fields});
-                             });
-    }
-    // A player may outlive the test that listened to it and tell more later.
-    ~Events() { QObject::disconnect(connection); }
-    Events(const Events&) = delete;
-    Events& operator=(const Events&) = delete;
-    const PageEvent* Find(const QString& name, int load) const {
-        for (const PageEvent& e : seen) {
-            if (e.name == name && e.load == load) {
-                return &e;
-            }
-        }
-        return nullptr;
-    }
-    // The addresses of this load's events of that name.
-    QStringList Urls(const QString& name, int load) const {
-        QStringList urls;
-        for (const PageEvent& e : seen) {
-            if (e.name == name && e.load == load) {
-                urls << e.Field("url");
-            }
-        }
-        return urls;
-    }
-};
+using test::Events;
+using test::PageEvent;
 
 // The page's account of the movie set last, with what Ruffle was given for it.
 const PageEvent* WaitForPlayed(const Events& events, CFlash_ctrl* flash) {

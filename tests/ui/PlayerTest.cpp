@@ -12,6 +12,7 @@
 
 #include "ColourCount.h"
 #include "EventLoop.h"
+#include "PageEvents.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
 #include "ui/player/PlayerScheme.h"
@@ -23,40 +24,8 @@ namespace {
 using test::RunFor;
 using test::RunUntil;
 
-struct PageEvent {
-    QString name;
-    int load;
-    QUrlQuery fields;
-};
-
-// Everything the page told, kept from the window's opening.
-struct Events {
-    std::vector<PageEvent> seen;
-    QMetaObject::Connection connection;
-    explicit Events(CFlash_ctrl* flash) {
-        connection =
-            QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
-                             [this](const QString& name, int load, const QUrlQuery& fields) {
-                                 seen.push_back({name, load, fields});
-                             });
-    }
-    // A player may outlive the test that listened to it and tell more later.
-    ~Events() { QObject::disconnect(connection); }
-    Events(const Events&) = delete;
-    Events& operator=(const Events&) = delete;
-    const PageEvent* Find(const QString& name, int load) const {
-        for (const PageEvent& e : seen) {
-            if (e.name == name && e.load == load) {
-                return &e;
-            }
-        }
-        return nullptr;
-    }
-    int Count(const QString& name) const {
-        return static_cast<int>(std::count_if(seen.begin(), seen.end(),
-                                              [&](const PageEvent& e) { return e.name == name; }));
-    }
-};
+using test::Events;
+using test::PageEvent;
 
 using test::CountNear;
 
