@@ -5,6 +5,7 @@
 
 #include "catalogue/Collation.h"
 #include "catalogue/DisplayTexts.h"
+#include "catalogue/SizeLookups.h"
 #include "resources/Strings.h"
 #include "sites/ParseUrl.h"
 
@@ -165,9 +166,15 @@ void FillMovieList(ListingState& state) {
     }
 }
 
-void ScanCache(ListingState& state, ListingServices& services) {
+namespace {
+
+void ScanCacheCollecting(ListingState& state, ListingServices& services,
+                         std::vector<std::string>* cachedPaths) {
     for (;;) {
         state.catalogue.Clear();
+        if (cachedPaths != nullptr) {
+            cachedPaths->clear();
+        }
         state.siteItems = {std::string(strings::Load(strings::kAllSites)),
                            std::string(strings::Load(strings::kLeftoverFiles))};
         std::unordered_set<std::string> knownSites;  // lowered, for the case-blind test
@@ -177,9 +184,19 @@ void ScanCache(ListingState& state, ListingServices& services) {
         std::int32_t counter = 0;
         std::string lowered;  // reused: one site's name lowered, without a new string each
         SwfEntry entry;       // reused for every movie: the catalogue keeps its own copy
+        // The files' sizes are looked up beside the reading of the index, and given to
+        // their entries once it is read.
+        std::optional<SizeLookups> lookups;
+        std::vector<std::size_t> sizedSlots;
+        if (!state.sizesWhenShown) {
+            lookups.emplace(services.files);
+        }
         const Status status = services.cache.Enumerate([&](const CacheEntry& record) {
             if (!IsSwfCacheEntry(record)) {
                 return true;
+            }
+            if (cachedPaths != nullptr && record.typedByFileName) {
+                cachedPaths->push_back(*record.localFileName);
             }
             std::string site = record.url ? SiteFromUrl(*record.url) : std::string();
             lowered = site;
@@ -194,10 +211,11 @@ void ScanCache(ListingState& state, ListingServices& services) {
             FillMovie(record, site, entry);
             entry.key = ++counter;
             if (record.typedByFileName) {
-                if (state.sizesWhenShown) {
-                    entry.sizeWhenShown = true;
+                if (lookups) {
+                    sizedSlots.push_back(state.catalogue.Slots());
+                    lookups->Ask(entry.localPath);
                 } else {
-                    entry.sizeBytes = SizeOf(entry.localPath, services.files);
+                    entry.sizeWhenShown = true;
                 }
             }
             if (entry.sizeBytes) {
@@ -206,6 +224,13 @@ void ScanCache(ListingState& state, ListingServices& services) {
             state.catalogue.Append(entry);
             return true;
         });
+        if (lookups) {
+            const std::vector<std::optional<std::uint64_t>> sizes = lookups->Finish();
+            for (std::size_t i = 0; i < sizedSlots.size() && i < sizes.size(); ++i) {
+                state.catalogue.SetSize(sizedSlots[i], sizes[i],
+                                        sizes[i] ? FormatSizeText(*sizes[i]) : std::string());
+            }
+        }
         state.cacheError = status.error();
         std::stable_sort(
             state.siteItems.begin(), state.siteItems.end(),
@@ -227,6 +252,17 @@ void ScanCache(ListingState& state, ListingServices& services) {
         }
         state.site.clear();  // no site begins with it: fall back to all sites
     }
+}
+
+}  // namespace
+
+void ScanCache(ListingState& state, ListingServices& services) {
+    ScanCacheCollecting(state, services, nullptr);
+}
+
+void ScanCache(ListingState& state, ListingServices& services,
+               std::vector<std::string>& cachedPaths) {
+    ScanCacheCollecting(state, services, &cachedPaths);
 }
 
 SwfEntry ShownSize(SwfEntry entry, FileOps& files) {

@@ -61,10 +61,17 @@ SwfEntry MovieFromEntry(const CacheEntry& entry);
 void FillMovieList(ListingState& state);
 
 void ScanCache(ListingState& state, ListingServices& services);
+// ScanCache that also gives what CollectCachedSwfPaths gives, from the same reading.
+void ScanCache(ListingState& state, ListingServices& services,
+               std::vector<std::string>& cachedPaths);
 // The entry with its size text as the file holds it now, where the scan left it to be looked
 // up when shown; any other entry as it is.
 SwfEntry ShownSize(SwfEntry entry, FileOps& files);
 void ScanLeftovers(ListingState& state, ListingServices& services);
+// ScanCache, then the leftover files chosen in the drop-down, as a listing of the leftovers
+// alone asks: one reading of the cache gives the drop-down and the cached files the
+// leftovers are told from, beside the walk of the cache's folders.
+void ScanCacheThenLeftovers(ListingState& state, ListingServices& services);
 // The local file names of every SWF cache entry, in the cache's order, and the leftover
 // bodies the cache's formats know of.
 void CollectCachedSwfPaths(std::vector<std::string>& paths, ListingServices& services);

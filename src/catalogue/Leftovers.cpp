@@ -1,9 +1,13 @@
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/Beside.h"
 #include "catalogue/CacheScan.h"
 #include "catalogue/DisplayTexts.h"
+#include "catalogue/SizeLookups.h"
+#include "resources/Strings.h"
 #include "sites/FolderScanner.h"
 
 namespace pellimor {
@@ -50,60 +54,104 @@ class PathSet {
     std::vector<Slot> slots_;
 };
 
-}  // namespace
-
-// Compares with a table of hashes where a pairwise comparison would take minutes on a large
-// cache; the entries, their order and their keys are the same.
-void ScanLeftovers(ListingState& state, ListingServices& services) {
+void ClearListing(ListingState& state) {
     state.catalogue.Clear();
     state.movieLines.clear();
     state.selectedMovie = -1;
     state.shownKey = 0;
-    const std::optional<std::string> folder = services.cacheFolder();
-    if (!folder) {
-        return;
-    }
-    FolderScanner scanner(services.files);
-    scanner.SetDetailsWanted(false);  // only the paths are used
-    scanner.FindFilesBelow(folder->c_str(), "*.swf");
-    std::vector<std::string> cached;
-    if (!scanner.results().empty()) {
-        CollectCachedSwfPaths(cached, services);
-    }
+}
+
+// The listing of the files below the cache's folder that no entry names, and of the bodies
+// the cache's formats know to be left over; their sizes are looked up beside the listing.
+void ListLeftovers(ListingState& state, ListingServices& services,
+                   const std::vector<FoundFile>& found, std::vector<std::string> cached) {
+    ClearListing(state);
     const PathSet cachedSet(std::move(cached));
     std::int32_t counter = 0;
-    for (const FoundFile& found : scanner.results()) {
-        if (cachedSet.Contains(found.path)) {
-            continue;
-        }
-        SwfEntry entry;
-        entry.key = ++counter;
-        entry.url = found.path;
-        entry.localPath = found.path;
-        entry.displayName = DisplayNameFromPath(found.path);
-        if (const auto size = services.files.FileSize(found.path)) {
-            entry.sizeText = FormatSizeText(*size);
-        }
-        state.catalogue.Append(std::move(entry));
-    }
-    // Bodies the cache's formats keep in files of their own names (Chromium's f_ files,
-    // Firefox's entry files) that no entry refers to any more.
-    (void)services.cache.EnumerateLeftovers([&](const std::string& path) {
+    SizeLookups lookups(services.files);  // services.files is theirs until Finish
+    const auto append = [&](const std::string& path, std::string displayName) {
         SwfEntry entry;
         entry.key = ++counter;
         entry.url = path;
         entry.localPath = path;
-        entry.displayName = DisplayNameFromPath(path);
-        if (entry.displayName == "noname") {
-            entry.displayName = path.substr(path.rfind('/') + 1);
+        entry.displayName = std::move(displayName);
+        lookups.Ask(path);
+        state.catalogue.Append(entry);
+    };
+    for (const FoundFile& file : found) {
+        if (!cachedSet.Contains(file.path)) {
+            append(file.path, DisplayNameFromPath(file.path));
         }
-        if (const auto size = services.files.FileSize(path)) {
-            entry.sizeText = FormatSizeText(*size);
+    }
+    // Bodies the cache's formats keep in files of their own names (Chromium's f_ files,
+    // Firefox's entry files) that no entry refers to any more.
+    (void)services.cache.EnumerateLeftovers([&](const std::string& path) {
+        std::string displayName = DisplayNameFromPath(path);
+        if (displayName == "noname") {
+            displayName = path.substr(path.rfind('/') + 1);
         }
-        state.catalogue.Append(std::move(entry));
+        append(path, std::move(displayName));
         return true;
     });
+    const std::vector<std::optional<std::uint64_t>> sizes = lookups.Finish();
+    for (std::size_t slot = 0; slot < sizes.size(); ++slot) {
+        if (sizes[slot]) {
+            state.catalogue.SetSize(slot, std::nullopt, FormatSizeText(*sizes[slot]));
+        }
+    }
     FillMovieList(state);
+}
+
+// Every "*.swf" file below folder into the scanner's results, the folders listed once each.
+void FindSwfFilesBelow(FolderScanner& scanner, const std::string& folder) {
+    scanner.SetDetailsWanted(false);  // only the paths are used
+    scanner.FindFilesBelow(folder.c_str(), "*.swf");
+}
+
+}  // namespace
+
+// Compares with a table of hashes where a pairwise comparison would take minutes on a large
+// cache; the entries, their order and their keys are the same. The cache's index is read
+// beside the walk of its folders: the one is reading, the other the kernel's listing.
+void ScanLeftovers(ListingState& state, ListingServices& services) {
+    const std::optional<std::string> folder = services.cacheFolder();
+    if (!folder) {
+        ClearListing(state);
+        return;
+    }
+    std::vector<std::string> cached;
+    Beside reading([&] { CollectCachedSwfPaths(cached, services); });
+    FolderScanner scanner(services.files);
+    FindSwfFilesBelow(scanner, *folder);
+    reading.Join();
+    ListLeftovers(state, services, scanner.results(), std::move(cached));
+}
+
+void ScanCacheThenLeftovers(ListingState& state, ListingServices& services) {
+    const std::optional<std::string> folder = services.cacheFolder();
+    std::vector<std::string> cached;
+    FolderScanner scanner(services.files);
+    {
+        // Only the leftovers are shown: the cached movies' sizes are not looked up, and the
+        // scan leaves the files to the walk.
+        state.sizesWhenShown = true;
+        Beside scan([&] { ScanCache(state, services, cached); });
+        if (folder) {
+            FindSwfFilesBelow(scanner, *folder);
+        }
+    }
+    const std::string_view leftover = strings::Load(strings::kLeftoverFiles);
+    const auto item = std::find(state.siteItems.begin(), state.siteItems.end(), leftover);
+    if (item == state.siteItems.end()) {
+        return;
+    }
+    state.selectedSite = static_cast<int>(item - state.siteItems.begin());
+    state.site = *item;
+    if (!folder) {
+        ClearListing(state);
+        return;
+    }
+    ListLeftovers(state, services, scanner.results(), std::move(cached));
 }
 
 }  // namespace pellimor

@@ -128,6 +128,18 @@ void SwfCatalogue::Append(const SwfEntry& entry) {
     ++live_;
 }
 
+void SwfCatalogue::SetSize(std::size_t slot, std::optional<std::uint64_t> bytes,
+                           std::string_view text) {
+    Entry& stored = Stored(slot);
+    stored.sizeWhenShown = false;
+    stored.hasSizeBytes = bytes.has_value();
+    stored.sizeBytes = bytes.value_or(0);
+    stored.sizeText = AddShared(text, slot > 0 ? Stored(slot - 1).sizeText : TextRef{}, {});
+    if (slot < made_.size()) {
+        made_[slot].reset();
+    }
+}
+
 SwfEntryView SwfCatalogue::ViewAt(std::size_t slot) const {
     const Entry& e = Stored(slot);
     SwfEntryView view;

@@ -84,6 +84,8 @@ class SwfCatalogue {
 
     void Clear();
     void Append(const SwfEntry& entry);
+    // The size of the file of the entry at slot, looked up after it was appended.
+    void SetSize(std::size_t slot, std::optional<std::uint64_t> bytes, std::string_view text);
     bool IsEmpty() const { return live_ == 0; }
     std::size_t Count() const { return live_; }
     const_iterator begin() const { return {this, NextLive(0)}; }

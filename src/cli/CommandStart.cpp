@@ -5,7 +5,6 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
-#include "resources/Strings.h"
 
 namespace pellimor {
 
@@ -95,16 +94,10 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
         return false;
     }
     state.site = s.site;
-    // Only the leftovers are shown then: the cached movies' sizes would be looked up for nothing.
-    state.sizesWhenShown = s.leftovers;
-    ScanCache(state, session.listing());
     if (s.leftovers) {
-        const std::string leftover(strings::Load(strings::kLeftoverFiles));
-        for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-            if (state.siteItems[i] == leftover) {
-                OnSiteChanged(state, static_cast<int>(i), session.listing());
-            }
-        }
+        ScanCacheThenLeftovers(state, session.listing());
+    } else {
+        ScanCache(state, session.listing());
     }
     if (!state.cacheError.empty() && state.movieLines.empty()) {
         // Nothing could be read: an empty listing would say the cache has no movies.

@@ -1,0 +1,189 @@
+// The listings look up sizes, and read the cache's index, on a thread beside the caller's:
+// every entry must still get its own file's size, in the order of the scan, and a listing
+// done so must be the listing done one step after the other.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "catalogue/CacheScan.h"
+#include "catalogue/DisplayTexts.h"
+#include "catalogue/SizeLookups.h"
+#include "platform/fileops/PosixFileOps.h"
+#include "resources/Strings.h"
+#include "support/FakeCache.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+// More paths than the lookups hold back at once, so that the caller waits for room.
+constexpr std::size_t kMany = 20'000;
+
+// What stands at a path: regular files of different sizes, and things that are no file.
+void Place(const std::string& path, std::size_t i) {
+    switch (i % 7) {
+        case 3:
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            break;
+        case 4:
+            ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+            break;
+        case 5:
+            break;  // gone
+        default:
+            test::WriteFile(path, std::string(i % 1000, 'x'));
+    }
+}
+
+std::optional<std::uint64_t> Expected(std::size_t i) {
+    if (i % 7 == 3 || i % 7 == 4 || i % 7 == 5) {
+        return std::nullopt;
+    }
+    return i % 1000;
+}
+
+TEST(SizeLookupsTest, EverySizeInTheOrderAskedThroughFifosLinksAndGaps) {
+    test::TempFolder temp;
+    constexpr std::size_t kFiles = 70;  // every kind ten times
+    for (std::size_t i = 0; i < kFiles; ++i) {
+        Place(temp / ("f" + std::to_string(i)), i);
+    }
+    PosixFileOps files;
+    SizeLookups lookups(files);
+    for (std::size_t n = 0; n < kMany; ++n) {
+        lookups.Ask(temp / ("f" + std::to_string((n * 31) % kFiles)));
+    }
+    const std::vector<std::optional<std::uint64_t>> sizes = lookups.Finish();
+    ASSERT_EQ(sizes.size(), kMany);
+    for (std::size_t n = 0; n < kMany; ++n) {
+        ASSERT_EQ(sizes[n], Expected((n * 31) % kFiles)) << n;
+    }
+}
+
+TEST(SizeLookupsTest, NothingAskedNothingGiven) {
+    PosixFileOps files;
+    SizeLookups lookups(files);
+    EXPECT_TRUE(lookups.Finish().empty());
+}
+
+class ListingBesideTest : public ::testing::Test {
+  protected:
+    test::TempFolder temp;
+    test::FakeCache cache;
+    PosixFileOps files;
+    std::optional<std::string> folder = temp.path();
+    ListingServices services{cache, files, [this] { return folder; }};
+
+    // count cached movies on two sites and count leftover files, of every kind Place makes.
+    void Fill(std::size_t count) {
+        test::MakeFolders(temp / "K1");
+        test::MakeFolders(temp / "K2");
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string cached = temp / ("K1/m" + std::to_string(i) + "[1].swf");
+            Place(cached, i);
+            cache.Add(
+                "http://" + std::string(i % 2 ? "a" : "b") + ".com/m" + std::to_string(i) + ".swf",
+                cached);
+            Place(temp / ("K2/left" + std::to_string(i) + ".swf"), i + 1);
+        }
+    }
+};
+
+TEST_F(ListingBesideTest, EachCachedMovieHasItsOwnFilesSize) {
+    Fill(3000);
+    ListingState state;
+    ScanCache(state, services);
+    ASSERT_EQ(state.catalogue.Count(), 3000u);
+    std::size_t i = 0;
+    for (const SwfEntry& entry : state.catalogue) {
+        ASSERT_EQ(entry.key, static_cast<std::int32_t>(i + 1));
+        ASSERT_EQ(entry.localPath, temp / ("K1/m" + std::to_string(i) + "[1].swf"));
+        ASSERT_EQ(entry.sizeBytes, Expected(i)) << i;
+        ASSERT_EQ(entry.sizeText, Expected(i) ? FormatSizeText(*Expected(i)) : "") << i;
+        ASSERT_FALSE(entry.sizeWhenShown);
+        ++i;
+    }
+}
+
+TEST_F(ListingBesideTest, EachLeftoverHasItsOwnFilesSize) {
+    Fill(3000);
+    ListingState state;
+    ScanLeftovers(state, services);
+    std::size_t seen = 0;
+    for (const SwfEntry& entry : state.catalogue) {
+        const std::string name = entry.localPath.substr(entry.localPath.rfind('/') + 1);
+        ASSERT_EQ(name.rfind("left", 0), 0u) << name;  // no cached movie among them
+        const std::size_t i = std::stoul(name.substr(4));
+        const auto size = Expected(i + 1);
+        ASSERT_EQ(entry.sizeText, size ? FormatSizeText(*size) : "") << name;
+        ++seen;
+    }
+    // A name that was never made (gone) is not found; a FIFO and a link are.
+    std::size_t made = 0;
+    for (std::size_t i = 1; i <= 3000; ++i) {
+        made += i % 7 != 5 ? 1 : 0;
+    }
+    EXPECT_EQ(seen, made);
+}
+
+void ExpectSameListing(const ListingState& beside, const ListingState& afterEachOther) {
+    EXPECT_EQ(beside.siteItems, afterEachOther.siteItems);
+    EXPECT_EQ(beside.selectedSite, afterEachOther.selectedSite);
+    EXPECT_EQ(beside.site, afterEachOther.site);
+    EXPECT_EQ(beside.movieLines, afterEachOther.movieLines);
+    EXPECT_EQ(beside.selectedMovie, afterEachOther.selectedMovie);
+    EXPECT_EQ(beside.shownKey, afterEachOther.shownKey);
+    EXPECT_EQ(beside.cacheError, afterEachOther.cacheError);
+    EXPECT_EQ(
+        std::vector<SwfEntry>(beside.catalogue.begin(), beside.catalogue.end()),
+        std::vector<SwfEntry>(afterEachOther.catalogue.begin(), afterEachOther.catalogue.end()));
+}
+
+// What the window does: a scan, then the leftovers chosen in the drop-down.
+ListingState OneAfterTheOther(ListingServices& services, const std::string& site) {
+    ListingState state;
+    state.site = site;
+    state.sizesWhenShown = true;
+    ScanCache(state, services);
+    const auto leftover = std::find(state.siteItems.begin(), state.siteItems.end(),
+                                    strings::Load(strings::kLeftoverFiles));
+    OnSiteChanged(state, static_cast<int>(leftover - state.siteItems.begin()), services);
+    return state;
+}
+
+TEST_F(ListingBesideTest, LeftoversAfterTheScanAreTheLeftoversChosenAfterIt) {
+    Fill(3000);
+    // Files of other kinds below the folder, and a link to a folder with a movie in it.
+    test::WriteFile(temp / "K2/notes.txt", "x");
+    test::TempFolder elsewhere;
+    test::WriteFile(elsewhere / "outside.swf", "FWS");
+    ASSERT_EQ(::symlink(elsewhere.path().c_str(), (temp / "K2/linked").c_str()), 0);
+    const struct {
+        const char* what;
+        std::string site;
+        bool folder;
+    } cases[] = {
+        {"all sites", "", true},
+        {"one site", "a.com", true},
+        {"a site no entry has", "nowhere.example", true},
+        {"no folder", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        folder = c.folder ? std::optional<std::string>(temp.path()) : std::nullopt;
+        const ListingState expected = OneAfterTheOther(services, c.site);
+        ListingState beside;
+        beside.site = c.site;
+        ScanCacheThenLeftovers(beside, services);
+        ExpectSameListing(beside, expected);
+        if (c.folder) {
+            EXPECT_GT(beside.catalogue.Count(), 2000u);
+        }
+        for (const SwfEntry& entry : beside.catalogue) {
+            ASSERT_EQ(entry.localPath.find("/K1/"), std::string::npos) << "a cached movie";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
