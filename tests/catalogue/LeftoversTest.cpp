@@ -1,20 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/CacheScan.h"
-#include "platform/fileops/PosixFileOps.h"
-#include "support/FakeCache.h"
-#include "support/TempFolder.h"
+#include "support/FolderListingTest.h"
 
 namespace pellimor {
 namespace {
 
-class LeftoversTest : public ::testing::Test {
+class LeftoversTest : public test::FolderListingTest {
   protected:
-    test::TempFolder temp;
-    test::FakeCache cache;
-    PosixFileOps files;
-    std::optional<std::string> folder = temp.path();
-    ListingServices services{cache, files, [this] { return folder; }};
     ListingState state;
 
     std::string File(const std::string& relative, std::size_t size = 10) {

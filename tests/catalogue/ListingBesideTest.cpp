@@ -11,6 +11,7 @@
 #include "platform/fileops/PosixFileOps.h"
 #include "resources/Strings.h"
 #include "support/FakeCache.h"
+#include "support/FolderListingTest.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -66,14 +67,8 @@ TEST(SizeLookupsTest, NothingAskedNothingGiven) {
     EXPECT_TRUE(lookups.Finish().empty());
 }
 
-class ListingBesideTest : public ::testing::Test {
+class ListingBesideTest : public test::FolderListingTest {
   protected:
-    test::TempFolder temp;
-    test::FakeCache cache;
-    PosixFileOps files;
-    std::optional<std::string> folder = temp.path();
-    ListingServices services{cache, files, [this] { return folder; }};
-
     // count cached movies on two sites and count leftover files, of every kind Place makes.
     void Fill(std::size_t count) {
         test::MakeFolders(temp / "K1");
