@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/MadeInOrder.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/ReadAt.h"
@@ -122,18 +123,20 @@ Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&
     }
     std::size_t failed = 0;
     std::string firstError;
-    for (const auto& [lower, name] : files) {
-        Result<CacheEntry> entry = ListEntry(folder_, folderFd.get(), *root, name, lower);
-        if (!entry) {
-            if (failed++ == 0) {
-                firstError = entry.error();
+    MakeInOrder(
+        files.size(),
+        [&](std::size_t i) {
+            return ListEntry(folder_, folderFd.get(), *root, files[i].second, files[i].first);
+        },
+        [&](Result<CacheEntry>& entry) {
+            if (!entry) {
+                if (failed++ == 0) {
+                    firstError = entry.error();
+                }
+                return true;
             }
-            continue;
-        }
-        if (!visit(*entry)) {
-            break;
-        }
-    }
+            return visit(*entry);
+        });
     if (failed > 0) {
         return Fail(std::to_string(failed) + " of " + std::to_string(files.size()) +
                     " entry files of " + folder_ + " could not be read; the first: " + firstError);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/MadeInOrder.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ReadAt.h"
 #include "platform/fileops/ConfinedFile.h"
@@ -95,25 +96,27 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
     if (!folder.valid()) {
         return Fail("cannot open " + entries_ + ": " + std::strerror(errno));
     }
-    for (const std::string& name : firefox::NamesIn(entries_)) {
-        if (!cache2::IsEntryName(name)) {
-            continue;
-        }
-        const std::string path = entries_ + "/" + name;
-        auto opened = OpenInFolder(folder.get(), name, path);
-        if (!opened) {
-            report(opened.error());
-            continue;
-        }
-        auto file = cache2::ReadEntryFile(OpenedFile{std::move(opened->fd), opened->size}, path);
-        if (!file) {
-            report(file.error());
-            continue;
-        }
-        if (!visit(EntryOf(location_, name, *file))) {
-            break;
-        }
-    }
+    std::vector<std::string> names = firefox::NamesIn(entries_);
+    std::erase_if(names, [](const std::string& name) { return !cache2::IsEntryName(name); });
+    // Each entry file is read on one of two threads; the visitor sees them in order.
+    MakeInOrder(
+        names.size(),
+        [&](std::size_t i) -> Result<cache2::EntryFile> {
+            const std::string path = entries_ + "/" + names[i];
+            auto opened = OpenInFolder(folder.get(), names[i], path);
+            if (!opened) {
+                return Failure{opened.error()};
+            }
+            return cache2::ReadEntryFile(OpenedFile{std::move(opened->fd), opened->size}, path);
+        },
+        [&, i = std::size_t{0}](Result<cache2::EntryFile>& file) mutable {
+            const std::string& name = names[i++];
+            if (!file) {
+                report(file.error());
+                return true;
+            }
+            return visit(EntryOf(location_, name, *file));
+        });
     if (!problems.empty()) {
         return Fail(problems);
     }

@@ -122,6 +122,44 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     EXPECT_EQ(body->bytes, kMovie);
 }
 
+// Many entry files are read on two threads: each entry still comes with its own file's
+// address, in the order of the files' names, the damaged ones counted once each.
+TEST(ChromiumSimpleCache, ManyEntryFilesListInNameOrderEachWithItsOwnAddress) {
+    test::TempFolder temp;
+    test::WriteSimpleIndex(temp.path());
+    constexpr std::uint64_t kFiles = 300;
+    std::uint64_t damaged = 0;
+    for (std::uint64_t hash = 1; hash <= kFiles; ++hash) {
+        if (hash % 7 == 0) {
+            test::WriteFile(temp / test::SimpleEntryName(hash), "");  // cut off before its header
+            ++damaged;
+        } else {
+            test::WriteSimpleEntry(temp.path(), hash,
+                                   Movie("https://games.example/" + std::to_string(hash) + ".swf"));
+        }
+    }
+    ChromiumSimpleCache cache(temp.path());
+    Status status;
+    const auto entries = ListAll(cache, &status);
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.error().find(std::to_string(damaged) + " of " + std::to_string(kFiles) +
+                                  " entry files"),
+              std::string::npos)
+        << status.error();
+    ASSERT_EQ(entries.size(), kFiles - damaged);
+    std::uint64_t previous = 0;
+    for (const CacheEntry& entry : entries) {
+        const std::uint64_t hash = std::stoull(entry.id.file.substr(0, 16), nullptr, 16);
+        EXPECT_GT(hash, previous);
+        previous = hash;
+        EXPECT_EQ(entry.url, "https://games.example/" + std::to_string(hash) + ".swf");
+    }
+    // A visitor that stops sees nothing after.
+    std::size_t seen = 0;
+    (void)cache.Enumerate([&](const CacheEntry&) { return ++seen < 100; });
+    EXPECT_EQ(seen, 100u);
+}
+
 TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
     const std::string text = "var movie = 'games/puzzle.swf';\n" + std::string(3000, 'x') + kMovie;
     const struct {

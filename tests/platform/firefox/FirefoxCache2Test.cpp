@@ -190,6 +190,37 @@ TEST_F(WrittenCache2, ListsEntriesWithTheirFacts) {
     EXPECT_EQ(FindByUrl(listing, "http://doomed.example/"), nullptr);
 }
 
+// Many entry files are read on two threads: each entry still comes with the name of the
+// file it was read from, the damaged ones each reported.
+TEST_F(WrittenCache2, ManyEntryFilesEachWithItsOwnFile) {
+    constexpr int kFiles = 300;
+    std::vector<std::string> damaged;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string key = ":http://games.example/" + std::to_string(i) + ".swf";
+        if (i % 7 == 0) {
+            damaged.push_back(Cache2EntryName(key));
+            WriteFile(cache2_ + "/entries/" + damaged.back(), "cut");
+        } else {
+            Add({key, kMovie, Head("application/x-shockwave-flash")});
+        }
+    }
+    auto cache = FirefoxCache2::Open(cache2_);
+    ASSERT_TRUE(cache.ok()) << cache.error();
+    const Listing listing = ListAll(**cache);
+    ASSERT_EQ(listing.entries.size(), kFiles - damaged.size());
+    for (const CacheEntry& entry : listing.entries) {
+        ASSERT_TRUE(entry.url);
+        EXPECT_EQ(entry.id.file, Cache2EntryName(":" + *entry.url));
+    }
+    ASSERT_FALSE(listing.status.ok());
+    for (const std::string& name : damaged) {
+        EXPECT_NE(listing.status.error().find(name), std::string::npos) << name;
+    }
+    std::size_t seen = 0;
+    (void)(*cache)->Enumerate([&](const CacheEntry&) { return ++seen < 100; });
+    EXPECT_EQ(seen, 100u);
+}
+
 TEST_F(WrittenCache2, BodiesAreReadAndDecoded) {
     const std::string big = kMovie + std::string(300 * 1024, 'z');  // two chunk hashes
     struct Case {
