@@ -96,7 +96,8 @@ if [ -x "$build/bench/bench_make_browser_caches" ]; then
     # A Chromium simple cache and a Firefox cache2 folder of $entries entries each, half of them
     # movies: these formats keep each entry's address inside its own file.
     "$build/bench/bench_make_browser_caches" "$work/browsers" "$entries" >/dev/null
-    echo "  Chrome / Firefox list: opens and reads the head of each of the $entries entry files,"
+    echo "  Chrome / Firefox list: opens and reads the head of each of the $entries entry files"
+    echo "  (on two threads),"
     echo "  sorts and prints the movies; find: walks the same folder and stats the same files;"
     echo "  cat: reads the same files whole"
     for browser in chromium firefox; do
