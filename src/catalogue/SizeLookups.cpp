@@ -13,6 +13,10 @@ SizeLookups::SizeLookups(FileOps& files) : files_(files) {
 }
 
 SizeLookups::~SizeLookups() {
+    Close();
+}
+
+void SizeLookups::Close() {
     if (thread_.joinable()) {
         {
             const std::lock_guard lock(mutex_);
@@ -69,18 +73,11 @@ void SizeLookups::LookUp(const Batch& batch) {
 }
 
 std::vector<std::optional<std::uint64_t>> SizeLookups::Finish() {
-    if (thread_.joinable()) {
-        if (!filling_.ends.empty()) {
-            Hand(std::move(filling_));
-            filling_ = {};
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            closed_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+    if (thread_.joinable() && !filling_.ends.empty()) {
+        Hand(std::move(filling_));
+        filling_ = {};
     }
+    Close();
     return std::move(sizes_);
 }
 

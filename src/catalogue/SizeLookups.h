@@ -42,6 +42,8 @@ class SizeLookups {
     static constexpr std::size_t kQueuedBatches = 8;
 
     void Hand(Batch batch);
+    // Lets the thread answer what is queued, then waits for it to end.
+    void Close();
     void Run();
     void LookUp(const Batch& batch);
 

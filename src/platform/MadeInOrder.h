@@ -17,7 +17,7 @@
 namespace pellimor {
 
 // make(i) for every i below count, on the caller's thread and on one other, in runs of
-// kMadeInOrderRun; take(result) on the caller's thread in the order of i. take returning false
+// kMadeInOrderRun; take(i, result) on the caller's thread in the order of i. take returning false
 // stops both. make must be safe to call from two threads at once (each call its own file).
 // Where no thread can be started, everything is done on the caller's.
 inline constexpr std::size_t kMadeInOrderRun = 64;
@@ -84,7 +84,7 @@ void MakeInOrder(std::size_t count, Make make, Take take) {
         if (!shared || run % 2 == 0) {
             for (std::size_t i = first; i < end; ++i) {
                 Made made = make(i);
-                if (!take(made)) {
+                if (!take(i, made)) {
                     return;
                 }
             }
@@ -98,8 +98,8 @@ void MakeInOrder(std::size_t count, Make make, Take take) {
             ready.pop_front();
         }
         changed.notify_all();
-        for (Made& one : made) {
-            if (!take(one)) {
+        for (std::size_t k = 0; k < made.size(); ++k) {
+            if (!take(first + k, made[k])) {
                 return;
             }
         }

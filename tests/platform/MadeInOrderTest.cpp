@@ -25,7 +25,7 @@ TEST(MadeInOrder, EveryItemOnceInOrder) {
                 made[i].fetch_add(1);
                 return i * 3 + 1;
             },
-            [&](std::size_t value) {
+            [&](std::size_t, std::size_t value) {
                 taken.push_back(value);
                 return true;
             });
@@ -45,7 +45,7 @@ TEST(MadeInOrder, NothingIsTakenAfterTheVisitorStops) {
         std::vector<std::size_t> taken;
         MakeInOrder(
             kCount, [](std::size_t i) { return i; },
-            [&](std::size_t i) {
+            [&](std::size_t, std::size_t i) {
                 taken.push_back(i);
                 return i != last;
             });
@@ -61,7 +61,7 @@ TEST(MadeInOrder, ResultsThatOwnMemoryArriveWhole) {
     std::size_t total = 0;
     MakeInOrder(
         777, [](std::size_t i) { return std::vector<std::size_t>(i % 50, i); },
-        [&](std::vector<std::size_t>& values) {
+        [&](std::size_t, std::vector<std::size_t>& values) {
             for (const std::size_t v : values) {
                 total += v;
             }

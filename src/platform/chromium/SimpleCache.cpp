@@ -128,7 +128,7 @@ Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&
         [&](std::size_t i) {
             return ListEntry(folder_, folderFd.get(), *root, files[i].second, files[i].first);
         },
-        [&](Result<CacheEntry>& entry) {
+        [&](std::size_t, Result<CacheEntry>& entry) {
             if (!entry) {
                 if (failed++ == 0) {
                     firstError = entry.error();

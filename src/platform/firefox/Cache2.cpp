@@ -109,13 +109,12 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
             }
             return cache2::ReadEntryFile(OpenedFile{std::move(opened->fd), opened->size}, path);
         },
-        [&, i = std::size_t{0}](Result<cache2::EntryFile>& file) mutable {
-            const std::string& name = names[i++];
+        [&](std::size_t i, Result<cache2::EntryFile>& file) {
             if (!file) {
                 report(file.error());
                 return true;
             }
-            return visit(EntryOf(location_, name, *file));
+            return visit(EntryOf(location_, names[i], *file));
         });
     if (!problems.empty()) {
         return Fail(problems);
