@@ -1,7 +1,6 @@
 #include "cli/TerminalText.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <utility>
 
@@ -49,41 +48,64 @@ bool In(const Range (&ranges)[N], char32_t c) {
     return after != std::begin(ranges) && c <= std::prev(after)->second;
 }
 
-char32_t Decoded(std::string_view text, std::size_t at, std::size_t length) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    char32_t c = byte(0) & kLeadBits[length];
-    for (std::size_t k = 1; k < length; ++k) {
-        c = (c << 6) | (byte(k) & 0x3F);
-    }
-    return c;
+}  // namespace
+
+bool IsHiddenControl(char32_t c) {
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
-}  // namespace
+void AppendForTerminal(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    // Runs of printable ASCII, the common case, are appended whole.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = byte < 0x80 ? 0 : Utf8Length(text, i);
+        if (length != 0) {
+            const char32_t c = DecodedUtf8(text, i, length);
+            if (!IsHiddenControl(c)) {
+                i += length;
+                continue;
+            }
+            out.append(text.substr(start, i - start));
+            const char escaped[] = {'\\',
+                                    'u',
+                                    kHex[(c >> 12) & 0xF],
+                                    kHex[(c >> 8) & 0xF],
+                                    kHex[(c >> 4) & 0xF],
+                                    kHex[c & 0xF]};
+            out.append(escaped, sizeof escaped);
+            i += length;
+        } else {
+            out.append(text.substr(start, i - start));
+            const char escaped[] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(escaped, sizeof escaped);
+            ++i;
+        }
+        start = i;
+    }
+    out.append(text.substr(start));
+}
 
 std::string ForTerminal(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
+    AppendForTerminal(out, text);
     return out;
 }
 
 std::size_t Utf8Length(std::string_view text, std::size_t at) {
     const auto c = static_cast<unsigned char>(text[at]);
-    const std::size_t length = c < 0x80         ? 1
-                               : (c >> 5) == 6  ? 2
-                               : (c >> 4) == 14 ? 3
-                               : (c >> 3) == 30 ? 4
-                                                : 0;
+    const std::size_t length = c < 0x80                 ? 1
+                               : c >= 0xC2 && c <= 0xDF ? 2
+                               : (c >> 4) == 14         ? 3
+                               : c >= 0xF0 && c <= 0xF4 ? 4
+                                                        : 0;
     if (length == 0 || at + length > text.size()) {
         return 0;
     }
@@ -92,7 +114,23 @@ std::size_t Utf8Length(std::string_view text, std::size_t at) {
             return 0;
         }
     }
+    // Overlong forms, surrogates and values beyond U+10FFFF are no characters.
+    const auto second = length > 1 ? static_cast<unsigned char>(text[at + 1]) : 0;
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0) ||
+        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second >= 0x90)) {
+        return 0;
+    }
     return length;
+}
+
+char32_t DecodedUtf8(std::string_view text, std::size_t at, std::size_t length) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+    static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t c = byte(0) & kLeadBits[length];
+    for (std::size_t k = 1; k < length; ++k) {
+        c = (c << 6) | (byte(k) & 0x3F);
+    }
+    return c;
 }
 
 std::size_t DisplayWidth(std::string_view text) {
@@ -104,7 +142,7 @@ std::size_t DisplayWidth(std::string_view text) {
             ++i;
             continue;
         }
-        const char32_t c = Decoded(text, i, length);
+        const char32_t c = DecodedUtf8(text, i, length);
         width += In(kZeroWidth, c) ? 0 : In(kWide, c) ? 2 : 1;
         i += length;
     }

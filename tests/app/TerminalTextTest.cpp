@@ -42,6 +42,66 @@ TEST(TerminalTextTest, DisplayWidthCountsCellsNotBytes) {
     }
 }
 
+// What a terminal would act on, or would draw in another order than the bytes come, is shown
+// as an escape; everything else as it is.
+TEST(TerminalTextTest, ForTerminalEscapesWhatATerminalWouldActOn) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"plain ASCII", "http://a.example/x.swf", "http://a.example/x.swf"},
+        {"escape (C0)", "a\x1B[2Jb", "a\\x1B[2Jb"},
+        {"line break", "a\nb", "a\\x0Ab"},
+        {"DEL", "\x7F", "\\x7F"},
+        {"U+0080, the first C1 control", "\xC2\x80", "\\u0080"},
+        {"U+009B, the C1 CSI",
+         "\xC2\x9B"
+         "2J",
+         "\\u009B2J"},
+        {"U+009D, the C1 OSC",
+         "\xC2\x9D"
+         "0;t\xC2\x9C",
+         "\\u009D0;t\\u009C"},
+        {"U+009F, the last C1 control", "\xC2\x9F", "\\u009F"},
+        {"U+00A0 is no control", "\xC2\xA0", "\xC2\xA0"},
+        {"U+061C arabic letter mark", "\xD8\x9C", "\\u061C"},
+        {"U+200E left-to-right mark", "\xE2\x80\x8E", "\\u200E"},
+        {"U+200F right-to-left mark", "\xE2\x80\x8F", "\\u200F"},
+        {"U+202A left-to-right embedding", "\xE2\x80\xAA", "\\u202A"},
+        {"U+202B right-to-left embedding", "\xE2\x80\xAB", "\\u202B"},
+        {"U+202C pop directional formatting", "\xE2\x80\xAC", "\\u202C"},
+        {"U+202D left-to-right override", "\xE2\x80\xAD", "\\u202D"},
+        {"U+202E right-to-left override", "a\xE2\x80\xAEgnp.swf", "a\\u202Egnp.swf"},
+        {"U+2066 left-to-right isolate", "\xE2\x81\xA6", "\\u2066"},
+        {"U+2067 right-to-left isolate", "\xE2\x81\xA7", "\\u2067"},
+        {"U+2068 first strong isolate", "\xE2\x81\xA8", "\\u2068"},
+        {"U+2069 pop directional isolate", "\xE2\x81\xA9", "\\u2069"},
+        {"U+2029 and U+2065 stay", "\xE2\x80\xA9\xE2\x81\xA5", "\xE2\x80\xA9\xE2\x81\xA5"},
+        {"Turkish, Japanese and an emoji stay", "\xC3\xA7\xE3\x83\xAD\xF0\x9F\x98\x80",
+         "\xC3\xA7\xE3\x83\xAD\xF0\x9F\x98\x80"},
+        {"a lone C1 byte",
+         "\x9B"
+         "2J",
+         "\\x9B2J"},
+        {"the byte 0xFF", "a\xFF", "a\\xFF"},
+        {"a lead byte at the end", "a\xE2", "a\\xE2"},
+        {"a sequence cut short",
+         "\xE2\x80"
+         "x",
+         "\\xE2\\x80x"},
+        {"an overlong escape (C0 9B)", "\xC0\x9B", "\\xC0\\x9B"},
+        {"an overlong slash (E0 80 AF)", "\xE0\x80\xAF", "\\xE0\\x80\\xAF"},
+        {"a surrogate (ED A0 80)", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
+        {"beyond U+10FFFF (F4 90 80 80)", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+        {"U+10FFFF stays", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ForTerminal(c.text), c.shown);
+    }
+}
+
 TEST(TerminalTextTest, PaddingFillsUpToTheCells) {
     EXPECT_EQ(PaddedTo("\xE7\x8C\xAB", 5), "\xE7\x8C\xAB   ");
     EXPECT_EQ(PaddedTo("\xC3\xA7", 3), "\xC3\xA7  ");
