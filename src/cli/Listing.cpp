@@ -102,22 +102,6 @@ std::size_t Cells(std::string_view text) {
     return IsAscii(text) ? text.size() : DisplayWidth(text);
 }
 
-// ForTerminal(text) appended to out; runs without control bytes are appended whole.
-void AppendForTerminal(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            out.append(text.substr(start, i - start));
-            const char escaped[] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-            out.append(escaped, sizeof escaped);
-            start = i + 1;
-        }
-    }
-    out.append(text.substr(start));
-}
-
 // Appends text, then spaces up to width cells (PaddedTo).
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
     out += text;
@@ -162,11 +146,18 @@ void AppendJson(std::string& out, std::string_view text) {
             ++i;
             continue;
         }
+        const char32_t code = DecodedUtf8(text, i, length);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (byte < 0x20) {
-            const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+        } else if (byte < 0x20 || IsHiddenControl(code)) {
+            // Escaped, the same text: printed raw, a C1 control or a direction mark would act.
+            const char escaped[] = {'\\',
+                                    'u',
+                                    kHex[(code >> 12) & 0xF],
+                                    kHex[(code >> 8) & 0xF],
+                                    kHex[(code >> 4) & 0xF],
+                                    kHex[code & 0xF]};
             out.append(escaped, sizeof escaped);
         } else {
             out.append(text.substr(i, length));
@@ -192,11 +183,17 @@ void WriteText(const ListingState& state, const std::string& cacheFolder, std::o
     // name takes fewer cells than it has bytes.
     const std::vector<std::size_t> slots = SlotsInLineOrder(state);
     std::size_t width = 4;
+    // The browser whose cache holds each movie, so that one name held by two browsers is
+    // told apart; leftover files have none, and a listing of them only no such column.
+    std::size_t sourceWidth = 0;
     std::string shown;
     for (const std::size_t slot : slots) {
         shown.clear();
         AppendForTerminal(shown, state.catalogue.DisplayNameAt(slot));
         width = std::max(width, Cells(shown));
+        shown.clear();
+        AppendForTerminal(shown, state.catalogue.ViewAt(slot).source);
+        sourceWidth = std::max(sourceWidth, Cells(shown));
     }
     constexpr std::size_t kSizeColumn = 14;
     for (const std::size_t slot : slots) {
@@ -209,6 +206,10 @@ void WriteText(const ListingState& state, const std::string& cacheFolder, std::o
         text += "  ";
         AppendPadded(text, entry.lastModified, 29);
         text += "  ";
+        if (sourceWidth != 0) {
+            AppendPaddedForTerminal(text, entry.source, sourceWidth);
+            text += "  ";
+        }
         AppendForTerminal(text, entry.url);
         text += '\n';
         writer.MaybeFlush();

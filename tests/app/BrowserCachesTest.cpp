@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
+#include <sstream>
 
 #include "support/TempFolder.h"
 
@@ -122,6 +124,42 @@ TEST(BrowserCachesTest, FindsEveryCacheUnderTheFolderGiven) {
         EXPECT_EQ(status, 0) << out;
         EXPECT_EQ(CountBySource(out), layout.sources) << out;
     }
+}
+
+// One movie held by two browsers: the text listing says which line is whose, in a column
+// of its own before the address; the other columns stay as they were.
+TEST(BrowserCachesTest, TheTextListingNamesTheBrowserOfEachLine) {
+    test::TempFolder temp;
+    const std::string home = temp.path() + "/home";
+    CopyTree(kMade + "/chromium-simple/Default/Cache/Cache_Data",
+             home + "/.cache/chromium/Default/Cache/Cache_Data");
+    CopyTree(kMade + "/firefox/cache2", home + "/.cache/mozilla/firefox/k3x9.default-esr/cache2");
+    int status = -1;
+    const std::string out = Cli(temp, "list --cache '" + home + "'", status);
+    ASSERT_EQ(status, 0) << out;
+    std::map<std::string, int> lines;  // source and address -> lines
+    std::set<std::size_t> addressColumns;
+    static const std::regex line(R"re((puzzle|rain) +.*  (Chrome |Firefox)  (http://.*))re");
+    std::istringstream text(out);
+    for (std::string shown; std::getline(text, shown);) {
+        std::smatch m;
+        if (std::regex_match(shown, m, line)) {
+            ++lines[m[2].str() + " " + m[3].str()];
+            addressColumns.insert(static_cast<std::size_t>(m.position(3)));
+        }
+    }
+    const std::map<std::string, int> expected = {
+        {"Chrome  http://127.0.0.1:18765/games/puzzle.swf", 1},
+        {"Firefox http://127.0.0.1:18765/games/puzzle.swf", 1},
+        {"Chrome  http://localhost:18765/shorts/rain.swf", 1},
+        {"Firefox http://localhost:18765/shorts/rain.swf", 1},
+    };
+    EXPECT_EQ(lines, expected) << out;
+    EXPECT_EQ(addressColumns.size(), 1u) << out;
+    // A listing of leftover files only, which no browser names, has no such column.
+    const std::string leftovers = Cli(temp, "list --leftovers --cache '" + home + "'", status);
+    EXPECT_EQ(leftovers.find("Chrome"), std::string::npos) << leftovers;
+    EXPECT_EQ(leftovers.find("Firefox"), std::string::npos) << leftovers;
 }
 
 // Without --cache: the Wine prefix's user folder, so that Internet Explorer's cache and the
@@ -242,7 +280,7 @@ TEST(BrowserCachesTest, ExportWritesTheCachedPagesFlashvars) {
                 "  Address: \"" +
                 cache.page +
                 "\"\n"
-                "  Embedded With: \"";
+                "  Embedded With: \"object\"\n";  // the outer element, holding an <embed>
             EXPECT_EQ(meta.find(page) != std::string::npos, withPage) << meta;
             for (const std::string line :
                  {"  Flashvars: \"level=games/levels/level1.swf&levels=games/levels.xml\"\n",

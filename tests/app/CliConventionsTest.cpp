@@ -276,5 +276,91 @@ TEST(CliColumnsTest, ColumnsLineUpByTheCellsDrawnNotByBytes) {
     EXPECT_EQ(AddressColumns(table).size(), 1u) << shown;
 }
 
+// A cache's names and addresses cannot act on the terminal nor turn the line around: C1
+// controls and direction marks are shown as \uNNNN, bytes that are no UTF-8 as \xNN.
+TEST(CliEscapesTest, NamesAndAddressesCannotRearrangeTheListing) {
+    test::TempFolder temp;
+    CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 11);
+    std::string error;
+    const std::pair<std::string, std::string> movies[] = {
+        {"http://evil.example/a\xE2\x80\xAE"
+         "fws.exe.swf",
+         "csi\xC2\x9B"
+         "2J"},
+        {"http://evil.example/b\xFF\xC0\xAF.swf", "isolate\xE2\x81\xA7x"},
+        {"http://evil.example/c\xC2\x9D"
+         "0;owned\xC2\x9C.swf",
+         "mark\xE2\x80\x8F"},
+    };
+    for (const auto& [url, name] : movies) {
+        ContentEntry entry;
+        entry.url = url;
+        entry.body = "FWS";
+        entry.extension = "swf";
+        entry.nameBase = name;
+        ASSERT_TRUE(writer.AddContent(entry, error)) << error;
+    }
+    ASSERT_TRUE(writer.Save(error)) << error;
+    int status = 0;
+    const auto list = [&](const std::string& extra) {
+        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
+                                    temp.path() + "' " + PELLIMOR_CLI + " list" + extra +
+                                    " --codepage 65001 --cache '" + writer.cacheFolder() +
+                                    "' 2>&1 </dev/null",
+                                status);
+    };
+    const std::string listing = list("");
+    ASSERT_EQ(status, 0) << listing;
+    for (const char* shown : {"\ncsi\\u009B2J ", "\nisolate\\u2067x ", "\nmark\\u200F ",
+                              "  http://evil.example/a\\u202Efws.exe.swf\n",
+                              "  http://evil.example/b\\xFF\\xC0\\xAF.swf\n",
+                              "  http://evil.example/c\\u009D0;owned\\u009C.swf\n"}) {
+        EXPECT_NE(listing.find(shown), std::string::npos) << shown << "\n" << listing;
+    }
+    for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
+                            "\xE2\x80\x8F", "\xFF", "\xC0"}) {
+        EXPECT_EQ(listing.find(raw), std::string::npos) << listing;
+    }
+    // The JSON listing keeps the texts, escaped as JSON escapes them.
+    const std::string json = list(" --json");
+    ASSERT_EQ(status, 0) << json;
+    EXPECT_NE(json.find("\"url\": \"http://evil.example/a\\u202efws.exe.swf\""), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"displayName\": \"csi\\u009b2J\""), std::string::npos) << json;
+    EXPECT_EQ(json.find("\xE2\x80\xAE"), std::string::npos) << json;
+}
+
+// The version is the build's: the project's version, and the commit built where the sources
+// are a checkout of their own; without one, the version alone.
+TEST(CliVersionTest, TheVersionIsTheBuildsWithItsCommit) {
+    int status = -1;
+    const std::string commit = test::RunCommand(
+        "git -C '" PELLIMOR_SOURCE_DIR "' rev-parse --short=12 HEAD 2>/dev/null", status);
+    const std::string wanted =
+        std::string("pellimor-cli " PELLIMOR_PROJECT_VERSION) +
+        (status == 0 && commit.size() > 1 ? " (commit " + commit.substr(0, commit.size() - 1) + ")"
+                                          : "") +
+        "\n";
+    EXPECT_EQ(test::RunCommand(PELLIMOR_CLI " --version", status), wanted);
+    EXPECT_EQ(status, kDone);
+    // Sources that are no checkout, and sources inside another project's checkout.
+    test::TempFolder temp;
+    test::MakeFolders(temp / "copy");
+    test::MakeFolders(temp / "other/pellimor");
+    EXPECT_EQ((test::RunCommand("git init -q '" + temp.path() + "/other'", status), status), 0);
+    for (const char* sources : {"copy", "other/pellimor"}) {
+        SCOPED_TRACE(sources);
+        const std::string header = temp / (std::string(sources) + "/Version.h");
+        test::RunCommand(std::string(PELLIMOR_CMAKE) + " -DSOURCE='" + temp.path() + "/" + sources +
+                             "' -DVERSION=9.8.7 -DOUT='" + header +
+                             "' -P '" PELLIMOR_SOURCE_DIR "/cmake/Version.cmake' 2>&1",
+                         status);
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(test::ReadFile(header).find("#define PELLIMOR_VERSION_TEXT \"9.8.7\"\n"),
+                  std::string::npos)
+            << test::ReadFile(header);
+    }
+}
+
 }  // namespace
 }  // namespace pellimor
