@@ -393,10 +393,30 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
     std::vector<Embedding> found;
     Embedding object;  // an <object> whose <param>s are being read, while inObject
     bool inObject = false;
+    // The <embed>s inside it: written for the browsers that passed over the object (its
+    // classid), the same movie is one embedding, the object's, which is the outer element
+    // and the one the page meant first; what the object leaves out, its <embed> gives.
+    std::vector<Embedding> inner;
     const auto finishObject = [&] {
         if (inObject && !object.movie.empty() && found.size() < kMostEmbeddings) {
+            for (const Embedding& e : inner) {
+                if (e.movie == object.movie) {
+                    for (auto field : {&Embedding::flashvars, &Embedding::base, &Embedding::width,
+                                       &Embedding::height}) {
+                        if ((object.*field).empty()) {
+                            object.*field = e.*field;
+                        }
+                    }
+                }
+            }
             found.push_back(object);
         }
+        for (Embedding& e : inner) {
+            if (!(inObject && e.movie == object.movie) && found.size() < kMostEmbeddings) {
+                found.push_back(std::move(e));
+            }
+        }
+        inner.clear();
         inObject = false;
     };
     static constexpr std::string_view kEmbedSwf = "embedswf";
@@ -449,8 +469,9 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
             e.base = AttributeOf(*tag, "base");
             e.width = AttributeOf(*tag, "width");
             e.height = AttributeOf(*tag, "height");
-            if (!e.movie.empty() && found.size() < kMostEmbeddings) {
-                found.push_back(std::move(e));
+            std::vector<Embedding>& into = inObject ? inner : found;
+            if (!e.movie.empty() && into.size() < kMostEmbeddings) {
+                into.push_back(std::move(e));
             }
         }
         // Script text is scanned too, for embedSWF calls; a tag's insides are done with.

@@ -31,8 +31,15 @@ TEST(EmbeddingPageTest, TheUsualWaysOfEmbeddingAMovie) {
          "object movie=m.swf flashvars=lang=tr base=http://cdn.example/ size=640x480\n"},
         {"<object classid=\"clsid:D27CDB6E\" width=10 height=20><param name=\"Movie\" "
          "value=\"p.swf\"><embed src=\"p.swf\" flashvars=\"e=1\"></object>",
-         "embed movie=p.swf flashvars=e=1 base= size=x\n"
-         "object movie=p.swf flashvars= base= size=10x20\n"},
+         "object movie=p.swf flashvars=e=1 base= size=10x20\n"},
+        // The outer element is the embedding; an <embed> of another movie inside is its own.
+        {"<object classid=\"clsid:D27CDB6E\" codebase=\"x\"><param name=\"movie\" "
+         "value=\"m.swf\"><param name=\"flashvars\" value=\"o=1\"><embed src=\"m.swf\" "
+         "flashvars=\"e=1\" width=5 height=6><embed src=\"other.swf\"></object>",
+         "object movie=m.swf flashvars=o=1 base= size=5x6\n"
+         "embed movie=other.swf flashvars= base= size=x\n"},
+        {"<object classid=\"clsid:D27CDB6E\"><embed src=\"only.swf\"></object>",
+         "embed movie=only.swf flashvars= base= size=x\n"},
         {"<script>swfobject.embedSWF(\"game.swf\", \"box\", \"550\", \"400\", \"9.0.0\", "
          "\"expressInstall.swf\", {level: \"3\", 'name': 'a b'}, {base: \"/g/\", wmode: "
          "\"opaque\"});</script>",
