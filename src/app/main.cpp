@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Session.h"
+#include "app/Version.h"
 #include "ui/CMovieDlg.h"
 #include "ui/QtPrompts.h"
 #if PELLIMOR_HAVE_WEBENGINE
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (app.m_options.version) {
-        std::cout << "pellimor 0.1.0\n";
+        std::cout << "pellimor " PELLIMOR_VERSION_TEXT "\n";
         return 0;
     }
     if (!app.m_options.error.empty()) {

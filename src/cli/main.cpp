@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "cli/Commands.h"
 #include "cli/ExportCommand.h"
 #include "cli/InfoCommand.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         return pellimor::kExitUsage;
     }
     if (arguments[0] == "--version") {
-        std::cout << "pellimor-cli 0.1.0\n";
+        std::cout << "pellimor-cli " PELLIMOR_VERSION_TEXT "\n";
         return pellimor::kExitDone;
     }
     // "help COMMAND" as "COMMAND --help".
