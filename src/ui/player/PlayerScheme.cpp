@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
@@ -64,12 +65,29 @@ constexpr const char* kPreviewFlags[] = {
     "--proxy-server=socks5://127.0.0.1:0", "--proxy-bypass-list=<-loopback>",
     "--ignore-gpu-blocklist"};
 
+// Chromium's own log, fatal errors only: what the engine says of itself is for finding a
+// fault in the player (PELLIMOR_PLAYER_LOG), not for every start.
+constexpr const char* kQuietFlag = "--log-level=3";
+
+// The engine's start-up report (its parameters and the GL it found, some 30 lines) and
+// Chromium's log go to standard error only when the player's log is asked for.
+bool EngineLogWanted() {
+    return qEnvironmentVariableIsSet("PELLIMOR_PLAYER_LOG");
+}
+
+void AddFlag(QByteArray& flags, const char* flag) {
+    if (!flags.contains(flag)) {
+        flags += flags.isEmpty() ? QByteArray(flag) : " " + QByteArray(flag);
+    }
+}
+
 void AddChromiumFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     for (const char* flag : kPreviewFlags) {
-        if (!flags.contains(flag)) {
-            flags += flags.isEmpty() ? QByteArray(flag) : " " + QByteArray(flag);
-        }
+        AddFlag(flags, flag);
+    }
+    if (!EngineLogWanted() && !flags.contains("--log-level")) {
+        AddFlag(flags, kQuietFlag);
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
@@ -84,6 +102,10 @@ void PrepareWebEngine() {
                     QWebEngineUrlScheme::ContentSecurityPolicyIgnored);
     QWebEngineUrlScheme::registerScheme(scheme);
     AddChromiumFlags();
+    if (!EngineLogWanted()) {
+        // Rules of QT_LOGGING_RULES still go before this one.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    }
     // Chromium's sandbox refuses to start as root; only then is it turned off.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -96,6 +118,7 @@ void ForgetChromiumFlags() {
     for (const char* flag : kPreviewFlags) {
         flags.replace(flag, "");
     }
+    flags.replace(kQuietFlag, "");
     flags = flags.simplified();
     if (flags.isEmpty()) {
         qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
