@@ -84,6 +84,7 @@
 
     let player = null;
     let current = 0;
+    let paused = false;  // while the program plays a movie elsewhere: one sound at a time
     let given = {};  // what Ruffle was given for the movie of the current load
 
     function whenPainted(load) {
@@ -133,7 +134,23 @@
             given = { url: url, base: base, parameters: parameters };
             player.ruffle()
                 .load({ url: url, base: base, parameters: parameters })
+                .then(() => {
+                    if (paused && load === current) {
+                        player.ruffle().suspend();
+                    }
+                })
                 .catch((e) => report("failed", { why: String(e) }));
+        },
+        // Holds the movie where it is (true), or lets it go on (false).
+        pause(on) {
+            paused = on === true;
+            if (player !== null) {
+                if (paused) {
+                    player.ruffle().suspend();
+                } else {
+                    player.ruffle().resume();
+                }
+            }
         },
     };
 

@@ -235,7 +235,20 @@ void CFlash_ctrl::Play() {
     const QString quoted =
         QString::fromUtf8(QJsonDocument(QJsonArray{movie}).toJson(QJsonDocument::Compact));
     player_->page->runJavaScript(
-        QStringLiteral("pellimor.play(%1, %2[0]);").arg(moviesSet_).arg(quoted));
+        QStringLiteral("pellimor.play(%1, %2[0]);%3")
+            .arg(moviesSet_)
+            .arg(quoted, paused_ ? QStringLiteral(" pellimor.pause(true);") : QString()));
+#endif
+}
+
+void CFlash_ctrl::SetPaused(bool paused) {
+    paused_ = paused;
+#if PELLIMOR_HAVE_WEBENGINE
+    // A page not up yet is told when it plays its movie.
+    if (player_ && player_->ready) {
+        player_->page->runJavaScript(paused ? QStringLiteral("pellimor.pause(true);")
+                                            : QStringLiteral("pellimor.pause(false);"));
+    }
 #endif
 }
 

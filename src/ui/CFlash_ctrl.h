@@ -58,6 +58,11 @@ class CFlash_ctrl : public QWidget {
     // The number of the load the page plays now (1 for the first movie set).
     int currentLoad() const { return moviesSet_; }
 
+    // Holds the movie where it is while paused (another player plays, and one sound at a
+    // time is heard); a movie set meanwhile waits too.
+    void SetPaused(bool paused);
+    bool paused() const { return paused_; }
+
     bool hasPlayer() const;
     // The note shown in the player's place when no player can run, or empty.
     const QString& note() const { return noteText_; }
@@ -106,6 +111,7 @@ class CFlash_ctrl : public QWidget {
     QString movie_;
     QString pageUrl_;  // what the page is to play
     int moviesSet_ = 0;
+    bool paused_ = false;
 };
 
 }  // namespace pellimor

@@ -266,7 +266,10 @@ void CMovieDlg::PlayInWindow(int row) {
     if (m_popOut == nullptr) {
         m_popOut = new PopOutPlayer(&m_services.listing.cache, &m_services.listing.files, this,
                                     m_flash->addresses(), m_flash->pages());
+        // The preview waits while the pop-out plays: its sound would be heard twice.
+        connect(m_popOut, &PopOutPlayer::closed, this, [this] { m_flash->SetPaused(false); });
     }
+    m_flash->SetPaused(true);
     m_popOut->Play(
         QString::fromStdString(entry.localPath), QString::fromStdString(entry.url),
         QString::fromStdString(entry.displayName) + QStringLiteral(" — ") + Q(strings::kAppName),
@@ -594,7 +597,11 @@ void CMovieDlg::OnChooseFolder() {
     const auto chosen = m_services.prompts.BrowseForFolder(
         std::string(strings::Load(strings::kFolderBrowserTitle)), folder.substr(0, 259));
     if (chosen && !chosen->empty()) {
-        SetSavePath(m_services.registry, *chosen);
+        // A folder that could not be stored would quietly not be the one saved into.
+        const SettingOutcome stored = SetSavePath(m_services.registry, *chosen);
+        if (!stored.ok()) {
+            m_services.prompts.ShowError("the save folder was not stored: " + stored.problem);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/PopOutPlayer.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -113,6 +114,13 @@ void PopOutPlayer::ShowStage(QSizeF stage) {
 void PopOutPlayer::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     PlacePlayer();
+}
+
+void PopOutPlayer::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) {
+        emit closed();
+    }
 }
 
 void PopOutPlayer::PlacePlayer() {

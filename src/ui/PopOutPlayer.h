@@ -46,8 +46,13 @@ class PopOutPlayer : public QWidget {
     // The stage the movie told, or an empty size before it has.
     QSizeF stage() const { return stage_; }
 
+  signals:
+    // The window was closed: the player that waited for it may go on.
+    void closed();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void OnPageEvent(const QString& name, int load, const QUrlQuery& fields);

@@ -46,6 +46,7 @@ class MovieDlgTest : public QObject {
     void exportFromTheListsContextMenu();
     void saveSaveAsAndSaveAll();
     void foldersAndOpening();
+    void aFolderThatCannotBeStoredIsSaid();
     void screenshot();
     void captionNamesTheCache();
     void noCacheSaysWhatWentWrong_data();
@@ -680,6 +681,27 @@ void MovieDlgTest::savesAreReportedBriefly() {
 }
 
 // The real box: the copy-failure text as it is, the reason and folder beneath it.
+// Klasör Seç: a folder chosen is stored; one the settings file cannot take is said, with why,
+// and the settings file is left as it was.
+void MovieDlgTest::aFolderThatCannotBeStoredIsSaid() {
+    Harness h;
+    h.Open();
+    test::MakeFolders(h.temp / "chosen");
+    h.prompts.folderAnswer = h.temp / "chosen";
+    h.Click(kIdChooseFolder);
+    QVERIFY(h.prompts.errors.empty());
+    QCOMPARE(GetSavePath(h.registry, h.temp / "home"), h.temp / "chosen");
+    const std::string hive = h.temp / "config/Tavrik/hkcu.reg";
+    test::WriteFile(hive, "colour=blue\n");
+    h.prompts.folderAnswer = h.temp / "saved";
+    h.Click(kIdChooseFolder);
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    const std::string said = h.prompts.errors[0];
+    QVERIFY2(said.starts_with("the save folder was not stored: "), said.c_str());
+    QVERIFY2(said.find("not registry text") != std::string::npos, said.c_str());
+    QCOMPARE(test::ReadFile(hive), std::string("colour=blue\n"));
+}
+
 void MovieDlgTest::copyFailureBoxCarriesTheReason() {
     QtPrompts prompts(nullptr);
     QString text;

@@ -48,6 +48,13 @@ struct Frames {
     }
 };
 
+// Whether the player's picture changes within ms: a movie that plays moves its square.
+bool Moves(QWidget* player, int ms = 600) {
+    const QImage before = Shot(player);
+    test::RunFor(ms);
+    return Shot(player) != before;
+}
+
 void DoubleClick(QListView* list, int row) {
     const QRect line = list->visualRect(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
@@ -74,6 +81,7 @@ class PopOutTest : public QObject {
     void aStageThePageMakesUpDoesNotSizeTheWindow();
     void whatTheMovieLoadsComesFromTheCache();
     void bothPlayersLookUpLoadsInOneReadingOfTheCache();
+    void thePreviewWaitsWhileThePopOutPlays();
 };
 
 void PopOutTest::windowSizeForAStage() {
@@ -266,6 +274,33 @@ void PopOutTest::bothPlayersLookUpLoadsInOneReadingOfTheCache() {
     QVERIFY(RunUntil([&] { return CountNear(Shot(dialog.popOut()), kLevel) >= 1000; }));
     QCOMPARE(preview->addresses()->builds(), 2);
     dialog.popOut()->close();
+}
+
+// One sound at a time: while the pop-out plays, the preview holds its movie where it is, and
+// goes on once the pop-out is closed.
+void PopOutTest::thePreviewWaitsWhileThePopOutPlays() {
+    Harness h;
+    CMovieDlg& dialog = h.Open();
+    dialog.show();
+    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    h.Select({h.Row(QStringLiteral("rocket"))});
+    QVERIFY(RunUntil([&] { return CountNear(Shot(preview), kRocket) >= 300; }));
+    QVERIFY(RunUntil([&] { return Moves(preview); }));
+    DoubleClick(h.List(), h.Row(QStringLiteral("rocket")));
+    PopOutPlayer* window = dialog.popOut();
+    QVERIFY(window != nullptr);
+    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
+    QVERIFY(RunUntil([&] { return !Moves(preview); }, 20000));
+    QVERIFY(!Moves(preview, 2000));
+    QVERIFY(RunUntil([&] { return Moves(window); }));
+    // Another movie asked of the same window: the preview still waits.
+    h.List()->setCurrentIndex(h.List()->model()->index(h.Row(QStringLiteral("snake")), 0));
+    PlayInWindowEntry(h.List())->trigger();
+    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kSnake) >= kSquare; }));
+    QVERIFY(RunUntil([&] { return !Moves(preview); }, 20000));
+    QVERIFY(!Moves(preview, 1500));
+    QVERIFY(window->close());
+    QVERIFY(RunUntil([&] { return Moves(preview); }, 20000));
 }
 
 }  // namespace pellimor
