@@ -19,6 +19,8 @@ class TerminalPrompts : public Prompts {
         return std::nullopt;
     }
     void ShowError(const std::string& text) override;
+    // The error, then what the system said and where, each line marked as an error.
+    void ShowErrorDetails(const std::string& text, const std::string& details) override;
     bool AskYesNo(const std::string& text) override;
 
   private:

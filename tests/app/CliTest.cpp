@@ -112,5 +112,40 @@ TEST_F(CliTest, SaveSaysWhenTheIndexCouldNotBeRead) {
     }
 }
 
+// A copy that fails says which movie, why, as the system said it, and into which folder.
+TEST_F(CliTest, ACopyThatFailsSaysWhy) {
+    const auto rocket = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(cache)) {
+            if (entry.path().filename() == "rocket[1].swf") {
+                return entry.path().string();
+            }
+        }
+        return std::string();
+    }();
+    ASSERT_FALSE(rocket.empty());
+    const struct {
+        const char* what;
+        std::string arguments;
+        std::string reason;
+        std::string folder;
+    } cases[] = {
+        {"a folder that is not there", "rain --to '" + temp.path() + "/gone'",
+         "pellimor-cli: No such file or directory\n", temp / "gone"},
+        {"a cached file gone", "rocket --to '" + temp.path() + "/out'",
+         "pellimor-cli: " + rocket + ": No such file or directory\n", temp / "out"},
+    };
+    std::filesystem::remove(rocket);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int status = 0;
+        const std::string out = Run("save --cache '" + cache + "' " + c.arguments, status);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_NE(out.find(": " + c.arguments.substr(0, c.arguments.find(' ')) + "\n" + c.reason +
+                           "pellimor-cli: Folder: " + c.folder + "\n"),
+                  std::string::npos)
+            << out;
+    }
+}
+
 }  // namespace
 }  // namespace pellimor

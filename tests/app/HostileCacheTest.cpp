@@ -114,10 +114,10 @@ const Row kRows[] = {
      [](Hostile& h) {
          h.Replace(h.CachedFile("rocket"), [&](auto& p) { Link(h.outside + "/secret.txt", p); });
      },
-     "save rocket --to {out} --cache {cache}", -1, "rocket", "root:secret"},
+     "save rocket --to {out} --cache {cache}", -1, "leads outside the cache folder", "root:secret"},
     {"a cached file that is a FIFO does not hang the save",
      [](Hostile& h) { h.Replace(h.CachedFile("rocket"), [](auto& p) { Fifo(p); }); },
-     "save rocket --to {out} --cache {cache}", -1, "rocket", ""},
+     "save rocket --to {out} --cache {cache}", -1, "is a FIFO, not a movie file", ""},
     {"a cached file linked to a FIFO outside does not hang the save",
      [](Hostile& h) {
          Fifo(h.outside + "/pipe");
