@@ -39,6 +39,29 @@ if(PELLIMOR_WITH_UI)
         list(APPEND pellimor_linked "libqt6webenginecore6 (${qt})" "libqt6webenginewidgets6 (${qt})")
     endif()
 endif()
+# The package's copyright file, in Debian's machine-readable format: the project's licence,
+# and Ruffle's (MIT or Apache-2.0) where the package ships Ruffle's files, with the text of
+# its MIT licence as Ruffle gives it.
+file(READ ${PROJECT_SOURCE_DIR}/resources/copyright pellimor_copyright)
+set(pellimor_ruffle ${PROJECT_SOURCE_DIR}/node_modules/@ruffle-rs/ruffle)
+if(PELLIMOR_WITH_UI AND TARGET Qt6::WebEngineWidgets AND EXISTS ${pellimor_ruffle}/ruffle.js)
+    file(READ ${PROJECT_SOURCE_DIR}/resources/copyright-ruffle paragraph)
+    string(APPEND pellimor_copyright "${paragraph}")
+endif()
+file(READ ${PROJECT_SOURCE_DIR}/resources/copyright-licences paragraph)
+string(APPEND pellimor_copyright "${paragraph}")
+if(PELLIMOR_WITH_UI AND TARGET Qt6::WebEngineWidgets AND EXISTS ${pellimor_ruffle}/ruffle.js)
+    # Each line one space in, an empty line as " .".
+    file(READ ${pellimor_ruffle}/LICENSE_MIT mit)
+    string(STRIP "${mit}" mit)
+    string(REPLACE "\n" "\n " mit " ${mit}")
+    string(REGEX REPLACE "\n +\n" "\n .\n" mit "${mit}")
+    string(REGEX REPLACE "\n +\n" "\n .\n" mit "${mit}")
+    string(APPEND pellimor_copyright "\nLicense: MIT\n${mit}\n")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/copyright "${pellimor_copyright}")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION share/doc/pellimor)
+
 # dpkg-shlibdeps names the linked libraries itself, with the least versions the programs need
 # (glibc, libstdc++, Qt), so that the package does not install where they are older.
 find_program(PELLIMOR_DPKG_SHLIBDEPS dpkg-shlibdeps)

@@ -46,6 +46,31 @@ if [ "$webengine" = 1 ]; then
     ls "$root"/usr/share/pellimor/ruffle/*.wasm >/dev/null 2>&1 || fail "the package lacks Ruffle's wasm"
 fi
 
+# The copyright file, read as Debian's tools read the machine-readable format: the project's
+# own files are Apache-2.0, Ruffle's MIT or Apache-2.0, and every licence named has its text.
+copyright=$root/usr/share/doc/pellimor/copyright
+[ -f "$copyright" ] || fail "the package lacks /usr/share/doc/pellimor/copyright"
+/usr/bin/python3 - "$copyright" "$webengine" <<'PY' || fail "the copyright file does not say the licences"
+import sys
+from debian.copyright import Copyright
+
+with open(sys.argv[1], encoding="utf-8") as f:
+    c = Copyright(f, strict=True)
+want = {"src/app/main.cpp": "Apache-2.0", "resources/pellimor.svg": "Apache-2.0"}
+if sys.argv[2] == "1":
+    want["node_modules/@ruffle-rs/ruffle/ruffle.js"] = "MIT or Apache-2.0"
+for path, licence in want.items():
+    found = c.find_files_paragraph(path)
+    if found is None or found.license.synopsis != licence:
+        sys.exit(f"{path}: {found.license.synopsis if found else 'no paragraph'}, not {licence}")
+texts = {p.license.synopsis: p.license.text for p in c.all_license_paragraphs()}
+for paragraph in c.all_files_paragraphs():
+    for name in paragraph.license.synopsis.split(" or "):
+        if not paragraph.license.text and not texts.get(name):
+            sys.exit(f"no text of the licence {name}")
+print("copyright:", ", ".join(sorted({p.license.synopsis for p in c.all_files_paragraphs()})))
+PY
+
 # Whether Depends names a package, alone or as an alternative, with or without a version.
 named() {
     name=$(printf '%s' "$1" | sed 's/[.+]/\\&/g')  # libstdc++6: + and . are plain here
