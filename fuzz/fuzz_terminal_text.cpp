@@ -1,5 +1,6 @@
-// Names and addresses from a stranger's cache on their way to a terminal: no control byte
-// gets through, widths and padding hold for any bytes, and each error line is marked.
+// Names and addresses from a stranger's cache on their way to a terminal: no control byte,
+// C1 control, direction mark or malformed UTF-8 gets through, widths and padding hold for any
+// bytes, and each error line is marked.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -15,9 +16,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (pellimor::Utf8Length(text, at) > text.size() - at) {
+    // What is shown is well-formed UTF-8 without a C1 control or a direction mark.
+    for (std::size_t at = 0; at < shown.size();) {
+        const std::size_t length = pellimor::Utf8Length(shown, at);
+        if (length == 0 || pellimor::IsHiddenControl(pellimor::DecodedUtf8(shown, at, length))) {
             std::abort();
+        }
+        at += length;
+    }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const std::size_t length = pellimor::Utf8Length(text, at);
+        if (length > text.size() - at) {
+            std::abort();
+        }
+        // No overlong form, surrogate or value beyond U+10FFFF passes for a character.
+        if (length > 1) {
+            const char32_t c = pellimor::DecodedUtf8(text, at, length);
+            constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+            if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+                std::abort();
+            }
         }
     }
     const std::size_t width = pellimor::DisplayWidth(shown);
