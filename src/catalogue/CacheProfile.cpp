@@ -108,12 +108,21 @@ Status CacheProfile::EnumerateLeftovers(const std::function<bool(const std::stri
     return Done{};
 }
 
+std::optional<std::string> CacheProfile::LeftoverFolderOf(const std::string& path) {
+    for (const auto& source : sources_) {
+        if (auto folder = source->LeftoverFolderOf(path)) {
+            return folder;
+        }
+    }
+    return std::nullopt;
+}
+
 Status CacheProfile::CanDeleteEntry(const EntryId& id) {
     CacheSource* source = SourceOf(id);
     if (source == nullptr) {
         return Fail(id.source + " is not one of the caches read");
     }
-    return source->CanDelete();
+    return source->CanDeleteEntry(id);
 }
 
 }  // namespace pellimor

@@ -30,6 +30,7 @@ class CacheProfile : public CacheSource {
     // Whether the entry's own source may be changed.
     Status CanDeleteEntry(const EntryId& id) override;
     Status EnumerateLeftovers(const std::function<bool(const std::string&)>& visit) override;
+    std::optional<std::string> LeftoverFolderOf(const std::string& path) override;
 
   private:
     CacheSource* SourceOf(const EntryId& id) const;

@@ -341,8 +341,14 @@ int RunDelete(const std::vector<std::string>& arguments) {
     if (!outcome.confirmed) {
         return kExitFailed;
     }
-    for (const std::string& gone : outcome.deleted) {
-        std::cout << "deleted " << ForTerminal(gone) << "\n";
+    for (std::size_t i = 0; i < outcome.deleted.size(); ++i) {
+        std::cout << "deleted " << ForTerminal(outcome.deleted[i]);
+        if (i < outcome.notes.size() && !outcome.notes[i].empty()) {
+            // The entry went; its file is a leftover now, and the user is told so.
+            std::cout << "; " << ForTerminal(outcome.notes[i])
+                      << "; it is listed among the leftover files now";
+        }
+        std::cout << "\n";
     }
     for (const std::string& problem : outcome.problems) {
         std::cerr << ErrorLines(ForTerminal(problem));

@@ -55,12 +55,19 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
             continue;
         }
         std::string error;
-        if (!cacheFolder || !IsInsideFolder(entry.localPath, *cacheFolder)) {
+        // A format's own left-over file (Chromium's f_ files) lies in that cache's folder,
+        // which need not be the folder the others are looked for in.
+        std::optional<std::string> folder = services.cache.LeftoverFolderOf(entry.localPath);
+        if (!folder) {
+            folder = cacheFolder;
+        }
+        if (!folder || !IsInsideFolder(entry.localPath, *folder)) {
             // A stale key could name a file anywhere: only the cache folder's own files go.
             outcome.problems.push_back(entry.localPath +
                                        ": not inside the cache folder, left alone");
         } else if (services.files.RemoveFile(entry.localPath, error)) {
             outcome.deleted.push_back(entry.localPath);
+            outcome.notes.emplace_back();
         } else {
             outcome.problems.push_back(entry.localPath + ": could not be removed: " + error);
         }
@@ -70,6 +77,7 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
         for (std::size_t i = 0; i < chosen.size(); ++i) {
             if (i < statuses.size() && statuses[i].ok()) {
                 outcome.deleted.push_back(labels[i]);
+                outcome.notes.push_back(statuses[i].note());
             } else {
                 outcome.problems.push_back(
                     labels[i] + ": " +

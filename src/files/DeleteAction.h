@@ -13,7 +13,10 @@ namespace pellimor {
 
 struct DeleteOutcome {
     bool confirmed = false;
-    std::vector<std::string> deleted;   // addresses or paths
+    std::vector<std::string> deleted;  // addresses or paths
+    // Beside each of deleted: what the user should know of it (an entry whose file stays,
+    // and why), or empty.
+    std::vector<std::string> notes;
     std::vector<std::string> problems;  // what could not be deleted, and why
 };
 

@@ -95,6 +95,11 @@ class CacheSource {
     virtual Status EnumerateLeftovers(const std::function<bool(const std::string&)>& /*visit*/) {
         return Done{};
     }
+    // The folder of path when it is one of the left-over files this source reported (a
+    // delete checks the file against it); nothing when it is not.
+    virtual std::optional<std::string> LeftoverFolderOf(const std::string& /*path*/) {
+        return std::nullopt;
+    }
     // Whether this entry may be deleted (a set of sources asks the entry's own).
     virtual Status CanDeleteEntry(const EntryId& /*id*/) { return CanDelete(); }
 };

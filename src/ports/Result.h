@@ -52,12 +52,22 @@ class [[nodiscard]] Status {
     Status(Done) {}
     Status(Failure failure) : error_(std::move(failure.message)), ok_(false) {}
 
+    // Done, with something the user should know about it (an entry deleted whose file stays).
+    static Status DoneWithNote(std::string note) {
+        Status status;
+        status.note_ = std::move(note);
+        return status;
+    }
+
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
     const std::string& error() const { return error_; }
+    // For an ok status, what the user should know besides; empty for most.
+    const std::string& note() const { return note_; }
 
   private:
     std::string error_;
+    std::string note_;
     bool ok_ = true;
 };
 

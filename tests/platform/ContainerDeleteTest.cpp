@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include "platform/fileops/HeldFolder.h"
 #include "platform/fileops/MappedFile.h"
 #include "platform/urlcache/ContainerChecker.h"
+#include "platform/urlcache/ContainerDelete.h"
 #include "platform/urlcache/DosTime.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/MsiecfDump.h"
@@ -43,6 +46,17 @@ class ContainerDeleteTest : public ::testing::Test {
         const time_t seconds = static_cast<time_t>(fileTime / 10'000'000ULL - 11'644'473'600ULL);
         utimbuf times{seconds, seconds};
         ASSERT_EQ(::utime(path.c_str(), &times), 0);
+    }
+    // The container and its files as they were before any delete.
+    void Restore() {
+        const std::string model = temp / "model";
+        if (!test::FileExists(model)) {
+            test::CopyTree(content, model);
+        }
+        int status = 0;
+        test::RunCommand("rm -rf '" + content + "' && cp -a '" + model + "' '" + content + "'",
+                         status);
+        ASSERT_EQ(status, 0);
     }
     std::vector<std::string> Check() const {
         std::string error;
@@ -102,28 +116,160 @@ TEST_F(ContainerDeleteTest, RefusesAnInconsistentContainerAndChangesNothing) {
     EXPECT_TRUE(test::FileExists(content + "/F92DQSGY/intro[0].swf"));
 }
 
-TEST_F(ContainerDeleteTest, RefusesWhileAnotherProcessHasTheIndexMapped) {
-    const std::string before = test::ReadFile(content + "/index.dat");
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open((content + "/index.dat").c_str(), O_RDWR);
-        void* map = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        ::write(ready[1], map == MAP_FAILED ? "n" : "y", 1);
-        ::pause();
-        ::_exit(0);
+// A child process that holds the index the way one kind of program does, named "holder".
+class Holder {
+  public:
+    Holder(const std::string& index, int flags, int protection, int mapping) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_NAME, "holder");
+            const int fd = ::open(index.c_str(), flags);
+            bool held = fd >= 0;
+            if (held && mapping != 0) {
+                held = ::mmap(nullptr, 4096, protection, mapping, fd, 0) != MAP_FAILED;
+            }
+            (void)!::write(ready[1], held ? "y" : "n", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        EXPECT_EQ(::read(ready[0], &answer_, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
     }
-    char answer = 0;
-    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
-    IndexDatCache cache(windows + "/INetCache", 1252);
-    const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    EXPECT_EQ(answer, 'y');
-    EXPECT_FALSE(status.ok());
-    EXPECT_NE(status.error().find("in use"), std::string::npos) << status.error();
-    EXPECT_EQ(test::ReadFile(content + "/index.dat"), before);
+    ~Holder() {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool holds() const { return answer_ == 'y'; }
+    pid_t pid() const { return pid_; }
+
+  private:
+    pid_t pid_ = -1;
+    char answer_ = 0;
+};
+
+// Only a program that could write its own copy back stops a delete; readers (another
+// listing among them) do not.
+TEST_F(ContainerDeleteTest, OnlyAProgramThatCouldWriteTheIndexBackStopsADelete) {
+    const struct {
+        const char* what;
+        int flags;
+        int protection;
+        int mapping;  // 0: the descriptor alone
+        bool stops;
+    } cases[] = {
+        {"a shared writable mapping", O_RDWR, PROT_READ | PROT_WRITE, MAP_SHARED, true},
+        {"a descriptor open for reading and writing", O_RDWR, 0, 0, true},
+        {"a descriptor open for writing", O_WRONLY, 0, 0, true},
+        {"a shared read-only mapping", O_RDONLY, PROT_READ, MAP_SHARED, false},
+        {"a private writable mapping", O_RDONLY, PROT_READ | PROT_WRITE, MAP_PRIVATE, false},
+        {"a descriptor open for reading", O_RDONLY, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Restore();
+        const std::string before = test::ReadFile(content + "/index.dat");
+        const Holder holder(content + "/index.dat", c.flags, c.protection, c.mapping);
+        ASSERT_TRUE(holder.holds());
+        IndexDatCache cache(windows + "/INetCache", 1252);
+        const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
+        if (c.stops) {
+            EXPECT_FALSE(status.ok());
+            EXPECT_NE(status.error().find("is in use by holder (process " +
+                                          std::to_string(holder.pid()) + ")"),
+                      std::string::npos)
+                << status.error();
+            EXPECT_TRUE(test::ReadFile(content + "/index.dat") == before);
+        } else {
+            EXPECT_TRUE(status.ok()) << status.error();
+            EXPECT_FALSE(test::ReadFile(content + "/index.dat") == before);
+        }
+    }
+}
+
+// Our own writers take turns by the lock: a delete waits for one that holds it, and after
+// the time it allows says who holds it.
+TEST_F(ContainerDeleteTest, ADeleteWaitsItsTurnAtTheLockThenNamesTheHolder) {
+    const auto held = HeldFolder::Open(content);
+    ASSERT_TRUE(held.ok()) << held.error();
+    for (const int holdMs : {300, -1}) {  // a writer that is done soon; one that never is
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::prctl(PR_SET_NAME, "holder");
+            const ContainerLock lock(*held);
+            (void)!::write(ready[1], lock.held() ? "y" : "n", 1);
+            if (holdMs < 0) {
+                ::pause();
+            }
+            ::usleep(static_cast<useconds_t>(holdMs) * 1000);
+            ::_exit(0);
+        }
+        char answer = 0;
+        ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+        ASSERT_EQ(answer, 'y');
+        const ContainerLock lock(*held, std::chrono::milliseconds(holdMs < 0 ? 500 : 5000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        EXPECT_EQ(lock.held(), holdMs >= 0) << lock.error();
+        if (holdMs < 0) {
+            EXPECT_NE(lock.error().find(" is being changed by holder (process " +
+                                        std::to_string(child) + ")"),
+                      std::string::npos)
+                << lock.error();
+        }
+    }
+}
+
+// Only our writer's own temporary copies go, and only when their contents are ours too.
+TEST_F(ContainerDeleteTest, AUsersFilesBesideTheIndexSurviveADelete) {
+    const std::string container = test::ReadFile(content + "/index.dat");
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool stays;
+    } cases[] = {
+        {"index.dat.backup", container, true},
+        {"index.dat.saved1", container, true},
+        {"index.dat.XyZ123", container, true},
+        {"index.dat.pellimor-abcdefghijkl.tmp", "my own notes", true},
+        {"index.dat.pellimor-abcdefghijkl.tmp", std::string(5 << 20, 'x'), true},
+        {"index.dat.pellimor-abcdefghijkl.tmp", container, false},  // a killed writer's
+        {"index.dat.pellimor-abcdefghijkl.tmp", container.substr(0, 10), false},
+        {"index.dat.pellimor-abcdefghijkl.tmp", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " of " + std::to_string(c.bytes.size()) + " bytes");
+        Restore();
+        const std::string path = content + "/" + c.name;
+        test::WriteFile(path, c.bytes);
+        IndexDatCache cache(windows + "/INetCache", 1252);
+        const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
+        EXPECT_TRUE(status.ok()) << status.error();
+        EXPECT_EQ(test::FileExists(path), c.stays);
+        if (c.stays) {
+            EXPECT_TRUE(test::ReadFile(path) == c.bytes);
+        }
+        if (c.stays) {
+            EXPECT_EQ(test::ReadFile(path), c.bytes);
+        }
+        ::unlink(path.c_str());
+    }
+    // One of ours that a running program still has open stays too.
+    const std::string ours = content + "/index.dat.pellimor-0123456789ab.tmp";
+    test::WriteFile(ours, container);
+    {
+        const Holder reader(ours, O_RDONLY, 0, 0);
+        ASSERT_TRUE(reader.holds());
+        IndexDatCache cache(windows + "/INetCache", 1252);
+        (void)cache.DeleteEntry("http://www.example.com/sticky.swf");
+        EXPECT_TRUE(test::FileExists(ours));
+    }
 }
 
 TEST_F(ContainerDeleteTest, RecordsNamingFilesOutsideTheirFoldersNeverRemoveAFile) {

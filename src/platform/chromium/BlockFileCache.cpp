@@ -287,6 +287,21 @@ Status ChromiumBlockFileCache::EnumerateLeftovers(
     return Done{};
 }
 
+std::optional<std::string> ChromiumBlockFileCache::LeftoverFolderOf(const std::string& path) {
+    const std::string prefix = folder_ + "/";
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) {
+        return std::nullopt;
+    }
+    std::string name = path.substr(prefix.size());
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (!ExternalFileNumber(name)) {
+        return std::nullopt;
+    }
+    return folder_;
+}
+
 std::vector<Status> ChromiumBlockFileCache::DeleteEntries(
     const std::vector<CacheEntryRef>& chosen) {
     return std::vector<Status>(chosen.size(), Status(Fail(kReadOnly)));

@@ -21,6 +21,8 @@ class ChromiumBlockFileCache : public CacheSource {
     Status CanDelete() override;
     // The f_ files that hold a movie by their first bytes and that no entry refers to.
     Status EnumerateLeftovers(const std::function<bool(const std::string&)>& visit) override;
+    // This cache's folder, for a path EnumerateLeftovers gives.
+    std::optional<std::string> LeftoverFolderOf(const std::string& path) override;
 
   private:
     std::string folder_;

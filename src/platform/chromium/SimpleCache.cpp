@@ -80,7 +80,8 @@ Result<CacheEntry> ListEntry(const std::string& folder, int folderFd, const std:
 
 }  // namespace
 
-ChromiumSimpleCache::ChromiumSimpleCache(std::string folder) : folder_(std::move(folder)) {}
+ChromiumSimpleCache::ChromiumSimpleCache(std::string folder)
+    : folder_(std::move(folder)), held_(HeldFolder::Open(folder_)) {}
 
 Result<std::string> ChromiumSimpleCache::Root() const {
     auto root = ResolveFolder(folder_);
@@ -182,16 +183,15 @@ Result<CacheBody> ChromiumSimpleCache::ReadBody(const EntryId& id, std::uint64_t
                      read->truncated || decoded->truncated || stored->size() < read->bodySize};
 }
 
-Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const std::string& root) {
-    Result<std::string> path = EntryPath(ref.id, root);
+Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const HeldFolder& held) {
+    Result<std::string> path = EntryPath(ref.id, held.path());
     if (!path) {
         return Failure{path.error()};
     }
     {
-        std::string error;
-        auto file = OpenWithin(*path, root, error);
+        Result<OpenedFile> file = held.OpenFile(ref.id.file);
         if (!file) {
-            return Fail(error);
+            return Failure{file.error()};
         }
         Result<chromium::SimpleEntryFile> read =
             chromium::ReadSimpleEntryFile(file->fd.get(), file->size, *path);
@@ -202,20 +202,23 @@ Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const std::strin
             return Fail(*path + " now holds another address; left alone");
         }
     }
-    std::string error;
-    if (!RemoveWithin(*path, root, error)) {
-        return Fail(error);
+    if (Status removed = held.RemoveFile(ref.id.file, *path); !removed.ok()) {
+        return removed;
     }
     // The entry's other files: stream 2 and the sparse ranges, in whatever case they stand.
-    Result<chromium::CaseBlindNames> names = chromium::ListCaseBlind(root);
+    Result<std::vector<std::string>> names = held.Names();
     if (!names) {
         return Failure{names.error()};
     }
     const std::string hash = Lower(ref.id.file.substr(0, fmt::kHashDigits));
     for (const char* suffix : {fmt::kStream2Suffix, fmt::kSparseSuffix}) {
-        if (const auto name = chromium::FindName(*names, hash + suffix)) {
-            if (!RemoveWithin(root + "/" + *name, root, error)) {
-                return Fail(error);
+        for (const std::string& name : *names) {
+            if (Lower(name) == hash + suffix) {
+                if (Status removed = held.RemoveFile(name, held.path() + "/" + name);
+                    !removed.ok()) {
+                    return removed;
+                }
+                break;
             }
         }
     }
@@ -224,17 +227,16 @@ Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const std::strin
 
 std::vector<Status> ChromiumSimpleCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
     Status allowed = CanDelete();
-    Result<std::string> root = Root();
+    if (allowed.ok() && !held_.ok()) {
+        allowed = Fail(held_.error());
+    }
+    if (allowed.ok()) {
+        allowed = held_->StillThere();
+    }
     std::vector<Status> results;
     results.reserve(chosen.size());
     for (const CacheEntryRef& ref : chosen) {
-        if (!allowed) {
-            results.push_back(allowed);
-        } else if (!root) {
-            results.push_back(Failure{root.error()});
-        } else {
-            results.push_back(DeleteOne(ref, *root));
-        }
+        results.push_back(allowed.ok() ? DeleteOne(ref, *held_) : allowed);
     }
     return results;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/fileops/HeldFolder.h"
 #include "ports/CacheSource.h"
 
 namespace pellimor {
@@ -25,9 +26,10 @@ class ChromiumSimpleCache : public CacheSource {
     Result<std::string> Root() const;
     // The path of one of this source's entry files named in id.
     Result<std::string> EntryPath(const EntryId& id, const std::string& root) const;
-    Status DeleteOne(const CacheEntryRef& ref, const std::string& root);
+    Status DeleteOne(const CacheEntryRef& ref, const HeldFolder& held);
 
     std::string folder_;
+    Result<HeldFolder> held_;  // the folder as found: every delete works within it
 };
 
 }  // namespace pellimor

@@ -1,18 +1,26 @@
 #include "platform/fileops/AtomicFile.h"
 
-#include "platform/fileops/Paths.h"
-
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <ctime>
+
+#include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/Paths.h"
 
 namespace pellimor {
 
 namespace {
+
+constexpr std::string_view kTemporaryInfix = ".pellimor-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryLetters = 12;
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -28,53 +36,113 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+std::string TemporaryNameOf(const std::string& name) {
+    static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::array<std::uint8_t, kTemporaryLetters> random{};
+    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size())) {
+        // No entropy to be had: the time and the process still make a name nobody else uses.
+        const auto seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^
+                          static_cast<std::uint64_t>(::time(nullptr));
+        for (std::size_t i = 0; i < random.size(); ++i) {
+            random[i] = static_cast<std::uint8_t>(seed >> (i * 5));
+        }
+    }
+    std::string temp = name + std::string(kTemporaryInfix);
+    for (const std::uint8_t byte : random) {
+        temp.push_back(kLetters[byte % kLetters.size()]);
+    }
+    return temp + std::string(kTemporarySuffix);
+}
+
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                           const std::function<std::string(const std::string&)>& verify,
-                           std::string& error) {
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
+bool IsTemporaryNameOf(std::string_view name, std::string_view file) {
+    const std::size_t size =
+        file.size() + kTemporaryInfix.size() + kTemporaryLetters + kTemporarySuffix.size();
+    if (name.size() != size || !name.starts_with(file) ||
+        name.substr(file.size(), kTemporaryInfix.size()) != kTemporaryInfix ||
+        !name.ends_with(kTemporarySuffix)) {
+        return false;
+    }
+    for (const char c : name.substr(file.size() + kTemporaryInfix.size(), kTemporaryLetters)) {
+        if (!std::islower(static_cast<unsigned char>(c)) &&
+            !std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReplaceInFolder(int folderFd, const std::string& folderText, const std::string& name,
+                     std::span<const std::uint8_t> bytes,
+                     const std::function<std::string(int, const std::string&)>& verify,
+                     std::string& error) {
+    const std::string path = folderText + "/" + name;
+    std::string temp;
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
+        temp = TemporaryNameOf(name);
+        fd = UniqueFd(::openat(folderFd, temp.c_str(),
+                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.valid() && errno != EEXIST) {
+            break;
+        }
+    }
+    if (!fd.valid()) {
         error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
         return false;
     }
-    temp = name.data();
+    const std::string tempPath = folderText + "/" + temp;
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);  // keep the file's permissions
+    if (::fstatat(folderFd, name.c_str(), &old, 0) == 0) {
+        ::fchmod(fd.get(), old.st_mode & 07777);  // keep the file's permissions
     } else {
-        ::fchmod(fd, 0644);
+        ::fchmod(fd.get(), 0644);
     }
-    const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     const int writeErrno = errno;
-    ::close(fd);
     if (!written) {
-        ::unlink(temp.c_str());
-        error = "cannot write " + temp + ": " + std::strerror(writeErrno);
+        ::unlinkat(folderFd, temp.c_str(), 0);
+        error = "cannot write " + tempPath + ": " + std::strerror(writeErrno);
         return false;
     }
     if (verify) {
-        const std::string problem = verify(temp);
+        const std::string problem = verify(fd.get(), tempPath);
         if (!problem.empty()) {
-            ::unlink(temp.c_str());
+            ::unlinkat(folderFd, temp.c_str(), 0);
             error = "the new contents of " + path + " failed their check: " + problem;
             return false;
         }
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    fd = UniqueFd();
+    if (::renameat(folderFd, temp.c_str(), folderFd, name.c_str()) != 0) {
         error = "cannot replace " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
+        ::unlinkat(folderFd, temp.c_str(), 0);
         return false;
     }
-    const int dir = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    const UniqueFd folder(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) {
+        ::fsync(folder.get());
     }
     return true;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                           const std::function<std::string(const std::string&)>& verify,
+                           std::string& error) {
+    const std::string folderText = ParentFolder(path);
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const UniqueFd folder(::open(folderText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::function<std::string(int, const std::string&)> verifyByPath;
+    if (verify) {
+        verifyByPath = [&verify](int, const std::string& written) { return verify(written); };
+    }
+    return ReplaceInFolder(folder.get(), folderText, name, bytes, verifyByPath, error);
 }
 
 }  // namespace pellimor

@@ -5,6 +5,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pellimor {
 
@@ -14,5 +15,18 @@ namespace pellimor {
 bool ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                            const std::function<std::string(const std::string&)>& verify,
                            std::string& error);
+
+// The same within an open folder (folderText names it in messages): the temporary file is
+// made, checked and renamed relative to folderFd, whatever its path names by now. verify is
+// given the temporary file open for reading and writing, and its path for messages.
+bool ReplaceInFolder(int folderFd, const std::string& folderText, const std::string& name,
+                     std::span<const std::uint8_t> bytes,
+                     const std::function<std::string(int fd, const std::string& path)>& verify,
+                     std::string& error);
+
+// Whether name is one of the temporary files that a replacement of file leaves when it is
+// killed before its rename: "<file>.pellimor-<12 letters or digits>.tmp", a name nobody
+// gives a file of their own.
+bool IsTemporaryNameOf(std::string_view name, std::string_view file);
 
 }  // namespace pellimor

@@ -109,6 +109,10 @@ bool PosixFileOps::ConfineTo(const std::string& root) {
     openFolders_.clear();
     const auto resolved = ResolveFolder(root);
     root_ = resolved.value_or("");
+    heldRoot_.reset();
+    if (Result<HeldFolder> held = HeldFolder::Open(root); held.ok()) {
+        heldRoot_.emplace(std::move(held).value());
+    }
     return resolved.has_value();
 }
 
@@ -516,6 +520,20 @@ bool PosixFileOps::RemoveFile(const std::string& path, std::string& error) {
         error = "no cache folder to remove " + path + " from";
         return false;
     }
-    return RemoveWithin(path, root_, error);
+    if (!confined_) {
+        return RemoveWithin(path, root_, error);
+    }
+    // Within the folder as it was when the cache was found, whatever its path leads to now.
+    const auto relative = heldRoot_ ? heldRoot_->Relative(path) : std::nullopt;
+    if (!relative) {
+        error = path + " lies outside the cache folder; left alone";
+        return false;
+    }
+    Status removed = heldRoot_->StillThere();
+    if (removed.ok()) {
+        removed = heldRoot_->RemoveFile(*relative, path);
+    }
+    error = removed.error();
+    return removed.ok();
 }
 }  // namespace pellimor

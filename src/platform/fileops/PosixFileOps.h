@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/HeldFolder.h"
 #include "ports/FileOps.h"
 
 namespace pellimor {
@@ -54,6 +55,8 @@ class PosixFileOps : public FileOps {
                                        CopyFailure* why);
 
     std::string root_;  // resolved; empty: not confined
+    // The root held since it was confined to: removals go within it.
+    std::optional<HeldFolder> heldRoot_;
     bool confined_ = false;
     std::vector<OpenFolder> openFolders_;
     std::vector<std::string> namedIn_;  // folders given copies since the last flush

@@ -177,7 +177,10 @@ Status FirefoxCache2::CanDelete() {
 
 std::vector<Status> FirefoxCache2::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
     std::vector<Status> results;
-    const Status allowed = CanDelete();
+    Status allowed = CanDelete();
+    if (allowed.ok()) {
+        allowed = held_.ok() ? held_->StillThere() : Status(Fail(held_.error()));
+    }
     for (const CacheEntryRef& ref : chosen) {
         if (!allowed) {
             results.push_back(allowed);
@@ -188,10 +191,9 @@ std::vector<Status> FirefoxCache2::DeleteEntries(const std::vector<CacheEntryRef
             continue;
         }
         const std::string path = entries_ + "/" + ref.id.file;
-        std::string error;
-        const auto opened = OpenWithin(path, location_, error);
+        auto opened = held_->OpenFile(ref.id.file);
         if (!opened) {
-            results.push_back(Fail(error));
+            results.push_back(Failure{opened.error()});
             continue;
         }
         const auto file = cache2::ReadEntryFile(*opened, path);
@@ -205,11 +207,7 @@ std::vector<Status> FirefoxCache2::DeleteEntries(const std::vector<CacheEntryRef
                 Fail(path + " no longer holds " + ref.url.value_or("the chosen entry")));
             continue;
         }
-        if (!RemoveWithin(path, location_, error)) {
-            results.push_back(Fail(error));
-            continue;
-        }
-        results.push_back(Done{});
+        results.push_back(held_->RemoveFile(ref.id.file, path));
     }
     return results;
 }

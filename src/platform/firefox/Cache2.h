@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/fileops/HeldFolder.h"
 #include "ports/CacheSource.h"
 
 namespace pellimor {
@@ -23,10 +24,13 @@ class FirefoxCache2 : public CacheSource {
 
   private:
     FirefoxCache2(std::string location, std::string entries)
-        : location_(std::move(location)), entries_(std::move(entries)) {}
+        : location_(std::move(location)),
+          entries_(std::move(entries)),
+          held_(HeldFolder::Open(entries_)) {}
 
-    std::string location_;  // the cache folder, resolved
-    std::string entries_;   // the folder of entry files, resolved (within location_)
+    std::string location_;     // the cache folder, resolved
+    std::string entries_;      // the folder of entry files, resolved (within location_)
+    Result<HeldFolder> held_;  // that folder as found: deletes work within it
 };
 
 }  // namespace pellimor

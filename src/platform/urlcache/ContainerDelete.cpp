@@ -1,22 +1,24 @@
 #include "platform/urlcache/ContainerDelete.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/ByteReader.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
-#include "platform/fileops/MappedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/fileops/ProcessScan.h"
@@ -30,22 +32,6 @@ namespace pellimor {
 
 namespace {
 
-constexpr std::string_view kTemporaryInfix = ".";
-constexpr std::size_t kTemporarySuffixLength = 6;  // mkstemp's XXXXXX
-
-bool IsTemporaryOf(std::string_view name, std::string_view index) {
-    if (name.size() != index.size() + kTemporaryInfix.size() + kTemporarySuffixLength ||
-        !name.starts_with(index) || name.substr(index.size(), 1) != kTemporaryInfix) {
-        return false;
-    }
-    for (const char c : name.substr(index.size() + 1)) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string FileNameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -53,30 +39,54 @@ std::string FileNameOf(const std::string& path) {
 
 // Whether removing the file will fail the way Windows fails: a read-only file, or a folder
 // that does not let us remove names.
-bool RemovalDenied(const std::string& path, const struct stat& info) {
-    return (info.st_mode & S_IWUSR) == 0 || ::access(ParentFolder(path).c_str(), W_OK) != 0;
+bool RemovalDenied(const HeldFolder& folder, const std::string& relative, const struct stat& info) {
+    const std::size_t slash = relative.rfind('/');
+    const std::string parent = slash == std::string::npos ? "." : relative.substr(0, slash);
+    return (info.st_mode & S_IWUSR) == 0 || ::faccessat(folder.fd(), parent.c_str(), W_OK, 0) != 0;
 }
 
 // Reads the written copy back and checks it before it takes the index's place.
-std::string VerifyWritten(const std::string& written) {
+std::string VerifyWritten(int fd, const std::string& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
+        return path + ": nothing was written";
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data == MAP_FAILED) {
+        return path + ": " + std::strerror(errno);
+    }
     std::string error;
-    const auto file = MappedFile::Open(written, error);
-    if (!file) {
-        return error;
-    }
-    const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+    std::string problem;
+    const auto view = indexdat::ContainerView::Open(
+        std::span(static_cast<const std::uint8_t*>(data), size), error);
     if (!view) {
-        return error;
+        problem = error;
+    } else if (const auto problems = indexdat::CheckContainer(*view); !problems.empty()) {
+        problem = problems.front();
     }
-    const auto problems = indexdat::CheckContainer(*view);
-    if (!problems.empty()) {
-        return problems.front();
+    ::munmap(data, size);
+    if (!problem.empty()) {
+        return problem;
     }
     // For the tests that kill a writer at its most delicate moment.
     if (std::getenv("PELLIMOR_TEST_KILL_BEFORE_RENAME") != nullptr) {
         std::raise(SIGKILL);
     }
     return {};
+}
+
+// Whether the file begins as every copy our writer makes begins: with a container's
+// signature, or the part of it written before the writer was stopped.
+bool StartsLikeAContainer(int fd, std::uint64_t size) {
+    std::array<char, indexdat::kSignatureSize> start{};
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, indexdat::kSignatureSize));
+    if (::pread(fd, start.data(), want, 0) != static_cast<ssize_t>(want)) {
+        return false;
+    }
+    const std::string_view read(start.data(), want);
+    return indexdat::kIeSignature.starts_with(read) || indexdat::kWineSignature.starts_with(read);
 }
 
 }  // namespace
@@ -86,19 +96,34 @@ std::uint64_t MaxContainerSize() {
            static_cast<std::uint64_t>(indexdat::kMaxBlocks) * indexdat::kBlockSize;
 }
 
-ContainerLock::ContainerLock(const std::string& folder)
-    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+ContainerLock::ContainerLock(const HeldFolder& folder, std::chrono::milliseconds wait)
+    : fd_(::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (fd_ < 0) {
-        error_ = "cannot lock " + folder + ": " + std::strerror(errno);
+        error_ = "cannot lock " + folder.path() + ": " + std::strerror(errno);
         return;
     }
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            error_ = "cannot lock " + folder + ": " + std::strerror(errno);
-            ::close(fd_);
-            fd_ = -1;
-            return;
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int why = errno;
+        if (why == EINTR) {
+            continue;
         }
+        if (why == EWOULDBLOCK && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        if (why == EWOULDBLOCK) {
+            struct stat info {};
+            const auto holder = ::fstat(fd_, &info) == 0 ? ProcessLockingFile(info) : std::nullopt;
+            error_ = folder.path() + " is being changed by " + holder.value_or("another program") +
+                     ", which kept it for more than " + std::to_string(wait.count() / 1000) +
+                     " seconds; try again when it is done";
+        } else {
+            error_ = "cannot lock " + folder.path() + ": " + std::strerror(why);
+        }
+        ::close(fd_);
+        fd_ = -1;
+        return;
     }
 }
 
@@ -108,33 +133,42 @@ ContainerLock::~ContainerLock() {
     }
 }
 
-void RemoveStaleTemporaries(const std::string& indexPath) {
-    const std::string folder = ParentFolder(indexPath);
-    const std::string index = FileNameOf(indexPath);
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
+void RemoveStaleTemporaries(const HeldFolder& folder, const std::string& indexName) {
+    const auto names = folder.Names();
+    if (!names) {
         return;
     }
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (IsTemporaryOf(entry->d_name, index)) {
-            stale.emplace_back(entry->d_name);
+    for (const std::string& name : *names) {
+        if (!IsTemporaryNameOf(name, indexName)) {
+            continue;
         }
-    }
-    for (const std::string& name : stale) {
+        const auto file = folder.OpenFile(name);
         struct stat info {};
-        if (::fstatat(::dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode) && !ProcessHoldingFile(folder + "/" + name)) {
-            ::unlinkat(::dirfd(dir), name.c_str(), 0);
+        if (!file || ::fstat(file->fd.get(), &info) != 0 || info.st_nlink != 1 ||
+            info.st_uid != ::geteuid() || file->size > MaxContainerSize() ||
+            !StartsLikeAContainer(file->fd.get(), file->size) || ProcessOpeningFile(info)) {
+            continue;
+        }
+        struct stat now {};
+        if (::fstatat(folder.fd(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+            ::unlinkat(folder.fd(), name.c_str(), 0);
         }
     }
-    ::closedir(dir);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::string& indexPath,
+std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
+                                                                const std::string& indexName,
+                                                                struct stat& info,
                                                                 std::string& error) {
-    auto file = OpenWithin(indexPath, "", error);
+    const std::string indexPath = folder.path() + "/" + indexName;
+    auto file = folder.OpenFile(indexName);
     if (!file) {
+        error = file.error();
+        return std::nullopt;
+    }
+    if (::fstat(file->fd.get(), &info) != 0) {
+        error = indexPath + ": " + std::strerror(errno);
         return std::nullopt;
     }
     if (file->size > MaxContainerSize() || file->size < indexdat::kBlocksStart) {
@@ -157,6 +191,7 @@ std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::strin
 }
 
 std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
+                                        const HeldFolder& folder,
                                         const std::vector<const CacheEntryRef*>& chosen,
                                         int codePage) {
     std::vector<Status> statuses(chosen.size());
@@ -168,13 +203,18 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
         }
         return statuses;
     };
-    const ContainerLock lock(container.folder);
+    if (const Status there = folder.StillThere(); !there.ok()) {
+        return failAll(there.error());
+    }
+    const ContainerLock lock(folder);
     if (!lock.held()) {
         return failAll(lock.error());
     }
-    RemoveStaleTemporaries(container.indexPath);
+    const std::string indexName = FileNameOf(container.indexPath);
+    RemoveStaleTemporaries(folder, indexName);
     std::string error;
-    auto bytes = ReadContainerForChange(container.indexPath, error);
+    struct stat indexInfo {};
+    auto bytes = ReadContainerForChange(folder, indexName, indexInfo, error);
     if (!bytes) {
         return failAll(error);
     }
@@ -190,11 +230,12 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
     // Which records are live now, and what the chosen ones hold, read before anything
     // changes; only the chosen records are decoded.
     std::unordered_map<std::uint32_t, indexdat::HashItem> live;
-    const std::string folder = ResolveFolder(container.folder).value_or("");
     struct Planned {
         std::size_t index = 0;
         indexdat::HashItem item;
-        std::optional<std::string> removePath;
+        std::optional<std::string> removePath;  // the file's path below the folder
+        std::string fullPath;
+        std::string kept;  // why the record's file stays
         bool keepAsLeak = false;
         bool pending = false;
     };
@@ -236,18 +277,29 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
             if (!seen.insert(found->first).second) {
                 continue;  // chosen twice: deleted once
             }
-            Planned plan{i, found->second, std::nullopt, false, raw->useCount > 0};
-            if (!plan.pending && localPath && !folder.empty()) {
-                // The file goes only when it is the one the record made (same write time)
-                // and it lies inside the container's folder.
-                struct stat info {};
-                std::string ignored;
-                if (InspectWithin(*localPath, folder, info, ignored) &&
-                    DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0)) == raw->writeTimeDos) {
-                    plan.keepAsLeak = RemovalDenied(*localPath, info);
-                    if (!plan.keepAsLeak) {
-                        plan.removePath = localPath;
-                    }
+            Planned plan{i,  found->second, std::nullopt,     localPath.value_or(""),
+                         {}, false,         raw->useCount > 0};
+            const auto relative = localPath ? folder.Relative(*localPath) : std::nullopt;
+            auto info = relative ? folder.Inspect(*relative) : Result<struct stat>(Fail(""));
+            if (!plan.pending && info.ok()) {
+                // The file goes only when it is the one the record made (same write time),
+                // a regular file within the container's folder.
+                const std::string its = "its file " + plan.fullPath + " stays: ";
+                if (!S_ISREG(info->st_mode)) {
+                    plan.kept =
+                        its + "it is " + FileKindName(info->st_mode) + ", not the entry's own file";
+                } else if (DosTimeFromFileTime(FileTimeFromUnix(info->st_mtime, 0)) !=
+                           raw->writeTimeDos) {
+                    plan.kept = its +
+                                "its time no longer matches the entry's, so it may be "
+                                "another file of that name";
+                } else if (RemovalDenied(folder, *relative, *info)) {
+                    plan.keepAsLeak = true;
+                    plan.kept = its + ((info->st_mode & S_IWUSR) == 0
+                                           ? "it is read-only"
+                                           : "its folder does not let it be removed");
+                } else {
+                    plan.removePath = relative;
                 }
             }
             planned.push_back(std::move(plan));
@@ -263,21 +315,29 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
     if (planned.empty()) {
         return statuses;
     }
-    // Right before the rename: a program that has the index mapped would keep using the old
-    // one and write it back over ours.
-    if (const auto holder = ProcessHoldingFile(container.indexPath)) {
+    // Right before the rename: a program that could write the index (a shared writable
+    // mapping, a descriptor open for writing) would keep using the old one and write it back
+    // over ours. Programs that only read it are no danger; our own take turns by the lock.
+    if (const auto holder = ProcessWritingFile(indexInfo)) {
         return failAll(container.indexPath + " is in use by " + *holder +
                        "; close that program and try again");
     }
-    if (!ReplaceFileAtomically(container.indexPath, image->bytes(), VerifyWritten, error)) {
+    if (!ReplaceInFolder(folder.fd(), folder.path(), indexName, image->bytes(), VerifyWritten,
+                         error)) {
         return failAll(error);
     }
     for (const Planned& plan : planned) {
         if (plan.pending) {
             statuses[plan.index] = Fail(
                 "the entry is in use by a running program and will be deleted when it is released");
-        } else if (plan.removePath && !RemoveWithin(*plan.removePath, folder, error)) {
-            statuses[plan.index] = Fail("the entry was deleted but its file stays: " + error);
+        } else if (plan.removePath) {
+            if (const Status removed = folder.RemoveFile(*plan.removePath, plan.fullPath);
+                !removed.ok()) {
+                statuses[plan.index] = Status::DoneWithNote(
+                    "its file stays: it could not be removed: " + removed.error());
+            }
+        } else if (!plan.kept.empty()) {
+            statuses[plan.index] = Status::DoneWithNote(plan.kept);
         }
     }
     return statuses;

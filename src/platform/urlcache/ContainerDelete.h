@@ -2,11 +2,15 @@
 // them, under a lock that every process of this program takes before changing the container.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/fileops/HeldFolder.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "ports/CacheSource.h"
 
@@ -18,10 +22,13 @@ std::uint64_t MaxContainerSize();
 
 // An exclusive advisory lock on a container's folder, held while the object lives. The
 // folder, not the index file, is locked: the index is replaced by a rename, and a lock on
-// the replaced file would not be seen by the next writer.
+// the replaced file would not be seen by the next writer. Another of our processes holds
+// it for the few milliseconds of a rewrite, so a delete waits its turn, up to wait; after
+// that, error names the process holding it.
 class ContainerLock {
   public:
-    explicit ContainerLock(const std::string& folder);
+    static constexpr std::chrono::milliseconds kWait{5000};
+    explicit ContainerLock(const HeldFolder& folder, std::chrono::milliseconds wait = kWait);
     ~ContainerLock();
     ContainerLock(const ContainerLock&) = delete;
     ContainerLock& operator=(const ContainerLock&) = delete;
@@ -34,17 +41,24 @@ class ContainerLock {
     std::string error_;
 };
 
-// Removes the temporary copies ("index.dat.XXXXXX") that a writer killed before its rename
-// left beside indexPath and that no running process holds. Only under the lock.
-void RemoveStaleTemporaries(const std::string& indexPath);
+// Removes the temporary copies of the index named indexName in folder that a writer killed
+// before its rename left: only files that are ours by more than their name (our writer's
+// name, a regular file of ours no bigger than a container, holding a container's start, and
+// that no running process has open or mapped). Only under the lock.
+void RemoveStaleTemporaries(const HeldFolder& folder, const std::string& indexName);
 
-// The container's bytes for changing, when the file is a regular file whose size is the one
-// its header records and that the format allows; error says why not.
-std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const std::string& indexPath,
+// The container's bytes for changing, when the file is a regular file (not a link) whose
+// size is the one its header records and that the format allows; error says why not. info
+// receives the file's facts.
+std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
+                                                                const std::string& indexName,
+                                                                struct stat& info,
                                                                 std::string& error);
 
-// Deletes the chosen records of container (all refs name it), one status for each.
+// Deletes the chosen records of container (all refs name it), its folder held since it was
+// listed, one status for each. A record deleted whose file stays is done, with a note why.
 std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
+                                        const HeldFolder& folder,
                                         const std::vector<const CacheEntryRef*>& chosen,
                                         int codePage);
 

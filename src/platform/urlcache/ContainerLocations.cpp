@@ -93,9 +93,15 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
     }
     // Internet Explorer in protected mode (Vista and later) keeps a second content container
     // under Low; most of what its users browsed is there.
+    std::optional<ContainerLocation> history =
+        ContainerAt(lookup, parent, {"History", "History.IE5"}, problems);
+    for (auto* notContent : {&cookies, &history}) {
+        if (*notContent) {
+            (*notContent)->content = false;
+        }
+    }
     for (const auto& container :
-         {cookies, ContainerAt(lookup, parent, {"History", "History.IE5"}, problems),
-          ContainerAt(lookup, location, {"Content.IE5"}, problems),
+         {cookies, history, ContainerAt(lookup, location, {"Content.IE5"}, problems),
           ContainerAt(lookup, location, {"Low", "Content.IE5"}, problems)}) {
         if (container) {
             found.push_back(*container);

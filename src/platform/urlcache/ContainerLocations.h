@@ -11,6 +11,7 @@ namespace pellimor {
 struct ContainerLocation {
     std::string indexPath;  // .../index.dat
     std::string folder;     // the folder holding it and its cache sub-folders
+    bool content = true;    // holds cached files (not the cookies' or the history's)
 };
 
 // The containers of the profile that cacheLocation belongs to, in the platform's order:

@@ -10,6 +10,7 @@
 
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
+#include "platform/fileops/HeldFolder.h"
 #include "platform/fileops/MappedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
@@ -27,7 +28,13 @@ IndexDatCache::IndexDatCache(std::string cacheLocation, int codePage, bool readO
     : location_(std::move(cacheLocation)),
       containers_(FindContainers(location_, &unusable_)),
       codePage_(codePage),
-      readOnly_(readOnly) {}
+      readOnly_(readOnly) {
+    // Each container's folder is held from now on: what a delete changes is what was found
+    // and listed here, whatever the paths lead to by then.
+    for (const ContainerLocation& container : containers_) {
+        held_.push_back(HeldFolder::Open(container.folder));
+    }
+}
 
 namespace {
 
@@ -38,21 +45,43 @@ bool ModeAllowsWriting(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
 }
 
+// Why a delete could not change this container; ok when it could.
+Status ContainerWritable(const ContainerLocation& container) {
+    if (!ModeAllowsWriting(container.indexPath)) {
+        return Fail(container.indexPath + " is read-only");
+    }
+    if (!ModeAllowsWriting(container.folder) || ::access(container.folder.c_str(), W_OK) != 0) {
+        return Fail(container.folder + " cannot be written");
+    }
+    return Done{};
+}
+
 }  // namespace
 
+// Only the containers of cached files matter: a delete never writes the cookies' or the
+// history's, which may well be read-only.
 Status IndexDatCache::CanDelete() {
     if (readOnly_) {
         return Fail("the cache was opened read-only (--read-only)");
     }
     for (const ContainerLocation& container : containers_) {
-        if (!ModeAllowsWriting(container.indexPath)) {
-            return Fail(container.indexPath + " is read-only");
-        }
-        if (!ModeAllowsWriting(container.folder) || ::access(container.folder.c_str(), W_OK) != 0) {
-            return Fail(container.folder + " cannot be written");
+        if (Status writable = ContainerWritable(container); container.content && !writable.ok()) {
+            return writable;
         }
     }
     return Done{};
+}
+
+Status IndexDatCache::CanDeleteEntry(const EntryId& id) {
+    if (readOnly_) {
+        return Fail("the cache was opened read-only (--read-only)");
+    }
+    for (const ContainerLocation& container : containers_) {
+        if (container.indexPath == id.file) {
+            return ContainerWritable(container);
+        }
+    }
+    return Fail(id.file + " is not a container of this cache");
 }
 
 EntryId IndexDatEntryId(const std::string& profile, const CacheRecord& record) {
@@ -260,11 +289,8 @@ Status IndexDatCache::EnumerateRecords(const std::function<bool(const CacheRecor
 
 std::vector<Status> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
     std::vector<Status> statuses(chosen.size());
-    if (Status can = CanDelete(); !can.ok()) {
-        std::fill(statuses.begin(), statuses.end(), can);
-        return statuses;
-    }
-    for (const ContainerLocation& container : containers_) {
+    for (std::size_t k = 0; k < containers_.size(); ++k) {
+        const ContainerLocation& container = containers_[k];
         std::vector<const CacheEntryRef*> refs;
         std::vector<std::size_t> where;
         for (std::size_t i = 0; i < chosen.size(); ++i) {
@@ -277,9 +303,16 @@ std::vector<Status> IndexDatCache::DeleteEntries(const std::vector<CacheEntryRef
         if (refs.empty()) {
             continue;
         }
-        const auto done = DeleteFromContainer(container, refs, codePage_);
-        for (std::size_t k = 0; k < where.size(); ++k) {
-            statuses[where[k]] = done[k];
+        std::vector<Status> done;
+        if (Status can = CanDeleteEntry(chosen[where.front()].id); !can.ok()) {
+            done.assign(refs.size(), can);
+        } else if (!held_[k].ok()) {
+            done.assign(refs.size(), Status(Fail(held_[k].error())));
+        } else {
+            done = DeleteFromContainer(container, *held_[k], refs, codePage_);
+        }
+        for (std::size_t n = 0; n < where.size(); ++n) {
+            statuses[where[n]] = done[n];
         }
     }
     for (std::size_t i = 0; i < chosen.size(); ++i) {

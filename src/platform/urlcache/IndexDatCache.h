@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fileops/HeldFolder.h"
 #include "platform/urlcache/ContainerLocations.h"
 #include "platform/urlcache/ContainerView.h"
 #include "platform/urlcache/IndexDatRecord.h"
@@ -30,7 +31,10 @@ class IndexDatCache : public CacheSource {
     // Exactly the chosen records, never another with the same address; the entries of one
     // container are deleted together in one rewrite of it.
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
+    // Whether the containers of cached files may be changed (a delete writes no other).
     Status CanDelete() override;
+    // Whether the entry's own container may be changed.
+    Status CanDeleteEntry(const EntryId& id) override;
 
     // Every live record in the containers' own order, in the reader's own terms.
     Status EnumerateRecords(const std::function<bool(const CacheRecord&)>& visit);
@@ -51,6 +55,7 @@ class IndexDatCache : public CacheSource {
     std::string location_;
     std::vector<std::string> unusable_;  // before containers_: filled while they are found
     std::vector<ContainerLocation> containers_;
+    std::vector<Result<HeldFolder>> held_;  // each container's folder, as found
     int codePage_;
     bool readOnly_;
 };
