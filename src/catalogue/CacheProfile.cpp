@@ -54,6 +54,15 @@ Result<CacheBody> CacheProfile::ReadBody(const EntryId& id, std::uint64_t limit)
     return source->ReadBody(id, limit);
 }
 
+Result<StreamedBody> CacheProfile::StreamBody(const EntryId& id, std::uint64_t limit,
+                                              const ByteSink& sink) {
+    CacheSource* source = SourceOf(id);
+    if (source == nullptr) {
+        return Fail(id.source + " is not one of the caches read");
+    }
+    return source->StreamBody(id, limit, sink);
+}
+
 std::vector<Status> CacheProfile::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {
     std::vector<Status> statuses(chosen.size(), Fail("not one of the caches read"));
     // Each source gets its own entries together, so that it changes its files once.

@@ -24,6 +24,8 @@ class CacheProfile : public CacheSource {
     // others to be read, and the failures are told together.
     Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
     Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    Result<StreamedBody> StreamBody(const EntryId& id, std::uint64_t limit,
+                                    const ByteSink& sink) override;
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
     // Deleting is possible when some source allows it; otherwise why not.
     Status CanDelete() override;

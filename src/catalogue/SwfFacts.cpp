@@ -181,8 +181,8 @@ class FactsReader {
 
 }  // namespace
 
-SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor,
-                      std::uint64_t decodeLimit) {
+SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor, std::uint64_t decodeLimit,
+                      bool onlyStart) {
     SwfFacts facts;
     SwfCursor header(file);
     const auto signature = header.Bytes(3);
@@ -242,6 +242,10 @@ SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor,
         movie = decoded;
     }
     facts.presentLength = movie.size();
+    if (onlyStart && movie.size() < declared && decodeStop.empty()) {
+        decodeStop = "byte " + std::to_string(movie.size()) + ": no more than " +
+                     std::to_string(file.size()) + " bytes of the file are read";
+    }
     facts.truncated =
         facts.presentLength < declared && decodeStop.find("no more than") == std::string::npos;
     if (facts.truncated && decodeStop.empty()) {

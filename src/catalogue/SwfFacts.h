@@ -76,7 +76,10 @@ struct SwfFacts {
 // stoppedAt says so.
 inline constexpr std::uint64_t kSwfDecodeLimit = 256ULL << 20;
 
+// file is the movie's file, or only its start when onlyStart is set (the rest was not read):
+// the facts then go as far as that start, and stoppedAt says so instead of calling the
+// movie cut short.
 SwfFacts ReadSwfFacts(std::string_view file, Decompressor& decompressor,
-                      std::uint64_t decodeLimit = kSwfDecodeLimit);
+                      std::uint64_t decodeLimit = kSwfDecodeLimit, bool onlyStart = false);
 
 }  // namespace pellimor

@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Session.h"
+#include "catalogue/BodyReading.h"
 #include "catalogue/CacheAddressBook.h"
 #include "catalogue/SwfFacts.h"
 #include "cli/CommandStart.h"
@@ -21,9 +22,6 @@
 namespace pellimor {
 
 namespace {
-
-// A movie file larger than this is not read; SWF's own length field stops at 4 GB.
-constexpr std::uint64_t kLargestMovie = 1ULL << 30;
 
 // Reads info's or needs' options with every other command's reading; info alone takes
 // files outside the cache and --json.
@@ -45,12 +43,16 @@ Selection ReadArguments(const std::vector<std::string>& arguments, const std::st
     return s;
 }
 
-// The chosen movies of the cache, read whole as the listing shows them.
+// The chosen movies of the cache, read as far as their facts need.
 struct CachedMovie {
     SwfEntry entry;
-    std::optional<std::string> bytes;
+    std::optional<BodyStart> start;
     std::string error;
 };
+
+SwfFacts FactsOf(const BodyStart& start, Decompressor& decompressor) {
+    return ReadSwfFacts(start.bytes, decompressor, kSwfDecodeLimit, !start.whole);
+}
 
 // Lists the cache as the other commands do and reads the movies named; the exit status
 // instead when they cannot be chosen.
@@ -75,12 +77,12 @@ std::variant<std::vector<CachedMovie>, int> ChooseCachedMovies(Selection& s,
                 continue;
             }
             CachedMovie movie{entry, std::nullopt, {}};
-            if (!entry.localPath.empty()) {
-                movie.bytes = session.files().ReadFile(entry.localPath, kLargestMovie, movie.error);
-            } else if (auto body = session.cache().ReadBody(entry.id, kLargestMovie); body) {
-                movie.bytes = std::move(body->bytes);
+            const CachedFile file{entry.localPath, {}, entry.id, std::nullopt};
+            if (auto start =
+                    ReadBodyStart(&session.cache(), session.files(), file, kFactsReadLimit)) {
+                movie.start = std::move(*start);
             } else {
-                movie.error = body.error();
+                movie.error = start.error();
             }
             movies.push_back(std::move(movie));
         }
@@ -101,14 +103,15 @@ int RunInfo(const std::vector<std::string>& arguments) {
     if (!a.files.empty()) {
         PosixFileOps files;
         for (const std::string& path : a.files) {
-            std::string error;
-            const auto bytes = files.ReadFile(path, kLargestMovie, error);
-            if (!bytes) {
-                Report(kExitFailed, error.empty() ? path + ": cannot be read" : error);
+            const auto start = ReadBodyStart(nullptr, files, CachedFile{path, {}, {}, std::nullopt},
+                                             kFactsReadLimit);
+            if (!start) {
+                Report(kExitFailed,
+                       start.error().empty() ? path + ": cannot be read" : start.error());
                 status = kExitFailed;
                 continue;
             }
-            read.emplace_back(FactsSource{path, {}, {}}, ReadSwfFacts(*bytes, decompressor));
+            read.emplace_back(FactsSource{path, {}, {}}, FactsOf(*start, decompressor));
         }
     } else {
         OpenedListing listing;
@@ -117,13 +120,13 @@ int RunInfo(const std::vector<std::string>& arguments) {
             return *failed;
         }
         for (const CachedMovie& m : std::get<std::vector<CachedMovie>>(chosen)) {
-            if (!m.bytes) {
+            if (!m.start) {
                 Report(kExitFailed, m.entry.displayName + ": " + m.error);
                 status = kExitFailed;
                 continue;
             }
             read.emplace_back(FactsSource{m.entry.displayName, m.entry.url, m.entry.site},
-                              ReadSwfFacts(*m.bytes, decompressor));
+                              FactsOf(*m.start, decompressor));
         }
     }
     std::string out = a.json ? "[" : "";
@@ -160,12 +163,12 @@ int RunNeeds(const std::vector<std::string>& arguments) {
         const CachedMovie& m = movies[i];
         std::string text = (i == 0 ? "" : "\n") + ForTerminal(m.entry.displayName) + "  " +
                            ForTerminal(m.entry.url) + "\n";
-        if (!m.bytes) {
+        if (!m.start) {
             Report(kExitFailed, m.entry.displayName + ": " + m.error);
             status = kExitFailed;
             continue;
         }
-        const SwfFacts facts = ReadSwfFacts(*m.bytes, decompressor);
+        const SwfFacts facts = FactsOf(*m.start, decompressor);
         std::size_t missing = 0;
         for (const std::string& found : facts.addresses) {
             // A leftover file has no address of its own: only absolute addresses resolve.

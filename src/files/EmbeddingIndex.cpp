@@ -1,8 +1,10 @@
 #include "files/EmbeddingIndex.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
+#include "catalogue/BodyReading.h"
 #include "catalogue/CacheAddressBook.h"
 #include "sites/Addresses.h"
 #include "sites/ParseUrl.h"
@@ -12,9 +14,6 @@ namespace pellimor {
 
 namespace {
 
-// A page larger than this is not read; its first part is what a scan would look at anyway.
-constexpr std::uint64_t kLargestPageRead = 16ULL << 20;
-
 bool IsHtml(const CacheEntry& entry) {
     const std::string type =
         entry.typedByFileName ? ContentTypeFromHeaders(entry.headers) : entry.contentType;
@@ -23,9 +22,42 @@ bool IsHtml(const CacheEntry& entry) {
 
 }  // namespace
 
+void EmbeddingIndex::Keep(const std::string& movie, PageEmbedding found) {
+    // Only the first page of a site is ever looked up: a later one of the same site would
+    // only take memory, as would pages sharing one body.
+    const auto firstOfSite = [this, &found](const auto& map, const std::string& key) {
+        const auto held = map.find(key);
+        return held == map.end() || std::none_of(held->second.begin(), held->second.end(),
+                                                 [this, &found](std::size_t i) {
+                                                     return kept_[i].pageSite == found.pageSite;
+                                                 });
+    };
+    const std::string loose(WithoutQuery(movie));
+    const bool newExact = firstOfSite(embedded_, movie);
+    const bool newLoose = firstOfSite(embeddedWithoutQuery_, loose);
+    const Embedding& e = found.embedding;
+    const std::size_t size = movie.size() + loose.size() + found.pageUrl.size() +
+                             found.pageSite.size() + e.movie.size() + e.flashvars.size() +
+                             e.base.size() + e.width.size() + e.height.size() +
+                             e.embeddedWith.size();
+    if ((!newExact && !newLoose) || keptBytes_ + size > kMostEmbeddingBytes) {
+        return;
+    }
+    keptBytes_ += size;
+    kept_.push_back(std::move(found));
+    if (newExact) {
+        embedded_[movie].push_back(kept_.size() - 1);
+    }
+    if (newLoose) {
+        embeddedWithoutQuery_[loose].push_back(kept_.size() - 1);
+    }
+}
+
 Status EmbeddingIndex::Build(CacheSource& cache, FileOps& files) {
     embedded_.clear();
     embeddedWithoutQuery_.clear();
+    kept_.clear();
+    keptBytes_ = 0;
     // Only the pages are kept while the cache is listed; they are read after it.
     std::vector<std::pair<std::string, CachedFile>> pages;
     std::unordered_set<std::string> seen;
@@ -39,22 +71,23 @@ Status EmbeddingIndex::Build(CacheSource& cache, FileOps& files) {
         }
         return true;
     });
+    std::uint64_t read = 0;
+    std::size_t pagesRead = 0;
     for (const auto& [url, file] : pages) {
-        std::optional<std::string> html;
-        std::string error;
-        if (!file.localPath.empty()) {
-            html = files.ReadFile(file.localPath, kLargestPageRead, error);
-        } else if (auto body = cache.ReadBody(file.id, kLargestPageRead); body) {
-            html = std::move(body->bytes);
+        if (pagesRead == kMostPagesRead || read >= kMostPageBytesRead) {
+            break;  // the pages after these are not looked at: time stays bounded
         }
+        ++pagesRead;
+        // Only what the scanner looks at is read.
+        Result<BodyStart> html = ReadBodyStart(&cache, files, file, kLargestPageScanned);
         if (!html) {
             continue;  // a page that cannot be read embeds nothing we can see
         }
-        for (Embedding& e : FindEmbeddings(*html)) {
+        read += html->bytes.size();
+        const std::string site = SiteFromUrl(url);
+        for (Embedding& e : FindEmbeddings(html->bytes)) {
             const std::string movie = CanonicalAddress(ResolveAddress(url, e.movie));
-            PageEmbedding found{url, SiteFromUrl(url), std::move(e)};
-            embeddedWithoutQuery_[std::string(WithoutQuery(movie))].push_back(found);
-            embedded_[movie].push_back(std::move(found));
+            Keep(movie, PageEmbedding{url, site, std::move(e)});
         }
     }
     return listed;
@@ -69,9 +102,9 @@ std::optional<PageEmbedding> EmbeddingIndex::PageOf(std::string_view url,
         if (found == map->end()) {
             continue;
         }
-        for (const PageEmbedding& page : found->second) {
-            if (page.pageSite == site) {
-                return page;
+        for (const std::size_t i : found->second) {
+            if (kept_[i].pageSite == site) {
+                return kept_[i];
             }
         }
     }

@@ -2,6 +2,7 @@
 // once, for the movies they embed. What the players and the export look a movie's page up in.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,13 @@ struct PageEmbedding {
     Embedding embedding;
 };
 
+// The cache's pages read for an index: at most so many, and so many bytes of them (each page
+// read as far as the scanner looks); the embeddings kept hold at most so many bytes. A cache
+// of more pages has the first of them looked at.
+inline constexpr std::size_t kMostPagesRead = 10000;
+inline constexpr std::uint64_t kMostPageBytesRead = 128ULL << 20;
+inline constexpr std::size_t kMostEmbeddingBytes = 32u << 20;
+
 class EmbeddingIndex {
   public:
     // Reads the cache's HTML pages (bodies kept as files of their own through files); a page
@@ -31,10 +39,18 @@ class EmbeddingIndex {
     // compared as resolved against the page's address, exactly or without the query.
     std::optional<PageEmbedding> PageOf(std::string_view url, std::string_view site) const;
 
+    // How many embeddings are kept (each movie and site once).
+    std::size_t size() const { return kept_.size(); }
+
   private:
-    // By the embedded movie's canonical address, and by that without its query.
-    std::unordered_map<std::string, std::vector<PageEmbedding>> embedded_;
-    std::unordered_map<std::string, std::vector<PageEmbedding>> embeddedWithoutQuery_;
+    void Keep(const std::string& movie, PageEmbedding found);
+
+    // Each embedding once; the maps hold its place here by the embedded movie's canonical
+    // address, and by that without its query.
+    std::vector<PageEmbedding> kept_;
+    std::size_t keptBytes_ = 0;
+    std::unordered_map<std::string, std::vector<std::size_t>> embedded_;
+    std::unordered_map<std::string, std::vector<std::size_t>> embeddedWithoutQuery_;
 };
 
 }  // namespace pellimor

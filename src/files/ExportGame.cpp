@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 
+#include "catalogue/BodyReading.h"
 #include "catalogue/SwfFacts.h"
 #include "files/AddressPaths.h"
 #include "files/EmbeddingPage.h"
@@ -16,28 +19,54 @@ namespace pellimor {
 
 namespace {
 
+// A file a movie loads is written up to this size; the movie itself up to the most a movie
+// can state as its length.
 constexpr std::uint64_t kLargestFile = 512ULL << 20;
 constexpr unsigned kMostNumbers = 999;
 
+using Producer = std::function<Status(const ByteSink&)>;
+
+// A body as the export reads it: its start in memory (all of it for most files), the rest
+// read again in pieces when it is written.
 struct Body {
-    std::string bytes;
-    bool truncated = false;
+    BodyStart start;
+    Producer all;
+    bool streamedTruncated = false;  // set while a long body is written
+    bool truncated() const { return start.truncated || streamedTruncated; }
 };
 
-Result<Body> ReadCached(const CachedFile& file, ExportServices& s, std::uint64_t limit) {
-    if (!file.localPath.empty()) {
-        std::string error;
-        auto bytes = s.files.ReadFile(file.localPath, limit, error);
-        if (!bytes) {
-            return Fail(error.empty() ? file.localPath + ": cannot be read" : error);
-        }
-        return Body{std::move(*bytes), false};
+Result<std::unique_ptr<Body>> ReadCached(const CachedFile& file, ExportServices& s,
+                                         std::uint64_t limit) {
+    Result<BodyStart> start = ReadBodyStart(&s.cache, s.files, file, kFactsReadLimit);
+    if (!start) {
+        return Failure{start.error()};
     }
-    auto body = s.cache.ReadBody(file.id, limit);
-    if (!body) {
-        return Fail(body.error());
+    auto body = std::make_unique<Body>();
+    body->start = std::move(*start);
+    Body* held = body.get();
+    if (held->start.whole) {
+        body->all = [held](const ByteSink& sink) -> Status {
+            (void)sink(held->start.bytes);
+            return Done{};
+        };
+    } else {
+        body->all = [held, file, &s, limit](const ByteSink& sink) -> Status {
+            Result<StreamedBody> read = StreamBodyOf(&s.cache, s.files, file, limit, sink);
+            if (!read) {
+                return Failure{read.error()};
+            }
+            held->streamedTruncated = read->truncated;
+            return Done{};
+        };
     }
-    return Body{std::move(body->bytes), body->truncated};
+    return body;
+}
+
+Producer Bytes(std::string_view bytes) {
+    return [bytes](const ByteSink& sink) -> Status {
+        (void)sink(bytes);
+        return Done{};
+    };
 }
 
 bool IsMovie(std::string_view bytes) {
@@ -47,8 +76,10 @@ bool IsMovie(std::string_view bytes) {
 
 // Writes bytes at segments unless an identical file is there; a different one makes it take
 // the next numbered name. The segments written to, or why not.
+// Writes what produce hands on at segments unless an identical file is there; a different
+// one makes it take the next numbered name. The segments written to, or why not.
 Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::string> segments,
-                                         std::string_view bytes, std::vector<std::string>& notes,
+                                         const Producer& produce, std::vector<std::string>& notes,
                                          std::size_t shownFrom) {
     const std::string name = segments.back();
     for (unsigned counter = 0; counter <= kMostNumbers; ++counter) {
@@ -56,13 +87,12 @@ Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::
             segments.back() = NumberedFileName(name, counter);
         }
         std::string why;
-        const CopyResult result = folder.WriteNew(segments, bytes, why);
+        const CopyResult result = folder.WriteNewFrom(segments, produce, why);
         if (result == CopyResult::kFailed) {
             return Fail(why.empty() ? "cannot be written" : why);
         }
         if (result == CopyResult::kTargetExists) {
-            const auto there = folder.ReadExisting(segments, bytes.size());
-            if (there && *there == bytes) {
+            if (folder.SameAs(segments, produce)) {
                 return segments;  // the same file, from an earlier export: kept
             }
             continue;
@@ -217,10 +247,10 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
                                 " files; the rest of what the movies load was not looked for.");
             break;
         }
-        Result<Body> body = Fail("");
+        Result<std::unique_ptr<Body>> body = Fail("");
         if (load.depth == 0) {
             CachedFile own{movie.localPath, {}, movie.id, std::nullopt};
-            body = ReadCached(own, s, kLargestFile);
+            body = ReadCached(own, s, kLargestMovieBody);
         } else if (const auto file = index.Find(load.address)) {
             body = ReadCached(*file, s, kLargestFile);
         } else {
@@ -240,7 +270,8 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         }
         std::vector<std::string> segments{folderName, "content"};
         segments.insert(segments.end(), path->begin(), path->end());
-        auto put = PutFile(s.folder, std::move(segments), body->bytes, out.notes, 1);
+        const Body& read = **body;
+        auto put = PutFile(s.folder, std::move(segments), read.all, out.notes, 1);
         if (!put) {
             if (load.depth == 0 && !firstWritten) {
                 return Fail(movie.displayName + ": " + put.error());
@@ -253,14 +284,15 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         ++out.files;
         const std::vector<std::string> shown(put->begin() + 1, put->end());
         meta.files.push_back(MetaFile{load.address, JoinedPath(shown)});
-        if (body->truncated) {
+        if (read.truncated()) {
             truncated.push_back(load.address + " (the cache holds fewer bytes than were sent)");
         }
-        if (!IsMovie(body->bytes)) {
+        if (!IsMovie(read.start.bytes)) {
             continue;
         }
-        SwfFacts facts = ReadSwfFacts(body->bytes, s.decompressor);
-        if (facts.truncated && !body->truncated) {
+        SwfFacts facts =
+            ReadSwfFacts(read.start.bytes, s.decompressor, kSwfDecodeLimit, !read.start.whole);
+        if (facts.truncated && !read.truncated()) {
             truncated.push_back(load.address + " (" + std::to_string(facts.MissingBytes()) +
                                 " bytes short of its declared length)");
         }
@@ -306,7 +338,8 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     // The notes of the meta file's own name are known only once it is written.
     std::vector<std::string> metaNotes;
     meta.notes = out.notes;
-    auto written = PutFile(s.folder, {folderName, "meta.yaml"}, MetaYamlText(meta), metaNotes, 1);
+    const std::string metaText = MetaYamlText(meta);
+    auto written = PutFile(s.folder, {folderName, "meta.yaml"}, Bytes(metaText), metaNotes, 1);
     if (!written) {
         return Fail(movie.displayName + ": meta.yaml: " + written.error());
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "catalogue/BodyReading.h"
 #include "files/SettingsStore.h"
 #include "resources/Strings.h"
 
@@ -10,7 +11,6 @@ namespace pellimor {
 namespace {
 
 constexpr std::size_t kFileNameCapacity = 259;  // the Save As name buffer, without terminator
-constexpr std::uint64_t kLargestMovie = 512ULL << 20;  // what a body read whole may hold
 
 std::string NumberedName(const std::string& base, unsigned long long counter) {
     char digits[24];
@@ -51,26 +51,22 @@ int SaveOne(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOut
     if (!chosenFolder.empty()) {
         folder = chosenFolder;
     }
-    // A body kept inside the cache's own files is read once, then written like a copy.
-    std::optional<std::string> body;
+    // A body kept inside the cache's own files is written as it is read and decoded, never
+    // held whole: one that decodes to a gigabyte costs the pieces on their way.
     CopyFailure why;
-    if (entry.localPath.empty()) {
-        Result<CacheBody> read = services.cache != nullptr
-                                     ? services.cache->ReadBody(entry.id, kLargestMovie)
-                                     : Result<CacheBody>(Fail("no cache to read the movie from"));
-        if (read.ok()) {
-            body = std::move(read->bytes);
-        } else {
-            why.reason = read.error();
-        }
-    }
-    // The copy is written whole before it gets a name, and a name that is taken is never
-    // overwritten: the next numbered one is tried with the same copy.
     std::unique_ptr<PendingCopy> copy;
     if (!entry.localPath.empty()) {
         copy = services.files.StageCopy(entry.localPath, folder, &why);
-    } else if (body) {
-        copy = services.files.StageBytes(*body, folder, &why);
+    } else if (services.cache == nullptr) {
+        why.reason = "no cache to read the movie from";
+    } else {
+        copy = services.files.StageStream(
+            [&](const ByteSink& sink) -> Status {
+                Result<StreamedBody> read =
+                    services.cache->StreamBody(entry.id, kLargestMovieBody, sink);
+                return read ? Status(Done{}) : Status(Failure{read.error()});
+            },
+            folder, &why);
     }
     std::string target = folder + "/" + base + ".swf";
     CopyResult result = copy ? copy->NameAs(target, &why) : CopyResult::kFailed;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/ByteSink.h"
 #include "ports/Result.h"
 
 namespace pellimor {
@@ -66,6 +67,14 @@ struct CacheBody {
     bool truncated = false;
 };
 
+// A body handed on as it was read: how many decoded bytes went to the sink, whether fewer
+// bytes were stored than the format recorded, and whether the sink stopped it early.
+struct StreamedBody {
+    std::uint64_t bytes = 0;
+    bool truncated = false;
+    bool stopped = false;
+};
+
 // An entry the user chose, as it was listed, so that a delete can check that what stands
 // there now is still that entry.
 struct CacheEntryRef {
@@ -85,6 +94,24 @@ class CacheSource {
     virtual Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) = 0;
     // The body of one entry, at most limit bytes once decoded.
     virtual Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) = 0;
+    // The same body handed to sink piece by piece as it is read and decoded, so that memory
+    // follows what the sink keeps, not the body's size; a body growing beyond limit fails.
+    // Formats read their stored bytes in pieces; this default reads the body whole.
+    virtual Result<StreamedBody> StreamBody(const EntryId& id, std::uint64_t limit,
+                                            const ByteSink& sink) {
+        Result<CacheBody> body = ReadBody(id, limit);
+        if (!body) {
+            return Failure{body.error()};
+        }
+        StreamedBody streamed{0, body->truncated, false};
+        const std::string_view bytes = body->bytes;
+        for (std::size_t at = 0; at < bytes.size() && !streamed.stopped; at += kBodyPiece) {
+            const std::string_view piece = bytes.substr(at, kBodyPiece);
+            streamed.bytes += piece.size();
+            streamed.stopped = !sink(piece);
+        }
+        return streamed;
+    }
     // Deletes each chosen entry with what the format keeps for it. One status each, in
     // order; a source may change its files once for all of them.
     virtual std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,15 @@ class ExportFolder {
     // failure, not a way out). kTargetExists when something is there already.
     virtual CopyResult WriteNew(const std::vector<std::string>& segments, std::string_view bytes,
                                 std::string& why) = 0;
+    // WriteNew for bytes that produce hands to its sink piece by piece; a failure of produce
+    // leaves no file, with why saying why.
+    virtual CopyResult WriteNewFrom(const std::vector<std::string>& segments,
+                                    const std::function<Status(const ByteSink&)>& produce,
+                                    std::string& why) = 0;
+    // Whether the regular file at segments (no link followed) holds exactly what produce
+    // hands on; read in pieces beside it, so neither is held whole.
+    virtual bool SameAs(const std::vector<std::string>& segments,
+                        const std::function<Status(const ByteSink&)>& produce) = 0;
     // The contents of the regular file at segments when it is one (no link followed) and
     // holds at most limit bytes; nothing otherwise.
     virtual std::optional<std::string> ReadExisting(const std::vector<std::string>& segments,

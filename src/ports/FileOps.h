@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/ByteSink.h"
 #include "ports/Result.h"
 
 namespace pellimor {
@@ -62,6 +63,10 @@ class FileOps {
     // nothing, with error saying why.
     virtual std::optional<std::string> ReadFile(const std::string& path, std::uint64_t limit,
                                                 std::string& error) = 0;
+    // The contents of a regular file handed to sink in pieces, when it holds at most limit
+    // bytes; how many bytes were handed on (fewer when sink stopped), or why none.
+    virtual Result<std::uint64_t> StreamFile(const std::string& path, std::uint64_t limit,
+                                             const ByteSink& sink) = 0;
     virtual bool Exists(const std::string& path) = 0;
     // Every entry of a folder except "." and "..", in the listing's order. The kind of every
     // entry is known; its times, size and read-only bit only where detailsFor says so, since
@@ -77,6 +82,11 @@ class FileOps {
     virtual std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes,
                                                     const std::string& folder,
                                                     CopyFailure* why = nullptr) = 0;
+    // A copy of what produce hands to its sink, written piece by piece as it comes, so that
+    // a body decoded on the way is never held whole; a failure of produce drops the copy.
+    virtual std::unique_ptr<PendingCopy> StageStream(
+        const std::function<Status(const ByteSink&)>& produce, const std::string& folder,
+        CopyFailure* why = nullptr) = 0;
     // Puts every copy named since the last call on the disk, names included: one flush for a
     // whole batch of copies instead of one a file.
     virtual Status FlushNamedCopies() = 0;

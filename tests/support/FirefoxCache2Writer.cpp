@@ -2,6 +2,8 @@
 
 #include "TempFolder.h"
 
+#include <fstream>
+
 namespace pellimor::test {
 
 namespace {
@@ -24,10 +26,13 @@ std::string Element(std::string_view name, std::string_view value) {
 
 }  // namespace
 
-std::string Cache2EntryBytes(const Cache2EntrySpec& spec) {
-    std::string file = spec.body;
+namespace {
+
+// What follows a body of bodySize bytes: hashes, metadata, the body's length.
+std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
+    std::string file;
     PutBig32(file, 0x12345678);  // the metadata's hash: not checked by the reader
-    const std::size_t chunks = (spec.body.size() + kChunkSize - 1) / kChunkSize;
+    const std::size_t chunks = (bodySize + kChunkSize - 1) / kChunkSize;
     file.append(chunks * 2, '\x5A');
     PutBig32(file, spec.version);
     PutBig32(file, spec.fetchCount);
@@ -49,9 +54,14 @@ std::string Cache2EntryBytes(const Cache2EntrySpec& spec) {
     if (spec.version >= 4) {
         PutBig32(file, spec.version);  // the two-word trailer of Firefox's newest entries
     }
-    PutBig32(file,
-             static_cast<std::uint32_t>(spec.body.size()) | (spec.encrypted ? 0x80000000 : 0));
+    PutBig32(file, static_cast<std::uint32_t>(bodySize) | (spec.encrypted ? 0x80000000 : 0));
     return file;
+}
+
+}  // namespace
+
+std::string Cache2EntryBytes(const Cache2EntrySpec& spec) {
+    return spec.body + Cache2Tail(spec, spec.body.size());
 }
 
 std::string Cache2EntryName(std::string_view key) {
@@ -72,7 +82,15 @@ std::string Cache2EntryName(std::string_view key) {
 
 std::string WriteCache2Entry(const std::string& folder, const Cache2EntrySpec& spec) {
     const std::string path = folder + "/" + Cache2EntryName(spec.key);
-    WriteFile(path, Cache2EntryBytes(spec));
+    if (spec.bodyHole == 0) {
+        WriteFile(path, Cache2EntryBytes(spec));
+        return path;
+    }
+    // The hole is skipped, not written: the file is sparse.
+    std::ofstream out(path, std::ios::binary);
+    out << spec.body;
+    out.seekp(static_cast<std::streamoff>(spec.body.size() + spec.bodyHole));
+    out << Cache2Tail(spec, spec.body.size() + spec.bodyHole);
     return path;
 }
 

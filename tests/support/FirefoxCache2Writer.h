@@ -19,7 +19,8 @@ struct Cache2EntrySpec {
     std::uint32_t lastModified = 0;
     std::uint32_t frecency = 0;
     std::uint32_t expiration = 0xFFFFFFFF;
-    bool encrypted = false;  // version 4: the trailer's flag of an encrypted entry
+    bool encrypted = false;      // version 4: the trailer's flag of an encrypted entry
+    std::uint32_t bodyHole = 0;  // zero bytes after body, left as a hole of a sparse file
 };
 
 // The whole entry file.

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "platform/ByteReader.h"
+#include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/BlockFileEntry.h"
 #include "platform/chromium/BlockFileFormat.h"
@@ -193,6 +194,13 @@ Status ChromiumBlockFileCache::Enumerate(const std::function<bool(const CacheEnt
 }
 
 Result<CacheBody> ChromiumBlockFileCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+    return CollectedBody(*this, id, limit);
+}
+
+// The stored body is read whole (a block file's pieces or its own f_ file, at most
+// kMaxStoredBody), then decoded in pieces.
+Result<StreamedBody> ChromiumBlockFileCache::StreamBody(const EntryId& id, std::uint64_t limit,
+                                                        const ByteSink& sink) {
     if (id.source != folder_) {
         return Fail("the entry belongs to another cache (" + id.source + ")");
     }
@@ -218,7 +226,7 @@ Result<CacheBody> ChromiumBlockFileCache::ReadBody(const EntryId& id, std::uint6
     }
     const std::uint64_t size = read->dataSize[fmt::kBodyStream];
     if (size == 0) {
-        return CacheBody{};
+        return StreamedBody{};
     }
     const std::uint64_t ceiling =
         entry->contentEncoding.empty() ? std::min(limit, kMaxStoredBody) : kMaxStoredBody;
@@ -230,11 +238,12 @@ Result<CacheBody> ChromiumBlockFileCache::ReadBody(const EntryId& id, std::uint6
     if (!stored) {
         return Fail(name + ": " + stored.error());
     }
-    Result<DecodedBody> decoded = DecodeContent(entry->contentEncoding, stored->bytes, limit);
+    Result<DecodedStream> decoded =
+        DecodeContentStream(entry->contentEncoding, stored->bytes, limit, sink);
     if (!decoded) {
         return Fail(name + ": " + decoded.error());
     }
-    return CacheBody{std::move(decoded->bytes), stored->truncated || decoded->truncated};
+    return StreamedBody{decoded->bytes, stored->truncated || decoded->truncated, decoded->stopped};
 }
 
 Status ChromiumBlockFileCache::EnumerateLeftovers(

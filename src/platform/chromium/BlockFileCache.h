@@ -17,6 +17,8 @@ class ChromiumBlockFileCache : public CacheSource {
     const std::string& Location() const override { return folder_; }
     Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
     Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    Result<StreamedBody> StreamBody(const EntryId& id, std::uint64_t limit,
+                                    const ByteSink& sink) override;
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
     Status CanDelete() override;
     // The f_ files that hold a movie by their first bytes and that no entry refers to.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/MadeInOrder.h"
+#include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/ReadAt.h"
@@ -146,6 +147,11 @@ Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&
 }
 
 Result<CacheBody> ChromiumSimpleCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+    return CollectedBody(*this, id, limit);
+}
+
+Result<StreamedBody> ChromiumSimpleCache::StreamBody(const EntryId& id, std::uint64_t limit,
+                                                     const ByteSink& sink) {
     Result<std::string> root = Root();
     if (!root) {
         return Failure{root.error()};
@@ -170,17 +176,15 @@ Result<CacheBody> ChromiumSimpleCache::ReadBody(const EntryId& id, std::uint64_t
     if (read->bodySize > ceiling) {
         return Fail(*path + ": the body is larger than " + std::to_string(ceiling) + " bytes");
     }
-    Result<std::string> stored = chromium::ReadAt(file->fd.get(), read->bodyOffset,
-                                                  static_cast<std::size_t>(read->bodySize), *path);
-    if (!stored) {
-        return Failure{stored.error()};
-    }
-    Result<DecodedBody> decoded = DecodeContent(encoding, *stored, limit);
+    bool cut = false;
+    const StoredReader stored =
+        ReadFromDescriptor(file->fd.get(), read->bodyOffset, read->bodySize, *path, cut);
+    Result<DecodedStream> decoded = DecodeContentStream(encoding, stored, limit, sink);
     if (!decoded) {
         return Fail(*path + ": " + decoded.error());
     }
-    return CacheBody{std::move(decoded->bytes),
-                     read->truncated || decoded->truncated || stored->size() < read->bodySize};
+    return StreamedBody{decoded->bytes, read->truncated || decoded->truncated || cut,
+                        decoded->stopped};
 }
 
 Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const HeldFolder& held) {

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/fileops/ConfinedFile.h"
 
@@ -80,6 +82,18 @@ ExportFolderPosix::~ExportFolderPosix() {
 
 CopyResult ExportFolderPosix::WriteNew(const std::vector<std::string>& segments,
                                        std::string_view bytes, std::string& why) {
+    return WriteNewFrom(
+        segments,
+        [bytes](const ByteSink& sink) -> Status {
+            (void)sink(bytes);
+            return Done{};
+        },
+        why);
+}
+
+CopyResult ExportFolderPosix::WriteNewFrom(const std::vector<std::string>& segments,
+                                           const std::function<Status(const ByteSink&)>& produce,
+                                           std::string& why) {
     if (!PlainPath(segments)) {
         why = "not a name inside the export folder";
         return CopyResult::kFailed;
@@ -98,18 +112,25 @@ CopyResult ExportFolderPosix::WriteNew(const std::vector<std::string>& segments,
         why = segments.back() + ": " + std::strerror(errno);
         return CopyResult::kFailed;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(out.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    int code = 0;
+    const Status made = produce([&out, &code](std::string_view bytes) {
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(out.get(), bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                code = n < 0 ? errno : ENOSPC;
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
         }
-        if (n <= 0) {
-            why = segments.back() + ": " + std::strerror(n < 0 ? errno : ENOSPC);
-            ::unlinkat(folder.get(), name, 0);  // no partial file is left
-            return CopyResult::kFailed;
-        }
-        done += static_cast<std::size_t>(n);
+        return true;
+    });
+    if (code != 0 || !made.ok()) {
+        why = segments.back() + ": " + (code != 0 ? std::strerror(code) : made.error());
+        ::unlinkat(folder.get(), name, 0);  // no partial file is left
+        return CopyResult::kFailed;
     }
     if (::close(out.release()) != 0) {
         why = segments.back() + ": " + std::strerror(errno);
@@ -117,6 +138,45 @@ CopyResult ExportFolderPosix::WriteNew(const std::vector<std::string>& segments,
         return CopyResult::kFailed;
     }
     return CopyResult::kCopied;
+}
+
+bool ExportFolderPosix::SameAs(const std::vector<std::string>& segments,
+                               const std::function<Status(const ByteSink&)>& produce) {
+    if (!PlainPath(segments)) {
+        return false;
+    }
+    std::string why;
+    const UniqueFd folder = OpenFolders(fd_, segments, segments.size() - 1, false, why);
+    if (!folder.valid()) {
+        return false;
+    }
+    const UniqueFd in(::openat(folder.get(), segments.back().c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!in.valid() || ::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    std::vector<char> there;
+    bool same = true;
+    std::uint64_t compared = 0;
+    const Status made = produce([&](std::string_view piece) {
+        there.resize(piece.size());
+        std::size_t done = 0;
+        while (done < piece.size()) {
+            const ssize_t n = ::read(in.get(), there.data() + done, piece.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        same = done == piece.size() && std::equal(piece.begin(), piece.end(), there.begin());
+        compared += piece.size();
+        return same;
+    });
+    return made.ok() && same && compared == static_cast<std::uint64_t>(info.st_size);
 }
 
 std::optional<std::string> ExportFolderPosix::ReadExisting(const std::vector<std::string>& segments,

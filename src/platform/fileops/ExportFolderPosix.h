@@ -21,6 +21,11 @@ class ExportFolderPosix : public ExportFolder {
     const std::string& Path() const override { return path_; }
     CopyResult WriteNew(const std::vector<std::string>& segments, std::string_view bytes,
                         std::string& why) override;
+    CopyResult WriteNewFrom(const std::vector<std::string>& segments,
+                            const std::function<Status(const ByteSink&)>& produce,
+                            std::string& why) override;
+    bool SameAs(const std::vector<std::string>& segments,
+                const std::function<Status(const ByteSink&)>& produce) override;
     std::optional<std::string> ReadExisting(const std::vector<std::string>& segments,
                                             std::uint64_t limit) override;
 

@@ -203,6 +203,43 @@ std::optional<std::string> PosixFileOps::ReadFile(const std::string& path, std::
     return ReadWithin(path, root_, limit, error);
 }
 
+Result<std::uint64_t> PosixFileOps::StreamFile(const std::string& path, std::uint64_t limit,
+                                               const ByteSink& sink) {
+    if (confined_ && root_.empty()) {
+        return Fail("no cache folder to read " + path + " from");
+    }
+    std::string error;
+    const auto file = OpenWithin(path, root_, error);
+    if (!file) {
+        return Fail(error);
+    }
+    if (file->size > limit) {
+        return Fail(path + " is larger than " + std::to_string(limit) + " bytes");
+    }
+    // No more than the size the file had when it was opened: one that grows cannot run on.
+    std::vector<char> piece(kBodyPiece);
+    std::uint64_t done = 0;
+    while (done < file->size) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(file->size - done, piece.size()));
+        const ssize_t got = ::read(file->fd.get(), piece.data(), want);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return Fail(path + ": " + std::strerror(errno));
+        }
+        if (got == 0) {
+            break;  // shorter now than when it was opened: what there is
+        }
+        done += static_cast<std::uint64_t>(got);
+        if (!sink(std::string_view(piece.data(), static_cast<std::size_t>(got)))) {
+            break;
+        }
+    }
+    return done;
+}
+
 bool PosixFileOps::Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
@@ -423,6 +460,25 @@ std::unique_ptr<PendingCopy> PosixFileOps::StageBytes(std::string_view bytes,
         [bytes](int out) {
             const int code = WriteAll(out, bytes);
             return code == 0 ? WriteFailure{} : WriteFailure{std::strerror(code), code, true};
+        },
+        why);
+}
+
+std::unique_ptr<PendingCopy> PosixFileOps::StageStream(
+    const std::function<Status(const ByteSink&)>& produce, const std::string& folder,
+    CopyFailure* why) {
+    return Stage(
+        folder,
+        [&produce](int out) -> WriteFailure {
+            int code = 0;
+            const Status made = produce([out, &code](std::string_view piece) {
+                code = WriteAll(out, piece);
+                return code == 0;
+            });
+            if (code != 0) {
+                return {std::strerror(code), code, true};
+            }
+            return made.ok() ? WriteFailure{} : WriteFailure{made.error(), 0, false};
         },
         why);
 }

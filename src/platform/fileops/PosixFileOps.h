@@ -23,6 +23,8 @@ class PosixFileOps : public FileOps {
     std::optional<std::uint64_t> FileSize(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path, std::uint64_t limit,
                                         std::string& error) override;
+    Result<std::uint64_t> StreamFile(const std::string& path, std::uint64_t limit,
+                                     const ByteSink& sink) override;
     bool Exists(const std::string& path) override;
     std::optional<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override;
@@ -31,6 +33,9 @@ class PosixFileOps : public FileOps {
                                            CopyFailure* why = nullptr) override;
     std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes, const std::string& folder,
                                             CopyFailure* why = nullptr) override;
+    std::unique_ptr<PendingCopy> StageStream(const std::function<Status(const ByteSink&)>& produce,
+                                             const std::string& folder,
+                                             CopyFailure* why = nullptr) override;
     Status FlushNamedCopies() override;
     bool RemoveFile(const std::string& path, std::string& error) override;
     // For a pending copy that was given its name: its folder is flushed with the batch.

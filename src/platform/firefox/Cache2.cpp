@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/MadeInOrder.h"
+#include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/ReadAt.h"
 #include "platform/fileops/ConfinedFile.h"
@@ -123,6 +124,11 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
 }
 
 Result<CacheBody> FirefoxCache2::ReadBody(const EntryId& id, std::uint64_t limit) {
+    return CollectedBody(*this, id, limit);
+}
+
+Result<StreamedBody> FirefoxCache2::StreamBody(const EntryId& id, std::uint64_t limit,
+                                               const ByteSink& sink) {
     if (id.source != location_ || !cache2::IsEntryName(id.file)) {
         return Fail("no entry " + id.file + " in " + location_);
     }
@@ -142,23 +148,23 @@ Result<CacheBody> FirefoxCache2::ReadBody(const EntryId& id, std::uint64_t limit
     const std::uint32_t stored = file->metadata.bodyLength;
     const auto head = firefox::ElementValue(file->metadata.elements, cache2::kResponseHeadElement);
     const firefox::ResponseFacts facts = firefox::FactsOf(head.value_or(std::string_view()));
-    const std::uint64_t storedLimit = facts.contentEncoding.empty() ? limit : limit + kEncodedSlack;
+    const std::uint64_t storedLimit = facts.contentEncoding.empty()
+                                          ? limit
+                                          : std::max(limit, limit + kEncodedSlack);  // saturates
     if (stored > storedLimit) {
         return Fail(path + " holds a body of " + std::to_string(stored) +
                     " bytes, more than can be read (" + std::to_string(limit) + ")");
     }
-    auto bytes = cache2::ReadAt(opened->fd.get(), 0, stored, path);
-    if (!bytes) {
-        return Failure{bytes.error()};
-    }
-    auto decoded = DecodeContent(facts.contentEncoding, *bytes, limit);
+    bool cut = false;
+    const StoredReader reader = ReadFromDescriptor(opened->fd.get(), 0, stored, path, cut);
+    auto decoded = DecodeContentStream(facts.contentEncoding, reader, limit, sink);
     if (!decoded) {
         return Fail(path + ": " + decoded.error());
     }
-    CacheBody body;
-    body.bytes = std::move(decoded->bytes);
-    body.truncated = decoded->truncated || (facts.contentLength && *facts.contentLength > stored);
-    return body;
+    return StreamedBody{
+        decoded->bytes,
+        cut || decoded->truncated || (facts.contentLength && *facts.contentLength > stored),
+        decoded->stopped};
 }
 
 Status FirefoxCache2::CanDelete() {

@@ -19,6 +19,8 @@ class FirefoxCache2 : public CacheSource {
     const std::string& Location() const override { return location_; }
     Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
     Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    Result<StreamedBody> StreamBody(const EntryId& id, std::uint64_t limit,
+                                    const ByteSink& sink) override;
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
     Status CanDelete() override;
 

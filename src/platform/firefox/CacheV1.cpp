@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 
+#include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/firefox/CacheV1Format.h"
@@ -381,6 +382,12 @@ Status FirefoxCacheV1::Enumerate(const std::function<bool(const CacheEntry&)>& v
 }
 
 Result<CacheBody> FirefoxCacheV1::ReadBody(const EntryId& id, std::uint64_t limit) {
+    return CollectedBody(*this, id, limit);
+}
+
+// The stored body is read whole (bounded as the map records it), then decoded in pieces.
+Result<StreamedBody> FirefoxCacheV1::StreamBody(const EntryId& id, std::uint64_t limit,
+                                                const ByteSink& sink) {
     if (id.source != location_ || id.file != v1::kMapFileName) {
         return Fail("no readable body for entry " + id.file + " " + std::to_string(id.locator) +
                     " in " + location_);
@@ -412,22 +419,22 @@ Result<CacheBody> FirefoxCacheV1::ReadBody(const EntryId& id, std::uint64_t limi
     }
     const auto head = firefox::ElementValue(resolved->record.metadata, v1::kResponseHeadElement);
     const firefox::ResponseFacts facts = firefox::FactsOf(head.value_or(std::string_view()));
-    const std::uint64_t storedLimit = facts.contentEncoding.empty() ? limit : limit + kEncodedSlack;
+    const std::uint64_t storedLimit =
+        facts.contentEncoding.empty() ? limit : std::max(limit, limit + kEncodedSlack);
     const std::uint32_t size = resolved->record.dataSize;
     auto stored = size == 0 ? Result<std::pair<std::string, bool>>(std::pair{std::string(), false})
                             : StoredBytes(blocks, location_, body.place, size, storedLimit);
     if (!stored) {
         return Failure{stored.error()};
     }
-    auto decoded = DecodeContent(facts.contentEncoding, stored->first, limit);
+    auto decoded = DecodeContentStream(facts.contentEncoding, stored->first, limit, sink);
     if (!decoded) {
         return Failure{decoded.error()};
     }
-    CacheBody result;
-    result.bytes = std::move(decoded->bytes);
-    result.truncated = stored->second || decoded->truncated ||
-                       (facts.contentLength && *facts.contentLength > stored->first.size());
-    return result;
+    return StreamedBody{decoded->bytes,
+                        stored->second || decoded->truncated ||
+                            (facts.contentLength && *facts.contentLength > stored->first.size()),
+                        decoded->stopped};
 }
 
 std::vector<Status> FirefoxCacheV1::DeleteEntries(const std::vector<CacheEntryRef>& chosen) {

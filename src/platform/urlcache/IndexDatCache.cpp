@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/body/ContentDecoding.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/HeldFolder.h"
@@ -190,7 +191,7 @@ Status IndexDatCache::Enumerate(const std::function<bool(const CacheEntry&)>& vi
     });
 }
 
-Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+Result<std::pair<std::string, std::string>> IndexDatCache::BodyFileOf(const EntryId& id) {
     if (id.source != location_) {
         return Fail("the entry is not one of " + location_);
     }
@@ -211,16 +212,48 @@ Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit
     if (!path) {
         return Fail("the entry is no longer in the cache, or names no file");
     }
-    const auto root = ResolveFolder(folder);
+    auto root = ResolveFolder(folder);
     if (!root) {
         return Fail(folder + " is no folder");
     }
+    return std::pair{std::move(*path), std::move(*root)};
+}
+
+Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit) {
+    const auto file = BodyFileOf(id);
+    if (!file) {
+        return Failure{file.error()};
+    }
     std::string error;
-    auto bytes = ReadWithin(*path, *root, limit, error);
+    auto bytes = ReadWithin(file->first, file->second, limit, error);
     if (!bytes) {
         return Fail(error);
     }
     return CacheBody{std::move(*bytes), false};
+}
+
+Result<StreamedBody> IndexDatCache::StreamBody(const EntryId& id, std::uint64_t limit,
+                                               const ByteSink& sink) {
+    const auto file = BodyFileOf(id);
+    if (!file) {
+        return Failure{file.error()};
+    }
+    std::string error;
+    const auto opened = OpenWithin(file->first, file->second, error);
+    if (!opened) {
+        return Fail(error);
+    }
+    if (opened->size > limit) {
+        return Fail(file->first + " is larger than " + std::to_string(limit) + " bytes");
+    }
+    bool cut = false;
+    const StoredReader read =
+        ReadFromDescriptor(opened->fd.get(), 0, opened->size, file->first, cut);
+    auto streamed = DecodeContentStream("", read, limit, sink);
+    if (!streamed) {
+        return Failure{streamed.error()};
+    }
+    return StreamedBody{streamed->bytes, cut, streamed->stopped};
 }
 
 Status IndexDatCache::ForEachRawRecord(const RawVisit& visit) {

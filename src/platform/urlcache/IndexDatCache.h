@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/fileops/HeldFolder.h"
@@ -28,6 +29,8 @@ class IndexDatCache : public CacheSource {
     Status Enumerate(const std::function<bool(const CacheEntry&)>& visit) override;
     // The entry's own cached file, read within its container's folder.
     Result<CacheBody> ReadBody(const EntryId& id, std::uint64_t limit) override;
+    Result<StreamedBody> StreamBody(const EntryId& id, std::uint64_t limit,
+                                    const ByteSink& sink) override;
     // Exactly the chosen records, never another with the same address; the entries of one
     // container are deleted together in one rewrite of it.
     std::vector<Status> DeleteEntries(const std::vector<CacheEntryRef>& chosen) override;
@@ -51,6 +54,8 @@ class IndexDatCache : public CacheSource {
                                         const indexdat::RawUrlRecord&)>;
     // Every live record of every container as stored, with the container it lies in.
     Status ForEachRawRecord(const RawVisit& visit);
+    // The file an entry keeps its body in, and the resolved folder it must lie in.
+    Result<std::pair<std::string, std::string>> BodyFileOf(const EntryId& id);
 
     std::string location_;
     std::vector<std::string> unusable_;  // before containers_: filled while they are found

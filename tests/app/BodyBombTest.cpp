@@ -1,0 +1,269 @@
+// Bodies made to cost far more than they take on disk: a few kilobytes of gzip, deflate or
+// brotli that decode to hundreds of megabytes, a sparse file that reads as a large movie, a
+// list of content codings made to copy the body once per coding, and one page shared by
+// hundreds of entries. The real terminal program reads, saves and exports them as a child
+// process whose peak memory is read from the kernel (wait4) and held to a stated budget,
+// and what is legitimately there still comes out right.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/urlcache/CacheWriter.h"
+#include "support/BombBodies.h"
+#include "support/FirefoxCache2Writer.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What each bomb decodes to: far more than any budget below, a legal movie all the same.
+constexpr std::uint64_t kDecoded = 256ULL << 20;
+// The most one command may take, whatever the body decodes to: what the program needs to
+// run, the start of a body read for a movie's facts (64 MiB) and the pieces on their way.
+constexpr long kBudgetKiB = 160L << 10;
+constexpr const char* kMovieUrl = "http://bomb.example/games/bomb.swf";
+
+struct Ran {
+    int status = -1;
+    long peakKiB = 0;  // the child's largest resident set
+    std::string out;   // its standard output and error
+};
+
+// Runs pellimor-cli with arguments in its own process and reads its peak memory.
+Ran RunCli(const test::TempFolder& temp, const std::vector<std::string>& arguments) {
+    const std::string outPath = temp / "cli.out";
+    std::vector<std::string> environment = {"HOME=" + temp.path(),
+                                            "XDG_CONFIG_HOME=" + temp.path() + "/config"};
+    std::vector<char*> argv{const_cast<char*>(PELLIMOR_CLI)};
+    for (const std::string& a : arguments) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : environment) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        const int none = ::open("/dev/null", O_RDONLY);
+        ::dup2(none, 0);
+        ::execve(PELLIMOR_CLI, argv.data(), envp.data());
+        ::_exit(127);
+    }
+    Ran ran;
+    int status = 0;
+    struct rusage usage {};
+    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
+        ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ran.peakKiB = usage.ru_maxrss;
+    }
+    ran.out = test::ReadFile(outPath);
+    return ran;
+}
+
+// Whether the file holds exactly the movie of length bytes, compared piece by piece.
+bool HoldsBigMovie(const std::string& path, std::uint64_t length) {
+    std::ifstream in(path, std::ios::binary);
+    bool same = static_cast<bool>(in);
+    std::vector<char> there;
+    test::BigMovie(length, [&](std::string_view piece) {
+        there.resize(piece.size());
+        same = same && in.read(there.data(), static_cast<std::streamsize>(piece.size())) &&
+               std::equal(piece.begin(), piece.end(), there.begin());
+    });
+    return same && in.peek() == std::char_traits<char>::eof();
+}
+
+struct Bomb {
+    const char* what;
+    std::string contentEncoding;  // as the response head says it
+    std::function<test::Cache2EntrySpec()> body;
+    std::uint64_t decoded;  // what the body decodes to
+    const char* refusal;    // what every command says instead, when the body is refused
+};
+
+test::Cache2EntrySpec Encoded(test::BodyCoding coding, std::uint64_t length) {
+    test::Cache2EntrySpec spec;
+    spec.body = test::EncodedBigMovie(length, coding);
+    return spec;
+}
+
+// A Firefox cache2 folder holding the one movie; its folder.
+std::string MakeCache(const test::TempFolder& temp, const Bomb& bomb) {
+    const std::string cache = temp / "cache2";
+    test::MakeFolders(cache + "/entries");
+    test::Cache2EntrySpec spec = bomb.body();
+    spec.key = std::string(":") + kMovieUrl;
+    spec.responseHead = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n";
+    if (!bomb.contentEncoding.empty()) {
+        spec.responseHead += "Content-Encoding: " + bomb.contentEncoding + "\r\n";
+    }
+    test::WriteCache2Entry(cache + "/entries", spec);
+    return cache;
+}
+
+std::string IdentityChain(int identities, const std::string& last) {
+    std::string chain;
+    for (int i = 0; i < identities; ++i) {
+        chain += "identity,";
+    }
+    return chain + last;
+}
+
+TEST(BodyBombTest, BodiesThatDecodeLargeStayWithinTheBudgetAndComeOutWhole) {
+    const Bomb bombs[] = {
+        {"gzip", "gzip", [] { return Encoded(test::BodyCoding::kGzip, kDecoded); }, kDecoded,
+         nullptr},
+        {"raw deflate", "deflate", [] { return Encoded(test::BodyCoding::kRawDeflate, kDecoded); },
+         kDecoded, nullptr},
+        {"brotli", "br", [] { return Encoded(test::BodyCoding::kBrotli, kDecoded); }, kDecoded,
+         nullptr},
+        {"a sparse plain body", "",
+         [] {
+             const test::BigMovieParts parts = test::BigMovieSplit(kDecoded);
+             test::Cache2EntrySpec spec;
+             spec.body = parts.head;  // the rest of the movie stays a hole of zeros
+             spec.bodyHole = static_cast<std::uint32_t>(kDecoded - parts.head.size());
+             return spec;
+         },
+         kDecoded, nullptr},
+        {"identity costs nothing", "identity, gzip ,identity",
+         [] { return Encoded(test::BodyCoding::kGzip, kDecoded); }, kDecoded, nullptr},
+        // Each coding once copied the whole body: 100 of them on 16 MiB made 1.6 GB of copies.
+        {"a hundred codings", IdentityChain(99, "gzip"),
+         [] { return Encoded(test::BodyCoding::kGzip, 16u << 20); }, 16u << 20,
+         "lists 100 content encodings, more than the 8"},
+    };
+    for (const Bomb& bomb : bombs) {
+        SCOPED_TRACE(bomb.what);
+        test::TempFolder temp;
+        const std::string cache = MakeCache(temp, bomb);
+        const bool sparse = std::string(bomb.what) == "a sparse plain body";
+
+        const Ran info = RunCli(temp, {"info", "--json", "--url", kMovieUrl, "--cache", cache});
+        EXPECT_LE(info.peakKiB, kBudgetKiB) << "info";
+        const Ran needs = RunCli(temp, {"needs", "--url", kMovieUrl, "--cache", cache});
+        EXPECT_LE(needs.peakKiB, kBudgetKiB) << "needs";
+        test::MakeFolders(temp / "saved");
+        const Ran save =
+            RunCli(temp, {"save", "--url", kMovieUrl, "--to", temp / "saved", "--cache", cache});
+        EXPECT_LE(save.peakKiB, kBudgetKiB) << "save";
+        const Ran exported =
+            RunCli(temp, {"export", "--url", kMovieUrl, "--to", temp / "games", "--cache", cache});
+        EXPECT_LE(exported.peakKiB, kBudgetKiB) << "export";
+
+        if (bomb.refusal != nullptr) {
+            for (const Ran* ran : {&info, &save, &exported}) {
+                EXPECT_NE(ran->status, 0) << ran->out;
+                EXPECT_NE(ran->out.find(bomb.refusal), std::string::npos) << ran->out;
+            }
+            continue;
+        }
+        // The facts of the movie's start: a legal movie, read as far as the facts read.
+        EXPECT_EQ(info.status, 0) << info.out;
+        EXPECT_NE(info.out.find("\"signature\": \"FWS\""), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("\"declaredLength\": " + std::to_string(bomb.decoded)),
+                  std::string::npos)
+            << info.out;
+        EXPECT_NE(info.out.find("\"stageWidth\": 550"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("\"truncated\": false"), std::string::npos) << info.out;
+        EXPECT_EQ(needs.status, 0) << needs.out;
+        // Saved and exported byte for byte as the body decodes (the sparse one is its head
+        // and zeros, its tail being the hole's).
+        EXPECT_EQ(save.status, 0) << save.out;
+        EXPECT_EQ(exported.status, 0) << exported.out;
+        const std::string saved = temp / "saved/bomb.swf";
+        const std::string content = temp / "games/bomb/content/bomb.example/games/bomb.swf";
+        for (const std::string& path : {saved, content}) {
+            ASSERT_TRUE(fs::exists(path)) << path << "\n" << save.out << exported.out;
+            EXPECT_EQ(fs::file_size(path), bomb.decoded) << path;
+            if (!sparse) {
+                EXPECT_TRUE(HoldsBigMovie(path, bomb.decoded)) << path;
+            }
+        }
+    }
+}
+
+// A movie that fits the facts' reading is read to its end: its tags after a large
+// DefineBinaryData still give what it loads.
+TEST(BodyBombTest, ALargeLegalMovieStillGivesItsFacts) {
+    test::TempFolder temp;
+    const std::uint64_t length = 48ULL << 20;
+    const Bomb bomb{"gzip", "gzip", [&] { return Encoded(test::BodyCoding::kGzip, length); },
+                    length, nullptr};
+    const std::string cache = MakeCache(temp, bomb);
+    const Ran info = RunCli(temp, {"info", "--json", "--url", kMovieUrl, "--cache", cache});
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find(std::string(test::kBigMovieLoads)), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"presentLength\": " + std::to_string(length)), std::string::npos)
+        << info.out;
+    const Ran needs = RunCli(temp, {"needs", "--url", kMovieUrl, "--cache", cache});
+    EXPECT_NE(needs.out.find("missing  " + std::string(test::kBigMovieLoads)), std::string::npos)
+        << needs.out;
+}
+
+// 120 pages of one site or of 120 sites, each record leading to the same 4 MB file with 256
+// embeddings of 15 KB: the export's page index reads a bounded part of them and keeps each
+// embedding once, and the movie still finds the first page that embeds it.
+TEST(BodyBombTest, PagesSharingOneBodyAreReadWithinTheBudget) {
+    for (const bool oneSite : {true, false}) {
+        SCOPED_TRACE(oneSite ? "one site" : "120 sites");
+        test::TempFolder temp;
+        CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 5);
+        std::string error;
+        std::string page = "<html><body>\n";
+        for (int i = 0; i < 256; ++i) {
+            page += "<embed src=\"http://site.example/m" + std::to_string(i) +
+                    ".swf\" flashvars=\"" + std::string(15000, 'v') +
+                    "\" width=\"550\" height=\"400\">\n";
+        }
+        page += "</body></html>\n";
+        ContentEntry movie;
+        movie.url = "http://site.example/m0.swf";
+        movie.body = std::string("FWS\x0A\x08\x00\x00\x00", 8);
+        movie.extension = "swf";
+        ASSERT_TRUE(writer.AddContent(movie, error)) << error;
+        std::vector<std::string> pagePaths;
+        for (int i = 0; i < 120; ++i) {
+            ContentEntry entry;
+            entry.url = oneSite ? "http://site.example/page" + std::to_string(i) + ".html"
+                                : "http://site" + std::to_string(i) + ".example/page.html";
+            entry.body = "<html></html>";
+            entry.extension = "html";
+            entry.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+            const auto path = writer.AddContent(entry, error);
+            ASSERT_TRUE(path) << error;
+            pagePaths.push_back(*path);
+        }
+        ASSERT_TRUE(writer.Save(error)) << error;
+        // One storage for every page.
+        test::WriteFile(pagePaths[0], page);
+        for (std::size_t i = 1; i < pagePaths.size(); ++i) {
+            fs::remove(pagePaths[i]);
+            fs::create_hard_link(pagePaths[0], pagePaths[i]);
+        }
+        const Ran exported = RunCli(temp, {"export", "--url", "http://site.example/m0.swf", "--to",
+                                           temp / "games", "--cache", writer.cacheFolder()});
+        EXPECT_EQ(exported.status, 0) << exported.out;
+        EXPECT_LE(exported.peakKiB, kBudgetKiB);
+        // The page found is one of the site's pages, whichever the cache lists first.
+        const std::string meta = test::ReadFile(temp / "games/m0/meta.yaml");
+        EXPECT_EQ(meta.find("Address: \"http://site.example/page") != std::string::npos, oneSite)
+            << meta.substr(0, 400);
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
