@@ -191,6 +191,53 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
     }
 }
 
+// The terminal on a copied disk: the movies with their source and UTC times, the unclean
+// shutdown said once in the listing and once in --json, saving a movie the database names.
+TEST(WebCacheReal, TerminalListsSavesAndSaysTheCopyWasNotClosed) {
+    test::TempFolder temp;
+    test::LayOutWebCache(temp / "disk/Users/Administrator", test::RealWebCacheBytes(),
+                         temp / "export");
+    const auto run = [&](const std::string& arguments, int& status) {
+        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
+                                    temp.path() + "' " PELLIMOR_CLI " " + arguments + " --cache '" +
+                                    temp.path() + "/disk' 2>&1",
+                                status);
+    };
+    int status = 0;
+    const std::string json = run("list --json", status);
+    EXPECT_EQ(Count(json, "\"source\": \"Internet Explorer\""), 12u) << json;
+    EXPECT_EQ(Count(json, "was not closed cleanly"), 2u);  // the error line, the JSON field
+    EXPECT_EQ(Count(json, "\"cacheError\": "), 1u);
+    // Each movie's ModifiedTime as esedbexport reads it, in UTC.
+    const std::string container =
+        temp.path() + "/disk/Users/Administrator/AppData/Local/Microsoft/Windows/INetCache/IE/";
+    const std::string secure =
+        test::ExportTable(temp / "export", "Containers").at(0).at("SecureDirectories");
+    std::size_t times = 0;
+    for (const ExportRow& row : test::ExportTable(temp / "export", "Container_1")) {
+        const std::string path = container +
+                                 secure.substr((std::stoul(row.at("SecureDirectory")) - 1) * 8, 8) +
+                                 "/" + row.at("Filename");
+        if (!test::FileExists(path) || !StartsAsMovie(test::ReadFile(path))) {
+            continue;
+        }
+        const std::optional<std::int64_t> modified = test::ExportTime(row.at("ModifiedTime"));
+        std::string expected = "\"lastModifiedUtc\": null";
+        if (modified) {
+            char iso[32];
+            const std::time_t t = static_cast<std::time_t>(*modified);
+            std::strftime(iso, sizeof iso, "\"%Y-%m-%dT%H:%M:%SZ\"", std::gmtime(&t));
+            expected = "\"lastModifiedUtc\": " + std::string(iso);
+        }
+        EXPECT_NE(json.find(expected), std::string::npos) << expected;
+        ++times;
+    }
+    EXPECT_EQ(times, 12u);
+    const std::string text = run("list", status);
+    EXPECT_EQ(Count(text, "was not closed cleanly"), 1u) << text;
+    EXPECT_EQ(Count(text, "Internet Explorer"), 0u);
+}
+
 TEST(WebCacheReal, CleanlyClosedCopySaysNothingOfMissingEntries) {
     test::TempFolder temp;
     test::LayOutWebCache(temp / "Users/Administrator",
