@@ -65,6 +65,10 @@ bool IsSwfCacheEntry(const CacheEntry& entry) {
     if (entry.kind == EntryKind::kHistory || !entry.url) {
         return false;
     }
+    const std::string_view stored = entry.storedName;
+    if (stored.size() > 4 && LoweredAscii(stored.substr(stored.size() - 4)) == ".swf") {
+        return true;
+    }
     return entry.contentType == "application/x-shockwave-flash" ||
            entry.contentType == "application/futuresplash" || LooksLikeSwf(entry.bodyStart);
 }

@@ -43,8 +43,8 @@ struct ListingServices {
 
 // The test that keeps a cache entry as a movie. Where the format names each body's file after
 // its address (WinINet): no cookie, a local file name of more than four bytes ending in
-// ".swf" in any case. Elsewhere: no cookie or history, and a Flash content type or a body
-// that begins as a SWF movie does.
+// ".swf" in any case. Elsewhere: no cookie or history, and a stored name ending in ".swf", a
+// Flash content type or a body that begins as a SWF movie does.
 bool IsSwfCacheEntry(const CacheEntry& entry);
 
 // Whether bytes begin as a SWF movie: "FWS", "CWS" or "ZWS" and a version from 1 to 50.

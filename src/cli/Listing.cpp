@@ -232,6 +232,11 @@ void WriteJson(const ListingState& state, const std::string& cacheFolder, std::o
     AppendJson(json, state.site);
     json += ",\n  \"selectedSite\": ";
     AppendJson(json, SelectedSiteText(state));
+    if (!state.cacheError.empty()) {
+        // What could not be read, or may be missing: the listing stands, but is not whole.
+        json += ",\n  \"cacheError\": ";
+        AppendJson(json, state.cacheError);
+    }
     json += ",\n  \"movies\": [";
     bool first = true;
     for (const std::size_t slot : SlotsInLineOrder(state)) {

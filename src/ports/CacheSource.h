@@ -19,6 +19,7 @@ namespace pellimor {
 inline constexpr std::string_view kInternetExplorerSource = "Internet Explorer";
 inline constexpr std::string_view kChromeSource = "Chrome";
 inline constexpr std::string_view kFirefoxSource = "Firefox";
+inline constexpr std::string_view kEdgeSource = "Edge";
 
 enum class EntryKind { kDocument, kCookie, kHistory, kOther };
 
@@ -48,6 +49,9 @@ struct CacheEntry {
     // The format names each body's file after its address, so that the name's extension
     // says what it holds (WinINet); otherwise content type and first bytes say it.
     bool typedByFileName = false;
+    // The name the format gives the body's file beside other ways of typing it (WebCache's
+    // Filename), also where that file cannot be used; a ".swf" name makes a movie.
+    std::string storedName;
     std::optional<UnixTime> lastModified;
     std::optional<UnixTime> lastAccess;
     std::optional<UnixTime> expires;

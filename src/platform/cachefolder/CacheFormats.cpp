@@ -13,6 +13,7 @@
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "platform/webcache/WebCacheSource.h"
 
 namespace pellimor {
 
@@ -85,6 +86,20 @@ Result<std::unique_ptr<CacheSource>> OpenFirefoxCache2(const std::string& folder
 Result<std::unique_ptr<CacheSource>> OpenFirefoxV1(const std::string& folder,
                                                    const CacheOpenOptions&) {
     auto opened = FirefoxCacheV1::Open(folder);
+    if (!opened.ok()) {
+        return Fail(opened.error());
+    }
+    return std::unique_ptr<CacheSource>(std::move(opened).value());
+}
+
+// Internet Explorer 10/11 and the first Edge: AppData/Local/Microsoft/Windows/WebCache.
+bool WebCacheName(std::string_view name) {
+    return name == "webcache";
+}
+
+Result<std::unique_ptr<CacheSource>> OpenWebCache(const std::string& folder,
+                                                  const CacheOpenOptions&) {
+    auto opened = webcache::WebCacheSource::Open(folder);
     if (!opened.ok()) {
         return Fail(opened.error());
     }
@@ -180,6 +195,8 @@ const std::vector<CacheFormat>& CacheFormats() {
          nullptr},
         {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2, nullptr},
         {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1, nullptr},
+        {"Internet Explorer 10/11 (WebCache)", WebCacheName, webcache::IsWebCacheFolder,
+         OpenWebCache, nullptr},
     };
     return formats;
 }
