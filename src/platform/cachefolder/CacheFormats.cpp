@@ -12,6 +12,7 @@
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
+#include "platform/saves/SaveFinder.h"
 #include "platform/urlcache/IndexDatCache.h"
 
 namespace pellimor {
@@ -137,6 +138,10 @@ struct Walk {
     }
 
     void Visit(const std::string& folder, std::string_view name, int level, bool given) {
+        if (IsSharedObjectsName(name)) {
+            found.saveFolders.push_back(folder);
+            return;
+        }
         if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel ||
             containerFolders.contains(folder)) {
             return;
