@@ -147,13 +147,18 @@
     }
 
     window.pellimor = {
-        // movie: { url, parameters, base } as data; parameters and base come from the page
-        // that embedded the movie, when the cache holds one.
+        // movie: { url, parameters, base, saves } as data; parameters and base come from the
+        // page that embedded the movie, when the cache holds one; saves: [{ key, value }], the
+        // movie's saves as Ruffle's storage keeps them (key, base64 of the .sol file).
         play(load, movie) {
             current = load;
-            if (player === null) {
-                makePlayer();
+            // A new player for each movie: the one before keeps its movie's saves as it goes
+            // (Ruffle writes them when its player is dropped), which must not reach this one.
+            if (player !== null) {
+                player.remove();
             }
+            keepSaves(movie.saves);
+            makePlayer();
             const url = text(movie.url);
             // Without a page, relative addresses in the movie are relative to the movie
             // itself, as when the player is given a movie without a page around it; with one,
@@ -161,7 +166,6 @@
             const base = text(movie.base) || new URL(".", url).href;
             const parameters = text(movie.parameters);
             given = { url: url, base: base, parameters: parameters };
-            keepSaves(movie.saves);
             player.ruffle()
                 .load({ url: url, base: base, parameters: parameters })
                 .catch((e) => report("failed", { why: String(e) }));
