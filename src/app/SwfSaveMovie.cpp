@@ -55,9 +55,10 @@ std::string MakeSwfSaveMovie(const SaveMovieDesign& design) {
     }
     a += Push({design.name}) + PushInt(design.localPath ? 2 : 1) + Push({"SharedObject"}) +
          kGetVariable + Push({"getLocal"}) + kCallMethod + kSetVariable;
-    // trace("pellimor-save " + name + " score=" + so.data.score);
-    a += Push({"pellimor-save " + design.name + " score="}) + Data() + Push({"score"}) +
-         kGetMember + kStringAdd + kTrace;
+    // shown = "pellimor-save " + name + " score=" + so.data.score; trace(shown);
+    a += Push({"shown"}) + Push({"pellimor-save " + design.name + " score="}) + Data() +
+         Push({"score"}) + kGetMember + kStringAdd + kSetVariable;
+    a += Push({"shown"}) + kGetVariable + kTrace;
     // so.data.seen = so.data.score; so.data.score = score;
     a += Data() + Push({"seen"}) + Data() + Push({"score"}) + kGetMember + kSetMember;
     a += Data() + Push({"score"}) + Push({design.score}) + kSetMember;
@@ -67,6 +68,16 @@ std::string MakeSwfSaveMovie(const SaveMovieDesign& design) {
 
     std::string tags;
     tags += Tag(9, "\xDD\xEE\xFF");  // background
+    // A line across the top bound to "shown", in a device font (no glyphs embedded).
+    tags += Tag(48, U16(1) + std::string("\x00\x00", 2) + '\x05' + "_sans" + U16(0) + U16(2));
+    std::string text = U16(2) + std::string("\x78\x00\x03\xE8\x00\x00\x02\x58\x00", 9);
+    text += static_cast<char>(0x08 | 0x04 | 0x01);  // read-only, colour, font
+    text += static_cast<char>(0x20 | 0x10);         // layout, not selectable
+    text += U16(1) + U16(180) + std::string("\x20\x20\x20\xFF", 4);
+    text += std::string("\x02", 1) + U16(0) + U16(0) + U16(0) + U16(0);  // centred
+    text += std::string("shown") + '\0';
+    tags += Tag(37, text);
+    tags += Tag(26, std::string("\x02", 1) + U16(1) + U16(2));  // PlaceObject2 at depth 1
     tags += Tag(12, a);
     tags += Tag(1, "");
     tags += Tag(0, "");

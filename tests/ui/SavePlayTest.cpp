@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QListView>
+#include <QPainter>
+#include <QToolTip>
 
 #include <cstdlib>
 #include <filesystem>
@@ -195,6 +197,7 @@ class SavePlayTest : public QObject {
     void everyGetLocalFormFindsItsSaveUnderRufflesKey();
     void aMovieWithoutSavesStartsAfreshAndSavesItsOwn();
     void playedSavesAreWrittenIntoTheSaveFolder();
+    void screenshot();
 };
 
 // The movie traces and keeps as "seen" what its save held when it started: the found save,
@@ -266,6 +269,38 @@ void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
     // The save found on disk is as it was.
     QCOMPARE(Member(test::ReadFile(w.found.saves[0].file), "score"),
              "found " + w.found.saves[0].name);
+}
+
+// The window playing a movie with its saves, the address field's tooltip naming them: the
+// README's picture (PELLIMOR_SAVES_SCREENSHOT names the file).
+void SavePlayTest::screenshot() {
+    SaveWindow w(true);
+    QVERIFY(w.Select(QStringLiteral("run")));
+    QVERIFY(!w.WaitForSave("games.example/arcade/run.swf/progress").empty());
+    QWidget* address = w.dialog->Control(kIdAddress);
+    const QPoint at =
+        address->mapTo(w.dialog.get(), QPoint(address->width() / 3, address->height()));
+    QToolTip::showText(address->mapToGlobal(QPoint(address->width() / 3, address->height())),
+                       address->toolTip(), address);
+    QWidget* tip = nullptr;
+    QVERIFY(RunUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("QTipLabel") && top->isVisible()) {
+                tip = top;
+            }
+        }
+        return tip != nullptr;
+    }));
+    QImage shot = w.dialog->grab().toImage();
+    QPainter painter(&shot);
+    painter.drawImage(QPoint(std::min(at.x(), shot.width() - tip->width()),
+                             std::max(0, std::min(at.y(), shot.height() - tip->height()))),
+                      tip->grab().toImage());
+    painter.end();
+    const QString out = qEnvironmentVariable("PELLIMOR_SAVES_SCREENSHOT");
+    if (!out.isEmpty()) {
+        QVERIFY(shot.save(out));
+    }
 }
 
 }  // namespace pellimor
