@@ -1,5 +1,6 @@
 // The JSON text of decoded save values (SolFile.h says the form).
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -32,12 +33,13 @@ void AppendNumber(std::string& out, double number) {
         out += "\"NaN\"";
     } else if (std::isinf(number)) {
         out += number > 0 ? "\"Infinity\"" : "\"-Infinity\"";
-    } else if (number == std::floor(number) && std::fabs(number) < 1e15) {
+    } else if (number == std::floor(number) && std::fabs(number) < 1e18) {
         out += std::to_string(static_cast<long long>(number));
     } else {
+        // The shortest text that reads back as the same number, as JavaScript writes it.
         char text[40];
-        std::snprintf(text, sizeof text, "%.17g", number);
-        out += text;
+        const auto end = std::to_chars(text, text + sizeof text, number).ptr;
+        out.append(text, end);
     }
 }
 

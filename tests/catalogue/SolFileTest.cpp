@@ -46,22 +46,22 @@ std::string Amf3Text(const std::string& text) {
 
 TEST(SolFile, ReadsEveryKindOfAmf0Value) {
     const std::string body =
-        Amf0Name("score") + Amf0Number(1234.5) + kZero + Amf0Name("name") + Amf0String("Ada") +
-        kZero + Amf0Name("done") + "\x01\x01" + kZero + Amf0Name("none") + "\x05" + kZero +
-        Amf0Name("gone") + "\x06" + kZero + Amf0Name("when") + "\x0B" + Amf0Number(1e12).substr(1) +
-        Be(0, 2) + kZero + Amf0Name("list") + "\x0A" + Be(2, 4) + Amf0Number(1) +
-        Amf0String("two") + kZero + Amf0Name("map") + "\x08" + Be(1, 4) + Amf0Name("k") +
-        Amf0String("v") + kEnd + kZero + Amf0Name("hero") + "\x10" + Amf0Name("Hero") +
-        Amf0Name("hp") + Amf0Number(7) + Amf0Name("self") + "\x07" + Be(2, 2) + kEnd + kZero +
-        Amf0Name("doc") + "\x0F" + Be(4, 4) + "<a/>" + kZero + Amf0Name("long") + "\x0C" +
-        Be(3, 4) + "abc" + kZero;
+        Amf0Name("score") + Amf0Number(1234.5) + kZero + Amf0Name("tenth") + Amf0Number(0.1) +
+        kZero + Amf0Name("name") + Amf0String("Ada") + kZero + Amf0Name("done") + "\x01\x01" +
+        kZero + Amf0Name("none") + "\x05" + kZero + Amf0Name("gone") + "\x06" + kZero +
+        Amf0Name("when") + "\x0B" + Amf0Number(1e12).substr(1) + Be(0, 2) + kZero +
+        Amf0Name("list") + "\x0A" + Be(2, 4) + Amf0Number(1) + Amf0String("two") + kZero +
+        Amf0Name("map") + "\x08" + Be(1, 4) + Amf0Name("k") + Amf0String("v") + kEnd + kZero +
+        Amf0Name("hero") + "\x10" + Amf0Name("Hero") + Amf0Name("hp") + Amf0Number(7) +
+        Amf0Name("self") + "\x07" + Be(2, 2) + kEnd + kZero + Amf0Name("doc") + "\x0F" + Be(4, 4) +
+        "<a/>" + kZero + Amf0Name("long") + "\x0C" + Be(3, 4) + "abc" + kZero;
     const SolContents sol = ReadSol(Sol("progress", 0, body));
     EXPECT_TRUE(sol.isSol);
     EXPECT_EQ(sol.error, "");
     EXPECT_EQ(sol.name, "progress");
     EXPECT_EQ(sol.amfVersion, 0u);
     EXPECT_EQ(AmfValuesAsJson(sol.values),
-              R"({"score":1234.5,"name":"Ada","done":true,"none":null,"gone":null,)"
+              R"({"score":1234.5,"tenth":0.1,"name":"Ada","done":true,"none":null,"gone":null,)"
               R"("when":{"@date":1000000000000},"list":[1,"two"],"map":{"k":"v"},)"
               R"("hero":{"@class":"Hero","hp":7,"self":{"@ref":2}},"doc":{"@xml":"<a/>"},)"
               R"("long":"abc"})");
