@@ -111,6 +111,25 @@ TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovie) {
     EXPECT_FALSE(Has(json, "other.example")) << json;
 }
 
+// From a Wine prefix's root, Chrome's own Flash keeps its saves 13 folders down, and XP's
+// Flash Player under "Application Data".
+TEST_F(CliSavesTest, AWinePrefixsSavesAreFoundFromItsRoot) {
+    const std::string prefix = temp / "wine";
+    test::MakeFolders(prefix + "/drive_c/users");
+    std::filesystem::rename(user, prefix + "/drive_c/users/ada");
+    const std::string xp = prefix +
+                           "/drive_c/users/bob/Application Data/Macromedia/Flash "
+                           "Player/#SharedObjects/Q1/games.example/arcade/xp.sol";
+    test::MakeFolders(std::filesystem::path(xp).parent_path());
+    std::filesystem::copy_file(kData + "ruffle-folder.sol", xp);
+    int status = -1;
+    const std::string out = Run("saves --cache '" + prefix + "'", status);
+    EXPECT_EQ(status, 0) << out;
+    for (const char* name : {"progress  ", "hero  ", "all  ", "xp  "}) {
+        EXPECT_TRUE(Has(out, std::string("\n") + name) || out.starts_with(name)) << name << out;
+    }
+}
+
 TEST_F(CliSavesTest, ExportKeepsEverySaveByteForByteInsideTheFolder) {
     int status = -1;
     const std::string out = InUser("export run --to '" + temp / "games" + "'", status);

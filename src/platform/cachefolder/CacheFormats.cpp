@@ -142,8 +142,10 @@ struct Walk {
             found.saveFolders.push_back(folder);
             return;
         }
-        if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel ||
-            containerFolders.contains(folder)) {
+        // Chrome's own Flash keeps its saves a level below the deepest a cache is looked for
+        // from a Wine prefix: there, only they are looked for.
+        if (++visited > kMostFolders || Recognise(folder, name, given) ||
+            level >= kDeepestLevel + 1 || containerFolders.contains(folder)) {
             return;
         }
         DIR* dir = ::opendir(folder.c_str());
@@ -170,7 +172,10 @@ struct Walk {
         ::closedir(dir);
         std::sort(children.begin(), children.end());  // the same caches in the same order
         for (const std::string& child : children) {
-            Visit(folder + "/" + child, Lowered(child), level + 1, false);
+            const std::string lowered = Lowered(child);
+            if (level < kDeepestLevel || IsSharedObjectsName(lowered)) {
+                Visit(folder + "/" + child, lowered, level + 1, false);
+            }
         }
     }
 };
