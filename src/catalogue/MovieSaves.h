@@ -4,6 +4,7 @@
 // path that ends at a "/", "/" meaning the host alone.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
