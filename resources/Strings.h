@@ -81,6 +81,11 @@ inline constexpr std::string_view kExportGame = "Oyunu Dışa Aktar";
 inline constexpr std::string_view kExportGameTip =
     "Oyunu Dışa Aktar — export the chosen movies with every cached file they load and a "
     "description (meta.yaml), each in a folder of its own";
+// The list's context menu: what the game playing saved, written into the save folder.
+inline constexpr std::string_view kWritePlayedSaves = "Oyun Kayıtlarını Yaz";
+inline constexpr std::string_view kWritePlayedSavesTip =
+    "Oyun Kayıtlarını Yaz — write the saves of the game playing in the preview into the save "
+    "folder, as Flash Player's .sol files under <host>/<path>/<name>.sol";
 inline constexpr std::string_view kPlayInWindowTip =
     "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";
 

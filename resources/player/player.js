@@ -16,6 +16,22 @@
     const send = XHR.prototype.send;
     const apply = Reflect.apply;
     const encode = encodeURIComponent;
+    // The storage Ruffle keeps a movie's saves in: the program fills it before each movie
+    // starts and reads it back when asked. The page's profile keeps nothing on disk.
+    const storage = (() => {
+        try {
+            return window.localStorage;
+        } catch (e) {
+            return null;
+        }
+    })();
+    const storageProto = Storage.prototype;
+    const storageMethods = {
+        clear: storageProto.clear, key: storageProto.key, getItem: storageProto.getItem,
+        setItem: storageProto.setItem,
+    };
+    const storageLength = Object.getOwnPropertyDescriptor(storageProto, "length").get;
+    const stringify = JSON.stringify;
 
     // No peer connections: nothing in the page needs them, and they are a way out.
     delete window.RTCPeerConnection;
@@ -117,14 +133,33 @@
         return typeof value === "string" ? value : "";
     }
 
+    // Only the saves of the movie about to play: nothing of one movie reaches the next.
+    function keepSaves(saves) {
+        if (storage === null) {
+            return;
+        }
+        apply(storageMethods.clear, storage, []);
+        if (!Array.isArray(saves)) {
+            return;
+        }
+        for (const save of saves) {
+            apply(storageMethods.setItem, storage, [text(save.key), text(save.value)]);
+        }
+    }
+
     window.pellimor = {
-        // movie: { url, parameters, base } as data; parameters and base come from the page
-        // that embedded the movie, when the cache holds one.
+        // movie: { url, parameters, base, saves } as data; parameters and base come from the
+        // page that embedded the movie, when the cache holds one; saves: [{ key, value }], the
+        // movie's saves as Ruffle's storage keeps them (key, base64 of the .sol file).
         play(load, movie) {
             current = load;
-            if (player === null) {
-                makePlayer();
+            // A new player for each movie: the one before keeps its movie's saves as it goes
+            // (Ruffle writes them when its player is dropped), which must not reach this one.
+            if (player !== null) {
+                player.remove();
             }
+            keepSaves(movie.saves);
+            makePlayer();
             const url = text(movie.url);
             // Without a page, relative addresses in the movie are relative to the movie
             // itself, as when the player is given a movie without a page around it; with one,
@@ -151,6 +186,18 @@
                     player.ruffle().resume();
                 }
             }
+        },
+        // The saves the movie playing keeps now: a JSON list of [key, base64 of the .sol].
+        saves() {
+            const saves = [];
+            if (storage !== null) {
+                const count = apply(storageLength, storage, []);
+                for (let i = 0; i < count; i++) {
+                    const key = apply(storageMethods.key, storage, [i]);
+                    saves.push([key, apply(storageMethods.getItem, storage, [key])]);
+                }
+            }
+            return stringify(saves);
         },
     };
 

@@ -4,6 +4,7 @@
 
 #include "platform/cachefolder/CacheFolder.h"
 #include "platform/cachefolder/CacheFormats.h"
+#include "platform/saves/SaveFinder.h"
 
 namespace pellimor {
 
@@ -17,6 +18,12 @@ Session::Session(const ProgramOptions& options)
         cache_.Add(std::move(source));
     }
     problems_ = std::move(found.problems);
+    FoundSaves saves;
+    for (const std::string& folder : found.saveFolders) {
+        FindSaves(folder, saves);
+    }
+    saves_ = std::move(saves.saves);
+    saveProblems_ = std::move(saves.problems);
     // Leftover files are looked for where WinINet keeps its files; with no WinINet cache
     // found, in the folder given, as before any cache was found there.
     leftoverFolder_ = found.wininetFolder.empty() ? cacheFolder_ : found.wininetFolder;

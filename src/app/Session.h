@@ -11,6 +11,7 @@
 #include "catalogue/CacheScan.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/registry/HiveRegistry.h"
+#include "ports/SaveFile.h"
 
 namespace pellimor {
 
@@ -26,6 +27,10 @@ class Session {
     CacheProfile& cache() { return cache_; }
     // What stood where a cache file was expected but could not be one.
     const std::vector<std::string>& problems() const { return problems_; }
+    // Flash Player's saves found beside the caches, read once at start.
+    const std::vector<FoundSave>& saves() const { return saves_; }
+    // What could not be read of them.
+    const std::vector<std::string>& saveProblems() const { return saveProblems_; }
     // Where movies go when no save folder is stored: the home folder.
     std::string defaultSaveFolder() const;
 
@@ -35,6 +40,8 @@ class Session {
     std::optional<std::string> leftoverFolder_;  // the WinINet cache's folder, when one is found
     CacheProfile cache_;
     std::vector<std::string> problems_;
+    std::vector<FoundSave> saves_;
+    std::vector<std::string> saveProblems_;
     HiveRegistry registry_;
     ListingServices listing_;
 };

@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
         {session.listing(), session.files(), session.registry(), prompts, shell,
          session.defaultSaveFolder(),
          pellimor::CacheProblem(session.cacheFolder(), !session.cache().sources().empty(),
-                                session.problems())},
+                                session.problems()),
+         &session.saves()},
         app.m_strInitialSite);
     dialog.exec();
     return 0;

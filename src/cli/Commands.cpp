@@ -42,6 +42,8 @@ const char* const kCliUsage =
     "                                             cached or missing\n"
     "  export [--site S] NAME... --to DIR         each movie as a game whole: the files it\n"
     "                                             loads under their addresses, meta.yaml\n"
+    "  saves  [--site S] [NAME...] [--json]       Flash Player's saves found beside the\n"
+    "                                             caches, each with its movies\n"
     "  folder [DIR]                               show or store the save folder\n"
     "  demo   DIR                                 make a demo cache profile in DIR\n"
     "\n"
@@ -151,6 +153,19 @@ constexpr struct {
      "  NAME             every movie listed under this name\n"
      "  --url ADDRESS    the movie cached under exactly this address; repeatable\n"
      "  --site S         only the sites whose name contains S\n" PELLIMOR_COMMON_OPTIONS},
+    {"saves",
+     "Usage: pellimor-cli saves [--site S] [NAME...] [--json] [OPTIONS]\n"
+     "\n"
+     "Lists Flash Player's saves (local shared objects, .sol files) found beside the caches\n"
+     "under #SharedObjects folders (Flash Player on Windows and Linux, Chrome's own Flash,\n"
+     "Wine prefixes): each with its file, host, path, name, size, time, AMF version and the\n"
+     "cached movies it belongs to (same host, the save's path a prefix of the movie's\n"
+     "address path), or (no cached movie). The saves are only read.\n"
+     "\n"
+     "  NAME             only the saves of the movies listed under this name\n"
+     "  --site S         only the saves of sites whose name contains S\n"
+     "  --json           one JSON document, with each save's values and the key Ruffle's\n"
+     "                   web player keeps it under\n" PELLIMOR_COMMON_OPTIONS},
     {"export",
      "Usage: pellimor-cli export [--site S] NAME... [--url ADDRESS]... --to DIR [OPTIONS]\n"
      "\n"

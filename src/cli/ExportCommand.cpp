@@ -49,7 +49,8 @@ int RunExport(const std::vector<std::string>& arguments) {
         std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
     }
     SwfDecompressor decompressor;
-    ExportServices services{session->cache(), session->files(), decompressor, **folder};
+    ExportServices services{session->cache(), session->files(), decompressor, **folder,
+                            &session->saves()};
     std::set<std::string> folderNames;
     int status = kExitDone;
     for (const std::int32_t key : choice.keys) {

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ExportCommand.h"
 #include "cli/InfoCommand.h"
+#include "cli/SavesCommand.h"
 #include "cli/TerminalText.h"
 
 namespace {
@@ -30,6 +31,8 @@ Command CommandNamed(const std::string& name) {
         return pellimor::RunNeeds;
     if (name == "export")
         return pellimor::RunExport;
+    if (name == "saves")
+        return pellimor::RunSaves;
     return nullptr;
 }
 

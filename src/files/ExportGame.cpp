@@ -12,6 +12,7 @@
 #include "files/AddressPaths.h"
 #include "files/EmbeddingPage.h"
 #include "files/MetaYaml.h"
+#include "files/SaveFiles.h"
 #include "sites/Addresses.h"
 #include "sites/ResolveAddress.h"
 
@@ -334,6 +335,9 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         const Embedding& e = page->embedding;
         meta.page = MetaPage{page->pageUrl, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
         out.pageAddress = page->pageUrl;
+    }
+    if (s.saves != nullptr) {
+        (void)ExportMovieSaves(movie, folderName, *s.saves, s.folder, out.notes);
     }
     // The notes of the meta file's own name are known only once it is written.
     std::vector<std::string> metaNotes;

@@ -15,6 +15,7 @@
 #include "ports/ExportFolder.h"
 #include "ports/FileOps.h"
 #include "ports/Result.h"
+#include "ports/SaveFile.h"
 
 namespace pellimor {
 
@@ -27,6 +28,8 @@ struct ExportServices {
     FileOps& files;  // reads the bodies kept as files of their own
     Decompressor& decompressor;
     ExportFolder& folder;
+    // Flash Player's saves found beside the caches: a movie's own go with it.
+    const std::vector<FoundSave>* saves = nullptr;
 };
 
 struct GameExport {

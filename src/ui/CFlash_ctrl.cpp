@@ -11,6 +11,7 @@
 
 #include <iostream>
 
+#include "catalogue/MovieSaves.h"
 #include "resources/Strings.h"
 #include "ui/FlashInitialProperties.h"
 #include "ui/QtText.h"
@@ -46,6 +47,16 @@ FlashInitialProperties ReadInitialProperties() {
 }
 
 #if PELLIMOR_HAVE_WEBENGINE
+// The options for Ruffle; asked for the player's log, what movies trace too (Ruffle logs it
+// as information).
+QByteArray OptionsJson(const RuffleOptions& options) {
+    QByteArray json = QByteArray::fromStdString(ToJson(options));
+    if (qEnvironmentVariableIsSet("PELLIMOR_PLAYER_LOG") && json.startsWith('{')) {
+        json.insert(1, json.size() > 2 ? "\"logLevel\":\"info\"," : "\"logLevel\":\"info\"");
+    }
+    return json;
+}
+
 // The largest rectangle of size's proportions inside area, centred in it; area itself for
 // an empty size.
 QRect FitCentred(QSize size, const QRect& area) {
@@ -69,8 +80,7 @@ struct CFlash_ctrl::Player {
         : files(cache, fileOps, std::move(addresses)),
           profile(new QWebEngineProfile(owner)),  // off the record: nothing kept on disk
           guard(new RequestGuard(profile)),
-          handler(new PlayerSchemeHandler(ruffle, QByteArray::fromStdString(ToJson(options)), files,
-                                          profile)),
+          handler(new PlayerSchemeHandler(ruffle, OptionsJson(options), files, profile)),
           view(new QWebEngineView(owner)),
           page(new PlayerPage(profile, view)) {
         profile->setUrlRequestInterceptor(guard);
@@ -207,6 +217,10 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
         if (player_->files.playsUnderAddress()) {
             moviePage_ = pages_->Find(address.toStdString());
         }
+        movieSaves_.clear();
+        if (saves_ != nullptr && player_->files.playsUnderAddress()) {
+            movieSaves_ = SavesOfMovie(*saves_, address.toStdString());
+        }
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
                        : QStringLiteral("pellimor://player/file?path=") +
@@ -228,6 +242,15 @@ void CFlash_ctrl::Play() {
     }
     // What the page gave the movie goes in as data, never as script.
     QJsonObject movie{{QStringLiteral("url"), pageUrl_}};
+    QJsonArray saves;
+    for (const std::size_t i : movieSaves_) {
+        const FoundSave& save = (*saves_)[i];
+        saves.append(
+            QJsonObject{{QStringLiteral("key"), QString::fromStdString(RuffleStorageKey(save))},
+                        {QStringLiteral("value"),
+                         QString::fromLatin1(QByteArray::fromStdString(save.bytes).toBase64())}});
+    }
+    movie.insert(QStringLiteral("saves"), saves);
     if (moviePage_) {
         movie.insert(QStringLiteral("parameters"), QString::fromStdString(moviePage_->flashvars));
         movie.insert(QStringLiteral("base"), QString::fromStdString(moviePage_->base));
@@ -250,6 +273,31 @@ void CFlash_ctrl::SetPaused(bool paused) {
                                             : QStringLiteral("pellimor.pause(false);"));
     }
 #endif
+}
+
+void CFlash_ctrl::ReadPlayedSaves(
+    std::function<void(std::vector<std::pair<std::string, std::string>>)> done) {
+#if PELLIMOR_HAVE_WEBENGINE
+    if (player_ && player_->ready) {
+        player_->page->runJavaScript(
+            QStringLiteral("pellimor.saves()"), [done](const QVariant& answer) {
+                std::vector<std::pair<std::string, std::string>> saves;
+                const QJsonArray list = QJsonDocument::fromJson(answer.toString().toUtf8()).array();
+                for (const QJsonValue& entry : list) {
+                    const QJsonArray pair = entry.toArray();
+                    auto bytes = QByteArray::fromBase64Encoding(
+                        pair.at(1).toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+                    if (pair.size() == 2 && bytes) {
+                        saves.emplace_back(pair.at(0).toString().toStdString(),
+                                           bytes.decoded.toStdString());
+                    }
+                }
+                done(std::move(saves));
+            });
+        return;
+    }
+#endif
+    done({});
 }
 
 void CFlash_ctrl::OnPageEvent(const QString& name, const QUrlQuery& fields) {

@@ -8,13 +8,16 @@
 #include <QUrlQuery>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "catalogue/CacheAddressBook.h"
 #include "files/MoviePage.h"
 #include "ports/CacheSource.h"
 #include "ports/FileOps.h"
+#include "ports/SaveFile.h"
 #include "ui/RuffleOptions.h"
 
 class QWebEnginePage;
@@ -40,6 +43,16 @@ class CFlash_ctrl : public QWidget {
     // A movie without a file of its own (localPath empty) is read through the cache by id.
     void SetMovie(const QString& localPath, const QString& address = QString(),
                   const EntryId& id = {});
+
+    // The saves found beside the caches: a movie set later starts with its own (those of its
+    // host whose path its address starts with) in the player's storage. Kept by the caller.
+    void SetSaves(const std::vector<FoundSave>* saves) { saves_ = saves; }
+    // The saves given to the movie set last.
+    const std::vector<std::size_t>& movieSaves() const { return movieSaves_; }
+    // What the movie playing keeps in the player's storage now: Ruffle's key and the bytes of
+    // each save; handed to done once the page answers (nothing without a player).
+    void ReadPlayedSaves(
+        std::function<void(std::vector<std::pair<std::string, std::string>>)> done);
 
     // The cache was scanned again, or entries deleted: the next load reads its addresses anew.
     void CacheChanged() {
@@ -110,6 +123,8 @@ class CFlash_ctrl : public QWidget {
     QString missingText_;  // the movie set is not there
     QString movie_;
     QString pageUrl_;  // what the page is to play
+    const std::vector<FoundSave>* saves_ = nullptr;
+    std::vector<std::size_t> movieSaves_;
     int moviesSet_ = 0;
     bool paused_ = false;
 };

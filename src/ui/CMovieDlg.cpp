@@ -13,9 +13,11 @@
 #include <algorithm>
 #include <iostream>
 
+#include "catalogue/MovieSaves.h"
 #include "catalogue/SwfFactsSummary.h"
 #include "files/DeleteAction.h"
 #include "files/ExportGame.h"
+#include "files/SaveFiles.h"
 #include "files/SettingsStore.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "platform/fileops/ExportFolderPosix.h"
@@ -157,6 +159,7 @@ void CMovieDlg::BuildControls(const QFont& font) {
                 m_flash =
                     new CFlash_ctrl(&m_services.listing.cache, &m_services.listing.files, this);
                 m_flash->setFocusPolicy(Qt::TabFocus);
+                m_flash->SetSaves(m_services.saves);
                 connect(m_flash, &CFlash_ctrl::pageEvent, this, &CMovieDlg::OnPlayerEvent);
                 widget = m_flash;
                 break;
@@ -252,7 +255,42 @@ void CMovieDlg::ConnectMessageMap() {
     exportGame->setToolTip(Q(strings::kExportGameTip));
     connect(exportGame, &QAction::triggered, this, &CMovieDlg::OnExportGames);
     m_lbMovies->addAction(exportGame);
+    auto* writeSaves = new QAction(Q(strings::kWritePlayedSaves), m_lbMovies);
+    writeSaves->setToolTip(Q(strings::kWritePlayedSavesTip));
+    connect(writeSaves, &QAction::triggered, this, &CMovieDlg::OnWritePlayedSaves);
+    m_lbMovies->addAction(writeSaves);
     m_lbMovies->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CMovieDlg::OnWritePlayedSaves() {
+    const std::string folderPath = GetSavePath(m_services.registry, m_services.defaultSaveFolder);
+    m_flash->ReadPlayedSaves(
+        [this, folderPath](std::vector<std::pair<std::string, std::string>> played) {
+            if (played.empty()) {
+                m_services.prompts.ShowError("The game playing has saved nothing yet.");
+                return;
+            }
+            auto folder = ExportFolderPosix::Open(folderPath);
+            if (!folder) {
+                m_services.prompts.ShowError(folder.error());
+                return;
+            }
+            std::string problems;
+            int written = 0;
+            for (const WrittenSave& save : WritePlayedSaves(played, **folder)) {
+                if (save.error.empty()) {
+                    ++written;
+                } else {
+                    problems += save.name + ": " + save.error + "\n";
+                }
+            }
+            if (!problems.empty()) {
+                m_services.prompts.ShowError(problems);
+            }
+            ShowTransient(QStringLiteral("%1 saves written to %2")
+                              .arg(written)
+                              .arg(QString::fromStdString(folderPath)));
+        });
 }
 
 void CMovieDlg::PlayInWindow(int row) {
@@ -268,6 +306,7 @@ void CMovieDlg::PlayInWindow(int row) {
                                     m_flash->addresses(), m_flash->pages());
         // The preview waits while the pop-out plays: its sound would be heard twice.
         connect(m_popOut, &PopOutPlayer::closed, this, [this] { m_flash->SetPaused(false); });
+        m_popOut->player()->SetSaves(m_services.saves);
     }
     m_flash->SetPaused(true);
     m_popOut->Play(
@@ -486,6 +525,15 @@ void CMovieDlg::ShowDetailsTip() {
     if (const auto& page = m_flash->moviePage()) {
         tip += QLatin1Char('\n') + Q(MoviePageText(*page)).trimmed();  // what it plays with
     }
+    if (!m_flash->movieSaves().empty()) {
+        // Flash Player's saves of this movie, which the preview starts it with.
+        tip += QStringLiteral("\n%1 saves:").arg(m_flash->movieSaves().size());
+        for (const std::size_t i : m_flash->movieSaves()) {
+            const FoundSave& save = (*m_services.saves)[i];
+            tip += QStringLiteral("\n  ") + Q(save.name) + QStringLiteral("  (") +
+                   Q(SavePathText(save)) + QLatin1Char(')');
+        }
+    }
     if (!m_playedMissing.empty()) {
         // What the movie asked for while it played that the cache does not hold.
         tip += QStringLiteral("\n%1 missing:").arg(m_playedMissing.size());
@@ -626,7 +674,7 @@ void CMovieDlg::OnExportGames() {
     (void)index.Build(m_services.listing.cache, m_services.listing.files);
     SwfDecompressor decompressor;
     ExportServices services{m_services.listing.cache, m_services.listing.files, decompressor,
-                            **folder};
+                            **folder, m_services.saves};
     std::set<std::string> names;
     int exported = 0;
     std::string problems;

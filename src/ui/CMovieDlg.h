@@ -39,6 +39,8 @@ struct DialogServices {
     std::string defaultSaveFolder;
     // Why no cache can be listed, found at start (CacheProblem); empty when one was found.
     std::string cacheProblem = {};
+    // Flash Player's saves found beside the caches; the players start each movie with its own.
+    const std::vector<FoundSave>* saves = nullptr;
 };
 
 // What the window says when it has no cache to list: what was looked for, what went wrong and
@@ -85,6 +87,8 @@ class CMovieDlg : public QDialog {
     void ApplyListing();
     // Plays the movie of this list line in a window of its own, at its stage size.
     void PlayInWindow(int row);
+    // Writes the saves of the game playing in the preview into the save folder.
+    void OnWritePlayedSaves();
     // The open pop-out player, or null.
     PopOutPlayer* popOut() const { return m_popOut; }
 

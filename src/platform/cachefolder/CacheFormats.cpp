@@ -12,6 +12,7 @@
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
+#include "platform/saves/SaveFinder.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "platform/webcache/WebCacheSource.h"
 
@@ -152,8 +153,14 @@ struct Walk {
     }
 
     void Visit(const std::string& folder, std::string_view name, int level, bool given) {
-        if (++visited > kMostFolders || Recognise(folder, name, given) || level >= kDeepestLevel ||
-            containerFolders.contains(folder)) {
+        if (IsSharedObjectsName(name)) {
+            found.saveFolders.push_back(folder);
+            return;
+        }
+        // Chrome's own Flash keeps its saves a level below the deepest a cache is looked for
+        // from a Wine prefix: there, only they are looked for.
+        if (++visited > kMostFolders || Recognise(folder, name, given) ||
+            level >= kDeepestLevel + 1 || containerFolders.contains(folder)) {
             return;
         }
         DIR* dir = ::opendir(folder.c_str());
@@ -180,7 +187,10 @@ struct Walk {
         ::closedir(dir);
         std::sort(children.begin(), children.end());  // the same caches in the same order
         for (const std::string& child : children) {
-            Visit(folder + "/" + child, Lowered(child), level + 1, false);
+            const std::string lowered = Lowered(child);
+            if (level < kDeepestLevel || IsSharedObjectsName(lowered)) {
+                Visit(folder + "/" + child, lowered, level + 1, false);
+            }
         }
     }
 };

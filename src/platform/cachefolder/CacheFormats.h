@@ -35,6 +35,8 @@ struct FoundCaches {
     std::vector<std::unique_ptr<CacheSource>> sources;  // in the order found
     // The folder of the first WinINet cache found: its leftover files are looked for there.
     std::string wininetFolder;
+    // Flash Player's "#SharedObjects" folders met on the way, where the movies' saves are.
+    std::vector<std::string> saveFolders;
     // What stood where a cache file was expected, and what the search could not enter.
     std::vector<std::string> problems;
 };

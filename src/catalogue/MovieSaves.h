@@ -1,0 +1,48 @@
+// Which saves belong to which cached movie, and the name Ruffle's storage knows a save by.
+// A movie's SharedObject.getLocal(name) keeps its save under the movie's host and its full
+// address path (file name included); getLocal(name, localPath) under any prefix of that
+// path that ends at a "/", "/" meaning the host alone.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ports/SaveFile.h"
+
+namespace pellimor {
+
+// Where a movie's saves may be: its host and its address path's segments. Addresses of
+// files ("file:") keep their saves under "localhost", without a drive letter.
+struct SaveScope {
+    std::string host;
+    std::vector<std::string> path;
+};
+
+// Nothing when the address has no host a save could be kept under.
+std::optional<SaveScope> SaveScopeOf(std::string_view movieAddress);
+
+bool SaveBelongsTo(const FoundSave& save, const SaveScope& movie);
+
+// The indexes of the saves that belong to the movie, in the order given.
+std::vector<std::size_t> SavesOfMovie(const std::vector<FoundSave>& saves,
+                                      std::string_view movieAddress);
+
+// The save's address path as its movie wrote it: "/" and the folders joined by "/".
+std::string SavePathText(const FoundSave& save);
+
+// The key under which Ruffle's web player reads and writes the save in the page's storage:
+// "<host>/<path without leading or trailing slash>/<name>", "#" before a name with a "/".
+std::string RuffleStorageKey(const FoundSave& save);
+
+// A key of Ruffle's storage taken apart into host, path and name, checked so that its parts
+// can name files below a folder (no empty host, no part "." or "..", no NUL); nothing when
+// it cannot be.
+std::optional<FoundSave> SaveOfRuffleKey(std::string_view key);
+
+// The segments below a folder a save is kept under: host, path, and the name's file (its
+// parts before a "/" as "#part" folders), ending in ".sol".
+std::vector<std::string> SaveFileSegments(const FoundSave& save);
+
+}  // namespace pellimor

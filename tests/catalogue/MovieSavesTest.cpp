@@ -1,0 +1,105 @@
+// Which saves belong to which movie, and the key Ruffle's web player keeps each under, for
+// every form of SharedObject.getLocal (the window's player test checks the keys against the
+// real Ruffle).
+#include <gtest/gtest.h>
+
+#include "catalogue/MovieSaves.h"
+
+namespace pellimor {
+namespace {
+
+FoundSave Save(std::string host, std::vector<std::string> path, std::string name) {
+    FoundSave save;
+    save.host = std::move(host);
+    save.path = std::move(path);
+    save.name = std::move(name);
+    return save;
+}
+
+TEST(MovieSaves, EveryGetLocalFormTiesToItsMovieUnderRufflesKey) {
+    const std::string movie = "http://www.Games.example/arcade/run.swf?level=2#top";
+    const struct {
+        const char* form;
+        FoundSave save;
+        bool belongs;
+        const char* key;
+        std::vector<std::string> file;  // below the saves folder
+    } cases[] = {
+        {"getLocal(name): the full path",
+         Save("www.games.example", {"arcade", "run.swf"}, "progress"),
+         true,
+         "www.games.example/arcade/run.swf/progress",
+         {"www.games.example", "arcade", "run.swf", "progress.sol"}},
+        {"getLocal(name, \"/arcade\"): a folder prefix",
+         Save("www.games.example", {"arcade"}, "hi"),
+         true,
+         "www.games.example/arcade/hi",
+         {"www.games.example", "arcade", "hi.sol"}},
+        {"getLocal(name, \"/\"): the host alone",
+         Save("www.games.example", {}, "all"),
+         true,
+         "www.games.example//all",
+         {"www.games.example", "all.sol"}},
+        {"getLocal(\"a/b\"): a name with \"/\"",
+         Save("www.games.example", {"arcade", "run.swf"}, "a/b"),
+         true,
+         "www.games.example/arcade/run.swf/#a/b",
+         {"www.games.example", "arcade", "run.swf", "#a", "b.sol"}},
+        {"another movie's path",
+         Save("www.games.example", {"arcade", "jump.swf"}, "progress"),
+         false,
+         "www.games.example/arcade/jump.swf/progress",
+         {}},
+        {"a prefix that is not a folder",
+         Save("www.games.example", {"arc"}, "x"),
+         false,
+         "www.games.example/arc/x",
+         {}},
+        {"another host",
+         Save("games.example", {"arcade", "run.swf"}, "progress"),
+         false,
+         "games.example/arcade/run.swf/progress",
+         {}},
+    };
+    const auto scope = SaveScopeOf(movie);
+    ASSERT_TRUE(scope);
+    EXPECT_EQ(scope->host, "www.games.example");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        EXPECT_EQ(SaveBelongsTo(c.save, *scope), c.belongs);
+        EXPECT_EQ(RuffleStorageKey(c.save), c.key);
+        const auto back = SaveOfRuffleKey(c.key);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->host, c.save.host);
+        EXPECT_EQ(back->path, c.save.path);
+        EXPECT_EQ(back->name, c.save.name);
+        if (!c.file.empty()) {
+            EXPECT_EQ(SaveFileSegments(c.save), c.file);
+        }
+    }
+}
+
+TEST(MovieSaves, MoviesPlayedFromFilesKeepTheirSavesUnderLocalhost) {
+    const FoundSave save = Save("localhost", {"games", "run.swf"}, "progress");
+    for (const char* address : {"file:///C:/games/run.swf", "file:///games/run.swf"}) {
+        SCOPED_TRACE(address);
+        const auto scope = SaveScopeOf(address);
+        ASSERT_TRUE(scope);
+        EXPECT_TRUE(SaveBelongsTo(save, *scope));
+    }
+    EXPECT_FALSE(SaveBelongsTo(save, *SaveScopeOf("http://localhost.example/games/run.swf")));
+    EXPECT_EQ(RuffleStorageKey(save), "localhost/games/run.swf/progress");
+}
+
+// A key from the page's storage names files below a folder: nothing that would lead out.
+TEST(MovieSaves, KeysThatCannotNameFilesAreRefused) {
+    for (const char* key : {"", "host", "../x", "host/../x", "host/a/..", "host/#../x", "host/./x",
+                            "host/#a/../b", "host/a/..b"}) {
+        SCOPED_TRACE(key);
+        EXPECT_FALSE(SaveOfRuffleKey(key));
+    }
+    EXPECT_TRUE(SaveOfRuffleKey("host/a/b..c"));
+}
+
+}  // namespace
+}  // namespace pellimor
