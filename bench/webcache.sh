@@ -54,6 +54,26 @@ pair() {
         "$mr" "$lo" "$hi" "$runs"
 }
 
+# CPU seconds (user + system) of one run: on a loaded machine wall times mostly measure the
+# waiting.
+cpu_ms() {
+    /usr/bin/time -f "%U %S" sh -c "$1 >/dev/null 2>&1; true" 2>&1 | tail -1 |
+        awk '{printf "%d", ($1 + $2) * 1000}'
+}
+
+cpu_pair() {
+    local label=$1 a=$2 b=$3 as=() bs=()
+    for ((i = 0; i < runs; i++)); do
+        as+=("$(cpu_ms "$a")")
+        bs+=("$(cpu_ms "$b")")
+    done
+    local mid=$(( (runs + 1) / 2 ))
+    local ma mb
+    ma=$(printf '%s\n' "${as[@]}" | sort -n | sed -n "${mid}p")
+    mb=$(printf '%s\n' "${bs[@]}" | sort -n | sed -n "${mid}p")
+    printf '  %-40s CPU %d ms vs %d ms (medians of %d, 10 ms steps)\n' "$label" "$ma" "$mb" "$runs"
+}
+
 cli="$build/src/pellimor-cli"
 export HOME="$work" XDG_CONFIG_HOME="$work/config"
 echo "WebCacheV01.dat, 16 MiB, 34 tables, 46 content rows ($(find "$user" -type f | wc -l) files):"
@@ -67,3 +87,7 @@ pair "list vs esedbexport -T (2 tables)" "$cli list --cache $work/disk" \
     "rm -rf $work/y.export $work/z.export && esedbexport -t $work/y -T Containers $db && esedbexport -t $work/z -T Container_1 $db"
 pair "list --json vs esedbexport" "$cli list --json --cache $work/disk" \
     "rm -rf $work/x.export && esedbexport -t $work/x $db"
+if [ -x /usr/bin/time ]; then
+    cpu_pair "list vs esedbexport" "$cli list --cache $work/disk" \
+        "rm -rf $work/x.export && esedbexport -t $work/x $db"
+fi

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ByteReader.h"
 #include "platform/webcache/EsedbTables.h"
@@ -31,6 +32,20 @@ const std::string& Original() {
     return bytes;
 }
 
+// The database in memory, whole; each input damages it and it is mended after.
+int DatabaseFile() {
+    static const int fd = [] {
+        const int made = ::memfd_create("WebCacheV01.dat", 0);
+        const std::string& bytes = Original();
+        if (made >= 0 &&
+            ::pwrite(made, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+            return -1;
+        }
+        return made;
+    }();
+    return fd;
+}
+
 }  // namespace
 
 // Input: u32 length to keep (the whole when larger), then patches: u32 offset, u16 length,
@@ -38,32 +53,38 @@ const std::string& Original() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace pellimor;
     const std::string& original = Original();
-    if (original.empty()) {
+    const int fd = DatabaseFile();
+    if (original.empty() || fd < 0) {
         return 0;
     }
-    static const int fd = [&] {
-        const int made = ::memfd_create("WebCacheV01.dat", 0);
-        return made;
-    }();
     const ByteReader input(std::span(data, size));
     const std::size_t keep =
         std::min<std::size_t>(input.U32(0).value_or(0xffffffff), original.size());
-    std::string copy = original.substr(0, keep);
+    std::vector<std::pair<std::size_t, std::size_t>> damaged;  // offset, length
     std::size_t at = 4;
-    while (!copy.empty() && input.Has(at, 6)) {
-        const std::size_t offset = *input.U32(at) % copy.size();
+    while (keep > 0 && input.Has(at, 6)) {
+        const std::size_t offset = *input.U32(at) % keep;
         const std::size_t length = std::min<std::size_t>(*input.U16(at + 4), size - at - 6);
-        const std::size_t fits = std::min(length, copy.size() - offset);
-        copy.replace(offset, fits, reinterpret_cast<const char*>(data + at + 6), fits);
+        const std::size_t fits = std::min(length, keep - offset);
+        if (::pwrite(fd, data + at + 6, fits, static_cast<off_t>(offset)) < 0) {
+            break;
+        }
+        damaged.emplace_back(offset, fits);
         at += 6 + length;
     }
-    if (::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, copy.data(), copy.size(), 0) != static_cast<ssize_t>(copy.size())) {
+    if (keep < original.size() && ::ftruncate(fd, static_cast<off_t>(keep)) != 0) {
         return 0;
     }
     webcache::TableVisitor visit;
     visit.containers = [](const std::vector<webcache::ContainerRow>&) {};
     visit.row = [](std::int64_t, const webcache::ContentRow&) { return true; };
     (void)webcache::ReadTables(fd, visit);
+    for (const auto& [offset, length] : damaged) {
+        (void)::pwrite(fd, original.data() + offset, length, static_cast<off_t>(offset));
+    }
+    if (keep < original.size()) {
+        (void)::pwrite(fd, original.data() + keep, original.size() - keep,
+                       static_cast<off_t>(keep));
+    }
     return 0;
 }

@@ -367,6 +367,17 @@ void CMovieDlg::ShowCacheNote() {
     }
     m_cacheNote = text;
     m_flash->ShowNotice(m_cacheNote);
+    // A cache read only in part (a database Windows did not close ...): the movies listed
+    // stand, and the list says what may be missing from it, without covering the player.
+    const std::string partial =
+        m_listing.catalogue.IsEmpty() ? std::string() : m_listing.cacheError;
+    const QString tip = partial.empty()
+                            ? Q(strings::kMoviesTip)
+                            : Q(strings::kMoviesTip) + QStringLiteral("\n\n") + Q(partial);
+    if (tip != m_lbMovies->toolTip() && !partial.empty()) {
+        std::cerr << "pellimor: " << partial << "\n";
+    }
+    m_lbMovies->setToolTip(tip);
 }
 
 QWidget* CMovieDlg::NextTabStop(int from, bool next) const {

@@ -12,6 +12,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Session.h"
+#include "platform/webcache/RealWebCache.h"
 #include "resources/Strings.h"
 #include "ui/DialogHarness.h"
 #include "ui/QtPrompts.h"
@@ -52,6 +53,7 @@ class MovieDlgTest : public QObject {
     void noCacheSaysWhatWentWrong_data();
     void noCacheSaysWhatWentWrong();
     void aGoodCacheHasNoNote();
+    void aWebCacheCopiedWhileWindowsRanSaysSo();
     void missingCachedFileHasItsNote();
     void savesAreReportedBriefly();
     void copyFailureBoxCarriesTheReason();
@@ -610,6 +612,32 @@ void MovieDlgTest::noCacheSaysWhatWentWrong() {
         dialog.show();
         QVERIFY(dialog.grab().save(out + "/no-cache-" + what + ".png"));
     }
+}
+
+// Internet Explorer 11's real WebCacheV01.dat on a copied disk: its movies listed, the list
+// saying once that Windows had not closed the database, Sil saying why it cannot delete.
+void MovieDlgTest::aWebCacheCopiedWhileWindowsRanSaysSo() {
+    test::TempFolder place;
+    test::LayOutWebCache(place / "disk/Users/Administrator", test::RealWebCacheBytes(),
+                         place / "export");
+    SessionWindow w({"--cache", place / "disk"});
+    QCOMPARE(w.h.List()->model()->rowCount(), 12);
+    const QString tip = w.h.List()->toolTip();
+    QVERIFY2(tip.startsWith(Q(strings::kMoviesTip)), qPrintable(tip));
+    QCOMPARE(tip.count(QStringLiteral("was not closed cleanly")), 1);
+    // Not over the player, where the movies listed are played.
+    QVERIFY(!w.Flash()->shownNote().contains(QStringLiteral("not closed cleanly")));
+    const auto said = [&w] {
+        return QString::fromStdString(w.errors.text())
+            .count(QStringLiteral("was not closed cleanly"));
+    };
+    QCOMPARE(said(), 1);
+    w.h.Click(kIdRefresh);
+    QCOMPARE(said(), 1);
+    const QString sil = w.h.dialog->Control(kIdDelete)->toolTip();
+    QVERIFY2(sil.startsWith(QStringLiteral(
+                 "Cannot delete: Internet Explorer's WebCache database is read-only")),
+             qPrintable(sil));
 }
 
 void MovieDlgTest::aGoodCacheHasNoNote() {
