@@ -2,10 +2,13 @@
 // named, shows them before asking, and never writes a read-only cache.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "platform/urlcache/CacheWriter.h"
@@ -330,6 +333,107 @@ TEST(CliDeleteTest, ReadOnlyMountIsNeverWritten) {
         GTEST_SKIP() << "the bind mount cannot be made read-only here: " << out;
     }
     ExpectNothingWritten(temp, temp / "profile", mount.at + "/INetCache", "", " cannot be written");
+}
+
+}  // namespace
+}  // namespace pellimor
+
+namespace pellimor {
+namespace {
+
+// The local file of the one record of url.
+std::string FileOf(const std::string& cacheFolder, const std::string& url) {
+    std::string path;
+    IndexDatCache cache(cacheFolder, 1252);
+    (void)cache.EnumerateRecords([&](const CacheRecord& r) {
+        if (r.url == url && r.localFileName) {
+            path = *r.localFileName;
+        }
+        return true;
+    });
+    return path;
+}
+
+// The cookies' and the history's containers are never written by a delete of a movie: one
+// of them read-only does not stop it.
+TEST(CliDeleteTest, OnlyTheContainersADeleteWritesMustBeWritable) {
+    for (const char* readOnly : {"INetCookies", "History"}) {
+        SCOPED_TRACE(readOnly);
+        test::TempFolder temp;
+        int status = 0;
+        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
+        ASSERT_EQ(status, 0) << out;
+        test::RunCommand("chmod -R a-w '" + temp.path() + "/profile/" + readOnly + "'", status);
+        ASSERT_EQ(status, 0);
+        const auto before = Snapshot(temp / ("profile/" + std::string(readOnly)));
+        out = Cli(temp, "delete --cache '" + temp.path() + "/profile/INetCache' rocket --yes",
+                  status);
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_EQ(LiveAddresses(temp / "profile/INetCache").count(kRocket), 0u) << out;
+        EXPECT_EQ(Snapshot(temp / ("profile/" + std::string(readOnly))), before);
+        test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
+    }
+}
+
+// The entry goes but its file stays: the report says so and why, and the file is then
+// among the leftovers.
+TEST(CliDeleteTest, AnEntryWhoseFileStaysSaysWhy) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> change;
+        std::string why;
+    } cases[] = {
+        {"a file written after the entry",
+         [](const std::string& file) {
+             const timespec times[2] = {{1000000, 0}, {1000000, 0}};
+             ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+         },
+         " stays: its time no longer matches the entry's, so it may be another file of that "
+         "name; it is listed among the leftover files now\n"},
+        {"a read-only file", [](const std::string& file) { ::chmod(file.c_str(), 0444); },
+         " stays: it is read-only; it is listed among the leftover files now\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder temp;
+        int status = 0;
+        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
+        ASSERT_EQ(status, 0) << out;
+        const std::string cache = temp / "profile/INetCache";
+        const std::string file = FileOf(cache, kRocket);
+        ASSERT_FALSE(file.empty());
+        c.change(file);
+        out = Cli(temp, "delete --cache '" + cache + "' rocket --yes", status);
+        EXPECT_EQ(status, 0) << out;
+        EXPECT_NE(out.find("\ndeleted " + std::string(kRocket) + "; its file " + file + c.why),
+                  std::string::npos)
+            << out;
+        EXPECT_TRUE(fs::exists(file));
+        EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u);
+        out = Cli(temp, "list --cache '" + cache + "' --leftovers", status);
+        EXPECT_NE(out.find(file), std::string::npos) << out;
+    }
+}
+
+// A movie Chrome's block-file cache left in an f_ file goes from a folder that also holds
+// another browser's cache: it is checked against its own cache's folder.
+TEST(CliDeleteTest, ABlockFileCachesLeftoverGoesBesideAnotherBrowsersCache) {
+    test::TempFolder temp;
+    int status = 0;
+    std::string out = Cli(temp, "demo '" + temp.path() + "/home/profile'", status);
+    ASSERT_EQ(status, 0) << out;
+    const std::string chrome = temp / "home/chrome/Cache";
+    test::MakeFolders(temp / "home/chrome");
+    test::RunCommand("cp -r '" + std::string(PELLIMOR_TEST_DATA) +
+                         "/browsers/chromium-blockfile-partial' '" + chrome +
+                         "' && chmod -R u+w '" + chrome + "'",
+                     status);
+    ASSERT_EQ(status, 0);
+    test::WriteFile(chrome + "/f_0000ff", std::string("FWS\x08\x20\x00\x00\x00movie", 13));
+    out = Cli(temp, "delete --cache '" + temp.path() + "/home' --leftovers f_0000ff --yes", status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("deleted " + chrome + "/f_0000ff\n"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(chrome + "/f_0000ff"));
 }
 
 }  // namespace
