@@ -1,5 +1,6 @@
 #include "cli/ExportCommand.h"
 
+#include <ctime>
 #include <iostream>
 #include <set>
 
@@ -12,19 +13,55 @@
 #include "cli/TerminalText.h"
 #include "files/AddressPaths.h"
 #include "files/ExportGame.h"
+#include "files/warc/WebArchive.h"
+#include "platform/archive/ArchiveFilePosix.h"
+#include "platform/archive/ZlibGzip.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "platform/fileops/ExportFolderPosix.h"
+#include "sites/Addresses.h"
 
 namespace pellimor {
 
+namespace {
+
+// Writes the games as a web archive at path; the exit status.
+int WriteArchive(const std::string& path, WebArchiveForm form,
+                 const std::vector<WebArchiveGame>& games, GameFileServices& read,
+                 GzipCompressor& gzip) {
+    const auto now = static_cast<UnixTime>(std::time(nullptr));
+    auto file =
+        ArchiveFilePosix::Create(path,
+                                 form == WebArchiveForm::kWacz ? ArchiveFilePosix::Form::kZip
+                                                               : ArchiveFilePosix::Form::kPlain,
+                                 now);
+    if (!file) {
+        return Report(kExitFailed, file.error());
+    }
+    WebArchiveServices s{read.cache, read.files, read.decompressor, gzip, **file};
+    const auto written = WriteWebArchive(games, form, now, "Pellimor 0.1.0", s);
+    if (!written) {
+        return Report(kExitFailed, path + ": " + written.error());
+    }
+    std::cout << ForTerminal(path) << "  " << written->records
+              << (written->records == 1 ? " record" : " records") << "\n";
+    for (const std::string& note : written->notes) {
+        std::cout << "  " << ForTerminal(note) << "\n";
+    }
+    return kExitDone;
+}
+
+}  // namespace
+
 int RunExport(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
-    AcceptOnly(s, "export", {"--site", "--to", "--url"});
+    AcceptOnly(s, "export",
+               {"--site", "--to", "--url", "--warc", "--wacz", "--language", "--tags", "--library",
+                "--application-path", "--zip"});
     if (s.error.empty() && s.names.empty() && s.urls.empty()) {
         s.error = "name the movies to export";
     }
-    if (s.error.empty() && s.to.empty()) {
-        s.error = "say where to export with --to DIR";
+    if (s.error.empty() && s.to.empty() && s.warc.empty() && s.wacz.empty()) {
+        s.error = "say where to export with --to DIR, --warc FILE or --wacz FILE";
     }
     if (!s.error.empty()) {
         return UsageError("export", s.error);
@@ -40,23 +77,43 @@ int RunExport(const std::vector<std::string>& arguments) {
     if (const auto refused = RefuseChoice(choice, "exported", false)) {
         return *refused;
     }
-    auto folder = ExportFolderPosix::Open(s.to);
-    if (!folder) {
-        return Report(kExitFailed, folder.error());
+    std::unique_ptr<ExportFolderPosix> folder;
+    if (!s.to.empty()) {
+        auto opened = ExportFolderPosix::Open(s.to);
+        if (!opened) {
+            return Report(kExitFailed, opened.error());
+        }
+        folder = std::move(*opened);
     }
     ExportIndex index;
     if (const Status built = index.Build(session->cache(), session->files()); !built.ok()) {
         std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
     }
     SwfDecompressor decompressor;
-    ExportServices services{session->cache(), session->files(), decompressor, **folder};
     std::set<std::string> folderNames;
+    std::vector<WebArchiveGame> webGames;
+    GameFileServices gameFiles{session->cache(), session->files(), decompressor};
     int status = kExitDone;
     for (const std::int32_t key : choice.keys) {
         for (const SwfEntry& entry : state.catalogue) {
             if (entry.key != key) {
                 continue;
             }
+            if (!s.warc.empty() || !s.wacz.empty()) {
+                if (entry.IsLeftover() || !IsWebAddress(entry.url)) {
+                    status = kExitFailed;
+                    Report(kExitFailed, entry.displayName +
+                                            ": a file without an address of the web has no "
+                                            "place in a web archive");
+                } else {
+                    webGames.push_back(
+                        WebArchiveGame{entry.displayName, FindGameFiles(entry, index, gameFiles)});
+                }
+            }
+            if (!folder) {
+                continue;
+            }
+            ExportServices services{session->cache(), session->files(), decompressor, *folder};
             const std::string name = GameFolderName(entry.displayName, folderNames);
             const auto done = ExportGame(entry, name, index, services);
             if (!done) {
@@ -78,6 +135,17 @@ int RunExport(const std::vector<std::string>& arguments) {
             }
         }
     }
+    ZlibGzip gzip;
+    const auto archive = [&](const std::string& path, WebArchiveForm form) {
+        if (path.empty() || webGames.empty()) {
+            return;
+        }
+        if (WriteArchive(path, form, webGames, gameFiles, gzip) != kExitDone) {
+            status = kExitFailed;
+        }
+    };
+    archive(s.warc, WebArchiveForm::kWarc);
+    archive(s.wacz, WebArchiveForm::kWacz);
     return status;
 }
 
