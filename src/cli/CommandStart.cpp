@@ -55,6 +55,8 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
             s.applicationPath = value();
         } else if (a == "--zip") {
             s.zip = true;
+        } else if (a == "--no-pictures") {
+            s.noPictures = true;
         } else if (a == "--file") {
             s.files.push_back(value());
         } else if (a.rfind("--", 0) == 0) {

@@ -34,6 +34,7 @@ struct Selection {
     std::string library;
     std::string applicationPath;
     bool zip = false;
+    bool noPictures = false;
     std::vector<std::string> files;  // --file: SWF files read outside the cache
     std::vector<std::string> names;
     std::vector<std::string> urls;

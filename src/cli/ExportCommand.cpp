@@ -10,9 +10,11 @@
 #include "cli/Commands.h"
 #include "cli/Listing.h"
 #include "cli/MovieChoice.h"
+#include "cli/MoviePictures.h"
 #include "cli/TerminalText.h"
 #include "files/AddressPaths.h"
 #include "files/ExportGame.h"
+#include "files/PackGame.h"
 #include "files/warc/WebArchive.h"
 #include "platform/archive/ArchiveFilePosix.h"
 #include "platform/archive/ZlibGzip.h"
@@ -56,15 +58,30 @@ int RunExport(const std::vector<std::string>& arguments) {
     Selection s = ReadSelection(arguments);
     AcceptOnly(s, "export",
                {"--site", "--to", "--url", "--warc", "--wacz", "--language", "--tags", "--library",
-                "--application-path", "--zip"});
+                "--application-path", "--zip", "--no-pictures"});
     if (s.error.empty() && s.names.empty() && s.urls.empty()) {
         s.error = "name the movies to export";
     }
     if (s.error.empty() && s.to.empty() && s.warc.empty() && s.wacz.empty()) {
         s.error = "say where to export with --to DIR, --warc FILE or --wacz FILE";
     }
+    if (s.error.empty() && !s.library.empty() && s.library != "arcade" && s.library != "theatre") {
+        s.error = "--library is arcade (games) or theatre (animations)";
+    }
+    if (s.error.empty() && s.zip && s.to.empty()) {
+        s.error = "--zip packs what --to DIR exports: give --to DIR";
+    }
     if (!s.error.empty()) {
         return UsageError("export", s.error);
+    }
+    CurationChoices choices;
+    choices.language = s.language;
+    choices.tags = s.tags;
+    if (!s.library.empty()) {
+        choices.library = s.library;
+    }
+    if (!s.applicationPath.empty()) {
+        choices.applicationPath = s.applicationPath;
     }
     auto opened = OpenListing(s, "; nothing exported");
     if (const int* status = std::get_if<int>(&opened)) {
@@ -115,7 +132,7 @@ int RunExport(const std::vector<std::string>& arguments) {
             }
             ExportServices services{session->cache(), session->files(), decompressor, *folder};
             const std::string name = GameFolderName(entry.displayName, folderNames);
-            const auto done = ExportGame(entry, name, index, services);
+            const auto done = ExportGame(entry, name, index, services, choices);
             if (!done) {
                 status = kExitFailed;
                 Report(kExitFailed, done.error());
@@ -132,6 +149,44 @@ int RunExport(const std::vector<std::string>& arguments) {
             std::cout << text << "\n";
             for (const std::string& address : done->missing) {
                 std::cout << "  missing  " << ForTerminal(address) << "\n";
+            }
+            std::vector<std::string> notReady = done->notReady;
+            std::vector<std::string> written = done->written;
+            if (s.noPictures) {
+                notReady.push_back("no logo.png or ss.png: --no-pictures");
+            } else if (auto pictures = TakeMoviePictures(
+                           s.options, entry.url, done->stageWidth > 0 ? done->stageWidth : 550,
+                           done->stageHeight > 0 ? done->stageHeight : 400)) {
+                // Pictures there already (chosen by hand, say) are kept.
+                for (const auto& [file, bytes] :
+                     {std::pair<std::string, std::string*>{"logo.png", &pictures->logo},
+                      {"ss.png", &pictures->screenshot}}) {
+                    std::string why;
+                    if (folder->WriteNew({done->folder, file}, *bytes, why) !=
+                        CopyResult::kFailed) {
+                        written.push_back(file);
+                    } else {
+                        notReady.push_back("no " + file + ": " + why);
+                    }
+                }
+            } else {
+                notReady.push_back("no logo.png or ss.png: " + pictures.error());
+            }
+            for (const std::string& why : notReady) {
+                std::cout << "  not ready  " << ForTerminal(why) << "\n";
+            }
+            if (s.zip) {
+                const std::string zipPath = s.to + "/" + done->folder + ".zip";
+                auto zip = ArchiveFilePosix::Create(zipPath, ArchiveFilePosix::Form::kZip,
+                                                    static_cast<UnixTime>(std::time(nullptr)));
+                Status packed = zip ? PackGame(done->folder, written, *folder, **zip)
+                                    : Status(Failure{zip.error()});
+                if (packed.ok()) {
+                    std::cout << "  packed  " << ForTerminal(zipPath) << "\n";
+                } else {
+                    status = kExitFailed;
+                    Report(kExitFailed, packed.error());
+                }
             }
         }
     }

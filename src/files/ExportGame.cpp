@@ -187,7 +187,8 @@ std::string GameFolderName(const std::string& displayName, std::set<std::string>
 }
 
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
-                              const ExportIndex& index, ExportServices& s) {
+                              const ExportIndex& index, ExportServices& s,
+                              const CurationChoices& choices) {
     GameExport out;
     out.folder = folderName;
     if (movie.IsLeftover() || !IsWebAddress(movie.url)) {
@@ -199,6 +200,8 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     meta.title = movie.displayName;
     meta.source = movie.site;
     meta.launchCommand = movie.url;
+    meta.library = choices.library;
+    meta.applicationPath = choices.applicationPath;
 
     struct Load {
         std::string address;
@@ -253,6 +256,7 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         ++out.files;
         const std::vector<std::string> shown(put->begin() + 1, put->end());
         meta.files.push_back(MetaFile{load.address, JoinedPath(shown)});
+        out.written.push_back(JoinedPath(shown));
         if (body->truncated) {
             truncated.push_back(load.address + " (the cache holds fewer bytes than were sent)");
         }
@@ -297,11 +301,112 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     }
     if (mainFacts) {
         meta.facts = FactLines(*mainFacts);
+        if (mainFacts->stageWidthTwips && mainFacts->stageHeightTwips) {
+            out.stageWidth = static_cast<int>(*mainFacts->stageWidthTwips / 20);
+            out.stageHeight = static_cast<int>(*mainFacts->stageHeightTwips / 20);
+        }
     }
+    std::vector<std::string> curation;
+    std::optional<std::string> pageBytes;
     if (const auto page = index.PageOf(movie.url, movie.site)) {
         const Embedding& e = page->embedding;
         meta.page = MetaPage{page->pageUrl, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
         out.pageAddress = page->pageUrl;
+        meta.source = page->pageUrl;
+        if (const auto file = index.Find(page->pageUrl)) {
+            if (auto body = ReadCached(*file, s, kLargestFile)) {
+                pageBytes = std::move(body->bytes);
+            }
+        }
+        // The archive's launcher gives a movie no parameters of its own: a movie that takes
+        // flashvars is launched through its page, which goes into content with it.
+        if (!e.flashvars.empty() && pageBytes) {
+            auto path = AddressPath(page->pageUrl, index.QueryMatters(page->pageUrl));
+            std::optional<std::vector<std::string>> put;
+            if (path) {
+                std::vector<std::string> segments{folderName, "content"};
+                segments.insert(segments.end(), path->begin(), path->end());
+                if (auto written =
+                        PutFile(s.folder, std::move(segments), *pageBytes, out.notes, 1)) {
+                    put = std::move(*written);
+                }
+            }
+            if (put) {
+                ++out.files;
+                const std::vector<std::string> shown(put->begin() + 1, put->end());
+                meta.files.push_back(MetaFile{page->pageUrl, JoinedPath(shown)});
+                out.written.push_back(JoinedPath(shown));
+                meta.launchCommand = page->pageUrl;
+                curation.push_back(
+                    "Launch Command: the page that embedded the movie, which gives it its "
+                    "flashvars; the page is in content.");
+            } else {
+                out.notes.push_back("Not written: " + page->pageUrl);
+            }
+        }
+    }
+    if (meta.launchCommand == movie.url) {
+        curation.push_back("Launch Command: the movie's own address.");
+    }
+    if (const std::string http = HttpAddress(meta.launchCommand); http != meta.launchCommand) {
+        meta.launchCommand = http;
+        curation.push_back("Launch Command: https made http, as the archive serves its content.");
+    }
+    // Languages: what the cache says first, then what the user gave.
+    std::optional<std::string> lang;
+    if (pageBytes) {
+        if (const auto attribute = HtmlLang(*pageBytes)) {
+            if ((lang = LanguageCodes(*attribute))) {
+                curation.push_back("Languages: from the lang attribute of the cached page " +
+                                   out.pageAddress + ".");
+            }
+        }
+    }
+    for (const std::string& address : {out.pageAddress, movie.url}) {
+        if (lang || address.empty()) {
+            continue;
+        }
+        if (const auto header = index.ContentLanguage(address)) {
+            if ((lang = LanguageCodes(*header))) {
+                curation.push_back("Languages: from the Content-Language header sent with " +
+                                   address + ".");
+            }
+        }
+    }
+    if (!lang && !choices.language.empty()) {
+        if ((lang = LanguageCodes(choices.language))) {
+            curation.push_back("Languages: given with --language; the cache does not say.");
+        }
+    }
+    if (lang) {
+        meta.languages = *lang;
+    } else {
+        out.notReady.push_back(
+            "no Languages: neither the cached page nor the server says which language the game "
+            "speaks; give it with --language (ISO 639-1, such as en)");
+    }
+    meta.tags = TagList(choices.tags);
+    if (meta.tags.empty()) {
+        out.notReady.push_back("no Tags: give at least one with --tags (such as \"Puzzle\")");
+    } else {
+        curation.push_back("Tags: given with --tags.");
+    }
+    curation.push_back(meta.applicationPath == kFlashApplicationPath
+                           ? "Application Path: the archive's Flash player (the default)."
+                           : "Application Path: given with --application-path.");
+    if (meta.releaseDate) {
+        curation.push_back(
+            "Release Date: from the cache (the server's Last-Modified, or the "
+            "entry's last change) or else the movie's own metadata.");
+    } else {
+        curation.push_back("Release Date: unknown; neither the cache nor the movie says.");
+    }
+    if (!out.missing.empty()) {
+        curation.push_back(std::to_string(out.missing.size()) +
+                           " files the movies load are not in the cache (Export Notes name them).");
+    }
+    for (const std::string& line : curation) {
+        meta.curationNotes += (meta.curationNotes.empty() ? "" : "\n") + line;
     }
     // The notes of the meta file's own name are known only once it is written.
     std::vector<std::string> metaNotes;
@@ -311,6 +416,7 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         return Fail(movie.displayName + ": meta.yaml: " + written.error());
     }
     out.metaFile = written->back();
+    out.written.push_back(out.metaFile);
     out.notes.insert(out.notes.end(), metaNotes.begin(), metaNotes.end());
     return out;
 }

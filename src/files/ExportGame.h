@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/SwfEntry.h"
+#include "files/Curation.h"
 #include "files/ExportIndex.h"
 #include "ports/CacheSource.h"
 #include "ports/Decompressor.h"
@@ -37,6 +38,13 @@ struct GameExport {
     std::vector<std::string> missing;  // addresses the cache does not hold
     std::vector<std::string> notes;    // everything meta.yaml says in its Notes
     std::string pageAddress;           // the page the movie was embedded in, when found
+    // Why the archive would not take the curation yet (no language, no tags); empty: ready
+    // as far as meta.yaml and content go.
+    std::vector<std::string> notReady;
+    // The files written or kept, as paths below the game's folder ("content/...", "meta.yaml").
+    std::vector<std::string> written;
+    int stageWidth = 0;  // pixels, from the movie's header; 0 when unknown
+    int stageHeight = 0;
 };
 
 // The folder name of a game: its display name made a file name (as a path segment, without
@@ -50,6 +58,7 @@ std::string NumberedFileName(const std::string& name, unsigned counter);
 // Exports one movie into services.folder under folderName. Fails only when nothing could be
 // written; a file that could not be read or written is a note.
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
-                              const ExportIndex& index, ExportServices& services);
+                              const ExportIndex& index, ExportServices& services,
+                              const CurationChoices& choices = {});
 
 }  // namespace pellimor
