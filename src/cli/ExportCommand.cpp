@@ -179,8 +179,9 @@ int RunExport(const std::vector<std::string>& arguments) {
                 const std::string zipPath = s.to + "/" + done->folder + ".zip";
                 auto zip = ArchiveFilePosix::Create(zipPath, ArchiveFilePosix::Form::kZip,
                                                     static_cast<UnixTime>(std::time(nullptr)));
-                Status packed = zip ? PackGame(done->folder, written, *folder, **zip)
-                                    : Status(Failure{zip.error()});
+                Status packed =
+                    zip ? PackGame(done->folder, written, done->metaFile, *folder, **zip)
+                        : Status(Failure{zip.error()});
                 if (packed.ok()) {
                     std::cout << "  packed  " << ForTerminal(zipPath) << "\n";
                 } else {

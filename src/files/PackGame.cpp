@@ -11,8 +11,11 @@ constexpr std::uint64_t kLargestMember = 512ULL << 20;
 }  // namespace
 
 Status PackGame(const std::string& folderName, const std::vector<std::string>& paths,
-                ExportFolder& folder, ArchiveFile& archive) {
+                const std::string& metaFile, ExportFolder& folder, ArchiveFile& archive) {
     for (const std::string& path : paths) {
+        if (path != metaFile && path == "meta.yaml") {
+            continue;  // an earlier export's, not this one's
+        }
         std::vector<std::string> segments{folderName};
         for (std::size_t start = 0; start <= path.size();) {
             const std::size_t slash = std::min(path.find('/', start), path.size());
@@ -23,7 +26,8 @@ Status PackGame(const std::string& folderName, const std::vector<std::string>& p
         if (!bytes) {
             return Fail(folderName + "/" + path + ": cannot be read back from the export folder");
         }
-        Status status = archive.BeginMember(folderName + "/" + path);
+        Status status =
+            archive.BeginMember(folderName + "/" + (path == metaFile ? "meta.yaml" : path));
         if (status.ok()) {
             status = archive.Append(*bytes);
         }

@@ -11,7 +11,9 @@
 namespace pellimor {
 
 // paths: below the game's folder, "/"-separated ("content/host/a.swf", "meta.yaml").
+// metaFile, the description written (meta01.yaml when a meta.yaml was there already), is
+// packed as meta.yaml, the only name the archive reads.
 Status PackGame(const std::string& folderName, const std::vector<std::string>& paths,
-                ExportFolder& folder, ArchiveFile& archive);
+                const std::string& metaFile, ExportFolder& folder, ArchiveFile& archive);
 
 }  // namespace pellimor
