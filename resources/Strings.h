@@ -81,6 +81,13 @@ inline constexpr std::string_view kExportGame = "Oyunu Dışa Aktar";
 inline constexpr std::string_view kExportGameTip =
     "Oyunu Dışa Aktar — export the chosen movies with every cached file they load and a "
     "description (meta.yaml), each in a folder of its own";
+// What the export asks for a curation that the cache cannot tell, and says when it is not ready.
+inline constexpr std::string_view kAskTags =
+    "Tags of %1 for the game archive, separated by semicolons (such as \"Puzzle; Arcade\"):";
+inline constexpr std::string_view kAskLanguage =
+    "The cache does not say which language %1 speaks. Its languages as ISO 639-1 codes "
+    "(such as en), separated by semicolons:";
+inline constexpr std::string_view kNotReady = "%1: not ready to hand in to the game archive";
 inline constexpr std::string_view kPlayInWindowTip =
     "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";
 

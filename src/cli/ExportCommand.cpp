@@ -150,28 +150,18 @@ int RunExport(const std::vector<std::string>& arguments) {
             for (const std::string& address : done->missing) {
                 std::cout << "  missing  " << ForTerminal(address) << "\n";
             }
-            std::vector<std::string> notReady = done->notReady;
-            std::vector<std::string> written = done->written;
+            GameExport game = *done;
             if (s.noPictures) {
-                notReady.push_back("no logo.png or ss.png: --no-pictures");
+                game.notReady.push_back("no logo.png or ss.png: --no-pictures");
             } else if (auto pictures = TakeMoviePictures(
                            s.options, entry.url, done->stageWidth > 0 ? done->stageWidth : 550,
                            done->stageHeight > 0 ? done->stageHeight : 400)) {
-                // Pictures there already (chosen by hand, say) are kept.
-                for (const auto& [file, bytes] :
-                     {std::pair<std::string, std::string*>{"logo.png", &pictures->logo},
-                      {"ss.png", &pictures->screenshot}}) {
-                    std::string why;
-                    if (folder->WriteNew({done->folder, file}, *bytes, why) !=
-                        CopyResult::kFailed) {
-                        written.push_back(file);
-                    } else {
-                        notReady.push_back("no " + file + ": " + why);
-                    }
-                }
+                PutCurationPictures(*folder, game, pictures->logo, pictures->screenshot);
             } else {
-                notReady.push_back("no logo.png or ss.png: " + pictures.error());
+                game.notReady.push_back("no logo.png or ss.png: " + pictures.error());
             }
+            const std::vector<std::string>& notReady = game.notReady;
+            const std::vector<std::string>& written = game.written;
             for (const std::string& why : notReady) {
                 std::cout << "  not ready  " << ForTerminal(why) << "\n";
             }

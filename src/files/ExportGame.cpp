@@ -152,7 +152,52 @@ std::optional<std::string> CreateDay(std::string_view metadata) {
     return std::nullopt;
 }
 
+// The languages the page's lang attribute names, else the Content-Language sent with the
+// page or the movie.
+std::optional<CachedLanguages> LanguagesFrom(const std::string& pageAddress,
+                                             const std::optional<std::string>& pageBytes,
+                                             const std::string& movieUrl,
+                                             const ExportIndex& index) {
+    if (pageBytes) {
+        if (const auto attribute = HtmlLang(*pageBytes)) {
+            if (auto codes = LanguageCodes(*attribute)) {
+                return CachedLanguages{
+                    std::move(*codes),
+                    "Languages: from the lang attribute of the cached page " + pageAddress + "."};
+            }
+        }
+    }
+    for (const std::string& address : {pageAddress, movieUrl}) {
+        if (address.empty()) {
+            continue;
+        }
+        if (const auto header = index.ContentLanguage(address)) {
+            if (auto codes = LanguageCodes(*header)) {
+                return CachedLanguages{
+                    std::move(*codes),
+                    "Languages: from the Content-Language header sent with " + address + "."};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const ExportIndex& index,
+                                                ExportServices& s) {
+    std::string pageAddress;
+    std::optional<std::string> pageBytes;
+    if (const auto page = index.PageOf(movie.url, movie.site)) {
+        pageAddress = page->pageUrl;
+        if (const auto file = index.Find(page->pageUrl)) {
+            if (auto body = ReadCached(*file, s, kLargestFile)) {
+                pageBytes = std::move(body->bytes);
+            }
+        }
+    }
+    return LanguagesFrom(pageAddress, pageBytes, movie.url, index);
+}
 
 std::string NumberedFileName(const std::string& name, unsigned counter) {
     char digits[16];
@@ -354,24 +399,9 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     }
     // Languages: what the cache says first, then what the user gave.
     std::optional<std::string> lang;
-    if (pageBytes) {
-        if (const auto attribute = HtmlLang(*pageBytes)) {
-            if ((lang = LanguageCodes(*attribute))) {
-                curation.push_back("Languages: from the lang attribute of the cached page " +
-                                   out.pageAddress + ".");
-            }
-        }
-    }
-    for (const std::string& address : {out.pageAddress, movie.url}) {
-        if (lang || address.empty()) {
-            continue;
-        }
-        if (const auto header = index.ContentLanguage(address)) {
-            if ((lang = LanguageCodes(*header))) {
-                curation.push_back("Languages: from the Content-Language header sent with " +
-                                   address + ".");
-            }
-        }
+    if (auto cached = LanguagesFrom(out.pageAddress, pageBytes, movie.url, index)) {
+        lang = std::move(cached->codes);
+        curation.push_back(std::move(cached->from));
     }
     if (!lang && !choices.language.empty()) {
         if ((lang = LanguageCodes(choices.language))) {
@@ -419,6 +449,19 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     out.written.push_back(out.metaFile);
     out.notes.insert(out.notes.end(), metaNotes.begin(), metaNotes.end());
     return out;
+}
+
+void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,
+                         std::string_view screenshot) {
+    for (const auto& [file, bytes] :
+         {std::pair<std::string, std::string_view>{"logo.png", logo}, {"ss.png", screenshot}}) {
+        std::string why;
+        if (folder.WriteNew({done.folder, file}, bytes, why) != CopyResult::kFailed) {
+            done.written.push_back(file);
+        } else {
+            done.notReady.push_back("no " + file + ": " + why);
+        }
+    }
 }
 
 }  // namespace pellimor

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/SwfEntry.h"
@@ -54,6 +56,20 @@ std::string GameFolderName(const std::string& displayName, std::set<std::string>
 // The name with a number before its extension, as saved copies are numbered:
 // "level1.swf", 1 -> "level101.swf"; "data", 2 -> "data02".
 std::string NumberedFileName(const std::string& name, unsigned counter);
+
+// The languages the cache tells for a movie (its page's lang attribute, else the
+// Content-Language sent with the page or the movie), and the Curation Notes line saying so.
+struct CachedLanguages {
+    std::string codes;  // "en; fr"
+    std::string from;
+};
+std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const ExportIndex& index,
+                                                ExportServices& services);
+
+// Puts the curation's pictures (PNG bytes) beside its meta.yaml, into done.written; a picture
+// there already (chosen by hand, say) is kept. What could not be written goes to notReady.
+void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,
+                         std::string_view screenshot);
 
 // Exports one movie into services.folder under folderName. Fails only when nothing could be
 // written; a file that could not be read or written is a note.

@@ -8,9 +8,7 @@
 //                      [--size WxH] [--seconds N]
 // Exit status 0 with both pictures written; 1 when the movie showed nothing in time.
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,32 +17,10 @@
 #include "app/CommandLine.h"
 #include "app/Session.h"
 #include "catalogue/CacheAddressBook.h"
-#include "ui/CFlash_ctrl.h"
+#include "ui/MovieShot.h"
 #if PELLIMOR_HAVE_WEBENGINE
 #include "ui/player/PlayerScheme.h"
 #endif
-
-namespace {
-
-// A frame is blank while it shows a single colour.
-bool IsBlank(const QImage& image) {
-    if (image.isNull()) {
-        return true;
-    }
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    const QRgb first = rgb.pixel(0, 0);
-    for (int y = 0; y < rgb.height(); y += 2) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); x += 2) {
-            if (line[x] != first) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -89,40 +65,20 @@ int main(int argc, char** argv) {
         std::cerr << "pellimor-shot: the cache holds no " << url << "\n";
         return 1;
     }
-    pellimor::CFlash_ctrl flash(&session.cache(), &session.files());
-    if (!flash.hasPlayer()) {
-        std::cerr << "pellimor-shot: no player can run here\n";
+    const auto shots =
+        pellimor::ShootMovie({QString::fromStdString(movie->localPath), QString::fromStdString(url),
+                              movie->id, QSize(width, height), seconds},
+                             &session.cache(), &session.files());
+    if (!shots) {
+        std::cerr << "pellimor-shot: " << shots.error() << "\n";
         return 1;
     }
-    flash.resize(width, height);
-    flash.show();
-    flash.SetMovie(QString::fromStdString(movie->localPath), QString::fromStdString(url),
-                   movie->id);
-
-    int status = 1;
-    QElapsedTimer sinceLogo;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        const QImage frame = flash.grab().toImage();
-        if (IsBlank(frame)) {
-            return;
+    for (const auto& [path, bytes] : {std::pair{&logo, &shots->logo}, {&ss, &shots->screenshot}}) {
+        QFile file(QString::fromStdString(*path));
+        if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size()) {
+            std::cerr << "pellimor-shot: " << *path << " cannot be written\n";
+            return 1;
         }
-        if (!sinceLogo.isValid()) {
-            if (!frame.save(QString::fromStdString(logo), "PNG")) {
-                application.exit(1);
-            }
-            sinceLogo.start();
-        } else if (sinceLogo.elapsed() >= seconds * 1000) {
-            status = frame.save(QString::fromStdString(ss), "PNG") ? 0 : 1;
-            application.exit(status);
-        }
-    });
-    poll.start(100);
-    // However the movie behaves, the run ends.
-    QTimer::singleShot((seconds + 20) * 1000, &application, [&] {
-        std::cerr << "pellimor-shot: the movie showed "
-                  << (sinceLogo.isValid() ? "too little" : "nothing") << " in time\n";
-        application.exit(1);
-    });
-    return application.exec();
+    }
+    return 0;
 }
