@@ -19,6 +19,9 @@ struct CurationChoices {
     std::string tags;      // --tags: "Puzzle; Arcade"
     std::string library = "arcade";
     std::string applicationPath = std::string(kFlashApplicationPath);
+    // Where the user gives tags and languages, for Curation Notes and what is not ready.
+    std::string tagsGiven = "with --tags";
+    std::string languageGiven = "with --language";
 };
 
 // The ISO 639-1 codes of a page's lang attribute or a Content-Language header ("en-US",

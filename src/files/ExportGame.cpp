@@ -405,7 +405,8 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     }
     if (!lang && !choices.language.empty()) {
         if ((lang = LanguageCodes(choices.language))) {
-            curation.push_back("Languages: given with --language; the cache does not say.");
+            curation.push_back("Languages: given " + choices.languageGiven +
+                               "; the cache does not say.");
         }
     }
     if (lang) {
@@ -413,13 +414,15 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     } else {
         out.notReady.push_back(
             "no Languages: neither the cached page nor the server says which language the game "
-            "speaks; give it with --language (ISO 639-1, such as en)");
+            "speaks; give it " +
+            choices.languageGiven + " (ISO 639-1, such as en)");
     }
     meta.tags = TagList(choices.tags);
     if (meta.tags.empty()) {
-        out.notReady.push_back("no Tags: give at least one with --tags (such as \"Puzzle\")");
+        out.notReady.push_back("no Tags: give at least one " + choices.tagsGiven +
+                               " (such as \"Puzzle\")");
     } else {
-        curation.push_back("Tags: given with --tags.");
+        curation.push_back("Tags: given " + choices.tagsGiven + ".");
     }
     curation.push_back(meta.applicationPath == kFlashApplicationPath
                            ? "Application Path: the archive's Flash player (the default)."

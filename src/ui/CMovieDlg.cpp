@@ -633,6 +633,7 @@ void CMovieDlg::OnExportGames() {
     QStringList notReadyGames;
     std::string notReady;
     CurationChoices choices;  // what was given last is offered for the next game
+    choices.tagsGiven = choices.languageGiven = "in the window";
     std::string language;
     for (const std::int32_t key : keys) {
         const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);

@@ -419,7 +419,9 @@ void MovieDlgTest::exportFromTheListsContextMenu() {
              why.c_str());
     QVERIFY2(why.find("main: no logo.png or ss.png: no player can run here") != std::string::npos,
              why.c_str());
+    QVERIFY2(why.find("give it in the window (ISO 639-1") != std::string::npos, why.c_str());
     QVERIFY(why.find("no Tags") == std::string::npos);
+    QVERIFY(meta.find("Tags: given in the window.") != std::string::npos);
     QVERIFY(!QFileInfo::exists(Q(game + "/ss.png")));
     QVERIFY(dialog.isEnabled());
 }
