@@ -621,12 +621,6 @@ void CMovieDlg::OnExportGames() {
     SwfDecompressor decompressor;
     ExportServices services{m_services.listing.cache, m_services.listing.files, decompressor,
                             **folder};
-    // The window waits while the movies are played for their pictures.
-    setEnabled(false);
-    const struct Enable {
-        CMovieDlg* dialog;
-        ~Enable() { dialog->setEnabled(true); }
-    } enable{this};
     std::set<std::string> names;
     int exported = 0;
     std::string problems;
@@ -663,12 +657,15 @@ void CMovieDlg::OnExportGames() {
             continue;
         }
         ++exported;
+        // The window waits while the movie plays for its pictures (no dialog asks meanwhile).
         const WaitCursor wait;
+        setEnabled(false);
         const auto shots = ShootMovie({Q(entry.localPath), Q(entry.url), entry.id,
                                        QSize(done->stageWidth > 0 ? done->stageWidth : 550,
                                              done->stageHeight > 0 ? done->stageHeight : 400)},
                                       &m_services.listing.cache, &m_services.listing.files,
                                       m_flash->addresses(), m_flash->pages());
+        setEnabled(true);
         if (shots) {
             PutCurationPictures(
                 **folder, *done, std::string_view(shots->logo.constData(), shots->logo.size()),
