@@ -86,6 +86,13 @@ inline constexpr std::string_view kWritePlayedSaves = "Oyun Kayıtlarını Yaz";
 inline constexpr std::string_view kWritePlayedSavesTip =
     "Oyun Kayıtlarını Yaz — write the saves of the game playing in the preview into the save "
     "folder, as Flash Player's .sol files under <host>/<path>/<name>.sol";
+// What the export asks for a curation that the cache cannot tell, and says when it is not ready.
+inline constexpr std::string_view kAskTags =
+    "Tags of %1 for the game archive, separated by semicolons (such as \"Puzzle; Arcade\"):";
+inline constexpr std::string_view kAskLanguage =
+    "The cache does not say which language %1 speaks. Its languages as ISO 639-1 codes "
+    "(such as en), separated by semicolons:";
+inline constexpr std::string_view kNotReady = "%1: not ready to hand in to the game archive";
 inline constexpr std::string_view kPlayInWindowTip =
     "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";
 

@@ -41,6 +41,22 @@ Selection ReadSelection(const std::vector<std::string>& arguments) {
             s.yes = true;
         } else if (a == "--to") {
             s.to = value();
+        } else if (a == "--warc") {
+            s.warc = value();
+        } else if (a == "--wacz") {
+            s.wacz = value();
+        } else if (a == "--language") {
+            s.language = value();
+        } else if (a == "--tags") {
+            s.tags = value();
+        } else if (a == "--library") {
+            s.library = value();
+        } else if (a == "--application-path") {
+            s.applicationPath = value();
+        } else if (a == "--zip") {
+            s.zip = true;
+        } else if (a == "--no-pictures") {
+            s.noPictures = true;
         } else if (a == "--file") {
             s.files.push_back(value());
         } else if (a.rfind("--", 0) == 0) {

@@ -26,6 +26,15 @@ struct Selection {
     bool allMatching = false;
     bool yes = false;
     std::string to;
+    // export's: the web archives to write, the curation's own values, packing.
+    std::string warc;
+    std::string wacz;
+    std::string language;
+    std::string tags;
+    std::string library;
+    std::string applicationPath;
+    bool zip = false;
+    bool noPictures = false;
     std::vector<std::string> files;  // --file: SWF files read outside the cache
     std::vector<std::string> names;
     std::vector<std::string> urls;

@@ -63,6 +63,16 @@ Result<std::unique_ptr<Body>> ReadCached(const CachedFile& file, ExportServices&
     return body;
 }
 
+// A cached page whole, as the languages and the launch through the page need it; a page
+// longer than the facts are read from is left out rather than cut.
+std::optional<std::string> PageBytes(const CachedFile& file, ExportServices& s) {
+    Result<BodyStart> start = ReadBodyStart(&s.cache, s.files, file, kFactsReadLimit);
+    if (!start || !start->whole) {
+        return std::nullopt;
+    }
+    return std::move(start->bytes);
+}
+
 Producer Bytes(std::string_view bytes) {
     return [bytes](const ByteSink& sink) -> Status {
         (void)sink(bytes);
@@ -75,8 +85,6 @@ bool IsMovie(std::string_view bytes) {
     return start == "FWS" || start == "CWS" || start == "ZWS";
 }
 
-// Writes bytes at segments unless an identical file is there; a different one makes it take
-// the next numbered name. The segments written to, or why not.
 // Writes what produce hands on at segments unless an identical file is there; a different
 // one makes it take the next numbered name. The segments written to, or why not.
 Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::string> segments,
@@ -183,7 +191,50 @@ std::optional<std::string> CreateDay(std::string_view metadata) {
     return std::nullopt;
 }
 
+// The languages the page's lang attribute names, else the Content-Language sent with the
+// page or the movie.
+std::optional<CachedLanguages> LanguagesFrom(const std::string& pageAddress,
+                                             const std::optional<std::string>& pageBytes,
+                                             const std::string& movieUrl,
+                                             const ExportIndex& index) {
+    if (pageBytes) {
+        if (const auto attribute = HtmlLang(*pageBytes)) {
+            if (auto codes = LanguageCodes(*attribute)) {
+                return CachedLanguages{
+                    std::move(*codes),
+                    "Languages: from the lang attribute of the cached page " + pageAddress + "."};
+            }
+        }
+    }
+    for (const std::string& address : {pageAddress, movieUrl}) {
+        if (address.empty()) {
+            continue;
+        }
+        if (const auto header = index.ContentLanguage(address)) {
+            if (auto codes = LanguageCodes(*header)) {
+                return CachedLanguages{
+                    std::move(*codes),
+                    "Languages: from the Content-Language header sent with " + address + "."};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const ExportIndex& index,
+                                                ExportServices& s) {
+    std::string pageAddress;
+    std::optional<std::string> pageBytes;
+    if (const auto page = index.PageOf(movie.url, movie.site)) {
+        pageAddress = page->pageUrl;
+        if (const auto file = index.Find(page->pageUrl)) {
+            pageBytes = PageBytes(*file, s);
+        }
+    }
+    return LanguagesFrom(pageAddress, pageBytes, movie.url, index);
+}
 
 std::string NumberedFileName(const std::string& name, unsigned counter) {
     char digits[16];
@@ -218,7 +269,8 @@ std::string GameFolderName(const std::string& displayName, std::set<std::string>
 }
 
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
-                              const ExportIndex& index, ExportServices& s) {
+                              const ExportIndex& index, ExportServices& s,
+                              const CurationChoices& choices) {
     GameExport out;
     out.folder = folderName;
     if (movie.IsLeftover() || !IsWebAddress(movie.url)) {
@@ -230,6 +282,8 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     meta.title = movie.displayName;
     meta.source = movie.site;
     meta.launchCommand = movie.url;
+    meta.library = choices.library;
+    meta.applicationPath = choices.applicationPath;
 
     struct Load {
         std::string address;
@@ -285,6 +339,7 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         ++out.files;
         const std::vector<std::string> shown(put->begin() + 1, put->end());
         meta.files.push_back(MetaFile{load.address, JoinedPath(shown)});
+        out.written.push_back(JoinedPath(shown));
         if (read.truncated()) {
             truncated.push_back(load.address + " (the cache holds fewer bytes than were sent)");
         }
@@ -330,11 +385,98 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     }
     if (mainFacts) {
         meta.facts = FactLines(*mainFacts);
+        if (mainFacts->stageWidthTwips && mainFacts->stageHeightTwips) {
+            out.stageWidth = static_cast<int>(*mainFacts->stageWidthTwips / 20);
+            out.stageHeight = static_cast<int>(*mainFacts->stageHeightTwips / 20);
+        }
     }
+    std::vector<std::string> curation;
+    std::optional<std::string> pageBytes;
     if (const auto page = index.PageOf(movie.url, movie.site)) {
         const Embedding& e = page->embedding;
         meta.page = MetaPage{page->pageUrl, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
         out.pageAddress = page->pageUrl;
+        meta.source = page->pageUrl;
+        if (const auto file = index.Find(page->pageUrl)) {
+            pageBytes = PageBytes(*file, s);
+        }
+        // The archive's launcher gives a movie no parameters of its own: a movie that takes
+        // flashvars is launched through its page, which goes into content with it.
+        if (!e.flashvars.empty() && pageBytes) {
+            auto path = AddressPath(page->pageUrl, index.QueryMatters(page->pageUrl));
+            std::optional<std::vector<std::string>> put;
+            if (path) {
+                std::vector<std::string> segments{folderName, "content"};
+                segments.insert(segments.end(), path->begin(), path->end());
+                if (auto written =
+                        PutFile(s.folder, std::move(segments), Bytes(*pageBytes), out.notes, 1)) {
+                    put = std::move(*written);
+                }
+            }
+            if (put) {
+                ++out.files;
+                const std::vector<std::string> shown(put->begin() + 1, put->end());
+                meta.files.push_back(MetaFile{page->pageUrl, JoinedPath(shown)});
+                out.written.push_back(JoinedPath(shown));
+                meta.launchCommand = page->pageUrl;
+                curation.push_back(
+                    "Launch Command: the page that embedded the movie, which gives it its "
+                    "flashvars; the page is in content.");
+            } else {
+                out.notes.push_back("Not written: " + page->pageUrl);
+            }
+        }
+    }
+    if (meta.launchCommand == movie.url) {
+        curation.push_back("Launch Command: the movie's own address.");
+    }
+    if (const std::string http = HttpAddress(meta.launchCommand); http != meta.launchCommand) {
+        meta.launchCommand = http;
+        curation.push_back("Launch Command: https made http, as the archive serves its content.");
+    }
+    // Languages: what the cache says first, then what the user gave.
+    std::optional<std::string> lang;
+    if (auto cached = LanguagesFrom(out.pageAddress, pageBytes, movie.url, index)) {
+        lang = std::move(cached->codes);
+        curation.push_back(std::move(cached->from));
+    }
+    if (!lang && !choices.language.empty()) {
+        if ((lang = LanguageCodes(choices.language))) {
+            curation.push_back("Languages: given " + choices.languageGiven +
+                               "; the cache does not say.");
+        }
+    }
+    if (lang) {
+        meta.languages = *lang;
+    } else {
+        out.notReady.push_back(
+            "no Languages: neither the cached page nor the server says which language the game "
+            "speaks; give it " +
+            choices.languageGiven + " (ISO 639-1, such as en)");
+    }
+    meta.tags = TagList(choices.tags);
+    if (meta.tags.empty()) {
+        out.notReady.push_back("no Tags: give at least one " + choices.tagsGiven +
+                               " (such as \"Puzzle\")");
+    } else {
+        curation.push_back("Tags: given " + choices.tagsGiven + ".");
+    }
+    curation.push_back(meta.applicationPath == kFlashApplicationPath
+                           ? "Application Path: the archive's Flash player (the default)."
+                           : "Application Path: given with --application-path.");
+    if (meta.releaseDate) {
+        curation.push_back(
+            "Release Date: from the cache (the server's Last-Modified, or the "
+            "entry's last change) or else the movie's own metadata.");
+    } else {
+        curation.push_back("Release Date: unknown; neither the cache nor the movie says.");
+    }
+    if (!out.missing.empty()) {
+        curation.push_back(std::to_string(out.missing.size()) +
+                           " files the movies load are not in the cache (Export Notes name them).");
+    }
+    for (const std::string& line : curation) {
+        meta.curationNotes += (meta.curationNotes.empty() ? "" : "\n") + line;
     }
     if (s.saves != nullptr) {
         (void)ExportMovieSaves(movie, folderName, *s.saves, s.folder, out.notes);
@@ -348,8 +490,22 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
         return Fail(movie.displayName + ": meta.yaml: " + written.error());
     }
     out.metaFile = written->back();
+    out.written.push_back(out.metaFile);
     out.notes.insert(out.notes.end(), metaNotes.begin(), metaNotes.end());
     return out;
+}
+
+void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,
+                         std::string_view screenshot) {
+    for (const auto& [file, bytes] :
+         {std::pair<std::string, std::string_view>{"logo.png", logo}, {"ss.png", screenshot}}) {
+        std::string why;
+        if (folder.WriteNew({done.folder, file}, bytes, why) != CopyResult::kFailed) {
+            done.written.push_back(file);
+        } else {
+            done.notReady.push_back("no " + file + ": " + why);
+        }
+    }
 }
 
 }  // namespace pellimor

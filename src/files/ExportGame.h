@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/SwfEntry.h"
+#include "files/Curation.h"
 #include "files/ExportIndex.h"
 #include "ports/CacheSource.h"
 #include "ports/Decompressor.h"
@@ -40,6 +43,13 @@ struct GameExport {
     std::vector<std::string> missing;  // addresses the cache does not hold
     std::vector<std::string> notes;    // everything meta.yaml says in its Notes
     std::string pageAddress;           // the page the movie was embedded in, when found
+    // Why the archive would not take the curation yet (no language, no tags); empty: ready
+    // as far as meta.yaml and content go.
+    std::vector<std::string> notReady;
+    // The files written or kept, as paths below the game's folder ("content/...", "meta.yaml").
+    std::vector<std::string> written;
+    int stageWidth = 0;  // pixels, from the movie's header; 0 when unknown
+    int stageHeight = 0;
 };
 
 // The folder name of a game: its display name made a file name (as a path segment, without
@@ -50,9 +60,24 @@ std::string GameFolderName(const std::string& displayName, std::set<std::string>
 // "level1.swf", 1 -> "level101.swf"; "data", 2 -> "data02".
 std::string NumberedFileName(const std::string& name, unsigned counter);
 
+// The languages the cache tells for a movie (its page's lang attribute, else the
+// Content-Language sent with the page or the movie), and the Curation Notes line saying so.
+struct CachedLanguages {
+    std::string codes;  // "en; fr"
+    std::string from;
+};
+std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const ExportIndex& index,
+                                                ExportServices& services);
+
+// Puts the curation's pictures (PNG bytes) beside its meta.yaml, into done.written; a picture
+// there already (chosen by hand, say) is kept. What could not be written goes to notReady.
+void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,
+                         std::string_view screenshot);
+
 // Exports one movie into services.folder under folderName. Fails only when nothing could be
 // written; a file that could not be read or written is a note.
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
-                              const ExportIndex& index, ExportServices& services);
+                              const ExportIndex& index, ExportServices& services,
+                              const CurationChoices& choices = {});
 
 }  // namespace pellimor

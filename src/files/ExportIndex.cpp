@@ -131,6 +131,7 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
     const Status built = book_.Build(cache);
     variants_.clear();
     lastModified_.clear();
+    contentLanguage_.clear();
     exact_.clear();
     const Status listed = cache.Enumerate([&](const CacheEntry& entry) {
         if (entry.kind == EntryKind::kCookie || entry.kind == EntryKind::kHistory || !entry.url) {
@@ -147,6 +148,9 @@ Status ExportIndex::Build(CacheSource& cache, FileOps& files) {
         }
         if (changed) {
             lastModified_.try_emplace(address, *changed);
+        }
+        if (const auto language = HeaderValue(entry.headers, "content-language")) {
+            contentLanguage_.try_emplace(address, language->substr(0, 256));
         }
         // Two sources may hold one address: only different addresses count.
         const auto [at, added] =
@@ -182,6 +186,14 @@ std::optional<std::string> ExportIndex::LastModifiedDay(std::string_view url) co
         return std::nullopt;
     }
     return DayOf(found->second);
+}
+
+std::optional<std::string> ExportIndex::ContentLanguage(std::string_view url) const {
+    const auto found = contentLanguage_.find(CanonicalAddress(url));
+    if (found == contentLanguage_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
 }  // namespace pellimor

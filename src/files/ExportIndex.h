@@ -33,6 +33,8 @@ class ExportIndex {
     // The day (YYYY-MM-DD) of the Last-Modified header the server sent with url, or of the
     // time the cache keeps as its last change.
     std::optional<std::string> LastModifiedDay(std::string_view url) const;
+    // The Content-Language header the server sent with url, as it was sent.
+    std::optional<std::string> ContentLanguage(std::string_view url) const;
     // The first cached page of site (in the cache's order) that embeds the movie of url,
     // compared as resolved against the page's address, exactly or without the query.
     std::optional<PageEmbedding> PageOf(std::string_view url, std::string_view site) const {
@@ -48,6 +50,7 @@ class ExportIndex {
     std::unordered_map<std::string, Variants> variants_;  // by the address without query
     std::unordered_set<std::string> exact_;               // every canonical address held
     std::unordered_map<std::string, UnixTime> lastModified_;
+    std::unordered_map<std::string, std::string> contentLanguage_;  // only where one was sent
     EmbeddingIndex pages_;
 };
 

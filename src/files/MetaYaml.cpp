@@ -100,13 +100,27 @@ std::string YamlQuoted(std::string_view text) {
 std::string MetaYamlText(const GameMeta& meta) {
     std::string out;
     AppendLine(out, "", "Title", meta.title);
+    AppendLine(out, "", "Alternate Titles", "");
+    AppendLine(out, "", "Library", meta.library);
+    AppendLine(out, "", "Series", "");
+    AppendLine(out, "", "Developer", "");
+    AppendLine(out, "", "Publisher", "");
+    AppendLine(out, "", "Play Mode", "");
+    AppendLine(out, "", "Release Date", meta.releaseDate.value_or(""));
+    AppendLine(out, "", "Version", "");
+    AppendLine(out, "", "Languages", meta.languages);
+    AppendLine(out, "", "Extreme", "");
+    AppendLine(out, "", "Tags", meta.tags);
+    AppendLine(out, "", "Tag Categories", "");
     AppendLine(out, "", "Source", meta.source);
-    AppendLine(out, "", "Launch Command", meta.launchCommand);
-    AppendLine(out, "", "Platform", "Flash");
-    if (meta.releaseDate) {
-        AppendLine(out, "", "Original Release Date", *meta.releaseDate);
-    }
+    AppendLine(out, "", "Primary Platform", "Flash");
+    AppendLine(out, "", "Platforms", "Flash");
     AppendLine(out, "", "Status", meta.status);
+    AppendLine(out, "", "Application Path", meta.applicationPath);
+    AppendLine(out, "", "Launch Command", meta.launchCommand);
+    AppendLine(out, "", "Game Notes", "");
+    AppendLine(out, "", "Original Description", "");
+    AppendLine(out, "", "Curation Notes", meta.curationNotes);
     if (meta.page) {
         out += "Embedding Page:\n";
         AppendLine(out, "  ", "Address", meta.page->address);
@@ -117,12 +131,12 @@ std::string MetaYamlText(const GameMeta& meta) {
         AppendLine(out, "  ", "Height", meta.page->height);
     }
     if (!meta.facts.empty()) {
-        out += "SWF:\n";
+        out += "SWF Facts:\n";
         for (const auto& [key, value] : meta.facts) {
             AppendLine(out, "  ", key, value);
         }
     }
-    out += meta.files.empty() ? "Files: []\n" : "Files:\n";
+    out += meta.files.empty() ? "Cached Files: []\n" : "Cached Files:\n";
     for (const MetaFile& file : meta.files) {
         AppendLine(out, "  - ", "Address", file.address);
         AppendLine(out, "    ", "Path", file.path);
@@ -131,7 +145,7 @@ std::string MetaYamlText(const GameMeta& meta) {
     for (const std::string& note : meta.notes) {
         notes += (notes.empty() ? "" : "\n") + note;
     }
-    AppendLine(out, "", "Notes", notes);
+    AppendLine(out, "", "Export Notes", notes);
     return out;
 }
 

@@ -28,12 +28,19 @@ struct MetaFile {
     std::string path;  // relative to the game's folder
 };
 
+// The archive's own fields first, spelled as its launcher writes them; what the cache and the
+// movie tell beyond them follows under names the archive does not use.
 struct GameMeta {
     std::string title;
-    std::string source;
-    std::string launchCommand;
+    std::string library = "arcade";          // "arcade" or "theatre"
     std::optional<std::string> releaseDate;  // YYYY-MM-DD
-    std::string status;                      // "Playable" or "Partial"
+    std::string languages;                   // ISO 639-1 codes, "; " between; empty: unknown
+    std::string tags;                        // "; " between
+    std::string source;
+    std::string status;  // "Playable" or "Partial"
+    std::string applicationPath;
+    std::string launchCommand;
+    std::string curationNotes;  // which value came from where, what is missing
     std::optional<MetaPage> page;
     // The movie's facts as key and text, in order ("Signature", "CWS" ...).
     std::vector<std::pair<std::string, std::string>> facts;

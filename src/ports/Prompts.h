@@ -20,6 +20,11 @@ class Prompts {
     }
     // Yes (true) or No.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // A line of text, offered with initial; nothing when the user cancelled.
+    virtual std::optional<std::string> AskText(const std::string& /*question*/,
+                                               const std::string& /*initial*/) {
+        return std::nullopt;
+    }
     // A folder of the file system, or nothing when the user cancelled.
     virtual std::optional<std::string> BrowseForFolder(const std::string& /*title*/,
                                                        const std::string& /*initialFolder*/) {

@@ -23,6 +23,7 @@
 #include "platform/fileops/ExportFolderPosix.h"
 #include "resources/Strings.h"
 #include "ui/AppIcon.h"
+#include "ui/MovieShot.h"
 #include "ui/QtText.h"
 
 namespace pellimor {
@@ -689,31 +690,69 @@ void CMovieDlg::OnExportGames() {
     std::set<std::string> names;
     int exported = 0;
     std::string problems;
+    QStringList notReadyGames;
+    std::string notReady;
+    CurationChoices choices;  // what was given last is offered for the next game
+    choices.tagsGiven = choices.languageGiven = "in the window";
+    std::string language;
     for (const std::int32_t key : keys) {
         const SwfEntry entry = m_listing.catalogue.GetEntryByKey(key);
         if (entry.key == 0) {
             continue;
         }
+        const QString shown = Q(entry.displayName);
+        const auto tags =
+            m_services.prompts.AskText(Q(strings::kAskTags).arg(shown).toStdString(), choices.tags);
+        if (!tags) {
+            break;  // cancelled: no more games
+        }
+        choices.tags = *tags;
+        choices.language.clear();
+        if (!LanguagesInCache(entry, index, services)) {
+            const auto given = m_services.prompts.AskText(
+                Q(strings::kAskLanguage).arg(shown).toStdString(), language);
+            if (!given) {
+                break;
+            }
+            language = choices.language = *given;
+        }
         const std::string name = GameFolderName(entry.displayName, names);
-        const Result<GameExport> done = ExportGame(entry, name, index, services);
+        Result<GameExport> done = ExportGame(entry, name, index, services, choices);
         if (!done.ok()) {
             problems += entry.displayName + ": " + done.error() + "\n";
             continue;
         }
         ++exported;
-        if (key == m_listing.shownKey || keys.size() == 1) {
-            // A picture of the movie as it plays goes beside its description.
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            m_flash->grab().save(&buffer, "PNG");
-            std::string why;
-            (void)(*folder)->WriteNew({name, "ss.png"},
-                                      std::string_view(png.constData(), png.size()), why);
+        // The window waits while the movie plays for its pictures (no dialog asks meanwhile).
+        const WaitCursor wait;
+        setEnabled(false);
+        const auto shots = ShootMovie({Q(entry.localPath), Q(entry.url), entry.id,
+                                       QSize(done->stageWidth > 0 ? done->stageWidth : 550,
+                                             done->stageHeight > 0 ? done->stageHeight : 400)},
+                                      &m_services.listing.cache, &m_services.listing.files,
+                                      m_flash->addresses(), m_flash->pages());
+        setEnabled(true);
+        if (shots) {
+            PutCurationPictures(
+                **folder, *done, std::string_view(shots->logo.constData(), shots->logo.size()),
+                std::string_view(shots->screenshot.constData(), shots->screenshot.size()));
+        } else {
+            done->notReady.push_back("no logo.png or ss.png: " + shots.error());
+        }
+        if (!done->notReady.empty()) {
+            notReadyGames.append(Q(done->folder));
+        }
+        for (const std::string& why : done->notReady) {
+            notReady += done->folder + ": " + why + "\n";
         }
     }
     if (!problems.empty()) {
         m_services.prompts.ShowError(problems);
+    }
+    if (!notReady.empty()) {
+        m_services.prompts.ShowErrorDetails(
+            Q(strings::kNotReady).arg(notReadyGames.join(QStringLiteral(", "))).toStdString(),
+            notReady);
     }
     ShowTransient(QStringLiteral("%1 → %2").arg(exported).arg(Q(*chosen)));
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeDatabase>
@@ -48,6 +49,17 @@ bool QtPrompts::AskYesNo(const std::string& text) {
     return QMessageBox::question(owner_, Q(strings::kAppName), Q(text),
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtPrompts::AskText(const std::string& question,
+                                              const std::string& initial) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(owner_, Q(strings::kAppName), Q(question),
+                                                 QLineEdit::Normal, Q(initial), &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return answer.toStdString();
 }
 
 std::optional<std::string> QtPrompts::BrowseForFolder(const std::string& title,

@@ -15,6 +15,8 @@ class QtPrompts : public Prompts {
     void ShowError(const std::string& text) override;
     void ShowErrorDetails(const std::string& text, const std::string& details) override;
     bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> AskText(const std::string& question,
+                                       const std::string& initial) override;
     std::optional<std::string> BrowseForFolder(const std::string& title,
                                                const std::string& initialFolder) override;
 

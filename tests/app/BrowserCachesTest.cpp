@@ -266,9 +266,10 @@ TEST(BrowserCachesTest, ExportWritesTheCachedPagesFlashvars) {
                 ASSERT_TRUE(fs::remove(copy + "/" + cache.pageEntry));
             }
             int status = -1;
-            const std::string out =
-                Cli(temp, "export puzzle --cache '" + copy + "' --to '" + temp.path() + "/games'",
-                    status);
+            const std::string out = Cli(temp,
+                                        "export puzzle --no-pictures --cache '" + copy +
+                                            "' --to '" + temp.path() + "/games'",
+                                        status);
             EXPECT_EQ(status, 0) << out;
             const std::string game = temp.path() + "/games/puzzle";
             EXPECT_EQ(test::ReadFile(game + "/content/127.0.0.1/games/levels/level1.swf"),

@@ -15,33 +15,36 @@ using test::Has;
 
 TEST_F(CliExportTest, ThePuzzleExportsWithItsLevelAndSaysSo) {
     int status = -1;
-    const std::string out = InCache("export main --to '" + temp / "games" + "'", status);
+    const std::string out =
+        InCache("export main --language en --tags Puzzle --to '" + temp / "games" + "'", status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out, temp / "games/main" + "  Playable, 2 files, 0 missing\n");
+    EXPECT_TRUE(out.starts_with(temp / "games/main" + "  Playable, 3 files, 0 missing\n")) << out;
     const std::string content = temp / "games/main/content/games.arcade.example/puzzle/";
     EXPECT_EQ(test::ReadFile(content + "main.swf").substr(0, 3), "FWS");
     EXPECT_EQ(test::ReadFile(content + "levels/level1.swf").substr(0, 3), "FWS");
     const std::string meta = test::ReadFile(temp / "games/main/meta.yaml");
-    EXPECT_TRUE(Has(meta, "Launch Command: \"http://games.arcade.example/puzzle/main.swf\"\n"))
+    EXPECT_TRUE(Has(meta, "Launch Command: \"http://games.arcade.example/puzzle/index.html\"\n"))
         << meta;
     EXPECT_TRUE(Has(meta, "Status: \"Playable\"\n")) << meta;
     // Again: everything there is the same, so everything is kept and nothing is added.
-    const std::string again = InCache("export main --to '" + temp / "games" + "'", status);
+    const std::string again =
+        InCache("export main --language en --tags Puzzle --to '" + temp / "games" + "'", status);
     EXPECT_EQ(status, 0) << again;
     EXPECT_EQ(again, out);
     EXPECT_EQ(test::VisibleNames(temp / "games/main"),
-              (std::vector<std::string>{"content", "meta.yaml"}));
+              (std::vector<std::string>{"content", "logo.png", "meta.yaml", "ss.png"}));
 }
 
 TEST_F(CliExportTest, TwoMoviesOfOneNameGetTwoFolders) {
     int status = -1;
     // "intro" is a movie of two sites in the demo.
-    const std::string out = InCache("export intro --to '" + temp / "games" + "'", status);
+    const std::string out =
+        InCache("export intro --no-pictures --to '" + temp / "games" + "'", status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(test::VisibleNames(temp / "games"), (std::vector<std::string>{"intro", "intro01"}));
     EXPECT_TRUE(Has(out, "/games/intro01  Playable, 1 file, 0 missing\n")) << out;
     const std::string site =
-        InCache("export intro --site cartoons --to '" + temp / "c" + "'", status);
+        InCache("export intro --no-pictures --site cartoons --to '" + temp / "c" + "'", status);
     EXPECT_EQ(status, 0) << site;
     EXPECT_TRUE(test::FileExists(temp / "c/intro/content/cartoons.example/intro.swf")) << site;
 }

@@ -159,7 +159,8 @@ TEST_F(ExportGameTest, ThePuzzleGoesWithItsLevelUnderTheirAddresses) {
     const auto done = run.Run(kPuzzle);
     ASSERT_TRUE(done.ok()) << done.error();
     EXPECT_TRUE(done->playable);
-    EXPECT_EQ(done->files, 2u);
+    // The movie, its level and the page that gives it its flashvars.
+    EXPECT_EQ(done->files, 3u);
     const std::string game = temp / "out/main";
     EXPECT_EQ(test::ReadFile(game + "/content/games.arcade.example/puzzle/main.swf"),
               BodyOf(kPuzzle));
@@ -167,19 +168,21 @@ TEST_F(ExportGameTest, ThePuzzleGoesWithItsLevelUnderTheirAddresses) {
               BodyOf(kLevel));
     const std::string meta = game + "/meta.yaml";
     EXPECT_EQ(Yaml(meta, "d[\"Title\"]"), "main");
-    EXPECT_EQ(Yaml(meta, "d[\"Source\"]"), "games.arcade.example");
-    EXPECT_EQ(Yaml(meta, "d[\"Launch Command\"]"), kPuzzle);
-    EXPECT_EQ(Yaml(meta, "d[\"Platform\"]"), "Flash");
+    // The archive's launcher gives the movie its flashvars only through its page.
+    EXPECT_EQ(Yaml(meta, "d[\"Source\"]"), "http://games.arcade.example/puzzle/index.html");
+    EXPECT_EQ(Yaml(meta, "d[\"Launch Command\"]"), "http://games.arcade.example/puzzle/index.html");
+    EXPECT_EQ(Yaml(meta, "d[\"Primary Platform\"]"), "Flash");
     EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Playable");
-    EXPECT_EQ(Yaml(meta, "d[\"Notes\"]"), "");
-    EXPECT_EQ(Yaml(meta, "d[\"SWF\"][\"Signature\"]"), "FWS");
-    EXPECT_EQ(Yaml(meta, "d[\"SWF\"][\"Truncated\"]"), "no");
-    EXPECT_EQ(Yaml(meta, "[f[\"Path\"] for f in d[\"Files\"]]"),
+    EXPECT_EQ(Yaml(meta, "d[\"Export Notes\"]"), "");
+    EXPECT_EQ(Yaml(meta, "d[\"SWF Facts\"][\"Signature\"]"), "FWS");
+    EXPECT_EQ(Yaml(meta, "d[\"SWF Facts\"][\"Truncated\"]"), "no");
+    EXPECT_EQ(Yaml(meta, "[f[\"Path\"] for f in d[\"Cached Files\"]]"),
               "['content/games.arcade.example/puzzle/main.swf', "
-              "'content/games.arcade.example/puzzle/levels/level1.swf']");
+              "'content/games.arcade.example/puzzle/levels/level1.swf', "
+              "'content/games.arcade.example/puzzle/index.html']");
     // The demo dates its entries from 2009-03-14 on, one day apart, in its own order.
-    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]").size(), 10u);
-    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]").substr(0, 5), "2009-");
+    EXPECT_EQ(Yaml(meta, "d[\"Release Date\"]").size(), 10u);
+    EXPECT_EQ(Yaml(meta, "d[\"Release Date\"]").substr(0, 5), "2009-");
 }
 
 TEST_F(ExportGameTest, WithoutItsLevelTheGameIsPartialAndSaysWhatIsMissing) {
@@ -194,7 +197,7 @@ TEST_F(ExportGameTest, WithoutItsLevelTheGameIsPartialAndSaysWhatIsMissing) {
     EXPECT_EQ(done->missing, std::vector<std::string>{kLevel});
     const std::string meta = temp / "out/main/meta.yaml";
     EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Partial");
-    EXPECT_TRUE(Has(Yaml(meta, "d[\"Notes\"]"), "Missing: " + kLevel));
+    EXPECT_TRUE(Has(Yaml(meta, "d[\"Export Notes\"]"), "Missing: " + kLevel));
     EXPECT_FALSE(test::FileExists(temp / "out/main/content/games.arcade.example/puzzle/levels"));
     EXPECT_EQ(Tree(copy), before) << "export changed the cache";
 }
@@ -226,11 +229,11 @@ TEST_F(ExportGameTest, ExportingAgainKeepsIdenticalFilesAndNumbersDifferentOnes)
               BodyOf(kLevel));
     // Its meta.yaml differs from the first one's (its note), so it too takes a number.
     EXPECT_EQ(done->metaFile, "meta01.yaml");
-    EXPECT_EQ(Yaml(game + "/meta.yaml", "d[\"Notes\"]"), "");
-    EXPECT_TRUE(Has(Yaml(game + "/meta01.yaml", "d[\"Notes\"]"),
+    EXPECT_EQ(Yaml(game + "/meta.yaml", "d[\"Export Notes\"]"), "");
+    EXPECT_TRUE(Has(Yaml(game + "/meta01.yaml", "d[\"Export Notes\"]"),
                     "level1.swf is written as "
                     "content/games.arcade.example/puzzle/levels/level101.swf"));
-    EXPECT_EQ(Yaml(game + "/meta01.yaml", "[f[\"Path\"] for f in d[\"Files\"]][1]"),
+    EXPECT_EQ(Yaml(game + "/meta01.yaml", "[f[\"Path\"] for f in d[\"Cached Files\"]][1]"),
               "content/games.arcade.example/puzzle/levels/level101.swf");
 }
 
@@ -269,7 +272,7 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
         {"http://site.example/g/data.php?level=1", "one", "htm", ""},
         {"http://site.example/g/data.php?level=2", "two", "htm", ""},
         {"http://site.example/play.html",
-         "<html><object width=\"640\" height=\"480\"><param name=\"movie\" "
+         "<html lang=\"pt-BR\"><object width=\"640\" height=\"480\"><param name=\"movie\" "
          "value=\"g/game.swf\"><param name=\"FlashVars\" value=\"a=1&amp;b=2\">"
          "<param name=base value=\"http://site.example/g/\"></object></html>",
          "htm", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"},
@@ -292,7 +295,9 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
                                                   "\"2007-05-04T10:00:00Z\"/>"),
                                           true));
     undated.extension = "swf";
-    undated.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
+    undated.headers =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
+        "Content-Language: de-AT, en\r\n\r\n";
     ASSERT_TRUE(writer.AddContent(undated, error)) << error;
     ASSERT_TRUE(writer.Save(error)) << error;
     Export run(writer.cacheFolder(), temp / "out");
@@ -309,16 +314,24 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     // The movie's own query-less address stays a plain name.
     EXPECT_EQ(test::ReadFile(content + "game.swf"), movie);
     const std::string meta = temp / "out/game/meta.yaml";
-    EXPECT_EQ(Yaml(meta, "d[\"Original Release Date\"]"), "2009-06-24");
+    EXPECT_EQ(Yaml(meta, "d[\"Release Date\"]"), "2009-06-24");
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Address\"]"), "http://site.example/play.html");
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Flashvars\"]"), "a=1&b=2");
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Base\"]"), "http://site.example/g/");
     EXPECT_EQ(Yaml(meta, "d[\"Embedding Page\"][\"Width\"]"), "640");
     EXPECT_EQ(Yaml(meta, "d[\"Status\"]"), "Partial");
-    EXPECT_TRUE(Has(Yaml(meta, "d[\"Notes\"]"), "Missing: http://site.example/g/music.mp3"));
+    EXPECT_TRUE(Has(Yaml(meta, "d[\"Export Notes\"]"), "Missing: http://site.example/g/music.mp3"));
     const auto undatedDone = run.Run(undated.url);
     ASSERT_TRUE(undatedDone.ok()) << undatedDone.error();
-    EXPECT_EQ(Yaml(temp / "out/undated/meta.yaml", "d[\"Original Release Date\"]"), "2007-05-04");
+    EXPECT_EQ(Yaml(temp / "out/undated/meta.yaml", "d[\"Release Date\"]"), "2007-05-04");
+    // Languages as the cache says them: the page's lang, else the server's Content-Language.
+    EXPECT_EQ(Yaml(meta, "d[\"Languages\"]"), "pt");
+    EXPECT_EQ(Yaml(temp / "out/undated/meta.yaml", "d[\"Languages\"]"), "de; en");
+    EXPECT_TRUE(done->notReady.size() == 1 && Has(done->notReady[0], "no Tags"))
+        << done->notReady[0];
+    // The movie takes flashvars: it is launched through its page, which goes with it.
+    EXPECT_EQ(Yaml(meta, "d[\"Launch Command\"]"), "http://site.example/play.html");
+    EXPECT_TRUE(test::FileExists(temp / "out/game/content/site.example/play.html"));
 }
 
 TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBody) {
@@ -336,8 +349,7 @@ TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBod
                   test::ReadFile(kMade + "/served/games/puzzle.swf"));
         EXPECT_EQ(test::ReadFile(content + "levels/level1.swf"),
                   test::ReadFile(kMade + "/served/games/levels/level1.swf"));
-        EXPECT_EQ(Yaml(temp / "out/puzzle/meta.yaml", "d[\"Original Release Date\"]"),
-                  "2009-06-24");
+        EXPECT_EQ(Yaml(temp / "out/puzzle/meta.yaml", "d[\"Release Date\"]"), "2009-06-24");
         // Sent gzip-compressed; exported as the movie it is.
         const auto rocket = run.Run("http://127.0.0.1:18765/games/rocket.swf");
         ASSERT_TRUE(rocket.ok()) << rocket.error();

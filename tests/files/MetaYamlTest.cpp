@@ -15,8 +15,8 @@ std::string ReadBack(const std::string& file, int& status) {
         "d = yaml.safe_load(open(sys.argv[1], encoding=\"utf-8\"))\n"
         "print(repr(d[\"Title\"].encode(\"utf-8\")))\n"
         "print(repr(d[\"Source\"]))\n"
-        "print(repr(d[\"Notes\"]))\n"
-        "print(repr(d[\"SWF\"][\"Stage\"]))\n"
+        "print(repr(d[\"Export Notes\"]))\n"
+        "print(repr(d[\"SWF Facts\"][\"Stage\"]))\n"
         "print(repr(d[\"Embedding Page\"][\"Flashvars\"]))' '" +
             file + "' 2>&1",
         status);

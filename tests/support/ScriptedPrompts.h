@@ -41,6 +41,17 @@ class ScriptedPrompts : public Prompts {
         questions.push_back(text);
         return yes;
     }
+    std::deque<std::optional<std::string>> textAnswers;  // nothing = cancel; none left: cancel
+    std::vector<std::string> textAsked;
+    std::optional<std::string> AskText(const std::string& question, const std::string&) override {
+        textAsked.push_back(question);
+        if (textAnswers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = textAnswers.front();
+        textAnswers.pop_front();
+        return answer;
+    }
     std::optional<std::string> folderAnswer;  // what the folder browser picks; nothing = cancel
     std::optional<std::string> BrowseForFolder(const std::string&, const std::string&) override {
         return folderAnswer;

@@ -377,7 +377,8 @@ void MovieDlgTest::deleteFollowsTheSelectedLinesCache() {
     QVERIFY(sil->isEnabled());
 }
 
-// The list's context menu exports the chosen movie whole, with a picture of the preview.
+// The list's context menu exports the chosen movie whole, asking for what the cache cannot
+// tell; what the game archive would still miss is said.
 void MovieDlgTest::exportFromTheListsContextMenu() {
     Harness h;
     CMovieDlg& dialog = h.Open();
@@ -395,16 +396,37 @@ void MovieDlgTest::exportFromTheListsContextMenu() {
     QVERIFY(!QFileInfo::exists(Q(h.temp / "games")));
     test::MakeFolders(h.temp / "games");
     h.prompts.folderAnswer = h.temp / "games";
+    h.prompts.textAnswers = {std::nullopt};  // no tags: the export is cancelled
     exportGame->trigger();
-    QVERIFY(h.prompts.errors.empty());
+    QVERIFY(!QFileInfo::exists(Q(h.temp / "games/main")));
+    h.prompts.textAsked.clear();
+    h.prompts.textAnswers = {"Puzzle", ""};  // tags, and no language
+    exportGame->trigger();
+    QCOMPARE(h.prompts.textAsked.size(), std::size_t{2});
+    QVERIFY(h.prompts.textAsked[0].starts_with("Tags of main "));
+    QVERIFY(
+        h.prompts.textAsked[1].starts_with("The cache does not say which language main speaks."));
     const std::string game = h.temp / "games/main";
     QCOMPARE(test::ReadFile(game + "/content/games.arcade.example/puzzle/levels/level1.swf")
                  .substr(0, 3),
              std::string("FWS"));
-    QVERIFY(test::ReadFile(game + "/meta.yaml").find("Status: \"Playable\"") != std::string::npos);
-    QImage shot;
-    QVERIFY(shot.load(Q(game + "/ss.png")));
-    QCOMPARE(shot.size(), dialog.Control(kIdPlayer)->size());
+    const std::string meta = test::ReadFile(game + "/meta.yaml");
+    QVERIFY(meta.find("Status: \"Playable\"") != std::string::npos);
+    QVERIFY(meta.find("Tags: \"Puzzle\"") != std::string::npos);
+    // Without a language and (the preview turned off) without pictures, it is not ready.
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errors[0], std::string("main: not ready to hand in to the game archive"));
+    const std::string& why = h.prompts.errorDetails[0];
+    QVERIFY2(why.find("main: no Languages: neither the cached page nor the server says") !=
+                 std::string::npos,
+             why.c_str());
+    QVERIFY2(why.find("main: no logo.png or ss.png: no player can run here") != std::string::npos,
+             why.c_str());
+    QVERIFY2(why.find("give it in the window (ISO 639-1") != std::string::npos, why.c_str());
+    QVERIFY(why.find("no Tags") == std::string::npos);
+    QVERIFY(meta.find("Tags: given in the window.") != std::string::npos);
+    QVERIFY(!QFileInfo::exists(Q(game + "/ss.png")));
+    QVERIFY(dialog.isEnabled());
 }
 
 void MovieDlgTest::deleteDisabledOnReadOnlyCache() {

@@ -1,0 +1,113 @@
+// pellimor-cli export --warc/--wacz end to end, on the demo cache and on the caches Chrome
+// and Firefox made: the package unpacks with Python's zipfile, every member stored; warcio
+// reads every record back with its digests; the movies' payloads are the cache's bodies.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "files/warc/WarcioCheck.h"
+#include "support/DemoCliTest.h"
+#include "support/TempFolder.h"
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+using CliWebArchiveTest = test::DemoCliTest;
+using test::Has;
+
+const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
+const std::string kMembers =
+    "archive/data.warc.gz 0 *\nindexes/index.cdx 0 *\npages/pages.jsonl 0 *\ndatapackage.json 0 "
+    "*\n";
+
+// The member lines with their sizes made "*".
+std::string WithoutSizes(const std::string& lines) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < lines.size()) {
+        const std::size_t end = lines.find('\n', start);
+        const std::string line = lines.substr(start, end - start);
+        out += line.substr(0, line.rfind(' ')) + " *\n";
+        start = end + 1;
+    }
+    return out;
+}
+
+// The file of the demo cache's container that holds a movie's body.
+std::string CachedFileOf(const std::string& cache, const std::string& stem) {
+    for (const auto& entry : fs::recursive_directory_iterator(cache)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.starts_with(stem + "[") && name.ends_with(".swf")) {
+            return entry.path().string();
+        }
+    }
+    return "";
+}
+
+TEST_F(CliWebArchiveTest, TheDemoPuzzleAsWarcAndWacz) {
+    int status = -1;
+    const std::string out = InCache(
+        "export main --warc '" + temp / "main.warc.gz" + "' --wacz '" + temp / "main.wacz" + "'",
+        status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(out, temp / "main.warc.gz" + "  3 records\n" + temp / "main.wacz" + "  3 records\n");
+    const std::string members = test::UnpackWacz(temp / "main.wacz", temp / "unpacked", status);
+    ASSERT_EQ(status, 0) << members;
+    EXPECT_EQ(WithoutSizes(members), kMembers);
+    const std::map<std::string, std::string> payloads = {
+        {"http://games.arcade.example/puzzle/main.swf", CachedFileOf(cache, "main")},
+        {"http://games.arcade.example/puzzle/levels/level1.swf", CachedFileOf(cache, "level1")},
+    };
+    for (const std::string& warc :
+         {temp / "main.warc.gz", temp / "unpacked/archive/data.warc.gz"}) {
+        const std::string checked = test::CheckWithWarcio(
+            warc, Has(warc, "unpacked") ? temp / "unpacked" : "", payloads, status);
+        EXPECT_EQ(status, 0) << checked;
+        EXPECT_TRUE(Has(checked, "\"types\":[\"warcinfo\",\"response\",\"response\",\"response\"]"))
+            << checked;
+    }
+    // Neither file is replaced by a second export.
+    const std::string again = InCache("export main --wacz '" + temp / "main.wacz" + "'", status);
+    EXPECT_EQ(status, 1) << again;
+    EXPECT_TRUE(Has(again, "not replaced")) << again;
+}
+
+TEST(BrowserWebArchiveTest, ChromeAndFirefoxCachesAsWacz) {
+    const std::map<std::string, std::string> served = {
+        {"http://127.0.0.1:18765/games/puzzle.swf", "games/puzzle.swf"},
+        {"http://127.0.0.1:18765/games/levels/level1.swf", "games/levels/level1.swf"},
+        {"http://127.0.0.1:18765/games/rocket.swf", "games/rocket.swf"},  // sent gzip-encoded
+    };
+    for (const char* made : {"/chromium-simple", "/firefox"}) {
+        SCOPED_TRACE(made);
+        test::TempFolder temp;
+        int status = -1;
+        const std::string out =
+            test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
+                                 "' " + PELLIMOR_CLI + " export puzzle rocket --cache '" + kMade +
+                                 made + "' --wacz '" + temp / "games.wacz" + "' 2>&1",
+                             status);
+        ASSERT_EQ(status, 0) << out;
+        const std::string members = test::UnpackWacz(temp / "games.wacz", temp / "w", status);
+        ASSERT_EQ(status, 0) << members;
+        EXPECT_EQ(WithoutSizes(members), kMembers);
+        std::map<std::string, std::string> payloads;
+        for (const auto& [address, file] : served) {
+            payloads[address] = kMade + "/served/" + file;
+        }
+        const std::string checked =
+            test::CheckWithWarcio(temp / "w/archive/data.warc.gz", temp / "w", payloads, status);
+        EXPECT_EQ(status, 0) << checked;
+        // The puzzle, its level, its page and the rocket; the rocket's body was sent gzip'd and
+        // is kept decoded, which its record says.
+        EXPECT_TRUE(Has(checked, "\"indexLines\":4,\"pages\":2")) << checked;
+        EXPECT_TRUE(Has(checked,
+                        "\"http://127.0.0.1:18765/games/rocket.swf\":\"the body is kept "
+                        "decoded: Content-Encoding: gzip dropped, Content-Length set\""))
+            << checked;
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
