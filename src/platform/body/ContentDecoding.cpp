@@ -79,6 +79,18 @@ class Stage {
     // Up to capacity bytes into buffer; 0 at the end.
     virtual Result<std::size_t> Pull(char* buffer, std::size_t capacity) = 0;
     bool truncated = false;  // the encoded stream ended before its end mark
+
+  protected:
+    // The bytes decoded before damage go on first; the damage is told on the next pull, so
+    // that what comes out does not depend on how the stored bytes were cut into pieces.
+    Result<std::size_t> Damaged(std::size_t produced, std::string why) {
+        if (produced == 0) {
+            return Fail(std::move(why));
+        }
+        damage_ = std::move(why);
+        return produced;
+    }
+    std::string damage_;
 };
 
 class StoredStage : public Stage {
@@ -148,6 +160,9 @@ class InflateStage : public Stage {
     InflateStage& operator=(const InflateStage&) = delete;
 
     Result<std::size_t> Pull(char* buffer, std::size_t capacity) override {
+        if (!damage_.empty()) {
+            return Fail(damage_);
+        }
         std::string error;
         if (!started_) {
             // "deflate" is a zlib stream by the standard, raw deflate from some servers:
@@ -188,8 +203,8 @@ class InflateStage : public Stage {
                     ended_ = true;
                 }
             } else if (code != Z_OK) {
-                return Fail(std::string("the compressed body is damaged (") +
-                            (z_.msg != nullptr ? z_.msg : "zlib error") + ")");
+                return Damaged(produced, std::string("the compressed body is damaged (") +
+                                             (z_.msg != nullptr ? z_.msg : "zlib error") + ")");
             }
         }
         return produced;
@@ -219,6 +234,9 @@ class BrotliStage : public Stage {
         if (state_ == nullptr) {
             return Fail("the brotli decoder could not start");
         }
+        if (!damage_.empty()) {
+            return Fail(damage_);
+        }
         std::string error;
         auto* out = reinterpret_cast<std::uint8_t*>(buffer);
         std::size_t outAvailable = capacity;
@@ -234,8 +252,10 @@ class BrotliStage : public Stage {
                 truncated = true;
                 ended_ = true;
             } else if (result == BROTLI_DECODER_RESULT_ERROR) {
-                return Fail(std::string("the compressed body is damaged (") +
-                            BrotliDecoderErrorString(BrotliDecoderGetErrorCode(state_)) + ")");
+                return Damaged(capacity - outAvailable,
+                               std::string("the compressed body is damaged (") +
+                                   BrotliDecoderErrorString(BrotliDecoderGetErrorCode(state_)) +
+                                   ")");
             }
         }
         return capacity - outAvailable;
