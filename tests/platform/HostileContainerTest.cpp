@@ -4,6 +4,7 @@
 
 #include "platform/ByteReader.h"
 #include "platform/fileops/MappedFile.h"
+#include "platform/listing/ListedTexts.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/IndexDatCache.h"
@@ -192,6 +193,46 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
             EXPECT_EQ(listed, 40u);
         }
     }
+}
+
+// Hash items that all lead to one record of a long address: listed once, its address cut to
+// what a listing keeps and the reason given, however many items the table holds.
+TEST(HostileContainers, ItemsSharingOneRecordListItOnceCapped) {
+    test::TempFolder temp;
+    CacheProfileWriter writer(temp / "made", indexdat::Flavour::kInternetExplorer, 3);
+    std::string error;
+    const std::string longUrl = "http://hostile.example/" + std::string(20000, 'a');
+    for (int i = 0; i < 40; ++i) {
+        ContentEntry e;
+        e.url = longUrl + static_cast<char>('A' + i) + ".swf";
+        e.nameBase = "m" + std::to_string(i);
+        e.body = "FWS";
+        e.extension = "swf";
+        e.headers = "HTTP/1.1 200 OK\r\n\r\n";
+        ASSERT_TRUE(writer.AddContent(e, error)) << error;
+    }
+    ASSERT_TRUE(writer.Save(error)) << error;
+    const std::string folder = writer.contentFolder();
+    Bytes bytes = test::ReadFile(folder + "/index.dat");
+    const std::uint32_t shared = Record(bytes, 0);
+    for (std::uint32_t i = 0; i < 448; ++i) {
+        const std::size_t item = Hash(bytes) + 16 + i * 8;
+        if (const std::uint32_t key = Get32(bytes, item); key != 3 && key != 1) {
+            Put32(bytes, item + 4, shared);
+        }
+    }
+    test::WriteFile(folder + "/index.dat", bytes);
+    IndexDatCache cache(folder, 1252);
+    std::vector<CacheEntry> listed;
+    (void)cache.Enumerate([&](const CacheEntry& entry) {
+        listed.push_back(entry);
+        return true;
+    });
+    ASSERT_EQ(listed.size(), 1u);
+    ASSERT_TRUE(listed[0].url);
+    EXPECT_EQ(*listed[0].url, longUrl.substr(0, kMaxListedAddress));
+    EXPECT_EQ(listed[0].unreadable, OverlongAddressReason(longUrl.size() + 5));
+    ASSERT_TRUE(listed[0].localFileName);  // still listed by its file's name
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "platform/chromium/ResponseInfo.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/FolderFile.h"
+#include "platform/listing/ListedTexts.h"
 
 namespace pellimor {
 
@@ -177,6 +178,9 @@ Status ChromiumBlockFileCache::Enumerate(const std::function<bool(const CacheEnt
     std::string firstProblem;
     Status walked = chromium::WalkIndex(
         cache->store, folder_, [&](std::uint32_t addr, const chromium::BlockFileEntry& read) {
+            if (read.keyShared) {
+                return true;  // reported by the walk; its address is another entry's
+            }
             Result<CacheEntry> entry = DescribeEntry(cache->store, folder_, addr, read);
             if (!entry) {
                 if (undescribed++ == 0) {
@@ -184,6 +188,7 @@ Status ChromiumBlockFileCache::Enumerate(const std::function<bool(const CacheEnt
                 }
                 return true;
             }
+            CapListedTexts(*entry);
             return visit(*entry);
         });
     if (!walked || undescribed == 0) {

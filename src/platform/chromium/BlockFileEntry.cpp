@@ -17,7 +17,8 @@ constexpr std::uint32_t kMaxKeyLength = 1u << 20;
 
 }  // namespace
 
-Result<BlockFileEntry> ReadBlockFileEntry(BlockFileStore& store, std::uint32_t addr) {
+Result<BlockFileEntry> ReadBlockFileEntry(BlockFileStore& store, std::uint32_t addr,
+                                          std::unordered_set<std::uint32_t>* longKeysRead) {
     Result<std::string> record = store.Record(addr, fmt::kBlock256);
     if (!record) {
         return Failure{record.error()};
@@ -45,6 +46,11 @@ Result<BlockFileEntry> ReadBlockFileEntry(BlockFileStore& store, std::uint32_t a
             return Fail("an entry's key runs past its blocks");
         }
         entry.key = std::string(block.Text(fmt::kEntryKeyOffset, keyLength));
+        return entry;
+    }
+    if (longKeysRead != nullptr && !longKeysRead->insert(longKey).second) {
+        entry.keyUnreadable = "its address is stored where another entry's is";
+        entry.keyShared = true;
         return entry;
     }
     Result<StoredStream> key = store.Stream(longKey, keyLength);

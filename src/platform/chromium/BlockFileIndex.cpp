@@ -65,6 +65,8 @@ Status WalkIndex(BlockFileStore& store, const std::string& folder,
     };
     // Every entry is reached once; an address seen again means the chains loop or cross.
     std::unordered_set<std::uint32_t> seen;
+    // Each long key is read for one entry only, however many entries point at it.
+    std::unordered_set<std::uint32_t> longKeys;
     for (std::uint64_t slot = 0; slot < slots; ++slot) {
         std::uint32_t addr = *reader.U32(fmt::kIndexHeaderSize +
                                          static_cast<std::size_t>(slot) * fmt::kCacheAddrSize);
@@ -73,10 +75,13 @@ Status WalkIndex(BlockFileStore& store, const std::string& folder,
                 note("the chain of slot " + std::to_string(slot) + " loops");
                 break;
             }
-            Result<BlockFileEntry> read = ReadBlockFileEntry(store, addr);
+            Result<BlockFileEntry> read = ReadBlockFileEntry(store, addr, &longKeys);
             if (!read) {
                 note(read.error());
                 break;
+            }
+            if (read->keyShared) {
+                note("the entry at " + std::to_string(addr) + ": " + read->keyUnreadable);
             }
             if (!visit(addr, *read)) {
                 return Done{};

@@ -18,6 +18,8 @@
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/FolderFile.h"
 #include "platform/fileops/ProcessScan.h"
+#include "platform/listing/ListedTexts.h"
+#include "platform/listing/SharedFiles.h"
 
 namespace pellimor {
 
@@ -44,13 +46,28 @@ std::uint64_t HashOfName(std::string_view lowerName) {
     return hash;
 }
 
+// One entry file as the listing keeps it, and which file it was. A file with several names
+// is left unread (deferred) until the names before it in order are known.
+struct ListedFile {
+    CacheEntry entry;
+    FileIdentity identity;
+    bool deferred = false;
+};
+
 // One entry file read for the listing; a failure says why it is left out.
-Result<CacheEntry> ListEntry(const std::string& folder, int folderFd, const std::string& root,
-                             const std::string& name, const std::string& lower) {
+Result<ListedFile> ListEntry(const std::string& folder, int folderFd, const std::string& root,
+                             const std::string& name, const std::string& lower, bool readLinked) {
     const std::string path = root + "/" + name;
     Result<FolderFile> file = OpenInFolder(folderFd, name, path);
     if (!file) {
         return Failure{file.error()};
+    }
+    Result<FileIdentity> identity = IdentityOf(file->fd.get(), path);
+    if (!identity) {
+        return Failure{identity.error()};
+    }
+    if (identity->links > 1 && !readLinked) {
+        return ListedFile{CacheEntry{}, *identity, true};
     }
     Result<chromium::SimpleEntryFile> read =
         chromium::ReadSimpleEntryFile(file->fd.get(), file->size, path);
@@ -76,7 +93,8 @@ Result<CacheEntry> ListEntry(const std::string& folder, int folderFd, const std:
         entry.expires = read->response->expires;
     }
     entry.lastAccess = file->modified;
-    return entry;
+    CapListedTexts(entry);
+    return ListedFile{std::move(entry), *identity, false};
 }
 
 }  // namespace
@@ -125,19 +143,32 @@ Status ChromiumSimpleCache::Enumerate(const std::function<bool(const CacheEntry&
     }
     std::size_t failed = 0;
     std::string firstError;
+    // A file linked under several names is listed under the first only: otherwise one
+    // stored key would fill the listing as many times as it has names.
+    SharedFiles shared;
     MakeInOrder(
         files.size(),
         [&](std::size_t i) {
-            return ListEntry(folder_, folderFd.get(), *root, files[i].second, files[i].first);
+            return ListEntry(folder_, folderFd.get(), *root, files[i].second, files[i].first,
+                             false);
         },
-        [&](std::size_t, Result<CacheEntry>& entry) {
-            if (!entry) {
+        [&](std::size_t i, Result<ListedFile>& listed) {
+            if (listed && listed->deferred) {
+                if (const auto first = shared.Add(listed->identity, i)) {
+                    listed = Fail(*root + "/" + files[i].second + " is the same file as " +
+                                  files[*first].second + " (a hard link); listed once");
+                } else {
+                    listed = ListEntry(folder_, folderFd.get(), *root, files[i].second,
+                                       files[i].first, true);
+                }
+            }
+            if (!listed) {
                 if (failed++ == 0) {
-                    firstError = entry.error();
+                    firstError = listed.error();
                 }
                 return true;
             }
-            return visit(*entry);
+            return visit(listed->entry);
         });
     if (failed > 0) {
         return Fail(std::to_string(failed) + " of " + std::to_string(files.size()) +

@@ -16,8 +16,11 @@ namespace fmt = chromium_simple;
 constexpr std::uint32_t kMaxKeyLength = 1u << 20;
 // The stored response: headers, certificates ... never near this.
 constexpr std::uint32_t kMaxResponseSize = 4u << 20;
-// How far a file whose end records are missing is searched for the body's end record.
-constexpr std::uint64_t kMaxSearch = 64u << 20;
+// A file whose last record is missing was cut short. Its body's end record, if it was
+// written, is followed only by stream 0 (the response: headers, which Chromium refuses over
+// 256 KiB, and certificates of a few KiB), the key's SHA-256 and the last record: so it lies
+// in the file's last 256 KiB, and only that much is searched, from the end backwards.
+constexpr std::uint64_t kMaxSearch = (256u << 10) + fmt::kKeySha256Size + 2 * fmt::kEofSize;
 
 // The first and last few KiB of the file, read once each: header, key, the body's first
 // bytes and, at the end, the response with its records all lie there in nearly every entry.
@@ -75,21 +78,29 @@ bool IsEof(const std::string& bytes) {
     return ByteReader(AsBytes(bytes)).U64(fmt::kEofMagicOffset) == fmt::kFinalMagic;
 }
 
-// The offset of the first body end record after from (its magic number at least), or nothing.
+// The offset of the body's end record (its magic number at least) after from and within the
+// last kMaxSearch bytes of the file, or nothing: the last record there, or the one before it
+// when the last is the file's own last record, cut short.
 Result<std::optional<std::uint64_t>> FindBodyEnd(int fd, std::uint64_t from, std::uint64_t size,
                                                  const std::string& path) {
-    const std::uint64_t span = std::min(size - from, kMaxSearch);
-    Result<std::string> bytes = ReadAt(fd, from, static_cast<std::size_t>(span), path);
+    const std::uint64_t start = size - std::min(size - from, kMaxSearch);
+    Result<std::string> bytes = ReadAt(fd, start, static_cast<std::size_t>(size - start), path);
     if (!bytes) {
         return Failure{bytes.error()};
     }
     std::string magic(8, '\0');
     PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), fmt::kFinalMagic);
-    const std::size_t at = bytes->find(magic);
+    std::size_t at = bytes->rfind(magic);
     if (at == std::string::npos) {
         return std::optional<std::uint64_t>();
     }
-    return std::optional<std::uint64_t>(from + at);
+    // A record cut short at the end is the last one, when a whole record stands before it.
+    if (at + fmt::kEofSize > bytes->size() && at > 0) {
+        if (const std::size_t before = bytes->rfind(magic, at - 1); before != std::string::npos) {
+            at = before;
+        }
+    }
+    return std::optional<std::uint64_t>(start + at);
 }
 
 }  // namespace

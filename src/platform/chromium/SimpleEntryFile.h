@@ -25,7 +25,7 @@ struct SimpleEntryFile {
 };
 
 // Reads the entry file open on fd (size bytes); path names it in messages. Reads the file's
-// start and end, and the middle only where the body's end record is missing.
+// start and end (where the last record is missing, at most its last 256 KiB), never more.
 Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const std::string& path);
 
 }  // namespace pellimor::chromium

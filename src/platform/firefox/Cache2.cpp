@@ -19,6 +19,8 @@
 #include "platform/firefox/FirefoxFolders.h"
 #include "platform/firefox/ProfileLock.h"
 #include "platform/firefox/ResponseHead.h"
+#include "platform/listing/ListedTexts.h"
+#include "platform/listing/SharedFiles.h"
 
 namespace pellimor {
 
@@ -99,24 +101,62 @@ Status FirefoxCache2::Enumerate(const std::function<bool(const CacheEntry&)>& vi
     }
     std::vector<std::string> names = firefox::NamesIn(entries_);
     std::erase_if(names, [](const std::string& name) { return !cache2::IsEntryName(name); });
-    // Each entry file is read on one of two threads; the visitor sees them in order.
+    // A file with several names is left unread (deferred) until the names before it in
+    // order are known: it is listed under the first only.
+    struct Listed {
+        CacheEntry entry;
+        FileIdentity identity;
+        bool deferred = false;
+    };
+    const auto list = [&](std::size_t i, bool readLinked) -> Result<Listed> {
+        const std::string path = entries_ + "/" + names[i];
+        auto opened = OpenInFolder(folder.get(), names[i], path);
+        if (!opened) {
+            return Failure{opened.error()};
+        }
+        Result<FileIdentity> identity = IdentityOf(opened->fd.get(), path);
+        if (!identity) {
+            return Failure{identity.error()};
+        }
+        if (identity->links > 1 && !readLinked) {
+            return Listed{CacheEntry{}, *identity, true};
+        }
+        auto file = cache2::ReadEntryFile(OpenedFile{std::move(opened->fd), opened->size}, path);
+        if (!file) {
+            return Failure{file.error()};
+        }
+        Listed listed{EntryOf(location_, names[i], *file), *identity, false};
+        CapListedTexts(listed.entry);
+        return listed;
+    };
+    SharedFiles shared;
+    std::size_t linked = 0;
+    std::string firstLinked;
+    // Each entry file is read on one of two threads; the visitor sees them in order. What
+    // waits for the visitor is the entry as listed, its texts capped, not the file's metadata.
     MakeInOrder(
-        names.size(),
-        [&](std::size_t i) -> Result<cache2::EntryFile> {
-            const std::string path = entries_ + "/" + names[i];
-            auto opened = OpenInFolder(folder.get(), names[i], path);
-            if (!opened) {
-                return Failure{opened.error()};
+        names.size(), [&](std::size_t i) { return list(i, false); },
+        [&](std::size_t i, Result<Listed>& listed) {
+            if (listed && listed->deferred) {
+                if (const auto first = shared.Add(listed->identity, i)) {
+                    if (linked++ == 0) {
+                        firstLinked = entries_ + "/" + names[i] + " is the same file as " +
+                                      names[*first] + " (a hard link); listed once";
+                    }
+                    return true;
+                }
+                listed = list(i, true);
             }
-            return cache2::ReadEntryFile(OpenedFile{std::move(opened->fd), opened->size}, path);
-        },
-        [&](std::size_t i, Result<cache2::EntryFile>& file) {
-            if (!file) {
-                report(file.error());
+            if (!listed) {
+                report(listed.error());
                 return true;
             }
-            return visit(EntryOf(location_, names[i], *file));
+            return visit(listed->entry);
         });
+    if (linked > 0) {
+        report(firstLinked +
+               (linked > 1 ? " (and " + std::to_string(linked - 1) + " more such names)" : ""));
+    }
     if (!problems.empty()) {
         return Fail(problems);
     }

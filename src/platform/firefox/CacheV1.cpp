@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <unordered_set>
 
 #include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
@@ -12,6 +13,7 @@
 #include "platform/firefox/CacheV1Format.h"
 #include "platform/firefox/FirefoxFolders.h"
 #include "platform/firefox/ResponseHead.h"
+#include "platform/listing/ListedTexts.h"
 
 namespace pellimor {
 
@@ -178,6 +180,19 @@ Result<Resolved> ResolveRecord(const BlockFiles& blocks, const std::string& root
     return Fail(lastError);
 }
 
+// Which stored record a map record names: its block file and first block, or the separate
+// file of its hash and generation.
+std::optional<std::uint64_t> RecordPlaceKey(const v1::MapRecord& entry) {
+    const v1::Location location = v1::DecodeLocation(entry.metaLocation);
+    if (!location.used) {
+        return std::nullopt;
+    }
+    if (location.file == v1::kSeparateFile) {
+        return 1ULL << 63 | std::uint64_t{entry.hash} << 8 | location.generation;
+    }
+    return std::uint64_t{location.file} << 32 | location.startBlock;
+}
+
 struct BodyFacts {
     std::string unreadable;
     std::optional<std::string> localFileName;
@@ -321,7 +336,21 @@ Status FirefoxCacheV1::Enumerate(const std::function<bool(const CacheEntry&)>& v
     }
     if (map) {
         bool firefox3 = Firefox3Layout(*map);
+        // Map records that name a record another one named already are left out: otherwise
+        // one stored key fills the listing once for every record that points at it.
+        std::unordered_set<std::uint64_t> named;
+        std::size_t shared = 0;
+        std::string firstShared;
         for (const v1::MapRecord& item : map->records) {
+            const auto place = RecordPlaceKey(item);
+            if (place && !named.insert(*place).second) {
+                if (shared++ == 0) {
+                    firstShared = "entry " + std::to_string(item.index) + " of " +
+                                  std::string(v1::kMapFileName) +
+                                  " names a record an entry before it names";
+                }
+                continue;
+            }
             auto resolved = ResolveRecord(blocks, location_, item, firefox3);
             if (!resolved) {
                 report(resolved.error());
@@ -344,9 +373,16 @@ Status FirefoxCacheV1::Enumerate(const std::function<bool(const CacheEntry&)>& v
                     entry.localFileName = body.place.path;
                 }
             }
+            CapListedTexts(entry);
             if (!visit(entry)) {
                 break;
             }
+        }
+        if (shared > 0) {
+            report(
+                location_ + ": " + firstShared +
+                (shared > 1 ? " (and " + std::to_string(shared - 1) + " more such entries)" : "") +
+                "; listed once");
         }
     } else {
         // Without the map nothing says where bodies are: the records are found in the block
@@ -370,6 +406,7 @@ Status FirefoxCacheV1::Enumerate(const std::function<bool(const CacheEntry&)>& v
                 entry.unreadable =
                     "the cache's map (_CACHE_MAP_) is absent, so where its body "
                     "is stored is unknown";
+                CapListedTexts(entry);
                 more = visit(entry);
                 return more;
             });

@@ -15,6 +15,7 @@
 #include "platform/fileops/MappedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/PosixFileOps.h"
+#include "platform/listing/ListedTexts.h"
 #include "platform/urlcache/CodePage.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/ContainerDelete.h"
@@ -187,6 +188,8 @@ Status IndexDatCache::Enumerate(const std::function<bool(const CacheEntry&)>& vi
         entry.headers.assign(raw.headers);
         HeaderValueInto(raw.headers, "content-type", entry.contentType);
         HeaderValueInto(raw.headers, "content-encoding", entry.contentEncoding);
+        entry.unreadable.clear();
+        CapListedTexts(entry);
         return visit(entry);
     });
 }
@@ -278,8 +281,16 @@ Status IndexDatCache::ForEachRawRecord(const RawVisit& visit) {
         }
         bool stopped = false;
         std::string problem;
+        // Hash items that lead to a record already seen name the same entry: it is visited
+        // once, however many items a damaged table gives it.
+        std::vector<bool> seen(view->usableSize() / indexdat::kBlockSize + 1);
         const bool whole = view->ForEachLiveUrl(
             [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem&) {
+                const std::size_t block = raw.offset / indexdat::kBlockSize;
+                if (block >= seen.size() || seen[block]) {
+                    return true;
+                }
+                seen[block] = true;
                 stopped = !visit(container, *view, raw);
                 return !stopped;
             },

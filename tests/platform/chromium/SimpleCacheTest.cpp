@@ -11,6 +11,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/ByteReader.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/ProcessScan.h"
@@ -486,6 +487,25 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
             EXPECT_EQ(body->bytes, spec.body.substr(0, body->bytes.size())) << c.name;
         }
     }
+}
+
+// A file cut inside its response has the body's end record where the format puts it, after
+// the body: a body that holds the record's magic number itself does not end there.
+TEST(ChromiumSimpleCache, CutShortBodyEndsAtItsOwnEndRecord) {
+    SimpleEntrySpec spec = Movie("https://games.example/magic.swf");
+    std::string magic(8, '\0');
+    PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), 0xf4fa6f45970d41d8ULL);
+    spec.body = kMovie + magic + std::string(40, '\x22');
+    const std::string bytes = test::SimpleEntryBytes(spec);
+    const std::size_t bodyEnd = 24 + spec.key.size() + spec.body.size();
+    test::TempFolder temp;
+    test::WriteFile(temp / "00000000000000aa_0", bytes.substr(0, bodyEnd + 24 + 6));
+    ChromiumSimpleCache cache(temp.path());
+    const auto entries = ListAll(cache);
+    ASSERT_EQ(entries.size(), 1u);
+    const auto body = cache.ReadBody(entries[0].id, 1 << 20);
+    ASSERT_TRUE(body.ok()) << body.error();
+    EXPECT_EQ(body->bytes, spec.body);
 }
 
 TEST(ChromiumSimpleCache, FolderThatCannotBeReadFails) {
