@@ -27,6 +27,9 @@ class Child {
         }
         pid_ = fork();
         if (pid_ == 0) {
+            // A group of its own, so that what it starts (flock's command) goes with it and
+            // keeps no output of the test's open.
+            setpgid(0, 0);
             dup2(fds[1], STDOUT_FILENO);
             close(fds[0]);
             close(fds[1]);
@@ -60,6 +63,7 @@ class Child {
     }
     void Stop() {
         if (pid_ > 0) {
+            kill(-pid_, SIGKILL);
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
             pid_ = -1;
