@@ -1,37 +1,28 @@
 #include "files/ExportGame.h"
 
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_set>
 
 #include "catalogue/BodyReading.h"
 #include "catalogue/SwfFacts.h"
 #include "files/AddressPaths.h"
 #include "files/EmbeddingPage.h"
 #include "files/MetaYaml.h"
+#include "files/ReleaseDate.h"
 #include "files/SaveFiles.h"
 #include "sites/Addresses.h"
-#include "sites/ResolveAddress.h"
 
 namespace pellimor {
 
 namespace {
 
-// A file a movie loads is written up to this size; the movie itself up to the most a movie
-// can state as its length.
-constexpr std::uint64_t kLargestFile = 512ULL << 20;
-constexpr unsigned kMostNumbers = 999;
-
-using Producer = std::function<Status(const ByteSink&)>;
-
 // A body as the export reads it: its start in memory (all of it for most files), the rest
 // read again in pieces when it is written.
 struct Body {
     BodyStart start;
-    Producer all;
+    ByteProducer all;
     bool streamedTruncated = false;  // set while a long body is written
     bool truncated() const { return start.truncated || streamedTruncated; }
 };
@@ -71,49 +62,6 @@ std::optional<std::string> PageBytes(const CachedFile& file, ExportServices& s) 
         return std::nullopt;
     }
     return std::move(start->bytes);
-}
-
-Producer Bytes(std::string_view bytes) {
-    return [bytes](const ByteSink& sink) -> Status {
-        (void)sink(bytes);
-        return Done{};
-    };
-}
-
-bool IsMovie(std::string_view bytes) {
-    const std::string_view start = bytes.substr(0, 3);
-    return start == "FWS" || start == "CWS" || start == "ZWS";
-}
-
-// Writes what produce hands on at segments unless an identical file is there; a different
-// one makes it take the next numbered name. The segments written to, or why not.
-Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::string> segments,
-                                         const Producer& produce, std::vector<std::string>& notes,
-                                         std::size_t shownFrom) {
-    const std::string name = segments.back();
-    for (unsigned counter = 0; counter <= kMostNumbers; ++counter) {
-        if (counter > 0) {
-            segments.back() = NumberedFileName(name, counter);
-        }
-        std::string why;
-        const CopyResult result = folder.WriteNewFrom(segments, produce, why);
-        if (result == CopyResult::kFailed) {
-            return Fail(why.empty() ? "cannot be written" : why);
-        }
-        if (result == CopyResult::kTargetExists) {
-            if (folder.SameAs(segments, produce)) {
-                return segments;  // the same file, from an earlier export: kept
-            }
-            continue;
-        }
-        if (counter > 0) {
-            const std::vector<std::string> shown(segments.begin() + shownFrom, segments.end());
-            notes.push_back("A different file was already there: " + name + " is written as " +
-                            JoinedPath(shown) + ".");
-        }
-        return segments;
-    }
-    return Fail(name + ": every numbered name is taken");
 }
 
 std::string Hex6(std::uint32_t rgb) {
@@ -170,27 +118,6 @@ std::vector<std::pair<std::string, std::string>> FactLines(const SwfFacts& f) {
     return out;
 }
 
-// The day an XMP packet says the movie was made (xmp:CreateDate, as an attribute or an
-// element): its first YYYY-MM-DD.
-std::optional<std::string> CreateDay(std::string_view metadata) {
-    const auto at = metadata.find("CreateDate");
-    if (at == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string_view after = metadata.substr(at, 64);
-    for (std::size_t i = 0; i + 10 <= after.size(); ++i) {
-        const std::string_view day = after.substr(i, 10);
-        bool shaped = true;
-        for (std::size_t k = 0; k < 10 && shaped; ++k) {
-            shaped = k == 4 || k == 7 ? day[k] == '-' : day[k] >= '0' && day[k] <= '9';
-        }
-        if (shaped) {
-            return std::string(day);
-        }
-    }
-    return std::nullopt;
-}
-
 // The languages the page's lang attribute names, else the Content-Language sent with the
 // page or the movie.
 std::optional<CachedLanguages> LanguagesFrom(const std::string& pageAddress,
@@ -221,6 +148,228 @@ std::optional<CachedLanguages> LanguagesFrom(const std::string& pageAddress,
     return std::nullopt;
 }
 
+// Writes the file at segments, never over another; a numbered name is a note. The segments
+// written to, or why not.
+Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::string> segments,
+                                         const ByteProducer& produce,
+                                         std::vector<std::string>& notes) {
+    const std::string name = segments.back();
+    auto written = WriteNumbered(folder, std::move(segments), produce);
+    if (!written) {
+        return Failure{written.error()};
+    }
+    if (written->numbered) {
+        const std::vector<std::string> shown(written->segments.begin() + 1,
+                                             written->segments.end());
+        notes.push_back("A different file was already there: " + name + " is written as " +
+                        JoinedPath(shown) + ".");
+    }
+    return std::move(written->segments);
+}
+
+// One game's export as it goes: what is written, and what meta.yaml will say of it.
+struct Exporting {
+    const SwfEntry& movie;
+    const std::string& folderName;
+    const ExportIndex& index;
+    ExportServices& s;
+    GameExport out;
+    GameMeta meta;
+    std::vector<std::string> truncated;  // addresses, with why
+    std::vector<std::string> curation;   // Curation Notes, a line each
+    std::optional<std::string> pageBytes;
+
+    // Writes a file of the plan under content/ at path; the segments below the game's folder.
+    Result<std::vector<std::string>> Put(const std::vector<std::string>& path,
+                                         const ByteProducer& produce) {
+        std::vector<std::string> segments{folderName, "content"};
+        segments.insert(segments.end(), path.begin(), path.end());
+        return PutFile(s.folder, std::move(segments), produce, out.notes);
+    }
+    // A file written (or found there, identical) for address at put.
+    void Placed(const std::string& address, const std::vector<std::string>& put) {
+        ++out.files;
+        const std::vector<std::string> shown(put.begin() + 1, put.end());
+        meta.files.push_back(MetaFile{address, JoinedPath(shown)});
+        out.written.push_back(JoinedPath(shown));
+    }
+};
+
+// Carries out the plan's files. Fails only when the movie itself cannot be written.
+Status WriteContent(Exporting& e, const GamePlan& plan) {
+    for (const PlannedFile& f : plan.files) {
+        if (f.state != PlannedState::kPlanned) {
+            if (f.state != PlannedState::kNoPath) {
+                e.out.missing.push_back(f.address);
+            }
+            if (!f.note.empty()) {
+                e.out.notes.push_back(f.note);
+            }
+            continue;
+        }
+        Result<std::unique_ptr<Body>> body = ReadCached(f.source, e.s, f.limit);
+        if (!body) {
+            e.out.missing.push_back(f.address);
+            e.out.notes.push_back("Cached but unreadable: " + f.address + " (" + body.error() +
+                                  ")");
+            continue;
+        }
+        const Body& read = **body;
+        auto put = e.Put(f.path, read.all);
+        if (!put) {
+            if (&f == &plan.files.front()) {
+                return Failure{put.error()};
+            }
+            e.out.notes.push_back("Not written: " + f.address + " (" + put.error() + ")");
+            e.out.missing.push_back(f.address);
+            continue;
+        }
+        e.Placed(f.address, *put);
+        if (read.truncated()) {
+            e.truncated.push_back(f.address + " (the cache holds fewer bytes than were sent)");
+        } else if (f.bytesShort) {
+            e.truncated.push_back(f.address + " (" + std::to_string(*f.bytesShort) +
+                                  " bytes short of its declared length)");
+        }
+    }
+    if (plan.stopped) {
+        e.out.notes.push_back("Stopped after " + std::to_string(kMostGameFiles) +
+                              " files; the rest of what the movies load was not looked for.");
+    }
+    return Done{};
+}
+
+// What is missing and cut short, and so whether the game plays; the movie's facts.
+void TellState(Exporting& e, const GamePlan& plan) {
+    for (const std::string& address : e.out.missing) {
+        e.out.notes.push_back("Missing: " + address);
+    }
+    for (const std::string& t : e.truncated) {
+        e.out.notes.push_back("Truncated: " + t);
+    }
+    e.out.playable = e.out.missing.empty() && e.truncated.empty();
+    e.meta.status = e.out.playable ? "Playable" : "Partial";
+    e.meta.releaseDate =
+        ReleaseDate(e.movie, e.index, plan.movieFacts ? &*plan.movieFacts : nullptr);
+    if (const auto& facts = plan.movieFacts) {
+        e.meta.facts = FactLines(*facts);
+        if (facts->stageWidthTwips && facts->stageHeightTwips) {
+            e.out.stageWidth = static_cast<int>(*facts->stageWidthTwips / 20);
+            e.out.stageHeight = static_cast<int>(*facts->stageHeightTwips / 20);
+        }
+    }
+}
+
+// The page that embedded the movie, in meta.yaml; in content too when the movie takes its
+// flashvars, for the archive's launcher gives a movie no parameters of its own.
+void WritePage(Exporting& e, const GamePlan& plan) {
+    if (!plan.page) {
+        return;
+    }
+    const PageEmbedding& page = *plan.page;
+    const Embedding& em = page.embedding;
+    e.meta.page =
+        MetaPage{page.pageUrl, em.embeddedWith, em.flashvars, em.base, em.width, em.height};
+    e.out.pageAddress = page.pageUrl;
+    e.meta.source = page.pageUrl;
+    if (plan.pageFile) {
+        e.pageBytes = PageBytes(*plan.pageFile, e.s);
+    }
+    if (em.flashvars.empty() || !e.pageBytes) {
+        return;
+    }
+    auto path = AddressPath(page.pageUrl, e.index.QueryMatters(page.pageUrl));
+    std::optional<std::vector<std::string>> put;
+    if (path) {
+        if (auto written = e.Put(*path, BytesProducer(*e.pageBytes))) {
+            put = std::move(*written);
+        }
+    }
+    if (!put) {
+        e.out.notes.push_back("Not written: " + page.pageUrl);
+        return;
+    }
+    e.Placed(page.pageUrl, *put);
+    e.meta.launchCommand = page.pageUrl;
+    e.curation.push_back(
+        "Launch Command: the page that embedded the movie, which gives it its "
+        "flashvars; the page is in content.");
+}
+
+// Languages: what the cache says first, then what the user gave.
+void ChooseLanguages(Exporting& e, const CurationChoices& choices) {
+    std::optional<std::string> lang;
+    if (auto cached = LanguagesFrom(e.out.pageAddress, e.pageBytes, e.movie.url, e.index)) {
+        lang = std::move(cached->codes);
+        e.curation.push_back(std::move(cached->from));
+    }
+    if (!lang && !choices.language.empty()) {
+        if ((lang = LanguageCodes(choices.language))) {
+            e.curation.push_back("Languages: given " + choices.languageGiven +
+                                 "; the cache does not say.");
+        }
+    }
+    if (lang) {
+        e.meta.languages = *lang;
+    } else {
+        e.out.notReady.push_back(
+            "no Languages: neither the cached page nor the server says which language the game "
+            "speaks; give it " +
+            choices.languageGiven + " (ISO 639-1, such as en)");
+    }
+}
+
+// The curation's own fields and its notes on where each came from.
+void Curate(Exporting& e, const CurationChoices& choices) {
+    if (e.meta.launchCommand == e.movie.url) {
+        e.curation.push_back("Launch Command: the movie's own address.");
+    }
+    if (const std::string http = HttpAddress(e.meta.launchCommand); http != e.meta.launchCommand) {
+        e.meta.launchCommand = http;
+        e.curation.push_back("Launch Command: https made http, as the archive serves its content.");
+    }
+    ChooseLanguages(e, choices);
+    e.meta.tags = TagList(choices.tags);
+    if (e.meta.tags.empty()) {
+        e.out.notReady.push_back("no Tags: give at least one " + choices.tagsGiven +
+                                 " (such as \"Puzzle\")");
+    } else {
+        e.curation.push_back("Tags: given " + choices.tagsGiven + ".");
+    }
+    e.curation.push_back(e.meta.applicationPath == kFlashApplicationPath
+                             ? "Application Path: the archive's Flash player (the default)."
+                             : "Application Path: given with --application-path.");
+    e.curation.push_back(e.meta.releaseDate
+                             ? "Release Date: from the cache (the server's Last-Modified, or the "
+                               "entry's last change) or else the movie's own metadata."
+                             : "Release Date: unknown; neither the cache nor the movie says.");
+    if (!e.out.missing.empty()) {
+        e.curation.push_back(
+            std::to_string(e.out.missing.size()) +
+            " files the movies load are not in the cache (Export Notes name them).");
+    }
+    for (const std::string& line : e.curation) {
+        e.meta.curationNotes += (e.meta.curationNotes.empty() ? "" : "\n") + line;
+    }
+}
+
+// meta.yaml, written last: its notes say what became of everything else.
+Status WriteMeta(Exporting& e) {
+    // The notes of the meta file's own name are known only once it is written.
+    std::vector<std::string> metaNotes;
+    e.meta.notes = e.out.notes;
+    const std::string metaText = MetaYamlText(e.meta);
+    auto written =
+        PutFile(e.s.folder, {e.folderName, "meta.yaml"}, BytesProducer(metaText), metaNotes);
+    if (!written) {
+        return Failure{"meta.yaml: " + written.error()};
+    }
+    e.out.metaFile = written->back();
+    e.out.written.push_back(e.out.metaFile);
+    e.out.notes.insert(e.out.notes.end(), metaNotes.begin(), metaNotes.end());
+    return Done{};
+}
+
 }  // namespace
 
 std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const ExportIndex& index,
@@ -234,16 +383,6 @@ std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const Exp
         }
     }
     return LanguagesFrom(pageAddress, pageBytes, movie.url, index);
-}
-
-std::string NumberedFileName(const std::string& name, unsigned counter) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%02u", counter);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
-        return name + digits;
-    }
-    return name.substr(0, dot) + digits + name.substr(dot);
 }
 
 std::string GameFolderName(const std::string& displayName, std::set<std::string>& used) {
@@ -271,228 +410,33 @@ std::string GameFolderName(const std::string& displayName, std::set<std::string>
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
                               const ExportIndex& index, ExportServices& s,
                               const CurationChoices& choices) {
-    GameExport out;
-    out.folder = folderName;
     if (movie.IsLeftover() || !IsWebAddress(movie.url)) {
         return Fail(movie.displayName +
                     ": a file without an address of the web cannot be "
                     "placed under one");
     }
-    GameMeta meta;
-    meta.title = movie.displayName;
-    meta.source = movie.site;
-    meta.launchCommand = movie.url;
-    meta.library = choices.library;
-    meta.applicationPath = choices.applicationPath;
-
-    struct Load {
-        std::string address;
-        int depth = 0;
-    };
-    std::deque<Load> queue{{movie.url, 0}};
-    std::unordered_set<std::string> seen{CanonicalAddress(movie.url)};
-    std::optional<SwfFacts> mainFacts;
-    std::vector<std::string> truncated;
-    bool firstWritten = false;
-    while (!queue.empty()) {
-        const Load load = std::move(queue.front());
-        queue.pop_front();
-        if (out.files >= kMostGameFiles) {
-            out.notes.push_back("Stopped after " + std::to_string(kMostGameFiles) +
-                                " files; the rest of what the movies load was not looked for.");
-            break;
-        }
-        Result<std::unique_ptr<Body>> body = Fail("");
-        if (load.depth == 0) {
-            CachedFile own{movie.localPath, {}, movie.id, std::nullopt};
-            body = ReadCached(own, s, kLargestMovieBody);
-        } else if (const auto file = index.Find(load.address)) {
-            body = ReadCached(*file, s, kLargestFile);
-        } else {
-            out.missing.push_back(load.address);
-            continue;
-        }
-        if (!body) {
-            out.missing.push_back(load.address);
-            out.notes.push_back("Cached but unreadable: " + load.address + " (" + body.error() +
-                                ")");
-            continue;
-        }
-        auto path = AddressPath(load.address, index.QueryMatters(load.address));
-        if (!path) {
-            out.notes.push_back("Not exported: " + load.address + " (" + path.error() + ")");
-            continue;
-        }
-        std::vector<std::string> segments{folderName, "content"};
-        segments.insert(segments.end(), path->begin(), path->end());
-        const Body& read = **body;
-        auto put = PutFile(s.folder, std::move(segments), read.all, out.notes, 1);
-        if (!put) {
-            if (load.depth == 0 && !firstWritten) {
-                return Fail(movie.displayName + ": " + put.error());
-            }
-            out.notes.push_back("Not written: " + load.address + " (" + put.error() + ")");
-            out.missing.push_back(load.address);
-            continue;
-        }
-        firstWritten = true;
-        ++out.files;
-        const std::vector<std::string> shown(put->begin() + 1, put->end());
-        meta.files.push_back(MetaFile{load.address, JoinedPath(shown)});
-        out.written.push_back(JoinedPath(shown));
-        if (read.truncated()) {
-            truncated.push_back(load.address + " (the cache holds fewer bytes than were sent)");
-        }
-        if (!IsMovie(read.start.bytes)) {
-            continue;
-        }
-        SwfFacts facts =
-            ReadSwfFacts(read.start.bytes, s.decompressor, kSwfDecodeLimit, !read.start.whole);
-        if (facts.truncated && !read.truncated()) {
-            truncated.push_back(load.address + " (" + std::to_string(facts.MissingBytes()) +
-                                " bytes short of its declared length)");
-        }
-        if (load.depth < kDeepestLoad) {
-            for (const std::string& found : facts.addresses) {
-                std::string address = ResolveAddress(load.address, found);
-                if (IsWebAddress(address) && seen.insert(CanonicalAddress(address)).second) {
-                    queue.push_back(Load{std::move(address), load.depth + 1});
-                }
-            }
-        }
-        if (load.depth == 0) {
-            mainFacts = std::move(facts);
-        }
+    GameFileServices read{s.cache, s.files, s.decompressor};
+    const GamePlan plan = PlanGame(movie, index, read);
+    Exporting e{movie, folderName, index, s, {}, {}, {}, {}, {}};
+    e.out.folder = folderName;
+    e.meta.title = movie.displayName;
+    e.meta.source = movie.site;
+    e.meta.launchCommand = movie.url;
+    e.meta.library = choices.library;
+    e.meta.applicationPath = choices.applicationPath;
+    if (const Status written = WriteContent(e, plan); !written.ok()) {
+        return Fail(movie.displayName + ": " + written.error());
     }
-    for (const std::string& address : out.missing) {
-        out.notes.push_back("Missing: " + address);
-    }
-    for (const std::string& t : truncated) {
-        out.notes.push_back("Truncated: " + t);
-    }
-    out.playable = out.missing.empty() && truncated.empty();
-    meta.status = out.playable ? "Playable" : "Partial";
-    if (auto day = index.LastModifiedDay(movie.url)) {
-        meta.releaseDate = std::move(day);
-    } else if (movie.lastModifiedTime) {
-        meta.releaseDate = DayOf(*movie.lastModifiedTime);
-    } else if (auto made = mainFacts && mainFacts->metadata ? CreateDay(*mainFacts->metadata)
-                                                            : std::nullopt) {
-        meta.releaseDate = std::move(made);
-    } else if (mainFacts && mainFacts->productInfo && mainFacts->productInfo->compiledAtMs > 0) {
-        meta.releaseDate =
-            DayOf(static_cast<UnixTime>(mainFacts->productInfo->compiledAtMs / 1000));
-    }
-    if (mainFacts) {
-        meta.facts = FactLines(*mainFacts);
-        if (mainFacts->stageWidthTwips && mainFacts->stageHeightTwips) {
-            out.stageWidth = static_cast<int>(*mainFacts->stageWidthTwips / 20);
-            out.stageHeight = static_cast<int>(*mainFacts->stageHeightTwips / 20);
-        }
-    }
-    std::vector<std::string> curation;
-    std::optional<std::string> pageBytes;
-    if (const auto page = index.PageOf(movie.url, movie.site)) {
-        const Embedding& e = page->embedding;
-        meta.page = MetaPage{page->pageUrl, e.embeddedWith, e.flashvars, e.base, e.width, e.height};
-        out.pageAddress = page->pageUrl;
-        meta.source = page->pageUrl;
-        if (const auto file = index.Find(page->pageUrl)) {
-            pageBytes = PageBytes(*file, s);
-        }
-        // The archive's launcher gives a movie no parameters of its own: a movie that takes
-        // flashvars is launched through its page, which goes into content with it.
-        if (!e.flashvars.empty() && pageBytes) {
-            auto path = AddressPath(page->pageUrl, index.QueryMatters(page->pageUrl));
-            std::optional<std::vector<std::string>> put;
-            if (path) {
-                std::vector<std::string> segments{folderName, "content"};
-                segments.insert(segments.end(), path->begin(), path->end());
-                if (auto written =
-                        PutFile(s.folder, std::move(segments), Bytes(*pageBytes), out.notes, 1)) {
-                    put = std::move(*written);
-                }
-            }
-            if (put) {
-                ++out.files;
-                const std::vector<std::string> shown(put->begin() + 1, put->end());
-                meta.files.push_back(MetaFile{page->pageUrl, JoinedPath(shown)});
-                out.written.push_back(JoinedPath(shown));
-                meta.launchCommand = page->pageUrl;
-                curation.push_back(
-                    "Launch Command: the page that embedded the movie, which gives it its "
-                    "flashvars; the page is in content.");
-            } else {
-                out.notes.push_back("Not written: " + page->pageUrl);
-            }
-        }
-    }
-    if (meta.launchCommand == movie.url) {
-        curation.push_back("Launch Command: the movie's own address.");
-    }
-    if (const std::string http = HttpAddress(meta.launchCommand); http != meta.launchCommand) {
-        meta.launchCommand = http;
-        curation.push_back("Launch Command: https made http, as the archive serves its content.");
-    }
-    // Languages: what the cache says first, then what the user gave.
-    std::optional<std::string> lang;
-    if (auto cached = LanguagesFrom(out.pageAddress, pageBytes, movie.url, index)) {
-        lang = std::move(cached->codes);
-        curation.push_back(std::move(cached->from));
-    }
-    if (!lang && !choices.language.empty()) {
-        if ((lang = LanguageCodes(choices.language))) {
-            curation.push_back("Languages: given " + choices.languageGiven +
-                               "; the cache does not say.");
-        }
-    }
-    if (lang) {
-        meta.languages = *lang;
-    } else {
-        out.notReady.push_back(
-            "no Languages: neither the cached page nor the server says which language the game "
-            "speaks; give it " +
-            choices.languageGiven + " (ISO 639-1, such as en)");
-    }
-    meta.tags = TagList(choices.tags);
-    if (meta.tags.empty()) {
-        out.notReady.push_back("no Tags: give at least one " + choices.tagsGiven +
-                               " (such as \"Puzzle\")");
-    } else {
-        curation.push_back("Tags: given " + choices.tagsGiven + ".");
-    }
-    curation.push_back(meta.applicationPath == kFlashApplicationPath
-                           ? "Application Path: the archive's Flash player (the default)."
-                           : "Application Path: given with --application-path.");
-    if (meta.releaseDate) {
-        curation.push_back(
-            "Release Date: from the cache (the server's Last-Modified, or the "
-            "entry's last change) or else the movie's own metadata.");
-    } else {
-        curation.push_back("Release Date: unknown; neither the cache nor the movie says.");
-    }
-    if (!out.missing.empty()) {
-        curation.push_back(std::to_string(out.missing.size()) +
-                           " files the movies load are not in the cache (Export Notes name them).");
-    }
-    for (const std::string& line : curation) {
-        meta.curationNotes += (meta.curationNotes.empty() ? "" : "\n") + line;
-    }
+    TellState(e, plan);
+    WritePage(e, plan);
+    Curate(e, choices);
     if (s.saves != nullptr) {
-        (void)ExportMovieSaves(movie, folderName, *s.saves, s.folder, out.notes);
+        (void)ExportMovieSaves(movie, folderName, *s.saves, s.folder, e.out.notes);
     }
-    // The notes of the meta file's own name are known only once it is written.
-    std::vector<std::string> metaNotes;
-    meta.notes = out.notes;
-    const std::string metaText = MetaYamlText(meta);
-    auto written = PutFile(s.folder, {folderName, "meta.yaml"}, Bytes(metaText), metaNotes, 1);
-    if (!written) {
-        return Fail(movie.displayName + ": meta.yaml: " + written.error());
+    if (const Status written = WriteMeta(e); !written.ok()) {
+        return Fail(movie.displayName + ": " + written.error());
     }
-    out.metaFile = written->back();
-    out.written.push_back(out.metaFile);
-    out.notes.insert(out.notes.end(), metaNotes.begin(), metaNotes.end());
-    return out;
+    return std::move(e.out);
 }
 
 void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,

@@ -13,6 +13,8 @@
 #include "catalogue/SwfEntry.h"
 #include "files/Curation.h"
 #include "files/ExportIndex.h"
+#include "files/GameFiles.h"
+#include "files/NumberedWrite.h"
 #include "ports/CacheSource.h"
 #include "ports/Decompressor.h"
 #include "ports/ExportFolder.h"
@@ -21,10 +23,6 @@
 #include "ports/SaveFile.h"
 
 namespace pellimor {
-
-// How far the loads of loaded movies are followed, and how many files one game may have.
-inline constexpr int kDeepestLoad = 4;
-inline constexpr std::size_t kMostGameFiles = 1000;
 
 struct ExportServices {
     CacheSource& cache;
@@ -56,10 +54,6 @@ struct GameExport {
 // decoding), numbered "name01", "name02" ... when this export used it for another movie.
 std::string GameFolderName(const std::string& displayName, std::set<std::string>& used);
 
-// The name with a number before its extension, as saved copies are numbered:
-// "level1.swf", 1 -> "level101.swf"; "data", 2 -> "data02".
-std::string NumberedFileName(const std::string& name, unsigned counter);
-
 // The languages the cache tells for a movie (its page's lang attribute, else the
 // Content-Language sent with the page or the movie), and the Curation Notes line saying so.
 struct CachedLanguages {
@@ -74,8 +68,9 @@ std::optional<CachedLanguages> LanguagesInCache(const SwfEntry& movie, const Exp
 void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_view logo,
                          std::string_view screenshot);
 
-// Exports one movie into services.folder under folderName. Fails only when nothing could be
-// written; a file that could not be read or written is a note.
+// Exports one movie into services.folder under folderName: works out the game's files
+// (PlanGame), writes them, then its meta.yaml. Fails only when nothing could be written; a
+// file that could not be read or written is a note.
 Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderName,
                               const ExportIndex& index, ExportServices& services,
                               const CurationChoices& choices = {});

@@ -1,13 +1,11 @@
 #include "files/SaveFiles.h"
 
 #include "catalogue/MovieSaves.h"
-#include "files/ExportGame.h"
+#include "files/NumberedWrite.h"
 
 namespace pellimor {
 
 namespace {
-
-constexpr unsigned kMostNumbers = 999;
 
 std::string Joined(const std::vector<std::string>& segments, std::size_t from) {
     std::string path;
@@ -17,29 +15,14 @@ std::string Joined(const std::vector<std::string>& segments, std::size_t from) {
     return path;
 }
 
-// Writes bytes at segments, an identical file there kept; the segments used, or why not.
+// Writes bytes at segments, an identical file there kept; the path used, or why not.
 WrittenSave Put(ExportFolder& folder, std::vector<std::string> segments, std::string_view bytes,
                 std::size_t shownFrom) {
-    const std::string name = segments.back();
-    for (unsigned counter = 0; counter <= kMostNumbers; ++counter) {
-        if (counter > 0) {
-            segments.back() = NumberedFileName(name, counter);
-        }
-        std::string why;
-        const CopyResult result = folder.WriteNew(segments, bytes, why);
-        if (result == CopyResult::kFailed) {
-            return {{}, {}, why.empty() ? "cannot be written" : why};
-        }
-        if (result == CopyResult::kTargetExists) {
-            const auto there = folder.ReadExisting(segments, bytes.size());
-            if (there && *there == bytes) {
-                return {{}, Joined(segments, shownFrom), {}};
-            }
-            continue;
-        }
-        return {{}, Joined(segments, shownFrom), {}};
+    auto written = WriteNumbered(folder, std::move(segments), BytesProducer(bytes));
+    if (!written) {
+        return {{}, {}, written.error()};
     }
-    return {{}, {}, name + ": every numbered name is taken"};
+    return {{}, Joined(written->segments, shownFrom), {}};
 }
 
 }  // namespace

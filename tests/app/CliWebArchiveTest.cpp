@@ -78,6 +78,8 @@ TEST(BrowserWebArchiveTest, ChromeAndFirefoxCachesAsWacz) {
         {"http://127.0.0.1:18765/games/puzzle.swf", "games/puzzle.swf"},
         {"http://127.0.0.1:18765/games/levels/level1.swf", "games/levels/level1.swf"},
         {"http://127.0.0.1:18765/games/rocket.swf", "games/rocket.swf"},  // sent gzip-encoded
+        // Named by the page's flashvars alone, not by the movie.
+        {"http://127.0.0.1:18765/games/levels.xml", "games/levels.xml"},
     };
     for (const char* made : {"/chromium-simple", "/firefox"}) {
         SCOPED_TRACE(made);
@@ -99,9 +101,9 @@ TEST(BrowserWebArchiveTest, ChromeAndFirefoxCachesAsWacz) {
         const std::string checked =
             test::CheckWithWarcio(temp / "w/archive/data.warc.gz", temp / "w", payloads, status);
         EXPECT_EQ(status, 0) << checked;
-        // The puzzle, its level, its page and the rocket; the rocket's body was sent gzip'd and
-        // is kept decoded, which its record says.
-        EXPECT_TRUE(Has(checked, "\"indexLines\":4,\"pages\":2")) << checked;
+        // The puzzle, its level, the levels its page names, its page and the rocket; the
+        // rocket's body was sent gzip'd and is kept decoded, which its record says.
+        EXPECT_TRUE(Has(checked, "\"indexLines\":5,\"pages\":2")) << checked;
         EXPECT_TRUE(Has(checked,
                         "\"http://127.0.0.1:18765/games/rocket.swf\":\"the body is kept "
                         "decoded: Content-Encoding: gzip dropped, Content-Length set\""))

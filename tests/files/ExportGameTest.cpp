@@ -15,6 +15,7 @@
 #include "catalogue/SwfBuilder.h"
 #include "files/AddressPaths.h"
 #include "files/ExportGame.h"
+#include "files/ExportRun.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "platform/fileops/ExportFolderPosix.h"
 #include "platform/urlcache/CacheWriter.h"
@@ -25,104 +26,16 @@ namespace pellimor {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Export;
+using test::Tree;
+using test::Yaml;
 
 const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
 const std::string kPuzzle = "http://games.arcade.example/puzzle/main.swf";
 const std::string kLevel = "http://games.arcade.example/puzzle/levels/level1.swf";
 
-// One export run: the cache as the program opens it, and the folder exported into.
-class Export {
-  public:
-    Export(const std::string& cacheFolder, const std::string& to)
-        : session_(Options(cacheFolder)), folder_(ExportFolderPosix::Open(to)) {
-        EXPECT_TRUE(folder_.ok()) << folder_.error();
-        EXPECT_TRUE(index_.Build(session_.cache(), session_.files()).ok());
-    }
-
-    // The listed movie of this address.
-    std::optional<SwfEntry> Movie(const std::string& url) {
-        std::optional<SwfEntry> found;
-        EXPECT_TRUE(session_.cache()
-                        .Enumerate([&](const CacheEntry& entry) {
-                            if (IsSwfCacheEntry(entry) && entry.url == url) {
-                                found = MovieFromEntry(entry);
-                            }
-                            return !found;
-                        })
-                        .ok());
-        return found;
-    }
-    // Every listed movie.
-    std::vector<SwfEntry> Movies() {
-        std::vector<SwfEntry> all;
-        EXPECT_TRUE(session_.cache()
-                        .Enumerate([&](const CacheEntry& entry) {
-                            if (IsSwfCacheEntry(entry)) {
-                                all.push_back(MovieFromEntry(entry));
-                            }
-                            return true;
-                        })
-                        .ok());
-        return all;
-    }
-
-    Result<GameExport> Run(const SwfEntry& movie) {
-        ExportServices services{session_.cache(), session_.files(), decompressor_, **folder_};
-        return ExportGame(movie, GameFolderName(movie.displayName, names_), index_, services);
-    }
-    Result<GameExport> Run(const std::string& url) {
-        const auto movie = Movie(url);
-        if (!movie) {
-            return Fail("no movie at " + url);
-        }
-        return Run(*movie);
-    }
-
-  private:
-    static ProgramOptions Options(const std::string& cacheFolder) {
-        ProgramOptions o;
-        o.cacheFolder = cacheFolder;
-        return o;
-    }
-
-    Session session_;
-    Result<std::unique_ptr<ExportFolderPosix>> folder_;
-    ExportIndex index_;
-    SwfDecompressor decompressor_;
-    std::set<std::string> names_;
-};
-
-// A value of meta.yaml as Python's yaml reads it (expression over d, the document), or
-// "ERROR ..." when the file is no YAML.
-std::string Yaml(const std::string& file, const std::string& expression) {
-    int status = -1;
-    const std::string out = test::RunCommand(
-        "python3 -c 'import sys, yaml\n"
-        "try:\n"
-        "    d = yaml.safe_load(open(sys.argv[1], encoding=\"utf-8\"))\n"
-        "except Exception as e:\n"
-        "    print(\"ERROR\", e); sys.exit(0)\n"
-        "v = " +
-            expression +
-            "\n"
-            "sys.stdout.write(v if isinstance(v, str) else repr(v))' '" +
-            file + "' 2>&1",
-        status);
-    return out;
-}
-
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Every path below folder (links not followed), relative to it.
-std::set<std::string> Tree(const std::string& folder) {
-    std::set<std::string> paths;
-    for (auto it = fs::recursive_directory_iterator(folder);
-         it != fs::recursive_directory_iterator(); ++it) {
-        paths.insert(fs::relative(it->path(), folder).string());
-    }
-    return paths;
 }
 
 class ExportGameTest : public ::testing::Test {
@@ -350,6 +263,9 @@ TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBod
         EXPECT_EQ(test::ReadFile(content + "levels/level1.swf"),
                   test::ReadFile(kMade + "/served/games/levels/level1.swf"));
         EXPECT_EQ(Yaml(temp / "out/puzzle/meta.yaml", "d[\"Release Date\"]"), "2009-06-24");
+        // Named only by the page's flashvars, and cached: it goes with the game.
+        EXPECT_EQ(test::ReadFile(content + "levels.xml"),
+                  test::ReadFile(kMade + "/served/games/levels.xml"));
         // Sent gzip-compressed; exported as the movie it is.
         const auto rocket = run.Run("http://127.0.0.1:18765/games/rocket.swf");
         ASSERT_TRUE(rocket.ok()) << rocket.error();
