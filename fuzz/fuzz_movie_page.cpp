@@ -1,6 +1,7 @@
 // What the players take from a page that embeds a movie, on any page at any address: the
 // first line is the page's address, the rest its text. The values stay within their bounds
-// and the tooltip's lines stay few and short.
+// and the tooltip's lines stay few and short; the files the parameters name are few and
+// every one an address of the web.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -8,7 +9,9 @@
 #include <string_view>
 
 #include "files/EmbeddingPage.h"
+#include "files/FlashvarsAddresses.h"
 #include "files/MoviePage.h"
+#include "sites/Addresses.h"
 
 namespace {
 
@@ -29,6 +32,15 @@ void Check(const pellimor::Embedding& e, const pellimor::MoviePage& page) {
     if (page.width < 0 || page.height < 0 || page.width > pellimor::kLargestPageSize ||
         page.height > pellimor::kLargestPageSize || (page.width == 0) != (page.height == 0)) {
         std::abort();
+    }
+    const std::vector<std::string> named = pellimor::FlashvarsAddresses(page);
+    if (named.size() > pellimor::kMostFlashvarsAddresses) {
+        std::abort();
+    }
+    for (const std::string& address : named) {
+        if (!pellimor::IsWebAddress(address)) {
+            std::abort();
+        }
     }
     const std::string text = pellimor::MoviePageText(page);
     if (std::count(text.begin(), text.end(), '\n') > 4 || text.size() > 4 * 340) {
