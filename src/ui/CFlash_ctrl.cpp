@@ -220,6 +220,8 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
         movieSaves_.clear();
         if (saves_ != nullptr && player_->files.playsUnderAddress()) {
             movieSaves_ = SavesOfMovie(*saves_, address.toStdString());
+        } else if (saves_ != nullptr && !localPath.isEmpty()) {
+            movieSaves_ = SavesOfFile(*saves_, localPath.toStdString());
         }
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
@@ -246,7 +248,8 @@ void CFlash_ctrl::Play() {
     for (const std::size_t i : movieSaves_) {
         const FoundSave& save = (*saves_)[i];
         saves.append(
-            QJsonObject{{QStringLiteral("key"), QString::fromStdString(RuffleStorageKey(save))},
+            QJsonObject{{QStringLiteral("key"),
+                         QString::fromStdString(RuffleStorageKeyAt(save, pageUrl_.toStdString()))},
                         {QStringLiteral("value"),
                          QString::fromLatin1(QByteArray::fromStdString(save.bytes).toBase64())}});
     }
