@@ -141,6 +141,20 @@ std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAdd
     return RuffleStorageKey(asked);
 }
 
+std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
+                          std::string_view localPath) {
+    const auto played = SaveScopeOf(playedAddress);
+    auto save = SaveOfRuffleKey(key);
+    if (!played || !save || Lowered(save->host) != played->host) {
+        return std::string(key);
+    }
+    save->host = "localhost";
+    if (!save->path.empty()) {
+        save->path = Segments(localPath);
+    }
+    return RuffleStorageKey(*save);
+}
+
 std::optional<FoundSave> SaveOfRuffleKey(std::string_view key) {
     std::vector<std::string> parts = Segments(key);
     if (parts.size() < 2) {

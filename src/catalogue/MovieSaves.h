@@ -49,6 +49,13 @@ std::string RuffleStorageKey(const FoundSave& save);
 // under that address's host and path, or its host alone for a save kept for the host.
 std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAddress);
 
+// The key a save that a movie played from a file wrote keeps, RuffleStorageKeyAt turned
+// back: a key of playedAddress's host becomes "localhost" with the file's own path (or
+// none, for a save kept for the host), as Flash Player keeps a file's saves; another key
+// stays as it is.
+std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
+                          std::string_view localPath);
+
 // A key of Ruffle's storage taken apart into host, path and name, checked so that its parts
 // can name files below a folder (no empty host, no part "." or "..", no NUL); nothing when
 // it cannot be.

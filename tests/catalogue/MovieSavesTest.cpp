@@ -102,18 +102,19 @@ TEST(MovieSaves, AFileFoundOnDiskHasTheLocalhostSavesOfItsPath) {
     const struct {
         FoundSave save;
         bool belongs;
-        const char* key;  // what Ruffle asks for, played from the player's page
+        const char* key;   // what Ruffle asks for, played from the player's page
+        const char* back;  // the key written out after play: the file's path in full
     } cases[] = {
         {Save("localhost", {"Users", "bob", "Desktop", "run.swf"}, "progress"), true,
-         "player/file/progress"},
+         "player/file/progress", "localhost/mnt/old/Users/bob/Desktop/run.swf/progress"},
         {Save("LocalHost", {"mnt", "old", "Users", "bob", "Desktop", "run.swf"}, "a/b"), true,
-         "player/file/#a/b"},
-        {Save("localhost", {}, "all"), true, "player//all"},
-        {Save("localhost", {"Users", "bob", "Desktop"}, "hi"), false, ""},
-        {Save("localhost", {"Desktop", "jump.swf"}, "progress"), false, ""},
+         "player/file/#a/b", "localhost/mnt/old/Users/bob/Desktop/run.swf/#a/b"},
+        {Save("localhost", {}, "all"), true, "player//all", "localhost//all"},
+        {Save("localhost", {"Users", "bob", "Desktop"}, "hi"), false, "", ""},
+        {Save("localhost", {"Desktop", "jump.swf"}, "progress"), false, "", ""},
         {Save("localhost", {"x", "mnt", "old", "Users", "bob", "Desktop", "run.swf"}, "p"), false,
-         ""},
-        {Save("games.example", {"Desktop", "run.swf"}, "progress"), false, ""},
+         "", ""},
+        {Save("games.example", {"Desktop", "run.swf"}, "progress"), false, "", ""},
     };
     std::vector<FoundSave> saves;
     for (const auto& c : cases) {
@@ -125,12 +126,14 @@ TEST(MovieSaves, AFileFoundOnDiskHasTheLocalhostSavesOfItsPath) {
         EXPECT_EQ(std::find(found.begin(), found.end(), i) != found.end(), cases[i].belongs);
         if (cases[i].belongs) {
             EXPECT_EQ(RuffleStorageKeyAt(saves[i], played), cases[i].key);
+            EXPECT_EQ(FileSaveKeyOf(cases[i].key, played, file), cases[i].back);
         }
     }
     // Played from its own host, a save keeps its own key.
     const FoundSave web = Save("games.example", {"arcade"}, "hi");
     EXPECT_EQ(RuffleStorageKeyAt(web, "http://Games.example/arcade/run.swf?x=1"),
               "games.example/arcade/hi");
+    EXPECT_EQ(FileSaveKeyOf("games.example/arcade/hi", played, file), "games.example/arcade/hi");
 }
 
 // A key from the page's storage names files below a folder: nothing that would lead out.

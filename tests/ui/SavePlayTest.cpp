@@ -4,9 +4,12 @@
 // written into the save folder by the list's menu entry, as Ruffle stored it.
 #include <QAction>
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QListView>
 #include <QPainter>
 #include <QToolTip>
+#include <QWebEnginePage>
 
 #include <cstdlib>
 #include <filesystem>
@@ -111,6 +114,7 @@ struct SaveWindow {
     std::unique_ptr<ListingServices> listing;
     std::unique_ptr<CMovieDlg> dialog;
     std::string ieFolder;
+    std::string leftovers;  // the folder the leftover movies lie in
     FoundSaves found;
 
     explicit SaveWindow(bool withSaves) {
@@ -150,6 +154,7 @@ struct SaveWindow {
             if (!form.leftover) {
                 continue;
             }
+            leftovers = beside;
             const std::string movie = beside + "/" + form.movie + ".swf";
             test::WriteFile(movie, MakeSwfSaveMovie(form.design));
             if (withSaves) {
@@ -216,14 +221,19 @@ struct SaveWindow {
         }
         return false;
     }
-    // What the page's storage holds now.
+    // What the page's storage holds now, under Ruffle's own keys.
     std::map<std::string, std::string> Played() {
         std::map<std::string, std::string> saves;
         bool answered = false;
-        Flash()->ReadPlayedSaves([&](std::vector<std::pair<std::string, std::string>> read) {
-            saves.insert(read.begin(), read.end());
-            answered = true;
-        });
+        Flash()->page()->runJavaScript(
+            QStringLiteral("pellimor.saves()"), [&](const QVariant& answer) {
+                for (const QJsonValue& entry :
+                     QJsonDocument::fromJson(answer.toString().toUtf8()).array()) {
+                    saves[entry[0].toString().toStdString()] =
+                        QByteArray::fromBase64(entry[1].toString().toLatin1()).toStdString();
+                }
+                answered = true;
+            });
         RunUntil([&] { return answered; });
         return saves;
     }
@@ -327,6 +337,15 @@ void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
     // The save found on disk is as it was.
     QCOMPARE(Member(test::ReadFile(w.found.saves[0].file), "score"),
              "found " + w.found.saves[0].name);
+    // A leftover's save goes under "localhost" and the path it plays from, as Flash Player
+    // keeps a file's saves, not under the player page's address Ruffle keeps it under.
+    QVERIFY(w.Show(Forms()[4]));
+    const std::string kept = w.WaitForSave("player/file/progress");
+    entry->trigger();
+    const std::string file = w.temp / ("saved/localhost" + w.leftovers + "/keep.swf/progress.sol");
+    QVERIFY(RunUntil([&] { return test::FileExists(file); }));
+    QCOMPARE(test::ReadFile(file), kept);
+    QVERIFY(!test::FileExists(w.temp / "saved/player"));
 }
 
 // The window playing a movie with its saves, the address field's tooltip naming them: the
