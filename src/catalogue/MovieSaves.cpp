@@ -150,7 +150,11 @@ std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
     }
     save->host = "localhost";
     if (!save->path.empty()) {
+        // From below the last folder a save's path cannot hold (".wine" of a Wine prefix).
         save->path = Segments(localPath);
+        const auto hidden = std::find_if(save->path.rbegin(), save->path.rend(),
+                                         [](const std::string& part) { return part[0] == '.'; });
+        save->path.erase(save->path.begin(), hidden.base());
     }
     return RuffleStorageKey(*save);
 }

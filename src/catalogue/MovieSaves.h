@@ -50,9 +50,9 @@ std::string RuffleStorageKey(const FoundSave& save);
 std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAddress);
 
 // The key a save that a movie played from a file wrote keeps, RuffleStorageKeyAt turned
-// back: a key of playedAddress's host becomes "localhost" with the file's own path (or
-// none, for a save kept for the host), as Flash Player keeps a file's saves; another key
-// stays as it is.
+// back: a key of playedAddress's host becomes "localhost" with the file's own path (from
+// below its last folder whose name starts with "."; none for a save kept for the host), as
+// Flash Player keeps a file's saves; another key stays as it is.
 std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
                           std::string_view localPath);
 

@@ -134,6 +134,11 @@ TEST(MovieSaves, AFileFoundOnDiskHasTheLocalhostSavesOfItsPath) {
     EXPECT_EQ(RuffleStorageKeyAt(web, "http://Games.example/arcade/run.swf?x=1"),
               "games.example/arcade/hi");
     EXPECT_EQ(FileSaveKeyOf("games.example/arcade/hi", played, file), "games.example/arcade/hi");
+    // A file in a Wine prefix: the key names no hidden folder, so that it can name a file.
+    const std::string key =
+        FileSaveKeyOf("player/file/progress", played, "/home/ada/.wine/drive_c/users/ada/run.swf");
+    EXPECT_EQ(key, "localhost/drive_c/users/ada/run.swf/progress");
+    EXPECT_TRUE(SaveOfRuffleKey(key));
 }
 
 // A key from the page's storage names files below a folder: nothing that would lead out.
