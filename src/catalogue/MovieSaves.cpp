@@ -93,6 +93,21 @@ std::vector<std::size_t> SavesOfMovie(const std::vector<FoundSave>& saves,
     return found;
 }
 
+std::vector<std::size_t> SavesOfFile(const std::vector<FoundSave>& saves,
+                                     std::string_view localPath) {
+    const std::vector<std::string> file = Segments(localPath);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < saves.size(); ++i) {
+        const std::vector<std::string>& path = saves[i].path;
+        const bool own = !path.empty() && path.size() <= file.size() &&
+                         std::equal(path.rbegin(), path.rend(), file.rbegin());
+        if (Lowered(saves[i].host) == "localhost" && (path.empty() || own)) {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+
 std::string SavePathText(const FoundSave& save) {
     std::string text;
     for (const std::string& folder : save.path) {
@@ -111,6 +126,37 @@ std::string RuffleStorageKey(const FoundSave& save) {
         key += "#";
     }
     return key + save.name;
+}
+
+std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAddress) {
+    const auto played = SaveScopeOf(playedAddress);
+    if (!played || played->host == Lowered(save.host)) {
+        return RuffleStorageKey(save);
+    }
+    FoundSave asked = save;
+    asked.host = played->host;
+    if (!asked.path.empty()) {
+        asked.path = played->path;
+    }
+    return RuffleStorageKey(asked);
+}
+
+std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
+                          std::string_view localPath) {
+    const auto played = SaveScopeOf(playedAddress);
+    auto save = SaveOfRuffleKey(key);
+    if (!played || !save || Lowered(save->host) != played->host) {
+        return std::string(key);
+    }
+    save->host = "localhost";
+    if (!save->path.empty()) {
+        // From below the last folder a save's path cannot hold (".wine" of a Wine prefix).
+        save->path = Segments(localPath);
+        const auto hidden = std::find_if(save->path.rbegin(), save->path.rend(),
+                                         [](const std::string& part) { return part[0] == '.'; });
+        save->path.erase(save->path.begin(), hidden.base());
+    }
+    return RuffleStorageKey(*save);
 }
 
 std::optional<FoundSave> SaveOfRuffleKey(std::string_view key) {

@@ -29,12 +29,32 @@ bool SaveBelongsTo(const FoundSave& save, const SaveScope& movie);
 std::vector<std::size_t> SavesOfMovie(const std::vector<FoundSave>& saves,
                                       std::string_view movieAddress);
 
+// A movie played from a file found on disk (a leftover, which has no address): Flash Player
+// kept its saves under "localhost", for the file's own path (the path it was opened from,
+// without a drive letter, which ends the path the disk is read from now) or for the host
+// alone. The indexes of those saves, in the order given.
+std::vector<std::size_t> SavesOfFile(const std::vector<FoundSave>& saves,
+                                     std::string_view localPath);
+
 // The save's address path as its movie wrote it: "/" and the folders joined by "/".
 std::string SavePathText(const FoundSave& save);
 
 // The key under which Ruffle's web player reads and writes the save in the page's storage:
 // "<host>/<path without leading or trailing slash>/<name>", "#" before a name with a "/".
 std::string RuffleStorageKey(const FoundSave& save);
+
+// The key Ruffle asks for the save when its movie plays from playedAddress: Ruffle keys a
+// save by the address it loaded the movie from, so a movie played from an address of
+// another host than the save's (a file, served to Ruffle by the player's page) asks for it
+// under that address's host and path, or its host alone for a save kept for the host.
+std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAddress);
+
+// The key a save that a movie played from a file wrote keeps, RuffleStorageKeyAt turned
+// back: a key of playedAddress's host becomes "localhost" with the file's own path (from
+// below its last folder whose name starts with "."; none for a save kept for the host), as
+// Flash Player keeps a file's saves; another key stays as it is.
+std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
+                          std::string_view localPath);
 
 // A key of Ruffle's storage taken apart into host, path and name, checked so that its parts
 // can name files below a folder (no empty host, no part "." or "..", no NUL); nothing when

@@ -220,6 +220,8 @@ void CFlash_ctrl::SetMovie(const QString& localPath, const QString& address, con
         movieSaves_.clear();
         if (saves_ != nullptr && player_->files.playsUnderAddress()) {
             movieSaves_ = SavesOfMovie(*saves_, address.toStdString());
+        } else if (saves_ != nullptr && !localPath.isEmpty()) {
+            movieSaves_ = SavesOfFile(*saves_, localPath.toStdString());
         }
         pageUrl_ = player_->files.playsUnderAddress()
                        ? address
@@ -246,7 +248,8 @@ void CFlash_ctrl::Play() {
     for (const std::size_t i : movieSaves_) {
         const FoundSave& save = (*saves_)[i];
         saves.append(
-            QJsonObject{{QStringLiteral("key"), QString::fromStdString(RuffleStorageKey(save))},
+            QJsonObject{{QStringLiteral("key"),
+                         QString::fromStdString(RuffleStorageKeyAt(save, pageUrl_.toStdString()))},
                         {QStringLiteral("value"),
                          QString::fromLatin1(QByteArray::fromStdString(save.bytes).toBase64())}});
     }
@@ -279,8 +282,12 @@ void CFlash_ctrl::ReadPlayedSaves(
     std::function<void(std::vector<std::pair<std::string, std::string>>)> done) {
 #if PELLIMOR_HAVE_WEBENGINE
     if (player_ && player_->ready) {
+        // A file's saves go back under "localhost" and its path, as Flash Player keeps them.
+        const std::string played =
+            player_->files.playsUnderAddress() ? std::string() : pageUrl_.toStdString();
+        const std::string file = movie_.toStdString();
         player_->page->runJavaScript(
-            QStringLiteral("pellimor.saves()"), [done](const QVariant& answer) {
+            QStringLiteral("pellimor.saves()"), [done, played, file](const QVariant& answer) {
                 std::vector<std::pair<std::string, std::string>> saves;
                 const QJsonArray list = QJsonDocument::fromJson(answer.toString().toUtf8()).array();
                 for (const QJsonValue& entry : list) {
@@ -288,8 +295,11 @@ void CFlash_ctrl::ReadPlayedSaves(
                     auto bytes = QByteArray::fromBase64Encoding(
                         pair.at(1).toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
                     if (pair.size() == 2 && bytes) {
-                        saves.emplace_back(pair.at(0).toString().toStdString(),
-                                           bytes.decoded.toStdString());
+                        std::string key = pair.at(0).toString().toStdString();
+                        if (!played.empty()) {
+                            key = FileSaveKeyOf(key, played, file);
+                        }
+                        saves.emplace_back(std::move(key), bytes.decoded.toStdString());
                     }
                 }
                 done(std::move(saves));

@@ -49,8 +49,9 @@ class CFlash_ctrl : public QWidget {
     void SetSaves(const std::vector<FoundSave>* saves) { saves_ = saves; }
     // The saves given to the movie set last.
     const std::vector<std::size_t>& movieSaves() const { return movieSaves_; }
-    // What the movie playing keeps in the player's storage now: Ruffle's key and the bytes of
-    // each save; handed to done once the page answers (nothing without a player).
+    // What the movie playing keeps in the player's storage now: the key and the bytes of each
+    // save (Ruffle's key; for a movie played from a file, the key Flash Player keeps a file's
+    // saves under); handed to done once the page answers (nothing without a player).
     void ReadPlayedSaves(
         std::function<void(std::vector<std::pair<std::string, std::string>>)> done);
 

@@ -3,6 +3,8 @@
 // real Ruffle).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/MovieSaves.h"
 
 namespace pellimor {
@@ -89,6 +91,54 @@ TEST(MovieSaves, MoviesPlayedFromFilesKeepTheirSavesUnderLocalhost) {
     }
     EXPECT_FALSE(SaveBelongsTo(save, *SaveScopeOf("http://localhost.example/games/run.swf")));
     EXPECT_EQ(RuffleStorageKey(save), "localhost/games/run.swf/progress");
+}
+
+// A file found on disk (a leftover) has the saves Flash Player kept for the path it was
+// opened from, which the path read now ends with, or for "localhost" alone; Ruffle asks for
+// them under the address the player's page serves the file from.
+TEST(MovieSaves, AFileFoundOnDiskHasTheLocalhostSavesOfItsPath) {
+    const std::string file = "/mnt/old/Users/bob/Desktop/run.swf";
+    const std::string played = "pellimor://player/file?path=%2Fmnt%2Fold%2Frun.swf";
+    const struct {
+        FoundSave save;
+        bool belongs;
+        const char* key;   // what Ruffle asks for, played from the player's page
+        const char* back;  // the key written out after play: the file's path in full
+    } cases[] = {
+        {Save("localhost", {"Users", "bob", "Desktop", "run.swf"}, "progress"), true,
+         "player/file/progress", "localhost/mnt/old/Users/bob/Desktop/run.swf/progress"},
+        {Save("LocalHost", {"mnt", "old", "Users", "bob", "Desktop", "run.swf"}, "a/b"), true,
+         "player/file/#a/b", "localhost/mnt/old/Users/bob/Desktop/run.swf/#a/b"},
+        {Save("localhost", {}, "all"), true, "player//all", "localhost//all"},
+        {Save("localhost", {"Users", "bob", "Desktop"}, "hi"), false, "", ""},
+        {Save("localhost", {"Desktop", "jump.swf"}, "progress"), false, "", ""},
+        {Save("localhost", {"x", "mnt", "old", "Users", "bob", "Desktop", "run.swf"}, "p"), false,
+         "", ""},
+        {Save("games.example", {"Desktop", "run.swf"}, "progress"), false, "", ""},
+    };
+    std::vector<FoundSave> saves;
+    for (const auto& c : cases) {
+        saves.push_back(c.save);
+    }
+    const std::vector<std::size_t> found = SavesOfFile(saves, file);
+    for (std::size_t i = 0; i < saves.size(); ++i) {
+        SCOPED_TRACE(RuffleStorageKey(saves[i]));
+        EXPECT_EQ(std::find(found.begin(), found.end(), i) != found.end(), cases[i].belongs);
+        if (cases[i].belongs) {
+            EXPECT_EQ(RuffleStorageKeyAt(saves[i], played), cases[i].key);
+            EXPECT_EQ(FileSaveKeyOf(cases[i].key, played, file), cases[i].back);
+        }
+    }
+    // Played from its own host, a save keeps its own key.
+    const FoundSave web = Save("games.example", {"arcade"}, "hi");
+    EXPECT_EQ(RuffleStorageKeyAt(web, "http://Games.example/arcade/run.swf?x=1"),
+              "games.example/arcade/hi");
+    EXPECT_EQ(FileSaveKeyOf("games.example/arcade/hi", played, file), "games.example/arcade/hi");
+    // A file in a Wine prefix: the key names no hidden folder, so that it can name a file.
+    const std::string key =
+        FileSaveKeyOf("player/file/progress", played, "/home/ada/.wine/drive_c/users/ada/run.swf");
+    EXPECT_EQ(key, "localhost/drive_c/users/ada/run.swf/progress");
+    EXPECT_TRUE(SaveOfRuffleKey(key));
 }
 
 // A key from the page's storage names files below a folder: nothing that would lead out.

@@ -4,9 +4,12 @@
 // written into the save folder by the list's menu entry, as Ruffle stored it.
 #include <QAction>
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QListView>
 #include <QPainter>
 #include <QToolTip>
+#include <QWebEnginePage>
 
 #include <cstdlib>
 #include <filesystem>
@@ -56,29 +59,46 @@ std::string Member(const std::string& bytes, const std::string& name) {
     return {};
 }
 
-// One movie per form of getLocal, each under its own address of one site.
+// One movie per form of getLocal, each under its own address of one site; and movies left
+// in the cache folder (no address: the player's page serves them to Ruffle from its own
+// address), whose saves Flash Player kept under "localhost" when they were played from files.
 struct Form {
     const char* movie;  // the list's name
     SaveMovieDesign design;
     std::vector<std::string> path;  // where Flash Player kept its save, below the host
     std::string key;                // the key Ruffle keeps it under
+    std::set<std::string> stored;   // the keys of the saves the page is given for the movie
+    bool leftover = false;          // a file: its save's path is the file's own, as read
+                                    // from another mount (its first folder dropped)
 };
 
 std::vector<Form> Forms() {
+    const std::string hi = "games.example/arcade/hi", all = "games.example//all";
     return {
         {"run",
          {"progress", std::nullopt, "level 2"},
          {"arcade", "run.swf"},
-         "games.example/arcade/run.swf/progress"},
-        {"folder",
-         {"hi", std::string("/arcade"), "level 2"},
-         {"arcade"},
-         "games.example/arcade/hi"},
-        {"root", {"all", std::string("/"), "level 2"}, {}, "games.example//all"},
+         "games.example/arcade/run.swf/progress",
+         {"games.example/arcade/run.swf/progress", hi, all}},
+        {"folder", {"hi", std::string("/arcade"), "level 2"}, {"arcade"}, hi, {hi, all}},
+        {"root", {"all", std::string("/"), "level 2"}, {}, all, {hi, all}},
         {"slash",
          {"a/b", std::nullopt, "level 2"},
          {"arcade", "slash.swf"},
-         "games.example/arcade/slash.swf/#a/b"},
+         "games.example/arcade/slash.swf/#a/b",
+         {"games.example/arcade/slash.swf/#a/b", hi, all}},
+        {"keep",
+         {"progress", std::nullopt, "level 2"},
+         {},
+         "player/file/progress",
+         {"player/file/progress", "player//every"},
+         true},
+        {"keepall",
+         {"every", std::string("/"), "level 2"},
+         {},
+         "player//every",
+         {"player//every"},
+         true},
     };
 }
 
@@ -94,6 +114,7 @@ struct SaveWindow {
     std::unique_ptr<ListingServices> listing;
     std::unique_ptr<CMovieDlg> dialog;
     std::string ieFolder;
+    std::string leftovers;  // the folder the leftover movies lie in
     FoundSaves found;
 
     explicit SaveWindow(bool withSaves) {
@@ -103,6 +124,9 @@ struct SaveWindow {
         const std::string sharedObjects =
             temp / "user/AppData/Roaming/Macromedia/Flash Player/#SharedObjects";
         for (const Form& form : Forms()) {
+            if (form.leftover) {
+                continue;
+            }
             ContentEntry e;
             e.url = "http://games.example/arcade/" + std::string(form.movie) + ".swf";
             e.body = MakeSwfSaveMovie(form.design);
@@ -112,25 +136,43 @@ struct SaveWindow {
                 qWarning("%s", error.c_str());
             }
             if (withSaves) {
-                FoundSave save;
-                save.host = "games.example";
-                save.path = form.path;
-                save.name = form.design.name;
-                std::string file = sharedObjects + "/K7Q2XW9B";
-                for (const std::string& segment : SaveFileSegments(save)) {
-                    file += "/" + segment;
-                }
-                test::MakeFolders(std::filesystem::path(file).parent_path());
-                test::WriteFile(file, SolWithScore(form.design.name, "found " + save.name));
+                WriteSave(sharedObjects, "games.example", form.path, form.design.name);
             }
         }
         if (!writer.Save(error)) {
             qWarning("%s", error.c_str());
         }
+        ieFolder = writer.cacheFolder();
+        // The leftovers lie beside a cached movie, in its cache folder.
+        std::string beside;
+        for (const auto& file : std::filesystem::recursive_directory_iterator(ieFolder)) {
+            if (file.path().extension() == ".swf") {
+                beside = file.path().parent_path();
+            }
+        }
+        for (const Form& form : Forms()) {
+            if (!form.leftover) {
+                continue;
+            }
+            leftovers = beside;
+            const std::string movie = beside + "/" + form.movie + ".swf";
+            test::WriteFile(movie, MakeSwfSaveMovie(form.design));
+            if (withSaves) {
+                std::vector<std::string> path;
+                if (!form.design.localPath) {
+                    for (const auto& part : std::filesystem::path(movie)) {
+                        if (part != "/") {
+                            path.push_back(part);
+                        }
+                    }
+                    path.erase(path.begin());
+                }
+                WriteSave(sharedObjects, "localhost", path, form.design.name);
+            }
+        }
         if (withSaves) {
             FindSaves(sharedObjects, found);
         }
-        ieFolder = writer.cacheFolder();
         cache = std::make_unique<IndexDatCache>(ieFolder, 1252);
         listing = std::make_unique<ListingServices>(ListingServices{
             *cache, files, [this] { return std::optional<std::string>(ieFolder); }});
@@ -144,8 +186,30 @@ struct SaveWindow {
             "", font);
         dialog->show();
     }
+    // A save as Flash Player kept it, holding "found <name>" as its score.
+    static void WriteSave(const std::string& sharedObjects, const std::string& host,
+                          const std::vector<std::string>& path, const std::string& name) {
+        FoundSave save{{}, host, path, name, {}, {}};
+        std::string file = sharedObjects + "/K7Q2XW9B";
+        for (const std::string& segment : SaveFileSegments(save)) {
+            file += "/" + segment;
+        }
+        test::MakeFolders(std::filesystem::path(file).parent_path());
+        test::WriteFile(file, SolWithScore(name, "found " + name));
+    }
     QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }
     CFlash_ctrl* Flash() const { return static_cast<CFlash_ctrl*>(dialog->Control(kIdPlayer)); }
+    // Lists the form's movie (the cached movies, or the leftovers) and selects it.
+    bool Show(const Form& form) {
+        auto* sites = static_cast<QComboBox*>(dialog->Control(kIdSites));
+        const int site = sites->findText(
+            Q(strings::Load(form.leftover ? strings::kLeftoverFiles : strings::kAllSites)));
+        if (sites->currentIndex() != site) {
+            sites->setCurrentIndex(site);
+            emit sites->activated(site);
+        }
+        return Select(QString::fromLatin1(form.movie));
+    }
     bool Select(const QString& name) {
         const auto* model = List()->model();
         for (int r = 0; r < model->rowCount(); ++r) {
@@ -157,14 +221,19 @@ struct SaveWindow {
         }
         return false;
     }
-    // What the page's storage holds now.
+    // What the page's storage holds now, under Ruffle's own keys.
     std::map<std::string, std::string> Played() {
         std::map<std::string, std::string> saves;
         bool answered = false;
-        Flash()->ReadPlayedSaves([&](std::vector<std::pair<std::string, std::string>> read) {
-            saves.insert(read.begin(), read.end());
-            answered = true;
-        });
+        Flash()->page()->runJavaScript(
+            QStringLiteral("pellimor.saves()"), [&](const QVariant& answer) {
+                for (const QJsonValue& entry :
+                     QJsonDocument::fromJson(answer.toString().toUtf8()).array()) {
+                    saves[entry[0].toString().toStdString()] =
+                        QByteArray::fromBase64(entry[1].toString().toLatin1()).toStdString();
+                }
+                answered = true;
+            });
         RunUntil([&] { return answered; });
         return saves;
     }
@@ -206,20 +275,19 @@ void SavePlayTest::everyGetLocalFormFindsItsSaveUnderRufflesKey() {
     SaveWindow w(true);
     QCOMPARE(w.found.saves.size(), Forms().size());
     for (const Form& form : Forms()) {
-        QVERIFY(w.Select(QString::fromLatin1(form.movie)));
-        // Its own save, and those kept for a folder above it ("run" has all three).
-        std::set<std::string> keys;
-        for (const std::size_t i : w.Flash()->movieSaves()) {
-            keys.insert(RuffleStorageKey(w.found.saves[i]));
-        }
-        QVERIFY2(keys.contains(form.key), form.movie);
+        QVERIFY2(w.Show(form), form.movie);
         const std::string bytes = w.WaitForSave(form.key);
         QVERIFY2(!bytes.empty(), form.movie);
         QCOMPARE(Member(bytes, "seen"), "found " + form.design.name);
-        // Only this movie's saves are in the player's storage.
+        // Its own save and those kept for a folder above it (each has "hi" and "all"), and
+        // only these, are in the player's storage.
+        std::set<std::string> keys;
+        std::string listed = form.movie;
         for (const auto& [key, played] : w.Played()) {
-            QVERIFY2(keys.contains(key), key.c_str());
+            keys.insert(key);
+            listed += " " + key;
         }
+        QVERIFY2(keys == form.stored, listed.c_str());
         // The movie's tooltip names its saves.
         const QString tip = w.dialog->Control(kIdAddress)->toolTip();
         QVERIFY2(tip.contains(QStringLiteral("%1 saves:").arg(keys.size())), qPrintable(tip));
@@ -235,7 +303,7 @@ void SavePlayTest::aMovieWithoutSavesStartsAfreshAndSavesItsOwn() {
     SaveWindow w(false);
     const char* out = std::getenv("PELLIMOR_SAVE_DATA_OUT");
     for (const Form& form : Forms()) {
-        QVERIFY(w.Select(QString::fromLatin1(form.movie)));
+        QVERIFY2(w.Show(form), form.movie);
         QVERIFY(w.Flash()->movieSaves().empty());
         const std::string bytes = w.WaitForSave(form.key);
         QVERIFY2(!bytes.empty(), form.movie);
@@ -269,6 +337,15 @@ void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
     // The save found on disk is as it was.
     QCOMPARE(Member(test::ReadFile(w.found.saves[0].file), "score"),
              "found " + w.found.saves[0].name);
+    // A leftover's save goes under "localhost" and the path it plays from, as Flash Player
+    // keeps a file's saves, not under the player page's address Ruffle keeps it under.
+    QVERIFY(w.Show(Forms()[4]));
+    const std::string kept = w.WaitForSave("player/file/progress");
+    entry->trigger();
+    const std::string file = w.temp / ("saved/localhost" + w.leftovers + "/keep.swf/progress.sol");
+    QVERIFY(RunUntil([&] { return test::FileExists(file); }));
+    QCOMPARE(test::ReadFile(file), kept);
+    QVERIFY(!test::FileExists(w.temp / "saved/player"));
 }
 
 // The window playing a movie with its saves, the address field's tooltip naming them: the
