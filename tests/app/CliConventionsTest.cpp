@@ -3,6 +3,7 @@
 // and columns that line up on the terminal whatever the names are written in.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <sstream>
 
@@ -201,6 +202,38 @@ TEST_F(CliConventionsTest, EachCommandHasItsOwnHelp) {
     const Output unknown = Run("frobnicate --help");
     EXPECT_EQ(unknown.status, kUsage);
     ExpectErrorLinesMarked(unknown);
+}
+
+// The commands pellimor-cli --help lists and the help of each come from one table: every
+// command listed has a help of its own, the same however it is asked for.
+TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
+    const std::string general = Run("--help").out;
+    std::set<std::string> listed;
+    const auto start = general.find("\nCommands:\n");
+    ASSERT_NE(start, std::string::npos) << general;
+    const auto end = general.find("\n\n", start + 1);
+    for (const std::string& line : Lines(general.substr(start + 1, end - start))) {
+        if (line.size() > 3 && line.starts_with("  ") &&
+            std::islower(static_cast<unsigned char>(line[2]))) {
+            listed.insert(line.substr(2, line.find(' ', 2) - 2));
+        }
+    }
+    for (const char* command :
+         {"list", "save", "delete", "info", "needs", "export", "saves", "folder", "demo"}) {
+        EXPECT_TRUE(listed.contains(command)) << command << " missing from\n" << general;
+    }
+    std::set<std::string> helps;
+    for (const std::string& command : listed) {
+        SCOPED_TRACE(command);
+        const Output help = Run(command + " --help");
+        EXPECT_EQ(help.status, kDone);
+        EXPECT_EQ(help.err, "");
+        EXPECT_EQ(help.out.rfind("Usage: pellimor-cli " + command + " ", 0), 0u) << help.out;
+        EXPECT_EQ(Run("help " + command).out, help.out);
+        EXPECT_EQ(Run(command + " -h").out, help.out);
+        helps.insert(help.out);
+    }
+    EXPECT_EQ(helps.size(), listed.size());
 }
 
 // The cells a terminal draws for the texts below: CJK two each, a combining accent of

@@ -1,13 +1,16 @@
-#include "cli/SavesCommand.h"
-
+// pellimor-cli saves: Flash Player's saves found beside the caches, each with the cached
+// movies it belongs to; with --json their values too.
 #include <iostream>
 #include <set>
 
+#include "app/Session.h"
 #include "catalogue/DisplayTexts.h"
 #include "catalogue/MovieSaves.h"
 #include "catalogue/SolFile.h"
-#include "cli/CommandStart.h"
-#include "cli/Commands.h"
+#include "cli/CacheOpening.h"
+#include "cli/Command.h"
+#include "cli/ErrorReport.h"
+#include "cli/ExitStatus.h"
 #include "cli/Listing.h"
 #include "cli/TerminalText.h"
 #include "sites/ParseUrl.h"
@@ -15,6 +18,8 @@
 namespace pellimor {
 
 namespace {
+
+constexpr CommandOption kOptions[] = {{"--site", true}, {"--json"}};
 
 struct SaveLine {
     const FoundSave* save;
@@ -64,11 +69,10 @@ std::string SaveAsJson(const SaveLine& line, const SolContents& sol) {
     return json;
 }
 
-}  // namespace
-
-int RunSaves(const std::vector<std::string>& arguments) {
-    Selection s = ReadSelection(arguments);
-    AcceptOnly(s, "saves", {"--site", "--json"});
+int Run(const std::vector<std::string>& arguments) {
+    const CommandWords words = ReadWords(arguments, "saves", kOptions);
+    Selection s = SelectionOf(words);
+    const bool json = words.Has("--json");
     if (!s.error.empty()) {
         return UsageError("saves", s.error);
     }
@@ -109,17 +113,41 @@ int RunSaves(const std::vector<std::string>& arguments) {
             lines.push_back(std::move(line));
         }
     }
-    std::string out = s.json ? "[" : "";
+    std::string out = json ? "[" : "";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const SolContents sol = ReadSol(lines[i].save->bytes);
-        out += s.json ? (i == 0 ? "\n  " : ",\n  ") + SaveAsJson(lines[i], sol)
-                      : (i == 0 ? "" : "\n") + SaveAsText(lines[i], sol);
+        out += json ? (i == 0 ? "\n  " : ",\n  ") + SaveAsJson(lines[i], sol)
+                    : (i == 0 ? "" : "\n") + SaveAsText(lines[i], sol);
     }
-    if (!s.json && lines.empty()) {
+    if (!json && lines.empty()) {
         out = "no saves found\n";
     }
-    std::cout << out << (s.json ? (lines.empty() ? "]\n" : "\n]\n") : "");
+    std::cout << out << (json ? (lines.empty() ? "]\n" : "\n]\n") : "");
     return kExitDone;
 }
+
+}  // namespace
+
+extern const Command kSavesCommand{
+    .name = "saves",
+    .summary =
+        "  saves  [--site S] [NAME...] [--json]       Flash Player's saves found beside the\n"
+        "                                             caches, each with its movies\n",
+    .usage =
+        "Usage: pellimor-cli saves [--site S] [NAME...] [--json] [OPTIONS]\n"
+        "\n"
+        "Lists Flash Player's saves (local shared objects, .sol files) found beside the caches\n"
+        "under #SharedObjects folders (Flash Player on Windows and Linux, Chrome's own Flash,\n"
+        "Wine prefixes): each with its file, host, path, name, size, time, AMF version and the\n"
+        "cached movies it belongs to (same host, the save's path a prefix of the movie's\n"
+        "address path), or (no cached movie). The saves are only read.\n"
+        "\n"
+        "  NAME             only the saves of the movies listed under this name\n"
+        "  --site S         only the saves of sites whose name contains S\n"
+        "  --json           one JSON document, with each save's values and the key Ruffle's\n"
+        "                   web player keeps it under\n",
+    .options = kOptions,
+    .run = Run,
+};
 
 }  // namespace pellimor

@@ -1,0 +1,55 @@
+#include "cli/CacheOpening.h"
+
+#include <iostream>
+
+#include "cli/ErrorReport.h"
+#include "cli/ExitStatus.h"
+#include "cli/TerminalText.h"
+
+namespace pellimor {
+
+bool Scan(Selection& s, Session& session, ListingState& state) {
+    if (!session.cacheFolder()) {
+        s.error =
+            "no cache found: give its folder with --cache DIR (a Windows user folder, a Wine "
+            "prefix's drive_c/users/NAME, a Linux home or a cache folder itself)";
+        return false;
+    }
+    if (session.cache().sources().empty() && !s.leftovers) {
+        std::string found;
+        for (const std::string& problem : session.problems()) {
+            found += (found.empty() ? "" : "; ") + problem;
+        }
+        s.error = found.empty()
+                      ? "no browser cache (no index.dat, no Chrome or Firefox cache) "
+                        "was found under " +
+                            *session.cacheFolder() + "; give the cache folder with --cache DIR"
+                      : found;
+        return false;
+    }
+    state.site = s.site;
+    if (s.leftovers) {
+        ScanCacheThenLeftovers(state, session.listing());
+    } else {
+        ScanCache(state, session.listing());
+    }
+    if (!state.cacheError.empty() && state.movieLines.empty()) {
+        // Nothing could be read: an empty listing would say the cache has no movies.
+        s.error = state.cacheError;
+        return false;
+    }
+    if (!state.cacheError.empty()) {
+        std::cerr << ErrorLines(state.cacheError);
+    }
+    return true;
+}
+
+std::variant<OpenedListing, int> OpenListing(Selection& s, const std::string& nothingDone) {
+    OpenedListing opened{std::make_unique<Session>(s.options), {}};
+    if (!Scan(s, *opened.session, opened.state)) {
+        return Report(kExitFailed, s.error + nothingDone);
+    }
+    return opened;
+}
+
+}  // namespace pellimor
