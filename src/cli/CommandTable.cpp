@@ -2,7 +2,8 @@
 
 namespace pellimor {
 
-// Each defined in its own file under cli/commands.
+// Each defined in its own file under cli/commands; a new command is such a file, its line
+// here and its row below.
 extern const Command kListCommand;
 extern const Command kSaveCommand;
 extern const Command kDeleteCommand;
