@@ -112,9 +112,10 @@ int main(int argc, char** argv) {
     pellimor::Session session(options);
     pellimor::QtPrompts prompts(nullptr);
     pellimor::DesktopShell shell;
-    pellimor::CMovieDlg dialog({session.listing(), session.files(), session.registry(), prompts,
-                                shell, session.defaultSaveFolder()},
-                               "");
+    pellimor::CMovieDlg dialog(
+        {session.listing(), session.registry(), prompts, shell, session.tools().decompressor,
+         session.tools().exportFolders, session.defaultSaveFolder()},
+        "");
     auto* flash = static_cast<pellimor::CFlash_ctrl*>(dialog.Control(pellimor::kIdPlayer));
     if (!flash->hasPlayer()) {
         std::fprintf(stderr, "bench_player_switch: no player: %s\n", qPrintable(flash->note()));

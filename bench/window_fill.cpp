@@ -24,9 +24,10 @@ int main(int argc, char** argv) {
     pellimor::Session session(options);
     pellimor::QtPrompts prompts(nullptr);
     pellimor::DesktopShell shell;
-    pellimor::CMovieDlg dialog({session.listing(), session.files(), session.registry(), prompts,
-                                shell, session.defaultSaveFolder()},
-                               "");
+    pellimor::CMovieDlg dialog(
+        {session.listing(), session.registry(), prompts, shell, session.tools().decompressor,
+         session.tools().exportFolders, session.defaultSaveFolder()},
+        "");
     std::vector<qint64> fills;
     std::vector<qint64> refreshes;
     for (int i = 0; i < 5; ++i) {

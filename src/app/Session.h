@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/PlatformTools.h"
 #include "catalogue/CacheProfile.h"
 #include "catalogue/CacheScan.h"
+#include "operations/OperationServices.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/registry/HiveRegistry.h"
 #include "ports/SaveFile.h"
@@ -33,6 +35,12 @@ class Session {
     const std::vector<std::string>& saveProblems() const { return saveProblems_; }
     // Where movies go when no save folder is stored: the home folder.
     std::string defaultSaveFolder() const;
+    PlatformTools& tools() { return tools_; }
+    // What the operations work through, for both front ends.
+    OperationServices operations() {
+        return {listing_, registry_, tools_.decompressor, tools_.exportFolders, defaultSaveFolder(),
+                &saves_};
+    }
 
   private:
     PosixFileOps files_;
@@ -44,6 +52,7 @@ class Session {
     std::vector<std::string> saveProblems_;
     HiveRegistry registry_;
     ListingServices listing_;
+    PlatformTools tools_;
 };
 
 }  // namespace pellimor

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     pellimor::QtPrompts prompts(nullptr);
     pellimor::DesktopShell shell;
     pellimor::CMovieDlg dialog(
-        {session.listing(), session.files(), session.registry(), prompts, shell,
-         session.defaultSaveFolder(),
+        {session.listing(), session.registry(), prompts, shell, session.tools().decompressor,
+         session.tools().exportFolders, session.defaultSaveFolder(),
          pellimor::CacheProblem(session.cacheFolder(), !session.cache().sources().empty(),
                                 session.problems()),
          &session.saves()},

@@ -5,6 +5,7 @@
 #include "cli/ErrorReport.h"
 #include "cli/ExitStatus.h"
 #include "cli/TerminalText.h"
+#include "operations/OpenCache.h"
 
 namespace pellimor {
 
@@ -27,15 +28,9 @@ bool Scan(Selection& s, Session& session, ListingState& state) {
                       : found;
         return false;
     }
-    state.site = s.site;
-    if (s.leftovers) {
-        ScanCacheThenLeftovers(state, session.listing());
-    } else {
-        ScanCache(state, session.listing());
-    }
-    if (!state.cacheError.empty() && state.movieLines.empty()) {
-        // Nothing could be read: an empty listing would say the cache has no movies.
-        s.error = state.cacheError;
+    if (const Status opened = OpenCache(state, session.listing(), {s.site, s.leftovers, false});
+        !opened.ok()) {
+        s.error = opened.error();
         return false;
     }
     if (!state.cacheError.empty()) {

@@ -21,6 +21,9 @@
 
 #include "catalogue/CacheScan.h"
 #include "files/SaveEntry.h"
+#include "operations/OperationServices.h"
+#include "ports/Decompressor.h"
+#include "ports/ExportFolders.h"
 #include "ports/Prompts.h"
 #include "ui/CFlash_ctrl.h"
 #include "ui/DialogLayout.h"
@@ -30,12 +33,17 @@
 
 namespace pellimor {
 
+struct ExportOutcome;
+struct SaveChoice;
+
+// What the window works through: the session builds the objects behind them.
 struct DialogServices {
     ListingServices& listing;
-    FileOps& files;
     Registry& registry;
     Prompts& prompts;
     Shell& shell;
+    Decompressor& decompressor;
+    ExportFolders& exportFolders;
     std::string defaultSaveFolder;
     // Why no cache can be listed, found at start (CacheProblem); empty when one was found.
     std::string cacheProblem = {};
@@ -98,6 +106,9 @@ class CMovieDlg : public QDialog {
 
   private:
     void BuildControls(const QFont& font);
+    // The widget of one control of the template; tabStop says whether it takes the focus.
+    QWidget* MakeControl(const ControlSpec& spec, const BaseUnits& base, bool& tabStop);
+    void BuildTransientNote();
     // The next enabled, visible tab stop after (or before) template position from, round.
     QWidget* NextTabStop(int from, bool next) const;
     void ShowCacheNote();
@@ -107,12 +118,15 @@ class CMovieDlg : public QDialog {
     void ConnectMessageMap();
     bool OnInitDialog();
     std::vector<std::int32_t> SelectedKeys();
-    SaveServices SaveServicesNow();
+    // What the operations work through, from the services the window was given.
+    OperationServices Operations();
+    void Save(const SaveChoice& choice);
     // The shown movie's source and facts, and what it asked for that the cache lacks.
     std::string MovieFactsText(const SwfEntry& entry);
     void ShowDetailsTip();
     // The list's context menu: the chosen movies exported whole into a folder the user picks.
     void OnExportGames();
+    void ShowExported(const ExportOutcome& outcome, const std::string& folder);
     void OnPlayerEvent(const QString& name, int load, const QUrlQuery& fields);
     // Why the selected lines cannot be deleted; empty when they can.
     std::string SelectionReadOnlyReason();

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include "app/DemoCache.h"
+#include "app/PlatformTools.h"
 #include "files/SettingsStore.h"
 
 #include "catalogue/CacheProfile.h"
@@ -44,6 +45,7 @@ struct Harness {
     test::TempFolder temp;
     std::string cacheFolder;
     PosixFileOps files;
+    PlatformTools tools;
     std::unique_ptr<IndexDatCache> cache;
     std::unique_ptr<CacheSource> chrome;  // instead of cache, for a Chrome cache
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
@@ -95,7 +97,9 @@ struct Harness {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
         dialog = std::make_unique<CMovieDlg>(
-            DialogServices{*listing, files, registry, prompts, shell, temp / "home"}, site, font);
+            DialogServices{*listing, registry, prompts, shell, tools.decompressor,
+                           tools.exportFolders, temp / "home"},
+            site, font);
         return *dialog;
     }
     QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }

@@ -32,7 +32,8 @@ QString ToolTipShown(QWidget* widget) {
 // The window as the program opens it: with no font of its own, so the application's counts.
 CMovieDlg& OpenAsTheProgramDoes(Harness& h) {
     h.dialog = std::make_unique<CMovieDlg>(
-        DialogServices{*h.listing, h.files, h.registry, h.prompts, h.shell, h.temp / "home"},
+        DialogServices{*h.listing, h.registry, h.prompts, h.shell, h.tools.decompressor,
+                       h.tools.exportFolders, h.temp / "home"},
         std::string());
     return *h.dialog;
 }

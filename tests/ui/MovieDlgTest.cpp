@@ -90,7 +90,8 @@ struct SessionWindow {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
         h.dialog = std::make_unique<CMovieDlg>(
-            DialogServices{session->listing(), session->files(), h.registry, h.prompts, h.shell,
+            DialogServices{session->listing(), h.registry, h.prompts, h.shell,
+                           session->tools().decompressor, session->tools().exportFolders,
                            h.temp / "home",
                            CacheProblem(session->cacheFolder(), !session->cache().sources().empty(),
                                         session->problems())},
@@ -474,8 +475,9 @@ void MovieDlgTest::readOnlyOptionKeepsDeleteDisabled() {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(8);
     h.dialog =
-        std::make_unique<CMovieDlg>(DialogServices{session.listing(), session.files(), h.registry,
-                                                   h.prompts, h.shell, h.temp / "home"},
+        std::make_unique<CMovieDlg>(DialogServices{session.listing(), h.registry, h.prompts,
+                                                   h.shell, session.tools().decompressor,
+                                                   session.tools().exportFolders, h.temp / "home"},
                                     app.m_strInitialSite, font);
     QCOMPARE(h.List()->model()->rowCount(), 12);
     const QString why =
@@ -547,7 +549,9 @@ void MovieDlgTest::captionNamesTheCache() {
     QCOMPARE(h.Open().windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(h.cacheFolder));
     // No cache anywhere: the caption says so.
     ListingServices none{*h.cache, h.files, [] { return std::optional<std::string>(); }};
-    CMovieDlg dialog({none, h.files, h.registry, h.prompts, h.shell, h.temp / "home"}, "");
+    CMovieDlg dialog({none, h.registry, h.prompts, h.shell, h.tools.decompressor,
+                      h.tools.exportFolders, h.temp / "home"},
+                     "");
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 no cache found"));
 }
 

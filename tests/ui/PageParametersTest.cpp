@@ -73,6 +73,7 @@ QRect ViewGeometry(CFlash_ctrl* flash) {
 struct PageWindow {
     test::TempFolder temp;
     PosixFileOps files;
+    PlatformTools tools;
     std::unique_ptr<CacheSource> cache;
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
     test::ScriptedPrompts prompts;
@@ -126,7 +127,9 @@ struct PageWindow {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
         dialog = std::make_unique<CMovieDlg>(
-            DialogServices{*listing, files, registry, prompts, shell, temp / "home"}, "", font);
+            DialogServices{*listing, registry, prompts, shell, tools.decompressor,
+                           tools.exportFolders, temp / "home"},
+            "", font);
         dialog->show();
     }
     QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }

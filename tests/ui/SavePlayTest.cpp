@@ -107,6 +107,7 @@ std::vector<Form> Forms() {
 struct SaveWindow {
     test::TempFolder temp;
     PosixFileOps files;
+    PlatformTools tools;
     std::unique_ptr<CacheSource> cache;
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
     test::ScriptedPrompts prompts;
@@ -180,10 +181,16 @@ struct SaveWindow {
         SetSavePath(registry, temp / "saved");
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
-        dialog = std::make_unique<CMovieDlg>(
-            DialogServices{
-                *listing, files, registry, prompts, shell, temp / "home", {}, &found.saves},
-            "", font);
+        dialog = std::make_unique<CMovieDlg>(DialogServices{*listing,
+                                                            registry,
+                                                            prompts,
+                                                            shell,
+                                                            tools.decompressor,
+                                                            tools.exportFolders,
+                                                            temp / "home",
+                                                            {},
+                                                            &found.saves},
+                                             "", font);
         dialog->show();
     }
     // A save as Flash Player kept it, holding "found <name>" as its score.

@@ -8,8 +8,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/TerminalPrompts.h"
 #include "cli/TerminalText.h"
-#include "files/DeleteAction.h"
 #include "files/SaveEntry.h"
+#include "operations/DeleteMovies.h"
 #include "resources/Strings.h"
 
 namespace pellimor {
@@ -52,7 +52,12 @@ int Run(const std::vector<std::string>& arguments) {
     }
     TerminalPrompts prompts(words.Has("--yes"),
                             "These movies will be deleted:\n" + MovieTable(state, choice.keys));
-    const DeleteOutcome outcome = OnDelete(state, choice.keys, session->listing(), prompts);
+    OperationServices operations = session->operations();
+    const Result<DeleteOutcome> deleted = DeleteMovies(state, choice.keys, operations, prompts);
+    if (!deleted) {
+        return Report(kExitFailed, "cannot delete: " + deleted.error() + "; nothing deleted");
+    }
+    const DeleteOutcome& outcome = *deleted;
     if (!outcome.confirmed) {
         return kExitFailed;
     }

@@ -2,7 +2,6 @@
 // addresses and a meta.yaml, in a folder of its own or a web archive.
 #include <ctime>
 #include <iostream>
-#include <set>
 
 #include "app/CommandLine.h"
 #include "app/Session.h"
@@ -13,16 +12,13 @@
 #include "cli/Listing.h"
 #include "cli/MovieChoice.h"
 #include "cli/MoviePictures.h"
+#include "cli/TerminalPrompts.h"
 #include "cli/TerminalText.h"
 #include "files/AddressPaths.h"
 #include "files/Curation.h"
-#include "files/ExportGame.h"
 #include "files/PackGame.h"
 #include "files/warc/WebArchive.h"
-#include "platform/archive/ArchiveFilePosix.h"
-#include "platform/archive/ZlibGzip.h"
-#include "platform/compression/SwfDecompressor.h"
-#include "platform/fileops/ExportFolderPosix.h"
+#include "operations/ExportGames.h"
 #include "sites/Addresses.h"
 
 namespace pellimor {
@@ -84,13 +80,11 @@ ExportRequest ReadRequest(const std::vector<std::string>& arguments) {
 // Writes the games as a web archive at path; the exit status.
 int WriteArchive(const std::string& path, WebArchiveForm form,
                  const std::vector<WebArchiveGame>& games, GameFileServices& read,
-                 GzipCompressor& gzip) {
+                 ArchiveFiles& archives, GzipCompressor& gzip) {
     const auto now = static_cast<UnixTime>(std::time(nullptr));
-    auto file =
-        ArchiveFilePosix::Create(path,
-                                 form == WebArchiveForm::kWacz ? ArchiveFilePosix::Form::kZip
-                                                               : ArchiveFilePosix::Form::kPlain,
-                                 now);
+    auto file = archives.Create(
+        path, form == WebArchiveForm::kWacz ? ArchiveFiles::Form::kZip : ArchiveFiles::Form::kPlain,
+        now);
     if (!file) {
         return Report(kExitFailed, file.error());
     }
@@ -122,25 +116,12 @@ void PrintExported(const std::string& to, const GameExport& done) {
     }
 }
 
-// logo.png and ss.png from the movie played offscreen, or why the curation has none.
-void AddPictures(const ExportRequest& r, const SwfEntry& entry, ExportFolder& folder,
-                 GameExport& game) {
-    if (r.noPictures) {
-        game.notReady.push_back("no logo.png or ss.png: --no-pictures");
-    } else if (auto pictures = TakeMoviePictures(r.s.options, entry.url,
-                                                 game.stageWidth > 0 ? game.stageWidth : 550,
-                                                 game.stageHeight > 0 ? game.stageHeight : 400)) {
-        PutCurationPictures(folder, game, pictures->logo, pictures->screenshot);
-    } else {
-        game.notReady.push_back("no logo.png or ss.png: " + pictures.error());
-    }
-}
-
 // The game's folder packed as DIR/<name>.zip; the status.
-int PackZip(const std::string& to, const GameExport& game, ExportFolder& folder) {
+int PackZip(const std::string& to, const GameExport& game, ExportFolder& folder,
+            ArchiveFiles& archives) {
     const std::string zipPath = to + "/" + game.folder + ".zip";
-    auto zip = ArchiveFilePosix::Create(zipPath, ArchiveFilePosix::Form::kZip,
-                                        static_cast<UnixTime>(std::time(nullptr)));
+    auto zip = archives.Create(zipPath, ArchiveFiles::Form::kZip,
+                               static_cast<UnixTime>(std::time(nullptr)));
     Status packed = zip ? PackGame(game.folder, game.written, game.metaFile, folder, **zip)
                         : Status(Failure{zip.error()});
     if (!packed.ok()) {
@@ -150,32 +131,70 @@ int PackZip(const std::string& to, const GameExport& game, ExportFolder& folder)
     return kExitDone;
 }
 
-// One movie exported into the folder as a game whole; the status.
-int ExportToFolder(const SwfEntry& entry, const ExportRequest& r, const std::string& name,
-                   const ExportIndex& index, ExportServices& services) {
-    const auto done = ExportGame(entry, name, index, services, r.choices);
-    if (!done) {
-        return Report(kExitFailed, done.error());
+// What the terminal adds to the export: the games' lines, pictures from the movie played
+// offscreen, the zips, and the web archives' games; status becomes failed on any failure.
+class TerminalExport : public ExportProgress {
+  public:
+    TerminalExport(const ExportRequest& r, GameFileServices& gameFiles, ArchiveFiles& archives)
+        : r_(r), gameFiles_(gameFiles), archives_(archives) {}
+
+    int status = kExitDone;
+    std::vector<WebArchiveGame> webGames;
+
+    void CacheReadInPart(const std::string& why) override {
+        std::cerr << ErrorLines("the cache could not be read whole: " + why);
     }
-    PrintExported(r.to, *done);
-    GameExport game = *done;
-    AddPictures(r, entry, services.folder, game);
-    for (const std::string& why : game.notReady) {
-        std::cout << "  not ready  " << ForTerminal(why) << "\n";
+    void Starting(const SwfEntry& entry, const ExportIndex& index) override {
+        if (r_.warc.empty() && r_.wacz.empty()) {
+            return;
+        }
+        if (entry.IsLeftover() || !IsWebAddress(entry.url)) {
+            status = Report(kExitFailed, entry.displayName +
+                                             ": a file without an address of the web has no "
+                                             "place in a web archive");
+        } else {
+            webGames.push_back(
+                WebArchiveGame{entry.displayName, FindGameFiles(entry, index, gameFiles_)});
+        }
     }
-    return r.zip ? PackZip(r.to, game, services.folder) : kExitDone;
-}
+    Result<GamePictures> TakePictures(const SwfEntry& entry, int width, int height) override {
+        if (r_.noPictures) {
+            return Fail("--no-pictures");
+        }
+        auto pictures = TakeMoviePictures(r_.s.options, entry.url, width, height);
+        if (!pictures) {
+            return Fail(pictures.error());
+        }
+        return GamePictures{std::move(pictures->logo), std::move(pictures->screenshot)};
+    }
+    void Written(const SwfEntry&, const GameExport& game) override { PrintExported(r_.to, game); }
+    void Finished(const SwfEntry&, const GameExport& game, ExportFolder& folder) override {
+        for (const std::string& why : game.notReady) {
+            std::cout << "  not ready  " << ForTerminal(why) << "\n";
+        }
+        if (r_.zip && PackZip(r_.to, game, folder, archives_) != kExitDone) {
+            status = kExitFailed;
+        }
+    }
+    void Failed(const SwfEntry&, const std::string& why) override {
+        status = Report(kExitFailed, why);
+    }
+
+  private:
+    const ExportRequest& r_;
+    GameFileServices& gameFiles_;
+    ArchiveFiles& archives_;
+};
 
 // The games written as the web archives asked for; the status.
 int WriteArchives(const ExportRequest& r, const std::vector<WebArchiveGame>& webGames,
-                  GameFileServices& gameFiles) {
+                  GameFileServices& gameFiles, ArchiveFiles& archives, GzipCompressor& gzip) {
     int status = kExitDone;
-    ZlibGzip gzip;
     const auto archive = [&](const std::string& path, WebArchiveForm form) {
         if (path.empty() || webGames.empty()) {
             return;
         }
-        if (WriteArchive(path, form, webGames, gameFiles, gzip) != kExitDone) {
+        if (WriteArchive(path, form, webGames, gameFiles, archives, gzip) != kExitDone) {
             status = kExitFailed;
         }
     };
@@ -201,51 +220,20 @@ int Run(const std::vector<std::string>& arguments) {
     if (const auto refused = RefuseChoice(choice, "exported", false)) {
         return *refused;
     }
-    std::unique_ptr<ExportFolderPosix> folder;
-    if (!r.to.empty()) {
-        auto opened = ExportFolderPosix::Open(r.to);
-        if (!opened) {
-            return Report(kExitFailed, opened.error());
-        }
-        folder = std::move(*opened);
+    OperationServices operations = session->operations();
+    GameFileServices gameFiles{session->cache(), session->files(), operations.decompressor};
+    PlatformTools& tools = session->tools();
+    TerminalExport progress(r, gameFiles, tools.archiveFiles);
+    TerminalPrompts prompts(true);
+    const auto done = ExportGames(state.catalogue, {choice.keys, r.to, r.choices, false},
+                                  operations, prompts, progress);
+    if (!done) {
+        return Report(kExitFailed, done.error());
     }
-    ExportIndex index;
-    if (const Status built = index.Build(session->cache(), session->files()); !built.ok()) {
-        std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
-    }
-    SwfDecompressor decompressor;
-    std::set<std::string> folderNames;
-    std::vector<WebArchiveGame> webGames;
-    GameFileServices gameFiles{session->cache(), session->files(), decompressor};
-    int status = kExitDone;
-    for (const std::int32_t key : choice.keys) {
-        for (const SwfEntry& entry : state.catalogue) {
-            if (entry.key != key) {
-                continue;
-            }
-            if (!r.warc.empty() || !r.wacz.empty()) {
-                if (entry.IsLeftover() || !IsWebAddress(entry.url)) {
-                    status = kExitFailed;
-                    Report(kExitFailed, entry.displayName +
-                                            ": a file without an address of the web has no "
-                                            "place in a web archive");
-                } else {
-                    webGames.push_back(
-                        WebArchiveGame{entry.displayName, FindGameFiles(entry, index, gameFiles)});
-                }
-            }
-            if (!folder) {
-                continue;
-            }
-            ExportServices services{session->cache(), session->files(), decompressor, *folder,
-                                    &session->saves()};
-            const std::string name = GameFolderName(entry.displayName, folderNames);
-            if (ExportToFolder(entry, r, name, index, services) != kExitDone) {
-                status = kExitFailed;
-            }
-        }
-    }
-    return WriteArchives(r, webGames, gameFiles) == kExitDone ? status : kExitFailed;
+    return WriteArchives(r, progress.webGames, gameFiles, tools.archiveFiles, tools.gzip) ==
+                   kExitDone
+               ? progress.status
+               : kExitFailed;
 }
 
 }  // namespace

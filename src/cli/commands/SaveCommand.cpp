@@ -1,6 +1,5 @@
 // pellimor-cli save: movies copied out of the cache under names that never overwrite a file.
 #include <iostream>
-#include <unordered_set>
 
 #include "app/Session.h"
 #include "cli/CacheOpening.h"
@@ -9,7 +8,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/TerminalPrompts.h"
 #include "cli/TerminalText.h"
-#include "files/SaveEntry.h"
+#include "operations/SaveMovies.h"
 
 namespace pellimor {
 
@@ -44,23 +43,12 @@ int Run(const std::vector<std::string>& arguments) {
         return *refused;
     }
     TerminalPrompts prompts(true);
-    SaveServices services{
-        session->files(), session->registry(), prompts, session->defaultSaveFolder(), to,
-        &session->cache()};
-    SaveOutcome outcome;
-    if (s.all) {
-        // Every chosen movie, in the cache's order as the window's Save All takes them.
-        const std::unordered_set<std::int32_t> chosen(choice.keys.begin(), choice.keys.end());
-        SwfCatalogue movies;
-        for (const SwfEntry& entry : state.catalogue) {
-            if (chosen.contains(entry.key)) {
-                movies.Append(entry);
-            }
-        }
-        outcome = OnSaveAll(movies, services);
-    } else {
-        outcome = OnSave(state.catalogue, choice.keys, services);
-    }
+    OperationServices operations = session->operations();
+    // With --all: every chosen movie, in the cache's order as the window's Save All takes them.
+    const SaveOutcome outcome =
+        SaveMovies(state.catalogue,
+                   {s.all ? SaveChoice::Kind::kSaveAll : SaveChoice::Kind::kSave, choice.keys, to},
+                   operations, prompts);
     for (const std::string& path : outcome.savedTo) {
         std::cout << ForTerminal(path) << "\n";
     }

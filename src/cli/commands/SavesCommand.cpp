@@ -13,7 +13,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Listing.h"
 #include "cli/TerminalText.h"
-#include "sites/ParseUrl.h"
+#include "operations/PlayedSaves.h"
 
 namespace pellimor {
 
@@ -21,12 +21,7 @@ namespace {
 
 constexpr CommandOption kOptions[] = {{"--site", true}, {"--json"}};
 
-struct SaveLine {
-    const FoundSave* save;
-    std::vector<const SwfEntry*> movies;
-};
-
-std::string SaveAsText(const SaveLine& line, const SolContents& sol) {
+std::string SaveAsText(const SaveWithMovies& line, const SolContents& sol) {
     const FoundSave& save = *line.save;
     std::string text = ForTerminal(save.name) + "  " + ForTerminal(save.host) + "  " +
                        ForTerminal(SavePathText(save)) + "  " + FormatSizeText(save.bytes.size()) +
@@ -47,7 +42,7 @@ std::string SaveAsText(const SaveLine& line, const SolContents& sol) {
     return text;
 }
 
-std::string SaveAsJson(const SaveLine& line, const SolContents& sol) {
+std::string SaveAsJson(const SaveWithMovies& line, const SolContents& sol) {
     const FoundSave& save = *line.save;
     std::string json =
         "{\"file\": " + JsonString(save.file) + ", \"host\": " + JsonString(save.host) +
@@ -94,25 +89,8 @@ int Run(const std::vector<std::string>& arguments) {
         }
         chosen.insert(choice.keys.begin(), choice.keys.end());
     }
-    std::vector<SaveLine> lines;
-    for (const FoundSave& save : session->saves()) {
-        SaveLine line{&save, {}};
-        bool ofSite =
-            s.site.empty() || SiteFromUrl("http://" + save.host).find(s.site) != std::string::npos;
-        bool ofChosen = false;
-        for (const SwfEntry& movie : state.catalogue) {
-            const auto movieScope = movie.IsLeftover() ? std::nullopt : SaveScopeOf(movie.url);
-            if (!movieScope || !SaveBelongsTo(save, *movieScope)) {
-                continue;
-            }
-            line.movies.push_back(&movie);
-            ofSite = ofSite || movie.site.find(s.site) != std::string::npos;
-            ofChosen = ofChosen || chosen.contains(movie.key);
-        }
-        if (ofSite && (s.names.empty() || ofChosen)) {
-            lines.push_back(std::move(line));
-        }
-    }
+    const std::vector<SaveWithMovies> lines =
+        ListSaves(session->saves(), state.catalogue, s.site, s.names.empty() ? nullptr : &chosen);
     std::string out = json ? "[" : "";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const SolContents sol = ReadSol(lines[i].save->bytes);
