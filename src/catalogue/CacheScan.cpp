@@ -6,6 +6,7 @@
 #include "catalogue/Collation.h"
 #include "catalogue/DisplayTexts.h"
 #include "catalogue/SizeLookups.h"
+#include "ground/AsciiText.h"
 #include "resources/Strings.h"
 #include "sites/ParseUrl.h"
 
@@ -132,14 +133,6 @@ void FillMovie(const CacheEntry& record, const std::string& site, SwfEntry& entr
         }
         entry.displayName = DisplayNameFromAddress(entry.url, record.id);
         entry.sizeBytes = record.size;
-    }
-}
-
-void LowerAsciiInPlace(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
@@ -20,25 +22,9 @@ constexpr std::array<SchemeInfo, 8> kSchemes = {{{"ftp", 21},
                                                  {"mailto", 0},
                                                  {"socks", 1080}}};
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 UrlScheme LookUpScheme(std::string_view name) {
     for (std::size_t i = 0; i < kSchemes.size(); ++i) {
-        if (EqualsIgnoringCase(name, kSchemes[i].name)) {
+        if (EqualIgnoringCase(name, kSchemes[i].name)) {
             return static_cast<UrlScheme>(i);
         }
     }
@@ -248,7 +234,7 @@ std::string SiteFromUrl(std::string_view url) {
         return {};
     }
     std::string_view site = parts.host.view();
-    if (site.size() > 4 && EqualsIgnoringCase(site.substr(0, 4), "www.")) {
+    if (site.size() > 4 && EqualIgnoringCase(site.substr(0, 4), "www.")) {
         site.remove_prefix(4);
     }
     return std::string(site);

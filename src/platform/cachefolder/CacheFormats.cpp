@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "ground/AsciiText.h"
 #include "platform/chromium/BlockFileCache.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/SimpleCache.h"
@@ -24,13 +25,6 @@ namespace {
 // below a profile. The bounds keep a walk of a stranger's disk short.
 constexpr int kDeepestLevel = 12;
 constexpr std::size_t kMostFolders = 50'000;
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return lowered;
-}
 
 bool WininetName(std::string_view name) {
     return name == "inetcache" || name == "temporary internet files";
@@ -187,7 +181,7 @@ struct Walk {
         ::closedir(dir);
         std::sort(children.begin(), children.end());  // the same caches in the same order
         for (const std::string& child : children) {
-            const std::string lowered = Lowered(child);
+            const std::string lowered = LoweredAscii(child);
             if (level < kDeepestLevel || IsSharedObjectsName(lowered)) {
                 Visit(folder + "/" + child, lowered, level + 1, false);
             }
@@ -220,7 +214,7 @@ FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options)
     while (start.size() > 1 && start.back() == '/') {
         start.pop_back();
     }
-    walk.Visit(start, Lowered(start.substr(start.rfind('/') + 1)), 0, true);
+    walk.Visit(start, LoweredAscii(start.substr(start.rfind('/') + 1)), 0, true);
     if (walk.found.sources.empty()) {
         // Say what stood where the folder given should have had a cache's files.
         for (const CacheFormat& format : CacheFormats()) {

@@ -1,5 +1,6 @@
 #include "platform/fileops/PosixFileOps.h"
 
+#include "ground/AsciiText.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 
@@ -80,13 +81,7 @@ void SortAsWindowsLists(std::vector<FolderItem>& items) {
     lowered.reserve(items.size());
     std::vector<std::uint32_t> order(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        std::string name = items[i].name;
-        for (char& c : name) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-        lowered.push_back(std::move(name));
+        lowered.push_back(LoweredAscii(items[i].name));
         order[i] = static_cast<std::uint32_t>(i);
     }
     // Indices are sorted, not the items, so that each item moves once.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 using hive::Folded;
@@ -20,14 +22,6 @@ std::size_t LineEnd(const std::string& text, std::size_t from, std::size_t& eolL
     }
     eolLength = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
     return end;
-}
-
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // The key itself or one below it.
@@ -72,7 +66,7 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
             text.substr(pos, end - pos), text.substr(end, eolLength), {}, section, false, false};
         pos = end + eolLength;
         if (!headerSeen) {
-            const std::string header = Trimmed(line.text);
+            const std::string header(TrimmedBlanks(line.text));
             if (!header.empty() && header != kHeader && header != "REGEDIT4") {
                 if (problem != nullptr) {
                     *problem = std::string("is not registry text: its first line is not \"") +

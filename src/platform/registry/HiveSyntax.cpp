@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor::hive {
 
 namespace {
@@ -143,11 +145,7 @@ bool ReadRoot(std::string inner, LineMeaning& meaning) {
 }  // namespace
 
 std::string Folded(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    LowerAsciiInPlace(text);
     return text;
 }
 
