@@ -1,6 +1,7 @@
 #include "platform/fileops/PosixFileOps.h"
 
 #include "ground/AsciiText.h"
+#include "platform/FaultHooks.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 
@@ -415,13 +416,6 @@ int OpenUnnamed(const std::string& folder, UniqueFd& fd, std::string& temporary)
     return 0;
 }
 
-// For the tests that kill a batch of copies in the middle of one: the number of the copy
-// to die in, from the environment.
-long KillInCopy() {
-    const char* value = std::getenv("PELLIMOR_TEST_KILL_IN_COPY");
-    return value == nullptr ? 0 : std::strtol(value, nullptr, 10);
-}
-
 }  // namespace
 
 // A nameless file in folder filled by write, which says why it failed, if it did.
@@ -494,7 +488,8 @@ std::unique_ptr<PendingCopy> PosixFileOps::StageCopy(const std::string& from,
         }
         return nullptr;
     }
-    const bool dieHalfway = ++copiesStaged_ == KillInCopy();
+    // For the tests that kill a batch of copies in the middle of one.
+    const bool dieHalfway = ++copiesStaged_ == fault::KillInCopy();
     return Stage(
         folder,
         [&in, dieHalfway](int out) -> WriteFailure {

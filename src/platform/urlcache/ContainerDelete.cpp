@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "platform/ByteReader.h"
+#include "platform/FaultHooks.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
@@ -70,7 +71,7 @@ std::string VerifyWritten(int fd, const std::string& path) {
         return problem;
     }
     // For the tests that kill a writer at its most delicate moment.
-    if (std::getenv("PELLIMOR_TEST_KILL_BEFORE_RENAME") != nullptr) {
+    if (fault::KillBeforeRename()) {
         std::raise(SIGKILL);
     }
     return {};
