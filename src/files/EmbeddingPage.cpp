@@ -365,6 +365,31 @@ std::optional<Embedding> ReadEmbedSwf(std::string_view text, std::size_t at, std
     return e;
 }
 
+// What an object's <embed>s of the same movie give that the object leaves out.
+void FillFromInner(Embedding& object, const std::vector<Embedding>& inner) {
+    for (const Embedding& e : inner) {
+        if (e.movie == object.movie) {
+            for (auto field :
+                 {&Embedding::flashvars, &Embedding::base, &Embedding::width, &Embedding::height}) {
+                if ((object.*field).empty()) {
+                    object.*field = e.*field;
+                }
+            }
+        }
+    }
+}
+
+Embedding FromEmbedTag(const Tag& tag) {
+    Embedding e;
+    e.embeddedWith = "embed";
+    e.movie = AttributeOf(tag, "src");
+    e.flashvars = AttributeOf(tag, "flashvars");
+    e.base = AttributeOf(tag, "base");
+    e.width = AttributeOf(tag, "width");
+    e.height = AttributeOf(tag, "height");
+    return e;
+}
+
 }  // namespace
 
 std::vector<Embedding> FindEmbeddings(std::string_view html) {
@@ -378,16 +403,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
     std::vector<Embedding> inner;
     const auto finishObject = [&] {
         if (inObject && !object.movie.empty() && found.size() < kMostEmbeddings) {
-            for (const Embedding& e : inner) {
-                if (e.movie == object.movie) {
-                    for (auto field : {&Embedding::flashvars, &Embedding::base, &Embedding::width,
-                                       &Embedding::height}) {
-                        if ((object.*field).empty()) {
-                            object.*field = e.*field;
-                        }
-                    }
-                }
-            }
+            FillFromInner(object, inner);
             found.push_back(object);
         }
         for (Embedding& e : inner) {
@@ -441,13 +457,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
         } else if (tag->name == "/object") {
             finishObject();
         } else if (tag->name == "embed") {
-            Embedding e;
-            e.embeddedWith = "embed";
-            e.movie = AttributeOf(*tag, "src");
-            e.flashvars = AttributeOf(*tag, "flashvars");
-            e.base = AttributeOf(*tag, "base");
-            e.width = AttributeOf(*tag, "width");
-            e.height = AttributeOf(*tag, "height");
+            Embedding e = FromEmbedTag(*tag);
             std::vector<Embedding>& into = inObject ? inner : found;
             if (!e.movie.empty() && into.size() < kMostEmbeddings) {
                 into.push_back(std::move(e));

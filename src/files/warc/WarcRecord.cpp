@@ -24,6 +24,30 @@ bool IsTokenChar(char c) {
     return std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
 }
 
+// The head's lines up to the blank line that ends it, without their line ends.
+std::vector<std::string_view> HeadLines(std::string_view headers) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < headers.size();) {
+        std::size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = headers.size();
+        }
+        std::string_view line = headers.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        start = end + 1;
+        if (line.empty()) {
+            if (lines.empty()) {
+                continue;  // blank lines before the status line
+            }
+            break;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // "HTTP/1.1 200 OK": the status code, or 0 when the line is not one.
 int StatusOf(std::string_view line) {
     if (line.substr(0, 5) != "HTTP/") {
@@ -115,25 +139,7 @@ std::string WarcRecordId(std::string_view name) {
 
 std::optional<ArchivedHead> ArchivedResponseHead(std::string_view headers,
                                                  std::uint64_t bodyLength) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < headers.size();) {
-        std::size_t end = headers.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = headers.size();
-        }
-        std::string_view line = headers.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        start = end + 1;
-        if (line.empty()) {
-            if (lines.empty()) {
-                continue;  // blank lines before the status line
-            }
-            break;
-        }
-        lines.push_back(line);
-    }
+    const std::vector<std::string_view> lines = HeadLines(headers);
     if (lines.empty() || lines[0].size() > kLongestHeaderLine) {
         return std::nullopt;
     }
