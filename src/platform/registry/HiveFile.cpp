@@ -50,8 +50,8 @@ void TakeContinuations(const std::string& text, std::size_t& pos, std::string& l
         std::size_t dataEnd = 0;
         std::size_t backslash = 0;
         if (next >= text.size() ||
-            !hive::ReadHexContinuation(text.substr(next, nextEnd - next), value, continues,
-                                       dataEnd, backslash)) {
+            !hive::ReadHexContinuation(text.substr(next, nextEnd - next), value, continues, dataEnd,
+                                       backslash)) {
             break;
         }
         lineText += eol;
