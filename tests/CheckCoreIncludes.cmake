@@ -1,7 +1,7 @@
 # Fails when a file of the core or of the interfaces it uses includes Qt, a POSIX header or
 # anything of the layers above or of the platform beneath.
-file(GLOB_RECURSE core_files ${ROOT}/catalogue/* ${ROOT}/sites/* ${ROOT}/files/* ${ROOT}/ports/*
-    ${ROOT}/operations/*)
+file(GLOB_RECURSE core_files ${ROOT}/ground/* ${ROOT}/catalogue/* ${ROOT}/sites/* ${ROOT}/files/*
+    ${ROOT}/ports/* ${ROOT}/operations/*)
 set(forbidden "#include <Q" "#include <unistd" "#include <sys/" "#include <fcntl" "#include <dirent"
     "#include <iconv" "#include <pthread" "#include <zlib" "#include <lzma" "#include <brotli"
     "#include \"platform/" "#include \"ui/" "#include \"app/" "#include \"cli/")

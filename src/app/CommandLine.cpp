@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "ground/AsciiText.h"
 #include "platform/urlcache/CodePage.h"
 
 #include <charconv>
@@ -46,13 +47,7 @@ std::string FindInitialSite(const std::list<std::string>& flagParams) {
         if (flag.size() <= 6) {
             continue;
         }
-        bool matches = true;
-        for (std::size_t i = 0; i < kPrefix.size(); ++i) {
-            const char c = flag[i];
-            const char lowered = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            matches = matches && lowered == kPrefix[i];
-        }
-        if (matches) {
+        if (StartsWithIgnoringCase(flag, kPrefix)) {
             return flag.substr(kPrefix.size());
         }
     }

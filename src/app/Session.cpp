@@ -13,7 +13,7 @@ Session::Session(const ProgramOptions& options)
       registry_(DefaultHivePath()),
       listing_{cache_, files_, [this] { return leftoverFolder_; }} {
     FoundCaches found =
-        FindCaches(cacheFolder_.value_or(""), CacheOpenOptions{options.codePage, options.readOnly});
+        FindCaches(files_, cacheFolder_.value_or(""), {options.codePage, options.readOnly});
     for (auto& source : found.sources) {
         cache_.Add(std::move(source));
     }
@@ -26,7 +26,7 @@ Session::Session(const ProgramOptions& options)
     saveProblems_ = std::move(saves.problems);
     // Leftover files are looked for where WinINet keeps its files; with no WinINet cache
     // found, in the folder given, as before any cache was found there.
-    leftoverFolder_ = found.wininetFolder.empty() ? cacheFolder_ : found.wininetFolder;
+    leftoverFolder_ = found.leftoverFolder.empty() ? cacheFolder_ : found.leftoverFolder;
     // Every file taken from the cache must lie within its folder, as resolved now.
     files_.ConfineTo(cacheFolder_.value_or(""));
 }

@@ -145,6 +145,45 @@ std::string CString(const std::string& text) {
     return text + '\0';
 }
 
+// The frame's DoAction tag that loads d.loadMovie into level 1, once however often the movie
+// loops back to its frame.
+std::string LoadMovieAction(const MovieDesign& d, bool parameter) {
+    // DoAction, once however often the movie loops back to this frame:
+    //   if (!loaded) { loaded = true; loadMovieNum(loadMovie, 1); }
+    // or, with a parameter:
+    //   if (!loaded) { loaded = true; if (!p) p = loadMovie; loadMovieNum(p, 1); }
+    const std::string flag = std::string("\x00", 1) + CString("loaded");
+    const std::string args = CString(d.loadMovie) + CString("_level1");
+    std::string body;
+    body += '\x96' + U16(static_cast<std::uint32_t>(flag.size() + 2)) + flag + "\x05\x01";
+    body += '\x1D';  // SetVariable
+    if (parameter) {
+        const std::string name = std::string("\x00", 1) + CString(d.loadParameter);
+        const std::string value = std::string("\x00", 1) + CString(d.loadMovie);
+        const std::string target = std::string("\x00", 1) + CString("_level1");
+        std::string fallback;
+        fallback +=
+            '\x96' + U16(static_cast<std::uint32_t>(name.size() + value.size())) + name + value;
+        fallback += '\x1D';  // SetVariable
+        body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
+        body += '\x1C';                                                              // GetVariable
+        body += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(fallback.size()));  // If
+        body += fallback;
+        body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
+        body += '\x1C';  // GetVariable
+        body += '\x96' + U16(static_cast<std::uint32_t>(target.size())) + target;
+        body += '\x9A' + U16(1) + std::string("\x00", 1);  // GetURL2: into a level
+    } else {
+        body += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
+    }
+    std::string action;
+    action += '\x96' + U16(static_cast<std::uint32_t>(flag.size())) + flag;
+    action += '\x1C';                                                          // GetVariable
+    action += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(body.size()));  // If: skip
+    action += body + '\x00';
+    return Tag(12, action);
+}
+
 }  // namespace
 
 std::string MakeSwfMovie(const MovieDesign& d) {
@@ -187,40 +226,7 @@ std::string MakeSwfMovie(const MovieDesign& d) {
         tags += PlaceObject(4, 5, 0, stageH / 4, false);
     }
     if (!d.loadMovie.empty()) {
-        // DoAction, once however often the movie loops back to this frame:
-        //   if (!loaded) { loaded = true; loadMovieNum(loadMovie, 1); }
-        // or, with a parameter:
-        //   if (!loaded) { loaded = true; if (!p) p = loadMovie; loadMovieNum(p, 1); }
-        const std::string flag = std::string("\x00", 1) + CString("loaded");
-        const std::string args = CString(d.loadMovie) + CString("_level1");
-        std::string body;
-        body += '\x96' + U16(static_cast<std::uint32_t>(flag.size() + 2)) + flag + "\x05\x01";
-        body += '\x1D';  // SetVariable
-        if (parameter) {
-            const std::string name = std::string("\x00", 1) + CString(d.loadParameter);
-            const std::string value = std::string("\x00", 1) + CString(d.loadMovie);
-            const std::string target = std::string("\x00", 1) + CString("_level1");
-            std::string fallback;
-            fallback +=
-                '\x96' + U16(static_cast<std::uint32_t>(name.size() + value.size())) + name + value;
-            fallback += '\x1D';  // SetVariable
-            body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
-            body += '\x1C';  // GetVariable
-            body += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(fallback.size()));  // If
-            body += fallback;
-            body += '\x96' + U16(static_cast<std::uint32_t>(name.size())) + name;
-            body += '\x1C';  // GetVariable
-            body += '\x96' + U16(static_cast<std::uint32_t>(target.size())) + target;
-            body += '\x9A' + U16(1) + std::string("\x00", 1);  // GetURL2: into a level
-        } else {
-            body += '\x83' + U16(static_cast<std::uint32_t>(args.size())) + args;
-        }
-        std::string action;
-        action += '\x96' + U16(static_cast<std::uint32_t>(flag.size())) + flag;
-        action += '\x1C';                                                          // GetVariable
-        action += '\x9D' + U16(2) + U16(static_cast<std::uint32_t>(body.size()));  // If: skip
-        action += body + '\x00';
-        tags += Tag(12, action);
+        tags += LoadMovieAction(d, parameter);
     }
     for (int frame = 0; frame < d.frames; ++frame) {
         if (frame > 0 && !d.asLevel) {

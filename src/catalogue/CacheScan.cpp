@@ -6,6 +6,7 @@
 #include "catalogue/Collation.h"
 #include "catalogue/DisplayTexts.h"
 #include "catalogue/SizeLookups.h"
+#include "ground/AsciiText.h"
 #include "resources/Strings.h"
 #include "sites/ParseUrl.h"
 
@@ -135,14 +136,6 @@ void FillMovie(const CacheEntry& record, const std::string& site, SwfEntry& entr
     }
 }
 
-void LowerAsciiInPlace(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-}
-
 }  // namespace
 
 SwfEntry MovieFromEntry(const CacheEntry& record) {
@@ -171,6 +164,21 @@ void FillMovieList(ListingState& state) {
 }
 
 namespace {
+
+// The drop-down's line of the site asked for: the line of all sites when none is asked for,
+// else the first site that begins with it; -1 when none does.
+int SiteLine(const ListingState& state) {
+    const std::string_view allSites = strings::Load(strings::kAllSites);
+    for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
+        const bool match = state.site.empty()
+                               ? state.siteItems[i] == allSites
+                               : StartsWithIgnoringCase(state.siteItems[i], state.site);
+        if (match) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
 
 void ScanCacheCollecting(ListingState& state, ListingServices& services,
                          std::vector<std::string>* cachedPaths) {
@@ -240,17 +248,7 @@ void ScanCacheCollecting(ListingState& state, ListingServices& services,
             state.siteItems.begin(), state.siteItems.end(),
             [](const std::string& a, const std::string& b) { return CollatesBefore(a, b); });
         FillMovieList(state);
-        const std::string_view allSites = strings::Load(strings::kAllSites);
-        state.selectedSite = -1;
-        for (std::size_t i = 0; i < state.siteItems.size(); ++i) {
-            const bool match = state.site.empty()
-                                   ? state.siteItems[i] == allSites
-                                   : StartsWithIgnoringCase(state.siteItems[i], state.site);
-            if (match) {
-                state.selectedSite = static_cast<int>(i);
-                break;
-            }
-        }
+        state.selectedSite = SiteLine(state);
         if (state.selectedSite >= 0) {
             return;
         }

@@ -2,7 +2,6 @@
 // by bytes. Sorting with it is stable, so equal texts keep the order they were added in.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace pellimor {
@@ -13,10 +12,5 @@ int CollateTexts(std::string_view a, std::string_view b);
 inline bool CollatesBefore(std::string_view a, std::string_view b) {
     return CollateTexts(a, b) < 0;
 }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-// The text with ASCII capitals made small; other bytes kept.
-std::string LoweredAscii(std::string_view text);
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 
 }  // namespace pellimor

@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return lowered;
-}
 
 std::vector<std::string> Segments(std::string_view path) {
     std::vector<std::string> segments;
@@ -39,7 +34,7 @@ std::optional<SaveScope> SaveScopeOf(std::string_view address) {
     if (colon == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string scheme = Lowered(address.substr(0, colon));
+    const std::string scheme = LoweredAscii(address.substr(0, colon));
     std::string_view rest = address.substr(colon + 1);
     rest = rest.substr(0, std::min(rest.find('?'), rest.find('#')));
     if (rest.substr(0, 2) != "//") {
@@ -69,12 +64,12 @@ std::optional<SaveScope> SaveScopeOf(std::string_view address) {
     if (authority.empty()) {
         return std::nullopt;
     }
-    scope.host = Lowered(authority);
+    scope.host = LoweredAscii(authority);
     return scope;
 }
 
 bool SaveBelongsTo(const FoundSave& save, const SaveScope& movie) {
-    return Lowered(save.host) == movie.host && save.path.size() <= movie.path.size() &&
+    return LoweredAscii(save.host) == movie.host && save.path.size() <= movie.path.size() &&
            std::equal(save.path.begin(), save.path.end(), movie.path.begin());
 }
 

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <string>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
@@ -25,29 +27,6 @@ constexpr std::string_view kTopLevelDomains[] = {
     "hu",   "gr",  "pt",  "ro",  "tr",  "il",  "nz",     "za",   "mx",  "ar",   "cl",  "eu",
     "asia", "xyz", "ua",  "sk",  "lt",  "lv",  "ee",     "by",   "kz",  "tw",   "hk",  "sg",
     "ph",   "vn",  "th",  "ir",  "ie",  "fm",  "example"};
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
-// prefix in lower case.
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(text[i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Printable ASCII without spaces and the characters no address holds unencoded.
 bool AddressCharacters(std::string_view text) {
@@ -76,7 +55,7 @@ bool IsPackageName(std::string_view text) {
 bool IsAdobeNamespace(std::string_view rest) {
     // rest: the address after "scheme://"
     const std::size_t slash = rest.find('/');
-    const std::string host = Lowered(rest.substr(0, slash));
+    const std::string host = LoweredAscii(rest.substr(0, slash));
     if (host != "adobe.com" && host != "www.adobe.com" && host != "ns.adobe.com") {
         return false;
     }
@@ -96,7 +75,7 @@ bool LooksLikeLoadAddress(std::string_view text) {
         return false;
     }
     for (std::string_view scheme : {"http://", "https://"}) {
-        if (StartsWithNoCase(text, scheme)) {
+        if (StartsWithIgnoringCase(text, scheme)) {
             const std::string_view rest = text.substr(scheme.size());
             return !rest.empty() && rest.front() != '/' && !IsAdobeNamespace(rest);
         }
@@ -114,13 +93,13 @@ bool LooksLikeLoadAddress(std::string_view text) {
     if (stem.find_first_not_of(".*") == std::string_view::npos) {
         return false;  // ".swf", "*.xml": a pattern, not a file
     }
-    const std::string extension = Lowered(name.substr(dot + 1));
+    const std::string extension = LoweredAscii(name.substr(dot + 1));
     return std::find(std::begin(kLoadedExtensions), std::end(kLoadedExtensions), extension) !=
            std::end(kLoadedExtensions);
 }
 
 bool LooksLikeHostName(std::string_view text) {
-    if (text.size() == 9 && StartsWithNoCase(text, "localhost")) {
+    if (text.size() == 9 && StartsWithIgnoringCase(text, "localhost")) {
         return true;
     }
     if (text.find('.') == std::string_view::npos) {
@@ -154,7 +133,7 @@ bool LooksLikeHostName(std::string_view text) {
         last = label;
         start = end + 1;
     }
-    const std::string top = Lowered(last);
+    const std::string top = LoweredAscii(last);
     return labels >= 2 && !LooksLikeLoadAddress(text) &&
            std::find(std::begin(kTopLevelDomains), std::end(kTopLevelDomains), top) !=
                std::end(kTopLevelDomains);

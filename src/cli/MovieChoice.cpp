@@ -4,9 +4,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "catalogue/Collation.h"
 #include "cli/SiteSuggestions.h"
 #include "cli/TerminalText.h"
+#include "ground/AsciiText.h"
 #include "resources/Strings.h"
 #include "sites/ParseUrl.h"
 

@@ -4,7 +4,7 @@
 #include <numeric>
 #include <tuple>
 
-#include "catalogue/Collation.h"
+#include "ground/AsciiText.h"
 
 namespace pellimor {
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
@@ -108,15 +110,6 @@ std::string Capped(const std::string& name) {
     return name.substr(0, SafeCut(name, room)) + mark + extension;
 }
 
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string FileNameSegment(std::string_view encoded) {
@@ -128,7 +121,7 @@ Result<std::vector<std::string>> AddressPath(std::string_view address, bool keep
     if (colon == std::string_view::npos) {
         return Fail("not an address of the web");
     }
-    const std::string scheme = Lowered(std::string(address.substr(0, colon)));
+    const std::string scheme = LoweredAscii(address.substr(0, colon));
     if (scheme != "http" && scheme != "https" && scheme != "ftp") {
         return Fail("not an address of the web");
     }
@@ -161,7 +154,7 @@ Result<std::vector<std::string>> AddressPath(std::string_view address, bool keep
     } else if (const auto port = authority.rfind(':'); port != std::string_view::npos) {
         authority = authority.substr(0, port);
     }
-    const std::string host = FileNameSegment(Lowered(std::string(authority)));
+    const std::string host = FileNameSegment(LoweredAscii(authority));
     if (host.empty()) {
         return Fail("an address without a host");
     }

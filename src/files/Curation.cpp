@@ -1,25 +1,13 @@
 #include "files/Curation.h"
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 }  // namespace
@@ -32,14 +20,14 @@ std::optional<std::string> LanguageCodes(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        std::string_view part = Trimmed(text.substr(start, end - start));
+        std::string_view part = TrimmedLine(text.substr(start, end - start));
         start = end + 1;
         // "en", "en-US", "en_GB": the primary subtag, when it is two letters.
         part = part.substr(0, part.find_first_of("-_"));
         if (part.size() != 2 || !IsLetter(part[0]) || !IsLetter(part[1])) {
             continue;
         }
-        const std::string code{Lower(part[0]), Lower(part[1])};
+        const std::string code{LowerAscii(part[0]), LowerAscii(part[1])};
         if (out.find(code) == std::string::npos) {
             out += (out.empty() ? "" : "; ") + code;
         }
@@ -59,7 +47,7 @@ std::optional<std::string> HtmlLang(std::string_view page) {
         }
         std::string name;
         for (std::size_t i = at + 1; i < at + 5; ++i) {
-            name += Lower(page[i]);
+            name += LowerAscii(page[i]);
         }
         if (name != "html" || (at + 5 < page.size() && IsLetter(page[at + 5]))) {
             continue;
@@ -69,7 +57,7 @@ std::optional<std::string> HtmlLang(std::string_view page) {
             page.substr(at, end == std::string_view::npos ? 512 : end - at);
         std::string lower;
         for (const char c : tag) {
-            lower += Lower(c);
+            lower += LowerAscii(c);
         }
         for (std::size_t k = lower.find("lang"); k != std::string::npos;
              k = lower.find("lang", k + 1)) {
@@ -111,7 +99,7 @@ std::string TagList(std::string_view text) {
         if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view tag = Trimmed(text.substr(start, end - start));
+        const std::string_view tag = TrimmedLine(text.substr(start, end - start));
         start = end + 1;
         if (!tag.empty()) {
             out += (out.empty() ? "" : "; ") + std::string(tag);
@@ -124,7 +112,7 @@ std::string HttpAddress(std::string_view address) {
     if (address.size() >= 8) {
         std::string scheme;
         for (const char c : address.substr(0, 8)) {
-            scheme += Lower(c);
+            scheme += LowerAscii(c);
         }
         if (scheme == "https://") {
             return "http://" + std::string(address.substr(8));

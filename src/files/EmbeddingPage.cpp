@@ -4,36 +4,14 @@
 #include <cctype>
 #include <optional>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
-    if (at + word.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (Lower(text[at + i]) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = Lower(c);
-    }
-    return out;
 }
 
 void AppendUtf8(std::string& out, unsigned long code) {
@@ -84,7 +62,7 @@ std::string EntitiesDecoded(std::string_view text) {
             unsigned long code = 0;
             std::size_t digits = 0;
             for (; k < text.size() && digits < 8; ++k, ++digits) {
-                const char c = Lower(text[k]);
+                const char c = LowerAscii(text[k]);
                 const int v = c >= '0' && c <= '9'          ? c - '0'
                               : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                                                             : -1;
@@ -153,7 +131,7 @@ std::optional<Tag> ReadTag(std::string_view html, std::size_t at, NextFinder& ne
     while (i < limit && !IsSpace(html[i]) && html[i] != '>' && html[i] != '/') {
         ++i;
     }
-    tag.name = Lowered(html.substr(nameStart, i - nameStart));
+    tag.name = LoweredAscii(html.substr(nameStart, i - nameStart));
     while (i < limit) {
         while (i < limit && (IsSpace(html[i]) || html[i] == '/')) {
             ++i;
@@ -167,7 +145,7 @@ std::optional<Tag> ReadTag(std::string_view html, std::size_t at, NextFinder& ne
         }
         Attribute a;
         while (i < limit && !IsSpace(html[i]) && html[i] != '=' && html[i] != '>') {
-            a.name += Lower(html[i++]);
+            a.name += LowerAscii(html[i++]);
         }
         while (i < limit && IsSpace(html[i])) {
             ++i;
@@ -212,7 +190,7 @@ std::string AttributeOf(const Tag& tag, std::string_view name) {
 }
 
 void TakeParameter(Embedding& e, std::string_view name, const std::string& value) {
-    const std::string key = Lowered(name);
+    const std::string key = LoweredAscii(name);
     if ((key == "movie" || key == "src") && e.movie.empty()) {
         e.movie = value;
     } else if (key == "flashvars") {
@@ -378,11 +356,37 @@ std::optional<Embedding> ReadEmbedSwf(std::string_view text, std::size_t at, std
     }
     if (arguments.size() > 7 && arguments[7].isObject) {
         for (const auto& [key, value] : arguments[7].members) {
-            if (Lowered(key) == "base" || (Lowered(key) == "flashvars" && e.flashvars.empty())) {
+            if (LoweredAscii(key) == "base" ||
+                (LoweredAscii(key) == "flashvars" && e.flashvars.empty())) {
                 TakeParameter(e, key, value);
             }
         }
     }
+    return e;
+}
+
+// What an object's <embed>s of the same movie give that the object leaves out.
+void FillFromInner(Embedding& object, const std::vector<Embedding>& inner) {
+    for (const Embedding& e : inner) {
+        if (e.movie == object.movie) {
+            for (auto field :
+                 {&Embedding::flashvars, &Embedding::base, &Embedding::width, &Embedding::height}) {
+                if ((object.*field).empty()) {
+                    object.*field = e.*field;
+                }
+            }
+        }
+    }
+}
+
+Embedding FromEmbedTag(const Tag& tag) {
+    Embedding e;
+    e.embeddedWith = "embed";
+    e.movie = AttributeOf(tag, "src");
+    e.flashvars = AttributeOf(tag, "flashvars");
+    e.base = AttributeOf(tag, "base");
+    e.width = AttributeOf(tag, "width");
+    e.height = AttributeOf(tag, "height");
     return e;
 }
 
@@ -399,16 +403,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
     std::vector<Embedding> inner;
     const auto finishObject = [&] {
         if (inObject && !object.movie.empty() && found.size() < kMostEmbeddings) {
-            for (const Embedding& e : inner) {
-                if (e.movie == object.movie) {
-                    for (auto field : {&Embedding::flashvars, &Embedding::base, &Embedding::width,
-                                       &Embedding::height}) {
-                        if ((object.*field).empty()) {
-                            object.*field = e.*field;
-                        }
-                    }
-                }
-            }
+            FillFromInner(object, inner);
             found.push_back(object);
         }
         for (Embedding& e : inner) {
@@ -429,7 +424,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
         }
         i = candidate;
         if (html[i] != '<') {
-            if (StartsWithNoCase(html, i, kEmbedSwf)) {
+            if (StartsWithIgnoringCase(html.substr(i), kEmbedSwf)) {
                 std::size_t stop = i + kEmbedSwf.size();
                 if (auto e = ReadEmbedSwf(html, i + kEmbedSwf.size(), stop)) {
                     found.push_back(std::move(*e));
@@ -440,7 +435,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
             }
             continue;
         }
-        if (StartsWithNoCase(html, i, "<!--")) {
+        if (StartsWithIgnoringCase(html.substr(i), "<!--")) {
             // Comments are markup too: a commented-out <embed> is still what a page kept.
             i += 4;
             continue;
@@ -462,13 +457,7 @@ std::vector<Embedding> FindEmbeddings(std::string_view html) {
         } else if (tag->name == "/object") {
             finishObject();
         } else if (tag->name == "embed") {
-            Embedding e;
-            e.embeddedWith = "embed";
-            e.movie = AttributeOf(*tag, "src");
-            e.flashvars = AttributeOf(*tag, "flashvars");
-            e.base = AttributeOf(*tag, "base");
-            e.width = AttributeOf(*tag, "width");
-            e.height = AttributeOf(*tag, "height");
+            Embedding e = FromEmbedTag(*tag);
             std::vector<Embedding>& into = inObject ? inner : found;
             if (!e.movie.empty() && into.size() < kMostEmbeddings) {
                 into.push_back(std::move(e));

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "ground/AsciiText.h"
 #include "sites/Addresses.h"
 
 namespace pellimor {
@@ -15,10 +16,6 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The value of the first header line named name (lower case), without surrounding blanks.
@@ -36,7 +33,7 @@ std::optional<std::string_view> HeaderValue(std::string_view headers, std::strin
         }
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i) {
-            same = Lower(line[i]) == name[i];
+            same = LowerAscii(line[i]) == name[i];
         }
         if (!same) {
             continue;
@@ -83,7 +80,7 @@ std::optional<UnixTime> ParseHttpDate(std::string_view text) {
             }
             word.clear();
         } else {
-            word += Lower(c);
+            word += LowerAscii(c);
         }
     }
     if (!word.empty()) {

@@ -1,5 +1,6 @@
 #include "files/MoviePage.h"
 
+#include "ground/AsciiText.h"
 #include "sites/ParseUrl.h"
 #include "sites/ResolveAddress.h"
 
@@ -10,25 +11,12 @@ namespace {
 // The longest value the tooltip shows of the flashvars and the addresses.
 constexpr std::size_t kLongestShown = 300;
 
-// Whether text begins with prefix (lower case), in any case.
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // An address of the web with its host written out ("http:/x" splits, but names no host).
 bool IsHttpAddress(std::string_view address) {
     UrlParts parts;
     return address.size() <= kLongestPageAddress &&
-           (StartsWith(address, "http://") || StartsWith(address, "https://")) &&
+           (StartsWithIgnoringCase(address, "http://") ||
+            StartsWithIgnoringCase(address, "https://")) &&
            ParseUrl(address, parts) &&
            (parts.scheme == UrlScheme::kHttp || parts.scheme == UrlScheme::kHttps);
 }

@@ -22,6 +22,28 @@ namespace pellimor {
 // Where no thread can be started, everything is done on the caller's.
 inline constexpr std::size_t kMadeInOrderRun = 64;
 
+namespace made_in_order {
+
+// Stops and waits for the other thread however the caller's loop ends.
+struct Ending {
+    std::thread& thread;
+    std::mutex& mutex;
+    std::condition_variable& changed;
+    std::atomic<bool>& stop;
+    ~Ending() {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+};
+
+}  // namespace made_in_order
+
 template <typename Make, typename Take>
 void MakeInOrder(std::size_t count, Make make, Take take) {
     using Made = decltype(make(std::size_t{0}));
@@ -60,23 +82,7 @@ void MakeInOrder(std::size_t count, Make make, Take take) {
             // no second thread: the caller makes every run
         }
     }
-    // Stops and waits for the other thread however the caller's loop ends.
-    struct Ending {
-        std::thread& thread;
-        std::mutex& mutex;
-        std::condition_variable& changed;
-        std::atomic<bool>& stop;
-        ~Ending() {
-            {
-                const std::lock_guard lock(mutex);
-                stop = true;
-            }
-            changed.notify_all();
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
-    } ending{thread, mutex, changed, stop};
+    const made_in_order::Ending ending{thread, mutex, changed, stop};
     const bool shared = thread.joinable();
     for (std::size_t run = 0; run < runs; ++run) {
         const std::size_t first = run * kMadeInOrderRun;

@@ -1,6 +1,6 @@
 #include "sites/Addresses.h"
 
-#include "catalogue/Collation.h"
+#include "ground/AsciiText.h"
 
 namespace pellimor {
 
@@ -49,16 +49,6 @@ std::string_view DefaultPort(std::string_view scheme) {
         return "21";
     }
     return {};
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 }  // namespace
@@ -111,7 +101,7 @@ std::string ContentTypeFromHeaders(std::string_view headers) {
         headers.remove_prefix(std::min(end + 1, headers.size()));
         if (line.size() > kName.size() && StartsWithIgnoringCase(line, kName)) {
             std::string_view value = line.substr(kName.size());
-            return LoweredAscii(Trimmed(value.substr(0, value.find(';'))));
+            return LoweredAscii(TrimmedLine(value.substr(0, value.find(';'))));
         }
     }
     return {};

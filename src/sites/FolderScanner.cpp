@@ -3,16 +3,14 @@
 #include <optional>
 #include <unordered_set>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
 
 bool IsTrailingSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-char Fold(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 struct IdentityHash {
@@ -48,7 +46,8 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
         if (p < pattern.size() && pattern[p] == '*') {
             starAt = p++;
             resumeAt = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
             ++n;
             ++p;
         } else if (starAt != std::string_view::npos) {

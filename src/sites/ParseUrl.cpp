@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
@@ -20,25 +22,9 @@ constexpr std::array<SchemeInfo, 8> kSchemes = {{{"ftp", 21},
                                                  {"mailto", 0},
                                                  {"socks", 1080}}};
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 UrlScheme LookUpScheme(std::string_view name) {
     for (std::size_t i = 0; i < kSchemes.size(); ++i) {
-        if (EqualsIgnoringCase(name, kSchemes[i].name)) {
+        if (EqualIgnoringCase(name, kSchemes[i].name)) {
             return static_cast<UrlScheme>(i);
         }
     }
@@ -71,147 +57,177 @@ std::uint16_t LeadingPortNumber(std::string_view text) {
     return static_cast<std::uint16_t>(negative ? 0u - value : value);
 }
 
-// The split itself; the caller resets parts on failure.
-bool Split(std::string_view url, UrlParts& parts) {
-    if (url.empty()) {
-        return false;
-    }
-    // The work buffer never needs more than the longest part it can become (the host).
-    FixedText<256> buffer;
-    bool bufferOverflow = false;
-    bool schemeSeen = false;
-    bool userSeen = false;
-    bool hostSeen = false;
-    bool portSeen = false;
-    const auto takeBuffer = [&](auto& field) {
-        return !bufferOverflow && field.assign(buffer.view());
-    };
-    const auto emptyBuffer = [&] {
-        buffer.clear();
-        bufferOverflow = false;
-    };
+// One split: the work buffer holds the part being read; the caller resets parts on failure.
+class Splitter {
+  public:
+    Splitter(std::string_view url, UrlParts& parts) : url_(url), parts_(parts) {}
 
-    std::size_t pos = 0;
-    bool toPhase2 = false;
-    while (pos < url.size() && !toPhase2) {
-        const char c = url[pos];
-        if (c == ':' && !schemeSeen) {
-            parts.scheme = bufferOverflow ? UrlScheme::kOther : LookUpScheme(buffer.view());
-            parts.port = DefaultPort(parts.scheme);
-            if (!takeBuffer(parts.schemeName)) {
-                return false;  // an unknown name longer than 32 bytes
+    bool Run() {
+        if (url_.empty()) {
+            return false;
+        }
+        std::size_t pos = 0;
+        while (pos < url_.size()) {
+            const char c = url_[pos];
+            Step step = Step::kNext;
+            if (c == ':' && !schemeSeen_) {
+                step = Scheme(pos);
+            } else if (c == ':' && !(userSeen_ && portSeen_)) {
+                step = PortOrPassword(pos);
+            } else if (c == '@') {
+                step = UserEnds(pos);
+            } else if (c == '/' || c == '?') {
+                step = HostEnds();
+            } else {
+                step = Character(pos);
             }
-            schemeSeen = true;
-            const bool slash1 = pos + 1 < url.size() && url[pos + 1] == '/';
-            const bool slash2 = pos + 2 < url.size() && url[pos + 2] == '/';
-            if (slash1 && slash2) {
-                if (parts.scheme == UrlScheme::kMailto) {
-                    return false;
-                }
-                pos += 3;
-            } else if (slash1) {
-                ++pos;  // a single slash starts the path: no host
-                toPhase2 = true;
-                emptyBuffer();
+            if (step == Step::kFail) {
+                return false;
+            }
+            if (step == Step::kPath) {
                 break;
-            } else {
-                ++pos;
             }
-            emptyBuffer();
-            if (parts.scheme == UrlScheme::kFile) {
-                toPhase2 = true;
-            }
-            continue;
         }
-        if (c == ':' && !(userSeen && portSeen)) {
-            std::size_t end = pos + 1;
-            while (end < url.size() && url[end] != '/' && url[end] != '@') {
-                ++end;
-            }
-            const std::string_view text = url.substr(pos + 1, end - pos - 1);
-            if (text.size() > 128) {
-                return false;
-            }
-            const bool atEnd = end == url.size();
-            if (!portSeen && (atEnd || url[end] == '/')) {
-                if (!takeBuffer(parts.host)) {
-                    return false;
-                }
-                parts.port = LeadingPortNumber(text);
-                portSeen = hostSeen = true;
-                pos = end;
-            } else if (!userSeen && !atEnd && url[end] == '@') {
-                if (!takeBuffer(parts.userName)) {
-                    return false;
-                }
-                if (!text.empty() && parts.userName.empty()) {
-                    return false;  // a password without a user name
-                }
-                parts.password.assign(text);
-                userSeen = true;
-                pos = end + 1;
-            } else {
-                return false;
-            }
-            emptyBuffer();
-            continue;
+        return schemeSeen_ && PathAndExtra(url_.substr(pos));
+    }
+
+  private:
+    enum class Step { kNext, kPath, kFail };
+
+    template <typename Field>
+    bool Take(Field& field) {
+        return !bufferOverflow_ && field.assign(buffer_.view());
+    }
+
+    void EmptyBuffer() {
+        buffer_.clear();
+        bufferOverflow_ = false;
+    }
+
+    Step Scheme(std::size_t& pos) {
+        parts_.scheme = bufferOverflow_ ? UrlScheme::kOther : LookUpScheme(buffer_.view());
+        parts_.port = DefaultPort(parts_.scheme);
+        if (!Take(parts_.schemeName)) {
+            return Step::kFail;  // an unknown name longer than 32 bytes
         }
-        if (c == '@') {
-            if (userSeen || !takeBuffer(parts.userName)) {
-                return false;
+        schemeSeen_ = true;
+        const bool slash1 = pos + 1 < url_.size() && url_[pos + 1] == '/';
+        const bool slash2 = pos + 2 < url_.size() && url_[pos + 2] == '/';
+        if (slash1 && slash2) {
+            if (parts_.scheme == UrlScheme::kMailto) {
+                return Step::kFail;
             }
-            userSeen = true;
+            pos += 3;
+        } else if (slash1) {
+            ++pos;  // a single slash starts the path: no host
+            EmptyBuffer();
+            return Step::kPath;
+        } else {
             ++pos;
-            emptyBuffer();
-            continue;
         }
-        if (c == '/' || c == '?') {
-            if (!hostSeen && !takeBuffer(parts.host)) {
-                return false;
-            }
-            hostSeen = true;
-            if (!schemeSeen) {
-                return false;
-            }
-            toPhase2 = true;
-            break;
+        EmptyBuffer();
+        return parts_.scheme == UrlScheme::kFile ? Step::kPath : Step::kNext;
+    }
+
+    // A colon after the scheme: the port after a host, or the password after a user name.
+    Step PortOrPassword(std::size_t& pos) {
+        std::size_t end = pos + 1;
+        while (end < url_.size() && url_[end] != '/' && url_[end] != '@') {
+            ++end;
         }
-        if (!buffer.push_back(c)) {
-            bufferOverflow = true;
+        const std::string_view text = url_.substr(pos + 1, end - pos - 1);
+        if (text.size() > 128) {
+            return Step::kFail;
+        }
+        const bool atEnd = end == url_.size();
+        if (!portSeen_ && (atEnd || url_[end] == '/')) {
+            if (!Take(parts_.host)) {
+                return Step::kFail;
+            }
+            parts_.port = LeadingPortNumber(text);
+            portSeen_ = hostSeen_ = true;
+            pos = end;
+        } else if (!userSeen_ && !atEnd && url_[end] == '@') {
+            if (!Take(parts_.userName)) {
+                return Step::kFail;
+            }
+            if (!text.empty() && parts_.userName.empty()) {
+                return Step::kFail;  // a password without a user name
+            }
+            parts_.password.assign(text);
+            userSeen_ = true;
+            pos = end + 1;
+        } else {
+            return Step::kFail;
+        }
+        EmptyBuffer();
+        return Step::kNext;
+    }
+
+    Step UserEnds(std::size_t& pos) {
+        if (userSeen_ || !Take(parts_.userName)) {
+            return Step::kFail;
+        }
+        userSeen_ = true;
+        ++pos;
+        EmptyBuffer();
+        return Step::kNext;
+    }
+
+    Step HostEnds() {
+        if (!hostSeen_ && !Take(parts_.host)) {
+            return Step::kFail;
+        }
+        hostSeen_ = true;
+        return schemeSeen_ ? Step::kPath : Step::kFail;
+    }
+
+    Step Character(std::size_t& pos) {
+        if (!buffer_.push_back(url_[pos])) {
+            bufferOverflow_ = true;
         }
         ++pos;
-        if (pos == url.size()) {
-            if (!hostSeen && !takeBuffer(parts.host)) {
-                return false;
+        if (pos == url_.size()) {
+            if (!hostSeen_ && !Take(parts_.host)) {
+                return Step::kFail;
             }
-            hostSeen = true;
+            hostSeen_ = true;
         }
-    }
-    if (!schemeSeen) {
-        return false;
+        return Step::kNext;
     }
 
     // Phase 2: path and extra part.
-    const std::string_view rest = url.substr(pos);
-    std::size_t pathEnd = rest.size();
-    if (parts.scheme != UrlScheme::kFile) {
-        pathEnd = rest.find_first_of("#?");
-        if (pathEnd == std::string_view::npos) {
-            pathEnd = rest.size();
+    bool PathAndExtra(std::string_view rest) {
+        std::size_t pathEnd = rest.size();
+        if (parts_.scheme != UrlScheme::kFile) {
+            pathEnd = rest.find_first_of("#?");
+            if (pathEnd == std::string_view::npos) {
+                pathEnd = rest.size();
+            }
         }
+        if (!parts_.urlPath.assign(rest.substr(0, pathEnd)) ||
+            !parts_.extraInfo.assign(rest.substr(pathEnd))) {
+            return false;
+        }
+        if (parts_.scheme == UrlScheme::kFile || parts_.scheme == UrlScheme::kNews ||
+            parts_.scheme == UrlScheme::kMailto) {
+            parts_.port = 0;
+        } else if (!portSeen_) {
+            parts_.port = DefaultPort(parts_.scheme);
+        }
+        return true;
     }
-    if (!parts.urlPath.assign(rest.substr(0, pathEnd)) ||
-        !parts.extraInfo.assign(rest.substr(pathEnd))) {
-        return false;
-    }
-    if (parts.scheme == UrlScheme::kFile || parts.scheme == UrlScheme::kNews ||
-        parts.scheme == UrlScheme::kMailto) {
-        parts.port = 0;
-    } else if (!portSeen) {
-        parts.port = DefaultPort(parts.scheme);
-    }
-    return true;
-}
+
+    std::string_view url_;
+    UrlParts& parts_;
+    // The work buffer never needs more than the longest part it can become (the host).
+    FixedText<256> buffer_;
+    bool bufferOverflow_ = false;
+    bool schemeSeen_ = false;
+    bool userSeen_ = false;
+    bool hostSeen_ = false;
+    bool portSeen_ = false;
+};
 
 }  // namespace
 
@@ -228,7 +244,7 @@ void UrlParts::Reset() {
 
 bool ParseUrl(std::string_view url, UrlParts& parts) {
     parts.Reset();
-    if (!Split(url, parts)) {
+    if (!Splitter(url, parts).Run()) {
         parts.Reset();
         return false;
     }
@@ -248,7 +264,7 @@ std::string SiteFromUrl(std::string_view url) {
         return {};
     }
     std::string_view site = parts.host.view();
-    if (site.size() > 4 && EqualsIgnoringCase(site.substr(0, 4), "www.")) {
+    if (site.size() > 4 && EqualIgnoringCase(site.substr(0, 4), "www.")) {
         site.remove_prefix(4);
     }
     return std::string(site);

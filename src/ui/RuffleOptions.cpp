@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "catalogue/Collation.h"
+#include "ground/AsciiText.h"
 
 namespace pellimor {
 

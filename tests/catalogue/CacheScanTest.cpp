@@ -4,6 +4,7 @@
 
 #include "catalogue/CacheScan.h"
 #include "catalogue/Collation.h"
+#include "ground/AsciiText.h"
 #include "platform/fileops/PosixFileOps.h"
 #include "resources/Strings.h"
 #include "support/FakeCache.h"

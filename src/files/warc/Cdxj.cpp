@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 // The length of the valid UTF-8 sequence at text[i]; 0 when there is none.
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
@@ -51,7 +43,7 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
 }  // namespace
 
 std::string SurtKey(std::string_view uri) {
-    std::string url = Lowered(uri);
+    std::string url = LoweredAscii(uri);
     std::string_view rest = url;
     std::string defaultPort;
     if (rest.starts_with("http://")) {

@@ -4,26 +4,11 @@
 
 #include "files/ExportIndex.h"
 #include "files/warc/Digests.h"
+#include "ground/AsciiText.h"
 
 namespace pellimor {
 
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool IsControl(char c) {
     const auto b = static_cast<unsigned char>(c);
@@ -39,14 +24,28 @@ bool IsTokenChar(char c) {
     return std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
+// The head's lines up to the blank line that ends it, without their line ends.
+std::vector<std::string_view> HeadLines(std::string_view headers) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < headers.size();) {
+        std::size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = headers.size();
+        }
+        std::string_view line = headers.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        start = end + 1;
+        if (line.empty()) {
+            if (lines.empty()) {
+                continue;  // blank lines before the status line
+            }
+            break;
+        }
+        lines.push_back(line);
     }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return lines;
 }
 
 // "HTTP/1.1 200 OK": the status code, or 0 when the line is not one.
@@ -140,25 +139,7 @@ std::string WarcRecordId(std::string_view name) {
 
 std::optional<ArchivedHead> ArchivedResponseHead(std::string_view headers,
                                                  std::uint64_t bodyLength) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < headers.size();) {
-        std::size_t end = headers.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = headers.size();
-        }
-        std::string_view line = headers.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        start = end + 1;
-        if (line.empty()) {
-            if (lines.empty()) {
-                continue;  // blank lines before the status line
-            }
-            break;
-        }
-        lines.push_back(line);
-    }
+    const std::vector<std::string_view> lines = HeadLines(headers);
     if (lines.empty() || lines[0].size() > kLongestHeaderLine) {
         return std::nullopt;
     }
@@ -193,18 +174,20 @@ std::optional<ArchivedHead> ArchivedResponseHead(std::string_view headers,
             continue;
         }
         const std::string_view name = line.substr(0, colon);
-        const std::string_view value = Trimmed(line.substr(colon + 1));
-        if (SameName(name, "Content-Encoding") || SameName(name, "Transfer-Encoding") ||
-            SameName(name, "Content-Length")) {
-            if (!SameName(name, "Content-Length") && !SameName(value, "identity")) {
+        const std::string_view value = TrimmedBlanks(line.substr(colon + 1));
+        if (EqualIgnoringCase(name, "Content-Encoding") ||
+            EqualIgnoringCase(name, "Transfer-Encoding") ||
+            EqualIgnoringCase(name, "Content-Length")) {
+            if (!EqualIgnoringCase(name, "Content-Length") &&
+                !EqualIgnoringCase(value, "identity")) {
                 removed.push_back(std::string(name) + ": " + std::string(value));
             }
             continue;
         }
-        if (SameName(name, "Content-Type") && head.mime.empty()) {
+        if (EqualIgnoringCase(name, "Content-Type") && head.mime.empty()) {
             std::string_view type = value.substr(0, value.find(';'));
-            for (const char c : Trimmed(type)) {
-                head.mime += Lower(c);
+            for (const char c : TrimmedBlanks(type)) {
+                head.mime += LowerAscii(c);
             }
         }
         head.text.append(line);

@@ -115,20 +115,17 @@ std::string PackageText(const std::vector<Member>& members, const std::string& t
     return out;
 }
 
-}  // namespace
-
-Result<WebArchiveSummary> WriteWebArchive(const std::vector<WebArchiveGame>& games,
-                                          WebArchiveForm form, UnixTime now,
-                                          const std::string& software, WebArchiveServices& s) {
-    WebArchiveSummary summary;
-    // The heads and times of the entries archived, from one pass over the cache.
+// The heads and times of the entries archived, from one pass over the cache.
+std::unordered_map<std::string, EntryHead> ReadHeads(const std::vector<WebArchiveGame>& games,
+                                                     CacheSource& cache,
+                                                     WebArchiveSummary& summary) {
     std::unordered_map<std::string, EntryHead> heads;
     for (const WebArchiveGame& game : games) {
         for (const GameFile& f : game.files.files) {
             heads.emplace(IdKey(f.file.id), EntryHead{});
         }
     }
-    const Status listed = s.cache.Enumerate([&heads](const CacheEntry& entry) {
+    const Status listed = cache.Enumerate([&heads](const CacheEntry& entry) {
         const auto found = heads.find(IdKey(entry.id));
         if (found != heads.end() && found->second.headers.empty()) {
             found->second.headers = entry.headers;
@@ -143,7 +140,141 @@ Result<WebArchiveSummary> WriteWebArchive(const std::vector<WebArchiveGame>& gam
     if (!listed.ok()) {
         summary.notes.push_back("The cache could not be read whole: " + listed.error());
     }
+    return heads;
+}
 
+// The archive's first record, which says what wrote it; its record id.
+Result<std::string> WriteInfo(RecordWriter& writer, UnixTime now, const std::string& warcName,
+                              const std::string& software) {
+    const std::string infoId = WarcRecordId("warcinfo " + WarcDate(now) + " " + warcName);
+    const std::string block =
+        "software: " + software +
+        "\r\nformat: WARC File Format 1.1\r\n"
+        "conformsTo: http://iipc.github.io/warc-specifications/specifications/warc-format/"
+        "warc-1.1/\r\n"
+        "description: Flash games and animations as a web browser's cache kept them\r\n";
+    const WarcFields fields{{"WARC-Type", "warcinfo"},
+                            {"WARC-Record-ID", infoId},
+                            {"WARC-Date", WarcDate(now)},
+                            {"WARC-Filename", warcName},
+                            {"Content-Type", "application/warc-fields"},
+                            {"WARC-Block-Digest", WarcSha1(block)}};
+    if (auto written = writer.Write(WarcRecordText(fields, block)); !written) {
+        return Failure{written.error()};
+    }
+    return infoId;
+}
+
+// The records of the games' files as they are written: what each needs, what they made.
+struct Records {
+    RecordWriter& writer;
+    GameFileServices read;
+    std::unordered_map<std::string, EntryHead>& heads;
+    std::string infoId;
+    UnixTime now;
+    WebArchiveSummary& summary;
+    std::vector<std::string> index;            // the CDXJ lines
+    std::unordered_set<std::string> archived;  // canonical addresses
+};
+
+// The file's record, once for each address: true with its address and date when it was
+// written, false when it was not archived (a note says why, or it was archived before).
+Result<bool> WriteFileRecord(const GameFile& f, Records& r, std::string& uri, std::string& date) {
+    uri = WarcUri(f.address);
+    if (!r.archived.insert(CanonicalAddress(f.address)).second) {
+        return false;
+    }
+    auto body = ReadGameFile(f.file, r.read, kLargestFile);
+    if (!body) {
+        r.summary.notes.push_back("Not archived: " + f.address + " (" + body.error() + ")");
+        return false;
+    }
+    const EntryHead& head = r.heads[IdKey(f.file.id)];
+    const UnixTime when = head.fetched.value_or(f.file.time.value_or(r.now));
+    date = WarcDate(when);
+    const std::string payloadDigest = WarcSha1(body->bytes);
+    const auto http = ArchivedResponseHead(head.headers, body->bytes.size());
+    WarcFields fields{{"WARC-Type", http ? "response" : "resource"},
+                      {"WARC-Record-ID", WarcRecordId(uri + " " + date + " " + payloadDigest)},
+                      {"WARC-Warcinfo-ID", r.infoId},
+                      {"WARC-Date", date},
+                      {"WARC-Target-URI", uri}};
+    std::string block;
+    CdxjRecord line{uri, WarcTimestamp(when), "", 0, payloadDigest, 0, 0, kWarcName};
+    if (http) {
+        block = http->text + body->bytes;
+        fields.emplace_back("Content-Type", "application/http; msgtype=response");
+        line.mime = http->mime;
+        line.status = http->status;
+    } else {
+        block = body->bytes;
+        std::string type = !head.contentType.empty() ? head.contentType : f.file.contentType;
+        fields.emplace_back("Content-Type", type.empty() ? "application/octet-stream" : type);
+        line.mime = fields.back().second;
+    }
+    fields.emplace_back("WARC-Payload-Digest", payloadDigest);
+    fields.emplace_back("WARC-Block-Digest", WarcSha1(block));
+    if (body->truncated) {
+        fields.emplace_back("WARC-Truncated", "length");
+    }
+    if (http && !http->notes.empty()) {
+        std::string note;
+        for (const std::string& n : http->notes) {
+            note += (note.empty() ? "" : "; ") + n;
+        }
+        fields.emplace_back("WARC-Pellimor-Note", note);
+    }
+    const std::string record = WarcRecordText(fields, block);
+    block.clear();
+    auto place = r.writer.Write(record);
+    if (!place) {
+        return Failure{place.error()};
+    }
+    line.offset = place->first;
+    line.length = place->second;
+    r.index.push_back(CdxjLine(line));
+    ++r.summary.records;
+    return true;
+}
+
+// A WACZ's members after its WARC: the index, the pages and the package that lists them.
+Status FinishWacz(WebArchiveServices& s, RecordWriter& writer, std::vector<std::string> index,
+                  const std::string& pages, const std::string& title, UnixTime now,
+                  const std::string& software, const std::string& mainPage,
+                  const std::string& mainDate) {
+    std::vector<Member> members;
+    members.push_back(Member{std::string("archive/") + kWarcName,
+                             Sha256Text(writer.sha256().Finish()), s.out.Written()});
+    Status status = s.out.EndMember();
+    std::sort(index.begin(), index.end());
+    std::string cdx;
+    for (const std::string& l : index) {
+        cdx += l + "\n";
+    }
+    if (status.ok()) {
+        status = PutMember(s.out, "indexes/index.cdx", cdx, members);
+    }
+    if (status.ok()) {
+        status = PutMember(s.out, "pages/pages.jsonl", pages, members);
+    }
+    if (status.ok()) {
+        std::vector<Member> none;
+        status = PutMember(s.out, "datapackage.json",
+                           PackageText(members, title, now, software, mainPage, mainDate), none);
+    }
+    if (status.ok()) {
+        status = s.out.Finish();
+    }
+    return status;
+}
+
+}  // namespace
+
+Result<WebArchiveSummary> WriteWebArchive(const std::vector<WebArchiveGame>& games,
+                                          WebArchiveForm form, UnixTime now,
+                                          const std::string& software, WebArchiveServices& s) {
+    WebArchiveSummary summary;
+    std::unordered_map<std::string, EntryHead> heads = ReadHeads(games, s.cache, summary);
     const bool wacz = form == WebArchiveForm::kWacz;
     const std::string warcName =
         wacz ? kWarcName : s.out.Path().substr(s.out.Path().rfind('/') + 1);
@@ -154,94 +285,28 @@ Result<WebArchiveSummary> WriteWebArchive(const std::vector<WebArchiveGame>& gam
         }
     }
     RecordWriter writer(s);
-    const std::string infoId = WarcRecordId("warcinfo " + WarcDate(now) + " " + warcName);
-    {
-        const std::string block =
-            "software: " + software +
-            "\r\nformat: WARC File Format 1.1\r\n"
-            "conformsTo: http://iipc.github.io/warc-specifications/specifications/warc-format/"
-            "warc-1.1/\r\n"
-            "description: Flash games and animations as a web browser's cache kept them\r\n";
-        const WarcFields fields{{"WARC-Type", "warcinfo"},
-                                {"WARC-Record-ID", infoId},
-                                {"WARC-Date", WarcDate(now)},
-                                {"WARC-Filename", warcName},
-                                {"Content-Type", "application/warc-fields"},
-                                {"WARC-Block-Digest", WarcSha1(block)}};
-        if (auto written = writer.Write(WarcRecordText(fields, block)); !written) {
-            return Failure{written.error()};
-        }
+    Result<std::string> infoId = WriteInfo(writer, now, warcName, software);
+    if (!infoId) {
+        return Failure{infoId.error()};
     }
-
-    std::vector<std::string> index;
+    Records records{writer, {s.cache, s.files, s.decompressor}, heads, *infoId, now, summary, {},
+                    {}};
     std::string pages =
         "{\"format\": \"json-pages-1.0\", \"id\": \"pages\", \"title\": \"All Pages\"}\n";
     std::string mainPage;
     std::string mainDate;
-    std::unordered_set<std::string> archived;
-    GameFileServices read{s.cache, s.files, s.decompressor};
     for (const WebArchiveGame& game : games) {
         std::string pageUri;
         std::string pageDate;
         for (const GameFile& f : game.files.files) {
-            const std::string uri = WarcUri(f.address);
-            if (!archived.insert(CanonicalAddress(f.address)).second) {
-                continue;
+            std::string uri;
+            std::string date;
+            Result<bool> written = WriteFileRecord(f, records, uri, date);
+            if (!written) {
+                return Failure{written.error()};
             }
-            auto body = ReadGameFile(f.file, read, kLargestFile);
-            if (!body) {
-                summary.notes.push_back("Not archived: " + f.address + " (" + body.error() + ")");
-                continue;
-            }
-            const EntryHead& head = heads[IdKey(f.file.id)];
-            const UnixTime when = head.fetched.value_or(f.file.time.value_or(now));
-            const std::string date = WarcDate(when);
-            const std::string payloadDigest = WarcSha1(body->bytes);
-            const auto http = ArchivedResponseHead(head.headers, body->bytes.size());
-            WarcFields fields{
-                {"WARC-Type", http ? "response" : "resource"},
-                {"WARC-Record-ID", WarcRecordId(uri + " " + date + " " + payloadDigest)},
-                {"WARC-Warcinfo-ID", infoId},
-                {"WARC-Date", date},
-                {"WARC-Target-URI", uri}};
-            std::string block;
-            CdxjRecord line{uri, WarcTimestamp(when), "", 0, payloadDigest, 0, 0, kWarcName};
-            if (http) {
-                block = http->text + body->bytes;
-                fields.emplace_back("Content-Type", "application/http; msgtype=response");
-                line.mime = http->mime;
-                line.status = http->status;
-            } else {
-                block = body->bytes;
-                std::string type =
-                    !head.contentType.empty() ? head.contentType : f.file.contentType;
-                fields.emplace_back("Content-Type",
-                                    type.empty() ? "application/octet-stream" : type);
-                line.mime = fields.back().second;
-            }
-            fields.emplace_back("WARC-Payload-Digest", payloadDigest);
-            fields.emplace_back("WARC-Block-Digest", WarcSha1(block));
-            if (body->truncated) {
-                fields.emplace_back("WARC-Truncated", "length");
-            }
-            if (http && !http->notes.empty()) {
-                std::string note;
-                for (const std::string& n : http->notes) {
-                    note += (note.empty() ? "" : "; ") + n;
-                }
-                fields.emplace_back("WARC-Pellimor-Note", note);
-            }
-            const std::string record = WarcRecordText(fields, block);
-            block.clear();
-            auto place = writer.Write(record);
-            if (!place) {
-                return Failure{place.error()};
-            }
-            line.offset = place->first;
-            line.length = place->second;
-            index.push_back(CdxjLine(line));
-            ++summary.records;
-            if (pageUri.empty() || (game.files.page && f.address == *game.files.page)) {
+            if (*written &&
+                (pageUri.empty() || (game.files.page && f.address == *game.files.page))) {
                 pageUri = uri;
                 pageDate = date;
             }
@@ -262,30 +327,9 @@ Result<WebArchiveSummary> WriteWebArchive(const std::vector<WebArchiveGame>& gam
         }
         return summary;
     }
-    std::vector<Member> members;
-    members.push_back(Member{std::string("archive/") + kWarcName,
-                             Sha256Text(writer.sha256().Finish()), s.out.Written()});
-    Status status = s.out.EndMember();
-    std::sort(index.begin(), index.end());
-    std::string cdx;
-    for (const std::string& l : index) {
-        cdx += l + "\n";
-    }
-    if (status.ok()) {
-        status = PutMember(s.out, "indexes/index.cdx", cdx, members);
-    }
-    if (status.ok()) {
-        status = PutMember(s.out, "pages/pages.jsonl", pages, members);
-    }
     const std::string title = games.size() == 1 ? games[0].title : "Flash games";
-    if (status.ok()) {
-        std::vector<Member> none;
-        status = PutMember(s.out, "datapackage.json",
-                           PackageText(members, title, now, software, mainPage, mainDate), none);
-    }
-    if (status.ok()) {
-        status = s.out.Finish();
-    }
+    const Status status = FinishWacz(s, writer, std::move(records.index), pages, title, now,
+                                     software, mainPage, mainDate);
     if (!status.ok()) {
         return Failure{status.error()};
     }

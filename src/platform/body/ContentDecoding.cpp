@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 namespace {
@@ -19,19 +21,6 @@ namespace {
 // negative reads a raw deflate stream (what some servers send as "deflate").
 constexpr int kGzipOrZlibWindow = 15 + 32;
 constexpr int kRawDeflateWindow = -15;
-
-std::string LowerTrimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return lowered;
-}
 
 bool IsIdentity(const std::string& coding) {
     return coding.empty() || coding == "identity";
@@ -57,7 +46,7 @@ Result<std::vector<std::string>> CodingsToUndo(std::string_view encoding) {
     std::vector<std::string> codings;
     for (std::size_t start = 0; start <= encoding.size();) {
         const std::size_t comma = std::min(encoding.find(',', start), encoding.size());
-        std::string coding = LowerTrimmed(encoding.substr(start, comma - start));
+        std::string coding = LoweredAscii(TrimmedBlanks(encoding.substr(start, comma - start)));
         start = comma + 1;
         if (IsIdentity(coding)) {
             continue;

@@ -1,11 +1,9 @@
 #include "platform/cachefolder/CacheFormats.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <set>
 
+#include "ground/AsciiText.h"
 #include "platform/chromium/BlockFileCache.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/SimpleCache.h"
@@ -25,13 +23,6 @@ namespace {
 constexpr int kDeepestLevel = 12;
 constexpr std::size_t kMostFolders = 50'000;
 
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return lowered;
-}
-
 bool WininetName(std::string_view name) {
     return name == "inetcache" || name == "temporary internet files";
 }
@@ -48,6 +39,18 @@ Result<std::unique_ptr<CacheSource>> OpenWininet(const std::string& folder,
                                                  const CacheOpenOptions& options) {
     return std::unique_ptr<CacheSource>(
         std::make_unique<IndexDatCache>(folder, options.codePage, options.readOnly));
+}
+
+// The source is the one OpenWininet made: the row pairs them.
+CacheSpan WininetSpan(const CacheSource& opened) {
+    const auto& wininet = static_cast<const IndexDatCache&>(opened);
+    CacheSpan span;
+    for (const ContainerLocation& container : wininet.containers()) {
+        span.indexes.push_back(container.indexPath);
+        span.fileFolders.push_back(container.folder);
+    }
+    span.problems = wininet.unusable();
+    return span;
 }
 
 // Chrome, Chromium, Opera and Edge keep their cache in "Cache", and since 2020 in its
@@ -108,13 +111,14 @@ Result<std::unique_ptr<CacheSource>> OpenWebCache(const std::string& folder,
 }
 
 struct Walk {
+    FileOps& files;
     const CacheOpenOptions& options;
     FoundCaches found;
-    std::set<std::string> wininetIndexes;  // containers already read through another folder
+    std::set<std::string> spanIndexes;  // indexes already read through another folder
     std::size_t visited = 0;
-    // The folders of WinINet's containers: their sub-folders hold the cached files (and the
+    // The folders of spanning caches' files: their sub-folders hold the cached files (and the
     // leftovers, which may be many thousands), never another cache.
-    std::set<std::string> containerFolders;
+    std::set<std::string> fileFolders;
 
     // Whether the folder is a cache of some format (then nothing below it is looked at).
     bool Recognise(const std::string& folder, std::string_view name, bool given) {
@@ -128,28 +132,52 @@ struct Walk {
                 return true;
             }
             std::unique_ptr<CacheSource> source = std::move(opened).value();
-            if (auto* wininet = dynamic_cast<IndexDatCache*>(source.get())) {
-                bool fresh = false;
-                for (const ContainerLocation& container : wininet->containers()) {
-                    fresh = wininetIndexes.insert(container.indexPath).second || fresh;
-                    containerFolders.insert(container.folder);
-                }
-                for (const std::string& problem : wininet->unusable()) {
-                    found.problems.push_back(problem);
-                }
-                if (!fresh) {
-                    continue;
-                }
-                if (found.wininetFolder.empty()) {
-                    found.wininetFolder = folder;
-                }
-                found.sources.push_back(std::move(source));
+            if (format.span != nullptr) {
+                CacheSpan span = format.span(*source);
+                Spanning(folder, std::move(source), std::move(span));
                 continue;  // history and cookies sit beside the content; keep walking
             }
             found.sources.push_back(std::move(source));
             return true;
         }
         return false;
+    }
+
+    // Keeps a cache that spans folders unless another folder led to it already.
+    void Spanning(const std::string& folder, std::unique_ptr<CacheSource> source, CacheSpan span) {
+        bool fresh = false;
+        for (const std::string& index : span.indexes) {
+            fresh = spanIndexes.insert(index).second || fresh;
+        }
+        fileFolders.insert(span.fileFolders.begin(), span.fileFolders.end());
+        for (std::string& problem : span.problems) {
+            found.problems.push_back(std::move(problem));
+        }
+        if (!fresh) {
+            return;
+        }
+        if (found.leftoverFolder.empty()) {
+            found.leftoverFolder = folder;
+        }
+        found.sources.push_back(std::move(source));
+    }
+
+    // The real folders in folder, by name: a link could lead out of the folder given, or in a
+    // circle.
+    std::vector<std::string> Subfolders(const std::string& folder) {
+        std::vector<std::string> children;
+        const auto items = files.ListFolder(folder, {});
+        if (!items) {
+            return children;
+        }
+        for (const FolderItem& item : *items) {
+            if ((item.attributes & kAttributeDirectory) != 0 &&
+                (item.attributes & kAttributeReparsePoint) == 0) {
+                children.push_back(item.name);
+            }
+        }
+        std::sort(children.begin(), children.end());  // the same caches in the same order
+        return children;
     }
 
     void Visit(const std::string& folder, std::string_view name, int level, bool given) {
@@ -160,34 +188,11 @@ struct Walk {
         // Chrome's own Flash keeps its saves a level below the deepest a cache is looked for
         // from a Wine prefix: there, only they are looked for.
         if (++visited > kMostFolders || Recognise(folder, name, given) ||
-            level >= kDeepestLevel + 1 || containerFolders.contains(folder)) {
+            level >= kDeepestLevel + 1 || fileFolders.contains(folder)) {
             return;
         }
-        DIR* dir = ::opendir(folder.c_str());
-        if (dir == nullptr) {
-            return;
-        }
-        std::vector<std::string> children;
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string_view child = entry->d_name;
-            if (child == "." || child == "..") {
-                continue;
-            }
-            // Only real folders: a link could lead out of the folder given, or in a circle.
-            if (entry->d_type == DT_DIR) {
-                children.emplace_back(child);
-            } else if (entry->d_type == DT_UNKNOWN) {
-                struct stat info {};
-                const std::string path = folder + "/" + std::string(child);
-                if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-                    children.emplace_back(child);
-                }
-            }
-        }
-        ::closedir(dir);
-        std::sort(children.begin(), children.end());  // the same caches in the same order
-        for (const std::string& child : children) {
-            const std::string lowered = Lowered(child);
+        for (const std::string& child : Subfolders(folder)) {
+            const std::string lowered = LoweredAscii(child);
             if (level < kDeepestLevel || IsSharedObjectsName(lowered)) {
                 Visit(folder + "/" + child, lowered, level + 1, false);
             }
@@ -199,20 +204,24 @@ struct Walk {
 
 const std::vector<CacheFormat>& CacheFormats() {
     static const std::vector<CacheFormat> formats = {
-        {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet, ExplainWininet},
-        {"Chrome (simple cache)", ChromiumName, IsChromiumSimpleCache, OpenChromiumSimple, nullptr},
-        {"Chrome (block files)", ChromiumName, IsChromiumBlockFileCache, OpenChromiumBlockFile,
+        {kInternetExplorerSource, WininetName, IsWininetCache, OpenWininet, ExplainWininet,
+         WininetSpan},
+        {"Chrome (simple cache)", ChromiumName, IsChromiumSimpleCache, OpenChromiumSimple, nullptr,
          nullptr},
-        {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2, nullptr},
-        {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1, nullptr},
+        {"Chrome (block files)", ChromiumName, IsChromiumBlockFileCache, OpenChromiumBlockFile,
+         nullptr, nullptr},
+        {"Firefox (cache2)", FirefoxCache2Name, IsFirefoxCache2, OpenFirefoxCache2, nullptr,
+         nullptr},
+        {"Firefox (before version 32)", FirefoxV1Name, IsFirefoxCacheV1, OpenFirefoxV1, nullptr,
+         nullptr},
         {"Internet Explorer 10/11 (WebCache)", WebCacheName, webcache::IsWebCacheFolder,
-         OpenWebCache, nullptr},
+         OpenWebCache, nullptr, nullptr},
     };
     return formats;
 }
 
-FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options) {
-    Walk walk{options, {}, {}, 0, {}};
+FoundCaches FindCaches(FileOps& files, const std::string& root, const CacheOpenOptions& options) {
+    Walk walk{files, options, {}, {}, 0, {}};
     if (root.empty()) {
         return {};
     }
@@ -220,7 +229,7 @@ FoundCaches FindCaches(const std::string& root, const CacheOpenOptions& options)
     while (start.size() > 1 && start.back() == '/') {
         start.pop_back();
     }
-    walk.Visit(start, Lowered(start.substr(start.rfind('/') + 1)), 0, true);
+    walk.Visit(start, LoweredAscii(start.substr(start.rfind('/') + 1)), 0, true);
     if (walk.found.sources.empty()) {
         // Say what stood where the folder given should have had a cache's files.
         for (const CacheFormat& format : CacheFormats()) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "ground/AsciiText.h"
 #include "platform/ByteReader.h"
 #include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
@@ -307,9 +308,7 @@ std::optional<std::string> ChromiumBlockFileCache::LeftoverFolderOf(const std::s
         return std::nullopt;
     }
     std::string name = path.substr(prefix.size());
-    for (char& c : name) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    LowerAsciiInPlace(name);
     if (!ExternalFileNumber(name)) {
         return std::nullopt;
     }

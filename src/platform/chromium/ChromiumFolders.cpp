@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "ground/AsciiText.h"
 #include "platform/ByteReader.h"
 #include "platform/chromium/BlockFileFormat.h"
 #include "platform/chromium/SimpleCacheFormat.h"
@@ -47,11 +48,7 @@ Result<CaseBlindNames> ListCaseBlind(const std::string& folder) {
         if (name == "." || name == "..") {
             continue;
         }
-        std::string lower = name;
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        names.emplace(std::move(lower), std::move(name));
+        names.emplace(LoweredAscii(name), std::move(name));
     }
     return names;
 }

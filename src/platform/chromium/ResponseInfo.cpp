@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "ground/AsciiText.h"
 #include "platform/ByteReader.h"
 
 namespace pellimor::chromium {
@@ -21,24 +22,6 @@ constexpr std::uint32_t kFlagHasExtraFlags = 1u << 31;
 constexpr std::size_t kTimeSize = 8;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr std::uint64_t kMicrosPerSecond = 1000000;
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // The pickled string at offset: its text when its length fits the payload.
 std::optional<std::string_view> PickledString(const ByteReader& payload, std::size_t offset) {
@@ -107,10 +90,11 @@ Result<ResponseInfo> ParseResponseInfo(std::span<const std::uint8_t> pickle) {
     info.headers.append("\r\n");
 
     if (const auto type = HeaderValue(info.headers, "Content-Type")) {
-        info.contentType = Lower(Trim(std::string_view(*type).substr(0, type->find(';'))));
+        info.contentType =
+            LoweredAscii(TrimmedLine(std::string_view(*type).substr(0, type->find(';'))));
     }
     if (const auto encoding = HeaderValue(info.headers, "Content-Encoding")) {
-        info.contentEncoding = Lower(*encoding);
+        info.contentEncoding = LoweredAscii(*encoding);
     }
     if (const auto modified = HeaderValue(info.headers, "Last-Modified")) {
         info.lastModified = ParseHttpDate(*modified);
@@ -131,13 +115,8 @@ std::optional<std::string> HeaderValue(std::string_view headers, std::string_vie
         const std::string_view line = headers.substr(start, end - start);
         const std::size_t colon = line.find(':');
         if (colon != std::string_view::npos && colon == name.size()) {
-            bool same = true;
-            for (std::size_t i = 0; i < colon && same; ++i) {
-                same = std::tolower(static_cast<unsigned char>(line[i])) ==
-                       std::tolower(static_cast<unsigned char>(name[i]));
-            }
-            if (same) {
-                return std::string(Trim(line.substr(colon + 1)));
+            if (EqualIgnoringCase(line.substr(0, colon), name)) {
+                return std::string(TrimmedLine(line.substr(colon + 1)));
             }
         }
         start = end + 1;
@@ -163,7 +142,7 @@ std::optional<unsigned> MonthNumber(std::string_view token) {
     if (token.size() < 3) {
         return std::nullopt;
     }
-    const std::string lower = Lower(token.substr(0, 3));
+    const std::string lower = LoweredAscii(token.substr(0, 3));
     for (unsigned i = 0; i < kMonths.size(); ++i) {
         if (lower == kMonths[i]) {
             return i + 1;

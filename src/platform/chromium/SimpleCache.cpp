@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ground/AsciiText.h"
 #include "platform/MadeInOrder.h"
 #include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
@@ -29,13 +30,6 @@ namespace fmt = chromium_simple;
 
 // A body stored larger than this is not read into memory, whatever the caller allows.
 constexpr std::uint64_t kMaxStoredBody = 1ULL << 30;
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 std::uint64_t HashOfName(std::string_view lowerName) {
     std::uint64_t hash = 0;
@@ -115,7 +109,7 @@ Result<std::string> ChromiumSimpleCache::EntryPath(const EntryId& id,
     if (id.source != folder_) {
         return Fail("the entry belongs to another cache (" + id.source + ")");
     }
-    if (!chromium::IsEntryFileName(Lower(id.file), fmt::kStreams01Suffix)) {
+    if (!chromium::IsEntryFileName(LoweredAscii(id.file), fmt::kStreams01Suffix)) {
         return Fail("\"" + id.file + "\" is no entry file of Chrome's cache");
     }
     return root + "/" + id.file;
@@ -245,10 +239,10 @@ Status ChromiumSimpleCache::DeleteOne(const CacheEntryRef& ref, const HeldFolder
     if (!names) {
         return Failure{names.error()};
     }
-    const std::string hash = Lower(ref.id.file.substr(0, fmt::kHashDigits));
+    const std::string hash = LoweredAscii(ref.id.file.substr(0, fmt::kHashDigits));
     for (const char* suffix : {fmt::kStream2Suffix, fmt::kSparseSuffix}) {
         for (const std::string& name : *names) {
-            if (Lower(name) == hash + suffix) {
+            if (LoweredAscii(name) == hash + suffix) {
                 if (Status removed = held.RemoveFile(name, held.path() + "/" + name);
                     !removed.ok()) {
                     return removed;

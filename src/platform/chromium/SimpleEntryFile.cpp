@@ -103,6 +103,55 @@ Result<std::optional<std::uint64_t>> FindBodyEnd(int fd, std::uint64_t from, std
     return std::optional<std::uint64_t>(start + at);
 }
 
+// The last record gives stream 0's size; the body is what lies before it. The body's end,
+// with the response stream 0 holds read into entry; nothing when there is no last record.
+Result<std::optional<std::uint64_t>> BodyEndFromLast(EntryReader& file, std::uint64_t size,
+                                                     const std::string& path,
+                                                     SimpleEntryFile& entry) {
+    const std::uint64_t afterKey = size - entry.bodyOffset;
+    if (afterKey < 2 * fmt::kEofSize) {
+        return std::optional<std::uint64_t>();
+    }
+    Result<std::string> last = file.At(size - fmt::kEofSize, fmt::kEofSize);
+    if (!last) {
+        return Failure{last.error()};
+    }
+    const ByteReader eof(AsBytes(*last));
+    if (!IsEof(*last)) {
+        return std::optional<std::uint64_t>();
+    }
+    const std::uint32_t flags = *eof.U32(fmt::kEofFlagsOffset);
+    const std::uint32_t streamSize = *eof.U32(fmt::kEofStreamSizeOffset);
+    const std::uint64_t sha = (flags & fmt::kEofHasKeySha256) ? fmt::kKeySha256Size : 0;
+    const std::uint64_t trailer = std::uint64_t{streamSize} + sha + 2 * fmt::kEofSize;
+    if (trailer > afterKey) {
+        return Fail(path + ": its response size (" + std::to_string(streamSize) +
+                    ") runs past the start of the file");
+    }
+    const std::uint64_t end = size - trailer;
+    Result<std::string> bodyEof = file.At(end, fmt::kEofSize);
+    if (!bodyEof) {
+        return Failure{bodyEof.error()};
+    }
+    if (!IsEof(*bodyEof)) {
+        return Fail(path + ": the body's end record is not where the sizes put it");
+    }
+    if (streamSize > kMaxResponseSize) {
+        return Fail(path + ": its stored response is too large (" + std::to_string(streamSize) +
+                    " bytes)");
+    }
+    Result<std::string> stream0 = file.At(end + fmt::kEofSize, streamSize);
+    if (!stream0) {
+        return Failure{stream0.error()};
+    }
+    Result<ResponseInfo> response = ParseResponseInfo(AsBytes(*stream0));
+    if (response) {
+        entry.truncated = response->truncated;
+        entry.response = std::move(*response);
+    }
+    return std::optional<std::uint64_t>(end);
+}
+
 }  // namespace
 
 Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const std::string& path) {
@@ -135,48 +184,11 @@ Result<SimpleEntryFile> ReadSimpleEntryFile(int fd, std::uint64_t size, const st
     entry.key = std::move(*key);
     entry.bodyOffset = fmt::kHeaderSize + *keyLength;
 
-    // The last record gives stream 0's size; the body is what lies before it.
-    const std::uint64_t afterKey = size - entry.bodyOffset;
-    std::optional<std::uint64_t> bodyEnd;
-    if (afterKey >= 2 * fmt::kEofSize) {
-        Result<std::string> last = file.At(size - fmt::kEofSize, fmt::kEofSize);
-        if (!last) {
-            return Failure{last.error()};
-        }
-        const ByteReader eof(AsBytes(*last));
-        if (IsEof(*last)) {
-            const std::uint32_t flags = *eof.U32(fmt::kEofFlagsOffset);
-            const std::uint32_t streamSize = *eof.U32(fmt::kEofStreamSizeOffset);
-            const std::uint64_t sha = (flags & fmt::kEofHasKeySha256) ? fmt::kKeySha256Size : 0;
-            const std::uint64_t trailer = std::uint64_t{streamSize} + sha + 2 * fmt::kEofSize;
-            if (trailer > afterKey) {
-                return Fail(path + ": its response size (" + std::to_string(streamSize) +
-                            ") runs past the start of the file");
-            }
-            const std::uint64_t end = size - trailer;
-            Result<std::string> bodyEof = file.At(end, fmt::kEofSize);
-            if (!bodyEof) {
-                return Failure{bodyEof.error()};
-            }
-            if (!IsEof(*bodyEof)) {
-                return Fail(path + ": the body's end record is not where the sizes put it");
-            }
-            bodyEnd = end;
-            if (streamSize > kMaxResponseSize) {
-                return Fail(path + ": its stored response is too large (" +
-                            std::to_string(streamSize) + " bytes)");
-            }
-            Result<std::string> stream0 = file.At(end + fmt::kEofSize, streamSize);
-            if (!stream0) {
-                return Failure{stream0.error()};
-            }
-            Result<ResponseInfo> response = ParseResponseInfo(AsBytes(*stream0));
-            if (response) {
-                entry.truncated = response->truncated;
-                entry.response = std::move(*response);
-            }
-        }
+    Result<std::optional<std::uint64_t>> fromLast = BodyEndFromLast(file, size, path, entry);
+    if (!fromLast) {
+        return Failure{fromLast.error()};
     }
+    std::optional<std::uint64_t> bodyEnd = *fromLast;
     if (!bodyEnd) {
         // Cut short: the body runs to its end record, or, without one, to the end of the file.
         Result<std::optional<std::uint64_t>> found = FindBodyEnd(fd, entry.bodyOffset, size, path);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 bool IsFile(const std::string& path) {
@@ -39,18 +41,6 @@ bool MakeFolders(const std::string& path, std::string& error) {
     }
 }
 
-namespace {
-
-std::string LowerAscii(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lowered;
-}
-
-}  // namespace
-
 std::optional<std::string> CaseBlindLookup::Child(const std::string& folder,
                                                   std::string_view name) {
     const std::string exact = folder + "/" + std::string(name);
@@ -61,12 +51,12 @@ std::optional<std::string> CaseBlindLookup::Child(const std::string& folder,
     if (added) {
         if (DIR* dir = ::opendir(folder.c_str())) {
             while (const dirent* entry = ::readdir(dir)) {
-                names->second.try_emplace(LowerAscii(entry->d_name), entry->d_name);
+                names->second.try_emplace(LoweredAscii(entry->d_name), entry->d_name);
             }
             ::closedir(dir);
         }
     }
-    const auto found = names->second.find(LowerAscii(name));
+    const auto found = names->second.find(LoweredAscii(name));
     if (found == names->second.end()) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #include "platform/fileops/PosixFileOps.h"
 
+#include "ground/AsciiText.h"
+#include "platform/FaultHooks.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 
@@ -80,13 +82,7 @@ void SortAsWindowsLists(std::vector<FolderItem>& items) {
     lowered.reserve(items.size());
     std::vector<std::uint32_t> order(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        std::string name = items[i].name;
-        for (char& c : name) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-        lowered.push_back(std::move(name));
+        lowered.push_back(LoweredAscii(items[i].name));
         order[i] = static_cast<std::uint32_t>(i);
     }
     // Indices are sorted, not the items, so that each item moves once.
@@ -420,13 +416,6 @@ int OpenUnnamed(const std::string& folder, UniqueFd& fd, std::string& temporary)
     return 0;
 }
 
-// For the tests that kill a batch of copies in the middle of one: the number of the copy
-// to die in, from the environment.
-long KillInCopy() {
-    const char* value = std::getenv("PELLIMOR_TEST_KILL_IN_COPY");
-    return value == nullptr ? 0 : std::strtol(value, nullptr, 10);
-}
-
 }  // namespace
 
 // A nameless file in folder filled by write, which says why it failed, if it did.
@@ -499,7 +488,8 @@ std::unique_ptr<PendingCopy> PosixFileOps::StageCopy(const std::string& from,
         }
         return nullptr;
     }
-    const bool dieHalfway = ++copiesStaged_ == KillInCopy();
+    // For the tests that kill a batch of copies in the middle of one.
+    const bool dieHalfway = ++copiesStaged_ == fault::KillInCopy();
     return Stage(
         folder,
         [&in, dieHalfway](int out) -> WriteFailure {

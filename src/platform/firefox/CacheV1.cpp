@@ -305,6 +305,37 @@ Result<std::pair<std::string, bool>> StoredBytes(const BlockFiles& blocks, const
     return std::pair{std::move(*bytes), shorter};
 }
 
+// Without the map nothing says where bodies are: the records are found in the block files,
+// their bodies stay unreadable.
+void EnumerateWithoutMap(const BlockFiles& blocks, const std::string& location,
+                         const std::function<bool(const CacheEntry&)>& visit,
+                         const std::function<void(const std::string&)>& report) {
+    bool more = true;
+    for (std::uint32_t index = 1; more && index <= v1::kBlockFileCount; ++index) {
+        if (!blocks.Has(index)) {
+            continue;
+        }
+        const auto bytes = blocks.Read(
+            index, 0,
+            static_cast<std::size_t>(std::min(blocks.Size(index), v1::kMaxBlockFileSize)));
+        if (!bytes) {
+            report("cannot read " + blocks.Path(index));
+            continue;
+        }
+        v1::ScanBlockFile(Bytes(*bytes), index, [&](const v1::FoundRecord& found) {
+            CacheEntry entry = EntryOf(location, found.record);
+            entry.id.file = v1::BlockFileName(index);
+            entry.id.locator = found.offset;
+            entry.unreadable =
+                "the cache's map (_CACHE_MAP_) is absent, so where its body "
+                "is stored is unknown";
+            CapListedTexts(entry);
+            more = visit(entry);
+            return more;
+        });
+    }
+}
+
 }  // namespace
 
 Result<std::unique_ptr<FirefoxCacheV1>> FirefoxCacheV1::Open(const std::string& folder) {
@@ -385,32 +416,7 @@ Status FirefoxCacheV1::Enumerate(const std::function<bool(const CacheEntry&)>& v
                 "; listed once");
         }
     } else {
-        // Without the map nothing says where bodies are: the records are found in the block
-        // files, their bodies stay unreadable.
-        bool more = true;
-        for (std::uint32_t index = 1; more && index <= v1::kBlockFileCount; ++index) {
-            if (!blocks.Has(index)) {
-                continue;
-            }
-            const auto bytes = blocks.Read(
-                index, 0,
-                static_cast<std::size_t>(std::min(blocks.Size(index), v1::kMaxBlockFileSize)));
-            if (!bytes) {
-                report("cannot read " + blocks.Path(index));
-                continue;
-            }
-            v1::ScanBlockFile(Bytes(*bytes), index, [&](const v1::FoundRecord& found) {
-                CacheEntry entry = EntryOf(location_, found.record);
-                entry.id.file = v1::BlockFileName(index);
-                entry.id.locator = found.offset;
-                entry.unreadable =
-                    "the cache's map (_CACHE_MAP_) is absent, so where its body "
-                    "is stored is unknown";
-                CapListedTexts(entry);
-                more = visit(entry);
-                return more;
-            });
-        }
+        EnumerateWithoutMap(blocks, location_, visit, report);
     }
     if (!problems.empty()) {
         return Fail(problems);

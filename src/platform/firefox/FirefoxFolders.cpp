@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "ground/AsciiText.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/firefox/Cache2EntryFile.h"
@@ -17,15 +18,6 @@ namespace pellimor {
 namespace firefox {
 
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 // How many candidate files a recogniser opens before it gives up on a folder.
 constexpr std::size_t kFilesToTry = 8;
@@ -80,7 +72,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, std::stri
         if (candidate == name) {
             return candidate;
         }
-        if (!found && SameIgnoringCase(candidate, name)) {
+        if (!found && EqualIgnoringCase(candidate, name)) {
             found = candidate;
         }
     }

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "ground/AsciiText.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 #include "platform/fileops/ProcessScan.h"
@@ -18,15 +19,6 @@
 namespace pellimor::firefox {
 
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), Lower);
-    return text;
-}
 
 struct ProfileRoots {
     std::string_view cache;    // where the cache's profile folder lives, lower case
@@ -95,7 +87,7 @@ std::vector<std::string> ProfileFoldersOf(const std::string& cacheFolder) {
     std::vector<std::string> folders;
     const std::string parent = ParentFolder(cacheFolder);
     folders.push_back(parent);
-    const std::string lowered = Lowered(parent);
+    const std::string lowered = LoweredAscii(parent);
     for (const ProfileRoots& roots : kRoots) {
         const std::size_t at = lowered.rfind(roots.cache);
         if (at == std::string::npos) {

@@ -3,42 +3,12 @@
 #include <algorithm>
 #include <charconv>
 
+#include "ground/AsciiText.h"
 #include "platform/body/ContentDecoding.h"
 
 namespace pellimor::firefox {
 
-namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::string_view> HeaderValue(std::string_view head, std::string_view name) {
     // The first line is the status line; headers follow, one a line.
@@ -51,8 +21,8 @@ std::optional<std::string_view> HeaderValue(std::string_view head, std::string_v
                                                                      : lineEnd - lineStart);
         const std::size_t colon = line.find(':');
         if (colon != std::string_view::npos &&
-            SameIgnoringCase(Trimmed(line.substr(0, colon)), name)) {
-            return Trimmed(line.substr(colon + 1));
+            EqualIgnoringCase(TrimmedLine(line.substr(0, colon)), name)) {
+            return TrimmedLine(line.substr(colon + 1));
         }
         start = lineEnd;
     }
@@ -62,10 +32,10 @@ std::optional<std::string_view> HeaderValue(std::string_view head, std::string_v
 ResponseFacts FactsOf(std::string_view head) {
     ResponseFacts facts;
     if (const auto type = HeaderValue(head, "Content-Type")) {
-        facts.contentType = Lowered(Trimmed(type->substr(0, type->find(';'))));
+        facts.contentType = LoweredAscii(TrimmedLine(type->substr(0, type->find(';'))));
     }
     if (const auto encoding = HeaderValue(head, "Content-Encoding")) {
-        facts.contentEncoding = Lowered(*encoding);
+        facts.contentEncoding = LoweredAscii(*encoding);
     }
     if (const auto length = HeaderValue(head, "Content-Length")) {
         std::uint64_t value = 0;

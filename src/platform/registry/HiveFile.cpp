@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor {
 
 using hive::Folded;
@@ -22,18 +24,47 @@ std::size_t LineEnd(const std::string& text, std::size_t from, std::size_t& eolL
     return end;
 }
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The key itself or one below it.
 bool IsWithin(const std::string& key, const std::string& ancestor) {
     return key.size() >= ancestor.size() && key.compare(0, ancestor.size(), ancestor) == 0 &&
            (key.size() == ancestor.size() || key[ancestor.size()] == '\\');
+}
+
+// Continued hex data takes the following lines of hex digits; blank lines and comments
+// between them are skipped, as the editor does. pos moves past the lines taken into
+// lineText, eol becomes the last one's line end.
+void TakeContinuations(const std::string& text, std::size_t& pos, std::string& lineText,
+                       std::string& eol, hive::LineMeaning& meaning) {
+    while (meaning.continues) {
+        std::size_t next = pos;
+        std::size_t nextEnd = 0;
+        std::size_t nextEol = 0;
+        for (; next < text.size(); next = nextEnd + nextEol) {
+            nextEnd = LineEnd(text, next, nextEol);
+            if (!hive::IsBlankOrComment(text.substr(next, nextEnd - next))) {
+                break;
+            }
+        }
+        RegistryValue value = meaning.value;
+        bool continues = false;
+        std::size_t dataEnd = 0;
+        std::size_t backslash = 0;
+        if (next >= text.size() ||
+            !hive::ReadHexContinuation(text.substr(next, nextEnd - next), value, continues, dataEnd,
+                                       backslash)) {
+            break;
+        }
+        lineText += eol;
+        lineText += text.substr(pos, next - pos);  // skipped lines, as written
+        const std::size_t base = lineText.size();
+        lineText += text.substr(next, nextEnd - next);
+        eol = text.substr(nextEnd, nextEol);
+        pos = nextEnd + nextEol;
+        meaning.value = std::move(value);
+        meaning.continues = continues;
+        meaning.dataEnd = base + dataEnd;
+        meaning.backslashAt = base + backslash;
+    }
 }
 
 }  // namespace
@@ -72,7 +103,7 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
             text.substr(pos, end - pos), text.substr(end, eolLength), {}, section, false, false};
         pos = end + eolLength;
         if (!headerSeen) {
-            const std::string header = Trimmed(line.text);
+            const std::string header(TrimmedBlanks(line.text));
             if (!header.empty() && header != kHeader && header != "REGEDIT4") {
                 if (problem != nullptr) {
                     *problem = std::string("is not registry text: its first line is not \"") +
@@ -97,38 +128,7 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
             section.reset();  // the editor sets no values until the next section
             line.section.reset();
         }
-        // Continued hex data takes the following lines of hex digits; blank lines and
-        // comments between them are skipped, as the editor does.
-        while (meaning.continues) {
-            std::size_t next = pos;
-            std::size_t nextEnd = 0;
-            std::size_t nextEol = 0;
-            for (; next < text.size(); next = nextEnd + nextEol) {
-                nextEnd = LineEnd(text, next, nextEol);
-                if (!hive::IsBlankOrComment(text.substr(next, nextEnd - next))) {
-                    break;
-                }
-            }
-            RegistryValue value = meaning.value;
-            bool continues = false;
-            std::size_t dataEnd = 0;
-            std::size_t backslash = 0;
-            if (next >= text.size() ||
-                !hive::ReadHexContinuation(text.substr(next, nextEnd - next), value, continues,
-                                           dataEnd, backslash)) {
-                break;
-            }
-            line.text += line.eol;
-            line.text += text.substr(pos, next - pos);  // skipped lines, as written
-            const std::size_t base = line.text.size();
-            line.text += text.substr(next, nextEnd - next);
-            line.eol = text.substr(nextEnd, nextEol);
-            pos = nextEnd + nextEol;
-            meaning.value = std::move(value);
-            meaning.continues = continues;
-            meaning.dataEnd = base + dataEnd;
-            meaning.backslashAt = base + backslash;
-        }
+        TakeContinuations(text, pos, line.text, line.eol, meaning);
         line.open = meaning.continues;
         line.content = !hive::IsBlankOrComment(line.text);
         hive.Keep(std::move(line));

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor::hive {
 
 namespace {
@@ -143,11 +145,7 @@ bool ReadRoot(std::string inner, LineMeaning& meaning) {
 }  // namespace
 
 std::string Folded(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    LowerAsciiInPlace(text);
     return text;
 }
 
@@ -160,6 +158,75 @@ bool LooksLikeHexContinuation(const std::string& line) {
     return p < line.size() && IsHexDigit(line[p]);
 }
 
+namespace {
+
+// "[key]" or "[-key]", from just after the bracket.
+LineMeaning SectionLine(const std::string& s, std::size_t p) {
+    const std::size_t close = s.rfind(']');
+    if (p == s.size() || IsBlank(s[p]) || close == std::string::npos || close < p) {
+        return LineMeaning();  // the editor ignores it and stays in the current key
+    }
+    LineMeaning meaning;
+    std::string inner = s.substr(p, close - p);
+    meaning.kind = LineKind::kSection;
+    if (!inner.empty() && inner[0] == '-') {
+        meaning.kind = LineKind::kKeyDeletion;
+        inner.erase(0, 1);
+    }
+    meaning.ownRoot = ReadRoot(std::move(inner), meaning);
+    return meaning;
+}
+
+// "dword:" data, from just after it; false for a line the editor ignores.
+bool ReadDword(const std::string& s, std::size_t p, LineMeaning& meaning) {
+    const std::size_t q = SkipBlanks(s, p);
+    std::size_t r = q;
+    std::uint32_t number = 0;
+    while (r < s.size() && IsHexDigit(s[r]) && r - q < 8) {
+        number = number << 4 | HexValue(s[r++]);
+    }
+    if (r == q || !AtEndOrComment(s, r)) {
+        return false;
+    }
+    meaning.kind = LineKind::kValue;
+    meaning.value.type = 4;
+    for (int i = 0; i < 4; ++i) {
+        meaning.value.data += static_cast<char>(number >> (8 * i) & 0xff);
+    }
+    meaning.dataEnd = r;
+    return true;
+}
+
+// "hex:" or "hex(type):" data, from p; false for a line the editor ignores.
+bool ReadHexData(const std::string& s, std::size_t p, LineMeaning& meaning) {
+    std::size_t q = 0;
+    if (s.compare(p, 4, "hex:") == 0) {
+        meaning.value.type = 3;
+        q = p + 4;
+    } else if (s.compare(p, 4, "hex(") == 0) {
+        std::size_t r = p + 4;
+        std::uint32_t type = 0;
+        while (r < s.size() && IsHexDigit(s[r]) && r - (p + 4) < 8) {
+            type = type << 4 | HexValue(s[r++]);
+        }
+        if (r == p + 4 || s.compare(r, 2, "):") != 0) {
+            return false;
+        }
+        meaning.value.type = type;
+        q = r + 2;
+    } else {
+        return false;
+    }
+    if (!ReadHexBytes(s, q, meaning.value.data, meaning.continues, meaning.dataEnd,
+                      meaning.backslashAt)) {
+        return false;
+    }
+    meaning.kind = LineKind::kValue;
+    return true;
+}
+
+}  // namespace
+
 LineMeaning ReadLine(const std::string& s) {
     const LineMeaning other;
     std::size_t p = SkipBlanks(s, 0);
@@ -167,20 +234,7 @@ LineMeaning ReadLine(const std::string& s) {
         return other;
     }
     if (s[p] == '[') {
-        ++p;
-        const std::size_t close = s.rfind(']');
-        if (p == s.size() || IsBlank(s[p]) || close == std::string::npos || close < p) {
-            return other;  // the editor ignores it and stays in the current key
-        }
-        LineMeaning meaning;
-        std::string inner = s.substr(p, close - p);
-        meaning.kind = LineKind::kSection;
-        if (!inner.empty() && inner[0] == '-') {
-            meaning.kind = LineKind::kKeyDeletion;
-            inner.erase(0, 1);
-        }
-        meaning.ownRoot = ReadRoot(std::move(inner), meaning);
-        return meaning;
+        return SectionLine(s, p + 1);
     }
     LineMeaning meaning;
     if (s[p] == '@') {
@@ -220,48 +274,9 @@ LineMeaning ReadLine(const std::string& s) {
         meaning.dataEnd = q;
         return meaning;
     }
-    if (s.compare(p, 6, "dword:") == 0) {
-        const std::size_t q = SkipBlanks(s, p + 6);
-        std::size_t r = q;
-        std::uint32_t number = 0;
-        while (r < s.size() && IsHexDigit(s[r]) && r - q < 8) {
-            number = number << 4 | HexValue(s[r++]);
-        }
-        if (r == q || !AtEndOrComment(s, r)) {
-            return other;
-        }
-        meaning.kind = LineKind::kValue;
-        meaning.value.type = 4;
-        for (int i = 0; i < 4; ++i) {
-            meaning.value.data += static_cast<char>(number >> (8 * i) & 0xff);
-        }
-        meaning.dataEnd = r;
-        return meaning;
-    }
-    std::size_t q = 0;
-    if (s.compare(p, 4, "hex:") == 0) {
-        meaning.value.type = 3;
-        q = p + 4;
-    } else if (s.compare(p, 4, "hex(") == 0) {
-        std::size_t r = p + 4;
-        std::uint32_t type = 0;
-        while (r < s.size() && IsHexDigit(s[r]) && r - (p + 4) < 8) {
-            type = type << 4 | HexValue(s[r++]);
-        }
-        if (r == p + 4 || s.compare(r, 2, "):") != 0) {
-            return other;
-        }
-        meaning.value.type = type;
-        q = r + 2;
-    } else {
-        return other;
-    }
-    if (!ReadHexBytes(s, q, meaning.value.data, meaning.continues, meaning.dataEnd,
-                      meaning.backslashAt)) {
-        return other;
-    }
-    meaning.kind = LineKind::kValue;
-    return meaning;
+    const bool read =
+        s.compare(p, 6, "dword:") == 0 ? ReadDword(s, p + 6, meaning) : ReadHexData(s, p, meaning);
+    return read ? meaning : other;
 }
 
 bool ReadHexContinuation(const std::string& line, RegistryValue& value, bool& continues,

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ground/AsciiText.h"
 #include "platform/fileops/FolderFile.h"
 
 namespace pellimor {
@@ -22,10 +23,7 @@ bool EndsWithSol(const std::string& name) {
     if (name.size() <= 4) {
         return false;
     }
-    std::string end = name.substr(name.size() - 4);
-    std::transform(end.begin(), end.end(), end.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
-    return end == ".sol";
+    return EqualIgnoringCase(std::string_view(name).substr(name.size() - 4), ".sol");
 }
 
 struct Walk {
@@ -129,9 +127,7 @@ struct Walk {
         bytes += have;
         FoundSave save;
         save.file = path;
-        save.host = host;
-        std::transform(save.host.begin(), save.host.end(), save.host.begin(),
-                       [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+        save.host = LoweredAscii(host);
         // The first folder marked "#" starts a name that holds "/".
         const auto marked = std::find_if(folders.begin(), folders.end(), [](const std::string& f) {
             return !f.empty() && f.front() == '#';

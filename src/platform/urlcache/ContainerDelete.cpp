@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "platform/ByteReader.h"
+#include "platform/FaultHooks.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
@@ -70,7 +71,7 @@ std::string VerifyWritten(int fd, const std::string& path) {
         return problem;
     }
     // For the tests that kill a writer at its most delicate moment.
-    if (std::getenv("PELLIMOR_TEST_KILL_BEFORE_RENAME") != nullptr) {
+    if (fault::KillBeforeRename()) {
         std::raise(SIGKILL);
     }
     return {};
@@ -190,6 +191,116 @@ std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder
     return bytes;
 }
 
+namespace {
+
+// What deleting one chosen record does, planned before anything changes.
+struct Planned {
+    std::size_t index = 0;
+    indexdat::HashItem item;
+    std::optional<std::string> removePath;  // the file's path below the folder
+    std::string fullPath;
+    std::string kept;  // why the record's file stays
+    bool keepAsLeak = false;
+    bool pending = false;
+};
+
+// The file goes only when it is the one the record made (same write time), a regular file
+// within the container's folder; otherwise plan says why it stays.
+void PlanFile(Planned& plan, const HeldFolder& folder, const std::optional<std::string>& localPath,
+              std::uint32_t writeTimeDos) {
+    const auto relative = localPath ? folder.Relative(*localPath) : std::nullopt;
+    auto info = relative ? folder.Inspect(*relative) : Result<struct stat>(Fail(""));
+    if (plan.pending || !info.ok()) {
+        return;
+    }
+    const std::string its = "its file " + plan.fullPath + " stays: ";
+    if (!S_ISREG(info->st_mode)) {
+        plan.kept = its + "it is " + FileKindName(info->st_mode) + ", not the entry's own file";
+    } else if (DosTimeFromFileTime(FileTimeFromUnix(info->st_mtime, 0)) != writeTimeDos) {
+        plan.kept = its +
+                    "its time no longer matches the entry's, so it may be "
+                    "another file of that name";
+    } else if (RemovalDenied(folder, *relative, *info)) {
+        plan.keepAsLeak = true;
+        plan.kept =
+            its + ((info->st_mode & S_IWUSR) == 0 ? "it is read-only"
+                                                  : "its folder does not let it be removed");
+    } else {
+        plan.removePath = relative;
+    }
+}
+
+// The chosen records still in the container as they were listed, each once; statuses say
+// which are not.
+std::vector<Planned> PlanDeletes(const indexdat::ContainerView& view,
+                                 const ContainerLocation& container, const HeldFolder& folder,
+                                 const std::vector<const CacheEntryRef*>& chosen, int codePage,
+                                 std::vector<Status>& statuses) {
+    // The hash items of the chosen records alone: reading every record of a large container
+    // would cost more than the rewrite.
+    std::unordered_map<std::uint32_t, indexdat::HashItem> live;
+    std::set<std::uint32_t> wanted;
+    for (const CacheEntryRef* ref : chosen) {
+        wanted.insert(static_cast<std::uint32_t>(ref->id.locator));
+    }
+    view.ForEachHashItem([&](const indexdat::HashItem& item) {
+        if (item.key != indexdat::kHashFree && item.key != indexdat::kHashDeleted &&
+            wanted.count(item.recordOffset) != 0) {
+            live.emplace(item.recordOffset, item);
+        }
+        return true;
+    });
+    std::vector<Planned> planned;
+    std::set<std::uint32_t> seen;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const CacheEntryRef& ref = *chosen[i];
+        const auto found = ref.id.locator > UINT32_MAX
+                               ? live.end()
+                               : live.find(static_cast<std::uint32_t>(ref.id.locator));
+        const auto raw = found == live.end() ? std::nullopt : view.ReadUrlRecord(found->first);
+        std::optional<std::string> localPath;
+        if (raw) {
+            localPath = LocalPathOf(view, *raw, container.folder, codePage);
+        }
+        if (!raw || raw->signature != indexdat::kUrlSignature ||
+            (raw->url ? DecodeUrl(*raw->url, codePage) : std::string()) != ref.url.value_or("") ||
+            localPath != ref.localFileName) {
+            statuses[i] =
+                Fail("the entry is no longer in the cache as it was listed; list the cache again");
+            continue;
+        }
+        if (!seen.insert(found->first).second) {
+            continue;  // chosen twice: deleted once
+        }
+        Planned plan{i,  found->second, std::nullopt,     localPath.value_or(""),
+                     {}, false,         raw->useCount > 0};
+        PlanFile(plan, folder, localPath, raw->writeTimeDos);
+        planned.push_back(std::move(plan));
+    }
+    return planned;
+}
+
+// After the container is replaced: the records' files go, and statuses say what stayed.
+void RemoveFiles(const std::vector<Planned>& planned, const HeldFolder& folder,
+                 std::vector<Status>& statuses) {
+    for (const Planned& plan : planned) {
+        if (plan.pending) {
+            statuses[plan.index] = Fail(
+                "the entry is in use by a running program and will be deleted when it is released");
+        } else if (plan.removePath) {
+            if (const Status removed = folder.RemoveFile(*plan.removePath, plan.fullPath);
+                !removed.ok()) {
+                statuses[plan.index] = Status::DoneWithNote(
+                    "its file stays: it could not be removed: " + removed.error());
+            }
+        } else if (!plan.kept.empty()) {
+            statuses[plan.index] = Status::DoneWithNote(plan.kept);
+        }
+    }
+}
+
+}  // namespace
+
 std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
                                         const HeldFolder& folder,
                                         const std::vector<const CacheEntryRef*>& chosen,
@@ -229,82 +340,8 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
 
     // Which records are live now, and what the chosen ones hold, read before anything
     // changes; only the chosen records are decoded.
-    std::unordered_map<std::uint32_t, indexdat::HashItem> live;
-    struct Planned {
-        std::size_t index = 0;
-        indexdat::HashItem item;
-        std::optional<std::string> removePath;  // the file's path below the folder
-        std::string fullPath;
-        std::string kept;  // why the record's file stays
-        bool keepAsLeak = false;
-        bool pending = false;
-    };
-    std::vector<Planned> planned;
-    {
-        const indexdat::ContainerView view = image->View();
-        // The hash items of the chosen records alone: reading every record of a large
-        // container would cost more than the rewrite.
-        std::set<std::uint32_t> wanted;
-        for (const CacheEntryRef* ref : chosen) {
-            wanted.insert(static_cast<std::uint32_t>(ref->id.locator));
-        }
-        view.ForEachHashItem([&](const indexdat::HashItem& item) {
-            if (item.key != indexdat::kHashFree && item.key != indexdat::kHashDeleted &&
-                wanted.count(item.recordOffset) != 0) {
-                live.emplace(item.recordOffset, item);
-            }
-            return true;
-        });
-        std::set<std::uint32_t> seen;
-        for (std::size_t i = 0; i < chosen.size(); ++i) {
-            const CacheEntryRef& ref = *chosen[i];
-            const auto found = ref.id.locator > UINT32_MAX
-                                   ? live.end()
-                                   : live.find(static_cast<std::uint32_t>(ref.id.locator));
-            const auto raw = found == live.end() ? std::nullopt : view.ReadUrlRecord(found->first);
-            std::optional<std::string> localPath;
-            if (raw) {
-                localPath = LocalPathOf(view, *raw, container.folder, codePage);
-            }
-            if (!raw || raw->signature != indexdat::kUrlSignature ||
-                (raw->url ? DecodeUrl(*raw->url, codePage) : std::string()) !=
-                    ref.url.value_or("") ||
-                localPath != ref.localFileName) {
-                statuses[i] = Fail(
-                    "the entry is no longer in the cache as it was listed; list the cache again");
-                continue;
-            }
-            if (!seen.insert(found->first).second) {
-                continue;  // chosen twice: deleted once
-            }
-            Planned plan{i,  found->second, std::nullopt,     localPath.value_or(""),
-                         {}, false,         raw->useCount > 0};
-            const auto relative = localPath ? folder.Relative(*localPath) : std::nullopt;
-            auto info = relative ? folder.Inspect(*relative) : Result<struct stat>(Fail(""));
-            if (!plan.pending && info.ok()) {
-                // The file goes only when it is the one the record made (same write time),
-                // a regular file within the container's folder.
-                const std::string its = "its file " + plan.fullPath + " stays: ";
-                if (!S_ISREG(info->st_mode)) {
-                    plan.kept =
-                        its + "it is " + FileKindName(info->st_mode) + ", not the entry's own file";
-                } else if (DosTimeFromFileTime(FileTimeFromUnix(info->st_mtime, 0)) !=
-                           raw->writeTimeDos) {
-                    plan.kept = its +
-                                "its time no longer matches the entry's, so it may be "
-                                "another file of that name";
-                } else if (RemovalDenied(folder, *relative, *info)) {
-                    plan.keepAsLeak = true;
-                    plan.kept = its + ((info->st_mode & S_IWUSR) == 0
-                                           ? "it is read-only"
-                                           : "its folder does not let it be removed");
-                } else {
-                    plan.removePath = relative;
-                }
-            }
-            planned.push_back(std::move(plan));
-        }
-    }
+    const std::vector<Planned> planned =
+        PlanDeletes(image->View(), container, folder, chosen, codePage, statuses);
     for (const Planned& plan : planned) {
         if (plan.pending) {
             image->MarkPendingDelete(plan.item.recordOffset);
@@ -326,20 +363,7 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
                          error)) {
         return failAll(error);
     }
-    for (const Planned& plan : planned) {
-        if (plan.pending) {
-            statuses[plan.index] = Fail(
-                "the entry is in use by a running program and will be deleted when it is released");
-        } else if (plan.removePath) {
-            if (const Status removed = folder.RemoveFile(*plan.removePath, plan.fullPath);
-                !removed.ok()) {
-                statuses[plan.index] = Status::DoneWithNote(
-                    "its file stays: it could not be removed: " + removed.error());
-            }
-        } else if (!plan.kept.empty()) {
-            statuses[plan.index] = Status::DoneWithNote(plan.kept);
-        }
-    }
+    RemoveFiles(planned, folder, statuses);
     return statuses;
 }
 

@@ -249,6 +249,36 @@ void ContainerImage::ForgetFile(const RawUrlRecord& record) {
     SetU64(usageAt, U64(usageAt) > record.fileSize ? U64(usageAt) - record.fileSize : 0);
 }
 
+namespace {
+
+// Where a new URL record's parts go, from its start, and its whole length.
+struct UrlLayout {
+    std::uint32_t nameAt;
+    std::uint32_t headersAt;
+    std::uint32_t extensionAt;
+    std::uint32_t length;
+};
+
+UrlLayout LayOut(const NewRecord& record) {
+    const auto urlLength = static_cast<std::uint32_t>(record.url.size());
+    const std::uint32_t nameAt = Align4(url::kFixedSize + urlLength + 1);
+    std::uint32_t length = nameAt;
+    if (record.fileName) {
+        length = Align4(length + static_cast<std::uint32_t>(record.fileName->size()) + 1);
+    }
+    const std::uint32_t headersAt = length;
+    if (!record.headers.empty()) {
+        length = Align4(length + static_cast<std::uint32_t>(record.headers.size()));
+    }
+    const std::uint32_t extensionAt = length;
+    if (!record.extension.empty()) {
+        length = Align4(length + static_cast<std::uint32_t>(record.extension.size()) + 1);
+    }
+    return {nameAt, headersAt, extensionAt, length};
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
     const auto tables = HashTables();
     if (!tables) {
@@ -271,20 +301,7 @@ std::optional<std::uint32_t> ContainerImage::AddUrl(const NewRecord& record) {
         }
         SetU32(item.tableOffset + kHashItemsAt + item.index * kHashItemSize, kHashDeleted);
     }
-    const auto urlLength = static_cast<std::uint32_t>(record.url.size());
-    const std::uint32_t nameAt = Align4(url::kFixedSize + urlLength + 1);
-    std::uint32_t length = nameAt;
-    if (record.fileName) {
-        length = Align4(length + static_cast<std::uint32_t>(record.fileName->size()) + 1);
-    }
-    const std::uint32_t headersAt = length;
-    if (!record.headers.empty()) {
-        length = Align4(length + static_cast<std::uint32_t>(record.headers.size()));
-    }
-    const std::uint32_t extensionAt = length;
-    if (!record.extension.empty()) {
-        length = Align4(length + static_cast<std::uint32_t>(record.extension.size()) + 1);
-    }
+    const auto [nameAt, headersAt, extensionAt, length] = LayOut(record);
     const std::uint32_t blocks = (length + kBlockSize - 1) / kBlockSize;
     const auto offset = AllocateBlocks(blocks);
     if (!offset) {

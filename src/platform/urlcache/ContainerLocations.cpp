@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "ground/AsciiText.h"
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/Paths.h"
 
@@ -51,13 +52,6 @@ std::optional<ContainerLocation> ContainerAt(CaseBlindLookup& lookup, const std:
     return ContainerLocation{*index, path};
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 }  // namespace
 
 std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
@@ -80,7 +74,7 @@ std::vector<ContainerLocation> FindContainers(const std::string& cacheLocation,
         }
     }
     const std::string parent = ParentFolder(location);
-    const bool windowsXp = LowerAscii(location).ends_with("temporary internet files");
+    const bool windowsXp = LoweredAscii(location).ends_with("temporary internet files");
     std::vector<ContainerLocation> found;
     std::optional<ContainerLocation> cookies =
         ContainerAt(lookup, parent, {"INetCookies"}, problems);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ground/AsciiText.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"
@@ -132,7 +133,7 @@ void HeaderValueInto(std::string_view headers, std::string_view name, std::strin
         }
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i) {
-            same = std::tolower(static_cast<unsigned char>(line[i])) == name[i];
+            same = LowerAscii(line[i]) == name[i];
         }
         if (!same) {
             continue;
@@ -141,7 +142,7 @@ void HeaderValueInto(std::string_view headers, std::string_view name, std::strin
         text = text.substr(0, text.find_first_of(";\r"));
         for (const char c : text) {
             if (c != ' ' && c != '\t') {
-                value.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+                value.push_back(LowerAscii(c));
             }
         }
         return;

@@ -9,19 +9,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ground/AsciiText.h"
+
 namespace pellimor::webcache {
 
 namespace {
 
 // A cache folder holds a few thousand files; a stranger's may claim millions.
 constexpr std::size_t kMostNames = 200'000;
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    return text;
-}
 
 std::string Why(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
@@ -53,7 +48,7 @@ CaseBlindFolder::CaseBlindFolder(UniqueFd fd, std::string path)
     ::closedir(dir);
     std::sort(names_.begin(), names_.end());  // the same choice among names every time
     for (std::size_t i = 0; i < names_.size(); ++i) {
-        lowered_.emplace(Lowered(names_[i]), i);
+        lowered_.emplace(LoweredAscii(names_[i]), i);
     }
 }
 
@@ -69,7 +64,7 @@ std::optional<std::string> CaseBlindFolder::Find(const std::string& name) const 
     if (std::binary_search(names_.begin(), names_.end(), name)) {
         return name;
     }
-    const auto found = lowered_.find(Lowered(name));
+    const auto found = lowered_.find(LoweredAscii(name));
     if (found == lowered_.end()) {
         return std::nullopt;
     }

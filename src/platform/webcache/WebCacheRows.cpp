@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "ground/AsciiText.h"
 #include "platform/firefox/ResponseHead.h"
 
 namespace pellimor::webcache {
@@ -16,21 +17,6 @@ constexpr std::uint64_t kSecondsFrom1601To1970 = 11'644'473'600;
 constexpr std::size_t kFolderNameLength = 8;
 // Longer than any name a file system keeps: such a row is not Windows' own.
 constexpr std::size_t kLongestName = 255;
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 std::vector<std::string_view> Split(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -82,14 +68,14 @@ std::string NameProblem(std::string_view name) {
 // The user's name in a Directory of the form "X:\Users\<name>\...", or empty.
 std::string_view UserNameOf(std::string_view directory) {
     const std::vector<std::string_view> parts = Split(directory);
-    if (parts.size() < 3 || !IsDrive(parts[0]) || !SameIgnoringCase(parts[1], "users")) {
+    if (parts.size() < 3 || !IsDrive(parts[0]) || !EqualIgnoringCase(parts[1], "users")) {
         return {};
     }
     return parts[2];
 }
 
 bool IsEdgePackage(std::string_view directory) {
-    return Lowered(directory).find("\\microsoft.microsoftedge_") != std::string::npos;
+    return LoweredAscii(directory).find("\\microsoft.microsoftedge_") != std::string::npos;
 }
 
 }  // namespace
@@ -112,10 +98,10 @@ std::string WindowsUserName(const std::vector<ContainerRow>& containers,
         if (name.empty() || !NameProblem(name).empty()) {
             continue;
         }
-        if (SameIgnoringCase(name, localUserName)) {
+        if (EqualIgnoringCase(name, localUserName)) {
             return std::string(name);
         }
-        auto& [count, spelling] = counts[Lowered(name)];
+        auto& [count, spelling] = counts[LoweredAscii(name)];
         if (count++ == 0) {
             spelling = std::string(name);
         }
@@ -131,7 +117,7 @@ Result<std::vector<std::string>> NamesBelowUserFolder(std::string_view directory
                                                       std::string_view userName) {
     const std::vector<std::string_view> parts = Split(directory);
     if (userName.empty() || parts.size() < 3 || !IsDrive(parts[0]) ||
-        !SameIgnoringCase(parts[1], "users") || !SameIgnoringCase(parts[2], userName)) {
+        !EqualIgnoringCase(parts[1], "users") || !EqualIgnoringCase(parts[2], userName)) {
         return Fail("its folder " + std::string(directory) + " is outside the user folder");
     }
     std::vector<std::string> names;
@@ -145,11 +131,11 @@ Result<std::vector<std::string>> NamesBelowUserFolder(std::string_view directory
 }
 
 bool HoldsBodies(const ContainerRow& row) {
-    if (SameIgnoringCase(row.name, "content")) {
+    if (EqualIgnoringCase(row.name, "content")) {
         return true;
     }
     const std::vector<std::string_view> parts = Split(row.directory);
-    return !parts.empty() && SameIgnoringCase(parts.back(), "cache") &&
+    return !parts.empty() && EqualIgnoringCase(parts.back(), "cache") &&
            IsEdgePackage(row.directory);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "ground/AsciiText.h"
 #include "platform/webcache/EseHeader.h"
 #include "platform/webcache/WebCacheRows.h"
 
@@ -18,14 +19,6 @@ constexpr std::array<const char*, 2> kDatabaseNames = {"WebCacheV01.dat", "WebCa
 constexpr std::array<std::string_view, 5> kBelowUserFolder = {"appdata", "local", "microsoft",
                                                               "windows", "webcache"};
 constexpr std::size_t kBodyStartSize = 8;
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    return out;
-}
 
 bool LooksLikeSwf(std::string_view bytes) {
     return bytes.size() >= 4 &&
@@ -47,7 +40,7 @@ std::string UserFolderOf(const std::string& location) {
     for (auto name = kBelowUserFolder.rbegin(); name != kBelowUserFolder.rend(); ++name) {
         const std::size_t slash = folder.rfind('/');
         if (slash == std::string::npos || slash == 0 ||
-            Lowered(std::string_view(folder).substr(slash + 1)) != *name) {
+            LoweredAscii(std::string_view(folder).substr(slash + 1)) != *name) {
             return {};
         }
         folder.resize(slash);
@@ -133,17 +126,39 @@ Result<std::unique_ptr<WebCacheSource>> WebCacheSource::Open(const std::string& 
     return source;
 }
 
+namespace {
+
+// Per container: what its rows say, and its folders once found (index in folders_).
+struct Prepared {
+    ContentContainer container;
+    std::optional<CaseBlindFolder> folder;
+    std::map<std::string, Result<std::size_t>> subfolders;
+};
+
+// The index in folders of the container's sub-folder name, opened the first time it is asked
+// for, or why it could not be.
+const Result<std::size_t>& SubfolderIndex(Prepared& p, const std::string& name,
+                                          std::vector<CaseBlindFolder>& folders) {
+    auto sub = p.subfolders.find(LoweredAscii(name));
+    if (sub == p.subfolders.end()) {
+        auto opened = p.folder->Sub(name);
+        Result<std::size_t> index = Fail(opened.ok() ? std::string() : opened.error());
+        if (opened.ok()) {
+            folders.push_back(std::move(opened).value());
+            index = folders.size() - 1;
+        }
+        sub = p.subfolders.emplace(LoweredAscii(name), std::move(index)).first;
+    }
+    return sub->second;
+}
+
+}  // namespace
+
 Status WebCacheSource::Enumerate(const std::function<bool(const CacheEntry&)>& visit) {
     folders_.clear();
     stored_.clear();
     named_.clear();
     read_ = true;
-    // Per container: what its rows say, and its folders once found (index in folders_).
-    struct Prepared {
-        ContentContainer container;
-        std::optional<CaseBlindFolder> folder;
-        std::map<std::string, Result<std::size_t>> subfolders;
-    };
     std::map<std::int64_t, Prepared> prepared;
     std::optional<CaseBlindFolder> user;
     std::string userProblem;
@@ -192,20 +207,11 @@ Status WebCacheSource::Enumerate(const std::function<bool(const CacheEntry&)>& v
         CacheEntry entry = EntryOfRow(p.container, row, location_);
         if (entry.unreadable.empty() && p.folder) {
             const std::string name = FolderOf(p.container, row.secureDirectory).value();
-            auto sub = p.subfolders.find(Lowered(name));
-            if (sub == p.subfolders.end()) {
-                auto opened = p.folder->Sub(name);
-                Result<std::size_t> index = Fail(opened.ok() ? std::string() : opened.error());
-                if (opened.ok()) {
-                    folders_.push_back(std::move(opened).value());
-                    index = folders_.size() - 1;
-                }
-                sub = p.subfolders.emplace(Lowered(name), std::move(index)).first;
-            }
-            if (!sub->second.ok()) {
-                entry.unreadable = sub->second.error();
+            const Result<std::size_t>& sub = SubfolderIndex(p, name, folders_);
+            if (!sub.ok()) {
+                entry.unreadable = sub.error();
             } else {
-                const std::size_t index = sub->second.value();
+                const std::size_t index = sub.value();
                 auto body = OpenFileIn(folders_[index], *row.filename);
                 if (!body.ok()) {
                     entry.unreadable = body.error();

@@ -10,6 +10,7 @@
 
 #include "catalogue/CacheScan.h"
 #include "platform/cachefolder/CacheFormats.h"
+#include "platform/fileops/PosixFileOps.h"
 #include "platform/webcache/EseHeader.h"
 #include "platform/webcache/WebCacheRows.h"
 #include "platform/webcache/WebCacheSource.h"
@@ -32,7 +33,8 @@ struct Reading {
 
 Reading ReadAll(const std::string& root) {
     Reading reading;
-    FoundCaches found = FindCaches(root, {});
+    PosixFileOps files;
+    FoundCaches found = FindCaches(files, root, {});
     reading.sources = found.sources.size();
     reading.problems = found.problems;
     if (found.sources.size() != 1) {
