@@ -31,6 +31,7 @@ def main():
     top = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
     os.chdir(top)
     per_root = {}
+    generators = 0  # the scripts and programs beside tests/data that made or check the data
     for root in ROOTS:
         total = 0
         for folder, dirs, files in os.walk(root):
@@ -39,11 +40,14 @@ def main():
                 path = os.path.join(folder, name)
                 if counted(path):
                     total += lines(path)
+                    if path.startswith("tests/data/"):
+                        generators += lines(path)
         per_root[root] = total
     tests = per_root["tests"]
     everything = sum(per_root.values())
     no_fuzz = everything - per_root["fuzz"]
-    print(" ".join(f"{r}={n}" for r, n in per_root.items()))
+    print(" ".join(f"{r}={n}" for r, n in per_root.items()),
+          f"(tests/ holds {generators} lines of tests/data generators)")
     print(f"without fuzz/: tests {tests} of {no_fuzz} lines = {100.0 * tests / no_fuzz:.1f}%")
     print(f"with fuzz/ in all lines: tests {tests} of {everything} lines = "
           f"{100.0 * tests / everything:.1f}%")

@@ -9,6 +9,7 @@ run's results beside them (a fault caught then and lost now is flagged).
 
     tests/mutants/run-mutants.py --build-dir build/debug --json before.json > before.md
     tests/mutants/run-mutants.py --compare before.json --json after.json > after.md
+    tests/mutants/run-mutants.py --only ID --merge after.json --json after.json ...
 """
 import argparse
 import json
@@ -125,6 +126,7 @@ def main():
     parser.add_argument("--timeout", type=int, default=120, help="seconds per test")
     parser.add_argument("--json", help="where to keep the results")
     parser.add_argument("--compare", help="results of an earlier run to show beside these")
+    parser.add_argument("--merge", help="results of an earlier run that this run's update")
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip checking that the unchanged code passes the subsets")
     args = parser.parse_args()
@@ -152,6 +154,9 @@ def main():
               file=sys.stderr)
 
     results = {}
+    if args.merge:
+        with open(args.merge, encoding="utf-8") as f:
+            results = json.load(f)
     for m in mutants:
         path = os.path.join(TOP, m["file"])
         with open(path, encoding="utf-8", newline="") as f:
@@ -186,7 +191,9 @@ def main():
     if args.json:
         with open(args.json, "w", encoding="utf-8") as f:
             json.dump(results, f, indent=1)
-    sys.stdout.write(markdown(mutants, results, earlier))
+    with open(args.mutants, encoding="utf-8") as f:
+        listed = json.load(f)  # the table shows every fault that has a result
+    sys.stdout.write(markdown(listed, results, earlier))
 
 
 if __name__ == "__main__":
