@@ -1,6 +1,6 @@
-// Export of a game whole, on real caches in temporary folders: the demo's WinINet cache,
-// the caches real Chrome and Firefox made, and hostile caches written here. Every meta.yaml
-// is read back with Python's yaml.
+// Export of a game whole, on real caches in temporary folders: the demo's WinINet cache and
+// hostile caches written here (the caches real browsers made are exported through
+// pellimor-cli in BrowserCachesTest). Every meta.yaml is read back with Python's yaml.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,7 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
 const std::string kPuzzle = "http://games.arcade.example/puzzle/main.swf";
 const std::string kLevel = "http://games.arcade.example/puzzle/levels/level1.swf";
 
@@ -332,31 +331,6 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     // The movie takes flashvars: it is launched through its page, which goes with it.
     EXPECT_EQ(Yaml(meta, "d[\"Launch Command\"]"), "http://site.example/play.html");
     EXPECT_TRUE(test::FileExists(temp / "out/game/content/site.example/play.html"));
-}
-
-TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBody) {
-    for (const char* made : {"/chromium-simple", "/firefox"}) {
-        SCOPED_TRACE(made);
-        test::TempFolder temp;
-        test::CopyTree(kMade + made, temp / "cache");
-        const auto before = Tree(temp / "cache");
-        Export run(temp / "cache", temp / "out");
-        const auto puzzle = run.Run("http://127.0.0.1:18765/games/puzzle.swf");
-        ASSERT_TRUE(puzzle.ok()) << puzzle.error();
-        EXPECT_TRUE(puzzle->playable);
-        const std::string content = temp / "out/puzzle/content/127.0.0.1/games/";
-        EXPECT_EQ(test::ReadFile(content + "puzzle.swf"),
-                  test::ReadFile(kMade + "/served/games/puzzle.swf"));
-        EXPECT_EQ(test::ReadFile(content + "levels/level1.swf"),
-                  test::ReadFile(kMade + "/served/games/levels/level1.swf"));
-        EXPECT_EQ(Yaml(temp / "out/puzzle/meta.yaml", "d[\"Release Date\"]"), "2009-06-24");
-        // Sent gzip-compressed; exported as the movie it is.
-        const auto rocket = run.Run("http://127.0.0.1:18765/games/rocket.swf");
-        ASSERT_TRUE(rocket.ok()) << rocket.error();
-        EXPECT_EQ(test::ReadFile(temp / "out/rocket/content/127.0.0.1/games/rocket.swf"),
-                  test::ReadFile(kMade + "/served/games/rocket.swf"));
-        EXPECT_EQ(Tree(temp / "cache"), before);
-    }
 }
 
 // Addresses that try to leave the export folder, as cache keys and as what a movie loads.
