@@ -181,18 +181,5 @@ TEST_F(CliFolderTest, AFolderNameWithALineBreakReadsBack) {
     EXPECT_NE(out.find("lines \"quoted\" \\ [x]\n"), std::string::npos) << out;
 }
 
-TEST_F(CliFolderTest, ALinkedSettingsFileStaysALink) {
-    test::MakeFolders(temp / "dotfiles");
-    test::WriteFile(temp / "dotfiles/hkcu.reg", kCompanionHive);
-    ASSERT_EQ(::symlink("../../dotfiles/hkcu.reg", hive.c_str()), 0);
-    int status = 0;
-    std::string out = Folder("'" + chosen + "'", status);
-    ASSERT_EQ(status, 0) << out;
-    EXPECT_EQ(LinkTarget(hive), "../../dotfiles/hkcu.reg");
-    std::string expected = kCompanionHive;
-    expected.replace(expected.find("/companion"), 10, chosen);
-    EXPECT_EQ(test::ReadFile(temp / "dotfiles/hkcu.reg"), expected);
-}
-
 }  // namespace
 }  // namespace pellimor

@@ -45,21 +45,6 @@ TEST_F(CliTest, ListsTheDemoCacheAsTheWindowWould) {
     EXPECT_NE(json.find("\"sizeText\": \"0."), std::string::npos);
 }
 
-TEST_F(CliTest, ErrorsSayWhatToDo) {
-    int status = 0;
-    std::string out = Run("list --cache '" + temp.path() + "/nothing'", status);
-    EXPECT_NE(status, 0);
-    EXPECT_NE(out.find("--cache"), std::string::npos) << out;
-    out = Run("list --cache '" + cache + "' --bogus", status);
-    EXPECT_NE(status, 0);
-    out = Run("frobnicate", status);
-    EXPECT_NE(status, 0);
-    test::WriteFile(cache + "/Content.IE5/index.dat", std::string(20000, 'g'));
-    out = Run("list --cache '" + cache + "'", status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find("not a URL cache index"), std::string::npos) << out;
-}
-
 TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
     int status = 0;
     std::string out =

@@ -106,10 +106,6 @@ const Row kRows[] = {
     {"a folder linked to the folders above is not walked",
      [](Hostile& h) { Link("../../..", h.content + "/ZZZZ9999"); },
      "list --leftovers --cache {cache}", 0, "lostgame", "victim"},
-    {"a code page that turns bytes into separators is refused", [](Hostile&) {},
-     "list --codepage 500 --cache {cache}", 2, "not supported", ""},
-    {"EBCDIC with the euro sign is refused too", [](Hostile&) {},
-     "list --codepage 1140 --cache {cache}", 2, "not supported", ""},
     {"a cached file linked to a secret is not copied",
      [](Hostile& h) {
          h.Replace(h.CachedFile("rocket"), [&](auto& p) { Link(h.outside + "/secret.txt", p); });

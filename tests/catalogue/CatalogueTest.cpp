@@ -67,20 +67,5 @@ TEST(SwfCatalogue, LooksUpAndRemovesByKey) {
     EXPECT_TRUE(catalogue.IsEmpty());
 }
 
-TEST(SwfCatalogue, ReturnsCopies) {
-    SwfCatalogue catalogue;
-    catalogue.Append(Entry(1, "/a/x.swf"));
-    SwfEntry copy = catalogue.GetEntryByKey(1);
-    copy.url = "changed";
-    EXPECT_NE(catalogue.GetEntryByKey(1).url, "changed");
-}
-
-TEST(SwfEntry, TellsLeftoversByUrlEqualsPath) {
-    SwfEntry leftover;
-    leftover.url = leftover.localPath = "/cache/x.swf";
-    EXPECT_TRUE(leftover.IsLeftover());
-    EXPECT_FALSE(Entry(1, "/cache/x.swf").IsLeftover());
-}
-
 }  // namespace
 }  // namespace pellimor

@@ -66,12 +66,6 @@ TEST(SizeLookupsTest, EverySizeInTheOrderAskedThroughFifosLinksAndGaps) {
     }
 }
 
-TEST(SizeLookupsTest, NothingAskedNothingGiven) {
-    PosixFileOps files;
-    SizeLookups lookups(files);
-    EXPECT_TRUE(lookups.Finish().empty());
-}
-
 class ListingBesideTest : public test::FolderListingTest {
   protected:
     // count cached movies on two sites and count leftover files, of every kind Place makes;

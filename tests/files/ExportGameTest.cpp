@@ -1,6 +1,6 @@
-// Export of a game whole, on real caches in temporary folders: the demo's WinINet cache,
-// the caches real Chrome and Firefox made, and hostile caches written here. Every meta.yaml
-// is read back with Python's yaml.
+// Export of a game whole, on real caches in temporary folders: the demo's WinINet cache and
+// hostile caches written here (the caches real browsers made are exported through
+// pellimor-cli in BrowserCachesTest). Every meta.yaml is read back with Python's yaml.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -117,15 +117,5 @@ TEST_F(SettingsStoreTest, SetSavePathSaysWhyAFolderWasNotStored) {
         << outcome.problem;
 }
 
-TEST_F(SettingsStoreTest, AFolderWithLineBreaksAndQuotesReadsBack) {
-    for (const std::string folder : {"/home/u/two\nlines", "/a\r\nb", "/q\"uote\\d\\", "C:\\"}) {
-        const SettingOutcome outcome = SetSavePath(registry, folder);
-        ASSERT_TRUE(outcome.ok()) << outcome.problem;
-        EXPECT_EQ(GetSavePath(registry, "/default"), folder);
-        HiveRegistry fresh(hivePath);  // nothing kept in memory
-        EXPECT_EQ(GetSavePath(fresh, "/default"), folder);
-    }
-}
-
 }  // namespace
 }  // namespace pellimor

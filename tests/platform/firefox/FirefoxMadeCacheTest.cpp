@@ -1,6 +1,6 @@
 // The cache2 folder the real firefox-esr wrote while loading a page of Flash movies from
 // 127.0.0.1 (tests/data/browsers/made): every entry its manifest names is listed under its
-// address with the body the server sent, and deleting one from a copy leaves the others.
+// address with the body the server sent (a delete from a copy is BrowserCachesTest's).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -82,26 +82,6 @@ TEST_F(FirefoxMadeCache, EveryServedEntryIsListedWithTheBodyTheServerSent) {
         movies += sent.starts_with("FWS") || sent.starts_with("CWS") || sent.starts_with("ZWS");
     }
     EXPECT_GE(movies, 3u);
-}
-
-TEST_F(FirefoxMadeCache, DeletingOneEntryOfACopyLeavesTheOthers) {
-    TempFolder temp;
-    CopyTree(kMade + "/firefox/cache2", temp / "cache2");
-    auto cache = FirefoxCache2::Open(temp / "cache2");
-    ASSERT_TRUE(cache.ok());
-    const Served& victim = served_.front();
-    const auto results = (*cache)->DeleteEntries({CacheEntryRef{
-        EntryId{(*cache)->Location(), victim.entry, 0}, victim.address, std::nullopt}});
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].ok()) << results[0].error();
-    const Listing listing = ListAll(**cache);
-    EXPECT_EQ(FindByUrl(listing, victim.address), nullptr);
-    for (const Served& item : served_) {
-        if (item.entry != victim.entry) {
-            EXPECT_NE(FindByUrl(listing, item.address), nullptr) << item.address;
-        }
-    }
-    EXPECT_FALSE(FileExists(temp / ("cache2/entries/" + victim.entry)));
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 // Small helpers shared by the Firefox cache tests.
 #pragma once
 
-#include <zlib.h>
-
-#include <brotli/encode.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ports/CacheSource.h"
+#include "support/Compressed.h"
 
 namespace pellimor::test {
 
@@ -34,30 +31,6 @@ inline const CacheEntry* FindByUrl(const Listing& listing, const std::string& ur
         }
     }
     return nullptr;
-}
-
-inline std::string Gzipped(const std::string& bytes) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, bytes.size()) + 32, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
-inline std::string Brotli(const std::string& bytes) {
-    std::string out(BrotliEncoderMaxCompressedSize(bytes.size()) + 64, '\0');
-    std::size_t size = out.size();
-    BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC,
-                          bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()), &size,
-                          reinterpret_cast<std::uint8_t*>(out.data()));
-    out.resize(size);
-    return out;
 }
 
 }  // namespace pellimor::test
