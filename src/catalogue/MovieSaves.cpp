@@ -96,7 +96,7 @@ std::vector<std::size_t> SavesOfFile(const std::vector<FoundSave>& saves,
         const std::vector<std::string>& path = saves[i].path;
         const bool own = !path.empty() && path.size() <= file.size() &&
                          std::equal(path.rbegin(), path.rend(), file.rbegin());
-        if (Lowered(saves[i].host) == "localhost" && (path.empty() || own)) {
+        if (LoweredAscii(saves[i].host) == "localhost" && (path.empty() || own)) {
             found.push_back(i);
         }
     }
@@ -125,7 +125,7 @@ std::string RuffleStorageKey(const FoundSave& save) {
 
 std::string RuffleStorageKeyAt(const FoundSave& save, std::string_view playedAddress) {
     const auto played = SaveScopeOf(playedAddress);
-    if (!played || played->host == Lowered(save.host)) {
+    if (!played || played->host == LoweredAscii(save.host)) {
         return RuffleStorageKey(save);
     }
     FoundSave asked = save;
@@ -140,7 +140,7 @@ std::string FileSaveKeyOf(std::string_view key, std::string_view playedAddress,
                           std::string_view localPath) {
     const auto played = SaveScopeOf(playedAddress);
     auto save = SaveOfRuffleKey(key);
-    if (!played || !save || Lowered(save->host) != played->host) {
+    if (!played || !save || LoweredAscii(save->host) != played->host) {
         return std::string(key);
     }
     save->host = "localhost";
