@@ -14,6 +14,8 @@
 
 namespace pellimor {
 
+enum class CopyResult { kCopied, kTargetExists, kFailed };
+
 class ExportFolder {
   public:
     virtual ~ExportFolder() = default;
