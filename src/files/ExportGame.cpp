@@ -95,12 +95,11 @@ Result<std::vector<std::string>> PutFile(ExportFolder& folder, std::vector<std::
         if (counter > 0) {
             segments.back() = NumberedFileName(name, counter);
         }
-        std::string why;
-        const CopyResult result = folder.WriteNewFrom(segments, produce, why);
-        if (result == CopyResult::kFailed) {
-            return Fail(why.empty() ? "cannot be written" : why);
+        const Status result = folder.WriteNewFrom(segments, produce);
+        if (!result && result.kind() != FailureKind::kTargetExists) {
+            return Fail(result.error().empty() ? "cannot be written" : result.error());
         }
-        if (result == CopyResult::kTargetExists) {
+        if (!result) {
             if (folder.SameAs(segments, produce)) {
                 return segments;  // the same file, from an earlier export: kept
             }
@@ -499,11 +498,11 @@ void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_vie
                          std::string_view screenshot) {
     for (const auto& [file, bytes] :
          {std::pair<std::string, std::string_view>{"logo.png", logo}, {"ss.png", screenshot}}) {
-        std::string why;
-        if (folder.WriteNew({done.folder, file}, bytes, why) != CopyResult::kFailed) {
+        const Status written = folder.WriteNew({done.folder, file}, bytes);
+        if (written || written.kind() == FailureKind::kTargetExists) {
             done.written.push_back(file);
         } else {
-            done.notReady.push_back("no " + file + ": " + why);
+            done.notReady.push_back("no " + file + ": " + written.error());
         }
     }
 }

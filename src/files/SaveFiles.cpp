@@ -25,12 +25,11 @@ WrittenSave Put(ExportFolder& folder, std::vector<std::string> segments, std::st
         if (counter > 0) {
             segments.back() = NumberedFileName(name, counter);
         }
-        std::string why;
-        const CopyResult result = folder.WriteNew(segments, bytes, why);
-        if (result == CopyResult::kFailed) {
-            return {{}, {}, why.empty() ? "cannot be written" : why};
+        const Status result = folder.WriteNew(segments, bytes);
+        if (!result && result.kind() != FailureKind::kTargetExists) {
+            return {{}, {}, result.error().empty() ? "cannot be written" : result.error()};
         }
-        if (result == CopyResult::kTargetExists) {
+        if (!result) {
             const auto there = folder.ReadExisting(segments, bytes.size());
             if (there && *there == bytes) {
                 return {{}, Joined(segments, shownFrom), {}};
