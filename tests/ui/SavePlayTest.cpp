@@ -99,7 +99,6 @@ struct SaveWindow {
     explicit SaveWindow(bool withSaves) {
         CacheProfileWriter writer(temp / "user/AppData/Local/Microsoft/Windows",
                                   indexdat::Flavour::kInternetExplorer, 17);
-        std::string error;
         const std::string sharedObjects =
             temp / "user/AppData/Roaming/Macromedia/Flash Player/#SharedObjects";
         for (const Form& form : Forms()) {
@@ -108,8 +107,8 @@ struct SaveWindow {
             e.body = MakeSwfSaveMovie(form.design);
             e.extension = "swf";
             e.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
-            if (!writer.AddContent(e, error)) {
-                qWarning("%s", error.c_str());
+            if (const auto added = writer.AddContent(e); !added) {
+                qWarning("%s", added.error().c_str());
             }
             if (withSaves) {
                 FoundSave save;
@@ -124,8 +123,8 @@ struct SaveWindow {
                 test::WriteFile(file, SolWithScore(form.design.name, "found " + save.name));
             }
         }
-        if (!writer.Save(error)) {
-            qWarning("%s", error.c_str());
+        if (const Status saved = writer.Save(); !saved) {
+            qWarning("%s", saved.error().c_str());
         }
         if (withSaves) {
             FindSaves(sharedObjects, found);

@@ -35,8 +35,8 @@ bool PlainPath(const std::vector<std::string>& segments) {
 
 // The folder of segments[0 .. count) below root, opened without following links; made
 // when create is set and it is missing.
-Result<UniqueFd> OpenFolders(int root, const std::vector<std::string>& segments,
-                             std::size_t count, bool create) {
+Result<UniqueFd> OpenFolders(int root, const std::vector<std::string>& segments, std::size_t count,
+                             bool create) {
     UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
     for (std::size_t i = 0; i < count && current.valid(); ++i) {
         const char* name = segments[i].c_str();
@@ -48,10 +48,10 @@ Result<UniqueFd> OpenFolders(int root, const std::vector<std::string>& segments,
             fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
         if (fd < 0) {
-            return Fail(
-                segments[i] + ": " +
-                (errno == ELOOP || errno == ENOTDIR ? std::string("not a folder (a link or a file)")
-                                                    : std::string(std::strerror(errno))));
+            return Fail(segments[i] + ": " +
+                        (errno == ELOOP || errno == ENOTDIR
+                             ? std::string("not a folder (a link or a file)")
+                             : std::string(std::strerror(errno))));
         }
         current = UniqueFd(fd);
     }

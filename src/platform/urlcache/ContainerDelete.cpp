@@ -312,9 +312,10 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
         return failAll(container.indexPath + " is in use by " + *holder +
                        "; close that program and try again");
     }
-    if (!ReplaceInFolder(folder.fd(), folder.path(), indexName, image->bytes(), VerifyWritten,
-                         error)) {
-        return failAll(error);
+    if (const Status replaced =
+            ReplaceInFolder(folder.fd(), folder.path(), indexName, image->bytes(), VerifyWritten);
+        !replaced) {
+        return failAll(replaced.error());
     }
     for (const Planned& plan : planned) {
         if (plan.pending) {
