@@ -43,7 +43,6 @@ std::string Number(std::size_t i) {
 std::string MakeCache(const std::string& folder, std::size_t movies, std::uint64_t& bytes) {
     pellimor::CacheProfileWriter writer(folder, pellimor::indexdat::Flavour::kInternetExplorer,
                                         2026);
-    std::string error;
     for (std::size_t i = 0; i < movies; ++i) {
         for (const bool level : {false, true}) {
             pellimor::MovieDesign design;
@@ -61,14 +60,14 @@ std::string MakeCache(const std::string& folder, std::size_t movies, std::uint64
                 "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
                 "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n";
             bytes += entry.body.size();
-            if (!writer.AddContent(entry, error)) {
-                std::fprintf(stderr, "%s\n", error.c_str());
+            if (const auto added = writer.AddContent(entry); !added) {
+                std::fprintf(stderr, "%s\n", added.error().c_str());
                 return {};
             }
         }
     }
-    if (!writer.Save(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const pellimor::Status saved = writer.Save(); !saved) {
+        std::fprintf(stderr, "%s\n", saved.error().c_str());
         return {};
     }
     return writer.cacheFolder();

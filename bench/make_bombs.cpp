@@ -36,7 +36,6 @@ void MovieCache(const std::string& folder, test::Cache2EntrySpec spec,
 
 bool Pages(const std::string& folder) {
     CacheProfileWriter writer(folder + "/Windows", indexdat::Flavour::kInternetExplorer, 5);
-    std::string error;
     std::string page = "<html><body>\n";
     for (int i = 0; i < 256; ++i) {
         page += "<embed src=\"http://site.example/m" + std::to_string(i) + ".swf\" flashvars=\"" +
@@ -46,7 +45,7 @@ bool Pages(const std::string& folder) {
     movie.url = "http://site.example/m0.swf";
     movie.body = std::string("FWS\x0A\x08\x00\x00\x00", 8);
     movie.extension = "swf";
-    if (!writer.AddContent(movie, error)) {
+    if (!writer.AddContent(movie)) {
         return false;
     }
     std::vector<std::string> paths;
@@ -56,13 +55,13 @@ bool Pages(const std::string& folder) {
         entry.body = "<html></html>";
         entry.extension = "html";
         entry.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-        const auto path = writer.AddContent(entry, error);
+        const auto path = writer.AddContent(entry);
         if (!path) {
             return false;
         }
         paths.push_back(*path);
     }
-    if (!writer.Save(error)) {
+    if (!writer.Save()) {
         return false;
     }
     test::WriteFile(paths[0], page);

@@ -17,7 +17,6 @@ int main(int argc, char** argv) {
     const long entries = std::atol(argv[2]);
     const long leftovers = argc > 3 ? std::atol(argv[3]) : 0;
     const long perContainer = 50000;
-    std::string error;
     std::string lastFolder;
     for (long done = 0, part = 0; done < entries; ++part) {
         pellimor::CacheProfileWriter writer(folder, pellimor::indexdat::Flavour::kInternetExplorer,
@@ -32,13 +31,13 @@ int main(int argc, char** argv) {
             e.extension = "swf";
             e.lastModified =
                 0x01C9EDB4FFE71400ULL + static_cast<std::uint64_t>(done) * 10'000'000ULL;
-            if (!writer.AddContent(e, error)) {
-                std::fprintf(stderr, "%s\n", error.c_str());
+            if (const auto added = writer.AddContent(e); !added) {
+                std::fprintf(stderr, "%s\n", added.error().c_str());
                 return 1;
             }
         }
-        if (!writer.Save(error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+        if (const pellimor::Status saved = writer.Save(); !saved) {
+            std::fprintf(stderr, "%s\n", saved.error().c_str());
             return 1;
         }
         lastFolder = writer.contentFolder();

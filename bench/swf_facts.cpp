@@ -44,8 +44,7 @@ int Facts(const char* list) {
     std::string path;
     unsigned long movies = 0, tags = 0;
     while (std::getline(in, path)) {
-        std::string error;
-        const auto bytes = files.ReadFile(path, 1ULL << 30, error);
+        const auto bytes = files.ReadFile(path, 1ULL << 30);
         if (!bytes) {
             continue;
         }

@@ -73,7 +73,7 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         entry.lastAccess = date + kDay / 2;
         entry.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
         date += kDay;
-        const auto path = writer.AddContent(entry, error);
+        const auto path = writer.AddContent(entry);
         if (!path) {
             return {};
         }
@@ -102,15 +102,15 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         page.extension = "htm";
         page.lastModified = kFirstDate;
         page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-        if (!writer.AddContent(page, error)) {
+        if (!writer.AddContent(page)) {
             return {};
         }
     }
     if (!writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
-                          kFirstDate, error) ||
-        !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf", kFirstDate,
-                           error) ||
-        !writer.Save(error)) {
+                          kFirstDate) ||
+        !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf",
+                           kFirstDate) ||
+        !writer.Save()) {
         return {};
     }
     // Two movies left in the cache folders with no entry: the leftovers.

@@ -39,7 +39,8 @@ void SortLines(std::vector<MovieLine>& lines) {
 
 // The size of the cached file as it is now: the listing shows what a copy would hold.
 std::optional<std::uint64_t> SizeOf(const std::string& path, FileOps& files) {
-    return files.FileSize(path);
+    Result<std::uint64_t> size = files.FileSize(path);
+    return size ? std::optional(*size) : std::nullopt;
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ void SizeLookups::LookUp(const Batch& batch) {
     std::size_t start = 0;
     for (const std::size_t end : batch.ends) {
         path.assign(batch.paths, start, end - start);
-        sizes_.push_back(files_.FileSize(path));
+        const Result<std::uint64_t> size = files_.FileSize(path);
+        sizes_.push_back(size ? std::optional(*size) : std::nullopt);
         start = end;
     }
 }

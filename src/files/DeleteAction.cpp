@@ -54,7 +54,6 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
             labels.push_back(label);
             continue;
         }
-        std::string error;
         // A format's own left-over file (Chromium's f_ files) lies in that cache's folder,
         // which need not be the folder the others are looked for in.
         std::optional<std::string> folder = services.cache.LeftoverFolderOf(entry.localPath);
@@ -65,11 +64,12 @@ DeleteOutcome OnDelete(ListingState& state, std::span<const std::int32_t> select
             // A stale key could name a file anywhere: only the cache folder's own files go.
             outcome.problems.push_back(entry.localPath +
                                        ": not inside the cache folder, left alone");
-        } else if (services.files.RemoveFile(entry.localPath, error)) {
+        } else if (const Status removed = services.files.RemoveFile(entry.localPath); removed) {
             outcome.deleted.push_back(entry.localPath);
             outcome.notes.emplace_back();
         } else {
-            outcome.problems.push_back(entry.localPath + ": could not be removed: " + error);
+            outcome.problems.push_back(entry.localPath +
+                                       ": could not be removed: " + removed.error());
         }
     }
     if (!chosen.empty()) {

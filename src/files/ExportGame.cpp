@@ -443,11 +443,11 @@ void PutCurationPictures(ExportFolder& folder, GameExport& done, std::string_vie
                          std::string_view screenshot) {
     for (const auto& [file, bytes] :
          {std::pair<std::string, std::string_view>{"logo.png", logo}, {"ss.png", screenshot}}) {
-        std::string why;
-        if (folder.WriteNew({done.folder, file}, bytes, why) != CopyResult::kFailed) {
+        const Status written = folder.WriteNew({done.folder, file}, bytes);
+        if (written || written.kind() == FailureKind::kTargetExists) {
             done.written.push_back(file);
         } else {
-            done.notReady.push_back("no " + file + ": " + why);
+            done.notReady.push_back("no " + file + ": " + written.error());
         }
     }
 }

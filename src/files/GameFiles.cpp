@@ -153,10 +153,10 @@ GamePlan PlanGame(const SwfEntry& movie, const ExportIndex& index, GameFileServi
 
 Result<CacheBody> ReadGameFile(const CachedFile& file, GameFileServices& s, std::uint64_t limit) {
     if (!file.localPath.empty()) {
-        std::string error;
-        auto bytes = s.files.ReadFile(file.localPath, limit, error);
+        auto bytes = s.files.ReadFile(file.localPath, limit);
         if (!bytes) {
-            return Fail(error.empty() ? file.localPath + ": cannot be read" : error);
+            return Fail(bytes.error().empty() ? file.localPath + ": cannot be read"
+                                              : bytes.error());
         }
         return CacheBody{std::move(*bytes), false};
     }

@@ -28,12 +28,11 @@ Result<NumberedWrite> WriteNumbered(ExportFolder& folder, std::vector<std::strin
         if (counter > 0) {
             segments.back() = NumberedFileName(name, counter);
         }
-        std::string why;
-        const CopyResult result = folder.WriteNewFrom(segments, produce, why);
-        if (result == CopyResult::kFailed) {
-            return Fail(why.empty() ? "cannot be written" : why);
+        const Status result = folder.WriteNewFrom(segments, produce);
+        if (!result && result.kind() != FailureKind::kTargetExists) {
+            return Fail(result.error().empty() ? "cannot be written" : result.error());
         }
-        if (result == CopyResult::kTargetExists) {
+        if (!result) {
             if (folder.SameAs(segments, produce)) {
                 // The same file, from an earlier export: kept.
                 return NumberedWrite{std::move(segments), false};

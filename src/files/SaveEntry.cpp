@@ -53,34 +53,30 @@ int SaveOne(const SwfEntry& entry, bool askUser, SaveServices& services, SaveOut
     }
     // A body kept inside the cache's own files is written as it is read and decoded, never
     // held whole: one that decodes to a gigabyte costs the pieces on their way.
-    CopyFailure why;
-    std::unique_ptr<PendingCopy> copy;
+    Result<std::unique_ptr<PendingCopy>> copy = Fail("no cache to read the movie from");
     if (!entry.localPath.empty()) {
-        copy = services.files.StageCopy(entry.localPath, folder, &why);
-    } else if (services.cache == nullptr) {
-        why.reason = "no cache to read the movie from";
-    } else {
+        copy = services.files.StageCopy(entry.localPath, folder);
+    } else if (services.cache != nullptr) {
         copy = services.files.StageStream(
             [&](const ByteSink& sink) -> Status {
-                Result<StreamedBody> read =
-                    services.cache->StreamBody(entry.id, kLargestMovieBody, sink);
-                return read ? Status(Done{}) : Status(Failure{read.error()});
+                PELLIMOR_TRY(services.cache->StreamBody(entry.id, kLargestMovieBody, sink));
+                return Done{};
             },
-            folder, &why);
+            folder);
     }
     std::string target = folder + "/" + base + ".swf";
-    CopyResult result = copy ? copy->NameAs(target, &why) : CopyResult::kFailed;
-    for (unsigned long long counter = 1; result == CopyResult::kTargetExists; ++counter) {
+    Status result = copy ? (*copy)->NameAs(target) : Status(copy.failure());
+    for (unsigned long long counter = 1; result.kind() == FailureKind::kTargetExists; ++counter) {
         target = folder + "/" + NumberedName(base, counter) + ".swf";
-        result = copy->NameAs(target, &why);
+        result = (*copy)->NameAs(target);
     }
-    if (result == CopyResult::kFailed) {
-        const std::string reason = why.reason.empty() ? "the copy failed" : why.reason;
+    if (!result) {
+        const std::string reason = result.error().empty() ? "the copy failed" : result.error();
         services.prompts.ShowErrorDetails(std::string(strings::Load(strings::kCopyFailed)) + base,
                                           reason + "\nFolder: " + folder);
         if (outcome != nullptr) {
             outcome->failed.push_back(base);
-            if (why.targetFolder) {
+            if (result.kind() == FailureKind::kTargetFolder) {
                 outcome->unusableFolder = folder;
             }
         }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,22 +20,21 @@ class ExportFolder {
     virtual const std::string& Path() const = 0;
     // Writes bytes to a new file at segments, making the folders before it as needed; never
     // replaces a file, never follows a link (a link where a folder or the file would go is a
-    // failure, not a way out). kTargetExists when something is there already.
-    virtual CopyResult WriteNew(const std::vector<std::string>& segments, std::string_view bytes,
-                                std::string& why) = 0;
+    // failure, not a way out). A failure of kind kTargetExists when something is there
+    // already.
+    virtual Status WriteNew(const std::vector<std::string>& segments, std::string_view bytes) = 0;
     // WriteNew for bytes that produce hands to its sink piece by piece; a failure of produce
-    // leaves no file, with why saying why.
-    virtual CopyResult WriteNewFrom(const std::vector<std::string>& segments,
-                                    const std::function<Status(const ByteSink&)>& produce,
-                                    std::string& why) = 0;
+    // leaves no file.
+    virtual Status WriteNewFrom(const std::vector<std::string>& segments,
+                                const std::function<Status(const ByteSink&)>& produce) = 0;
     // Whether the regular file at segments (no link followed) holds exactly what produce
     // hands on; read in pieces beside it, so neither is held whole.
     virtual bool SameAs(const std::vector<std::string>& segments,
                         const std::function<Status(const ByteSink&)>& produce) = 0;
     // The contents of the regular file at segments when it is one (no link followed) and
-    // holds at most limit bytes; nothing otherwise.
-    virtual std::optional<std::string> ReadExisting(const std::vector<std::string>& segments,
-                                                    std::uint64_t limit) = 0;
+    // holds at most limit bytes.
+    virtual Result<std::string> ReadExisting(const std::vector<std::string>& segments,
+                                             std::uint64_t limit) = 0;
 };
 
 }  // namespace pellimor

@@ -8,12 +8,20 @@
 
 namespace pellimor {
 
-struct Failure {
-    std::string message;
+// What went wrong, where a caller must tell one failure from another; most are kOther.
+enum class FailureKind {
+    kOther,
+    kTargetExists,  // the name is taken: nothing was replaced
+    kTargetFolder,  // the target's folder cannot take files (missing, not writable, full)
 };
 
-inline Failure Fail(std::string message) {
-    return Failure{std::move(message)};
+struct Failure {
+    std::string message;
+    FailureKind kind = FailureKind::kOther;
+};
+
+inline Failure Fail(std::string message, FailureKind kind = FailureKind::kOther) {
+    return Failure{std::move(message), kind};
 }
 
 template <class T>
@@ -38,6 +46,9 @@ class [[nodiscard]] Result {
         static const std::string none;
         return ok() ? none : std::get<1>(state_).message;
     }
+    FailureKind kind() const { return ok() ? FailureKind::kOther : std::get<1>(state_).kind; }
+    // Only when not ok: the failure, to hand on as it is.
+    const Failure& failure() const { return std::get<1>(state_); }
 
   private:
     std::variant<T, Failure> state_;
@@ -50,7 +61,7 @@ class [[nodiscard]] Status {
   public:
     Status() = default;
     Status(Done) {}
-    Status(Failure failure) : error_(std::move(failure.message)), ok_(false) {}
+    Status(Failure failure) : failure_(std::move(failure)), ok_(false) {}
 
     // Done, with something the user should know about it (an entry deleted whose file stays).
     static Status DoneWithNote(std::string note) {
@@ -61,14 +72,31 @@ class [[nodiscard]] Status {
 
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
-    const std::string& error() const { return error_; }
+    const std::string& error() const { return failure_.message; }
+    FailureKind kind() const { return failure_.kind; }
+    // Only when not ok: the failure, to hand on as it is.
+    const Failure& failure() const { return failure_; }
+    // Nothing, so that PELLIMOR_TRY takes a Status as it takes a Result.
+    void value() && {}
     // For an ok status, what the user should know besides; empty for most.
     const std::string& note() const { return note_; }
 
   private:
-    std::string error_;
+    Failure failure_;
     std::string note_;
     bool ok_ = true;
 };
 
 }  // namespace pellimor
+
+// The value of a Result, or a return of its failure from the calling function (which returns
+// a Result or a Status): hands a failure on without restating it. A statement expression
+// (GCC and Clang).
+#define PELLIMOR_TRY(expr)                   \
+    ({                                       \
+        auto pellimorTried_ = (expr);        \
+        if (!pellimorTried_.ok()) {          \
+            return pellimorTried_.failure(); \
+        }                                    \
+        std::move(pellimorTried_).value();   \
+    })

@@ -17,6 +17,7 @@
 #include "platform/urlcache/CacheWriter.h"
 #include "support/BombBodies.h"
 #include "support/FirefoxCache2Writer.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -238,7 +239,6 @@ TEST(BodyBombTest, PagesSharingOneBodyAreReadWithinTheBudget) {
         SCOPED_TRACE(oneSite ? "one site" : "120 sites");
         test::TempFolder temp;
         CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 5);
-        std::string error;
         std::string page = "<html><body>\n";
         for (int i = 0; i < 256; ++i) {
             page += "<embed src=\"http://site.example/m" + std::to_string(i) +
@@ -250,7 +250,7 @@ TEST(BodyBombTest, PagesSharingOneBodyAreReadWithinTheBudget) {
         movie.url = "http://site.example/m0.swf";
         movie.body = std::string("FWS\x0A\x08\x00\x00\x00", 8);
         movie.extension = "swf";
-        ASSERT_TRUE(writer.AddContent(movie, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(movie)));
         std::vector<std::string> pagePaths;
         for (int i = 0; i < 120; ++i) {
             ContentEntry entry;
@@ -259,11 +259,11 @@ TEST(BodyBombTest, PagesSharingOneBodyAreReadWithinTheBudget) {
             entry.body = "<html></html>";
             entry.extension = "html";
             entry.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-            const auto path = writer.AddContent(entry, error);
-            ASSERT_TRUE(path) << error;
+            const auto path = writer.AddContent(entry);
+            ASSERT_TRUE(test::Ok(path));
             pagePaths.push_back(*path);
         }
-        ASSERT_TRUE(writer.Save(error)) << error;
+        ASSERT_TRUE(test::Ok(writer.Save()));
         // One storage for every page.
         test::WriteFile(pagePaths[0], page);
         for (std::size_t i = 1; i < pagePaths.size(); ++i) {

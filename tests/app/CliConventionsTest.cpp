@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/urlcache/CacheWriter.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -265,7 +266,6 @@ std::set<std::size_t> AddressColumns(const std::string& text) {
 TEST(CliColumnsTest, ColumnsLineUpByTheCellsDrawnNotByBytes) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 11);
-    std::string error;
     // Names as wide as each other in cells, not in bytes; two share a name for the
     // refusal's table.
     const std::pair<const char*, const char*> movies[] = {
@@ -283,9 +283,9 @@ TEST(CliColumnsTest, ColumnsLineUpByTheCellsDrawnNotByBytes) {
         entry.extension = "swf";
         entry.nameBase = name;
         entry.lastModified = 0x01C9F6A5C4E0A000ULL;
-        ASSERT_TRUE(writer.AddContent(entry, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(entry)));
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.Save()));
     const auto run = [&](const std::string& arguments, int& status) {
         return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
                                     temp.path() + "' " + PELLIMOR_CLI + " " + arguments +
@@ -314,7 +314,6 @@ TEST(CliColumnsTest, ColumnsLineUpByTheCellsDrawnNotByBytes) {
 TEST(CliEscapesTest, NamesAndAddressesCannotRearrangeTheListing) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 11);
-    std::string error;
     const std::pair<std::string, std::string> movies[] = {
         {"http://evil.example/a\xE2\x80\xAE"
          "fws.exe.swf",
@@ -331,9 +330,9 @@ TEST(CliEscapesTest, NamesAndAddressesCannotRearrangeTheListing) {
         entry.body = "FWS";
         entry.extension = "swf";
         entry.nameBase = name;
-        ASSERT_TRUE(writer.AddContent(entry, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(entry)));
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.Save()));
     int status = 0;
     const auto list = [&](const std::string& extra) {
         return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +

@@ -13,6 +13,7 @@
 
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -182,7 +183,6 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
 // One address cached in two containers, and a name and an address carrying control bytes.
 TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
     test::TempFolder temp;
-    std::string error;
     std::string cache;
     for (const char* container : {"Content.IE5", "Low/Content.IE5"}) {
         CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7,
@@ -191,16 +191,16 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
         game.url = "http://same.example/game.swf";
         game.body = "FWS\x06";
         game.extension = "swf";
-        ASSERT_TRUE(writer.AddContent(game, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(game)));
         if (std::string(container) == "Content.IE5") {
             ContentEntry evil;
             evil.url = "http://evil.example/\x1b[2Jclear.swf";
             evil.nameBase = "evil\x1b]0;owned\x07";
             evil.body = "FWS\x06";
             evil.extension = "swf";
-            ASSERT_TRUE(writer.AddContent(evil, error)) << error;
+            ASSERT_TRUE(test::Ok(writer.AddContent(evil)));
         }
-        ASSERT_TRUE(writer.Save(error)) << error;
+        ASSERT_TRUE(test::Ok(writer.Save()));
         cache = writer.cacheFolder();
     }
     ASSERT_EQ(LiveAddresses(cache).count("http://same.example/game.swf"), 2u);

@@ -11,6 +11,7 @@
 #include "platform/saves/SaveFinder.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "support/DemoCliTest.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -30,13 +31,12 @@ class CliSavesTest : public test::DemoCliTest {
         user = temp / "user";
         CacheProfileWriter writer(user + "/AppData/Local/Microsoft/Windows",
                                   indexdat::Flavour::kInternetExplorer, 3);
-        std::string error;
         ContentEntry e;
         e.url = "http://games.example/arcade/run.swf";
         e.body = MakeSwfSaveMovie({});
         e.extension = "swf";
-        ASSERT_TRUE(writer.AddContent(e, error)) << error;
-        ASSERT_TRUE(writer.Save(error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(e)));
+        ASSERT_TRUE(test::Ok(writer.Save()));
         const std::string windows =
             user + "/AppData/Roaming/Macromedia/Flash Player/#SharedObjects/K7Q2XW9B/";
         const std::string pepper =

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "platform/urlcache/CacheWriter.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -138,13 +139,12 @@ const Row kRows[] = {
     {"an entry without an address is deleted by its record",
      [](Hostile& h) {
          CacheProfileWriter writer(h.temp / "bare", indexdat::Flavour::kInternetExplorer, 7);
-         std::string error;
          ContentEntry entry;
          entry.body = "FWS";
          entry.extension = "swf";
          entry.nameBase = "nourl";
-         ASSERT_TRUE(writer.AddContent(entry, error)) << error;
-         ASSERT_TRUE(writer.Save(error)) << error;
+         ASSERT_TRUE(test::Ok(writer.AddContent(entry)));
+         ASSERT_TRUE(test::Ok(writer.Save()));
          h.cache = writer.cacheFolder();
      },
      "delete nourl --yes --cache {cache}", 0, "deleted", ""},

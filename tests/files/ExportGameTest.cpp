@@ -20,6 +20,7 @@
 #include "platform/fileops/ExportFolderPosix.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -171,7 +172,6 @@ TEST_F(ExportGameTest, ThePageThatEmbeddedTheMovieIsNamed) {
 TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7);
-    std::string error;
     const std::string movie = test::Fws(
         test::SwfTag(12, test::ConstantPool({"data.php?level=2", "music.mp3", "data.php?level=3"}) +
                              test::Action(0, "")));
@@ -197,7 +197,7 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
         c.extension = e.extension;
         c.headers = e.headers;
         c.lastModified = 129000000000000000ULL;
-        ASSERT_TRUE(writer.AddContent(c, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(c)));
     }
     // A movie the cache gives no date for, whose metadata says when it was made.
     ContentEntry undated;
@@ -211,8 +211,8 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     undated.headers =
         "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
         "Content-Language: de-AT, en\r\n\r\n";
-    ASSERT_TRUE(writer.AddContent(undated, error)) << error;
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.AddContent(undated)));
+    ASSERT_TRUE(test::Ok(writer.Save()));
     Export run(writer.cacheFolder(), temp / "out");
     const auto done = run.Run("http://site.example/g/game.swf");
     ASSERT_TRUE(done.ok()) << done.error();
@@ -279,7 +279,6 @@ TEST(ExportGameBrowsersTest, ChromeAndFirefoxCachesExportTheGameAndTheDecodedBod
 TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 11);
-    std::string error;
     const std::string longName(4096, 'x');
     const std::vector<std::string> loads = {
         "../../../../escape1.swf",
@@ -311,9 +310,9 @@ TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
         c.extension = "swf";
         c.nameBase = url == cached.front() ? "main" : "m";
         c.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
-        ASSERT_TRUE(writer.AddContent(c, error)) << url << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(c))) << url;
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.Save()));
     test::MakeFolders(temp / "outside");
     // A link planted where a folder of the export would go.
     test::MakeFolders(temp / "out/main/content/evil.example");

@@ -6,6 +6,7 @@
 #include "platform/fileops/PosixFileOps.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -129,21 +130,20 @@ struct PagesCache {
     using Pages = std::vector<std::pair<std::string, std::string>>;
     explicit PagesCache(const Pages& pages) {
         CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7);
-        std::string error;
         ContentEntry movie;
         movie.url = "http://games.example/play/main.swf";
         movie.body = "FWS";
         movie.extension = "swf";
-        EXPECT_TRUE(writer.AddContent(movie, error)) << error;
+        EXPECT_TRUE(test::Ok(writer.AddContent(movie)));
         for (const auto& [url, body] : pages) {
             ContentEntry page;
             page.url = url;
             page.body = body;
             page.extension = "htm";
             page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-            EXPECT_TRUE(writer.AddContent(page, error)) << error;
+            EXPECT_TRUE(test::Ok(writer.AddContent(page)));
         }
-        EXPECT_TRUE(writer.Save(error)) << error;
+        EXPECT_TRUE(test::Ok(writer.Save()));
         cache = std::make_unique<IndexDatCache>(writer.cacheFolder(), 1252);
     }
 };

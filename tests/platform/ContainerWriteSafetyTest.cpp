@@ -16,6 +16,7 @@
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "platform/urlcache/IndexDatFormat.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -31,15 +32,14 @@ std::string MovieUrl(int i) {
 std::string MakeProfile(const std::string& windows, int count,
                         const std::string& contentPath = "Content.IE5", std::uint32_t seed = 5) {
     CacheProfileWriter writer(windows, indexdat::Flavour::kInternetExplorer, seed, contentPath);
-    std::string error;
     for (int i = 0; i < count; ++i) {
         ContentEntry entry;
         entry.url = MovieUrl(i);
         entry.body = "FWS" + std::string(static_cast<std::size_t>(100 + i), 'x');
         entry.extension = "swf";
-        EXPECT_TRUE(writer.AddContent(entry, error)) << error;
+        EXPECT_TRUE(test::Ok(writer.AddContent(entry)));
     }
-    EXPECT_TRUE(writer.Save(error)) << error;
+    EXPECT_TRUE(test::Ok(writer.Save()));
     return writer.cacheFolder();
 }
 

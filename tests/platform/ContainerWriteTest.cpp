@@ -9,6 +9,7 @@
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/MsiecfDump.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -30,7 +31,6 @@ struct WrittenProfile {
 WrittenProfile Write(const test::TempFolder& temp, int n) {
     WrittenProfile profile;
     CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 7);
-    std::string error;
     for (int i = 0; i < n; ++i) {
         ContentEntry e;
         e.url = "http://site" + std::to_string(i % 7) + ".example/games/movie" + std::to_string(i) +
@@ -47,18 +47,16 @@ WrittenProfile Write(const test::TempFolder& temp, int n) {
         if (i % 9 == 0) {
             e.nameBase = "intro";  // several intro[n] in one folder
         }
-        const auto path = writer.AddContent(e, error);
-        EXPECT_TRUE(path) << error;
+        const auto path = writer.AddContent(e);
+        EXPECT_TRUE(test::Ok(path));
         profile.entries.push_back(e);
-        profile.paths.push_back(path.value_or(""));
+        profile.paths.push_back(path ? *path : "");
     }
     EXPECT_TRUE(
-        writer.AddCookie("Cookie:user@site0.example/", "a\nb\n", 0x01C9EDB4FFE71400ULL, error))
-        << error;
+        test::Ok(writer.AddCookie("Cookie:user@site0.example/", "a\nb\n", 0x01C9EDB4FFE71400ULL)));
     EXPECT_TRUE(
-        writer.AddHistory("Visited: user@http://site0.example/", 0x01C9EDB4FFE71400ULL, error))
-        << error;
-    EXPECT_TRUE(writer.Save(error)) << error;
+        test::Ok(writer.AddHistory("Visited: user@http://site0.example/", 0x01C9EDB4FFE71400ULL)));
+    EXPECT_TRUE(test::Ok(writer.Save()));
     profile.cacheFolder = writer.cacheFolder();
     return profile;
 }

@@ -8,6 +8,7 @@
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -149,9 +150,9 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
         e.body = "FWS";
         e.extension = "swf";
         e.headers = "HTTP/1.1 200 OK\r\n\r\n";
-        ASSERT_TRUE(writer.AddContent(e, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(e)));
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.Save()));
     const std::string folder = writer.contentFolder();
     const Bytes original = test::ReadFile(folder + "/index.dat");
     ASSERT_GE(Damages().size(), 30u);
@@ -200,7 +201,6 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
 TEST(HostileContainers, ItemsSharingOneRecordListItOnceCapped) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "made", indexdat::Flavour::kInternetExplorer, 3);
-    std::string error;
     const std::string longUrl = "http://hostile.example/" + std::string(20000, 'a');
     for (int i = 0; i < 40; ++i) {
         ContentEntry e;
@@ -209,9 +209,9 @@ TEST(HostileContainers, ItemsSharingOneRecordListItOnceCapped) {
         e.body = "FWS";
         e.extension = "swf";
         e.headers = "HTTP/1.1 200 OK\r\n\r\n";
-        ASSERT_TRUE(writer.AddContent(e, error)) << error;
+        ASSERT_TRUE(test::Ok(writer.AddContent(e)));
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    ASSERT_TRUE(test::Ok(writer.Save()));
     const std::string folder = writer.contentFolder();
     Bytes bytes = test::ReadFile(folder + "/index.dat");
     const std::uint32_t shared = Record(bytes, 0);

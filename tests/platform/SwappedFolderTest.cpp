@@ -17,6 +17,7 @@
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/ChromiumSimpleWriter.h"
 #include "support/FirefoxCache2Writer.h"
+#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -48,13 +49,12 @@ const Format kFormats[] = {
     {"WinINet",
      [](const std::string& root) {
          CacheProfileWriter writer(root, indexdat::Flavour::kInternetExplorer, 3);
-         std::string error;
          ContentEntry entry;
          entry.url = kUrl;
          entry.body = kMovie;
          entry.extension = "swf";
-         EXPECT_TRUE(writer.AddContent(entry, error)) << error;
-         EXPECT_TRUE(writer.Save(error)) << error;
+         EXPECT_TRUE(test::Ok(writer.AddContent(entry)));
+         EXPECT_TRUE(test::Ok(writer.Save()));
          return writer.cacheFolder();
      },
      [](const std::string& folder) -> std::unique_ptr<CacheSource> {

@@ -138,7 +138,7 @@ TEST_F(FolderScannerTest, DeepNestingKeepsThePostOrder) {
 class CountingFileOps : public PosixFileOps {
   public:
     std::map<std::string, int> listed;
-    std::optional<std::vector<FolderItem>> ListFolder(
+    Result<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override {
         std::string folder = path;
         StripTrailingSeparators(folder);

@@ -65,9 +65,9 @@ struct Harness {
                 e.url = "http://many.example/m" + std::to_string(i) + ".swf";
                 e.body = "FWS";
                 e.extension = "swf";
-                writer.AddContent(e, error);
+                (void)writer.AddContent(e);
             }
-            writer.Save(error);
+            (void)writer.Save();
             cacheFolder = writer.cacheFolder();
         }
         cache = std::make_unique<IndexDatCache>(cacheFolder, 1252);

@@ -87,7 +87,6 @@ struct PageWindow {
     PageWindow(const std::vector<std::pair<std::string, std::string>>& entries,
                std::unique_ptr<CacheSource> browser) {
         CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 11);
-        std::string error;
         for (const auto& [url, body] : entries) {
             ContentEntry e;
             e.url = url;
@@ -97,12 +96,12 @@ struct PageWindow {
             e.headers = movie ? "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash"
                                 "\r\n\r\n"
                               : "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-            if (!writer.AddContent(e, error)) {
-                problem += error + "\n";
+            if (const auto added = writer.AddContent(e); !added) {
+                problem += added.error() + "\n";
             }
         }
-        if (!writer.Save(error)) {
-            problem += error + "\n";
+        if (const Status saved = writer.Save(); !saved) {
+            problem += saved.error() + "\n";
         }
         ieFolder = writer.cacheFolder();
         auto profile = std::make_unique<CacheProfile>();

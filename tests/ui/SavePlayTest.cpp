@@ -121,7 +121,6 @@ struct SaveWindow {
     explicit SaveWindow(bool withSaves) {
         CacheProfileWriter writer(temp / "user/AppData/Local/Microsoft/Windows",
                                   indexdat::Flavour::kInternetExplorer, 17);
-        std::string error;
         const std::string sharedObjects =
             temp / "user/AppData/Roaming/Macromedia/Flash Player/#SharedObjects";
         for (const Form& form : Forms()) {
@@ -133,15 +132,15 @@ struct SaveWindow {
             e.body = MakeSwfSaveMovie(form.design);
             e.extension = "swf";
             e.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
-            if (!writer.AddContent(e, error)) {
-                qWarning("%s", error.c_str());
+            if (const auto added = writer.AddContent(e); !added) {
+                qWarning("%s", added.error().c_str());
             }
             if (withSaves) {
                 WriteSave(sharedObjects, "games.example", form.path, form.design.name);
             }
         }
-        if (!writer.Save(error)) {
-            qWarning("%s", error.c_str());
+        if (const Status saved = writer.Save(); !saved) {
+            qWarning("%s", saved.error().c_str());
         }
         ieFolder = writer.cacheFolder();
         // The leftovers lie beside a cached movie, in its cache folder.

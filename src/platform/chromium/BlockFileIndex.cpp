@@ -29,12 +29,9 @@ Status WalkIndex(BlockFileStore& store, const std::string& folder,
     if (!index) {
         return Fail(folder + " holds no index of Chrome's cache");
     }
-    std::string error;
-    const auto bytes = ReadWithin(store.root() + "/" + *index, store.root(), kMaxIndexSize, error);
-    if (!bytes) {
-        return Fail(error);
-    }
-    const ByteReader reader(AsBytes(*bytes));
+    const std::string bytes =
+        PELLIMOR_TRY(ReadWithin(store.root() + "/" + *index, store.root(), kMaxIndexSize));
+    const ByteReader reader(AsBytes(bytes));
     const auto magic = reader.U32(fmt::kIndexMagicOffset);
     const auto version = reader.U32(fmt::kIndexVersionOffset);
     const auto tableLength = reader.U32(fmt::kIndexTableLengthOffset);

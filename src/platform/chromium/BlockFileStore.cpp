@@ -74,7 +74,11 @@ Result<BlockFileStore::OpenFile*> BlockFileStore::Open(std::uint32_t addr) {
             open.error = *name + " is missing";
         } else {
             const std::string path = root_ + "/" + *present;
-            open.file = OpenWithin(path, root_, open.error);
+            if (Result<OpenedFile> opened = OpenWithin(path, root_); opened) {
+                open.file = std::move(opened).value();
+            } else {
+                open.error = opened.error();
+            }
             if (open.file && FileType(addr) != fmt::kExternal) {
                 // A block file: its header says which block size it holds.
                 Result<std::string> header =

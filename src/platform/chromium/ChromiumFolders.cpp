@@ -21,13 +21,12 @@ namespace {
 constexpr int kEntryFilesTried = 8;
 
 std::optional<std::uint64_t> FirstU64(const std::string& path, const std::string& root) {
-    std::string error;
-    auto file = OpenWithin(path, root, error);
+    auto file = OpenWithin(path, root);
     if (!file || file->size < 8) {
         return std::nullopt;
     }
     std::uint8_t bytes[8] = {};
-    if (!ReadFully(file->fd.get(), bytes, sizeof bytes, path, error)) {
+    if (!ReadFully(file->fd.get(), bytes, sizeof bytes, path)) {
         return std::nullopt;
     }
     return ByteReader(bytes).U64(0);

@@ -185,13 +185,9 @@ Result<StreamedBody> ChromiumSimpleCache::StreamBody(const EntryId& id, std::uin
     if (!path) {
         return Failure{path.error()};
     }
-    std::string error;
-    auto file = OpenWithin(*path, *root, error);
-    if (!file) {
-        return Fail(error);
-    }
+    const OpenedFile file = PELLIMOR_TRY(OpenWithin(*path, *root));
     Result<chromium::SimpleEntryFile> read =
-        chromium::ReadSimpleEntryFile(file->fd.get(), file->size, *path);
+        chromium::ReadSimpleEntryFile(file.fd.get(), file.size, *path);
     if (!read) {
         return Failure{read.error()};
     }
@@ -203,7 +199,7 @@ Result<StreamedBody> ChromiumSimpleCache::StreamBody(const EntryId& id, std::uin
     }
     bool cut = false;
     const StoredReader stored =
-        ReadFromDescriptor(file->fd.get(), read->bodyOffset, read->bodySize, *path, cut);
+        ReadFromDescriptor(file.fd.get(), read->bodyOffset, read->bodySize, *path, cut);
     Result<DecodedStream> decoded = DecodeContentStream(encoding, stored, limit, sink);
     if (!decoded) {
         return Fail(*path + ": " + decoded.error());

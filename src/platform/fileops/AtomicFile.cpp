@@ -73,10 +73,9 @@ bool IsTemporaryNameOf(std::string_view name, std::string_view file) {
     return true;
 }
 
-bool ReplaceInFolder(int folderFd, const std::string& folderText, const std::string& name,
-                     std::span<const std::uint8_t> bytes,
-                     const std::function<std::string(int, const std::string&)>& verify,
-                     std::string& error) {
+Status ReplaceInFolder(int folderFd, const std::string& folderText, const std::string& name,
+                       std::span<const std::uint8_t> bytes,
+                       const std::function<std::string(int, const std::string&)>& verify) {
     const std::string path = folderText + "/" + name;
     std::string temp;
     UniqueFd fd;
@@ -89,8 +88,7 @@ bool ReplaceInFolder(int folderFd, const std::string& folderText, const std::str
         }
     }
     if (!fd.valid()) {
-        error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
-        return false;
+        return Fail("cannot create a temporary file beside " + path + ": " + std::strerror(errno));
     }
     const std::string tempPath = folderText + "/" + temp;
     struct stat old {};
@@ -103,46 +101,42 @@ bool ReplaceInFolder(int folderFd, const std::string& folderText, const std::str
     const int writeErrno = errno;
     if (!written) {
         ::unlinkat(folderFd, temp.c_str(), 0);
-        error = "cannot write " + tempPath + ": " + std::strerror(writeErrno);
-        return false;
+        return Fail("cannot write " + tempPath + ": " + std::strerror(writeErrno));
     }
     if (verify) {
         const std::string problem = verify(fd.get(), tempPath);
         if (!problem.empty()) {
             ::unlinkat(folderFd, temp.c_str(), 0);
-            error = "the new contents of " + path + " failed their check: " + problem;
-            return false;
+            return Fail("the new contents of " + path + " failed their check: " + problem);
         }
     }
     fd = UniqueFd();
     if (::renameat(folderFd, temp.c_str(), folderFd, name.c_str()) != 0) {
-        error = "cannot replace " + path + ": " + std::strerror(errno);
+        const std::string reason = "cannot replace " + path + ": " + std::strerror(errno);
         ::unlinkat(folderFd, temp.c_str(), 0);
-        return false;
+        return Fail(reason);
     }
     const UniqueFd folder(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) {
         ::fsync(folder.get());
     }
-    return true;
+    return Done{};
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                           const std::function<std::string(const std::string&)>& verify,
-                           std::string& error) {
+Status ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                             const std::function<std::string(const std::string&)>& verify) {
     const std::string folderText = ParentFolder(path);
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const UniqueFd folder(::open(folderText.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
-        error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
-        return false;
+        return Fail("cannot create a temporary file beside " + path + ": " + std::strerror(errno));
     }
     std::function<std::string(int, const std::string&)> verifyByPath;
     if (verify) {
         verifyByPath = [&verify](int, const std::string& written) { return verify(written); };
     }
-    return ReplaceInFolder(folder.get(), folderText, name, bytes, verifyByPath, error);
+    return ReplaceInFolder(folder.get(), folderText, name, bytes, verifyByPath);
 }
 
 }  // namespace pellimor

@@ -87,8 +87,7 @@ const char* FileKindName(mode_t mode) {
     return "not a regular file";
 }
 
-bool ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path,
-               std::string& error) {
+Status ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = ::read(fd, data + done, size - done);
@@ -96,127 +95,101 @@ bool ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& 
             continue;
         }
         if (got <= 0) {
-            error = path + ": " + (got == 0 ? "shorter than its size" : std::strerror(errno));
-            return false;
+            return Fail(path + ": " + (got == 0 ? "shorter than its size" : std::strerror(errno)));
         }
         done += static_cast<std::size_t>(got);
     }
-    return true;
+    return Done{};
 }
 
 // Opened with O_PATH: a FIFO does not block, a device is not opened.
-std::optional<UniqueFd> InspectWithin(const std::string& path, const std::string& root,
-                                      struct stat& info, std::string& error) {
+Result<UniqueFd> InspectWithin(const std::string& path, const std::string& root,
+                               struct stat& info) {
     UniqueFd fd(::open(path.c_str(), O_PATH | O_CLOEXEC));
     if (!fd.valid()) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return Fail(path + ": " + std::strerror(errno));
     }
     if (::fstat(fd.get(), &info) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return Fail(path + ": " + std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        error = path + " is " + FileKindName(info.st_mode) + ", not a movie file";
-        return std::nullopt;
+        return Fail(path + " is " + FileKindName(info.st_mode) + ", not a movie file");
     }
     if (!root.empty()) {
         const auto resolved = PathOfDescriptor(fd.get());
         if (!resolved || !IsWithin(*resolved, root)) {
-            error = path + " leads outside the cache folder" +
-                    (resolved ? " (to " + *resolved + ")" : std::string()) + "; left alone";
-            return std::nullopt;
+            return Fail(path + " leads outside the cache folder" +
+                        (resolved ? " (to " + *resolved + ")" : std::string()) + "; left alone");
         }
     }
     return fd;
 }
 
-std::optional<OpenedFile> OpenWithin(const std::string& path, const std::string& root,
-                                     std::string& error) {
+Result<OpenedFile> OpenWithin(const std::string& path, const std::string& root) {
     struct stat info {};
-    const auto pathFd = InspectWithin(path, root, info, error);
-    if (!pathFd) {
-        return std::nullopt;
-    }
+    const UniqueFd pathFd = PELLIMOR_TRY(InspectWithin(path, root, info));
     // Reopening through the checked descriptor reaches the same file, whatever the path
     // names by now.
-    const std::string self = "/proc/self/fd/" + std::to_string(pathFd->get());
+    const std::string self = "/proc/self/fd/" + std::to_string(pathFd.get());
     UniqueFd fd(::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat opened {};
     if (!fd.valid() || ::fstat(fd.get(), &opened) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return Fail(path + ": " + std::strerror(errno));
     }
     if (opened.st_dev != info.st_dev || opened.st_ino != info.st_ino || !S_ISREG(opened.st_mode)) {
-        error = path + " changed while it was opened; left alone";
-        return std::nullopt;
+        return Fail(path + " changed while it was opened; left alone");
     }
     return OpenedFile{std::move(fd), static_cast<std::uint64_t>(opened.st_size)};
 }
 
-std::optional<std::uint64_t> SizeWithin(const std::string& path, const std::string& root) {
+Result<std::uint64_t> SizeWithin(const std::string& path, const std::string& root) {
     struct stat info {};
-    std::string error;
-    if (!InspectWithin(path, root, info, error)) {
-        return std::nullopt;
-    }
+    PELLIMOR_TRY(InspectWithin(path, root, info));
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool RemoveWithin(const std::string& path, const std::string& root, std::string& error) {
+Status RemoveWithin(const std::string& path, const std::string& root) {
     const auto slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
-        error = path + ": not a file name";
-        return false;
+        return Fail(path + ": not a file name");
     }
     const std::string folder = ParentFolder(path);
     UniqueFd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) {
-        error = folder + ": " + std::strerror(errno);
-        return false;
+        return Fail(folder + ": " + std::strerror(errno));
     }
     if (!root.empty()) {
         const auto resolved = PathOfDescriptor(dir.get());
         if (!resolved || !IsWithin(*resolved, root)) {
-            error = path + " lies outside the cache folder; left alone";
-            return false;
+            return Fail(path + " lies outside the cache folder; left alone");
         }
     }
     struct stat info {};
     if (::fstatat(dir.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
+        return Fail(path + ": " + std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        error = path +
-                (S_ISLNK(info.st_mode) ? " is a link"
-                                       : std::string(" is ") + FileKindName(info.st_mode)) +
-                ", not a movie file; left alone";
-        return false;
+        return Fail(path +
+                    (S_ISLNK(info.st_mode) ? " is a link"
+                                           : std::string(" is ") + FileKindName(info.st_mode)) +
+                    ", not a movie file; left alone");
     }
     if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
+        return Fail(path + ": " + std::strerror(errno));
     }
-    return true;
+    return Done{};
 }
 
-std::optional<std::string> ReadWithin(const std::string& path, const std::string& root,
-                                      std::uint64_t limit, std::string& error) {
-    auto file = OpenWithin(path, root, error);
-    if (!file) {
-        return std::nullopt;
+Result<std::string> ReadWithin(const std::string& path, const std::string& root,
+                               std::uint64_t limit) {
+    const OpenedFile file = PELLIMOR_TRY(OpenWithin(path, root));
+    if (file.size > limit) {
+        return Fail(path + " is larger than " + std::to_string(limit) + " bytes");
     }
-    if (file->size > limit) {
-        error = path + " is larger than " + std::to_string(limit) + " bytes";
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(file->size), '\0');
-    if (!ReadFully(file->fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(),
-                   path, error)) {
-        return std::nullopt;
-    }
+    std::string bytes(static_cast<std::size_t>(file.size), '\0');
+    PELLIMOR_TRY(ReadFully(file.fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                           bytes.size(), path));
     return bytes;
 }
 

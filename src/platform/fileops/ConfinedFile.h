@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "ports/Result.h"
+
 namespace pellimor {
 
 // A file descriptor closed when it goes.
@@ -38,9 +40,8 @@ class UniqueFd {
 // What a file of this mode is, for messages: "a folder", "a FIFO", "a device" ...
 const char* FileKindName(mode_t mode);
 
-// Reads exactly size bytes; false, with error naming path, when fewer come.
-bool ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path,
-               std::string& error);
+// Reads exactly size bytes; a failure naming path when fewer come.
+Status ReadFully(int fd, std::uint8_t* data, std::size_t size, const std::string& path);
 
 // The real path of a folder (every link resolved), or nothing when path is not a folder.
 std::optional<std::string> ResolveFolder(const std::string& path);
@@ -60,23 +61,21 @@ struct OpenedFile {
 // resolved folder; empty: anywhere). The path is first opened without access to the
 // contents, checked on that descriptor, and only then opened for reading through it, so
 // nothing ever waits on a FIFO or reads a device.
-std::optional<OpenedFile> OpenWithin(const std::string& path, const std::string& root,
-                                     std::string& error);
+Result<OpenedFile> OpenWithin(const std::string& path, const std::string& root);
 
 // The path opened without access to its contents, with its facts, when it leads to a
-// regular file within root; error says why not.
-std::optional<UniqueFd> InspectWithin(const std::string& path, const std::string& root,
-                                      struct stat& info, std::string& error);
+// regular file within root.
+Result<UniqueFd> InspectWithin(const std::string& path, const std::string& root, struct stat& info);
 
 // The size of the regular file path leads to within root, checked as OpenWithin checks it.
-std::optional<std::uint64_t> SizeWithin(const std::string& path, const std::string& root);
+Result<std::uint64_t> SizeWithin(const std::string& path, const std::string& root);
 
 // Removes path when it is a regular file itself (not a link) in a folder that lies within
 // root once resolved; the removal goes through that folder's descriptor.
-bool RemoveWithin(const std::string& path, const std::string& root, std::string& error);
+Status RemoveWithin(const std::string& path, const std::string& root);
 
 // Reads a whole regular file within root, refusing one larger than limit bytes.
-std::optional<std::string> ReadWithin(const std::string& path, const std::string& root,
-                                      std::uint64_t limit, std::string& error);
+Result<std::string> ReadWithin(const std::string& path, const std::string& root,
+                               std::uint64_t limit);
 
 }  // namespace pellimor

@@ -35,27 +35,28 @@ bool PlainPath(const std::vector<std::string>& segments) {
 
 // The folder of segments[0 .. count) below root, opened without following links; made
 // when create is set and it is missing.
-UniqueFd OpenFolders(int root, const std::vector<std::string>& segments, std::size_t count,
-                     bool create, std::string& why) {
+Result<UniqueFd> OpenFolders(int root, const std::vector<std::string>& segments, std::size_t count,
+                             bool create) {
     UniqueFd current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
     for (std::size_t i = 0; i < count && current.valid(); ++i) {
         const char* name = segments[i].c_str();
         int fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0 && errno == ENOENT && create) {
             if (::mkdirat(current.get(), name, 0755) != 0 && errno != EEXIST) {
-                why = segments[i] + ": " + std::strerror(errno);
-                return UniqueFd();
+                return Fail(segments[i] + ": " + std::strerror(errno));
             }
             fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
         if (fd < 0) {
-            why =
-                segments[i] + ": " +
-                (errno == ELOOP || errno == ENOTDIR ? std::string("not a folder (a link or a file)")
-                                                    : std::string(std::strerror(errno)));
-            return UniqueFd();
+            return Fail(segments[i] + ": " +
+                        (errno == ELOOP || errno == ENOTDIR
+                             ? std::string("not a folder (a link or a file)")
+                             : std::string(std::strerror(errno))));
         }
         current = UniqueFd(fd);
+    }
+    if (!current.valid()) {
+        return Fail("");  // no descriptor left to copy the folder's: said as a failed write
     }
     return current;
 }
@@ -80,37 +81,28 @@ ExportFolderPosix::~ExportFolderPosix() {
     ::close(fd_);
 }
 
-CopyResult ExportFolderPosix::WriteNew(const std::vector<std::string>& segments,
-                                       std::string_view bytes, std::string& why) {
-    return WriteNewFrom(
-        segments,
-        [bytes](const ByteSink& sink) -> Status {
-            (void)sink(bytes);
-            return Done{};
-        },
-        why);
+Status ExportFolderPosix::WriteNew(const std::vector<std::string>& segments,
+                                   std::string_view bytes) {
+    return WriteNewFrom(segments, [bytes](const ByteSink& sink) -> Status {
+        (void)sink(bytes);
+        return Done{};
+    });
 }
 
-CopyResult ExportFolderPosix::WriteNewFrom(const std::vector<std::string>& segments,
-                                           const std::function<Status(const ByteSink&)>& produce,
-                                           std::string& why) {
+Status ExportFolderPosix::WriteNewFrom(const std::vector<std::string>& segments,
+                                       const std::function<Status(const ByteSink&)>& produce) {
     if (!PlainPath(segments)) {
-        why = "not a name inside the export folder";
-        return CopyResult::kFailed;
+        return Fail("not a name inside the export folder");
     }
-    const UniqueFd folder = OpenFolders(fd_, segments, segments.size() - 1, true, why);
-    if (!folder.valid()) {
-        return CopyResult::kFailed;
-    }
+    const UniqueFd folder = PELLIMOR_TRY(OpenFolders(fd_, segments, segments.size() - 1, true));
     const char* name = segments.back().c_str();
     UniqueFd out(
         ::openat(folder.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!out.valid()) {
         if (errno == EEXIST) {
-            return CopyResult::kTargetExists;
+            return Fail(segments.back() + " is there already", FailureKind::kTargetExists);
         }
-        why = segments.back() + ": " + std::strerror(errno);
-        return CopyResult::kFailed;
+        return Fail(segments.back() + ": " + std::strerror(errno));
     }
     int code = 0;
     const Status made = produce([&out, &code](std::string_view bytes) {
@@ -128,32 +120,39 @@ CopyResult ExportFolderPosix::WriteNewFrom(const std::vector<std::string>& segme
         return true;
     });
     if (code != 0 || !made.ok()) {
-        why = segments.back() + ": " + (code != 0 ? std::strerror(code) : made.error());
         ::unlinkat(folder.get(), name, 0);  // no partial file is left
-        return CopyResult::kFailed;
+        return Fail(segments.back() + ": " + (code != 0 ? std::strerror(code) : made.error()));
     }
     if (::close(out.release()) != 0) {
-        why = segments.back() + ": " + std::strerror(errno);
+        const int closeCode = errno;
         ::unlinkat(folder.get(), name, 0);
-        return CopyResult::kFailed;
+        return Fail(segments.back() + ": " + std::strerror(closeCode));
     }
-    return CopyResult::kCopied;
+    return Done{};
+}
+
+Result<UniqueFd> ExportFolderPosix::OpenExisting(const std::vector<std::string>& segments,
+                                                 struct stat& info) {
+    if (!PlainPath(segments)) {
+        return Fail("not a name inside the export folder");
+    }
+    const UniqueFd folder = PELLIMOR_TRY(OpenFolders(fd_, segments, segments.size() - 1, false));
+    UniqueFd in(::openat(folder.get(), segments.back().c_str(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid() || ::fstat(in.get(), &info) != 0) {
+        return Fail(segments.back() + ": " + std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Fail(segments.back() + " is " + FileKindName(info.st_mode));
+    }
+    return in;
 }
 
 bool ExportFolderPosix::SameAs(const std::vector<std::string>& segments,
                                const std::function<Status(const ByteSink&)>& produce) {
-    if (!PlainPath(segments)) {
-        return false;
-    }
-    std::string why;
-    const UniqueFd folder = OpenFolders(fd_, segments, segments.size() - 1, false, why);
-    if (!folder.valid()) {
-        return false;
-    }
-    const UniqueFd in(::openat(folder.get(), segments.back().c_str(),
-                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
-    if (!in.valid() || ::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const auto in = OpenExisting(segments, info);
+    if (!in) {
         return false;
     }
     std::vector<char> there;
@@ -163,7 +162,7 @@ bool ExportFolderPosix::SameAs(const std::vector<std::string>& segments,
         there.resize(piece.size());
         std::size_t done = 0;
         while (done < piece.size()) {
-            const ssize_t n = ::read(in.get(), there.data() + done, piece.size() - done);
+            const ssize_t n = ::read(in->get(), there.data() + done, piece.size() - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -179,35 +178,16 @@ bool ExportFolderPosix::SameAs(const std::vector<std::string>& segments,
     return made.ok() && same && compared == static_cast<std::uint64_t>(info.st_size);
 }
 
-std::optional<std::string> ExportFolderPosix::ReadExisting(const std::vector<std::string>& segments,
-                                                           std::uint64_t limit) {
-    if (!PlainPath(segments)) {
-        return std::nullopt;
-    }
-    std::string why;
-    const UniqueFd folder = OpenFolders(fd_, segments, segments.size() - 1, false, why);
-    if (!folder.valid()) {
-        return std::nullopt;
-    }
-    const UniqueFd in(::openat(folder.get(), segments.back().c_str(),
-                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+Result<std::string> ExportFolderPosix::ReadExisting(const std::vector<std::string>& segments,
+                                                    std::uint64_t limit) {
     struct stat info {};
-    if (!in.valid() || ::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) > limit) {
-        return std::nullopt;
+    const UniqueFd in = PELLIMOR_TRY(OpenExisting(segments, info));
+    if (static_cast<std::uint64_t>(info.st_size) > limit) {
+        return Fail(segments.back() + " is larger than " + std::to_string(limit) + " bytes");
     }
     std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(in.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return std::nullopt;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    PELLIMOR_TRY(ReadFully(in.get(), reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(),
+                           segments.back()));
     return bytes;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/fileops/ConfinedFile.h"
 #include "ports/ExportFolder.h"
 #include "ports/Result.h"
 
@@ -19,18 +20,18 @@ class ExportFolderPosix : public ExportFolder {
     ExportFolderPosix& operator=(const ExportFolderPosix&) = delete;
 
     const std::string& Path() const override { return path_; }
-    CopyResult WriteNew(const std::vector<std::string>& segments, std::string_view bytes,
-                        std::string& why) override;
-    CopyResult WriteNewFrom(const std::vector<std::string>& segments,
-                            const std::function<Status(const ByteSink&)>& produce,
-                            std::string& why) override;
+    Status WriteNew(const std::vector<std::string>& segments, std::string_view bytes) override;
+    Status WriteNewFrom(const std::vector<std::string>& segments,
+                        const std::function<Status(const ByteSink&)>& produce) override;
     bool SameAs(const std::vector<std::string>& segments,
                 const std::function<Status(const ByteSink&)>& produce) override;
-    std::optional<std::string> ReadExisting(const std::vector<std::string>& segments,
-                                            std::uint64_t limit) override;
+    Result<std::string> ReadExisting(const std::vector<std::string>& segments,
+                                     std::uint64_t limit) override;
 
   private:
     ExportFolderPosix(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    // The regular file at segments opened for reading, no link followed, with its facts.
+    Result<UniqueFd> OpenExisting(const std::vector<std::string>& segments, struct stat& info);
 
     std::string path_;
     int fd_;

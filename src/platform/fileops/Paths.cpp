@@ -28,15 +28,14 @@ std::string ParentFolder(const std::string& path) {
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
-bool MakeFolders(const std::string& path, std::string& error) {
+Status MakeFolders(const std::string& path) {
     for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
         const std::string part = at == std::string::npos ? path : path.substr(0, at);
         if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot create " + part + ": " + std::strerror(errno);
-            return false;
+            return Fail("cannot create " + part + ": " + std::strerror(errno));
         }
         if (at == std::string::npos) {
-            return true;
+            return Done{};
         }
     }
 }

@@ -1,6 +1,7 @@
 // The file system of this machine.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "platform/fileops/ConfinedFile.h"
 #include "platform/fileops/HeldFolder.h"
 #include "ports/FileOps.h"
+
+struct dirent;
 
 namespace pellimor {
 
@@ -20,24 +23,22 @@ class PosixFileOps : public FileOps {
     bool ConfineTo(const std::string& root);
     const std::string& root() const { return root_; }
 
-    std::optional<std::uint64_t> FileSize(const std::string& path) override;
-    std::optional<std::string> ReadFile(const std::string& path, std::uint64_t limit,
-                                        std::string& error) override;
+    Result<std::uint64_t> FileSize(const std::string& path) override;
+    Result<std::string> ReadFile(const std::string& path, std::uint64_t limit) override;
     Result<std::uint64_t> StreamFile(const std::string& path, std::uint64_t limit,
                                      const ByteSink& sink) override;
     bool Exists(const std::string& path) override;
-    std::optional<std::vector<FolderItem>> ListFolder(
+    Result<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override;
-    std::optional<FolderIdentity> IdentifyFolder(const std::string& path) override;
-    std::unique_ptr<PendingCopy> StageCopy(const std::string& from, const std::string& folder,
-                                           CopyFailure* why = nullptr) override;
-    std::unique_ptr<PendingCopy> StageBytes(std::string_view bytes, const std::string& folder,
-                                            CopyFailure* why = nullptr) override;
-    std::unique_ptr<PendingCopy> StageStream(const std::function<Status(const ByteSink&)>& produce,
-                                             const std::string& folder,
-                                             CopyFailure* why = nullptr) override;
+    Result<FolderIdentity> IdentifyFolder(const std::string& path) override;
+    Result<std::unique_ptr<PendingCopy>> StageCopy(const std::string& from,
+                                                   const std::string& folder) override;
+    Result<std::unique_ptr<PendingCopy>> StageBytes(std::string_view bytes,
+                                                    const std::string& folder) override;
+    Result<std::unique_ptr<PendingCopy>> StageStream(
+        const std::function<Status(const ByteSink&)>& produce, const std::string& folder) override;
     Status FlushNamedCopies() override;
-    bool RemoveFile(const std::string& path, std::string& error) override;
+    Status RemoveFile(const std::string& path) override;
     // For a pending copy that was given its name: its folder is flushed with the batch.
     void NoteNamedIn(const std::string& folder);
 
@@ -55,9 +56,13 @@ class PosixFileOps : public FileOps {
         int code = 0;             // the system's error, or 0
         bool targetSide = false;  // in writing the copy, not in reading its source
     };
-    std::unique_ptr<PendingCopy> Stage(const std::string& folder,
-                                       const std::function<WriteFailure(int)>& write,
-                                       CopyFailure* why);
+    Result<std::unique_ptr<PendingCopy>> Stage(const std::string& folder,
+                                               const std::function<WriteFailure(int)>& write);
+    // The size of the file path leads to when it is a link, checked where it leads.
+    Result<std::uint64_t> SizeThroughLink(const std::string& path);
+    // A folder's entry as listed, or nothing when it is left out of the listing.
+    std::optional<FolderItem> ListedItem(int dirFd, const std::string& path, const dirent& entry,
+                                         const std::function<bool(std::string_view)>& detailsFor);
 
     std::string root_;  // resolved; empty: not confined
     // The root held since it was confined to: removals go within it.

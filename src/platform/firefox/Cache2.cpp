@@ -173,12 +173,8 @@ Result<StreamedBody> FirefoxCache2::StreamBody(const EntryId& id, std::uint64_t 
         return Fail("no entry " + id.file + " in " + location_);
     }
     const std::string path = entries_ + "/" + id.file;
-    std::string error;
-    const auto opened = OpenWithin(path, location_, error);
-    if (!opened) {
-        return Fail(error);
-    }
-    auto file = cache2::ReadEntryFile(*opened, path);
+    const OpenedFile opened = PELLIMOR_TRY(OpenWithin(path, location_));
+    auto file = cache2::ReadEntryFile(opened, path);
     if (!file) {
         return Failure{file.error()};
     }
@@ -196,7 +192,7 @@ Result<StreamedBody> FirefoxCache2::StreamBody(const EntryId& id, std::uint64_t 
                     " bytes, more than can be read (" + std::to_string(limit) + ")");
     }
     bool cut = false;
-    const StoredReader reader = ReadFromDescriptor(opened->fd.get(), 0, stored, path, cut);
+    const StoredReader reader = ReadFromDescriptor(opened.fd.get(), 0, stored, path, cut);
     auto decoded = DecodeContentStream(facts.contentEncoding, reader, limit, sink);
     if (!decoded) {
         return Fail(path + ": " + decoded.error());

@@ -45,13 +45,12 @@ class BlockFiles {
                 problems_[index - 1] = name + ", which is absent";
                 continue;
             }
-            std::string error;
-            auto opened = OpenWithin(root + "/" + *found, root, error);
+            auto opened = OpenWithin(root + "/" + *found, root);
             if (!opened) {
-                problems_[index - 1] = error;
+                problems_[index - 1] = opened.error();
                 continue;
             }
-            files_[index - 1] = std::move(opened);
+            files_[index - 1] = std::move(opened).value();
             names_[index - 1] = *found;
         }
     }
@@ -137,12 +136,8 @@ Result<Resolved> ResolveRecord(const BlockFiles& blocks, const std::string& root
     if (location.file == v1::kSeparateFile) {
         const std::string path =
             root + "/" + v1::SeparateFileName(entry.hash, true, location.generation);
-        std::string error;
-        const auto bytes = ReadWithin(path, root, kMaxSeparateRecord, error);
-        if (!bytes) {
-            return Fail(error);
-        }
-        auto record = v1::ParseRecord(Bytes(*bytes));
+        const std::string bytes = PELLIMOR_TRY(ReadWithin(path, root, kMaxSeparateRecord));
+        auto record = v1::ParseRecord(Bytes(bytes));
         if (!record) {
             return Fail(path + ": " + record.error());
         }
@@ -259,12 +254,12 @@ std::optional<std::string> ReadMap(const std::string& root, std::string& problem
     if (!name) {
         return std::nullopt;
     }
-    std::string error;
-    auto bytes = ReadWithin(root + "/" + *name, root, v1::kMaxMapSize, error);
+    auto bytes = ReadWithin(root + "/" + *name, root, v1::kMaxMapSize);
     if (!bytes) {
-        problem = error;
+        problem = bytes.error();
+        return std::nullopt;
     }
-    return bytes;
+    return std::move(bytes).value();
 }
 
 bool Firefox3Layout(const v1::Map& map) {
@@ -280,17 +275,11 @@ Result<std::pair<std::string, bool>> StoredBytes(const BlockFiles& blocks, const
                     std::to_string(limit) + ")");
     }
     if (place.file == v1::kSeparateFile) {
-        std::string error;
-        const auto opened = OpenWithin(place.path, root, error);
-        if (!opened) {
-            return Fail(error);
-        }
-        std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(opened->size, size)),
+        const OpenedFile opened = PELLIMOR_TRY(OpenWithin(place.path, root));
+        std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(opened.size, size)),
                           '\0');
-        if (!ReadFully(opened->fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()),
-                       bytes.size(), place.path, error)) {
-            return Fail(error);
-        }
+        PELLIMOR_TRY(ReadFully(opened.fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                               bytes.size(), place.path));
         const bool shorter = bytes.size() < size;
         return std::pair{std::move(bytes), shorter};
     }

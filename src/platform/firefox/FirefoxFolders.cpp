@@ -38,9 +38,8 @@ bool HoldsEntryFile(const std::string& folder) {
         if (tried++ == kFilesToTry) {
             return false;
         }
-        std::string error;
         const std::string path = *root + "/" + name;
-        const auto opened = OpenWithin(path, *root, error);
+        const auto opened = OpenWithin(path, *root);
         if (opened && cache2::ReadEntryFile(*opened, path)) {
             return true;
         }
@@ -95,9 +94,8 @@ bool IsFirefoxCacheV1(const std::string& folder) {
     if (!root) {
         return false;
     }
-    std::string error;
     if (const auto map = firefox::FindIgnoringCase(*root, firefox::v1::kMapFileName)) {
-        const auto bytes = ReadWithin(*root + "/" + *map, *root, firefox::v1::kMaxMapSize, error);
+        const auto bytes = ReadWithin(*root + "/" + *map, *root, firefox::v1::kMaxMapSize);
         if (bytes && firefox::v1::ParseMap(std::span(
                          reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()))) {
             return true;
@@ -108,14 +106,14 @@ bool IsFirefoxCacheV1(const std::string& folder) {
         if (!name) {
             continue;
         }
-        const auto opened = OpenWithin(*root + "/" + *name, *root, error);
+        const auto opened = OpenWithin(*root + "/" + *name, *root);
         if (!opened) {
             continue;
         }
         std::string bytes(
             static_cast<std::size_t>(std::min(opened->size, firefox::kBlockBytesToTry)), '\0');
         if (!ReadFully(opened->fd.get(), reinterpret_cast<std::uint8_t*>(bytes.data()),
-                       bytes.size(), *name, error)) {
+                       bytes.size(), *name)) {
             continue;
         }
         bool found = false;

@@ -98,8 +98,7 @@ bool HiveRegistry::KeyExists(const std::string& key) {
 
 long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
     problem_.clear();
-    std::string error;
-    MakeFolders(ParentFolder(path_), error);  // a failure shows as the write's own failure
+    (void)MakeFolders(ParentFolder(path_));  // a failure shows as the write's own failure
     FileLock lock(path_, LOCK_EX);
     std::string file;
     const HiveDiskResult located = LocateHive(path_, file);
@@ -133,10 +132,11 @@ long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
         }
         return {};
     };
-    if (!ReplaceFileAtomically(
+    if (const Status written = ReplaceFileAtomically(
             file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-            verify, error)) {
-        problem_ = "cannot write the settings file: " + error;
+            verify);
+        !written) {
+        problem_ = "cannot write the settings file: " + written.error();
         return kStatusAccessDenied;
     }
     return kStatusSuccess;

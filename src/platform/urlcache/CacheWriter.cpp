@@ -50,14 +50,13 @@ std::string BaseFromUrl(const std::string& url) {
     return name.empty() ? "index" : name;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& error) {
+Status WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
-        error = "cannot write " + path;
-        return false;
+        return Fail("cannot write " + path);
     }
-    return true;
+    return Done{};
 }
 
 std::uint32_t WriteTimeOf(const std::string& path) {
@@ -68,12 +67,9 @@ std::uint32_t WriteTimeOf(const std::string& path) {
     return DosTimeFromFileTime(FileTimeFromUnix(info.st_mtime, 0));
 }
 
-bool SaveContainer(const std::string& folder, const indexdat::ContainerImage& image,
-                   std::string& error) {
-    if (!MakeFolders(folder, error)) {
-        return false;
-    }
-    return ReplaceFileAtomically(folder + "/index.dat", image.bytes(), nullptr, error);
+Status SaveContainer(const std::string& folder, const indexdat::ContainerImage& image) {
+    PELLIMOR_TRY(MakeFolders(folder));
+    return ReplaceFileAtomically(folder + "/index.dat", image.bytes(), nullptr);
 }
 
 }  // namespace
@@ -98,20 +94,17 @@ CacheProfileWriter::CacheProfileWriter(std::string windowsFolder, indexdat::Flav
       cookies_(indexdat::ContainerImage::CreateEmpty(flavour, {}, kDefaultLimit)),
       history_(indexdat::ContainerImage::CreateEmpty(flavour, {}, kDefaultLimit)) {}
 
-std::optional<std::string> CacheProfileWriter::AddContent(const ContentEntry& entry,
-                                                          std::string& error) {
+Result<std::string> CacheProfileWriter::AddContent(const ContentEntry& entry) {
     const std::uint8_t index = static_cast<std::uint8_t>(added_++ % subfolders_.size());
     const std::string folder = contentFolder() + "/" + subfolders_[index];
-    if (namesInFolder_.find(folder) == namesInFolder_.end() && !MakeFolders(folder, error)) {
-        return std::nullopt;
+    if (namesInFolder_.find(folder) == namesInFolder_.end()) {
+        PELLIMOR_TRY(MakeFolders(folder));
     }
     auto& taken = namesInFolder_[folder];
     const std::string name =
         NextFreeCacheName(entry.nameBase.value_or(BaseFromUrl(entry.url)), entry.extension, taken);
     const std::string path = folder + "/" + name;
-    if (!WriteWholeFile(path, entry.body, error)) {
-        return std::nullopt;
-    }
+    PELLIMOR_TRY(WriteWholeFile(path, entry.body));
     taken.insert(name);
     indexdat::NewRecord record;
     record.url = entry.url;
@@ -126,23 +119,18 @@ std::optional<std::string> CacheProfileWriter::AddContent(const ContentEntry& en
     record.headers = entry.headers;
     record.extension = entry.extension;
     if (!content_.AddUrl(record)) {
-        error = "the content container is full";
-        return std::nullopt;
+        return Fail("the content container is full");
     }
     return path;
 }
 
-bool CacheProfileWriter::AddCookie(const std::string& url, const std::string& text,
-                                   std::uint64_t lastModified, std::string& error) {
+Status CacheProfileWriter::AddCookie(const std::string& url, const std::string& text,
+                                     std::uint64_t lastModified) {
     const std::string folder = windows_ + "/INetCookies";
-    if (!MakeFolders(folder, error)) {
-        return false;
-    }
+    PELLIMOR_TRY(MakeFolders(folder));
     auto& taken = namesInFolder_[folder];
     const std::string name = NextFreeCacheName("cookie", "txt", taken);
-    if (!WriteWholeFile(folder + "/" + name, text, error)) {
-        return false;
-    }
+    PELLIMOR_TRY(WriteWholeFile(folder + "/" + name, text));
     taken.insert(name);
     indexdat::NewRecord record;
     record.url = url;
@@ -154,37 +142,37 @@ bool CacheProfileWriter::AddCookie(const std::string& url, const std::string& te
     record.writeTimeDos = WriteTimeOf(folder + "/" + name);
     record.extension = "txt";
     if (!cookies_.AddUrl(record)) {
-        error = "the cookie container is full";
-        return false;
+        return Fail("the cookie container is full");
     }
     hasCookies_ = true;
-    return true;
+    return Done{};
 }
 
-bool CacheProfileWriter::AddHistory(const std::string& url, std::uint64_t lastModified,
-                                    std::string& error) {
+Status CacheProfileWriter::AddHistory(const std::string& url, std::uint64_t lastModified) {
     indexdat::NewRecord record;
     record.url = url;
     record.entryType = 0x00200001;
     record.lastModified = lastModified;
     record.lastAccess = lastModified;
     if (!history_.AddUrl(record)) {
-        error = "the history container is full";
-        return false;
+        return Fail("the history container is full");
     }
     hasHistory_ = true;
-    return true;
+    return Done{};
 }
 
-bool CacheProfileWriter::Save(std::string& error) {
+Status CacheProfileWriter::Save() {
     for (const std::string& folder : subfolders_) {
-        if (!MakeFolders(contentFolder() + "/" + folder, error)) {
-            return false;
-        }
+        PELLIMOR_TRY(MakeFolders(contentFolder() + "/" + folder));
     }
-    return SaveContainer(contentFolder(), content_, error) &&
-           (!hasCookies_ || SaveContainer(windows_ + "/INetCookies", cookies_, error)) &&
-           (!hasHistory_ || SaveContainer(windows_ + "/History/History.IE5", history_, error));
+    PELLIMOR_TRY(SaveContainer(contentFolder(), content_));
+    if (hasCookies_) {
+        PELLIMOR_TRY(SaveContainer(windows_ + "/INetCookies", cookies_));
+    }
+    if (hasHistory_) {
+        PELLIMOR_TRY(SaveContainer(windows_ + "/History/History.IE5", history_));
+    }
+    return Done{};
 }
 
 }  // namespace pellimor

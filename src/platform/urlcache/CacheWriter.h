@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/urlcache/ContainerImage.h"
+#include "ports/Result.h"
 
 namespace pellimor {
 
@@ -38,15 +39,14 @@ class CacheProfileWriter {
     std::string cacheFolder() const { return windows_ + "/INetCache"; }
     std::string contentFolder() const { return cacheFolder() + "/" + contentPath_; }
 
-    // Writes the cached file and adds its record; the full path of the file, or nothing.
-    std::optional<std::string> AddContent(const ContentEntry& entry, std::string& error);
-    bool AddCookie(const std::string& url, const std::string& text, std::uint64_t lastModified,
-                   std::string& error);
-    bool AddHistory(const std::string& url, std::uint64_t lastModified, std::string& error);
+    // Writes the cached file and adds its record; the full path of the file.
+    Result<std::string> AddContent(const ContentEntry& entry);
+    Status AddCookie(const std::string& url, const std::string& text, std::uint64_t lastModified);
+    Status AddHistory(const std::string& url, std::uint64_t lastModified);
 
     // Writes the content container, and the cookie and history containers when they have
     // entries.
-    bool Save(std::string& error);
+    Status Save();
 
   private:
     std::string windows_;

@@ -158,35 +158,25 @@ void RemoveStaleTemporaries(const HeldFolder& folder, const std::string& indexNa
     }
 }
 
-std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
-                                                                const std::string& indexName,
-                                                                struct stat& info,
-                                                                std::string& error) {
+Result<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
+                                                         const std::string& indexName,
+                                                         struct stat& info) {
     const std::string indexPath = folder.path() + "/" + indexName;
-    auto file = folder.OpenFile(indexName);
-    if (!file) {
-        error = file.error();
-        return std::nullopt;
+    const auto file = PELLIMOR_TRY(folder.OpenFile(indexName));
+    if (::fstat(file.fd.get(), &info) != 0) {
+        return Fail(indexPath + ": " + std::strerror(errno));
     }
-    if (::fstat(file->fd.get(), &info) != 0) {
-        error = indexPath + ": " + std::strerror(errno);
-        return std::nullopt;
+    if (file.size > MaxContainerSize() || file.size < indexdat::kBlocksStart) {
+        return Fail(indexPath + " holds " + std::to_string(file.size) +
+                    " bytes, which no container can; left as it is");
     }
-    if (file->size > MaxContainerSize() || file->size < indexdat::kBlocksStart) {
-        error = indexPath + " holds " + std::to_string(file->size) +
-                " bytes, which no container can; left as it is";
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->size));
-    if (!ReadFully(file->fd.get(), bytes.data(), bytes.size(), indexPath, error)) {
-        return std::nullopt;
-    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size));
+    PELLIMOR_TRY(ReadFully(file.fd.get(), bytes.data(), bytes.size(), indexPath));
     const ByteReader reader(bytes);
     const auto recorded = reader.U32(indexdat::kFileSizeAt);
     if (!recorded || *recorded != bytes.size()) {
-        error = indexPath + " records a size of " + std::to_string(recorded.value_or(0)) +
-                " bytes but holds " + std::to_string(bytes.size()) + "; left as it is";
-        return std::nullopt;
+        return Fail(indexPath + " records a size of " + std::to_string(recorded.value_or(0)) +
+                    " bytes but holds " + std::to_string(bytes.size()) + "; left as it is");
     }
     return bytes;
 }
@@ -323,12 +313,12 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
     }
     const std::string indexName = FileNameOf(container.indexPath);
     RemoveStaleTemporaries(folder, indexName);
-    std::string error;
     struct stat indexInfo {};
-    auto bytes = ReadContainerForChange(folder, indexName, indexInfo, error);
+    auto bytes = ReadContainerForChange(folder, indexName, indexInfo);
     if (!bytes) {
-        return failAll(error);
+        return failAll(bytes.error());
     }
+    std::string error;
     auto image = indexdat::ContainerImage::FromBytes(std::move(*bytes), error);
     if (!image) {
         return failAll(container.indexPath + ": " + error);
@@ -359,9 +349,10 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
         return failAll(container.indexPath + " is in use by " + *holder +
                        "; close that program and try again");
     }
-    if (!ReplaceInFolder(folder.fd(), folder.path(), indexName, image->bytes(), VerifyWritten,
-                         error)) {
-        return failAll(error);
+    if (const Status replaced =
+            ReplaceInFolder(folder.fd(), folder.path(), indexName, image->bytes(), VerifyWritten);
+        !replaced) {
+        return failAll(replaced.error());
     }
     RemoveFiles(planned, folder, statuses);
     return statuses;

@@ -48,12 +48,11 @@ class ContainerLock {
 void RemoveStaleTemporaries(const HeldFolder& folder, const std::string& indexName);
 
 // The container's bytes for changing, when the file is a regular file (not a link) whose
-// size is the one its header records and that the format allows; error says why not. info
-// receives the file's facts.
-std::optional<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
-                                                                const std::string& indexName,
-                                                                struct stat& info,
-                                                                std::string& error);
+// size is the one its header records and that the format allows. info receives the file's
+// facts.
+Result<std::vector<std::uint8_t>> ReadContainerForChange(const HeldFolder& folder,
+                                                         const std::string& indexName,
+                                                         struct stat& info);
 
 // Deletes the chosen records of container (all refs name it), its folder held since it was
 // listed, one status for each. A record deleted whose file stays is done, with a note why.

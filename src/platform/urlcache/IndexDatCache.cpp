@@ -228,12 +228,7 @@ Result<CacheBody> IndexDatCache::ReadBody(const EntryId& id, std::uint64_t limit
     if (!file) {
         return Failure{file.error()};
     }
-    std::string error;
-    auto bytes = ReadWithin(file->first, file->second, limit, error);
-    if (!bytes) {
-        return Fail(error);
-    }
-    return CacheBody{std::move(*bytes), false};
+    return CacheBody{PELLIMOR_TRY(ReadWithin(file->first, file->second, limit)), false};
 }
 
 Result<StreamedBody> IndexDatCache::StreamBody(const EntryId& id, std::uint64_t limit,
@@ -242,17 +237,12 @@ Result<StreamedBody> IndexDatCache::StreamBody(const EntryId& id, std::uint64_t 
     if (!file) {
         return Failure{file.error()};
     }
-    std::string error;
-    const auto opened = OpenWithin(file->first, file->second, error);
-    if (!opened) {
-        return Fail(error);
-    }
-    if (opened->size > limit) {
+    const OpenedFile opened = PELLIMOR_TRY(OpenWithin(file->first, file->second));
+    if (opened.size > limit) {
         return Fail(file->first + " is larger than " + std::to_string(limit) + " bytes");
     }
     bool cut = false;
-    const StoredReader read =
-        ReadFromDescriptor(opened->fd.get(), 0, opened->size, file->first, cut);
+    const StoredReader read = ReadFromDescriptor(opened.fd.get(), 0, opened.size, file->first, cut);
     auto streamed = DecodeContentStream("", read, limit, sink);
     if (!streamed) {
         return Failure{streamed.error()};

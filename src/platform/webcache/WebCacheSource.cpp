@@ -250,11 +250,8 @@ Result<CacheBody> WebCacheSource::ReadBody(const EntryId& id, std::uint64_t limi
     }
     CacheBody result;
     result.bytes.resize(static_cast<std::size_t>(body->size));
-    std::string error;
-    if (!ReadFully(body->fd.get(), reinterpret_cast<std::uint8_t*>(result.bytes.data()),
-                   result.bytes.size(), body->path, error)) {
-        return Fail(error);
-    }
+    PELLIMOR_TRY(ReadFully(body->fd.get(), reinterpret_cast<std::uint8_t*>(result.bytes.data()),
+                           result.bytes.size(), body->path));
     result.truncated = found->second.size && *found->second.size > body->size;
     return result;
 }

@@ -40,7 +40,12 @@ std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string&
         error = "no file access for the player";
         return std::nullopt;
     }
-    return files_->ReadFile(file.localPath, kLargestFile, error);
+    Result<std::string> read = files_->ReadFile(file.localPath, kLargestFile);
+    if (!read) {
+        error = read.error();
+        return std::nullopt;
+    }
+    return std::move(read).value();
 }
 
 std::optional<CachedFile> MovieFiles::ForPath(std::string_view path) const {
