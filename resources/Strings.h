@@ -92,6 +92,9 @@ inline constexpr std::string_view kAskTags =
 inline constexpr std::string_view kAskLanguage =
     "The cache does not say which language %1 speaks. Its languages as ISO 639-1 codes "
     "(such as en), separated by semicolons:";
+inline constexpr std::string_view kExportPlayedSaves =
+    "The game in the preview saved its progress while it played here. Export that save too, "
+    "beside the save found?";
 inline constexpr std::string_view kNotReady = "%1: not ready to hand in to the game archive";
 inline constexpr std::string_view kPlayInWindowTip =
     "Ayrı Pencerede Oynat — play the movie in a window of its own, at its stage size";

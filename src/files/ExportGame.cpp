@@ -433,6 +433,9 @@ Result<GameExport> ExportGame(const SwfEntry& movie, const std::string& folderNa
     if (s.saves != nullptr) {
         (void)ExportMovieSaves(movie, folderName, *s.saves, s.folder, e.out.notes);
     }
+    if (s.played != nullptr) {
+        (void)ExportPlayedSaves(movie, folderName, *s.played, s.folder, e.out.notes);
+    }
     if (const Status written = WriteMeta(e); !written.ok()) {
         return Fail(movie.displayName + ": " + written.error());
     }

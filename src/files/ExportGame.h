@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/SwfEntry.h"
@@ -31,6 +32,9 @@ struct ExportServices {
     ExportFolder& folder;
     // Flash Player's saves found beside the caches: a movie's own go with it.
     const std::vector<FoundSave>* saves = nullptr;
+    // What a game saved while it played here (the player's key, the bytes): kept beside the
+    // saves found.
+    const std::vector<std::pair<std::string, std::string>>* played = nullptr;
 };
 
 struct GameExport {

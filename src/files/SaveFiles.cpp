@@ -50,6 +50,33 @@ std::vector<WrittenSave> ExportMovieSaves(const SwfEntry& movie, const std::stri
     return written;
 }
 
+std::vector<WrittenSave> ExportPlayedSaves(
+    const SwfEntry& movie, const std::string& gameFolder,
+    const std::vector<std::pair<std::string, std::string>>& played, ExportFolder& folder,
+    std::vector<std::string>& notes) {
+    std::vector<WrittenSave> written;
+    if (movie.IsLeftover()) {
+        return written;
+    }
+    for (const auto& [key, bytes] : played) {
+        auto save = SaveOfRuffleKey(key);
+        if (!save || SavesOfMovie({*save}, movie.url).empty()) {
+            continue;  // another movie's, or no save's name
+        }
+        std::vector<std::string> segments{gameFolder, "saves"};
+        for (std::string& part : SaveFileSegments(*save)) {
+            segments.push_back(std::move(part));
+        }
+        WrittenSave done = Put(folder, std::move(segments), bytes, 1);
+        done.name = save->name;
+        notes.push_back(done.error.empty()
+                            ? "Save played in Pellimor: " + done.path + " (" + save->name + ")"
+                            : "Played save not written: " + save->name + " (" + done.error + ")");
+        written.push_back(std::move(done));
+    }
+    return written;
+}
+
 std::vector<WrittenSave> WritePlayedSaves(
     const std::vector<std::pair<std::string, std::string>>& played, ExportFolder& folder) {
     std::vector<WrittenSave> written;

@@ -26,6 +26,14 @@ std::vector<WrittenSave> ExportMovieSaves(const SwfEntry& movie, const std::stri
                                           const std::vector<FoundSave>& saves, ExportFolder& folder,
                                           std::vector<std::string>& notes);
 
+// The saves the movie made while it played here (the player's key and the save's bytes), into
+// gameFolder/saves beside those found: one that differs from a found save takes a numbered
+// name. One note each for meta.yaml.
+std::vector<WrittenSave> ExportPlayedSaves(
+    const SwfEntry& movie, const std::string& gameFolder,
+    const std::vector<std::pair<std::string, std::string>>& played, ExportFolder& folder,
+    std::vector<std::string>& notes);
+
 // The saves of the player's storage (Ruffle's key and the save's bytes), into the folder.
 std::vector<WrittenSave> WritePlayedSaves(
     const std::vector<std::pair<std::string, std::string>>& played, ExportFolder& folder);

@@ -103,8 +103,10 @@ Result<ExportOutcome> ExportGames(const SwfCatalogue& catalogue, const ExportCho
         if (!folder) {
             continue;
         }
-        ExportServices exportServices{services.listing.cache, services.listing.files,
-                                      services.decompressor, *folder, services.saves};
+        ExportServices exportServices{
+            services.listing.cache, services.listing.files,
+            services.decompressor,  *folder,
+            services.saves,         choice.played.empty() ? nullptr : &choice.played};
         const std::optional<CurationChoices> curation = questions.For(movie, index, exportServices);
         if (!curation) {
             outcome.cancelled = true;

@@ -23,6 +23,9 @@ struct ExportChoice {
     // Ask for each game's tags, and its languages where the cache tells none; a cancel ends
     // the export there.
     bool askEachGame = false;
+    // What the game playing in the preview saved (the player's key, the bytes): each goes
+    // with its own movie, beside the saves found.
+    std::vector<std::pair<std::string, std::string>> played;
 };
 
 struct GamePictures {

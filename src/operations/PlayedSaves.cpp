@@ -32,6 +32,24 @@ std::vector<SaveWithMovies> ListSaves(const std::vector<FoundSave>& saves,
     return lines;
 }
 
+std::vector<std::pair<std::string, std::string>> PlayedSavesOf(
+    const std::vector<std::pair<std::string, std::string>>& played, const SwfCatalogue& catalogue,
+    const std::vector<std::int32_t>& chosen) {
+    std::vector<std::pair<std::string, std::string>> theirs;
+    for (const auto& one : played) {
+        const auto save = SaveOfRuffleKey(one.first);
+        for (const std::int32_t key : chosen) {
+            const SwfEntry movie = catalogue.GetEntryByKey(key);
+            if (save && movie.key != 0 && !movie.IsLeftover() &&
+                !SavesOfMovie({*save}, movie.url).empty()) {
+                theirs.push_back(one);
+                break;
+            }
+        }
+    }
+    return theirs;
+}
+
 Result<PlayedSavesWritten> WriteSavesPlayed(
     const std::vector<std::pair<std::string, std::string>>& played, OperationServices& services) {
     if (played.empty()) {

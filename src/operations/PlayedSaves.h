@@ -25,6 +25,12 @@ std::vector<SaveWithMovies> ListSaves(const std::vector<FoundSave>& saves,
                                       const SwfCatalogue& catalogue, const std::string& site,
                                       const std::set<std::int32_t>* chosen = nullptr);
 
+// Those of the player's saves (the player's key, the bytes) that belong to one of the chosen
+// movies.
+std::vector<std::pair<std::string, std::string>> PlayedSavesOf(
+    const std::vector<std::pair<std::string, std::string>>& played, const SwfCatalogue& catalogue,
+    const std::vector<std::int32_t>& chosen);
+
 struct PlayedSavesWritten {
     std::string folder;  // the save folder
     int written = 0;

@@ -33,6 +33,7 @@
 
 namespace pellimor {
 
+struct ExportChoice;
 struct ExportOutcome;
 struct SaveChoice;
 
@@ -126,6 +127,7 @@ class CMovieDlg : public QDialog {
     void ShowDetailsTip();
     // The list's context menu: the chosen movies exported whole into a folder the user picks.
     void OnExportGames();
+    void RunExport(const ExportChoice& choice);
     void ShowExported(const ExportOutcome& outcome, const std::string& folder);
     void OnPlayerEvent(const QString& name, int load, const QUrlQuery& fields);
     // Why the selected lines cannot be deleted; empty when they can.

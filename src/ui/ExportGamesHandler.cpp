@@ -5,6 +5,7 @@
 
 #include "files/SettingsStore.h"
 #include "operations/ExportGames.h"
+#include "operations/PlayedSaves.h"
 #include "resources/Strings.h"
 #include "ui/CMovieDlg.h"
 #include "ui/MovieShot.h"
@@ -58,6 +59,20 @@ void CMovieDlg::OnExportGames() {
     choice.folder = *chosen;
     choice.askEachGame = true;
     choice.curation.tagsGiven = choice.curation.languageGiven = "in the window";
+    // What the game in the preview saved while it played may go with it, beside the save
+    // found; the player answers later, so the export waits for it.
+    m_flash->ReadPlayedSaves(
+        [this, choice](std::vector<std::pair<std::string, std::string>> played) mutable {
+            choice.played = PlayedSavesOf(played, m_listing.catalogue, choice.keys);
+            if (!choice.played.empty() &&
+                !m_services.prompts.AskYesNo(std::string(strings::kExportPlayedSaves))) {
+                choice.played.clear();
+            }
+            RunExport(choice);
+        });
+}
+
+void CMovieDlg::RunExport(const ExportChoice& choice) {
     OperationServices operations = Operations();
     WindowPictures pictures(*this, m_services.listing, *m_flash);
     const Result<ExportOutcome> outcome =
@@ -66,7 +81,7 @@ void CMovieDlg::OnExportGames() {
         m_services.prompts.ShowError(outcome.error());
         return;
     }
-    ShowExported(*outcome, *chosen);
+    ShowExported(*outcome, choice.folder);
 }
 
 void CMovieDlg::ShowExported(const ExportOutcome& outcome, const std::string& folder) {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <QWebEnginePage>
+#include <algorithm>
 
 #include <cstdlib>
 #include <filesystem>
@@ -272,6 +273,7 @@ class SavePlayTest : public QObject {
     void everyGetLocalFormFindsItsSaveUnderRufflesKey();
     void aMovieWithoutSavesStartsAfreshAndSavesItsOwn();
     void playedSavesAreWrittenIntoTheSaveFolder();
+    void anExportAfterPlayingKeepsThePlayedSaveBesideTheFoundOne();
     void screenshot();
 };
 
@@ -352,6 +354,41 @@ void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
     QVERIFY(RunUntil([&] { return test::FileExists(file); }));
     QCOMPARE(test::ReadFile(file), kept);
     QVERIFY(!test::FileExists(w.temp / "saved/player"));
+}
+
+// Exported after it was played, a game takes what it saved here beside the save found (a
+// numbered name where they differ), once the user says so; the found one stays as it was.
+void SavePlayTest::anExportAfterPlayingKeepsThePlayedSaveBesideTheFoundOne() {
+    for (const bool keep : {true, false}) {
+        SaveWindow w(true);
+        QVERIFY(w.Select(QStringLiteral("slash")));
+        const std::string stored = w.WaitForSave("games.example/arcade/slash.swf/#a/b");
+        QVERIFY(!stored.empty());
+        const std::string games = w.temp / (keep ? "games" : "games-found-only");
+        test::MakeFolders(games);
+        w.prompts.folderAnswer = games;
+        w.prompts.textAnswers = {"Arcade", "en"};
+        w.prompts.yes = keep;
+        QAction* exportGame = w.MenuEntry(strings::kExportGame);
+        QVERIFY(exportGame != nullptr);
+        exportGame->trigger();
+        const std::string meta = games + "/slash/meta.yaml";
+        QVERIFY(RunUntil([&] { return test::FileExists(meta) && w.dialog->isEnabled(); }));
+        QCOMPARE(w.prompts.questions.size(), std::size_t{1});
+        QCOMPARE(w.prompts.questions[0], std::string(strings::kExportPlayedSaves));
+        const std::string saves = games + "/slash/saves/games.example/arcade/slash.swf/#a";
+        const auto found = std::find_if(w.found.saves.begin(), w.found.saves.end(), [](auto& save) {
+            return save.file.ends_with("/slash.swf/#a/b.sol");
+        });
+        QVERIFY(found != w.found.saves.end());
+        QCOMPARE(test::ReadFile(saves + "/b.sol"), test::ReadFile(found->file));
+        QCOMPARE(Member(test::ReadFile(saves + "/b.sol"), "score"), "found " + found->name);
+        QCOMPARE(test::FileExists(saves + "/b01.sol"), keep);
+        QCOMPARE(test::ReadFile(meta).find("Save played in Pellimor: ") != std::string::npos, keep);
+        if (keep) {
+            QCOMPARE(test::ReadFile(saves + "/b01.sol"), stored);
+        }
+    }
 }
 
 // The window playing a movie with its saves, the address field's tooltip naming them: the

@@ -33,12 +33,14 @@ void WindowCurationTest::theDemoPuzzleIsReadyToHandIn() {
     h.prompts.folderAnswer = h.temp / "games";
     h.prompts.textAnswers = {"Puzzle;Logic", "en"};  // the tags, then the language
     exportGame->trigger();
+    // The export waits for the preview's player to tell what the game saved.
+    const std::string game = h.temp / "games/main";
+    QTRY_VERIFY_WITH_TIMEOUT(test::FileExists(game + "/ss.png") && dialog.isEnabled(), 120000);
     QCOMPARE(h.prompts.textAsked.size(), std::size_t{2});
     QVERIFY2(h.prompts.errors.empty(),
              qPrintable(Q(h.prompts.errors.empty()
                               ? ""
                               : h.prompts.errors.front() + "\n" + h.prompts.errorDetails.front())));
-    const std::string game = h.temp / "games/main";
     int status = -1;
     const std::string faults =
         test::RunCommand("python3 '" + std::string(PELLIMOR_SOURCE_DIR) +
