@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/webcache/EsedbTables.h"
 
 namespace {

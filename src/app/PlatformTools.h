@@ -1,5 +1,6 @@
 // The platform's objects behind the ports that keep nothing of a cache: the movies'
-// decompressor, the opener of the folders exports write into, and the makers of archives.
+// decompressor, the reader of files named outside a cache, the opener of the folders exports write
+// into, and the makers of archives.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include "platform/archive/ZlibGzip.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "platform/fileops/ExportFolderPosix.h"
+#include "platform/fileops/PosixFileOps.h"
 #include "ports/ArchiveFiles.h"
 #include "ports/ExportFolders.h"
 
@@ -42,6 +44,8 @@ class PosixArchiveFiles : public ArchiveFiles {
 
 struct PlatformTools {
     SwfDecompressor decompressor;
+    // Reads files the user names outside any cache.
+    PosixFileOps files;
     PosixExportFolders exportFolders;
     PosixArchiveFiles archiveFiles;
     ZlibGzip gzip;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor {
 

@@ -40,7 +40,13 @@ std::string CMovieDlg::MovieFactsText(const SwfEntry& entry) {
     std::optional<std::string> bytes;
     std::string error;
     if (!entry.localPath.empty()) {
-        bytes = m_services.listing.files.ReadFile(entry.localPath, kFactsReadLimit, error);
+        if (Result<std::string> read =
+                m_services.listing.files.ReadFile(entry.localPath, kFactsReadLimit);
+            read) {
+            bytes = std::move(read).value();
+        } else {
+            error = read.error();
+        }
     } else if (Result<CacheBody> body =
                    m_services.listing.cache.ReadBody(entry.id, kFactsReadLimit);
                body.ok()) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/SwfMaker.h"
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor {
 namespace {

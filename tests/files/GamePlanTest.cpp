@@ -46,7 +46,6 @@ TEST(ExportGameOwnCacheTest, FilesOnlyThePageNamesGoWithTheGame) {
          "gone=g/nothere.xml&amp;empty=\"></object>",
          "site.example/play.html"},
     };
-    std::string error;
     for (const auto& f : files) {
         ContentEntry c;
         c.url = f.address;
@@ -56,9 +55,11 @@ TEST(ExportGameOwnCacheTest, FilesOnlyThePageNamesGoWithTheGame) {
         c.headers = f.address.ends_with(".html")
                         ? "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n"
                         : "HTTP/1.1 200 OK\r\n\r\n";
-        ASSERT_TRUE(writer.AddContent(c, error)) << f.address << error;
+        const auto added = writer.AddContent(c);
+        ASSERT_TRUE(added.ok()) << f.address << added.error();
     }
-    ASSERT_TRUE(writer.Save(error)) << error;
+    const Status saved = writer.Save();
+    ASSERT_TRUE(saved.ok()) << saved.error();
     Export run(writer.cacheFolder(), temp / "out");
     const auto movie = run.Movie(site + "main.swf");
     ASSERT_TRUE(movie);

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/ContainerImage.h"
 #include "platform/urlcache/IndexDatFormat.h"

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/fileops/MappedFile.h"
 #include "platform/listing/ListedTexts.h"
 #include "platform/urlcache/CacheWriter.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/chromium/SimpleCacheFormat.h"
 #include "support/TempFolder.h"
 

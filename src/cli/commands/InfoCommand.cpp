@@ -3,6 +3,7 @@
 #include <optional>
 #include <variant>
 
+#include "app/PlatformTools.h"
 #include "catalogue/BodyReading.h"
 #include "catalogue/SwfFacts.h"
 #include "cli/Command.h"
@@ -10,8 +11,6 @@
 #include "cli/ExitStatus.h"
 #include "cli/SwfFactsText.h"
 #include "cli/commands/CachedMovies.h"
-#include "platform/compression/SwfDecompressor.h"
-#include "platform/fileops/PosixFileOps.h"
 
 namespace pellimor {
 
@@ -21,10 +20,9 @@ constexpr CommandOption kOptions[] = {
     {"--site", true}, {"--url", true}, {"--file", true}, {"--json"}};
 
 // The facts of files outside the cache, each read as a movie; kExitFailed when one cannot be.
-int ReadFiles(const std::vector<std::string>& paths, SwfDecompressor& decompressor,
+int ReadFiles(const std::vector<std::string>& paths, FileOps& files, Decompressor& decompressor,
               std::vector<std::pair<FactsSource, SwfFacts>>& read) {
     int status = kExitDone;
-    PosixFileOps files;
     for (const std::string& path : paths) {
         const auto start =
             ReadBodyStart(nullptr, files, CachedFile{path, {}, {}, std::nullopt}, kFactsReadLimit);
@@ -53,11 +51,12 @@ int Run(const std::vector<std::string>& arguments) {
     if (!a.error.empty()) {
         return UsageError("info", a.error);
     }
-    SwfDecompressor decompressor;
+    PlatformTools tools;
+    Decompressor& decompressor = tools.decompressor;
     std::vector<std::pair<FactsSource, SwfFacts>> read;
     int status = kExitDone;
     if (!paths.empty()) {
-        status = ReadFiles(paths, decompressor, read);
+        status = ReadFiles(paths, tools.files, decompressor, read);
     } else {
         OpenedListing listing;
         auto chosen = ChooseCachedMovies(a, listing);

@@ -9,7 +9,6 @@
 #include "cli/ExitStatus.h"
 #include "cli/TerminalText.h"
 #include "cli/commands/CachedMovies.h"
-#include "platform/compression/SwfDecompressor.h"
 #include "sites/ResolveAddress.h"
 
 namespace pellimor {
@@ -59,7 +58,7 @@ int Run(const std::vector<std::string>& arguments) {
     if (const Status built = book.Build(listing.session->cache()); !built.ok()) {
         std::cerr << ErrorLines("the cache could not be read whole: " + built.error());
     }
-    SwfDecompressor decompressor;
+    Decompressor& decompressor = listing.session->tools().decompressor;
     int status = kExitDone;
     for (std::size_t i = 0; i < movies.size(); ++i) {
         const CachedMovie& m = movies[i];

@@ -10,7 +10,7 @@
 #include <unordered_set>
 
 #include "ground/AsciiText.h"
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/body/CollectedBody.h"
 #include "platform/body/ContentDecoding.h"
 #include "platform/chromium/BlockFileEntry.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/chromium/BlockFileFormat.h"
 #include "platform/chromium/ReadAt.h"
 #include "platform/fileops/ConfinedFile.h"

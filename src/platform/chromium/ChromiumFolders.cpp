@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "ground/AsciiText.h"
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/chromium/BlockFileFormat.h"
 #include "platform/chromium/SimpleCacheFormat.h"
 #include "platform/fileops/ConfinedFile.h"

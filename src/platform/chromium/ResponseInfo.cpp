@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "ground/AsciiText.h"
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::chromium {
 

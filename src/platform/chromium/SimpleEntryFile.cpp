@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/chromium/ReadAt.h"
 #include "platform/chromium/SimpleCacheFormat.h"
 

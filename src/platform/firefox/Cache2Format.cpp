@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::firefox::cache2 {
 

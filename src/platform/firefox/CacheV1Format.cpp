@@ -1,6 +1,6 @@
 #include "platform/firefox/CacheV1Format.h"
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::firefox::v1 {
 

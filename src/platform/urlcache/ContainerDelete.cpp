@@ -16,7 +16,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/FaultHooks.h"
 #include "platform/fileops/AtomicFile.h"
 #include "platform/fileops/ConfinedFile.h"

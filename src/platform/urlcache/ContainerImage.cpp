@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/urlcache/IndexDatFormat.h"
 #include "platform/urlcache/UrlHash.h"
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::indexdat {
 

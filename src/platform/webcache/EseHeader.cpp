@@ -1,6 +1,6 @@
 #include "platform/webcache/EseHeader.h"
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::webcache {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 
 namespace pellimor::webcache {
 

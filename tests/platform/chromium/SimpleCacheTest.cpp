@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/ByteReader.h"
+#include "ground/ByteReader.h"
 #include "platform/chromium/ChromiumFolders.h"
 #include "platform/chromium/SimpleCache.h"
 #include "support/ChromiumSimpleWriter.h"
