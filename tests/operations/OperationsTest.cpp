@@ -102,7 +102,7 @@ TEST_F(OperationsTest, ExportReturnsWhatItCouldNotWriteAndGoesOn) {
     fs::create_directories(temp / "elsewhere");
     fs::create_directories(to);
     fs::create_directory_symlink(temp / "elsewhere", to + "/rocket");  // a link, no way out
-    ExportChoice choice{{Key("rocket"), Key("snake")}, to, {}, false};
+    ExportChoice choice{{Key("rocket"), Key("snake")}, to, {}, false, {}};
     Recorder progress;
     OperationServices services = session->operations();
     const auto done = ExportGames(movies, choice, services, prompts, progress);
@@ -129,7 +129,7 @@ TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancel
                               services.defaultSaveFolder,
                               nullptr};
     fs::create_directories(temp / "games");
-    ExportChoice choice{{Key("rocket"), Key("snake")}, temp / "games", {}, true};
+    ExportChoice choice{{Key("rocket"), Key("snake")}, temp / "games", {}, true, {}};
     prompts.textAnswers = {"Arcade", "en"};  // the first game's tags and language, then cancel
     Recorder progress;
     const auto done = ExportGames(movies, choice, partial, prompts, progress);
@@ -147,8 +147,8 @@ TEST_F(OperationsTest, FoldersThatTakeNothingFailBeforeAnythingIsDone) {
     test::WriteFile(temp / "file", "x");
     OperationServices services = session->operations();
     Recorder progress;
-    const auto exported = ExportGames(movies, {{Key("rocket")}, temp / "file", {}, true}, services,
-                                      prompts, progress);
+    const auto exported = ExportGames(movies, {{Key("rocket")}, temp / "file", {}, true, {}},
+                                      services, prompts, progress);
     EXPECT_FALSE(exported.ok());
     EXPECT_TRUE(prompts.textAsked.empty());
     const std::vector<std::pair<std::string, std::string>> played = {

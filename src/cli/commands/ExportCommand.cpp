@@ -225,7 +225,7 @@ int Run(const std::vector<std::string>& arguments) {
     PlatformTools& tools = session->tools();
     TerminalExport progress(r, gameFiles, tools.archiveFiles);
     TerminalPrompts prompts(true);
-    const auto done = ExportGames(state.catalogue, {choice.keys, r.to, r.choices, false},
+    const auto done = ExportGames(state.catalogue, {choice.keys, r.to, r.choices, false, {}},
                                   operations, prompts, progress);
     if (!done) {
         return Report(kExitFailed, done.error());
