@@ -7,7 +7,8 @@ unit reaches a file of a higher layer, or when folders include each other in a c
 
 Layers, lowest first: ground; ports; the core (catalogue, sites, files, operations and the
 resources' texts); platform; ui; cli and app. Edges from platform down into the core are
-allowed and listed, so that the picture shows what exists.
+allowed and listed, so that the picture shows what exists. The front ends (ui, cli) name no
+platform header: they get the platform's objects from the session in app/.
 
 Dependency files list every header a unit opened, directly or not, so an edge runs from the
 unit's folder to each header's folder; the file that names the header is looked up in the
@@ -160,6 +161,15 @@ def main():
     print("platform reaching into the core:" + ("" if downward else " none"))
     for edge in sorted(downward):
         print("  " + edge)
+    # The front ends reach the platform only through the session (app/): none names a
+    # platform header itself.
+    for front in ("ui", "cli"):
+        for path in glob.glob(os.path.join(source, "src", front, "**", "*.*"), recursive=True):
+            with open(path, encoding="utf-8", errors="replace") as text:
+                for line in text:
+                    if line.startswith('#include "platform/'):
+                        problems.add(f"{os.path.relpath(path, source)} names {line.split()[1]} "
+                                     f"(the {front} reaches the platform through app/)")
     circles = cycles(edges)
     for problem in sorted(problems):
         print("UP: " + problem)
