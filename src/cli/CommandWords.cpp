@@ -56,7 +56,8 @@ void AcceptOnly(CommandWords& words, std::string_view command,
             words.error = option.refusal;
         }
     }
-    for (const auto& [name, value] : words.given) {
+    for (const auto& word : words.given) {
+        const std::string& name = word.first;
         const bool taken = std::any_of(accepted.begin(), accepted.end(), [&](const auto& o) {
             return o.name == name && o.refusal.empty();
         });
