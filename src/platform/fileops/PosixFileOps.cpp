@@ -151,18 +151,17 @@ Result<std::unique_ptr<PendingCopy>> PosixFileOps::StageBytes(std::string_view b
 
 Result<std::unique_ptr<PendingCopy>> PosixFileOps::StageStream(
     const std::function<Status(const ByteSink&)>& produce, const std::string& folder) {
-    return Stage(
-        folder, [&produce](int out) -> WriteFailure {
-            int code = 0;
-            const Status made = produce([out, &code](std::string_view piece) {
-                code = WriteAll(out, piece);
-                return code == 0;
-            });
-            if (code != 0) {
-                return {std::strerror(code), code, true};
-            }
-            return made.ok() ? WriteFailure{} : WriteFailure{made.error(), 0, false};
+    return Stage(folder, [&produce](int out) -> WriteFailure {
+        int code = 0;
+        const Status made = produce([out, &code](std::string_view piece) {
+            code = WriteAll(out, piece);
+            return code == 0;
         });
+        if (code != 0) {
+            return {std::strerror(code), code, true};
+        }
+        return made.ok() ? WriteFailure{} : WriteFailure{made.error(), 0, false};
+    });
 }
 
 Result<std::unique_ptr<PendingCopy>> PosixFileOps::StageCopy(const std::string& from,
@@ -175,37 +174,36 @@ Result<std::unique_ptr<PendingCopy>> PosixFileOps::StageCopy(const std::string& 
         return in.failure();
     }
     const bool dieHalfway = ++copiesStaged_ == fault::KillInCopy();
-    return Stage(
-        folder, [&in, dieHalfway](int out) -> WriteFailure {
-            // No more than the size the file had when it was opened: a file that grows
-            // while it is copied cannot fill the disk.
-            std::array<char, 1 << 16> buffer{};
-            std::uint64_t left = in->size;
-            while (left > 0) {
-                const std::size_t want =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-                const ssize_t got = ::read(in->fd.get(), buffer.data(), want);
-                if (got < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (got <= 0) {
-                    const int code = got < 0 ? errno : 0;
-                    return {code != 0 ? std::strerror(code)
-                                      : "the cached file became shorter while it was copied",
-                            code, false};
-                }
-                left -= static_cast<std::uint64_t>(got);
-                const int code =
-                    WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-                if (code != 0) {
-                    return {std::strerror(code), code, true};
-                }
-                if (dieHalfway) {
-                    std::raise(SIGKILL);  // part of the copy written
-                }
+    return Stage(folder, [&in, dieHalfway](int out) -> WriteFailure {
+        // No more than the size the file had when it was opened: a file that grows
+        // while it is copied cannot fill the disk.
+        std::array<char, 1 << 16> buffer{};
+        std::uint64_t left = in->size;
+        while (left > 0) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            const ssize_t got = ::read(in->fd.get(), buffer.data(), want);
+            if (got < 0 && errno == EINTR) {
+                continue;
             }
-            return {};
-        });
+            if (got <= 0) {
+                const int code = got < 0 ? errno : 0;
+                return {code != 0 ? std::strerror(code)
+                                  : "the cached file became shorter while it was copied",
+                        code, false};
+            }
+            left -= static_cast<std::uint64_t>(got);
+            const int code =
+                WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+            if (code != 0) {
+                return {std::strerror(code), code, true};
+            }
+            if (dieHalfway) {
+                std::raise(SIGKILL);  // part of the copy written
+            }
+        }
+        return {};
+    });
 }
 
 void PosixFileOps::NoteNamedIn(const std::string& folder) {
