@@ -2,25 +2,14 @@
 
 #include <optional>
 
+#include "ground/PercentDecoding.h"
+
 namespace pellimor {
 
 namespace {
 
 constexpr std::string_view kPrefix = "pellimor://player/";
 constexpr std::size_t kLongestRuffleName = 200;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Percent-decoding; a '%' without two hex digits after it makes the text unreadable.
 std::optional<std::string> Decode(std::string_view text) {
@@ -34,8 +23,8 @@ std::optional<std::string> Decode(std::string_view text) {
         if (i + 2 >= text.size()) {
             return std::nullopt;
         }
-        const int high = HexValue(text[i + 1]);
-        const int low = HexValue(text[i + 2]);
+        const int high = HexDigitValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
