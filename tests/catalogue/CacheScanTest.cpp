@@ -73,6 +73,23 @@ TEST_F(CacheScanTest, KeepsOnlySwfFilesThatAreNoCookies) {
     }
 }
 
+// An entry with no name to go by is a movie when its body starts as one: plain, zlib or LZMA.
+TEST_F(CacheScanTest, EntriesWithoutANameAreKnownByTheirFirstBytes) {
+    const struct {
+        const char* start;
+        bool movie;
+    } cases[] = {
+        {"FWS\x0a", true},  {"CWS\x09", true},  {"ZWS\x0d", true}, {"ZWS\x33", false},
+        {"XWS\x0a", false}, {"FWS\x00", false}, {"ZW", false},     {"zws\x0d", false},
+    };
+    for (const auto& c : cases) {
+        CacheEntry entry;
+        entry.url = "http://e.com/play";
+        entry.bodyStart = c.start;
+        EXPECT_EQ(IsSwfCacheEntry(entry), c.movie) << c.start;
+    }
+}
+
 TEST_F(CacheScanTest, LengthTestIsOnTheWholeLocalName) {
     cache.Add("http://e.com/1", ".swf");
     cache.Add("http://e.com/2", "a.swf");

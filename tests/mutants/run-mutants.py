@@ -59,7 +59,9 @@ def build(build_dir, targets, jobs):
     return code == 0, out
 
 
-FAILED_LINE = re.compile(r"^\s*\d+\s*-\s*(\S+)\s+\((.*)\)\s*$")
+# "12 - Suite.Name (Failed)"; a parameterised test's name is followed by its parameter
+# ("  # GetParam() = true"), which may hold parentheses of its own.
+FAILED_LINE = re.compile(r"^\s*\d+\s*-\s*(\S+).*\(([^()]*)\)\s*$")
 
 
 def ctest(build_dir, regex, jobs, timeout):

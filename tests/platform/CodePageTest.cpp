@@ -34,6 +34,7 @@ TEST(CodePage, DecodesTheWholeTextAlsoWhereMarksMayCombine) {
         {"\xf9\xec\xe5\xed", 1255, "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d"},  // the last letter kept
         {"ph\xf4", 1258, "ph\xc3\xb4"},
         {"b\xfcro.swf", 1254, "b\xc3\xbcro.swf"},
+        {"caf\xc3\xa9.swf", 65001, "caf\xc3\xa9.swf"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeCodePage(c.bytes, c.codePage), std::optional<std::string>(c.utf8))

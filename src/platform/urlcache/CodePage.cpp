@@ -11,8 +11,9 @@ namespace pellimor {
 
 namespace {
 
+// Code page 65001, UTF-8, is handled before iconv is asked.
 std::string IconvName(int codePage) {
-    return codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
+    return "CP" + std::to_string(codePage);
 }
 
 std::optional<std::string> Convert(std::string_view text, const std::string& to,

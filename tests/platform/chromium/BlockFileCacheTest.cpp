@@ -304,11 +304,22 @@ TEST(ChromiumBlockFileCache, DamagedFiles) {
     }
 }
 
-TEST(ChromiumBlockFileCache, BodyLongerThanItsFileIsTruncated) {
+// A body cut short in its own f_ file is read as far as it goes; one that claims more than
+// the blocks its address names is refused rather than read on into other entries.
+TEST(ChromiumBlockFileCache, BodiesLongerThanWhatHoldsThem) {
     DamagedCopy copy;
     // The first entry's body is f_000010 (25960 bytes): cut the file short.
     const std::string whole = test::ReadFile(copy.path("f_000010"));
     test::WriteFile(copy.path("f_000010"), whole.substr(0, 1000));
+    // The script's body lies in blocks of data_1: claim 64 KiB.
+    const std::string scriptUrl =
+        "http://www.blogblog.com/dynamicviews/76f25a6f2e06af76/js/thirdparty/"
+        "jquery-mousewheel.js";
+    const std::size_t key = copy.data1_.find(scriptUrl);
+    ASSERT_NE(key, std::string::npos);
+    ASSERT_EQ((key - 96 - kBlockStart) % 256, 0u);
+    copy.Patch(copy.data1_, key - 96 + 44, 0x10000);
+    copy.WriteData1(copy.data1_);
     ChromiumBlockFileCache cache(copy.folder());
     const auto entries = ListAll(cache);
     ASSERT_EQ(entries.size(), 217u);
@@ -316,6 +327,11 @@ TEST(ChromiumBlockFileCache, BodyLongerThanItsFileIsTruncated) {
     ASSERT_TRUE(body.ok()) << body.error();
     EXPECT_TRUE(body->truncated);
     EXPECT_EQ(body->bytes, whole.substr(0, 1000));
+    const CacheEntry* script = ByUrl(entries, scriptUrl);
+    ASSERT_NE(script, nullptr);
+    const auto refused = cache.ReadBody(script->id, 1 << 20);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find("does not fit"), std::string::npos) << refused.error();
 }
 
 // Movies in f_ files that no entry refers to are offered as left over; files entries use,

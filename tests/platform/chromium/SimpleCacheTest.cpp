@@ -181,48 +181,6 @@ TEST(ChromiumSimpleCache, LargeEntriesAreReadWhole) {
     EXPECT_EQ(body->bytes, spec.body);
 }
 
-TEST(ChromiumSimpleCache, BodyCutShortIsMarkedTruncated) {
-    const std::string body(5000, 'b');
-    SimpleEntrySpec spec = Movie("https://games.example/cut.swf");
-    spec.body = kMovie + body;
-    const std::string bytes = test::SimpleEntryBytes(spec);
-    const std::size_t bodyStart = 24 + spec.key.size();
-    const struct {
-        std::string name;
-        std::string file;
-        std::size_t bytesExpected;
-    } cases[] = {
-        // The file ends inside the body: the end records are lost with it.
-        {"inside the body", bytes.substr(0, bodyStart + 1000), 1000},
-        // Chromium marked the response as cut short while it was arriving.
-        {"flagged",
-         [&] {
-             SimpleEntrySpec flagged = spec;
-             flagged.truncatedFlag = true;
-             return test::SimpleEntryBytes(flagged);
-         }(),
-         spec.body.size()},
-    };
-    for (const auto& c : cases) {
-        test::TempFolder temp;
-        test::WriteFile(temp / "00000000000000aa_0", c.file);
-        ChromiumSimpleCache cache(temp.path());
-        const auto entries = ListAll(cache);
-        ASSERT_EQ(entries.size(), 1u) << c.name;
-        const auto read = cache.ReadBody(entries[0].id, 1 << 20);
-        ASSERT_TRUE(read.ok()) << c.name << ": " << read.error();
-        EXPECT_TRUE(read->truncated) << c.name;
-        EXPECT_EQ(read->bytes, spec.body.substr(0, c.bytesExpected)) << c.name;
-    }
-    // The whole file: not truncated.
-    test::TempFolder temp;
-    test::WriteFile(temp / "00000000000000aa_0", bytes);
-    ChromiumSimpleCache cache(temp.path());
-    const auto entries = ListAll(cache);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_FALSE(cache.ReadBody(entries[0].id, 1 << 20)->truncated);
-}
-
 TEST(ChromiumSimpleCache, DeleteRemovesTheEntrysFilesAndNothingElse) {
     test::TempFolder temp;
     test::WriteSimpleIndex(temp.path());
@@ -321,6 +279,14 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         {"inside the header", kBytes, good.substr(0, 10), false, false},
         {"inside the key", kBytes, good.substr(0, keyEnd - 3), false, false},
         {"at the body's start", kBytes, good.substr(0, keyEnd), true, true},
+        {"inside the body", kBytes, good.substr(0, keyEnd + 10), true, true},
+        {"flagged as cut short while it arrived", kBytes,
+         [&] {
+             SimpleEntrySpec flagged = spec;
+             flagged.truncatedFlag = true;
+             return test::SimpleEntryBytes(flagged);
+         }(),
+         true, true},
         {"inside the body's end record", kBytes, good.substr(0, bodyEnd + 10), true, false},
         {"inside the response", kBytes, good.substr(0, bodyEnd + 24 + 6), true, false},
         {"inside the last record", kBytes, good.substr(0, good.size() - 5), true, false},
@@ -338,6 +304,20 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
              SimpleEntrySpec noUrl = spec;
              noUrl.key = "1/0/_dk_x y not-an-address";
              return test::SimpleEntryBytes(noUrl);
+         }(),
+         false, false},
+        {"response size reaching back to a record's magic in the key", kBytes,
+         [&] {
+             // The sizes would put the body's end record at the key's first token.
+             SimpleEntrySpec magicKey = spec;
+             std::string magic(8, '\0');
+             PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), 0xf4fa6f45970d41d8ULL);
+             magicKey.key =
+                 "1/0/_dk_" + magic + " https://games.example https://games.example/damaged.swf";
+             std::string bytes = test::SimpleEntryBytes(magicKey);
+             const auto trailer = static_cast<std::uint32_t>(bytes.size() - 24 - 8 - 32 - 48);
+             PutU32(reinterpret_cast<std::uint8_t*>(&bytes[bytes.size() - 8]), trailer);
+             return bytes;
          }(),
          false, false},
         {"response pickle length huge", kBytes, patched(bodyEnd + 24, 0x7ffffff0), true, false},
@@ -377,7 +357,9 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         ChromiumSimpleCache cache(temp / "cache");
         Status status;
         const auto entries = ListAll(cache, &status);
-        EXPECT_NE(ByUrl(entries, "https://games.example/good.swf"), nullptr) << c.name;
+        const CacheEntry* whole = ByUrl(entries, "https://games.example/good.swf");
+        ASSERT_NE(whole, nullptr) << c.name;
+        EXPECT_FALSE(cache.ReadBody(whole->id, 1 << 20)->truncated) << c.name;
         const CacheEntry* listed = ByUrl(entries, "https://games.example/damaged.swf");
         EXPECT_EQ(listed != nullptr, c.listed) << c.name;
         EXPECT_EQ(status.ok(), c.listed) << c.name << ": " << status.error();
