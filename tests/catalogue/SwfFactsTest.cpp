@@ -8,7 +8,6 @@
 #include <sstream>
 #include <vector>
 
-#include "app/SwfMaker.h"
 #include "catalogue/SwfBuilder.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "support/TempFolder.h"
@@ -133,40 +132,6 @@ TEST(SwfFactsTest, RealMoviesHaveTheFactsAnIndependentReaderFinds) {
     EXPECT_GE(signatures["CWS"], 5);
     EXPECT_GE(signatures["FWS"], 1);
     EXPECT_GE(signatures["ZWS"], 1);
-}
-
-TEST(SwfFactsTest, DemoMoviesHaveTheFactsTheyWereMadeWith) {
-    struct Case {
-        MovieDesign design;
-        std::vector<std::string> addresses;
-    };
-    MovieDesign plain;
-    plain.background = 0x123456;
-    plain.width = 640;
-    plain.height = 480;
-    plain.frames = 30;
-    MovieDesign loader;
-    loader.loadMovie = "levels/level1.swf";
-    loader.frames = 2;
-    const Case cases[] = {{plain, {}}, {loader, {"levels/level1.swf"}}};
-    for (const Case& c : cases) {
-        const std::string fws = MakeSwfMovie(c.design);
-        for (const std::string& bytes : {fws, test::Cws(fws)}) {
-            const SwfFacts f = Read(bytes);
-            SCOPED_TRACE(f.signature + " " + c.design.loadMovie);
-            EXPECT_EQ(f.version, 8);
-            EXPECT_EQ(f.declaredLength, fws.size());
-            EXPECT_EQ(f.stageWidthTwips, c.design.width * 20);
-            EXPECT_EQ(f.stageHeightTwips, c.design.height * 20);
-            EXPECT_EQ(f.FramesPerSecond(), 24.0);
-            EXPECT_EQ(f.frameCount, c.design.frames);
-            EXPECT_EQ(f.background, c.design.background);
-            EXPECT_EQ(f.fileAttributes.has_value(), false);
-            EXPECT_EQ(f.census.doAction, c.design.loadMovie.empty() ? 0U : 1U);
-            EXPECT_EQ(f.addresses, c.addresses);
-            EXPECT_TRUE(f.reachedEnd);
-        }
-    }
 }
 
 // Every cut of a real movie: the facts of the part that is there, never more, and where

@@ -57,16 +57,26 @@ class SaveEntryTest : public ::testing::Test {
     }
 };
 
+// intro.swf and intro01.swf up to the count given.
+std::vector<std::string> Taken(int count) {
+    std::vector<std::string> names{"intro.swf"};
+    for (int i = 1; i <= count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "intro%02d.swf", i);
+        names.push_back(name);
+    }
+    return names;
+}
+
+// The counter has no upper bound.
 TEST_F(SaveEntryTest, PicksTheFirstFreeName) {
     const SwfEntry intro = Movie(1, "intro");
     const struct {
         std::vector<std::string> existing;
         std::string expected;
     } cases[] = {
-        {{}, "intro.swf"},
-        {{"intro.swf", "intro01.swf"}, "intro02.swf"},
-        {{"intro01.swf"}, "intro.swf"},
-        {{"intro.swf"}, "intro01.swf"},
+        {{}, "intro.swf"},         {Taken(1), "intro02.swf"},   {{"intro01.swf"}, "intro.swf"},
+        {Taken(0), "intro01.swf"}, {Taken(99), "intro100.swf"},
     };
     for (const auto& c : cases) {
         test::TempFolder target;
@@ -83,19 +93,6 @@ TEST_F(SaveEntryTest, PicksTheFirstFreeName) {
             EXPECT_EQ(test::ReadFile(target / name), "old");
         }
     }
-}
-
-TEST_F(SaveEntryTest, CounterHasNoUpperBound) {
-    const SwfEntry intro = Movie(1, "intro");
-    test::WriteFile(out + "/intro.swf", "old");
-    for (int i = 1; i <= 99; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "intro%02d.swf", i);
-        test::WriteFile(out + "/" + name, "old");
-    }
-    SaveOutcome outcome;
-    SaveEntry(intro, false, services, &outcome);
-    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/intro100.swf"}));
 }
 
 TEST_F(SaveEntryTest, NothingStoredSavesToTheHomeFolder) {
@@ -158,6 +155,13 @@ TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
         << prompts.errorDetails[0];
     EXPECT_TRUE(prompts.errorDetails[0].ends_with("\nFolder: " + out)) << prompts.errorDetails[0];
     EXPECT_TRUE(outcome.unusableFolder.empty());  // the source was at fault, not the folder
+    // Save All: each missing movie is reported, the rest still saved.
+    ::unlink((temp / "cache/other[2].swf").c_str());
+    Movie(3, "third");
+    prompts.errors.clear();
+    EXPECT_EQ(OnSaveAll(catalogue, services).savedTo,
+              (std::vector<std::string>{out + "/third.swf"}));
+    EXPECT_EQ(prompts.errors.size(), 2u);
 }
 
 // A save folder that takes no file: Save and Save All show one message for all the movies,
@@ -203,19 +207,6 @@ TEST_F(SaveEntryTest, AFolderThatTakesNoFilesGivesOneMessage) {
     EXPECT_FALSE(test::FileExists(temp / "missing"));  // no folder is ever made
 }
 
-// Several movies whose cached files are gone: each is reported and the rest still saved.
-TEST_F(SaveEntryTest, SaveAllReportsEveryMissingSourceAndGoesOn) {
-    for (int k = 1; k <= 4; ++k) {
-        const SwfEntry e = Movie(k, "m" + std::to_string(k));
-        if (k % 2 == 1) {
-            ::unlink(e.localPath.c_str());
-        }
-    }
-    const SaveOutcome outcome = OnSaveAll(catalogue, services);
-    EXPECT_EQ(prompts.errors.size(), 2u);
-    EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/m2.swf", out + "/m4.swf"}));
-}
-
 TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {
     std::vector<std::int32_t> keys;
     for (int k = 1; k <= 1200; ++k) {
@@ -230,17 +221,6 @@ TEST_F(SaveEntryTest, SelectionIsCappedAtAThousandLines) {
     EXPECT_EQ(OnSaveAll(catalogue, services).savedTo.size(), 1200u);
 }
 
-// Forks; the child's exit code, or 128 + the signal that ended it.
-int InChild(const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(work());
-    }
-    int raw = 0;
-    ::waitpid(child, &raw, 0);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-}
-
 // A Save All killed in the middle of its third copy: the two before it stand whole under
 // their names, the third has no name at all, and nothing else is left in the folder.
 TEST_F(SaveEntryTest, ASaveAllKilledMidCopyLeavesNoPartialFileUnderAName) {
@@ -250,7 +230,7 @@ TEST_F(SaveEntryTest, ASaveAllKilledMidCopyLeavesNoPartialFileUnderAName) {
     for (int k = 1; k <= 5; ++k) {
         Movie(k, "m" + std::to_string(k), std::string(300 * 1024, static_cast<char>('a' + k)));
     }
-    const int ended = InChild([&] {
+    const int ended = test::InChild([&] {
         fault::ArmKillInCopy(3);
         OnSaveAll(catalogue, services);
         return 0;  // not reached: killed with half of m3 written

@@ -19,9 +19,16 @@ class SettingsStoreTest : public ::testing::Test {
     }
 };
 
+// Reading creates nothing; storing without any key creates the program's own.
 TEST_F(SettingsStoreTest, NothingStoredGivesTheDefaultAndCreatesNothing) {
     EXPECT_EQ(GetSavePath(registry, "/home/u"), "/home/u");
     EXPECT_FALSE(test::FileExists(hivePath));
+    SetSavePath(registry, "/movies");
+    EXPECT_TRUE(RegKeyExists(registry, "Software\\Tavrik"));
+    std::string value;
+    EXPECT_EQ(RegReadString(registry, kOwnKey, kSavePathValue, value), kStatusSuccess);
+    EXPECT_EQ(value, "/movies");
+    EXPECT_FALSE(RegKeyExists(registry, kCompanionKey));
 }
 
 TEST_F(SettingsStoreTest, ReadOrderAndWriteChoice) {
@@ -75,15 +82,6 @@ TEST_F(SettingsStoreTest, HelpersKeepThePlatformStatusCodes) {
     EXPECT_EQ(RegWriteString(registry, "Software\\B\\C", "Text", "q\"uote\\d"), kStatusSuccess);
     EXPECT_EQ(RegReadString(registry, "Software\\B\\C", "Text", text), kStatusSuccess);
     EXPECT_EQ(text, "q\"uote\\d");
-}
-
-TEST_F(SettingsStoreTest, SetSavePathWithoutAnyKeyCreatesTheOwnKey) {
-    SetSavePath(registry, "/movies");
-    EXPECT_TRUE(RegKeyExists(registry, "Software\\Tavrik"));
-    std::string value;
-    EXPECT_EQ(RegReadString(registry, kOwnKey, kSavePathValue, value), kStatusSuccess);
-    EXPECT_EQ(value, "/movies");
-    EXPECT_FALSE(RegKeyExists(registry, kCompanionKey));
 }
 
 TEST_F(SettingsStoreTest, SetSavePathSaysWhyAFolderWasNotStored) {

@@ -253,10 +253,7 @@ TEST_F(ContainerDeleteTest, AUsersFilesBesideTheIndexSurviveADelete) {
         EXPECT_TRUE(status.ok()) << status.error();
         EXPECT_EQ(test::FileExists(path), c.stays);
         if (c.stays) {
-            EXPECT_TRUE(test::ReadFile(path) == c.bytes);
-        }
-        if (c.stays) {
-            EXPECT_EQ(test::ReadFile(path), c.bytes);
+            EXPECT_TRUE(test::ReadFile(path) == c.bytes);  // 5 MiB not printed
         }
         ::unlink(path.c_str());
     }

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +75,16 @@ std::string RunCommand(const std::string& command, int& status) {
     const int raw = ::pclose(pipe);
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return out;
+}
+
+int InChild(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work());
+    }
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
 std::vector<std::string> VisibleNames(const std::string& folder) {

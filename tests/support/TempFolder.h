@@ -1,6 +1,7 @@
 // A real folder under /tmp for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ void MakeFolders(const std::string& path);
 bool FileExists(const std::string& path);
 // Runs a shell command; its standard output, and its exit status in status.
 std::string RunCommand(const std::string& command, int& status);
+// Runs work in a forked child; its exit status, or 128 + the signal that ended it.
+int InChild(const std::function<int()>& work);
 // The names in a folder, sorted, without hidden ones (".", "..", dot files).
 std::vector<std::string> VisibleNames(const std::string& folder);
 // Copies a folder tree (cp -a).

@@ -162,12 +162,8 @@ struct V1Damage {
     std::size_t listed;  // entries still listed with a readable body
 };
 
-std::string ReadBack(const std::string& path) {
-    return ReadFile(path);
-}
-
 void Rewrite(const std::string& path, const std::function<void(std::string&)>& edit) {
-    std::string bytes = ReadBack(path);
+    std::string bytes = ReadFile(path);
     edit(bytes);
     std::remove(path.c_str());
     WriteFile(path, bytes);

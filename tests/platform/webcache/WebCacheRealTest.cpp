@@ -326,8 +326,8 @@ TEST(WebCacheReal, DeletingIsRefusedWithTheReason) {
 
 // Damaged copies: an error that says what, or the rows that could be read; never a crash or
 // a hang. Of the database's 512 pages, 240 are zeros the database does not use: the copy is
-// cut short before each page in use, and each page in use is overwritten in turn, the unused
-// ones all at once, so that every page is cut off and overwritten once.
+// cut short before its two headers and every fourth page in use (the fuzz target cuts it
+// anywhere), and each page in use is overwritten in turn, the unused ones all at once.
 TEST(WebCacheReal, DamagedCopiesGiveAnErrorOrWhatCouldBeRead) {
     const std::string bytes = WithState(test::RealWebCacheBytes(), webcache::kEseCleanShutdown);
     constexpr std::size_t kPageSize = 32768;
@@ -362,8 +362,8 @@ TEST(WebCacheReal, DamagedCopiesGiveAnErrorOrWhatCouldBeRead) {
             ++failed;
         }
     };
-    for (std::size_t page = pages; page-- > 0;) {
-        if (used(page)) {
+    for (std::size_t page = pages, seen = 0; page-- > 0;) {
+        if (used(page) && (page < 2 || seen++ % 4 == 0)) {
             ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(page * kPageSize)), 0);
             read();
         }
