@@ -86,6 +86,8 @@ std::string Head(const std::string& extra = "") {
 
 class WrittenCacheV1 : public ::testing::TestWithParam<bool> {};
 
+// Firefox 4's files are renamed to lower case, as a copy through a FAT stick leaves them:
+// their names are matched ignoring case.
 TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
     TempFolder temp;
     const std::string small = "FWS\x05tiny";
@@ -105,6 +107,13 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
          0x5234567E},
     };
     WriteV1Cache(temp.path(), spec);
+    for (const std::string name : {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"}) {
+        if (!GetParam()) {
+            std::string lower = name;
+            std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+            ASSERT_EQ(std::rename((temp / name).c_str(), (temp / lower).c_str()), 0);
+        }
+    }
     EXPECT_TRUE(IsFirefoxCacheV1(temp.path()));
     auto cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());
@@ -155,29 +164,6 @@ TEST_P(WrittenCacheV1, ABodyInAnAbsentBlockFileIsListedUnreadable) {
     EXPECT_FALSE((*cache)->ReadBody(listing.entries[0].id, 1 << 20).ok());
     EXPECT_TRUE(listing.entries[1].unreadable.empty());
     EXPECT_TRUE((*cache)->ReadBody(listing.entries[1].id, 1 << 20).ok());
-}
-
-TEST_P(WrittenCacheV1, NamesAreMatchedIgnoringCase) {
-    TempFolder temp;
-    V1CacheSpec spec;
-    spec.firefox3 = GetParam();
-    spec.entries = {{"HTTP:http://a.example/a.swf", kMovie, Head(), V1BodyPlace::kBlockFile, 0x12}};
-    WriteV1Cache(temp.path(), spec);
-    for (const std::string name : {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"}) {
-        std::string lower = name;
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        std::rename((temp / name).c_str(), (temp / lower).c_str());
-    }
-    EXPECT_TRUE(IsFirefoxCacheV1(temp.path()));
-    auto cache = FirefoxCacheV1::Open(temp.path());
-    ASSERT_TRUE(cache.ok());
-    const Listing listing = ListAll(**cache);
-    ASSERT_EQ(listing.entries.size(), 1u);
-    const auto body = (*cache)->ReadBody(listing.entries[0].id, 1 << 20);
-    ASSERT_TRUE(body.ok()) << body.error();
-    EXPECT_EQ(body->bytes, kMovie);
 }
 
 INSTANTIATE_TEST_SUITE_P(BitmapLayouts, WrittenCacheV1, ::testing::Values(true, false),
