@@ -4,15 +4,14 @@
 // The caches are the real browsers' (tests/data/browsers/made, see its README).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
-#include "support/TempFolder.h"
+#include "app/CliRun.h"
 
 namespace pellimor {
 namespace {
@@ -23,14 +22,14 @@ const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
 
 std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status,
                 const std::string& environment = "") {
-    return test::RunCommand(environment + "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
-                            status);
+    const test::Ran ran = test::Cli(temp.path(), arguments, false, environment);
+    status = ran.status;
+    return ran.out;
 }
 
 void CopyTree(const std::string& from, const std::string& to) {
     fs::create_directories(fs::path(to).parent_path());
-    fs::copy(from, to, fs::copy_options::recursive);
+    test::CopyTree(from, to);
 }
 
 // The movies of a JSON listing: address -> source (of the last listed, where several
@@ -293,17 +292,6 @@ TEST(BrowserCachesTest, ExportWritesTheCachedPagesFlashvars) {
     }
 }
 
-// Every file below folder with its bytes: what "the rest stays" compares.
-std::map<std::string, std::string> Files(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path());
-        }
-    }
-    return files;
-}
-
 TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo) {
     const struct {
         const char* browser;
@@ -320,24 +308,26 @@ TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo)
         const std::string copy = temp.path() + "/cache";
         CopyTree(kMade + cache.made, copy);
         // While a program holds a file of the cache open, the cache is its; nothing goes.
-        const std::string held = Files(copy).begin()->first;
+        const auto before = test::Snapshot(copy);
+        const std::string held = std::find_if(before.begin(), before.end(), [&](const auto& f) {
+                                     return fs::is_regular_file(copy + "/" + f.first);
+                                 })->first;
         int status = -1;
         const std::string holder =
             "sh -c 'exec 3<\"" + copy + "/" + held + "\"; exec sleep 30' >/dev/null 2>&1 & echo $!";
         std::string pid = test::RunCommand(holder, status);
         ASSERT_EQ(status, 0);
         pid.erase(pid.find_last_not_of('\n') + 1);  // for the shell line that waits for it
-        const auto before = Files(copy);
         std::string out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
         test::RunCommand("kill " + pid + "; for i in $(seq 200); do kill -0 " + pid +
                              " 2>/dev/null || break; sleep 0.05; done",
                          status);
         EXPECT_NE(out.find("(process "), std::string::npos) << out;
-        EXPECT_TRUE(Files(copy) == before) << "a held cache was changed";
+        EXPECT_TRUE(test::Snapshot(copy) == before) << "a held cache was changed";
         // Once it is let go, exactly that entry goes.
         out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
         EXPECT_EQ(status, 0) << out;
-        const auto after = Files(copy);
+        const auto after = test::Snapshot(copy);
         std::vector<std::string> gone;
         for (const auto& [name, bytes] : before) {
             if (after.count(name) == 0) {

@@ -15,9 +15,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
 
-#include "support/TempFolder.h"
+#include "app/CliRun.h"
 
 namespace pellimor {
 namespace {
@@ -28,16 +27,6 @@ constexpr const char* kRocket = "http://www.arcade.example/games/rocket.swf";
 
 std::string Environment(const test::TempFolder& temp) {
     return "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' ";
-}
-
-// Every file and folder below folder with its bytes: what "untouched" compares.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& item : fs::recursive_directory_iterator(folder)) {
-        files[item.path().string().substr(folder.size())] =
-            item.is_regular_file() ? test::ReadFile(item.path().string()) : "<folder>";
-    }
-    return files;
 }
 
 // A demo cache to copy for each round, and a copy of it that a delete must never reach.
@@ -100,7 +89,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
     FreshProfile();
     const std::string link = temp / "link";
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-    const auto untouched = Snapshot(target);
+    const auto untouched = test::Snapshot(target);
     int master = -1;
     const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
     ASSERT_GE(child, 0);
@@ -135,7 +124,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
     int raw = 0;
     ::waitpid(child, &raw, 0);
     ASSERT_TRUE(asked) << shown;
-    EXPECT_TRUE(Snapshot(target) == untouched) << shown;
+    EXPECT_TRUE(test::Snapshot(target) == untouched) << shown;
     EXPECT_NE(shown.find("is no longer the folder that was listed"), std::string::npos) << shown;
     EXPECT_NE(WEXITSTATUS(raw), 0) << shown;
 }
@@ -144,7 +133,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
 // delete that follows with --yes: whichever wins, the target is never touched.
 TEST_F(CliDeleteRace, AFolderSwappedInARaceWithYesIsNeverFollowed) {
     const std::string link = temp / "link";
-    const auto untouched = Snapshot(target);
+    const auto untouched = test::Snapshot(target);
     int swapped = 0;
     int refused = 0;
     for (int round = 0; round < 60; ++round) {
@@ -191,7 +180,7 @@ TEST_F(CliDeleteRace, AFolderSwappedInARaceWithYesIsNeverFollowed) {
         ::waitpid(swapper, &raw, 0);
         swapped += WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
         refused += status != 0;
-        ASSERT_TRUE(Snapshot(target) == untouched) << "round " << round << ":\n" << out;
+        ASSERT_TRUE(test::Snapshot(target) == untouched) << "round " << round << ":\n" << out;
         if (fs::is_symlink(profile)) {
             SwapForLink(profile, link);  // the original back in its place
         }
