@@ -23,12 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kRocket = "http://www.arcade.example/games/rocket.swf";
-
-std::string Environment(const test::TempFolder& temp) {
-    return "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' ";
-}
-
 // A demo cache to copy for each round, and a copy of it that a delete must never reach.
 class CliDeleteRace : public ::testing::Test {
   protected:
@@ -39,10 +33,9 @@ class CliDeleteRace : public ::testing::Test {
     std::string cache = profile + "/INetCache";
 
     void SetUp() override {
+        const test::Ran demo = test::Cli(temp.path(), "demo '" + model + "'");
+        ASSERT_EQ(demo.status, 0) << demo.out;
         int status = 0;
-        const std::string out = test::RunCommand(
-            Environment(temp) + PELLIMOR_CLI + " demo '" + model + "' 2>&1", status);
-        ASSERT_EQ(status, 0) << out;
         test::RunCommand("cp -a '" + model + "' '" + target + "'", status);
         ASSERT_EQ(status, 0);
     }
@@ -57,7 +50,8 @@ class CliDeleteRace : public ::testing::Test {
 // Two deletes of different movies started together, with a third pellimor-cli listing the
 // same cache in a loop: every delete succeeds.
 TEST_F(CliDeleteRace, DeletesStartedTogetherBesideAListingAllSucceed) {
-    const std::string cli = Environment(temp) + PELLIMOR_CLI;
+    const std::string cli =
+        "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' " + PELLIMOR_CLI;
     int refused = 0;
     for (int pair = 0; pair < 20; ++pair) {
         FreshProfile();
@@ -171,16 +165,13 @@ TEST_F(CliDeleteRace, AFolderSwappedInARaceWithYesIsNeverFollowed) {
         ::close(ready[0]);
         ::close(ready[1]);
         ASSERT_EQ(watching, 'y');
-        int status = 0;
-        const std::string out = test::RunCommand(
-            Environment(temp) + PELLIMOR_CLI + " delete --cache '" + cache + "' rocket --yes 2>&1",
-            status);
+        const test::Ran ran = test::Cli(temp.path(), "delete --cache '" + cache + "' rocket --yes");
         ::kill(swapper, SIGKILL);  // when the listing never opened the index
         int raw = 0;
         ::waitpid(swapper, &raw, 0);
         swapped += WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
-        refused += status != 0;
-        ASSERT_TRUE(test::Snapshot(target) == untouched) << "round " << round << ":\n" << out;
+        refused += ran.status != 0;
+        ASSERT_TRUE(test::Snapshot(target) == untouched) << "round " << round << ":\n" << ran.out;
         if (fs::is_symlink(profile)) {
             SwapForLink(profile, link);  // the original back in its place
         }
