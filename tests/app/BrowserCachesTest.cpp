@@ -4,15 +4,14 @@
 // The caches are the real browsers' (tests/data/browsers/made, see its README).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
-#include "support/TempFolder.h"
+#include "app/CliRun.h"
 
 namespace pellimor {
 namespace {
@@ -23,14 +22,14 @@ const std::string kMade = std::string(PELLIMOR_TEST_DATA) + "/browsers/made";
 
 std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status,
                 const std::string& environment = "") {
-    return test::RunCommand(environment + "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                temp.path() + "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
-                            status);
+    const test::Ran ran = test::Cli(temp.path(), arguments, false, environment);
+    status = ran.status;
+    return ran.out;
 }
 
 void CopyTree(const std::string& from, const std::string& to) {
     fs::create_directories(fs::path(to).parent_path());
-    fs::copy(from, to, fs::copy_options::recursive);
+    test::CopyTree(from, to);
 }
 
 // The movies of a JSON listing: address -> source (of the last listed, where several
@@ -194,124 +193,25 @@ TEST(BrowserCachesTest, NeverFollowsALinkOutOfTheFolderOrAroundInACircle) {
     EXPECT_NE(out.find("no browser cache"), std::string::npos) << out;
 }
 
-TEST(BrowserCachesTest, EveryMovieIsListedUnderItsSiteAndSavedAsTheServerSentIt) {
-    const struct {
-        const char* browser;
-        std::string cache;
-    } caches[] = {
-        {"Chrome", kMade + "/chromium-simple"},
-        {"Firefox", kMade + "/firefox"},
-    };
-    for (const auto& cache : caches) {
-        SCOPED_TRACE(cache.browser);
-        test::TempFolder temp;
-        int status = -1;
-        const std::string json = Cli(temp, "list --json --cache '" + cache.cache + "'", status);
-        ASSERT_EQ(status, 0) << json;
-        std::map<std::string, std::string> expected;
-        for (const auto& [url, file] : kServed) {
-            expected[url] = cache.browser;
-        }
-        EXPECT_EQ(Movies(json), expected);
-        for (const char* site : {"127.0.0.1", "localhost"}) {
-            const std::string listed = Cli(
-                temp, "list --json --site " + std::string(site) + " --cache '" + cache.cache + "'",
-                status);
-            for (const auto& [url, file] : kServed) {
-                const bool ofSite = url.find(std::string("//") + site + ":") != std::string::npos;
-                EXPECT_EQ(Movies(listed).count(url), ofSite ? 1u : 0u) << site << " " << url;
-            }
-        }
-        fs::create_directories(temp.path() + "/saved");
-        const std::string saved =
-            Cli(temp, "save --all --to '" + temp.path() + "/saved' --cache '" + cache.cache + "'",
-                status);
-        ASSERT_EQ(status, 0) << saved;
-        for (const auto& [url, file] : kServed) {
-            std::string name = fs::path(file).stem().string();
-            if (name == "getmovie-7") {
-                name = "getmovie";
-            }
-            EXPECT_EQ(test::ReadFile(temp.path() + "/saved/" + name + ".swf"),
-                      test::ReadFile(kMade + "/served/" + file))
-                << url;
-        }
-    }
-}
-
-// Each browser kept the page that embeds the puzzle: the export's meta.yaml says what that
-// page gave it, and the game takes the level the page's "level" names. Without the page's
-// entry the movie has no page to tell of.
-TEST(BrowserCachesTest, ExportWritesTheCachedPagesFlashvars) {
+// Each browser's cache, copied: every movie is listed under its site and saved as the server
+// sent it. The export's meta.yaml says what the cached page that embeds the puzzle gave it,
+// and the game takes the level the page's "level" names; without the page's entry the movie
+// has no page to tell of. A delete waits while a program holds the cache, then exactly the
+// puzzle's entry goes.
+TEST(BrowserCachesTest, EachMovieIsListedSavedExportedAndDeleted) {
     const struct {
         const char* browser;
         std::string made;
-        std::string page;       // the page's address, as the browser keyed it
-        std::string pageEntry;  // the page's entry file, as MANIFEST.txt names it
+        std::string page;        // the page's address, as the browser keyed it
+        std::string pageEntry;   // the page's entry file, as MANIFEST.txt names it
+        std::string puzzleFile;  // the puzzle's entry file, where it has one of its own
     } caches[] = {
         {"Chrome", "/chromium-simple", "http://127.0.0.1:18765/index.html?run=make",
-         "Default/Cache/Cache_Data/658f67c1b780deb7_0"},
+         "Default/Cache/Cache_Data/658f67c1b780deb7_0",
+         "Default/Cache/Cache_Data/8b1e11fabb4be1aa_0"},
         {"Firefox", "/firefox",
          "http://127.0.0.1:18765/index.html?run=make&fill=300&after=60&close=90",
-         "cache2/entries/29C8631C2485B82ED88DFC1C9B2E614074A3C184"},
-    };
-    for (const auto& cache : caches) {
-        for (const bool withPage : {true, false}) {
-            SCOPED_TRACE(std::string(cache.browser) + (withPage ? " with" : " without") +
-                         " its page");
-            test::TempFolder temp;
-            const std::string copy = temp.path() + "/cache";
-            CopyTree(kMade + cache.made, copy);
-            if (!withPage) {
-                ASSERT_TRUE(fs::remove(copy + "/" + cache.pageEntry));
-            }
-            int status = -1;
-            const std::string out = Cli(temp,
-                                        "export puzzle --no-pictures --cache '" + copy +
-                                            "' --to '" + temp.path() + "/games'",
-                                        status);
-            EXPECT_EQ(status, 0) << out;
-            const std::string game = temp.path() + "/games/puzzle";
-            EXPECT_EQ(test::ReadFile(game + "/content/127.0.0.1/games/levels/level1.swf"),
-                      test::ReadFile(kMade + "/served/games/levels/level1.swf"))
-                << out;
-            const std::string meta = test::ReadFile(game + "/meta.yaml");
-            const std::string page =
-                "Embedding Page:\n"
-                "  Address: \"" +
-                cache.page +
-                "\"\n"
-                "  Embedded With: \"object\"\n";  // the outer element, holding an <embed>
-            EXPECT_EQ(meta.find(page) != std::string::npos, withPage) << meta;
-            for (const std::string line :
-                 {"  Flashvars: \"level=games/levels/level1.swf&levels=games/levels.xml\"\n",
-                  // The page names no base: the movie's folder is the page's.
-                  "  Base: \"\"\n", "  Width: \"320\"\n", "  Height: \"240\"\n"}) {
-                EXPECT_EQ(meta.find(line) != std::string::npos, withPage) << line << meta;
-            }
-        }
-    }
-}
-
-// Every file below folder with its bytes: what "the rest stays" compares.
-std::map<std::string, std::string> Files(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path());
-        }
-    }
-    return files;
-}
-
-TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo) {
-    const struct {
-        const char* browser;
-        std::string made;
-        std::string entryFile;  // the puzzle's entry file, as MANIFEST.txt names it
-    } caches[] = {
-        {"Chrome", "/chromium-simple", "Default/Cache/Cache_Data/8b1e11fabb4be1aa_0"},
-        {"Firefox", "/firefox", ""},
+         "cache2/entries/29C8631C2485B82ED88DFC1C9B2E614074A3C184", ""},
     };
     const std::string puzzle = "http://127.0.0.1:18765/games/puzzle.swf";
     for (const auto& cache : caches) {
@@ -319,25 +219,78 @@ TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo)
         test::TempFolder temp;
         const std::string copy = temp.path() + "/cache";
         CopyTree(kMade + cache.made, copy);
-        // While a program holds a file of the cache open, the cache is its; nothing goes.
-        const std::string held = Files(copy).begin()->first;
         int status = -1;
+        const std::string json = Cli(temp, "list --json --cache '" + copy + "'", status);
+        ASSERT_EQ(status, 0) << json;
+        std::map<std::string, std::string> expected;
+        for (const auto& [url, file] : kServed) {
+            expected[url] = cache.browser;
+        }
+        EXPECT_EQ(Movies(json), expected);
+        for (const char* site : {"127.0.0.1", "localhost"}) {
+            const std::string listed =
+                Cli(temp, "list --json --site " + std::string(site) + " --cache '" + copy + "'",
+                    status);
+            for (const auto& [url, file] : kServed) {
+                const bool ofSite = url.find(std::string("//") + site + ":") != std::string::npos;
+                EXPECT_EQ(Movies(listed).count(url), ofSite ? 1u : 0u) << site << " " << url;
+            }
+        }
+        fs::create_directories(temp.path() + "/saved");
+        const std::string saved =
+            Cli(temp, "save --all --to '" + temp.path() + "/saved' --cache '" + copy + "'", status);
+        ASSERT_EQ(status, 0) << saved;
+        for (const auto& [url, file] : kServed) {
+            const std::string name = fs::path(file).stem().string();
+            EXPECT_EQ(test::ReadFile(temp.path() + "/saved/" +
+                                     (name == "getmovie-7" ? "getmovie" : name) + ".swf"),
+                      test::ReadFile(kMade + "/served/" + file))
+                << url;
+        }
+        for (const bool withPage : {true, false}) {
+            SCOPED_TRACE(withPage ? "with its page" : "without its page");
+            if (!withPage) {
+                ASSERT_TRUE(fs::remove(copy + "/" + cache.pageEntry));
+            }
+            const std::string games = temp.path() + (withPage ? "/games" : "/games2");
+            const std::string out =
+                Cli(temp, "export puzzle --no-pictures --cache '" + copy + "' --to '" + games + "'",
+                    status);
+            EXPECT_EQ(status, 0) << out;
+            EXPECT_EQ(test::ReadFile(games + "/puzzle/content/127.0.0.1/games/levels/level1.swf"),
+                      test::ReadFile(kMade + "/served/games/levels/level1.swf"))
+                << out;
+            const std::string meta = test::ReadFile(games + "/puzzle/meta.yaml");
+            // Embedded with the outer element, the one holding an <embed>.
+            for (const std::string& line : std::vector<std::string>{
+                     "Embedding Page:\n  Address: \"" + cache.page +
+                         "\"\n  Embedded With: \"object\"\n",
+                     "  Flashvars: \"level=games/levels/level1.swf&levels=games/levels.xml\"\n",
+                     // The page names no base: the movie's folder is the page's.
+                     "  Base: \"\"\n", "  Width: \"320\"\n", "  Height: \"240\"\n"}) {
+                EXPECT_EQ(meta.find(line) != std::string::npos, withPage) << line << meta;
+            }
+        }
+        // While a program holds a file of the cache open, the cache is its; nothing goes.
+        const auto before = test::Snapshot(copy);
+        const std::string held = std::find_if(before.begin(), before.end(), [&](const auto& f) {
+                                     return fs::is_regular_file(copy + "/" + f.first);
+                                 })->first;
         const std::string holder =
             "sh -c 'exec 3<\"" + copy + "/" + held + "\"; exec sleep 30' >/dev/null 2>&1 & echo $!";
         std::string pid = test::RunCommand(holder, status);
         ASSERT_EQ(status, 0);
         pid.erase(pid.find_last_not_of('\n') + 1);  // for the shell line that waits for it
-        const auto before = Files(copy);
         std::string out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
         test::RunCommand("kill " + pid + "; for i in $(seq 200); do kill -0 " + pid +
                              " 2>/dev/null || break; sleep 0.05; done",
                          status);
         EXPECT_NE(out.find("(process "), std::string::npos) << out;
-        EXPECT_TRUE(Files(copy) == before) << "a held cache was changed";
+        EXPECT_TRUE(test::Snapshot(copy) == before) << "a held cache was changed";
         // Once it is let go, exactly that entry goes.
         out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
         EXPECT_EQ(status, 0) << out;
-        const auto after = Files(copy);
+        const auto after = test::Snapshot(copy);
         std::vector<std::string> gone;
         for (const auto& [name, bytes] : before) {
             if (after.count(name) == 0) {
@@ -348,9 +301,7 @@ TEST(BrowserCachesTest, DeletesRemoveExactlyTheEntryAndWaitForTheBrowserToLetGo)
             }
         }
         EXPECT_EQ(gone.size(), 1u) << ::testing::PrintToString(gone);
-        if (!cache.entryFile.empty()) {
-            EXPECT_EQ(after.count(cache.entryFile), 0u);
-        }
+        EXPECT_TRUE(cache.puzzleFile.empty() || after.count(cache.puzzleFile) == 0);
         const std::string listed = Cli(temp, "list --json --cache '" + copy + "'", status);
         EXPECT_EQ(Movies(listed).count(puzzle), 0u) << listed;
         EXPECT_EQ(Movies(listed).size(), kServed.size() - 1) << listed;

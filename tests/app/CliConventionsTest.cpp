@@ -7,22 +7,18 @@
 #include <set>
 #include <sstream>
 
+#include "app/CliRun.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "support/Outcome.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
+using test::Has;
+
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-
-struct Output {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -42,30 +38,21 @@ class CliConventionsTest : public ::testing::Test {
         cache = temp / "profile/INetCache";
         test::MakeFolders(temp / "out");
     }
-    // Standard output and standard error apart, so that each can be checked on its own.
-    Output Run(const std::string& arguments) const {
-        Output o;
-        test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
-                             "' " + PELLIMOR_CLI + " " + arguments + " >'" + temp.path() +
-                             "/stdout' 2>'" + temp.path() + "/stderr' </dev/null",
-                         o.status);
-        o.out = test::ReadFile(temp / "stdout");
-        o.err = test::ReadFile(temp / "stderr");
-        return o;
-    }
-    std::string Filled(std::string text) const {
+    // Standard output and standard error apart, so that each can be checked on its own;
+    // {cache}, {out} and {temp} in arguments stand for those folders.
+    test::Ran Run(std::string arguments) const {
         for (const auto& [key, value] : {std::pair<std::string, std::string>{"{cache}", cache},
                                          {"{out}", temp / "out"},
                                          {"{temp}", temp.path()}}) {
-            for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
-                text.replace(at, key.size(), "'" + value + "'");
+            for (auto at = arguments.find(key); at != std::string::npos; at = arguments.find(key)) {
+                arguments.replace(at, key.size(), "'" + value + "'");
             }
         }
-        return text;
+        return test::Cli(temp.path(), arguments, true);
     }
 };
 
-void ExpectErrorLinesMarked(const Output& o) {
+void ExpectErrorLinesMarked(const test::Ran& o) {
     for (const std::string& line : Lines(o.err)) {
         EXPECT_EQ(line.rfind("pellimor-cli: ", 0), 0u) << "unmarked error line: " << line;
     }
@@ -79,6 +66,7 @@ struct StatusRow {
 };
 
 TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
+    test::WriteFile(temp / "file", "not a folder");
     const StatusRow rows[] = {
         {"list of everything", "list --cache {cache}", kDone, ""},
         {"list of a site no site contains", "list --site nosuch --cache {cache}", kUsage,
@@ -106,10 +94,44 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "nothing deleted"},
         {"delete given --json", "delete rocket --json --cache {cache}", kUsage,
          "--json is not an option of delete"},
+        {"info of a NAME the cache lacks", "info nosuch --cache {cache}", kUsage,
+         "nothing in this listing matches nosuch"},
+        {"needs of a NAME the cache lacks", "needs nosuch --cache {cache}", kUsage,
+         "nothing in this listing matches nosuch"},
+        {"info of a site the cache lacks", "info --site nowhere main --cache {cache}", kUsage,
+         "--site nowhere: no site of this cache contains it"},
+        {"info of nothing", "info --cache {cache}", kUsage, "name the movies"},
+        {"needs given --file", "needs --file x.swf --cache {cache}", kUsage,
+         "--file is not an option of needs"},
+        {"needs given --json", "needs main --json --cache {cache}", kUsage,
+         "--json is not an option of needs"},
+        {"info given --to", "info main --to x --cache {cache}", kUsage,
+         "--to is not an option of info"},
+        {"info of a NAME and a file", "info main --file x.swf --cache {cache}", kUsage,
+         "give no NAME or --site with it"},
+        {"info given --file without a value", "info --file --cache {cache}", kUsage,
+         "--file needs a value"},
+        {"export to nowhere", "export main --cache {cache}", kUsage,
+         "say where to export with --to DIR"},
+        {"export of nothing", "export --to {temp}/x --cache {cache}", kUsage,
+         "name the movies to export"},
+        {"export of a NAME the cache lacks", "export nosuchmovie --to {temp}/x --cache {cache}",
+         kUsage, "nothing in this listing matches"},
+        {"export given --to without a value", "export main --to --cache {cache}", kUsage,
+         "--to needs a value"},
+        {"export of a site the cache lacks",
+         "export main --site nosuch --to {temp}/x --cache {cache}", kUsage,
+         "--site nosuch: no site"},
+        {"export to a library there is not",
+         "export main --library museum --to {temp}/x --cache {cache}", kUsage,
+         "--library is arcade (games) or theatre (animations)"},
+        {"export into a file", "export main --to {temp}/file --cache {cache}", kFailed, ""},
+        {"export below a missing folder", "export main --to {temp}/missing/deeper --cache {cache}",
+         kFailed, ""},
         {"folder given two folders", "folder {out} {out}", kUsage,
          "folder takes at most one folder"},
         {"folder given an option", "folder --bogus", kUsage, "unknown option --bogus"},
-        {"folder of a file", "folder {temp}/stdout", kUsage, "is not a folder"},
+        {"folder of a file", "folder {temp}/file", kUsage, "is not a folder"},
         {"demo with a code page it cannot use", "demo --codepage 500 {temp}/second", kUsage,
          "not supported"},
         {"demo of two folders", "demo {temp}/a {temp}/b", kUsage, "demo takes one folder"},
@@ -120,18 +142,22 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     };
     for (const StatusRow& row : rows) {
         SCOPED_TRACE(row.what);
-        const Output o = Run(Filled(row.command));
+        const test::Ran o = Run(row.command);
         EXPECT_EQ(o.status, row.status) << o.err;
-        EXPECT_NE(o.err.find(row.said), std::string::npos) << o.err;
+        EXPECT_TRUE(Has(o.err, row.said)) << o.err;
         ExpectErrorLinesMarked(o);
     }
-    // Nothing refused was done: the movies named beside an unknown one were not saved.
-    EXPECT_FALSE(test::FileExists(temp / "out/rocket.swf"));
+    // Nothing refused was done: the movies named beside an unknown one were not saved, and
+    // no export wrote anywhere.
+    EXPECT_EQ(test::VisibleNames(temp / "out"), std::vector<std::string>{});
+    EXPECT_FALSE(test::FileExists(temp / "x"));
+    EXPECT_FALSE(test::FileExists(temp / "missing"));
+    EXPECT_EQ(test::ReadFile(temp / "file"), "not a folder");
 }
 
 // The refusal names the code pages that are accepted, and each of them is.
 TEST_F(CliConventionsTest, ACodePageRefusalListsTheAcceptedOnes) {
-    const Output refused = Run(Filled("list --codepage 1140 --cache {cache}"));
+    const test::Ran refused = Run("list --codepage 1140 --cache {cache}");
     EXPECT_EQ(refused.status, kUsage);
     const std::string marker = "accepted: ";
     const auto at = refused.err.find(marker);
@@ -147,7 +173,7 @@ TEST_F(CliConventionsTest, ACodePageRefusalListsTheAcceptedOnes) {
     }
     for (const std::string& number : accepted) {
         SCOPED_TRACE(number);
-        EXPECT_EQ(Run(Filled("list --codepage " + number + " --cache {cache}")).status, kDone);
+        EXPECT_EQ(Run("list --codepage " + number + " --cache {cache}").status, kDone);
     }
     EXPECT_FALSE(accepted.contains("1140"));
 }
@@ -155,13 +181,13 @@ TEST_F(CliConventionsTest, ACodePageRefusalListsTheAcceptedOnes) {
 // An index that cannot be read at all is no empty cache: only the error is printed.
 TEST_F(CliConventionsTest, ACacheThatCannotBeReadListsNothing) {
     test::WriteFile(cache + "/Content.IE5/index.dat", std::string(20000, 'g'));
-    for (const char* extra : {"", "--json"}) {
+    for (const char* extra : {"", " --json"}) {
         SCOPED_TRACE(extra);
-        const Output o = Run(Filled("list --cache {cache} ") + extra);
+        const test::Ran o = Run("list --cache {cache}" + std::string(extra));
         EXPECT_EQ(o.status, kFailed);
         EXPECT_EQ(o.out, "");
-        EXPECT_EQ(o.err.find("No movies."), std::string::npos) << o.err;
-        EXPECT_NE(o.err.find("not a URL cache index"), std::string::npos) << o.err;
+        EXPECT_FALSE(Has(o.err, "No movies.")) << o.err;
+        EXPECT_TRUE(Has(o.err, "not a URL cache index")) << o.err;
         ExpectErrorLinesMarked(o);
     }
 }
@@ -169,51 +195,27 @@ TEST_F(CliConventionsTest, ACacheThatCannotBeReadListsNothing) {
 // ./run hands the same arguments to the window and to list: the window's /site:S starts the
 // listing there, and, as in the window, on every site when none begins with S.
 TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
-    const Output arcade = Run(Filled("list /site:arcade --cache {cache}"));
+    const test::Ran arcade = Run("list /site:arcade --cache {cache}");
     EXPECT_EQ(arcade.status, kDone) << arcade.err;
-    EXPECT_NE(arcade.out.find("\n* arcade.example\n"), std::string::npos) << arcade.out;
-    EXPECT_EQ(arcade.out.find("\nrain "), std::string::npos) << arcade.out;
-    const Output unknown = Run(Filled("list /Site:nosuch --cache {cache}"));
+    EXPECT_TRUE(Has(arcade.out, "\n* arcade.example\n")) << arcade.out;
+    EXPECT_FALSE(Has(arcade.out, "\nrain ")) << arcade.out;
+    const test::Ran unknown = Run("list /Site:nosuch --cache {cache}");
     EXPECT_EQ(unknown.status, kDone) << unknown.err;
-    EXPECT_NE(unknown.out.find("\nrain "), std::string::npos) << unknown.out;
-}
-
-TEST_F(CliConventionsTest, EachCommandHasItsOwnHelp) {
-    const Output general = Run("--help");
-    EXPECT_EQ(general.status, kDone);
-    for (const std::string command : {"list", "save", "delete", "folder", "demo"}) {
-        SCOPED_TRACE(command);
-        const Output help = Run(command + " --help");
-        EXPECT_EQ(help.status, kDone);
-        EXPECT_EQ(help.out.rfind("Usage: pellimor-cli " + command, 0), 0u) << help.out;
-        EXPECT_NE(help.out, general.out);
-        EXPECT_EQ(help.err, "");
-        EXPECT_EQ(Run(command + " -h").out, help.out);
-        EXPECT_EQ(Run("help " + command).out, help.out);
-        // Help even after other arguments, and without touching a cache.
-        EXPECT_EQ(Run(command + " --cache /nonexistent something --help").out, help.out);
-    }
-    const std::string save = Run("save --help").out;
-    EXPECT_NE(save.find("--to DIR"), std::string::npos);
-    EXPECT_EQ(save.find("--all-matching"), std::string::npos);
-    const std::string del = Run("delete --help").out;
-    EXPECT_NE(del.find("--all-matching"), std::string::npos);
-    EXPECT_NE(del.find("--yes"), std::string::npos);
-    EXPECT_NE(Run("list --help").out.find("--json"), std::string::npos);
-    const Output unknown = Run("frobnicate --help");
-    EXPECT_EQ(unknown.status, kUsage);
-    ExpectErrorLinesMarked(unknown);
+    EXPECT_TRUE(Has(unknown.out, "\nrain ")) << unknown.out;
 }
 
 // The commands pellimor-cli --help lists and the help of each come from one table: every
-// command listed has a help of its own, the same however it is asked for.
+// command listed has a help of its own, the same however it is asked for, also after other
+// arguments and without touching a cache.
 TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
-    const std::string general = Run("--help").out;
+    const test::Ran general = Run("--help");
+    EXPECT_EQ(general.status, kDone);
+    EXPECT_TRUE(Has(general.out, "  export [--site S] NAME... --to DIR")) << general.out;
     std::set<std::string> listed;
-    const auto start = general.find("\nCommands:\n");
-    ASSERT_NE(start, std::string::npos) << general;
-    const auto end = general.find("\n\n", start + 1);
-    for (const std::string& line : Lines(general.substr(start + 1, end - start))) {
+    const auto start = general.out.find("\nCommands:\n");
+    ASSERT_NE(start, std::string::npos) << general.out;
+    const auto end = general.out.find("\n\n", start + 1);
+    for (const std::string& line : Lines(general.out.substr(start + 1, end - start))) {
         if (line.size() > 3 && line.starts_with("  ") &&
             std::islower(static_cast<unsigned char>(line[2]))) {
             listed.insert(line.substr(2, line.find(' ', 2) - 2));
@@ -221,20 +223,32 @@ TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
     }
     for (const char* command :
          {"list", "save", "delete", "info", "needs", "export", "saves", "folder", "demo"}) {
-        EXPECT_TRUE(listed.contains(command)) << command << " missing from\n" << general;
+        EXPECT_TRUE(listed.contains(command)) << command << " missing from\n" << general.out;
     }
     std::set<std::string> helps;
     for (const std::string& command : listed) {
         SCOPED_TRACE(command);
-        const Output help = Run(command + " --help");
+        const test::Ran help = Run(command + " --help");
         EXPECT_EQ(help.status, kDone);
         EXPECT_EQ(help.err, "");
-        EXPECT_EQ(help.out.rfind("Usage: pellimor-cli " + command + " ", 0), 0u) << help.out;
-        EXPECT_EQ(Run("help " + command).out, help.out);
-        EXPECT_EQ(Run(command + " -h").out, help.out);
+        EXPECT_TRUE(help.out.starts_with("Usage: pellimor-cli " + command + " ")) << help.out;
+        for (const std::string& asked :
+             {"help " + command, command + " -h", command + " --cache /nonexistent x --help"}) {
+            EXPECT_EQ(Run(asked).out, help.out) << asked;
+        }
         helps.insert(help.out);
     }
     EXPECT_EQ(helps.size(), listed.size());
+    EXPECT_FALSE(helps.contains(general.out));
+    const std::string save = Run("save --help").out;
+    EXPECT_TRUE(Has(save, "--to DIR"));
+    EXPECT_FALSE(Has(save, "--all-matching"));
+    const std::string del = Run("delete --help").out;
+    EXPECT_TRUE(Has(del, "--all-matching") && Has(del, "--yes")) << del;
+    EXPECT_TRUE(Has(Run("list --help").out, "--json"));
+    const test::Ran unknown = Run("frobnicate --help");
+    EXPECT_EQ(unknown.status, kUsage);
+    ExpectErrorLinesMarked(unknown);
 }
 
 // The cells a terminal draws for the texts below: CJK two each, a combining accent of
@@ -263,58 +277,21 @@ std::set<std::size_t> AddressColumns(const std::string& text) {
     return columns;
 }
 
-TEST(CliColumnsTest, ColumnsLineUpByTheCellsDrawnNotByBytes) {
+// Columns line up by the cells a terminal draws, not by bytes; a cache's names and addresses
+// cannot act on the terminal nor turn the line around: C1 controls and direction marks are
+// shown as \uNNNN, bytes that are no UTF-8 as \xNN.
+TEST(CliColumnsTest, ColumnsLineUpByCellsAndNamesCannotRearrangeThem) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 11);
     // Names as wide as each other in cells, not in bytes; two share a name for the
-    // refusal's table.
-    const std::pair<const char*, const char*> movies[] = {
+    // refusal's table; then names and addresses that would act on the terminal.
+    const std::pair<std::string, std::string> movies[] = {
         {"http://jp.example/a.swf", "ロケット"},            // 8 cells, 12 bytes
         {"http://tr.example/b.swf", "çalışma1"},            // 8 cells, 11 bytes
         {"http://en.example/c.swf", "rocket01"},            // 8 cells, 8 bytes
         {"http://jp.example/wide/d.swf", "猫"},             // 2 cells, 3 bytes
         {"http://çok.example/twice/d.swf", "猫"},           // a site of 11 cells in 12 bytes
         {"http://xx.example/e.swf", "e\xCC\x81t\xC3\xA9"},  // "été" with a combining accent
-    };
-    for (const auto& [url, name] : movies) {
-        ContentEntry entry;
-        entry.url = url;
-        entry.body = "FWS";
-        entry.extension = "swf";
-        entry.nameBase = name;
-        entry.lastModified = 0x01C9F6A5C4E0A000ULL;
-        ASSERT_TRUE(test::Ok(writer.AddContent(entry)));
-    }
-    ASSERT_TRUE(test::Ok(writer.Save()));
-    const auto run = [&](const std::string& arguments, int& status) {
-        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                    temp.path() + "' " + PELLIMOR_CLI + " " + arguments +
-                                    " --codepage 65001 --cache '" + writer.cacheFolder() +
-                                    "' 2>&1 </dev/null",
-                                status);
-    };
-    int status = 0;
-    const std::string listing = run("list", status);
-    ASSERT_EQ(status, 0) << listing;
-    for (const auto& [url, name] : movies) {
-        EXPECT_NE(listing.find(std::string("\n") + name + " "), std::string::npos) << listing;
-    }
-    EXPECT_EQ(AddressColumns(listing).size(), 1u) << listing;
-    const std::string refusal = run("delete 猫 --yes", status);
-    EXPECT_EQ(status, 2) << refusal;
-    EXPECT_EQ(AddressColumns(refusal).size(), 1u) << refusal;
-    const std::string shown = run("delete ロケット çalışma1 rocket01 --yes", status);
-    EXPECT_EQ(status, 0) << shown;
-    const auto table = shown.substr(0, shown.find("deleted "));
-    EXPECT_EQ(AddressColumns(table).size(), 1u) << shown;
-}
-
-// A cache's names and addresses cannot act on the terminal nor turn the line around: C1
-// controls and direction marks are shown as \uNNNN, bytes that are no UTF-8 as \xNN.
-TEST(CliEscapesTest, NamesAndAddressesCannotRearrangeTheListing) {
-    test::TempFolder temp;
-    CacheProfileWriter writer(temp / "Windows", indexdat::Flavour::kInternetExplorer, 11);
-    const std::pair<std::string, std::string> movies[] = {
         {"http://evil.example/a\xE2\x80\xAE"
          "fws.exe.swf",
          "csi\xC2\x9B"
@@ -330,36 +307,43 @@ TEST(CliEscapesTest, NamesAndAddressesCannotRearrangeTheListing) {
         entry.body = "FWS";
         entry.extension = "swf";
         entry.nameBase = name;
+        entry.lastModified = 0x01C9F6A5C4E0A000ULL;
         ASSERT_TRUE(test::Ok(writer.AddContent(entry)));
     }
     ASSERT_TRUE(test::Ok(writer.Save()));
-    int status = 0;
-    const auto list = [&](const std::string& extra) {
-        return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                    temp.path() + "' " + PELLIMOR_CLI + " list" + extra +
-                                    " --codepage 65001 --cache '" + writer.cacheFolder() +
-                                    "' 2>&1 </dev/null",
-                                status);
+    const auto run = [&](const std::string& arguments) {
+        return test::Cli(temp.path(),
+                         arguments + " --codepage 65001 --cache '" + writer.cacheFolder() + "'");
     };
-    const std::string listing = list("");
-    ASSERT_EQ(status, 0) << listing;
+    const test::Ran listing = run("list");
+    ASSERT_EQ(listing.status, 0) << listing.out;
+    for (const auto& [url, name] : std::span(movies).first(6)) {
+        EXPECT_TRUE(Has(listing.out, "\n" + name + " ")) << listing.out;
+    }
+    EXPECT_EQ(AddressColumns(listing.out).size(), 1u) << listing.out;
     for (const char* shown : {"\ncsi\\u009B2J ", "\nisolate\\u2067x ", "\nmark\\u200F ",
                               "  http://evil.example/a\\u202Efws.exe.swf\n",
                               "  http://evil.example/b\\xFF\\xC0\\xAF.swf\n",
                               "  http://evil.example/c\\u009D0;owned\\u009C.swf\n"}) {
-        EXPECT_NE(listing.find(shown), std::string::npos) << shown << "\n" << listing;
+        EXPECT_TRUE(Has(listing.out, shown)) << shown << "\n" << listing.out;
     }
     for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
                             "\xE2\x80\x8F", "\xFF", "\xC0"}) {
-        EXPECT_EQ(listing.find(raw), std::string::npos) << listing;
+        EXPECT_FALSE(Has(listing.out, raw)) << listing.out;
     }
     // The JSON listing keeps the texts, escaped as JSON escapes them.
-    const std::string json = list(" --json");
-    ASSERT_EQ(status, 0) << json;
-    EXPECT_NE(json.find("\"url\": \"http://evil.example/a\\u202efws.exe.swf\""), std::string::npos)
-        << json;
-    EXPECT_NE(json.find("\"displayName\": \"csi\\u009b2J\""), std::string::npos) << json;
-    EXPECT_EQ(json.find("\xE2\x80\xAE"), std::string::npos) << json;
+    const test::Ran json = run("list --json");
+    ASSERT_EQ(json.status, 0) << json.out;
+    EXPECT_TRUE(Has(json.out, "\"url\": \"http://evil.example/a\\u202efws.exe.swf\"")) << json.out;
+    EXPECT_TRUE(Has(json.out, "\"displayName\": \"csi\\u009b2J\"")) << json.out;
+    EXPECT_FALSE(Has(json.out, "\xE2\x80\xAE")) << json.out;
+    const test::Ran refusal = run("delete 猫 --yes");
+    EXPECT_EQ(refusal.status, 2) << refusal.out;
+    EXPECT_EQ(AddressColumns(refusal.out).size(), 1u) << refusal.out;
+    const test::Ran shown = run("delete ロケット çalışma1 rocket01 --yes");
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    EXPECT_EQ(AddressColumns(shown.out.substr(0, shown.out.find("deleted "))).size(), 1u)
+        << shown.out;
 }
 
 // The version is the build's: the project's version, and the commit built where the sources
@@ -388,8 +372,7 @@ TEST(CliVersionTest, TheVersionIsTheBuildsWithItsCommit) {
                              "' -P '" PELLIMOR_SOURCE_DIR "/cmake/Version.cmake' 2>&1",
                          status);
         EXPECT_EQ(status, 0);
-        EXPECT_NE(test::ReadFile(header).find("#define PELLIMOR_VERSION_TEXT \"9.8.7\"\n"),
-                  std::string::npos)
+        EXPECT_TRUE(Has(test::ReadFile(header), "#define PELLIMOR_VERSION_TEXT \"9.8.7\"\n"))
             << test::ReadFile(header);
     }
 }

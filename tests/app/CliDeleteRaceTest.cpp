@@ -15,30 +15,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
 
-#include "support/TempFolder.h"
+#include "app/CliRun.h"
 
 namespace pellimor {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kRocket = "http://www.arcade.example/games/rocket.swf";
-
-std::string Environment(const test::TempFolder& temp) {
-    return "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' ";
-}
-
-// Every file and folder below folder with its bytes: what "untouched" compares.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& item : fs::recursive_directory_iterator(folder)) {
-        files[item.path().string().substr(folder.size())] =
-            item.is_regular_file() ? test::ReadFile(item.path().string()) : "<folder>";
-    }
-    return files;
-}
 
 // A demo cache to copy for each round, and a copy of it that a delete must never reach.
 class CliDeleteRace : public ::testing::Test {
@@ -50,10 +33,9 @@ class CliDeleteRace : public ::testing::Test {
     std::string cache = profile + "/INetCache";
 
     void SetUp() override {
+        const test::Ran demo = test::Cli(temp.path(), "demo '" + model + "'");
+        ASSERT_EQ(demo.status, 0) << demo.out;
         int status = 0;
-        const std::string out = test::RunCommand(
-            Environment(temp) + PELLIMOR_CLI + " demo '" + model + "' 2>&1", status);
-        ASSERT_EQ(status, 0) << out;
         test::RunCommand("cp -a '" + model + "' '" + target + "'", status);
         ASSERT_EQ(status, 0);
     }
@@ -68,7 +50,8 @@ class CliDeleteRace : public ::testing::Test {
 // Two deletes of different movies started together, with a third pellimor-cli listing the
 // same cache in a loop: every delete succeeds.
 TEST_F(CliDeleteRace, DeletesStartedTogetherBesideAListingAllSucceed) {
-    const std::string cli = Environment(temp) + PELLIMOR_CLI;
+    const std::string cli =
+        "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() + "' " + PELLIMOR_CLI;
     int refused = 0;
     for (int pair = 0; pair < 20; ++pair) {
         FreshProfile();
@@ -100,7 +83,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
     FreshProfile();
     const std::string link = temp / "link";
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-    const auto untouched = Snapshot(target);
+    const auto untouched = test::Snapshot(target);
     int master = -1;
     const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
     ASSERT_GE(child, 0);
@@ -135,7 +118,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
     int raw = 0;
     ::waitpid(child, &raw, 0);
     ASSERT_TRUE(asked) << shown;
-    EXPECT_TRUE(Snapshot(target) == untouched) << shown;
+    EXPECT_TRUE(test::Snapshot(target) == untouched) << shown;
     EXPECT_NE(shown.find("is no longer the folder that was listed"), std::string::npos) << shown;
     EXPECT_NE(WEXITSTATUS(raw), 0) << shown;
 }
@@ -144,7 +127,7 @@ TEST_F(CliDeleteRace, AFolderSwappedWhileTheConfirmationWaitsIsNotFollowed) {
 // delete that follows with --yes: whichever wins, the target is never touched.
 TEST_F(CliDeleteRace, AFolderSwappedInARaceWithYesIsNeverFollowed) {
     const std::string link = temp / "link";
-    const auto untouched = Snapshot(target);
+    const auto untouched = test::Snapshot(target);
     int swapped = 0;
     int refused = 0;
     for (int round = 0; round < 60; ++round) {
@@ -182,16 +165,13 @@ TEST_F(CliDeleteRace, AFolderSwappedInARaceWithYesIsNeverFollowed) {
         ::close(ready[0]);
         ::close(ready[1]);
         ASSERT_EQ(watching, 'y');
-        int status = 0;
-        const std::string out = test::RunCommand(
-            Environment(temp) + PELLIMOR_CLI + " delete --cache '" + cache + "' rocket --yes 2>&1",
-            status);
+        const test::Ran ran = test::Cli(temp.path(), "delete --cache '" + cache + "' rocket --yes");
         ::kill(swapper, SIGKILL);  // when the listing never opened the index
         int raw = 0;
         ::waitpid(swapper, &raw, 0);
         swapped += WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
-        refused += status != 0;
-        ASSERT_TRUE(Snapshot(target) == untouched) << "round " << round << ":\n" << out;
+        refused += ran.status != 0;
+        ASSERT_TRUE(test::Snapshot(target) == untouched) << "round " << round << ":\n" << ran.out;
         if (fs::is_symlink(profile)) {
             SwapForLink(profile, link);  // the original back in its place
         }

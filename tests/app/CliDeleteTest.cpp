@@ -4,36 +4,26 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <functional>
-#include <map>
+#include <set>
 
+#include "app/CliRun.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
 #include "support/Outcome.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Has;
 
 constexpr const char* kRocket = "http://www.arcade.example/games/rocket.swf";
 constexpr const char* kSnake = "http://www.arcade.example/games/snake.swf";
 constexpr const char* kArcadeIntro = "http://www.arcade.example/intro.swf";
 constexpr const char* kCartoonsIntro = "http://cartoons.example/intro.swf";
 
-std::string Cli(const test::TempFolder& temp, const std::string& arguments, int& status) {
-    return test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
-                                "' " + PELLIMOR_CLI + " " + arguments + " 2>&1",
-                            status);
-}
-
-// Every live record of the cache that has a file: its address, with the container beside it
-// so that two records of one address count twice.
+// Every live record of the cache that has a file: its address, twice for two records.
 std::multiset<std::string> LiveAddresses(const std::string& cacheFolder) {
     std::multiset<std::string> addresses;
     IndexDatCache cache(cacheFolder, 1252);
@@ -47,22 +37,16 @@ std::multiset<std::string> LiveAddresses(const std::string& cacheFolder) {
     return addresses;
 }
 
-// Every file below folder with its bytes and mode: what "nothing was written" compares.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const auto mode = static_cast<unsigned>(entry.status().permissions());
-        files[entry.path().string()] =
-            std::to_string(mode) + ":" +
-            (entry.is_regular_file() ? test::ReadFile(entry.path().string()) : "");
-    }
-    return files;
+// A fresh demo profile in temp; its cache folder.
+std::string Demo(const test::TempFolder& temp) {
+    const test::Ran demo = test::Cli(temp.path(), "demo '" + temp / "profile" + "'");
+    EXPECT_EQ(demo.status, 0) << demo.out;
+    return temp / "profile/INetCache";
 }
 
-void ExpectShown(const std::string& out, const std::vector<std::string>& shown) {
-    for (const std::string& text : shown) {
-        EXPECT_NE(out.find(text), std::string::npos) << "missing: " << text << "\nin:\n" << out;
-    }
+test::Ran Delete(const test::TempFolder& temp, const std::string& cache,
+                 const std::string& arguments) {
+    return test::Cli(temp.path(), "delete --cache '" + cache + "' " + arguments);
 }
 
 struct DeleteCase {
@@ -147,8 +131,8 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
          {"These movies will be deleted:\n  rocket  arcade.example  " + std::string(kRocket) +
           "\ndeleted "},
          {kRocket}},
-        {"the confirmation shows what would go before asking",
-         "rocket < /dev/null",
+        {"the confirmation shows what would go before asking, with nothing to answer on",
+         "rocket",
          1,
          {"These movies will be deleted:\n  rocket  arcade.example  " + std::string(kRocket) + "\n",
           "not deleting without confirmation; pass --yes"},
@@ -158,25 +142,18 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
     for (const DeleteCase& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempFolder temp;
-        int status = 0;
-        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        const std::string cache = temp / "profile/INetCache";
+        const std::string cache = Demo(temp);
         std::multiset<std::string> expected = LiveAddresses(cache);
         for (const std::string& url : c.gone) {
-            ASSERT_EQ(expected.count(url), 1u) << url;
-            expected.erase(url);
+            ASSERT_EQ(expected.erase(url), 1u) << url;
         }
-        out = Cli(temp, "delete --cache '" + cache + "' " + c.arguments, status);
-        EXPECT_EQ(status, c.status) << out;
-        ExpectShown(out, c.shown);
-        EXPECT_EQ(LiveAddresses(cache), expected) << out;
-        std::size_t deletedLines = 0;
-        for (std::size_t at = out.find("deleted http"); at != std::string::npos;
-             at = out.find("deleted http", at + 1)) {
-            ++deletedLines;
+        const test::Ran ran = Delete(temp, cache, c.arguments);
+        EXPECT_EQ(ran.status, c.status) << ran.out;
+        for (const std::string& text : c.shown) {
+            EXPECT_TRUE(Has(ran.out, text)) << "missing: " << text << "\nin:\n" << ran.out;
         }
-        EXPECT_EQ(deletedLines, c.gone.size()) << out;
+        EXPECT_EQ(LiveAddresses(cache), expected) << ran.out;
+        EXPECT_EQ(test::Count(ran.out, "deleted http"), c.gone.size()) << ran.out;
     }
 }
 
@@ -193,31 +170,26 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
         game.extension = "swf";
         ASSERT_TRUE(test::Ok(writer.AddContent(game)));
         if (std::string(container) == "Content.IE5") {
-            ContentEntry evil;
-            evil.url = "http://evil.example/\x1b[2Jclear.swf";
-            evil.nameBase = "evil\x1b]0;owned\x07";
-            evil.body = "FWS\x06";
-            evil.extension = "swf";
-            ASSERT_TRUE(test::Ok(writer.AddContent(evil)));
+            game.url = "http://evil.example/\x1b[2Jclear.swf";
+            game.nameBase = "evil\x1b]0;owned\x07";
+            ASSERT_TRUE(test::Ok(writer.AddContent(game)));
         }
         ASSERT_TRUE(test::Ok(writer.Save()));
         cache = writer.cacheFolder();
     }
-    ASSERT_EQ(LiveAddresses(cache).count("http://same.example/game.swf"), 2u);
-    int status = 0;
-    std::string out = Cli(temp, "delete --cache '" + cache + "' game --yes", status);
-    EXPECT_EQ(status, 2) << out;
-    EXPECT_NE(out.find("game: 2 movies have this name"), std::string::npos) << out;
-    out = Cli(temp, "delete --cache '" + cache + "' --url http://same.example/game.swf --yes",
-              status);
-    EXPECT_EQ(status, 2) << out;
-    EXPECT_NE(out.find("2 movies have this address; take them all with --all-matching"),
-              std::string::npos)
-        << out;
+    const std::string same = "http://same.example/game.swf";
+    ASSERT_EQ(LiveAddresses(cache).count(same), 2u);
+    test::Ran ran = Delete(temp, cache, "game --yes");
+    EXPECT_EQ(ran.status, 2) << ran.out;
+    EXPECT_TRUE(Has(ran.out, "game: 2 movies have this name")) << ran.out;
+    ran = Delete(temp, cache, "--url " + same + " --yes");
+    EXPECT_EQ(ran.status, 2) << ran.out;
+    EXPECT_TRUE(Has(ran.out, "2 movies have this address; take them all with --all-matching"))
+        << ran.out;
     // The two lines differ by their cached file, which is shown for that.
-    EXPECT_NE(out.find("/INetCache/Content.IE5/"), std::string::npos) << out;
-    EXPECT_NE(out.find("/INetCache/Low/Content.IE5/"), std::string::npos) << out;
-    EXPECT_EQ(LiveAddresses(cache).count("http://same.example/game.swf"), 2u);
+    EXPECT_TRUE(Has(ran.out, "/INetCache/Content.IE5/")) << ran.out;
+    EXPECT_TRUE(Has(ran.out, "/INetCache/Low/Content.IE5/")) << ran.out;
+    EXPECT_EQ(LiveAddresses(cache).count(same), 2u);
     // Listed, shown before asking, and reported deleted: never a raw control byte.
     const std::string evil = "'http://evil.example/\x1b[2Jclear.swf'";
     const struct {
@@ -228,89 +200,87 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
     } hostile[] = {
         {"the listing's name", "list", 0, "\nevil\\x1B]0;owned\\x07 "},
         {"the listing's address", "list", 0, " http://evil.example/\\x1B[2Jclear.swf\n"},
-        {"the confirmation", "delete --url " + evil + " < /dev/null", 1,
+        {"the confirmation", "delete --url " + evil, 1,
          "  evil\\x1B]0;owned\\x07  evil.example  http://evil.example/\\x1B[2Jclear.swf\n"},
         {"the report", "delete --url " + evil + " --yes", 0,
          "deleted http://evil.example/\\x1B[2Jclear.swf\n"},
     };
     for (const auto& c : hostile) {
         SCOPED_TRACE(c.what);
-        const std::size_t command = c.arguments.find(' ');
-        out = Cli(temp,
-                  c.arguments.substr(0, command) + " --cache '" + cache + "' " +
-                      (command == std::string::npos ? "" : c.arguments.substr(command + 1)),
-                  status);
-        EXPECT_EQ(status, c.status);
-        EXPECT_NE(out.find(c.shown), std::string::npos);
-        EXPECT_EQ(out.find('\x1b'), std::string::npos);
-        EXPECT_EQ(out.find('\x07'), std::string::npos);
+        ran = test::Cli(temp.path(), c.arguments + " --cache '" + cache + "'");
+        EXPECT_EQ(ran.status, c.status);
+        EXPECT_TRUE(Has(ran.out, c.shown));
+        EXPECT_EQ(ran.out.find_first_of("\x1b\x07"), std::string::npos);
     }
-    out = Cli(
-        temp,
-        "delete --cache '" + cache + "' --url http://same.example/game.swf --all-matching --yes",
-        status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(LiveAddresses(cache).count("http://same.example/game.swf"), 0u) << out;
+    ran = Delete(temp, cache, "--url " + same + " --all-matching --yes");
+    EXPECT_EQ(ran.status, 0) << ran.out;
+    EXPECT_EQ(LiveAddresses(cache).count(same), 0u) << ran.out;
 }
 
 // A read-only cache: delete says why and exits 1, and not one byte or mode changes.
 void ExpectNothingWritten(const test::TempFolder& temp, const std::string& profile,
                           const std::string& cache, const std::string& extra,
                           const std::string& reason) {
-    const auto before = Snapshot(profile);
-    for (const char* arguments : {"rocket --yes", "intro --all-matching --yes",
-                                  "--leftovers orphan --yes", "rocket < /dev/null"}) {
+    const auto before = test::Snapshot(profile);
+    for (const char* arguments :
+         {"rocket --yes", "intro --all-matching --yes", "--leftovers orphan --yes", "rocket"}) {
         SCOPED_TRACE(arguments);
-        int status = 0;
-        const std::string out =
-            Cli(temp, "delete --cache '" + cache + "' " + extra + " " + arguments, status);
-        EXPECT_EQ(status, 1) << out;
-        EXPECT_NE(out.find("pellimor-cli: cannot delete: "), std::string::npos) << out;
-        EXPECT_NE(out.find(reason), std::string::npos) << out;
-        EXPECT_NE(out.find("; nothing deleted"), std::string::npos) << out;
-        EXPECT_EQ(out.find("deleted http"), std::string::npos) << out;
-        EXPECT_EQ(Snapshot(profile), before);
+        const test::Ran ran = Delete(temp, cache, extra + " " + arguments);
+        EXPECT_EQ(ran.status, 1) << ran.out;
+        EXPECT_TRUE(Has(ran.out, "pellimor-cli: cannot delete: ")) << ran.out;
+        EXPECT_TRUE(Has(ran.out, reason)) << ran.out;
+        EXPECT_TRUE(Has(ran.out, "; nothing deleted")) << ran.out;
+        EXPECT_FALSE(Has(ran.out, "deleted http")) << ran.out;
+        EXPECT_EQ(test::Snapshot(profile), before);
     }
 }
 
+// The cookies' and the history's containers are never written by a delete of a movie: one
+// of them read-only does not stop it, while the cache's own refuses it.
 TEST(CliDeleteTest, ReadOnlyCachesAreNeverWritten) {
     const struct {
         const char* what;
         std::string extra;
-        bool removeWriteBits;
-        std::string reason;
+        std::string readOnly;  // below the profile, made read-only with chmod -R a-w
+        std::string reason;    // why the delete is refused; "" when it is not
     } cases[] = {
-        {"--read-only on a writable cache", "--read-only", false,
+        {"--read-only on a writable cache", "--read-only", "",
          "the cache was opened read-only (--read-only)"},
         // As root too: the mode bits decide, as the platform's own cache library does.
-        {"a chmod -R a-w copy", "", true, "/index.dat is read-only"},
+        {"a chmod -R a-w copy", "", ".", "/index.dat is read-only"},
+        {"read-only cookies", "", "INetCookies", ""},
+        {"a read-only history", "", "History", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.what) + (::geteuid() == 0 ? " (as root)" : ""));
         test::TempFolder temp;
+        const std::string cache = Demo(temp);
+        const std::string readOnly = temp / ("profile/" + c.readOnly);
         int status = 0;
-        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        if (c.removeWriteBits) {
-            test::RunCommand("chmod -R a-w '" + temp.path() + "/profile'", status);
+        if (!c.readOnly.empty()) {
+            test::RunCommand("chmod -R a-w '" + readOnly + "'", status);
             ASSERT_EQ(status, 0);
         }
-        ExpectNothingWritten(temp, temp / "profile", temp / "profile/INetCache", c.extra, c.reason);
-        // The same cache writable again deletes as usual.
+        if (!c.reason.empty()) {
+            ExpectNothingWritten(temp, temp / "profile", cache, c.extra, c.reason);
+            test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
+        }
+        // Writable again, or read-only where a delete does not write: it deletes as usual.
+        const auto before = test::Snapshot(readOnly);
+        const test::Ran ran = Delete(temp, cache, "rocket --yes");
+        EXPECT_EQ(ran.status, 0) << ran.out;
+        EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u) << ran.out;
+        if (c.reason.empty()) {
+            EXPECT_EQ(test::Snapshot(readOnly), before);
+        }
         test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
-        out = Cli(temp, "delete --cache '" + temp.path() + "/profile/INetCache' rocket --yes",
-                  status);
-        EXPECT_EQ(status, 0) << out;
-        EXPECT_EQ(LiveAddresses(temp / "profile/INetCache").count(kRocket), 0u);
     }
 }
 
 // A Windows partition mounted read-only, made here as a read-only bind mount of a demo cache.
 TEST(CliDeleteTest, ReadOnlyMountIsNeverWritten) {
     test::TempFolder temp;
-    int status = 0;
-    std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
-    ASSERT_EQ(status, 0) << out;
+    Demo(temp);
     test::MakeFolders(temp / "mounted");
     struct Unmount {
         std::string at;
@@ -322,8 +292,9 @@ TEST(CliDeleteTest, ReadOnlyMountIsNeverWritten) {
             }
         }
     } mount{temp / "mounted"};
-    out = test::RunCommand("mount --bind '" + temp.path() + "/profile' '" + mount.at + "' 2>&1",
-                           status);
+    int status = 0;
+    std::string out = test::RunCommand(
+        "mount --bind '" + temp.path() + "/profile' '" + mount.at + "' 2>&1", status);
     if (status != 0) {
         GTEST_SKIP() << "no bind mount can be made here (needs root with CAP_SYS_ADMIN): " << out;
     }
@@ -333,46 +304,6 @@ TEST(CliDeleteTest, ReadOnlyMountIsNeverWritten) {
         GTEST_SKIP() << "the bind mount cannot be made read-only here: " << out;
     }
     ExpectNothingWritten(temp, temp / "profile", mount.at + "/INetCache", "", " cannot be written");
-}
-
-}  // namespace
-}  // namespace pellimor
-
-namespace pellimor {
-namespace {
-
-// The local file of the one record of url.
-std::string FileOf(const std::string& cacheFolder, const std::string& url) {
-    std::string path;
-    IndexDatCache cache(cacheFolder, 1252);
-    (void)cache.EnumerateRecords([&](const CacheRecord& r) {
-        if (r.url == url && r.localFileName) {
-            path = *r.localFileName;
-        }
-        return true;
-    });
-    return path;
-}
-
-// The cookies' and the history's containers are never written by a delete of a movie: one
-// of them read-only does not stop it.
-TEST(CliDeleteTest, OnlyTheContainersADeleteWritesMustBeWritable) {
-    for (const char* readOnly : {"INetCookies", "History"}) {
-        SCOPED_TRACE(readOnly);
-        test::TempFolder temp;
-        int status = 0;
-        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        test::RunCommand("chmod -R a-w '" + temp.path() + "/profile/" + readOnly + "'", status);
-        ASSERT_EQ(status, 0);
-        const auto before = Snapshot(temp / ("profile/" + std::string(readOnly)));
-        out = Cli(temp, "delete --cache '" + temp.path() + "/profile/INetCache' rocket --yes",
-                  status);
-        EXPECT_EQ(status, 0) << out;
-        EXPECT_EQ(LiveAddresses(temp / "profile/INetCache").count(kRocket), 0u) << out;
-        EXPECT_EQ(Snapshot(temp / ("profile/" + std::string(readOnly))), before);
-        test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
-    }
 }
 
 // The entry goes but its file stays: the report says so and why, and the file is then
@@ -396,22 +327,20 @@ TEST(CliDeleteTest, AnEntryWhoseFileStaysSaysWhy) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempFolder temp;
-        int status = 0;
-        std::string out = Cli(temp, "demo '" + temp.path() + "/profile'", status);
-        ASSERT_EQ(status, 0) << out;
-        const std::string cache = temp / "profile/INetCache";
-        const std::string file = FileOf(cache, kRocket);
+        const std::string cache = Demo(temp);
+        const std::string file = test::CachedFile(cache, "rocket");
         ASSERT_FALSE(file.empty());
         c.change(file);
-        out = Cli(temp, "delete --cache '" + cache + "' rocket --yes", status);
-        EXPECT_EQ(status, 0) << out;
-        EXPECT_NE(out.find("\ndeleted " + std::string(kRocket) + "; its file " + file + c.why),
-                  std::string::npos)
-            << out;
-        EXPECT_TRUE(fs::exists(file));
+        const test::Ran ran = Delete(temp, cache, "rocket --yes");
+        EXPECT_EQ(ran.status, 0) << ran.out;
+        EXPECT_TRUE(
+            Has(ran.out, "\ndeleted " + std::string(kRocket) + "; its file " + file + c.why))
+            << ran.out;
+        EXPECT_TRUE(test::FileExists(file));
         EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u);
-        out = Cli(temp, "list --cache '" + cache + "' --leftovers", status);
-        EXPECT_NE(out.find(file), std::string::npos) << out;
+        const std::string leftovers =
+            test::Cli(temp.path(), "list --cache '" + cache + "' --leftovers").out;
+        EXPECT_TRUE(Has(leftovers, file)) << leftovers;
     }
 }
 
@@ -419,21 +348,19 @@ TEST(CliDeleteTest, AnEntryWhoseFileStaysSaysWhy) {
 // another browser's cache: it is checked against its own cache's folder.
 TEST(CliDeleteTest, ABlockFileCachesLeftoverGoesBesideAnotherBrowsersCache) {
     test::TempFolder temp;
-    int status = 0;
-    std::string out = Cli(temp, "demo '" + temp.path() + "/home/profile'", status);
-    ASSERT_EQ(status, 0) << out;
+    ASSERT_EQ(test::Cli(temp.path(), "demo '" + temp / "home/profile" + "'").status, 0);
     const std::string chrome = temp / "home/chrome/Cache";
     test::MakeFolders(temp / "home/chrome");
-    test::RunCommand("cp -r '" + std::string(PELLIMOR_TEST_DATA) +
-                         "/browsers/chromium-blockfile-partial' '" + chrome +
-                         "' && chmod -R u+w '" + chrome + "'",
-                     status);
+    test::CopyTree(std::string(PELLIMOR_TEST_DATA) + "/browsers/chromium-blockfile-partial",
+                   chrome);
+    int status = 0;
+    test::RunCommand("chmod -R u+w '" + chrome + "'", status);
     ASSERT_EQ(status, 0);
     test::WriteFile(chrome + "/f_0000ff", std::string("FWS\x08\x20\x00\x00\x00movie", 13));
-    out = Cli(temp, "delete --cache '" + temp.path() + "/home' --leftovers f_0000ff --yes", status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("deleted " + chrome + "/f_0000ff\n"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(chrome + "/f_0000ff"));
+    const test::Ran ran = Delete(temp, temp / "home", "--leftovers f_0000ff --yes");
+    EXPECT_EQ(ran.status, 0) << ran.out;
+    EXPECT_TRUE(Has(ran.out, "deleted " + chrome + "/f_0000ff\n")) << ran.out;
+    EXPECT_FALSE(test::FileExists(chrome + "/f_0000ff"));
 }
 
 }  // namespace

@@ -7,12 +7,11 @@
 
 #include <filesystem>
 
+#include "app/CliRun.h"
 #include "app/SwfSaveMovie.h"
 #include "platform/saves/SaveFinder.h"
 #include "platform/urlcache/CacheWriter.h"
-#include "support/DemoCliTest.h"
 #include "support/Outcome.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
@@ -75,9 +74,9 @@ class CliSavesTest : public test::DemoCliTest {
     }
 };
 
-TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovie) {
+TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovieAndExported) {
     int status = -1;
-    const std::string out = InUser("saves", status);
+    std::string out = InUser("saves", status);
     EXPECT_EQ(status, 0) << out;
     for (const auto& [file, data] : placed) {
         EXPECT_TRUE(Has(out, "  file   " + file + "\n")) << file << "\n" << out;
@@ -89,13 +88,7 @@ TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovie) {
     EXPECT_TRUE(Has(out, "x  other.example  /  ")) << out;
     EXPECT_TRUE(Has(out, "(no cached movie)")) << out;
     // Three saves of the movie: its own, its folder's, its host's; and the one named "..".
-    std::size_t movies = 0;
-    for (std::size_t at = 0; (at = out.find("  movie  run  http://games.example/arcade/run.swf\n",
-                                            at)) != std::string::npos;
-         ++at) {
-        ++movies;
-    }
-    EXPECT_EQ(movies, 4u) << out;
+    EXPECT_EQ(test::Count(out, "  movie  run  http://games.example/arcade/run.swf\n"), 4u) << out;
     // Nothing through a link, no FIFO, nothing larger than a save; the huge file is said.
     EXPECT_FALSE(Has(out, "secret")) << out;
     EXPECT_FALSE(Has(out, "deep")) << out;
@@ -109,30 +102,10 @@ TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovie) {
     EXPECT_TRUE(Has(json, R"("storageKey": "games.example//all")")) << json;
     EXPECT_TRUE(Has(json, R"("name":"Ada")")) << json;
     EXPECT_FALSE(Has(json, "other.example")) << json;
-}
 
-// From a Wine prefix's root, Chrome's own Flash keeps its saves 13 folders down, and XP's
-// Flash Player under "Application Data".
-TEST_F(CliSavesTest, AWinePrefixsSavesAreFoundFromItsRoot) {
-    const std::string prefix = temp / "wine";
-    test::MakeFolders(prefix + "/drive_c/users");
-    std::filesystem::rename(user, prefix + "/drive_c/users/ada");
-    const std::string xp = prefix +
-                           "/drive_c/users/bob/Application Data/Macromedia/Flash "
-                           "Player/#SharedObjects/Q1/games.example/arcade/xp.sol";
-    test::MakeFolders(std::filesystem::path(xp).parent_path());
-    std::filesystem::copy_file(kData + "ruffle-folder.sol", xp);
-    int status = -1;
-    const std::string out = Run("saves --cache '" + prefix + "'", status);
-    EXPECT_EQ(status, 0) << out;
-    for (const char* name : {"progress  ", "hero  ", "all  ", "xp  "}) {
-        EXPECT_TRUE(Has(out, std::string("\n") + name) || out.starts_with(name)) << name << out;
-    }
-}
-
-TEST_F(CliSavesTest, ExportKeepsEverySaveByteForByteInsideTheFolder) {
-    int status = -1;
-    const std::string out = InUser("export run --to '" + temp / "games" + "'", status);
+    // Exported, every save of the movie is kept byte for byte inside the game's folder.
+    const auto found = test::Snapshot(user);
+    out = InUser("export run --to '" + temp / "games" + "'", status);
     EXPECT_EQ(status, 0) << out;
     const std::string saves = temp / "games/run/saves/games.example/";
     const std::pair<std::string, std::string> expected[] = {
@@ -154,7 +127,23 @@ TEST_F(CliSavesTest, ExportKeepsEverySaveByteForByteInsideTheFolder) {
     }
     // Where they were found, nothing changed; beside the export folder, nothing written.
     EXPECT_EQ(test::VisibleNames(temp / "games"), std::vector<std::string>{"run"});
-    EXPECT_EQ(test::ReadFile(placed[0].first), test::ReadFile(kData + "ruffle-run.sol"));
+    EXPECT_EQ(test::Snapshot(user), found);
+
+    // From a Wine prefix's root, Chrome's own Flash keeps its saves 13 folders down, and XP's
+    // Flash Player under "Application Data".
+    const std::string prefix = temp / "wine";
+    test::MakeFolders(prefix + "/drive_c/users");
+    std::filesystem::rename(user, prefix + "/drive_c/users/ada");
+    const std::string xp = prefix +
+                           "/drive_c/users/bob/Application Data/Macromedia/Flash "
+                           "Player/#SharedObjects/Q1/games.example/arcade/xp.sol";
+    test::MakeFolders(std::filesystem::path(xp).parent_path());
+    std::filesystem::copy_file(kData + "ruffle-folder.sol", xp);
+    out = Run("saves --cache '" + prefix + "'", status);
+    EXPECT_EQ(status, 0) << out;
+    for (const char* name : {"progress  ", "hero  ", "all  ", "xp  "}) {
+        EXPECT_TRUE(Has(out, std::string("\n") + name) || out.starts_with(name)) << name << out;
+    }
 }
 
 }  // namespace

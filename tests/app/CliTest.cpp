@@ -1,12 +1,16 @@
+// pellimor-cli list, save, delete and export end to end on the demo cache: what it prints,
+// where the files go, and what a failed copy or a damaged index says.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "app/CliRun.h"
 #include "support/DemoCliTest.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
+
+using test::Has;
 
 class CliTest : public test::DemoCliTest {
   protected:
@@ -26,23 +30,23 @@ TEST_F(CliTest, ListsTheDemoCacheAsTheWindowWould) {
     const std::string all = List();
     for (const char* name : {"rocket", "snake", "getmovie", "main", "level1", "ep1", "ep2", "rain",
                              "clock", "banner"}) {
-        EXPECT_NE(all.find(std::string("\n") + name + " "), std::string::npos) << name;
+        EXPECT_TRUE(Has(all, std::string("\n") + name + " ")) << name;
     }
-    EXPECT_EQ(all.find("index"), std::string::npos);  // the page is no movie
-    EXPECT_NE(all.find("* ---|--Tüm Siteler--|---"), std::string::npos);
+    EXPECT_FALSE(Has(all, "index"));  // the page is no movie
+    EXPECT_TRUE(Has(all, "* ---|--Tüm Siteler--|---"));
     const std::string arcade = List("--site arcade");
-    EXPECT_NE(arcade.find("* arcade.example"), std::string::npos);
-    EXPECT_NE(arcade.find("main"), std::string::npos);  // games.arcade.example contains it
-    EXPECT_EQ(arcade.find("rain"), std::string::npos);
+    EXPECT_TRUE(Has(arcade, "* arcade.example"));
+    EXPECT_TRUE(Has(arcade, "main"));  // games.arcade.example contains it
+    EXPECT_FALSE(Has(arcade, "rain"));
     const std::string leftovers = List("--leftovers");
-    EXPECT_NE(leftovers.find("orphan"), std::string::npos);
-    EXPECT_NE(leftovers.find("lostgame"), std::string::npos);
-    EXPECT_EQ(leftovers.find("rocket"), std::string::npos);
-    EXPECT_NE(leftovers.find("* **---Artık SWF Dosyaları---**"), std::string::npos);
+    EXPECT_TRUE(Has(leftovers, "orphan"));
+    EXPECT_TRUE(Has(leftovers, "lostgame"));
+    EXPECT_FALSE(Has(leftovers, "rocket"));
+    EXPECT_TRUE(Has(leftovers, "* **---Artık SWF Dosyaları---**"));
     const std::string json = List("--json --site cartoons");
-    EXPECT_NE(json.find("\"displayName\": \"intro\""), std::string::npos);
-    EXPECT_NE(json.find("\"site\": \"cartoons.example\""), std::string::npos);
-    EXPECT_NE(json.find("\"sizeText\": \"0."), std::string::npos);
+    EXPECT_TRUE(Has(json, "\"displayName\": \"intro\""));
+    EXPECT_TRUE(Has(json, "\"site\": \"cartoons.example\""));
+    EXPECT_TRUE(Has(json, "\"sizeText\": \"0."));
 }
 
 TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
@@ -59,14 +63,14 @@ TEST_F(CliTest, SavesUnderFreeNamesAndDeletes) {
     EXPECT_TRUE(test::FileExists(temp / "out/rain.swf")) << out;
     out = Run("delete --cache '" + cache + "' rocket < /dev/null", status);
     EXPECT_NE(status, 0);
-    EXPECT_NE(List().find("rocket"), std::string::npos);
+    EXPECT_TRUE(Has(List(), "rocket"));
     out = Run("delete --cache '" + cache + "' rocket --yes", status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(List().find("rocket"), std::string::npos);
+    EXPECT_FALSE(Has(List(), "rocket"));
     out = Run("delete --cache '" + cache + "' --leftovers orphan --yes", status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(List("--leftovers").find("orphan"), std::string::npos);
-    EXPECT_NE(List("--leftovers").find("lostgame"), std::string::npos);
+    EXPECT_FALSE(Has(List("--leftovers"), "orphan"));
+    EXPECT_TRUE(Has(List("--leftovers"), "lostgame"));
 }
 
 // A container that cannot be read: what could be read is saved, and the exit status and a
@@ -84,29 +88,18 @@ TEST_F(CliTest, SaveSaysWhenTheIndexCouldNotBeRead) {
         const std::string text =
             Run("save --cache '" + cache + "' --to '" + out.path() + "' " + c.arguments, status);
         EXPECT_EQ(status, 1) << text;
-        EXPECT_NE(text.find("History.IE5/index.dat"), std::string::npos) << text;
-        EXPECT_NE(text.find("pellimor-cli: the cache could not be read whole; only the movies "
-                            "listed above were saved"),
-                  std::string::npos)
+        EXPECT_TRUE(Has(text, "History.IE5/index.dat")) << text;
+        EXPECT_TRUE(Has(text,
+                        "pellimor-cli: the cache could not be read whole; only the movies "
+                        "listed above were saved"))
             << text;
-        std::size_t saved = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
-            saved += entry.is_regular_file() ? 1 : 0;
-        }
-        EXPECT_EQ(saved, c.saved) << text;
+        EXPECT_EQ(test::VisibleNames(out.path()).size(), c.saved) << text;
     }
 }
 
 // A copy that fails says which movie, why, as the system said it, and into which folder.
 TEST_F(CliTest, ACopyThatFailsSaysWhy) {
-    const auto rocket = [&] {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(cache)) {
-            if (entry.path().filename() == "rocket[1].swf") {
-                return entry.path().string();
-            }
-        }
-        return std::string();
-    }();
+    const std::string rocket = test::CachedFile(cache, "rocket");
     ASSERT_FALSE(rocket.empty());
     const struct {
         const char* what;
@@ -125,11 +118,42 @@ TEST_F(CliTest, ACopyThatFailsSaysWhy) {
         int status = 0;
         const std::string out = Run("save --cache '" + cache + "' " + c.arguments, status);
         EXPECT_EQ(status, 1) << out;
-        EXPECT_NE(out.find(": " + c.arguments.substr(0, c.arguments.find(' ')) + "\n" + c.reason +
-                           "pellimor-cli: Folder: " + c.folder + "\n"),
-                  std::string::npos)
+        EXPECT_TRUE(Has(out, ": " + c.arguments.substr(0, c.arguments.find(' ')) + "\n" + c.reason +
+                                 "pellimor-cli: Folder: " + c.folder + "\n"))
             << out;
     }
+}
+
+// The puzzle exports with its level and says so; a second export keeps what is there; two
+// movies of one name get two folders.
+TEST_F(CliTest, ExportsEachGameIntoAFolderOfItsOwn) {
+    int status = -1;
+    const std::string to = " --to '" + temp / "games" + "'";
+    const std::string out = InCache("export main --language en --tags Puzzle" + to, status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(out.starts_with(temp / "games/main" + "  Playable, 3 files, 0 missing\n")) << out;
+    const std::string content = temp / "games/main/content/games.arcade.example/puzzle/";
+    EXPECT_EQ(test::ReadFile(content + "main.swf").substr(0, 3), "FWS");
+    EXPECT_EQ(test::ReadFile(content + "levels/level1.swf").substr(0, 3), "FWS");
+    const std::string meta = test::ReadFile(temp / "games/main/meta.yaml");
+    EXPECT_TRUE(Has(meta, "Launch Command: \"http://games.arcade.example/puzzle/index.html\"\n"))
+        << meta;
+    EXPECT_TRUE(Has(meta, "Status: \"Playable\"\n")) << meta;
+    // Again: everything there is the same, so everything is kept and nothing is added.
+    EXPECT_EQ(InCache("export main --language en --tags Puzzle" + to, status), out);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::VisibleNames(temp / "games/main"),
+              (std::vector<std::string>{"content", "logo.png", "meta.yaml", "ss.png"}));
+    // "intro" is a movie of two sites in the demo.
+    const std::string intro = InCache("export intro --no-pictures" + to, status);
+    EXPECT_EQ(status, 0) << intro;
+    EXPECT_EQ(test::VisibleNames(temp / "games"),
+              (std::vector<std::string>{"intro", "intro01", "main"}));
+    EXPECT_TRUE(Has(intro, "/games/intro01  Playable, 1 file, 0 missing\n")) << intro;
+    const std::string site =
+        InCache("export intro --no-pictures --site cartoons --to '" + temp / "c" + "'", status);
+    EXPECT_EQ(status, 0) << site;
+    EXPECT_TRUE(test::FileExists(temp / "c/intro/content/cartoons.example/intro.swf")) << site;
 }
 
 }  // namespace

@@ -3,16 +3,12 @@
 // reads every record back with its digests; the movies' payloads are the cache's bodies.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "app/CliRun.h"
 #include "files/warc/WarcioCheck.h"
-#include "support/DemoCliTest.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-namespace fs = std::filesystem;
 using CliWebArchiveTest = test::DemoCliTest;
 using test::Has;
 
@@ -34,17 +30,6 @@ std::string WithoutSizes(const std::string& lines) {
     return out;
 }
 
-// The file of the demo cache's container that holds a movie's body.
-std::string CachedFileOf(const std::string& cache, const std::string& stem) {
-    for (const auto& entry : fs::recursive_directory_iterator(cache)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.starts_with(stem + "[") && name.ends_with(".swf")) {
-            return entry.path().string();
-        }
-    }
-    return "";
-}
-
 TEST_F(CliWebArchiveTest, TheDemoPuzzleAsWarcAndWacz) {
     int status = -1;
     const std::string out = InCache(
@@ -56,8 +41,8 @@ TEST_F(CliWebArchiveTest, TheDemoPuzzleAsWarcAndWacz) {
     ASSERT_EQ(status, 0) << members;
     EXPECT_EQ(WithoutSizes(members), kMembers);
     const std::map<std::string, std::string> payloads = {
-        {"http://games.arcade.example/puzzle/main.swf", CachedFileOf(cache, "main")},
-        {"http://games.arcade.example/puzzle/levels/level1.swf", CachedFileOf(cache, "level1")},
+        {"http://games.arcade.example/puzzle/main.swf", test::CachedFile(cache, "main")},
+        {"http://games.arcade.example/puzzle/levels/level1.swf", test::CachedFile(cache, "level1")},
     };
     for (const std::string& warc :
          {temp / "main.warc.gz", temp / "unpacked/archive/data.warc.gz"}) {
@@ -84,13 +69,11 @@ TEST(BrowserWebArchiveTest, ChromeAndFirefoxCachesAsWacz) {
     for (const char* made : {"/chromium-simple", "/firefox"}) {
         SCOPED_TRACE(made);
         test::TempFolder temp;
+        const test::Ran ran =
+            test::Cli(temp.path(), "export puzzle rocket --cache '" + kMade + made + "' --wacz '" +
+                                       temp / "games.wacz" + "'");
+        ASSERT_EQ(ran.status, 0) << ran.out;
         int status = -1;
-        const std::string out =
-            test::RunCommand("XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" + temp.path() +
-                                 "' " + PELLIMOR_CLI + " export puzzle rocket --cache '" + kMade +
-                                 made + "' --wacz '" + temp / "games.wacz" + "' 2>&1",
-                             status);
-        ASSERT_EQ(status, 0) << out;
         const std::string members = test::UnpackWacz(temp / "games.wacz", temp / "w", status);
         ASSERT_EQ(status, 0) << members;
         EXPECT_EQ(WithoutSizes(members), kMembers);

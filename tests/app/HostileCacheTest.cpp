@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/CliRun.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "support/Outcome.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
@@ -38,26 +38,11 @@ struct Hostile {
     }
     // The cached file of a demo movie, wherever the writer put it.
     std::string CachedFile(const std::string& name) const {
-        for (const auto& item : fs::recursive_directory_iterator(content)) {
-            if (item.path().filename() == name + "[1].swf") {
-                return item.path().string();
-            }
-        }
-        return {};
+        return test::CachedFile(content, name);
     }
     void Replace(const std::string& path, const std::function<void(const std::string&)>& make) {
         fs::remove(path);
         make(path);
-    }
-    // Every file outside the cache, with its contents, to compare before and after.
-    std::string OutsideState() const {
-        std::string state;
-        for (const auto& item : fs::recursive_directory_iterator(outside)) {
-            if (item.is_regular_file()) {
-                state += item.path().string() + "=" + test::ReadFile(item.path().string()) + "\n";
-            }
-        }
-        return state;
     }
 };
 
@@ -161,7 +146,7 @@ TEST_P(HostileCacheTest, EndsClearlyAndTouchesNothingOutside) {
     Hostile h;
     row.arrange(h);
     ASSERT_FALSE(HasFatalFailure());
-    const std::string before = h.OutsideState();
+    const auto before = test::Snapshot(h.outside);
     int status = 0;
     // The time limit only stops a hang from stalling the suite; 124 or a kill fails the row.
     const std::string out =
@@ -179,7 +164,7 @@ TEST_P(HostileCacheTest, EndsClearlyAndTouchesNothingOutside) {
     if (*row.unsaid != '\0') {
         EXPECT_EQ(out.find(row.unsaid), std::string::npos) << out;
     }
-    EXPECT_EQ(h.OutsideState(), before) << "a file outside the cache changed";
+    EXPECT_EQ(test::Snapshot(h.outside), before) << "a file outside the cache changed";
     EXPECT_TRUE(fs::is_empty(h.temp / "out")) << "something was saved from outside the cache";
     if (std::string(row.what).find("without an address") != std::string::npos) {
         int listed = 0;

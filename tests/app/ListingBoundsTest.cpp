@@ -3,72 +3,20 @@
 // in the same external file, entry files linked under many names), and entry files cut short
 // with gigabytes of holes before their end. Each runs the real terminal program as a child
 // and holds it to a stated budget of peak memory or bytes read, as the kernel counted them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <functional>
 
+#include "app/CliRun.h"
 #include "platform/listing/ListedTexts.h"
 #include "support/HostileCaches.h"
-#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-struct ChildRun {
-    int status = -1;
-    std::string output;
-    std::uint64_t peakBytes = 0;  // ru_maxrss
-    std::uint64_t readBytes = 0;  // rchar of /proc/<pid>/io: every byte read() and pread() gave
-};
-
-// `pellimor-cli list --json --cache folder`, its standard output kept in outFile.
-ChildRun ListCache(const test::TempFolder& temp, const std::string& folder) {
-    const std::string outFile = temp / "listing.json";
-    const std::string config = temp / "config";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (out < 0 || null < 0 || ::dup2(out, 1) < 0 || ::dup2(null, 2) < 0) {
-            ::_exit(126);
-        }
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::execl(PELLIMOR_CLI, "pellimor-cli", "list", "--json", "--cache", folder.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ChildRun run;
-    // The counts of /proc/<pid>/io stay until the child is reaped.
-    siginfo_t info{};
-    EXPECT_EQ(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);
-    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-    std::string label;
-    std::uint64_t value = 0;
-    while (io >> label >> value) {
-        if (label == "rchar:") {
-            run.readBytes = value;
-        }
-    }
-    struct rusage usage {};
-    int status = 0;
-    EXPECT_EQ(::wait4(pid, &status, 0, &usage), pid);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.peakBytes = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
-    run.output = test::ReadFile(outFile);
-    return run;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
+// `pellimor-cli list --json --cache folder` as a child, with its memory and reading counted.
+test::Ran ListCache(const test::TempFolder& temp, const std::string& folder) {
+    return test::Measured(temp.path(), {"list", "--json", "--cache", folder});
 }
 
 // Each listed entry keeps at most a capped address and a few short texts; what the program
@@ -103,14 +51,14 @@ TEST(ListingBounds, SharedStorageDoesNotMultiplyMemory) {
         const std::string urls[2] = {test::LongAddress('a', c.addressLength),
                                      test::LongAddress('b', c.addressLength)};
         c.make(folder, c.entries, urls);
-        const ChildRun run = ListCache(temp, folder);
+        const test::Ran run = ListCache(temp, folder);
         const std::uint64_t budget = kBaseBudget + kBudgetPerEntry * c.entries;
         EXPECT_LE(run.peakBytes, budget) << run.peakBytes / 1024 / 1024 << " MiB";
         // Each stored address is listed once, cut to the cap and said to be unreadable.
-        EXPECT_EQ(Count(run.output, "\"key\": "), 2u) << run.output.substr(0, 2000);
+        EXPECT_EQ(test::Count(run.out, "\"key\": "), 2u) << run.out.substr(0, 2000);
         const std::string reason = OverlongAddressReason(c.addressLength);
-        EXPECT_EQ(Count(run.output, "\"unreadable\": \"" + reason + "\""), 2u) << reason;
-        EXPECT_EQ(Count(run.output, "\"url\": \"" + urls[0].substr(0, kMaxListedAddress) + "\""),
+        EXPECT_EQ(test::Count(run.out, "\"unreadable\": \"" + reason + "\""), 2u) << reason;
+        EXPECT_EQ(test::Count(run.out, "\"url\": \"" + urls[0].substr(0, kMaxListedAddress) + "\""),
                   1u);
     }
 }
@@ -123,9 +71,9 @@ TEST(ListingBounds, CutShortSimpleEntriesAreSearchedOnlyNearTheirEnd) {
     test::MakeFolders(folder);
     constexpr std::size_t kFiles = 2000;
     test::MakeCutShortSimple(folder, kFiles, 64u << 20);
-    const ChildRun run = ListCache(temp, folder);
-    EXPECT_EQ(run.status, 0) << run.output.substr(0, 2000);
-    EXPECT_EQ(Count(run.output, "\"key\": "), kFiles);
+    const test::Ran run = ListCache(temp, folder);
+    EXPECT_EQ(run.status, 0) << run.out.substr(0, 2000);
+    EXPECT_EQ(test::Count(run.out, "\"key\": "), kFiles);
     // Per file: its first and last 4 KiB, and the last 256 KiB searched for the body's end.
     constexpr std::uint64_t kBudgetPerFile = 300u << 10;
     EXPECT_LE(run.readBytes, (8u << 20) + kBudgetPerFile * kFiles)

@@ -46,6 +46,9 @@ class ReadInPart : public CacheSource {
 // Pictures refused, every game recorded as the progress hears of it.
 struct Recorder : ExportProgress {
     std::vector<std::string> heard;
+    void Starting(const SwfEntry& movie, const ExportIndex&) override {
+        heard.push_back("starting " + movie.displayName);
+    }
     Result<GamePictures> TakePictures(const SwfEntry&, int, int) override {
         return Fail("no player here");
     }
@@ -114,7 +117,8 @@ TEST_F(OperationsTest, ExportReturnsWhatItCouldNotWriteAndGoesOn) {
     ASSERT_EQ(done->games.size(), 1u);
     EXPECT_EQ(done->games[0].folder, "snake");
     EXPECT_EQ(done->games[0].notReady.back(), "no logo.png or ss.png: no player here");
-    EXPECT_EQ(progress.heard, (std::vector<std::string>{"failed rocket", "finished snake"}));
+    EXPECT_EQ(progress.heard, (std::vector<std::string>{"starting rocket", "failed rocket",
+                                                        "starting snake", "finished snake"}));
     EXPECT_TRUE(done->cacheRead.ok());
 }
 
@@ -129,7 +133,7 @@ TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancel
                               services.defaultSaveFolder,
                               nullptr};
     fs::create_directories(temp / "games");
-    ExportChoice choice{{Key("rocket"), Key("snake")}, temp / "games", {}, true, {}};
+    ExportChoice choice{{Key("rocket"), Key("snake"), Key("rain")}, temp / "games", {}, true, {}};
     prompts.textAnswers = {"Arcade", "en"};  // the first game's tags and language, then cancel
     Recorder progress;
     const auto done = ExportGames(movies, choice, partial, prompts, progress);
@@ -139,7 +143,10 @@ TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancel
     ASSERT_EQ(done->games.size(), 1u);
     EXPECT_EQ(prompts.textAsked.at(0), FilledIn(strings::kAskTags, "rocket"));
     EXPECT_EQ(prompts.textAsked.size(), 3u);
-    EXPECT_EQ(progress.heard.front(), "part damaged after the last entry");
+    // Nothing is started after the cancel.
+    EXPECT_EQ(progress.heard,
+              (std::vector<std::string>{"part damaged after the last entry", "starting rocket",
+                                        "finished rocket", "starting snake"}));
 }
 
 TEST_F(OperationsTest, FoldersThatTakeNothingFailBeforeAnythingIsDone) {
