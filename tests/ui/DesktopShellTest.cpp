@@ -58,7 +58,11 @@ void DesktopShellTest::openingNeedsADefaultProgram() {
     // With a program named, the opener decides (the offscreen platform has none to ask).
 }
 
+int RunDesktopShellTests(int argc, char** argv) {
+    DesktopShellTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 }  // namespace pellimor
 
-QTEST_MAIN(pellimor::DesktopShellTest)
 #include "DesktopShellTest.moc"

@@ -1,13 +1,18 @@
-// One real window on a demo cache, with the prompts and the shell it talks to recorded.
+// One real window on a cache made for the test, with the prompts and the shell it talks to
+// recorded.
 #pragma once
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include <filesystem>
+#include <utility>
 #include "app/DemoCache.h"
 #include "app/PlatformTools.h"
 #include "files/SettingsStore.h"
@@ -15,12 +20,16 @@
 #include "catalogue/CacheProfile.h"
 #include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/PosixFileOps.h"
+#include "platform/firefox/Cache2.h"
 #include "platform/registry/HiveRegistry.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
+#include "resources/Strings.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempFolder.h"
+#include "ui/CFlash_ctrl.h"
 #include "ui/CMovieDlg.h"
+#include "ui/QtText.h"
 
 namespace pellimor {
 
@@ -34,11 +43,20 @@ class RecordingShell : public Shell {
     }
 };
 
-// A copy of a Chrome cache made by the real browser (tests/data/browsers/made).
-struct ChromeCache {
-    std::string folder;
+// A copy of a cache a real browser made (tests/data/browsers/made).
+struct MadeCache {
+    enum Browser { kChrome, kFirefox } browser;
     bool withDemo = false;  // read together with the demo's Internet Explorer cache
 };
+
+// The demo cache without the entry of this address.
+struct Deleted {
+    std::string address;
+};
+
+// An Internet Explorer cache's files: address and body. A body that begins as a movie is
+// filed as one, any other as a page.
+using CacheFiles = std::vector<std::pair<std::string, std::string>>;
 
 // One window on one cache, with everything it talks to recorded.
 struct Harness {
@@ -46,64 +64,79 @@ struct Harness {
     std::string cacheFolder;
     PosixFileOps files;
     PlatformTools tools;
-    std::unique_ptr<IndexDatCache> cache;
-    std::unique_ptr<CacheSource> chrome;  // instead of cache, for a Chrome cache
+    std::unique_ptr<CacheSource> source;  // what the window lists
+    IndexDatCache* cache = nullptr;       // its Internet Explorer cache, if it has one
     HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
     test::ScriptedPrompts prompts;
     RecordingShell shell;
+    const std::vector<FoundSave>* saves = nullptr;  // the saves found on disk, if any
     std::unique_ptr<ListingServices> listing;
     std::unique_ptr<CMovieDlg> dialog;
 
+    // The demo cache, or that many movies of one site.
     explicit Harness(int movies = 0) {
-        std::string error;
         if (movies == 0) {
-            cacheFolder = MakeDemoCache(temp / "profile", error);
-        } else {
-            CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 5);
-            for (int i = 0; i < movies; ++i) {
-                ContentEntry e;
-                e.url = "http://many.example/m" + std::to_string(i) + ".swf";
-                e.body = "FWS";
-                e.extension = "swf";
-                (void)writer.AddContent(e);
-            }
-            (void)writer.Save();
-            cacheFolder = writer.cacheFolder();
+            std::string error;
+            Use(MakeDemoCache(temp / "profile", error));
+            return;
         }
-        cache = std::make_unique<IndexDatCache>(cacheFolder, 1252);
-        listing = std::make_unique<ListingServices>(ListingServices{
-            *cache, files, [this] { return std::optional<std::string>(cacheFolder); }});
-        test::MakeFolders(temp / "saved");
-        SetSavePath(registry, temp / "saved");
+        CacheFiles many;
+        for (int i = 0; i < movies; ++i) {
+            many.emplace_back("http://many.example/m" + std::to_string(i) + ".swf", "FWS");
+        }
+        Write(many);
     }
-    explicit Harness(const ChromeCache& made) {
-        cacheFolder = temp / "Cache_Data";
-        std::filesystem::copy(made.folder, cacheFolder, std::filesystem::copy_options::recursive);
-        chrome = std::make_unique<ChromiumSimpleCache>(cacheFolder);
+    explicit Harness(const Deleted& entry) : Harness() {
+        if (!cache->DeleteEntry(entry.address).ok()) {
+            qWarning("%s was not deleted", entry.address.c_str());
+        }
+    }
+    explicit Harness(const CacheFiles& written) { Write(written); }
+    explicit Harness(const MadeCache& made) {
+        const bool chrome = made.browser == MadeCache::kChrome;
+        const std::string from =
+            std::string(PELLIMOR_TEST_DATA) + "/browsers/made/" +
+            (chrome ? "chromium-simple/Default/Cache/Cache_Data" : "firefox/cache2");
+        const std::string folder = temp / (chrome ? "Cache_Data" : "cache2");
+        std::filesystem::copy(from, folder, std::filesystem::copy_options::recursive);
+        std::unique_ptr<CacheSource> browser;
+        if (chrome) {
+            browser = std::make_unique<ChromiumSimpleCache>(folder);
+        } else if (auto opened = FirefoxCache2::Open(folder); opened.ok()) {
+            browser = std::move(*opened);
+        }
         if (made.withDemo) {
             std::string error;
+            Use(MakeDemoCache(temp / "profile", error));
             auto profile = std::make_unique<CacheProfile>();
-            profile->Add(
-                std::make_unique<IndexDatCache>(MakeDemoCache(temp / "profile", error), 1252));
-            profile->Add(std::move(chrome));
-            chrome = std::move(profile);
+            profile->Add(std::move(source));
+            profile->Add(std::move(browser));
+            source = std::move(profile);
+        } else {
+            source = std::move(browser);
         }
-        listing = std::make_unique<ListingServices>(ListingServices{
-            *chrome, files, [this] { return std::optional<std::string>(cacheFolder); }});
-        test::MakeFolders(temp / "saved");
-        SetSavePath(registry, temp / "saved");
+        cacheFolder = folder;
+        Listing();
     }
+
     CMovieDlg& Open(const std::string& site = "") {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(8);
-        dialog = std::make_unique<CMovieDlg>(
-            DialogServices{*listing, registry, prompts, shell, tools.decompressor,
-                           tools.exportFolders, temp / "home"},
-            site, font);
+        dialog = std::make_unique<CMovieDlg>(DialogServices{*listing,
+                                                            registry,
+                                                            prompts,
+                                                            shell,
+                                                            tools.decompressor,
+                                                            tools.exportFolders,
+                                                            temp / "home",
+                                                            {},
+                                                            saves},
+                                             site, font);
         return *dialog;
     }
     QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }
     QComboBox* Sites() const { return static_cast<QComboBox*>(dialog->Control(kIdSites)); }
+    CFlash_ctrl* Flash() const { return static_cast<CFlash_ctrl*>(dialog->Control(kIdPlayer)); }
     QString Text(int id) const { return static_cast<QLineEdit*>(dialog->Control(id))->text(); }
     bool Enabled(int id) const { return dialog->Control(id)->isEnabled(); }
     int Row(const QString& text) const {
@@ -124,6 +157,12 @@ struct Harness {
         }
         List()->selectionModel()->select(lines, QItemSelectionModel::ClearAndSelect);
     }
+    // Selects the line of that name alone; whether it is listed.
+    bool Select(const QString& name) {
+        const int row = Row(name);
+        Select({row});
+        return row >= 0;
+    }
     void Click(int id) {
         QTest::mouseClick(static_cast<QPushButton*>(dialog->Control(id)), Qt::LeftButton);
     }
@@ -132,7 +171,71 @@ struct Harness {
         Sites()->setCurrentIndex(index);
         emit Sites()->activated(index);
     }
+    void ChooseSite(int item) { ChooseSite(Q(strings::Load(item))); }
+    // The entry of the list's context menu with this text.
+    QAction* MenuEntry(std::string_view text) const {
+        for (QAction* action : List()->actions()) {
+            if (action->text() == Q(text)) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
+
+  private:
+    void Use(const std::string& folder) {
+        cacheFolder = folder;
+        auto ie = std::make_unique<IndexDatCache>(folder, 1252);
+        cache = ie.get();
+        source = std::move(ie);
+        Listing();
+    }
+    void Write(const CacheFiles& written) {
+        CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 11);
+        for (const auto& [url, body] : written) {
+            const bool movie = body.starts_with("FWS");
+            ContentEntry e;
+            e.url = url;
+            e.body = body;
+            e.extension = movie ? "swf" : "htm";
+            e.headers = std::string("HTTP/1.1 200 OK\r\nContent-Type: ") +
+                        (movie ? "application/x-shockwave-flash" : "text/html") + "\r\n\r\n";
+            if (const auto added = writer.AddContent(e); !added) {
+                qWarning("%s", added.error().c_str());
+            }
+        }
+        if (const Status saved = writer.Save(); !saved) {
+            qWarning("%s", saved.error().c_str());
+        }
+        Use(writer.cacheFolder());
+    }
+    void Listing() {
+        listing = std::make_unique<ListingServices>(ListingServices{
+            *source, files, [this] { return std::optional<std::string>(cacheFolder); }});
+        test::MakeFolders(temp / "saved");
+        SetSavePath(registry, temp / "saved");
+    }
 };
+
+// The tooltip a pointer resting on the widget would show (also on a disabled one).
+inline QString ToolTipShown(QWidget* widget) {
+    QToolTip::hideText();
+    const QPoint centre = widget->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, centre, widget->mapToGlobal(centre));
+    QApplication::sendEvent(widget, &hover);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+// Pictures for the README: the widget as shown, saved as name.png in the folder
+// PELLIMOR_SCREENSHOT_DIR names, when it names one.
+inline void Screenshot(QWidget* widget, const char* name) {
+    const QString folder = qEnvironmentVariable("PELLIMOR_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        widget->show();
+        QVERIFY(widget->grab().save(folder + QLatin1Char('/') + QLatin1String(name) +
+                                    QStringLiteral(".png")));
+    }
+}
 
 // The control a widget belongs to (itself or a control it lies within).
 inline QWidget* ControlOf(CMovieDlg& dialog, QWidget* widget) {

@@ -1,33 +1,16 @@
 // The window's fixed texts as the user reads them: every caption whole in its control with the
 // font in use, and a tooltip on every button and field that gives the English meaning. The real
 // window, offscreen, with the preview turned off.
-#include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
-#include <QToolTip>
-#include <QtTest>
 
-#include "resources/Strings.h"
 #include "ui/DialogHarness.h"
-#include "ui/QtText.h"
 
 namespace pellimor {
 
 namespace {
-
-// What a hover over the widget shows.
-QString ToolTipShown(QWidget* widget) {
-    QToolTip::hideText();
-    const QPoint centre = widget->rect().center();
-    QHelpEvent hover(QEvent::ToolTip, centre, widget->mapToGlobal(centre));
-    QApplication::sendEvent(widget, &hover);
-    return QToolTip::isVisible() ? QToolTip::text() : QString();
-}
 
 // The window as the program opens it: with no font of its own, so the application's counts.
 CMovieDlg& OpenAsTheProgramDoes(Harness& h) {
@@ -206,7 +189,11 @@ void DialogTextsTest::everyButtonAndFieldExplainsItselfInEnglish() {
     QCOMPARE(withTip, static_cast<int>(std::size(cases)));
 }
 
+int RunDialogTextsTests(int argc, char** argv) {
+    DialogTextsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 }  // namespace pellimor
 
-QTEST_MAIN(pellimor::DialogTextsTest)
 #include "DialogTextsTest.moc"

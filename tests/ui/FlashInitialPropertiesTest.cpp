@@ -13,6 +13,7 @@ std::vector<std::uint8_t> ShippedRecord() {
     return {bytes.begin(), bytes.end()};
 }
 
+// The five settings, and the emulator's settings made of them.
 TEST(FlashInitialProperties, TheShippedRecordGivesTheFiveSettings) {
     const auto record = ShippedRecord();
     ASSERT_EQ(record.size(), 226u);
@@ -26,6 +27,12 @@ TEST(FlashInitialProperties, TheShippedRecordGivesTheFiveSettings) {
     EXPECT_EQ(properties->background, "FFFFFF");
     EXPECT_EQ(properties->extentWidth, 10054u);
     EXPECT_EQ(properties->extentHeight, 9075u);
+    const RuffleOptions options = ToRuffleOptions(*properties);
+    EXPECT_EQ(options, (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF", "all", false}));
+    EXPECT_EQ(ToJson(options),
+              "{\"wmode\":\"window\",\"quality\":\"high\",\"scale\":\"showAll\","
+              "\"allowScriptAccess\":true,\"backgroundColor\":\"#FFFFFF\","
+              "\"allowNetworking\":\"all\",\"upgradeToHttps\":false}");
 }
 
 TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
@@ -62,54 +69,25 @@ TEST(FlashInitialProperties, ADamagedRecordGivesTheDefaultsAndSaysSo) {
     EXPECT_FALSE(warning.empty());
 }
 
-TEST(RuffleOptions, TheShippedRecordBecomesTheEmulatorsSettings) {
-    std::string error;
-    const auto properties = ParseFlashInitialProperties(ShippedRecord(), error);
-    ASSERT_TRUE(properties) << error;
-    const RuffleOptions options = ToRuffleOptions(*properties);
-    EXPECT_EQ(options, (RuffleOptions{"window", "high", "showAll", true, "#FFFFFF", "all", false}));
-    EXPECT_EQ(ToJson(options),
-              "{\"wmode\":\"window\",\"quality\":\"high\",\"scale\":\"showAll\","
-              "\"allowScriptAccess\":true,\"backgroundColor\":\"#FFFFFF\","
-              "\"allowNetworking\":\"all\",\"upgradeToHttps\":false}");
-}
-
+// Stored values as the emulator names them; what it has no name for is its default. Every
+// row allows every network call and no upgrade to https.
 TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
     const struct {
         const char *mode, *quality, *access, *scale, *background;
-        RuffleOptions expected;
+        const char *wmode, *asQuality, *asScale;
+        bool scriptAccess;
+        const char* colour;
     } rows[] = {
-        {"Transparent",
-         "AutoHigh",
-         "sameDomain",
-         "NoBorder",
-         "00ff80",
-         {"transparent", "high", "noBorder", false, "#00FF80", "all", false}},
-        {"opaque",
-         "autolow",
-         "ALWAYS",
-         "exactfit",
-         "#102030",
-         {"opaque", "low", "exactFit", true, "#102030", "all", false}},
-        {"Direct",
-         "Best",
-         "never",
-         "NoScale",
-         "",
-         {"direct", "best", "noScale", false, "", "all", false}},
-        {"", "", "", "", "FFFFF", {"window", "high", "showAll", false, "", "all", false}},
-        {"fullscreen",
-         "ultra",
-         "always",
-         "stretch",
-         "GGGGGG",
-         {"window", "high", "showAll", true, "", "all", false}},
-        {"gpu",
-         "16x16Linear",
-         "always",
-         "ShowAll",
-         "fffffff",
-         {"gpu", "16x16linear", "showAll", true, "", "all", false}},
+        {"Transparent", "AutoHigh", "sameDomain", "NoBorder", "00ff80", "transparent", "high",
+         "noBorder", false, "#00FF80"},
+        {"opaque", "autolow", "ALWAYS", "exactfit", "#102030", "opaque", "low", "exactFit", true,
+         "#102030"},
+        {"Direct", "Best", "never", "NoScale", "", "direct", "best", "noScale", false, ""},
+        {"", "", "", "", "FFFFF", "window", "high", "showAll", false, ""},
+        {"fullscreen", "ultra", "always", "stretch", "GGGGGG", "window", "high", "showAll", true,
+         ""},
+        {"gpu", "16x16Linear", "always", "ShowAll", "fffffff", "gpu", "16x16linear", "showAll",
+         true, ""},
     };
     for (const auto& row : rows) {
         FlashInitialProperties p;
@@ -118,7 +96,9 @@ TEST(RuffleOptions, OtherStoredValuesAsTheEmulatorNamesThem) {
         p.scriptAccess = row.access;
         p.scale = row.scale;
         p.background = row.background;
-        EXPECT_EQ(ToRuffleOptions(p), row.expected) << row.mode << " " << row.quality;
+        EXPECT_EQ(ToRuffleOptions(p), (RuffleOptions{row.wmode, row.asQuality, row.asScale,
+                                                     row.scriptAccess, row.colour, "all", false}))
+            << row.mode << " " << row.quality;
     }
     RuffleOptions noColour{"window", "high", "showAll", false, "", "all", false};
     EXPECT_EQ(ToJson(noColour).find("backgroundColor"), std::string::npos);

@@ -4,15 +4,10 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
-#include <QWebEnginePage>
-
-#include <memory>
 
 #include <unistd.h>
 
-#include "EventLoop.h"
-#include "resources/Strings.h"
-#include "ui/DialogHarness.h"
+#include "PlayerHarness.h"
 #include "ui/player/PlayerScheme.h"
 
 namespace pellimor {
@@ -114,28 +109,18 @@ void FlexMovieTest::aFlexPlayerShowsItsInterface() {
     CapturedStandardError log(h.temp / "stderr.txt");
     CMovieDlg& dialog = h.Open();
     dialog.show();
-    h.ChooseSite(QString::fromUtf8(strings::Load(strings::kLeftoverFiles).data()));
-    int row = -1;
-    for (int r = 0; r < h.List()->model()->rowCount(); ++r) {
-        if (h.List()->model()->index(r, 0).data().toString().contains(QLatin1String("APlayer"))) {
-            row = r;
-        }
-    }
-    QVERIFY(row >= 0);
-    h.Select({row});
-    auto* flash = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
+    h.ChooseSite(strings::kLeftoverFiles);
+    QVERIFY(h.Select(QStringLiteral("APlayer")));
+    CFlash_ctrl* flash = h.Flash();
     QVERIFY(flash->movie().contains(QLatin1String("APlayer")));
-    const auto preview = [&] {
-        return dialog.grab(flash->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
-    };
+    const auto preview = [&] { return test::Grab(flash); };
     // Whether the engine gives the page WebGL.
-    const auto webgl = std::make_shared<QVariant>();  // outlives the test if the page is slow
-    flash->page()->runJavaScript(
-        QStringLiteral("(() => { const c = document.createElement('canvas');"
-                       " return !!(c.getContext('webgl2') || c.getContext('webgl')); })()"),
-        [webgl](const QVariant& v) { *webgl = v; });
-    QVERIFY(RunUntil([&] { return webgl->isValid(); }));
-    const bool hasWebGl = webgl->toBool();
+    const bool hasWebGl =
+        test::Ask(
+            flash->page(),
+            QStringLiteral("(() => { const c = document.createElement('canvas');"
+                           " return !!(c.getContext('webgl2') || c.getContext('webgl')); })()"))
+            .toBool();
     // Without WebGL Ruffle's canvas cannot draw into bitmaps: the application starts, its
     // alert never comes. Wait for the alert, or for the application's background and a while.
     const bool shown = RunUntil([&] {
@@ -144,10 +129,7 @@ void FlexMovieTest::aFlexPlayerShowsItsInterface() {
                 log.Text().find("BitmapData.draw") != std::string::npos);
     });
     const QImage shot = preview();
-    const QString out = qEnvironmentVariable("PELLIMOR_FLEX_SCREENSHOT");
-    if (!out.isEmpty()) {
-        QVERIFY(shot.save(out));
-    }
+    Screenshot(flash, "flex");
     const std::string text = log.Text();
     qunsetenv("PELLIMOR_PLAYER_LOG");
     const Whites count = CountWhite(shot);

@@ -61,44 +61,35 @@ TEST(MovieFiles, ALeftoverReadsOnlyItself) {
     EXPECT_EQ(files.cacheReads(), 0);
 }
 
+// Every movie of every player sharing a book, and every movie of a player with a book of its
+// own, is answered from one reading of the cache, until the cache changes.
 TEST(MovieFiles, EveryMovieSharesOneReadOfTheCacheUntilItChanges) {
     test::FakeCache cache;
     cache.Add("http://a.example/level.swf", "/c/old.swf");
     auto book = std::make_shared<SharedAddressBook>(&cache);
     MovieFiles preview(&cache, nullptr, book);
     MovieFiles popOut(&cache, nullptr, book);
-    preview.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
-    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/old.swf");
-    cache.records.clear();
-    cache.Add("http://a.example/level.swf", "/c/new.swf");
-    // Another movie, and another player: the book read for the first movie answers.
-    preview.SetMovie(CachedFile{"/c/n.swf", {}, {}, {}}, "http://a.example/n.swf");
-    popOut.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "http://a.example/m.swf");
-    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/old.swf");
-    EXPECT_EQ(PathOf(popOut.ForAddress("http://a.example/level.swf")), "/c/old.swf");
+    MovieFiles own(&cache);
+    for (const char* movie : {"http://a.example/m.swf", "http://a.example/n.swf"}) {
+        for (MovieFiles* files : {&preview, &popOut, &own}) {
+            files->SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, movie);
+            EXPECT_EQ(PathOf(files->ForAddress("http://a.example/level.swf")), "/c/old.swf");
+        }
+        cache.records.clear();
+        cache.Add("http://a.example/level.swf", "/c/new.swf");
+    }
     EXPECT_EQ(book->builds(), 1);
+    EXPECT_EQ(own.cacheReads(), 1);
     // A scan, a refresh or a delete: the next load reads the cache as it is now.
     book->CacheChanged();
+    own.addresses().CacheChanged();
     EXPECT_EQ(book->builds(), 1);
-    EXPECT_EQ(PathOf(popOut.ForAddress("http://a.example/level.swf")), "/c/new.swf");
-    EXPECT_EQ(PathOf(preview.ForAddress("http://a.example/level.swf")), "/c/new.swf");
+    for (MovieFiles* files : {&popOut, &preview, &own}) {
+        EXPECT_EQ(PathOf(files->ForAddress("http://a.example/level.swf")), "/c/new.swf");
+    }
     EXPECT_EQ(book->builds(), 2);
     EXPECT_EQ(preview.cacheReads(), 2);
-}
-
-TEST(MovieFiles, AMovieOfItsOwnBookReadsTheCacheOnceForEveryMovie) {
-    test::FakeCache cache;
-    cache.Add("http://a.example/level.swf", "/c/old.swf");
-    MovieFiles files(&cache);
-    for (const char* movie : {"http://a.example/m.swf", "http://a.example/n.swf"}) {
-        files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, movie);
-        EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "/c/old.swf");
-    }
-    EXPECT_EQ(files.cacheReads(), 1);
-    files.addresses().CacheChanged();
-    cache.records.clear();
-    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/level.swf")), "(none)");
-    EXPECT_EQ(files.cacheReads(), 2);
+    EXPECT_EQ(own.cacheReads(), 2);
 }
 
 TEST(MovieFiles, WithoutACacheOnlyTheMovieItself) {

@@ -3,36 +3,33 @@
 // try every way out; the same script in a plain page, in a process of its own without the
 // preview's guards, reaches them, so the listeners are shown to see what arrives.
 #include <QApplication>
-#include <QFile>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
-#include <QUrlQuery>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QtTest>
 
-#include <algorithm>
-#include <functional>
-#include <memory>
-
-#include "EventLoop.h"
+#include "PlayerHarness.h"
 #include "app/SwfMaker.h"
 #include "app/SwfReachMovie.h"
-#include "platform/fileops/PosixFileOps.h"
-#include "support/TempFolder.h"
-#include "ui/CFlash_ctrl.h"
 #include "ui/player/PlayerScheme.h"
 
 namespace pellimor {
 
+class PlayerNetworkTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void aPlainPageReachesTheListeners();
+    void aPageAndItsMovieReachNothing_data();
+    void aPageAndItsMovieReachNothing();
+    void theEventAddressWantsThePagesKey();
+};
+
 namespace {
 
-using test::RunFor;
-using test::RunUntil;
+using namespace test;
 
 constexpr int kTimeoutMs = 30000;
 // How long the page is given to reach out once it has tried. A plain page reaches the
@@ -82,131 +79,84 @@ struct Listeners {
 // with whatever key it can find in the page's timings, and with the key of a page it reads
 // again.
 QString ReachScript(int tcpPort, int udpPort) {
-    return QString::fromLatin1(
-               "const host = \"127.0.0.1:%1\";\n"
-               "const base = \"http://\" + host + \"/\";\n"
-               "const tries = [\n"
-               "    () => { new Image().src = base + \"image.png\"; },\n"
-               "    () => { const x = new XMLHttpRequest(); x.open(\"GET\", base + \"xhr\"); "
-               "x.send(); },\n"
-               "    () => { navigator.sendBeacon(base + \"beacon\", \"x\"); },\n"
-               "    () => { window.probeSocket = new WebSocket(\"ws://\" + host + \"/socket\"); "
-               "},\n"
-               "    () => { window.probeEvents = new EventSource(base + \"events\"); },\n"
-               "    () => { fetch(base + \"fetch\").catch(() => {}); },\n"
-               "];\n"
-               "const frame = document.createElement(\"iframe\");\n"
-               "document.body.appendChild(frame);\n"
-               "window.probePeers = [];\n"
-               "for (const Peer of [window.RTCPeerConnection,\n"
-               "                    frame.contentWindow && frame.contentWindow.RTCPeerConnection]) "
-               "{\n"
-               "    tries.push(() => {\n"
-               "        const peer = new Peer({ iceServers: [\n"
-               "            { urls: \"stun:127.0.0.1:%2\" },\n"
-               "            { urls: \"turn:\" + host + \"?transport=tcp\", username: \"u\", "
-               "credential: \"c\" },\n"
-               "        ] });\n"
-               "        peer.createDataChannel(\"probe\");\n"
-               "        peer.createOffer().then((o) => peer.setLocalDescription(o)).catch(() => "
-               "{});\n"
-               "        window.probePeers.push(peer);\n"
-               "    });\n"
-               "}\n"
-               "const forge = (query) => {\n"
-               "    const x = new XMLHttpRequest();\n"
-               "    x.open(\"GET\", \"pellimor://player/event?\" + query + "
-               "\"name=frame&load=%3\");\n"
-               "    x.send();\n"
-               "};\n"
-               "tries.push(() => forge(\"\"));\n"
-               "tries.push(() => {\n"
-               "    for (const entry of performance.getEntries()) {\n"
-               "        const found = /key=([0-9a-f]+)/.exec(entry.name);\n"
-               "        if (found) forge(\"key=\" + found[1] + \"&\");\n"
-               "    }\n"
-               "});\n"
-               "tries.push(() => {\n"
-               "    const x = new XMLHttpRequest();\n"
-               "    x.open(\"GET\", \"pellimor://player/index.html\");\n"
-               "    x.onload = () => {\n"
-               "        const found = /pellimorPageKey = .([0-9a-f]+)/.exec(x.responseText);\n"
-               "        if (found) forge(\"key=\" + found[1] + \"&\");\n"
-               "    };\n"
-               "    x.send();\n"
-               "});\n"
-               "let tried = 0;\n"
-               "for (const t of tries) {\n"
-               "    try { t(); ++tried; } catch (e) {}\n"
-               "}\n"
-               "window.probeTried = (window.probeTried || 0) + tried;\n"
-               "\n")
+    return QStringLiteral(R"(
+        const host = "127.0.0.1:%1";
+        const base = "http://" + host + "/";
+        const tries = [
+            () => { new Image().src = base + "image.png"; },
+            () => { const x = new XMLHttpRequest(); x.open("GET", base + "xhr"); x.send(); },
+            () => { navigator.sendBeacon(base + "beacon", "x"); },
+            () => { window.probeSocket = new WebSocket("ws://" + host + "/socket"); },
+            () => { window.probeEvents = new EventSource(base + "events"); },
+            () => { fetch(base + "fetch").catch(() => {}); },
+        ];
+        const frame = document.createElement("iframe");
+        document.body.appendChild(frame);
+        window.probePeers = [];
+        for (const Peer of [window.RTCPeerConnection,
+                            frame.contentWindow && frame.contentWindow.RTCPeerConnection]) {
+            tries.push(() => {
+                const peer = new Peer({ iceServers: [
+                    { urls: "stun:127.0.0.1:%2" },
+                    { urls: "turn:" + host + "?transport=tcp", username: "u", credential: "c" },
+                ] });
+                peer.createDataChannel("probe");
+                peer.createOffer().then((o) => peer.setLocalDescription(o)).catch(() => {});
+                window.probePeers.push(peer);
+            });
+        }
+        const forge = (query) => {
+            const x = new XMLHttpRequest();
+            x.open("GET", "pellimor://player/event?" + query + "name=frame&load=%3");
+            x.send();
+        };
+        tries.push(() => forge(""));
+        tries.push(() => {
+            for (const entry of performance.getEntries()) {
+                const found = /key=([0-9a-f]+)/.exec(entry.name);
+                if (found) forge("key=" + found[1] + "&");
+            }
+        });
+        tries.push(() => {
+            const x = new XMLHttpRequest();
+            x.open("GET", "pellimor://player/index.html");
+            x.onload = () => {
+                const found = /pellimorPageKey = .([0-9a-f]+)/.exec(x.responseText);
+                if (found) forge("key=" + found[1] + "&");
+            };
+            x.send();
+        });
+        let tried = 0;
+        for (const t of tries) {
+            try { t(); ++tried; } catch (e) {}
+        }
+        window.probeTried = (window.probeTried || 0) + tried;
+        )")
         .arg(tcpPort)
         .arg(udpPort)
         .arg(kForgedLoad);
 }
 
-// What a script asked of the page answers, read with the event loop running.
-QVariant Ask(QWebEnginePage* page, const QString& script) {
-    const auto answer = std::make_shared<QVariant>();
-    const auto done = std::make_shared<bool>(false);
-    page->runJavaScript(script, [answer, done](const QVariant& v) {
-        *answer = v;
-        *done = true;
-    });
-    RunUntil([&] { return *done; });
-    return *answer;
-}
-
-struct PageEvent {
-    QString name;
-    int load;
-    QUrlQuery fields;
-};
-
 // The preview alone, shown, with what its page tells.
 struct Preview {
-    std::vector<PageEvent> events;  // outlives the page, which may tell one as it closes
     PosixFileOps files;
     QWidget window;
     CFlash_ctrl* flash;
+    Events events;  // outlives the page, which may tell one as it closes
 
-    Preview() : flash(new CFlash_ctrl(nullptr, &files, &window)) {
+    Preview() : flash(new CFlash_ctrl(nullptr, &files, &window)), events(flash) {
         window.resize(400, 300);
         flash->resize(400, 300);
-        QObject::connect(flash, &CFlash_ctrl::pageEvent, flash,
-                         [this](const QString& name, int load, const QUrlQuery& fields) {
-                             events.push_back({name, load, fields});
-                         });
         window.show();
     }
     bool Told(const QString& name, int load = -1) const {
-        return std::any_of(events.begin(), events.end(), [&](const PageEvent& e) {
-            return e.name == name && (load < 0 || e.load == load);
-        });
-    }
-    bool Missing(const QString& url) const {
-        return std::any_of(events.begin(), events.end(), [&](const PageEvent& e) {
-            return e.name == QLatin1String("missing") &&
-                   e.fields.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded) == url;
-        });
+        return events.Find(name, load) != nullptr;
     }
 };
 
 constexpr char kUnguarded[] = "--unguarded-page";
 
 }  // namespace
-
-class PlayerNetworkTest : public QObject {
-    Q_OBJECT
-  private slots:
-    void aPlainPageReachesTheListeners();
-    void scriptInThePageReachesNothing();
-    void aMovieReachesNothing_data();
-    void aMovieReachesNothing();
-    void theEventAddressWantsThePagesKey();
-    void programsTheWindowOpensKeepTheirNetwork();
-};
 
 // The harness sees traffic: the same script in a plain page of a process without the
 // preview's flags, scheme, guard or page reaches both listeners.
@@ -234,8 +184,24 @@ void PlayerNetworkTest::aPlainPageReachesTheListeners() {
                                QStringLiteral(" datagrams: ") + QString::number(listen.datagrams)));
 }
 
-void PlayerNetworkTest::scriptInThePageReachesNothing() {
+// The script in the page reaches nothing. Then a movie: with allowNetworking "internal"
+// Ruffle keeps it from the page's script (no ExternalInterface and no "javascript:" address).
+// As the player is set up, with the original player's script access, the movie's script runs
+// in the page and still reaches nothing.
+void PlayerNetworkTest::aPageAndItsMovieReachNothing_data() {
+    QTest::addColumn<bool>("scriptLetOut");
+    QTest::newRow("kept from the page") << false;
+    QTest::newRow("as set up") << true;
+}
+
+void PlayerNetworkTest::aPageAndItsMovieReachNothing() {
+    QFETCH(bool, scriptLetOut);
     Listeners listen;
+    test::TempFolder temp;
+    const std::string path = temp / "reach.swf";
+    test::WriteFile(
+        path, MakeSwfReachMovie("127.0.0.1", listen.tcpPort(),
+                                ReachScript(listen.tcpPort(), listen.udpPort()).toStdString()));
     Preview p;
     QVERIFY(p.flash->hasPlayer());
     QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
@@ -248,70 +214,43 @@ void PlayerNetworkTest::scriptInThePageReachesNothing() {
     // WebRTC was tried in earnest: the page took its own peer connections away, a fresh
     // frame made one.
     QCOMPARE(Ask(page, QStringLiteral("window.probePeers.length")).toInt(), 1);
-}
 
-// With allowNetworking "internal" Ruffle keeps a movie from the page's script (no
-// ExternalInterface and no "javascript:" address). As the player is set up, with the
-// original player's script access, the movie's script runs in the page and still reaches
-// nothing.
-void PlayerNetworkTest::aMovieReachesNothing_data() {
-    QTest::addColumn<bool>("scriptLetOut");
-    QTest::newRow("kept from the page") << false;
-    QTest::newRow("as set up") << true;
-}
-
-void PlayerNetworkTest::aMovieReachesNothing() {
-    QFETCH(bool, scriptLetOut);
-    Listeners listen;
-    test::TempFolder temp;
-    const std::string path = temp / "reach.swf";
-    {
-        QFile movie(QString::fromStdString(path));
-        QVERIFY(movie.open(QIODevice::WriteOnly));
-        movie.write(QByteArray::fromStdString(
-            MakeSwfReachMovie("127.0.0.1", listen.tcpPort(),
-                              ReachScript(listen.tcpPort(), listen.udpPort()).toStdString())));
-    }
-    Preview p;
-    QVERIFY(p.flash->hasPlayer());
-    QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
-    QWebEnginePage* page = p.flash->page();
-    if (!scriptLetOut) {
-        Ask(page, QStringLiteral("window.RufflePlayer.config.allowNetworking = 'internal'; true"));
-    }
+    const QString keep = scriptLetOut ? QString()
+                                      : QStringLiteral(
+                                            "window.RufflePlayer.config.allowNetworking "
+                                            "= 'internal';");
+    Ask(page, keep + QStringLiteral("window.probeTried = 0; true"));
     const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(listen.tcpPort());
     p.flash->SetMovie(QString::fromStdString(path), base + QStringLiteral("reach.swf"));
     QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("metadata"), p.flash->currentLoad()); }));
     // The movie's own loads come to the page, which asks the cache: proof that it ran.
     QVERIFY(RunUntil([&] {
-        return p.Missing(base + QStringLiteral("loadmovie.swf")) &&
-               p.Missing(base + QStringLiteral("loadvars")) &&
-               p.Missing(base + QStringLiteral("xml"));
+        const QStringList missing =
+            p.events.Urls(QStringLiteral("missing"), p.flash->currentLoad());
+        return missing.contains(base + QStringLiteral("loadmovie.swf")) &&
+               missing.contains(base + QStringLiteral("loadvars")) &&
+               missing.contains(base + QStringLiteral("xml"));
     }));
+    const auto tried = [&] { return Ask(page, QStringLiteral("window.probeTried || 0")).toInt(); };
     if (scriptLetOut) {
         // Through ExternalInterface, and again through the "javascript:" address if Ruffle
         // follows it.
-        QVERIFY(RunUntil(
-            [&] { return Ask(page, QStringLiteral("window.probeTried || 0")).toInt() > 0; }));
+        QVERIFY(RunUntil([&] { return tried() > 0; }));
     }
     RunFor(kSettleMs);
     QCOMPARE(listen.connections, 0);
     QCOMPARE(listen.datagrams, 0);
     QVERIFY(!p.Told(QStringLiteral("frame"), kForgedLoad));
-    QCOMPARE(Ask(page, QStringLiteral("window.probeTried === undefined")).toBool(), !scriptLetOut);
+    QCOMPARE(tried() > 0, scriptLetOut);
 }
 
 // A script that knows the event address, as it was, cannot tell the window an event; the
 // page's own events still come, and a script that replaced what the page sends them with
-// sees none of them.
+// sees none of them. Programs the window starts keep their own network.
 void PlayerNetworkTest::theEventAddressWantsThePagesKey() {
     test::TempFolder temp;
     const std::string path = temp / "movie.swf";
-    {
-        QFile movie(QString::fromStdString(path));
-        QVERIFY(movie.open(QIODevice::WriteOnly));
-        movie.write(QByteArray::fromStdString(MakeSwfMovie(MovieDesign{})));
-    }
+    test::WriteFile(path, MakeSwfMovie(MovieDesign{}));
     Preview p;
     QVERIFY(RunUntil([&] { return p.Told(QStringLiteral("ready")); }));
     QWebEnginePage* page = p.flash->page();
@@ -356,13 +295,8 @@ void PlayerNetworkTest::theEventAddressWantsThePagesKey() {
                  seen.filter(QStringLiteral("key=")).isEmpty() &&
                  seen.filter(QStringLiteral("metadata")).isEmpty(),
              qPrintable(seen.join(QLatin1Char('|'))));
-}
-
-// The preview's flags are for its own web engine: a program started once the preview is up
-// (the shell's "open" may start a browser) inherits neither the proxy nor the WebRTC policy.
-void PlayerNetworkTest::programsTheWindowOpensKeepTheirNetwork() {
-    Preview p;
-    QVERIFY(p.flash->hasPlayer());
+    // The preview's flags are for its own web engine: a program started once the preview is up
+    // (the shell's "open" may start a browser) inherits neither the proxy nor the WebRTC policy.
     QProcess child;
     child.start(QStringLiteral("/usr/bin/env"), {});
     QVERIFY(child.waitForFinished());

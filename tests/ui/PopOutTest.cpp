@@ -1,58 +1,25 @@
 // The bigger player: a movie of the list in a window of its own at its stage size, with the
 // same player and the same cache as the preview. The real window, offscreen, Ruffle playing.
 #include <QApplication>
-#include <QListView>
-#include <QMenu>
+#include <QPointer>
+#include <QScreen>
 
 #include <cmath>
-#include <functional>
 
-#include "ColourCount.h"
-#include "EventLoop.h"
-#include "resources/Strings.h"
-#include "ui/DialogHarness.h"
+#include "PlayerHarness.h"
 #include "ui/PopOutPlayer.h"
-#include "ui/QtText.h"
-#include "ui/player/PlayerScheme.h"
 
 namespace pellimor {
 
 namespace {
 
-using test::RunUntil;
-
-using test::CountNear;
-
-QImage Shot(QWidget* window) {
-    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// The demo movies' colours: their moving squares.
-constexpr QRgb kRocket = 0xE03C31;
-constexpr QRgb kSnake = 0x2E8B57;
-constexpr QRgb kPuzzle = 0xC71585;
-constexpr QRgb kLevel = 0x20B2AA;  // the level the puzzle loads by relative address
-constexpr int kSquare = 3000;
-
-// Counts the page's frames of the movie set last in the pop-out.
-struct Frames {
-    int load = -1;
-    int seen = 0;
-    explicit Frames(PopOutPlayer* window) {
-        QObject::connect(window->player(), &CFlash_ctrl::pageEvent, window,
-                         [this](const QString& name, int l, const QUrlQuery&) {
-                             if (name == QLatin1String("frame") && l == load) {
-                                 ++seen;
-                             }
-                         });
-    }
-};
+using namespace test;
 
 // Whether the player's picture changes within ms: a movie that plays moves its square.
 bool Moves(QWidget* player, int ms = 600) {
-    const QImage before = Shot(player);
-    test::RunFor(ms);
-    return Shot(player) != before;
+    const QImage before = Grab(player);
+    RunFor(ms);
+    return Grab(player) != before;
 }
 
 void DoubleClick(QListView* list, int row) {
@@ -61,13 +28,15 @@ void DoubleClick(QListView* list, int row) {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
 }
 
-QAction* PlayInWindowEntry(QListView* list) {
-    for (QAction* action : list->actions()) {
-        if (action->text() == Q(strings::kPlayInWindow)) {
-            return action;
-        }
+// Closes the window as the user does; whether it and its player are gone.
+bool Closed(CMovieDlg& dialog) {
+    QPointer<PopOutPlayer> window(dialog.popOut());
+    if (!window->close()) {
+        return false;
     }
-    return nullptr;
+    // The test runs outside the program's event loop, which would delete it on its next turn.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return window.isNull() && dialog.popOut() == nullptr;
 }
 
 }  // namespace
@@ -77,11 +46,8 @@ class PopOutTest : public QObject {
   private slots:
     void windowSizeForAStage();
     void doubleClickPlaysTheMovieAtItsStageSize();
-    void contextMenuEntryPlaysTheLineUnderIt();
-    void aStageThePageMakesUpDoesNotSizeTheWindow();
-    void whatTheMovieLoadsComesFromTheCache();
-    void bothPlayersLookUpLoadsInOneReadingOfTheCache();
-    void thePreviewWaitsWhileThePopOutPlays();
+    void theMenuEntryPlaysTheLineUnderItWhileThePreviewWaits();
+    void bothPlayersPlayWithOneReadingOfTheCacheAndThePages();
 };
 
 void PopOutTest::windowSizeForAStage() {
@@ -109,13 +75,11 @@ void PopOutTest::windowSizeForAStage() {
 }
 
 void PopOutTest::doubleClickPlaysTheMovieAtItsStageSize() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    const int rocket = h.Row(QStringLiteral("rocket"));
+    Shown s;
+    const int rocket = s.h.Row(QStringLiteral("rocket"));
     QVERIFY(rocket >= 0);
-    DoubleClick(h.List(), rocket);
-    PopOutPlayer* window = dialog.popOut();
+    DoubleClick(s.h.List(), rocket);
+    PopOutPlayer* window = s.dialog.popOut();
     QVERIFY(window != nullptr);
     QVERIFY(window->isVisible());
     QVERIFY(window->isWindow());
@@ -123,82 +87,18 @@ void PopOutTest::doubleClickPlaysTheMovieAtItsStageSize() {
     QCOMPARE(QApplication::activeModalWidget(), window);
     QVERIFY(window->windowTitle().startsWith(QLatin1String("rocket")));
     // The same file, through the same cache's checks, as the preview plays.
-    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
-    QCOMPARE(window->player()->movie(), preview->movie());
-    QVERIFY(window->player()->hasPlayer());
-    Frames frames(window);
-    frames.load = window->player()->currentLoad();
-    QVERIFY(RunUntil([&] { return frames.seen > 0; }));
+    CFlash_ctrl* player = window->player();
+    QCOMPARE(player->movie(), s.flash->movie());
+    QVERIFY(player->hasPlayer());
+    Events events(player);
+    QVERIFY(events.WaitFor(QStringLiteral("frame"), player));
     // The rocket's stage is 400 x 300: the window takes it, the player fills it.
     QVERIFY(RunUntil([&] { return window->size() == QSize(400, 300); }));
     QCOMPARE(window->stage(), QSizeF(400, 300));
-    QCOMPARE(window->player()->geometry(), QRect(0, 0, 400, 300));
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
-    const QString out = qEnvironmentVariable("PELLIMOR_POPOUT_SCREENSHOT");
-    if (!out.isEmpty()) {
-        QVERIFY(window->grab().save(out));
-    }
-    // Resized, it keeps the stage's proportions: the player centred, bars beside it.
-    window->resize(800, 450);
-    QCOMPARE(window->player()->geometry(), QRect(100, 0, 600, 450));
-    window->resize(300, 500);
-    const QRect upright = window->player()->geometry();
-    QCOMPARE(upright.size(), QSize(300, 225));
-    QVERIFY(std::abs(upright.center().y() - 250) <= 1);
-    QVERIFY(RunUntil([&] {
-        const QImage shot = Shot(window);
-        return CountNear(shot, kRocket) >= kSquare / 2 && QColor(shot.pixel(150, 5)) == Qt::black;
-    }));
-    QVERIFY(window->player()->blockedRequests() == 0);
-    // Closing it returns to the dialog: the window and its player are gone.
-    QPointer<PopOutPlayer> gone(window);
-    QVERIFY(window->close());
-    // The test runs outside the program's event loop, which would delete it on its next turn.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(gone.isNull());
-    QVERIFY(dialog.popOut() == nullptr);
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-    QVERIFY(dialog.isVisible());
-    h.Select({h.Row(QStringLiteral("snake"))});
-    QVERIFY(preview->movie().contains(QLatin1String("snake")));
-}
-
-void PopOutTest::contextMenuEntryPlaysTheLineUnderIt() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    QCOMPARE(h.List()->contextMenuPolicy(), Qt::ActionsContextMenu);
-    QAction* entry = PlayInWindowEntry(h.List());
-    QVERIFY(entry != nullptr);
-    QCOMPARE(entry->text(), QStringLiteral("Ayrı Pencerede Oynat"));
-    // A right click on a line makes it the current one, as for the menu.
-    const int snake = h.Row(QStringLiteral("snake"));
-    const QRect line = h.List()->visualRect(h.List()->model()->index(snake, 0));
-    QTest::mouseClick(h.List()->viewport(), Qt::RightButton, {}, line.center());
-    QCOMPARE(h.List()->currentIndex().row(), snake);
-    entry->trigger();
-    PopOutPlayer* window = dialog.popOut();
-    QVERIFY(window != nullptr);
-    QVERIFY(window->player()->movie().contains(QLatin1String("snake")));
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kSnake) >= kSquare; }));
-    // Asked again with another line, the same window plays that one.
-    h.List()->setCurrentIndex(h.List()->model()->index(h.Row(QStringLiteral("rocket")), 0));
-    entry->trigger();
-    QCOMPARE(dialog.popOut(), window);
-    QVERIFY(window->player()->movie().contains(QLatin1String("rocket")));
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
-    window->close();
-}
-
-void PopOutTest::aStageThePageMakesUpDoesNotSizeTheWindow() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    DoubleClick(h.List(), h.Row(QStringLiteral("rocket")));
-    PopOutPlayer* window = dialog.popOut();
-    QVERIFY(window != nullptr);
-    QVERIFY(RunUntil([&] { return window->size() == QSize(400, 300); }));
-    CFlash_ctrl* player = window->player();
+    QCOMPARE(player->geometry(), QRect(0, 0, 400, 300));
+    QVERIFY(WaitForColour(window, kRocket));
+    Screenshot(window, "pop-out");
+    // A stage the page makes up, or an earlier movie's, does not size the window.
     const auto tell = [&](int load, const char* width, const char* height) {
         QUrlQuery fields;
         fields.addQueryItem(QStringLiteral("width"), QLatin1String(width));
@@ -219,98 +119,108 @@ void PopOutTest::aStageThePageMakesUpDoesNotSizeTheWindow() {
         QCOMPARE(window->size(), QSize(400, 300));
         QCOMPARE(window->stage(), QSizeF(400, 300));
     }
-    tell(load - 1, "200", "100");  // an earlier movie's word
+    tell(load - 1, "200", "100");
     QCOMPARE(window->size(), QSize(400, 300));
+    // Resized, it keeps the stage's proportions: the player centred, bars beside it.
+    window->resize(800, 450);
+    QCOMPARE(player->geometry(), QRect(100, 0, 600, 450));
+    window->resize(300, 500);
+    const QRect upright = player->geometry();
+    QCOMPARE(upright.size(), QSize(300, 225));
+    QVERIFY(std::abs(upright.center().y() - 250) <= 1);
+    QVERIFY(RunUntil([&] {
+        const QImage shot = Grab(window);
+        return CountNear(shot, kRocket) >= kSquare / 2 && QColor(shot.pixel(150, 5)) == Qt::black;
+    }));
+    QCOMPARE(player->blockedRequests(), 0);
     // The largest stage Flash allows still fits on the screen, its proportions kept.
     tell(load, "8000", "2000");
     const QSize screen = window->screen()->availableGeometry().size();
     QVERIFY(window->width() <= screen.width() && window->height() <= screen.height());
     QVERIFY(std::abs(window->width() - 4 * window->height()) <= 4);
-    window->close();
+    // Closing it returns to the dialog: the window and its player are gone.
+    QVERIFY(Closed(s.dialog));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(s.dialog.isVisible());
+    QVERIFY(s.h.Select(QStringLiteral("snake")));
+    QVERIFY(s.flash->movie().contains(QLatin1String("snake")));
 }
 
-// The same rules as the preview: the movie plays under its address, and the level it loads
-// is answered from the cache; nothing is asked of the network.
-void PopOutTest::whatTheMovieLoadsComesFromTheCache() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    DoubleClick(h.List(), h.Row(QStringLiteral("main")));
-    PopOutPlayer* window = dialog.popOut();
+// A right click on a line makes it the current one, whose movie the menu entry plays. One sound
+// at a time: while the pop-out plays, the preview holds its movie where it is, and goes on once
+// the pop-out is closed.
+void PopOutTest::theMenuEntryPlaysTheLineUnderItWhileThePreviewWaits() {
+    Shown s;
+    QCOMPARE(s.h.List()->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction* entry = s.h.MenuEntry(strings::kPlayInWindow);
+    QVERIFY(entry != nullptr);
+    QCOMPARE(entry->text(), QStringLiteral("Ayrı Pencerede Oynat"));
+    QVERIFY(s.h.Select(QStringLiteral("rocket")));
+    QVERIFY(WaitForColour(s.flash, kRocket, 300));
+    QVERIFY(RunUntil([&] { return Moves(s.flash); }));
+    const int snake = s.h.Row(QStringLiteral("snake"));
+    const QRect line = s.h.List()->visualRect(s.h.List()->model()->index(snake, 0));
+    QTest::mouseClick(s.h.List()->viewport(), Qt::RightButton, {}, line.center());
+    QCOMPARE(s.h.List()->currentIndex().row(), snake);
+    entry->trigger();
+    PopOutPlayer* window = s.dialog.popOut();
     QVERIFY(window != nullptr);
-    QVERIFY(RunUntil([&] {
-        const QImage shot = Shot(window);
-        return CountNear(shot, kPuzzle) >= kSquare && CountNear(shot, kLevel) >= 1000;
-    }));
-    QCOMPARE(window->player()->blockedRequests(), 0);
-    window->close();
+    QVERIFY(window->player()->movie().contains(QLatin1String("snake")));
+    QVERIFY(WaitForColour(window, kSnake));
+    QVERIFY(RunUntil([&] { return !Moves(s.flash); }, 20000));
+    QVERIFY(!Moves(s.flash, 2000));
+    QVERIFY(RunUntil([&] { return Moves(window); }));
+    // Asked again with another line, the same window plays that one; the preview still waits.
+    s.h.List()->setCurrentIndex(s.h.List()->model()->index(s.h.Row(QStringLiteral("rocket")), 0));
+    entry->trigger();
+    QCOMPARE(s.dialog.popOut(), window);
+    QVERIFY(window->player()->movie().contains(QLatin1String("rocket")));
+    QVERIFY(WaitForColour(window, kRocket));
+    QVERIFY(RunUntil([&] { return !Moves(s.flash); }, 20000));
+    QVERIFY(!Moves(s.flash, 1500));
+    QVERIFY(window->close());
+    QVERIFY(RunUntil([&] { return Moves(s.flash); }, 20000));
 }
 
-// The preview and the pop-out find what their movies load in one reading of the cache, kept
-// until a refresh lists the cache again.
-void PopOutTest::bothPlayersLookUpLoadsInOneReadingOfTheCache() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
-    const int main = h.Row(QStringLiteral("main"));
+// The preview and the pop-out find what their movies load in one reading of the cache and
+// play with one reading of the pages, kept until a refresh lists the cache again.
+void PopOutTest::bothPlayersPlayWithOneReadingOfTheCacheAndThePages() {
+    Shown s;
+    const int main = s.h.Row(QStringLiteral("main"));
     QVERIFY(main >= 0);
     // The preview plays it and loads its level, then the pop-out (while the preview waits).
-    h.Select({main});
-    QVERIFY(RunUntil([&] { return CountNear(Shot(preview), kLevel) >= 500; }));
-    DoubleClick(h.List(), main);
-    PopOutPlayer* window = dialog.popOut();
+    s.h.Select({main});
+    QVERIFY(WaitForColour(s.flash, kLevel, 500));
+    DoubleClick(s.h.List(), main);
+    PopOutPlayer* window = s.dialog.popOut();
     QVERIFY(window != nullptr);
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kLevel) >= 1000; }));
-    // One book, read once, for the two players' loads.
-    QCOMPARE(window->player()->addresses().get(), preview->addresses().get());
-    QCOMPARE(preview->addresses()->builds(), 1);
-    QVERIFY(window->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(dialog.popOut() == nullptr);
-    dialog.OnRefresh();
-    QCOMPARE(preview->addresses()->builds(), 1);  // read on the next load, not before
-    DoubleClick(h.List(), h.Row(QStringLiteral("main")));
-    QVERIFY(dialog.popOut() != nullptr);
-    QVERIFY(RunUntil([&] { return CountNear(Shot(dialog.popOut()), kLevel) >= 1000; }));
-    QCOMPARE(preview->addresses()->builds(), 2);
-    dialog.popOut()->close();
+    Events events(window->player());
+    const PageEvent* played = events.WaitFor(QStringLiteral("metadata"), window->player());
+    QVERIFY(played != nullptr);
+    QCOMPARE(played->Field("parameters"), QStringLiteral("level=levels/level1.swf?v=2"));
+    QCOMPARE(played->Field("base"), QStringLiteral("http://games.arcade.example/puzzle/"));
+    QVERIFY(WaitForColour(window, kLevel, 1000));
+    QVERIFY(CountNear(Grab(window), kPuzzle) >= kSquare);
+    QCOMPARE(window->player()->blockedRequests(), 0);
+    QCOMPARE(window->player()->addresses().get(), s.flash->addresses().get());
+    QCOMPARE(s.flash->addresses()->builds(), 1);
+    QCOMPARE(window->player()->pages(), s.flash->pages());
+    QCOMPARE(s.flash->pages()->builds(), 1);
+    QVERIFY(Closed(s.dialog));
+    s.dialog.OnRefresh();
+    QCOMPARE(s.flash->addresses()->builds(), 1);  // read on the next load, not before
+    DoubleClick(s.h.List(), s.h.Row(QStringLiteral("main")));
+    QVERIFY(s.dialog.popOut() != nullptr);
+    QVERIFY(WaitForColour(s.dialog.popOut(), kLevel, 1000));
+    QCOMPARE(s.flash->addresses()->builds(), 2);
+    s.dialog.popOut()->close();
 }
 
-// One sound at a time: while the pop-out plays, the preview holds its movie where it is, and
-// goes on once the pop-out is closed.
-void PopOutTest::thePreviewWaitsWhileThePopOutPlays() {
-    Harness h;
-    CMovieDlg& dialog = h.Open();
-    dialog.show();
-    auto* preview = static_cast<CFlash_ctrl*>(dialog.Control(kIdPlayer));
-    h.Select({h.Row(QStringLiteral("rocket"))});
-    QVERIFY(RunUntil([&] { return CountNear(Shot(preview), kRocket) >= 300; }));
-    QVERIFY(RunUntil([&] { return Moves(preview); }));
-    DoubleClick(h.List(), h.Row(QStringLiteral("rocket")));
-    PopOutPlayer* window = dialog.popOut();
-    QVERIFY(window != nullptr);
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kRocket) >= kSquare; }));
-    QVERIFY(RunUntil([&] { return !Moves(preview); }, 20000));
-    QVERIFY(!Moves(preview, 2000));
-    QVERIFY(RunUntil([&] { return Moves(window); }));
-    // Another movie asked of the same window: the preview still waits.
-    h.List()->setCurrentIndex(h.List()->model()->index(h.Row(QStringLiteral("snake")), 0));
-    PlayInWindowEntry(h.List())->trigger();
-    QVERIFY(RunUntil([&] { return CountNear(Shot(window), kSnake) >= kSquare; }));
-    QVERIFY(RunUntil([&] { return !Moves(preview); }, 20000));
-    QVERIFY(!Moves(preview, 1500));
-    QVERIFY(window->close());
-    QVERIFY(RunUntil([&] { return Moves(preview); }, 20000));
+int RunPopOutTests(int argc, char** argv) {
+    PopOutTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 }  // namespace pellimor
-
-int main(int argc, char** argv) {
-    pellimor::PrepareWebEngine();
-    QApplication application(argc, argv);
-    pellimor::PopOutTest test;
-    return QTest::qExec(&test, argc, argv);
-}
 
 #include "PopOutTest.moc"

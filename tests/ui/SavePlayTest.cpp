@@ -2,36 +2,29 @@
 // offscreen, with Ruffle. Flash Player's saves found on disk reach Ruffle under the key it
 // asks for, for every form of SharedObject.getLocal; what the movie saves while it plays is
 // written into the save folder by the list's menu entry, as Ruffle stored it.
-#include <QAction>
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QListView>
 #include <QPainter>
-#include <QToolTip>
-#include <QWebEnginePage>
-#include <algorithm>
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <set>
 
-#include "EventLoop.h"
+#include "PlayerHarness.h"
 #include "app/SwfSaveMovie.h"
 #include "catalogue/MovieSaves.h"
 #include "catalogue/SolFile.h"
 #include "platform/saves/SaveFinder.h"
-#include "resources/Strings.h"
-#include "ui/DialogHarness.h"
-#include "ui/QtText.h"
+#include "ui/PopOutPlayer.h"
 #include "ui/player/PlayerScheme.h"
 
 namespace pellimor {
 
 namespace {
 
-using test::RunUntil;
+using namespace test;
 
 std::string Be(std::uint64_t value, int size) {
     std::string out;
@@ -103,95 +96,77 @@ std::vector<Form> Forms() {
     };
 }
 
-// A window on a WinINet cache holding the form movies, with saves found on disk (Flash
-// Player's layout under AppData/Roaming) or none.
+CacheFiles CachedForms() {
+    CacheFiles files;
+    for (const Form& form : Forms()) {
+        if (!form.leftover) {
+            files.emplace_back("http://games.example/arcade/" + std::string(form.movie) + ".swf",
+                               MakeSwfSaveMovie(form.design));
+        }
+    }
+    return files;
+}
+
+// What the player's page holds now, under Ruffle's own keys.
+std::map<std::string, std::string> Played(CFlash_ctrl* flash) {
+    std::map<std::string, std::string> saves;
+    const QVariant answer = Ask(flash->page(), QStringLiteral("pellimor.saves()"));
+    for (const QJsonValue& entry : QJsonDocument::fromJson(answer.toString().toUtf8()).array()) {
+        saves[entry[0].toString().toStdString()] =
+            QByteArray::fromBase64(entry[1].toString().toLatin1()).toStdString();
+    }
+    return saves;
+}
+
+// Waits until the movie has flushed its save under key; its bytes.
+std::string WaitForSave(CFlash_ctrl* flash, const std::string& key) {
+    std::string bytes;
+    RunUntil([&] {
+        const auto played = Played(flash);
+        const auto it = played.find(key);
+        bytes = it == played.end() ? "" : it->second;
+        return Member(bytes, "score") == "level 2";
+    });
+    return bytes;
+}
+
+// A window on a WinINet cache holding the form movies, with the leftovers beside them and
+// saves found on disk (Flash Player's layout under AppData/Roaming) or none.
 struct SaveWindow {
-    test::TempFolder temp;
-    PosixFileOps files;
-    PlatformTools tools;
-    std::unique_ptr<CacheSource> cache;
-    HiveRegistry registry{temp / "config/Tavrik/hkcu.reg"};
-    test::ScriptedPrompts prompts;
-    RecordingShell shell;
-    std::unique_ptr<ListingServices> listing;
-    std::unique_ptr<CMovieDlg> dialog;
-    std::string ieFolder;
+    Harness h{CachedForms()};
     std::string leftovers;  // the folder the leftover movies lie in
     FoundSaves found;
 
     explicit SaveWindow(bool withSaves) {
-        CacheProfileWriter writer(temp / "user/AppData/Local/Microsoft/Windows",
-                                  indexdat::Flavour::kInternetExplorer, 17);
         const std::string sharedObjects =
-            temp / "user/AppData/Roaming/Macromedia/Flash Player/#SharedObjects";
-        for (const Form& form : Forms()) {
-            if (form.leftover) {
-                continue;
-            }
-            ContentEntry e;
-            e.url = "http://games.example/arcade/" + std::string(form.movie) + ".swf";
-            e.body = MakeSwfSaveMovie(form.design);
-            e.extension = "swf";
-            e.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
-            if (const auto added = writer.AddContent(e); !added) {
-                qWarning("%s", added.error().c_str());
-            }
-            if (withSaves) {
-                WriteSave(sharedObjects, "games.example", form.path, form.design.name);
-            }
-        }
-        if (const Status saved = writer.Save(); !saved) {
-            qWarning("%s", saved.error().c_str());
-        }
-        ieFolder = writer.cacheFolder();
-        // The leftovers lie beside a cached movie, in its cache folder.
-        std::string beside;
-        for (const auto& file : std::filesystem::recursive_directory_iterator(ieFolder)) {
+            h.temp / "user/AppData/Roaming/Macromedia/Flash Player/#SharedObjects";
+        for (const auto& file : std::filesystem::recursive_directory_iterator(h.cacheFolder)) {
             if (file.path().extension() == ".swf") {
-                beside = file.path().parent_path();
+                leftovers = file.path().parent_path();
             }
         }
         for (const Form& form : Forms()) {
-            if (!form.leftover) {
-                continue;
-            }
-            leftovers = beside;
-            const std::string movie = beside + "/" + form.movie + ".swf";
-            test::WriteFile(movie, MakeSwfSaveMovie(form.design));
-            if (withSaves) {
-                std::vector<std::string> path;
-                if (!form.design.localPath) {
-                    for (const auto& part : std::filesystem::path(movie)) {
-                        if (part != "/") {
-                            path.push_back(part);
-                        }
+            std::vector<std::string> path = form.path;
+            if (form.leftover) {
+                const std::string movie = leftovers + "/" + form.movie + ".swf";
+                test::WriteFile(movie, MakeSwfSaveMovie(form.design));
+                for (const auto& part : std::filesystem::path(movie)) {
+                    if (part != "/" && !form.design.localPath) {
+                        path.push_back(part);
                     }
-                    path.erase(path.begin());
                 }
-                WriteSave(sharedObjects, "localhost", path, form.design.name);
+                path.erase(path.begin(), path.begin() + (path.empty() ? 0 : 1));
+            }
+            if (withSaves) {
+                WriteSave(sharedObjects, form.leftover ? "localhost" : "games.example", path,
+                          form.design.name);
             }
         }
         if (withSaves) {
             FindSaves(sharedObjects, found);
+            h.saves = &found.saves;
         }
-        cache = std::make_unique<IndexDatCache>(ieFolder, 1252);
-        listing = std::make_unique<ListingServices>(ListingServices{
-            *cache, files, [this] { return std::optional<std::string>(ieFolder); }});
-        test::MakeFolders(temp / "saved");
-        SetSavePath(registry, temp / "saved");
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPointSize(8);
-        dialog = std::make_unique<CMovieDlg>(DialogServices{*listing,
-                                                            registry,
-                                                            prompts,
-                                                            shell,
-                                                            tools.decompressor,
-                                                            tools.exportFolders,
-                                                            temp / "home",
-                                                            {},
-                                                            &found.saves},
-                                             "", font);
-        dialog->show();
+        h.Open().show();
     }
     // A save as Flash Player kept it, holding "found <name>" as its score.
     static void WriteSave(const std::string& sharedObjects, const std::string& host,
@@ -204,66 +179,40 @@ struct SaveWindow {
         test::MakeFolders(std::filesystem::path(file).parent_path());
         test::WriteFile(file, SolWithScore(name, "found " + name));
     }
-    QListView* List() const { return static_cast<QListView*>(dialog->Control(kIdMovies)); }
-    CFlash_ctrl* Flash() const { return static_cast<CFlash_ctrl*>(dialog->Control(kIdPlayer)); }
     // Lists the form's movie (the cached movies, or the leftovers) and selects it.
     bool Show(const Form& form) {
-        auto* sites = static_cast<QComboBox*>(dialog->Control(kIdSites));
-        const int site = sites->findText(
+        const int site = h.Sites()->findText(
             Q(strings::Load(form.leftover ? strings::kLeftoverFiles : strings::kAllSites)));
-        if (sites->currentIndex() != site) {
-            sites->setCurrentIndex(site);
-            emit sites->activated(site);
+        if (h.Sites()->currentIndex() != site) {
+            h.ChooseSite(h.Sites()->itemText(site));
         }
-        return Select(QString::fromLatin1(form.movie));
-    }
-    bool Select(const QString& name) {
-        const auto* model = List()->model();
-        for (int r = 0; r < model->rowCount(); ++r) {
-            if (model->index(r, 0).data().toString() == name) {
-                List()->selectionModel()->select(model->index(r, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-                return true;
-            }
-        }
-        return false;
-    }
-    // What the page's storage holds now, under Ruffle's own keys.
-    std::map<std::string, std::string> Played() {
-        std::map<std::string, std::string> saves;
-        bool answered = false;
-        Flash()->page()->runJavaScript(
-            QStringLiteral("pellimor.saves()"), [&](const QVariant& answer) {
-                for (const QJsonValue& entry :
-                     QJsonDocument::fromJson(answer.toString().toUtf8()).array()) {
-                    saves[entry[0].toString().toStdString()] =
-                        QByteArray::fromBase64(entry[1].toString().toLatin1()).toStdString();
-                }
-                answered = true;
-            });
-        RunUntil([&] { return answered; });
-        return saves;
-    }
-    // Waits until the movie has flushed its save under key; its bytes.
-    std::string WaitForSave(const std::string& key) {
-        std::string bytes;
-        RunUntil([&] {
-            const auto played = Played();
-            const auto it = played.find(key);
-            bytes = it == played.end() ? "" : it->second;
-            return Member(bytes, "score") == "level 2";
-        });
-        return bytes;
-    }
-    QAction* MenuEntry(std::string_view text) const {
-        for (QAction* action : List()->actions()) {
-            if (action->text() == Q(text)) {
-                return action;
-            }
-        }
-        return nullptr;
+        return h.Select(QString::fromLatin1(form.movie));
     }
 };
+
+// The window playing a movie with its saves, the address field's tooltip drawn over it: the
+// README's picture.
+void SavesScreenshot(CMovieDlg& dialog) {
+    if (qEnvironmentVariableIsEmpty("PELLIMOR_SCREENSHOT_DIR")) {
+        return;
+    }
+    QWidget* address = dialog.Control(kIdAddress);
+    const QPoint below(address->width() / 3, address->height());
+    QToolTip::showText(address->mapToGlobal(below), address->toolTip(), address);
+    QWidget* tip = nullptr;
+    QVERIFY(RunUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            tip = top->inherits("QTipLabel") && top->isVisible() ? top : tip;
+        }
+        return tip != nullptr;
+    }));
+    QImage shot = dialog.grab().toImage();
+    const QPoint at = address->mapTo(&dialog, below);
+    QPainter(&shot).drawImage(QPoint(std::min(at.x(), shot.width() - tip->width()),
+                                     std::max(0, std::min(at.y(), shot.height() - tip->height()))),
+                              tip->grab().toImage());
+    QVERIFY(shot.save(qEnvironmentVariable("PELLIMOR_SCREENSHOT_DIR") + "/saves.png"));
+}
 
 }  // namespace
 
@@ -272,9 +221,7 @@ class SavePlayTest : public QObject {
   private slots:
     void everyGetLocalFormFindsItsSaveUnderRufflesKey();
     void aMovieWithoutSavesStartsAfreshAndSavesItsOwn();
-    void playedSavesAreWrittenIntoTheSaveFolder();
-    void anExportAfterPlayingKeepsThePlayedSaveBesideTheFoundOne();
-    void screenshot();
+    void playedSavesAreWrittenAndExported();
 };
 
 // The movie traces and keeps as "seen" what its save held when it started: the found save,
@@ -284,25 +231,34 @@ void SavePlayTest::everyGetLocalFormFindsItsSaveUnderRufflesKey() {
     QCOMPARE(w.found.saves.size(), Forms().size());
     for (const Form& form : Forms()) {
         QVERIFY2(w.Show(form), form.movie);
-        const std::string bytes = w.WaitForSave(form.key);
+        const std::string bytes = WaitForSave(w.h.Flash(), form.key);
         QVERIFY2(!bytes.empty(), form.movie);
         QCOMPARE(Member(bytes, "seen"), "found " + form.design.name);
         // Its own save and those kept for a folder above it (each has "hi" and "all"), and
         // only these, are in the player's storage.
         std::set<std::string> keys;
         std::string listed = form.movie;
-        for (const auto& [key, played] : w.Played()) {
+        for (const auto& [key, played] : Played(w.h.Flash())) {
             keys.insert(key);
             listed += " " + key;
         }
         QVERIFY2(keys == form.stored, listed.c_str());
         // The movie's tooltip names its saves.
-        const QString tip = w.dialog->Control(kIdAddress)->toolTip();
+        const QString tip = w.h.dialog->Control(kIdAddress)->toolTip();
         QVERIFY2(tip.contains(QStringLiteral("%1 saves:").arg(keys.size())), qPrintable(tip));
         QVERIFY2(tip.contains(QStringLiteral("\n  ") + QString::fromStdString(form.design.name) +
                               QStringLiteral("  (")),
                  qPrintable(tip));
     }
+    SavesScreenshot(*w.h.dialog);
+    QVERIFY(w.Show(Forms()[0]));
+    w.h.dialog->PlayInWindow(w.h.Row(QStringLiteral("run")));
+    // The window of its own hands the page the same saves. (Both pages keep their storage in
+    // one profile, so what the movie reads there may be what the preview's stored meanwhile.)
+    CFlash_ctrl* popOut = w.h.dialog->popOut()->player();
+    QVERIFY(!popOut->movieSaves().empty());
+    QCOMPARE(popOut->movieSaves(), w.h.Flash()->movieSaves());
+    w.h.dialog->popOut()->close();
 }
 
 // Without a save the movie finds nothing and saves its own, which Ruffle wrote: these are the
@@ -312,12 +268,11 @@ void SavePlayTest::aMovieWithoutSavesStartsAfreshAndSavesItsOwn() {
     const char* out = std::getenv("PELLIMOR_SAVE_DATA_OUT");
     for (const Form& form : Forms()) {
         QVERIFY2(w.Show(form), form.movie);
-        QVERIFY(w.Flash()->movieSaves().empty());
-        const std::string bytes = w.WaitForSave(form.key);
+        QVERIFY(w.h.Flash()->movieSaves().empty());
+        const std::string bytes = WaitForSave(w.h.Flash(), form.key);
         QVERIFY2(!bytes.empty(), form.movie);
         QCOMPARE(Member(bytes, "seen"), std::string());
-        const SolContents sol = ReadSol(bytes);
-        QCOMPARE(sol.error, std::string());
+        QCOMPARE(ReadSol(bytes).error, std::string());
         if (out != nullptr) {
             test::WriteFile(std::string(out) + "/ruffle-" + form.movie + ".sol", bytes);
         }
@@ -325,16 +280,16 @@ void SavePlayTest::aMovieWithoutSavesStartsAfreshAndSavesItsOwn() {
 }
 
 // The menu entry writes what the game playing saved as <host>/<path>/<name>.sol, byte for
-// byte as Ruffle stored it, never over a file that is there.
-void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
+// byte as Ruffle stored it, never over a file that is there; an export takes it too.
+void SavePlayTest::playedSavesAreWrittenAndExported() {
     SaveWindow w(true);
-    QVERIFY(w.Select(QStringLiteral("slash")));
-    const std::string stored = w.WaitForSave("games.example/arcade/slash.swf/#a/b");
+    QVERIFY(w.h.Select(QStringLiteral("slash")));
+    const std::string stored = WaitForSave(w.h.Flash(), "games.example/arcade/slash.swf/#a/b");
     QVERIFY(!stored.empty());
-    const std::string folder = w.temp / "saved/games.example/arcade/slash.swf/#a";
+    const std::string folder = w.h.temp / "saved/games.example/arcade/slash.swf/#a";
     test::MakeFolders(folder);
     test::WriteFile(folder + "/b.sol", "another save");
-    QAction* entry = w.MenuEntry(strings::kWritePlayedSaves);
+    QAction* entry = w.h.MenuEntry(strings::kWritePlayedSaves);
     QVERIFY(entry != nullptr);
     entry->trigger();
     QVERIFY(RunUntil([&] { return test::FileExists(folder + "/b01.sol"); }));
@@ -348,39 +303,35 @@ void SavePlayTest::playedSavesAreWrittenIntoTheSaveFolder() {
     // A leftover's save goes under "localhost" and the path it plays from, as Flash Player
     // keeps a file's saves, not under the player page's address Ruffle keeps it under.
     QVERIFY(w.Show(Forms()[4]));
-    const std::string kept = w.WaitForSave("player/file/progress");
+    const std::string kept = WaitForSave(w.h.Flash(), "player/file/progress");
     entry->trigger();
-    const std::string file = w.temp / ("saved/localhost" + w.leftovers + "/keep.swf/progress.sol");
+    const std::string file =
+        w.h.temp / ("saved/localhost" + w.leftovers + "/keep.swf/progress.sol");
     QVERIFY(RunUntil([&] { return test::FileExists(file); }));
     QCOMPARE(test::ReadFile(file), kept);
-    QVERIFY(!test::FileExists(w.temp / "saved/player"));
-}
+    QVERIFY(!test::FileExists(w.h.temp / "saved/player"));
 
-// Exported after it was played, a game takes what it saved here beside the save found (a
-// numbered name where they differ), once the user says so; the found one stays as it was.
-void SavePlayTest::anExportAfterPlayingKeepsThePlayedSaveBesideTheFoundOne() {
+    // Exported after it was played, a game takes what it saved here beside the save found (a
+    // numbered name where they differ), once the user says so; the found one stays as it was.
+    QVERIFY(w.Show(Forms()[3]));
+    QCOMPARE(WaitForSave(w.h.Flash(), "games.example/arcade/slash.swf/#a/b"), stored);
+    const auto found = std::find_if(w.found.saves.begin(), w.found.saves.end(), [](auto& save) {
+        return save.file.ends_with("/slash.swf/#a/b.sol");
+    });
+    QVERIFY(found != w.found.saves.end());
     for (const bool keep : {true, false}) {
-        SaveWindow w(true);
-        QVERIFY(w.Select(QStringLiteral("slash")));
-        const std::string stored = w.WaitForSave("games.example/arcade/slash.swf/#a/b");
-        QVERIFY(!stored.empty());
-        const std::string games = w.temp / (keep ? "games" : "games-found-only");
+        const std::string games = w.h.temp / (keep ? "games" : "games-found-only");
         test::MakeFolders(games);
-        w.prompts.folderAnswer = games;
-        w.prompts.textAnswers = {"Arcade", "en"};
-        w.prompts.yes = keep;
-        QAction* exportGame = w.MenuEntry(strings::kExportGame);
-        QVERIFY(exportGame != nullptr);
-        exportGame->trigger();
+        w.h.prompts.folderAnswer = games;
+        w.h.prompts.textAnswers = {"Arcade", "en"};
+        w.h.prompts.yes = keep;
+        w.h.prompts.questions.clear();
+        w.h.MenuEntry(strings::kExportGame)->trigger();
         const std::string meta = games + "/slash/meta.yaml";
-        QVERIFY(RunUntil([&] { return test::FileExists(meta) && w.dialog->isEnabled(); }));
-        QCOMPARE(w.prompts.questions.size(), std::size_t{1});
-        QCOMPARE(w.prompts.questions[0], std::string(strings::kExportPlayedSaves));
+        QVERIFY(RunUntil([&] { return test::FileExists(meta) && w.h.dialog->isEnabled(); }));
+        QCOMPARE(w.h.prompts.questions,
+                 std::vector<std::string>{std::string(strings::kExportPlayedSaves)});
         const std::string saves = games + "/slash/saves/games.example/arcade/slash.swf/#a";
-        const auto found = std::find_if(w.found.saves.begin(), w.found.saves.end(), [](auto& save) {
-            return save.file.ends_with("/slash.swf/#a/b.sol");
-        });
-        QVERIFY(found != w.found.saves.end());
         QCOMPARE(test::ReadFile(saves + "/b.sol"), test::ReadFile(found->file));
         QCOMPARE(Member(test::ReadFile(saves + "/b.sol"), "score"), "found " + found->name);
         QCOMPARE(test::FileExists(saves + "/b01.sol"), keep);
@@ -388,38 +339,6 @@ void SavePlayTest::anExportAfterPlayingKeepsThePlayedSaveBesideTheFoundOne() {
         if (keep) {
             QCOMPARE(test::ReadFile(saves + "/b01.sol"), stored);
         }
-    }
-}
-
-// The window playing a movie with its saves, the address field's tooltip naming them: the
-// README's picture (PELLIMOR_SAVES_SCREENSHOT names the file).
-void SavePlayTest::screenshot() {
-    SaveWindow w(true);
-    QVERIFY(w.Select(QStringLiteral("run")));
-    QVERIFY(!w.WaitForSave("games.example/arcade/run.swf/progress").empty());
-    QWidget* address = w.dialog->Control(kIdAddress);
-    const QPoint at =
-        address->mapTo(w.dialog.get(), QPoint(address->width() / 3, address->height()));
-    QToolTip::showText(address->mapToGlobal(QPoint(address->width() / 3, address->height())),
-                       address->toolTip(), address);
-    QWidget* tip = nullptr;
-    QVERIFY(RunUntil([&] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top->inherits("QTipLabel") && top->isVisible()) {
-                tip = top;
-            }
-        }
-        return tip != nullptr;
-    }));
-    QImage shot = w.dialog->grab().toImage();
-    QPainter painter(&shot);
-    painter.drawImage(QPoint(std::min(at.x(), shot.width() - tip->width()),
-                             std::max(0, std::min(at.y(), shot.height() - tip->height()))),
-                      tip->grab().toImage());
-    painter.end();
-    const QString out = qEnvironmentVariable("PELLIMOR_SAVES_SCREENSHOT");
-    if (!out.isEmpty()) {
-        QVERIFY(shot.save(out));
     }
 }
 

@@ -60,7 +60,11 @@ void ShownSizeTest::noSizeAndNoWaitForWhatIsNoFile() {
     }
 }
 
+int RunShownSizeTests(int argc, char** argv) {
+    ShownSizeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 }  // namespace pellimor
 
-QTEST_MAIN(pellimor::ShownSizeTest)
 #include "ShownSizeTest.moc"
