@@ -28,7 +28,7 @@ struct OurRecord {
 
 std::vector<OurRecord> LiveUrls(const indexdat::ContainerView& view) {
     std::vector<OurRecord> records;
-    view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& r, const indexdat::HashItem&) {
+    (void)view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& r, const indexdat::HashItem&) {
         // msiecfexport decodes the texts from its default code page, Windows-1252.
         records.push_back({r, *DecodeCodePage(r.url.value_or(""), 1252),
                            *DecodeCodePage(r.fileName.value_or(""), 1252)});
@@ -69,11 +69,10 @@ TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
     for (const char* name :
          {"greendale-student-pc1-Content.IE5", "greendale-student-pc1-History.IE5"}) {
         SCOPED_TRACE(name);
-        std::string error;
-        const auto file = MappedFile::Open(kData + "/real/" + name + "-index.dat", error);
-        ASSERT_TRUE(file) << error;
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
-        ASSERT_TRUE(view) << error;
+        const auto file = MappedFile::Open(kData + "/real/" + name + "-index.dat");
+        ASSERT_TRUE(file) << file.error();
+        const auto view = indexdat::ContainerView::Open(file->bytes());
+        ASSERT_TRUE(view) << view.error();
         EXPECT_EQ(view->header().flavour, indexdat::Flavour::kInternetExplorer);
         ExpectSameAsDump(*view,
                          test::ReadFile(kData + "/real/" + name + "-index.msiecfexport.txt"));
@@ -82,11 +81,10 @@ TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
 }
 
 TEST(ContainerRead, WineFileMatchesTheDumpOfItsSignaturePatchedCopy) {
-    std::string error;
-    const auto file = MappedFile::Open(kData + "/wine-made/Content.IE5/index.dat", error);
-    ASSERT_TRUE(file) << error;
-    const auto view = indexdat::ContainerView::Open(file->bytes(), error);
-    ASSERT_TRUE(view) << error;
+    const auto file = MappedFile::Open(kData + "/wine-made/Content.IE5/index.dat");
+    ASSERT_TRUE(file) << file.error();
+    const auto view = indexdat::ContainerView::Open(file->bytes());
+    ASSERT_TRUE(view) << view.error();
     EXPECT_EQ(view->header().flavour, indexdat::Flavour::kWine);
     ExpectSameAsDump(*view,
                      test::ReadFile(kData + "/wine-made/Content.IE5.msiecfexport-sigpatched.txt"));
