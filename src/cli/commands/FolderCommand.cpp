@@ -66,9 +66,7 @@ extern const Command kFolderCommand{
         "Usage: pellimor-cli folder [DIR]\n"
         "\n"
         "Without DIR, prints the save folder; with DIR, stores it (as the window's Save As\n"
-        "does) and prints it. It is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n"
-        "\n"
-        "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n",
+        "does) and prints it. It is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n",
     .withCommonOptions = false,
     .options = {},
     .run = Run,
