@@ -209,24 +209,20 @@ int Run(const std::vector<std::string>& arguments) {
     if (!s.error.empty()) {
         return UsageError("export", s.error);
     }
-    auto opened = OpenListing(s, "; nothing exported");
+    auto opened = OpenAndChoose(
+        s, {.verb = "exported", .allMatching = true, .nothingDone = "; nothing exported"});
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    auto& [session, state] = std::get<OpenedListing>(opened);
-    MovieRequest request = RequestOf(s);
-    request.allMatching = true;
-    const MovieChoice choice = ChooseMovies(state, request);
-    if (const auto refused = RefuseChoice(choice, "exported", false)) {
-        return *refused;
-    }
+    auto& [listing, keys] = std::get<ChosenMovies>(opened);
+    auto& [session, state] = listing;
     OperationServices operations = session->operations();
     GameFileServices gameFiles{session->cache(), session->files(), operations.decompressor};
     PlatformTools& tools = session->tools();
     TerminalExport progress(r, gameFiles, tools.archiveFiles);
     TerminalPrompts prompts(true);
-    const auto done = ExportGames(state.catalogue, {choice.keys, r.to, r.choices, false, {}},
-                                  operations, prompts, progress);
+    const auto done = ExportGames(state.catalogue, {keys, r.to, r.choices, false, {}}, operations,
+                                  prompts, progress);
     if (!done) {
         return Report(kExitFailed, done.error());
     }
