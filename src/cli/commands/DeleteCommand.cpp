@@ -27,10 +27,7 @@ constexpr CommandOption kOptions[] = {
 
 int Run(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "delete", kOptions);
-    Selection s = SelectionOf(words);
-    if (s.error.empty() && s.names.empty() && s.urls.empty()) {
-        s.error = "name the movies to delete (NAME or --url ADDRESS)";
-    }
+    Selection s = NamedSelectionOf(words, "name the movies to delete (NAME or --url ADDRESS)");
     if (!s.error.empty()) {
         return UsageError("delete", s.error);
     }

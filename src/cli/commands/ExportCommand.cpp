@@ -45,7 +45,7 @@ struct ExportRequest {
 
 ExportRequest ReadRequest(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "export", kOptions);
-    ExportRequest r{SelectionOf(words),
+    ExportRequest r{NamedSelectionOf(words, "name the movies to export"),
                     words.Value("--to"),
                     words.Value("--warc"),
                     words.Value("--wacz"),
@@ -54,9 +54,6 @@ ExportRequest ReadRequest(const std::vector<std::string>& arguments) {
                     {}};
     Selection& s = r.s;
     const std::string library = words.Value("--library");
-    if (s.error.empty() && s.names.empty() && s.urls.empty()) {
-        s.error = "name the movies to export";
-    }
     if (s.error.empty() && r.to.empty() && r.warc.empty() && r.wacz.empty()) {
         s.error = "say where to export with --to DIR, --warc FILE or --wacz FILE";
     }

@@ -19,11 +19,8 @@ constexpr CommandOption kOptions[] = {{"--site", true}, {"--leftovers"}, {"--to"
 
 int Run(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "save", kOptions);
-    Selection s = SelectionOf(words);
+    Selection s = NamedSelectionOf(words, "name the movies to save, or pass --all");
     const std::string to = words.Value("--to");
-    if (s.error.empty() && s.names.empty() && s.urls.empty() && !s.all) {
-        s.error = "name the movies to save, or pass --all";
-    }
     if (!s.error.empty()) {
         return UsageError("save", s.error);
     }
