@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::uint8_t how = data[0];
     const std::vector<std::uint8_t> bytes(data + 1, data + size);
-    std::string error;
-    const auto original = pellimor::indexdat::ContainerImage::FromBytes(bytes, error);
+    const auto original = pellimor::indexdat::ContainerImage::FromBytes(bytes);
     if (!original || !pellimor::indexdat::CheckContainer(original->View()).empty()) {
         return 0;
     }
@@ -38,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t offset;
     };
     std::vector<Entry> entries;
-    original->View().ForEachLiveUrl([&](const pellimor::indexdat::RawUrlRecord& record,
-                                        const pellimor::indexdat::HashItem& item) {
+    (void)original->View().ForEachLiveUrl([&](const pellimor::indexdat::RawUrlRecord& record,
+                                              const pellimor::indexdat::HashItem& item) {
         entries.push_back({item, record.offset});
         return entries.size() < kMostEntriesTried;
     });

@@ -16,7 +16,7 @@ namespace {
 
 std::size_t LiveRecordsOf(const pellimor::indexdat::ContainerView& view, std::string_view url) {
     std::size_t count = 0;
-    view.ForEachLiveUrl(
+    (void)view.ForEachLiveUrl(
         [&](const pellimor::indexdat::RawUrlRecord& record, const pellimor::indexdat::HashItem&) {
             count += record.url == url;
             return true;
@@ -27,8 +27,7 @@ std::size_t LiveRecordsOf(const pellimor::indexdat::ContainerView& view, std::st
 // Adding an address keeps a consistent container consistent and leaves exactly one live
 // record of it, whether the address was new or already there.
 void CheckAdd(const std::vector<std::uint8_t>& bytes, const std::string& url) {
-    std::string error;
-    auto image = pellimor::indexdat::ContainerImage::FromBytes(bytes, error);
+    auto image = pellimor::indexdat::ContainerImage::FromBytes(bytes);
     pellimor::indexdat::NewRecord record;
     record.url = url;
     record.fileName = "a[1].swf";
@@ -47,14 +46,13 @@ void CheckAdd(const std::vector<std::uint8_t>& bytes, const std::string& url) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
-    std::string error;
-    const auto view = pellimor::indexdat::ContainerView::Open(bytes, error);
+    const auto view = pellimor::indexdat::ContainerView::Open(bytes);
     if (!view) {
         return 0;
     }
     std::size_t seen = 0;
     std::string present;
-    view->ForEachLiveUrl(
+    (void)view->ForEachLiveUrl(
         [&](const pellimor::indexdat::RawUrlRecord& record, const pellimor::indexdat::HashItem&) {
             seen += record.url ? record.url->size() : 0;
             if (present.empty() && record.url) {

@@ -47,7 +47,7 @@ bool Reader::Amf0(AmfValue& out, int depth) {
                 return false;
             }
             ++amf0Objects_;
-            return Amf0Members(out.members, depth);
+            return Members(out.members, depth, false);
         }
         case 0x0A:
             return Amf0StrictArray(out, depth);
@@ -79,16 +79,11 @@ bool Reader::Amf0Text(unsigned marker, AmfValue& out) {
 
 bool Reader::Amf0Object(unsigned marker, AmfValue& out, int depth) {
     out.kind = Kind::kObject;
-    if (marker == 0x10) {
-        const auto length = in_.Unsigned(2);
-        const auto name = length ? in_.Bytes(*length) : std::nullopt;
-        if (!name) {
-            return false;
-        }
-        out.text = std::string(*name);
+    if (marker == 0x10 && !Amf0Name(out.text)) {
+        return false;
     }
     ++amf0Objects_;
-    return Amf0Members(out.members, depth);
+    return Members(out.members, depth, false);
 }
 
 bool Reader::Amf0Reference(AmfValue& out) {
@@ -112,10 +107,7 @@ bool Reader::Amf0StrictArray(AmfValue& out, int depth) {
     ++amf0Objects_;
     // Each item takes a byte at least: a count the file cannot hold stops at its end.
     for (std::uint64_t i = 0; i < *count; ++i) {
-        AmfValue item;
-        const bool read = Amf0(item, depth + 1);
-        out.items.push_back(std::move(item));
-        if (!read) {
+        if (!Keep(out.items, {}, depth + 1, false)) {
             return false;
         }
     }
@@ -185,11 +177,8 @@ bool Reader::Amf3Integer(AmfValue& out) {
 bool Reader::Amf3Bytes(unsigned marker, AmfValue& out) {
     out.kind = marker == 0x0C ? Kind::kByteArray : Kind::kXml;
     const auto head = in_.U29();
-    if (!head) {
-        return false;
-    }
-    if ((*head & 1) == 0) {
-        return ObjectReference(out, *head >> 1);
+    if (!head || (*head & 1) == 0) {
+        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
     }
     const auto bytes = in_.Bytes(*head >> 1);
     if (!bytes) {
@@ -202,11 +191,8 @@ bool Reader::Amf3Bytes(unsigned marker, AmfValue& out) {
 
 bool Reader::Amf3Date(AmfValue& out) {
     const auto head = in_.U29();
-    if (!head) {
-        return false;
-    }
-    if ((*head & 1) == 0) {
-        return ObjectReference(out, *head >> 1);
+    if (!head || (*head & 1) == 0) {
+        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
     }
     const auto ms = in_.Double();
     out.kind = Kind::kDate;
@@ -248,21 +234,8 @@ bool Reader::Amf3String(std::string& text) {
 
 bool Reader::Pair(std::uint32_t version, std::vector<AmfValue>& values) {
     AmfValue value;
-    if (version == 3) {
-        if (!Amf3String(value.name)) {
-            return false;
-        }
-    } else {
-        const auto length = in_.Unsigned(2);
-        const auto name = length ? in_.Bytes(*length) : std::nullopt;
-        if (!name) {
-            return false;
-        }
-        value.name = std::string(*name);
-    }
-    const bool read = version == 3 ? Amf3(value, 0) : Amf0(value, 0);
-    values.push_back(std::move(value));
-    if (!read) {
+    if (!(version == 3 ? Amf3String(value.name) : Amf0Name(value.name)) ||
+        !Keep(values, std::move(value), 0, version == 3)) {
         return false;
     }
     const auto end = in_.Unsigned(1);
@@ -301,22 +274,35 @@ bool Reader::ObjectReference(AmfValue& out, std::uint32_t index) {
     return true;
 }
 
-bool Reader::Amf0Members(std::vector<AmfValue>& members, int depth) {
+bool Reader::Amf0Name(std::string& name) {
+    const auto length = in_.Unsigned(2);
+    const auto bytes = length ? in_.Bytes(*length) : std::nullopt;
+    if (!bytes) {
+        return false;
+    }
+    name = std::string(*bytes);
+    return true;
+}
+
+bool Reader::Keep(std::vector<AmfValue>& values, AmfValue value, int depth, bool amf3) {
+    const bool read = amf3 ? Amf3(value, depth) : Amf0(value, depth);
+    values.push_back(std::move(value));
+    return read;
+}
+
+bool Reader::Members(std::vector<AmfValue>& members, int depth, bool amf3) {
     for (;;) {
-        const auto length = in_.Unsigned(2);
-        const auto name = length ? in_.Bytes(*length) : std::nullopt;
-        if (!name) {
+        AmfValue member;
+        if (!(amf3 ? Amf3String(member.name) : Amf0Name(member.name))) {
             return false;
         }
-        if (name->empty() && in_.Peek() == 0x09) {
-            (void)in_.Unsigned(1);
+        if (member.name.empty() && (amf3 || in_.Peek() == 0x09)) {
+            if (!amf3) {
+                (void)in_.Unsigned(1);
+            }
             return true;
         }
-        AmfValue member;
-        member.name = std::string(*name);
-        const bool read = Amf0(member, depth + 1);
-        members.push_back(std::move(member));
-        if (!read) {
+        if (!Keep(members, std::move(member), depth + 1, amf3)) {
             return false;
         }
     }
@@ -325,32 +311,15 @@ bool Reader::Amf0Members(std::vector<AmfValue>& members, int depth) {
 bool Reader::Amf3Array(AmfValue& out, int depth) {
     out.kind = Kind::kArray;
     const auto head = in_.U29();
-    if (!head) {
-        return false;
-    }
-    if ((*head & 1) == 0) {
-        return ObjectReference(out, *head >> 1);
+    if (!head || (*head & 1) == 0) {
+        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
     }
     ++amf3Objects_;
-    for (;;) {
-        AmfValue member;
-        if (!Amf3String(member.name)) {
-            return false;
-        }
-        if (member.name.empty()) {
-            break;
-        }
-        const bool read = Amf3(member, depth + 1);
-        out.members.push_back(std::move(member));
-        if (!read) {
-            return false;
-        }
+    if (!Members(out.members, depth, true)) {
+        return false;
     }
     for (std::uint32_t i = 0; i < (*head >> 1); ++i) {
-        AmfValue item;
-        const bool read = Amf3(item, depth + 1);
-        out.items.push_back(std::move(item));
-        if (!read) {
+        if (!Keep(out.items, {}, depth + 1, true)) {
             return false;
         }
     }
@@ -360,11 +329,8 @@ bool Reader::Amf3Array(AmfValue& out, int depth) {
 bool Reader::Amf3Object(AmfValue& out, int depth) {
     out.kind = Kind::kObject;
     const auto head = in_.U29();
-    if (!head) {
-        return false;
-    }
-    if ((*head & 1) == 0) {
-        return ObjectReference(out, *head >> 1);
+    if (!head || (*head & 1) == 0) {
+        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
     }
     ++amf3Objects_;
     std::size_t traitsIndex = 0;
@@ -403,27 +369,11 @@ bool Reader::Amf3Object(AmfValue& out, int depth) {
     for (const std::string& name : traits.sealed) {
         AmfValue member;
         member.name = name;
-        const bool read = Amf3(member, depth + 1);
-        out.members.push_back(std::move(member));
-        if (!read) {
+        if (!Keep(out.members, std::move(member), depth + 1, true)) {
             return false;
         }
     }
-    while (traits.dynamic) {
-        AmfValue member;
-        if (!Amf3String(member.name)) {
-            return false;
-        }
-        if (member.name.empty()) {
-            break;
-        }
-        const bool read = Amf3(member, depth + 1);
-        out.members.push_back(std::move(member));
-        if (!read) {
-            return false;
-        }
-    }
-    return true;
+    return !traits.dynamic || Members(out.members, depth, true);
 }
 
 }  // namespace pellimor::amf

@@ -33,6 +33,14 @@ class Reader {
     bool Amf3(AmfValue& out, int depth);
     // An AMF3 string, a string read before when the file refers back to one.
     bool Amf3String(std::string& text);
+    // An AMF0 name: its 16-bit length, then its bytes.
+    bool Amf0Name(std::string& name);
+    // Reads one value (AMF3 or AMF0) at depth and keeps it in values, cut short or not, so
+    // that what was read of it shows; false when reading must stop.
+    bool Keep(std::vector<AmfValue>& values, AmfValue value, int depth, bool amf3);
+    // Named members up to the empty name (in AMF0 followed by the object end marker 09; an
+    // empty name without it is a member).
+    bool Members(std::vector<AmfValue>& members, int depth, bool amf3);
 
     bool Enter(int depth);
     void Amf3Reset();
@@ -42,8 +50,6 @@ class Reader {
     bool Amf0Object(unsigned marker, AmfValue& out, int depth);
     bool Amf0Reference(AmfValue& out);
     bool Amf0StrictArray(AmfValue& out, int depth);
-    // Members up to the empty name and end marker (00 00 09).
-    bool Amf0Members(std::vector<AmfValue>& members, int depth);
     // AMF3's.
     bool Amf3Integer(AmfValue& out);
     bool Amf3Bytes(unsigned marker, AmfValue& out);

@@ -47,4 +47,26 @@ std::variant<OpenedListing, int> OpenListing(Selection& s, const std::string& no
     return opened;
 }
 
+std::variant<ChosenMovies, int> OpenAndChoose(Selection& s, const ChoiceRules& rules) {
+    auto opened = OpenListing(s, rules.nothingDone);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    ChosenMovies chosen{std::move(std::get<OpenedListing>(opened)), {}};
+    if (rules.beforeChoosing) {
+        if (const auto stopped = rules.beforeChoosing(*chosen.listing.session)) {
+            return *stopped;
+        }
+    }
+    MovieRequest request = RequestOf(s);
+    request.allMatching = request.allMatching || rules.allMatching;
+    request.twiceIfNamedTwice = rules.twiceIfNamedTwice;
+    MovieChoice choice = ChooseMovies(chosen.listing.state, request);
+    if (const auto refused = RefuseChoice(choice, rules.verb, rules.sayOnRefusal)) {
+        return *refused;
+    }
+    chosen.keys = std::move(choice.keys);
+    return chosen;
+}
+
 }  // namespace pellimor

@@ -24,8 +24,8 @@ struct Command {
     std::string_view name;
     // Its lines under "Commands:" in pellimor-cli --help, in the order of the table.
     std::string_view summary;
-    // pellimor-cli NAME --help; withCommonOptions adds the options every command takes and
-    // the exit statuses.
+    // pellimor-cli NAME --help; the help adds the options every command takes and the exit
+    // statuses, or only the exit statuses for a command that takes none of those options.
     std::string_view usage;
     bool withCommonOptions = true;
     // What ReadWords takes; empty for a command that reads its own words.

@@ -53,6 +53,11 @@ constexpr std::string_view kCommonOptions =
     "Exit status: 0 done; 1 an operation failed; 2 a usage error, or a NAME or site\n"
     "the cache does not have.\n";
 
+// The exit statuses of a command that takes no NAME or site.
+constexpr std::string_view kOwnWordsExitStatus =
+    "\n"
+    "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n";
+
 }  // namespace
 
 std::string ProgramHelp() {
@@ -65,10 +70,7 @@ std::string ProgramHelp() {
 
 std::string CommandHelp(const Command& command) {
     std::string help(command.usage);
-    if (command.withCommonOptions) {
-        help += kCommonOptions;
-    }
-    return help;
+    return help += command.withCommonOptions ? kCommonOptions : kOwnWordsExitStatus;
 }
 
 }  // namespace pellimor

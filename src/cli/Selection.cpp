@@ -19,6 +19,14 @@ Selection SelectionOf(const CommandWords& words) {
     return s;
 }
 
+Selection NamedSelectionOf(const CommandWords& words, const std::string& noneNamed) {
+    Selection s = SelectionOf(words);
+    if (s.error.empty() && s.names.empty() && s.urls.empty() && !s.all) {
+        s.error = noneNamed;
+    }
+    return s;
+}
+
 MovieRequest RequestOf(const Selection& s) {
     return {s.site, s.names, s.urls, s.all, s.allMatching};
 }

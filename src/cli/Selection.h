@@ -25,6 +25,9 @@ struct Selection {
 };
 
 Selection SelectionOf(const CommandWords& words);
+// The same for a command that works on the movies named (or --all, where it takes it):
+// noneNamed is the error when the words name none.
+Selection NamedSelectionOf(const CommandWords& words, const std::string& noneNamed);
 
 MovieRequest RequestOf(const Selection& s);
 

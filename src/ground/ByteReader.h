@@ -10,9 +10,12 @@
 
 namespace pellimor {
 
-class ByteReader {
+enum class ByteOrder { kLittleEndian, kBigEndian };
+
+template <ByteOrder kOrder>
+class OrderedByteReader {
   public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    explicit OrderedByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t size() const { return bytes_.size(); }
     std::span<const std::uint8_t> bytes() const { return bytes_; }
@@ -65,7 +68,8 @@ class ByteReader {
         }
         T value = 0;
         for (std::size_t i = 0; i < sizeof(T); ++i) {
-            value |= static_cast<T>(static_cast<T>(bytes_[offset + i]) << (8 * i));
+            const std::size_t place = kOrder == ByteOrder::kLittleEndian ? i : sizeof(T) - 1 - i;
+            value |= static_cast<T>(static_cast<T>(bytes_[offset + i]) << (8 * place));
         }
         return value;
     }
@@ -73,34 +77,9 @@ class ByteReader {
     std::span<const std::uint8_t> bytes_;
 };
 
+using ByteReader = OrderedByteReader<ByteOrder::kLittleEndian>;
 // The same reads for the formats that store numbers big-endian (Firefox's caches).
-class BigEndianReader : public ByteReader {
-  public:
-    using ByteReader::ByteReader;
-
-    std::optional<std::uint16_t> U16(std::size_t offset) const {
-        return Read<std::uint16_t>(offset);
-    }
-    std::optional<std::uint32_t> U32(std::size_t offset) const {
-        return Read<std::uint32_t>(offset);
-    }
-    std::optional<std::uint64_t> U64(std::size_t offset) const {
-        return Read<std::uint64_t>(offset);
-    }
-
-  private:
-    template <typename T>
-    std::optional<T> Read(std::size_t offset) const {
-        if (!Has(offset, sizeof(T))) {
-            return std::nullopt;
-        }
-        T value = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i) {
-            value = static_cast<T>(static_cast<T>(value << 8) | bytes()[offset + i]);
-        }
-        return value;
-    }
-};
+using BigEndianReader = OrderedByteReader<ByteOrder::kBigEndian>;
 
 // Little-endian stores into a writable buffer; the caller has checked the range.
 inline void PutU16(std::uint8_t* at, std::uint16_t v) {

@@ -63,6 +63,10 @@ class FileOps {
     virtual Result<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) = 0;
     virtual Result<FolderIdentity> IdentifyFolder(const std::string& path) = 0;
+    // The real path of the folder path leads to (every link resolved; path as given where
+    // that cannot be done), or why path leads to no folder. Not confined: for the user's own
+    // folders.
+    virtual Result<std::string> RealPathOfFolder(const std::string& path) = 0;
     // A copy of the cached file from, or of bytes, written in folder without a name and not
     // yet flushed to the disk; a failure of kind kTargetFolder when folder cannot take files.
     virtual Result<std::unique_ptr<PendingCopy>> StageCopy(const std::string& from,

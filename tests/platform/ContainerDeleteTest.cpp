@@ -59,9 +59,8 @@ class ContainerDeleteTest : public ::testing::Test {
         ASSERT_EQ(status, 0);
     }
     std::vector<std::string> Check() const {
-        std::string error;
-        const auto file = MappedFile::Open(content + "/index.dat", error);
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        const auto file = MappedFile::Open(content + "/index.dat");
+        const auto view = indexdat::ContainerView::Open(file->bytes());
         return indexdat::CheckContainer(*view);
     }
 };

@@ -35,29 +35,26 @@ struct Placement {
 std::vector<Placement> LiveItems(const indexdat::ContainerView& view) {
     std::vector<Placement> items;
     const ByteReader reader(view.bytes());
-    std::string problem;
-    EXPECT_TRUE(view.ForEachHashItem(
-        [&](const HashItem& item) {
-            if (item.key == indexdat::kHashFree || item.key == indexdat::kHashDeleted) {
-                return true;
-            }
-            Placement p;
-            p.bucket = item.index / indexdat::kItemsPerBucket;
-            p.key = item.key;
-            p.signature = reader.U32(item.recordOffset).value_or(0);
-            std::optional<std::string_view> url;
-            if (p.signature == indexdat::kRedirectSignature) {
-                url = reader.CString(item.recordOffset + indexdat::redirect::kUrl, 4096);
-            } else if (const auto record = view.ReadUrlRecord(item.recordOffset)) {
-                url = record->url;
-            }
-            EXPECT_TRUE(url) << "item " << item.index << " of table " << item.tableOffset;
-            p.url = std::string(url.value_or(""));
-            items.push_back(p);
+    Status chain = view.ForEachHashItem([&](const HashItem& item) {
+        if (item.key == indexdat::kHashFree || item.key == indexdat::kHashDeleted) {
             return true;
-        },
-        &problem))
-        << problem;
+        }
+        Placement p;
+        p.bucket = item.index / indexdat::kItemsPerBucket;
+        p.key = item.key;
+        p.signature = reader.U32(item.recordOffset).value_or(0);
+        std::optional<std::string_view> url;
+        if (p.signature == indexdat::kRedirectSignature) {
+            url = reader.CString(item.recordOffset + indexdat::redirect::kUrl, 4096);
+        } else if (const auto record = view.ReadUrlRecord(item.recordOffset)) {
+            url = record->url;
+        }
+        EXPECT_TRUE(url) << "item " << item.index << " of table " << item.tableOffset;
+        p.url = std::string(url.value_or(""));
+        items.push_back(p);
+        return true;
+    });
+    EXPECT_TRUE(chain) << chain.error();
     return items;
 }
 
@@ -96,9 +93,8 @@ TEST(UrlKeyHash, EveryLiveItemOfRealContainersIsWhereItsAddressHashes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const auto bytes = Bytes(kData + "/" + c.file);
-        std::string error;
-        const auto view = indexdat::ContainerView::Open(bytes, error);
-        ASSERT_TRUE(view) << error;
+        const auto view = indexdat::ContainerView::Open(bytes);
+        ASSERT_TRUE(view) << view.error();
         std::size_t redirects = 0;
         std::size_t elsewhere = 0;
         const auto items = LiveItems(*view);
@@ -145,7 +141,7 @@ std::optional<std::uint32_t> PlatformLookup(const indexdat::ContainerView& view,
                                             const std::string& url) {
     const std::uint32_t hash = indexdat::UrlKeyHash(url);
     std::optional<std::uint32_t> found;
-    view.ForEachHashItem([&](const HashItem& item) {
+    (void)view.ForEachHashItem([&](const HashItem& item) {
         if (item.index / indexdat::kItemsPerBucket == indexdat::HashBucket(hash) &&
             indexdat::HashKeyMatches(item.key, hash)) {
             found = item.recordOffset;
@@ -170,7 +166,7 @@ TEST(ContainerImageAdd, FilesEveryItemWhereThePlatformLooksAcrossSeveralTables) 
     const auto view = image.View();
     EXPECT_EQ(indexdat::CheckContainer(view), std::vector<std::string>{});
     std::size_t tables = 0;
-    view.ForEachHashItem([&](const HashItem& item) {
+    (void)view.ForEachHashItem([&](const HashItem& item) {
         tables += item.index == 0;
         if (item.key != indexdat::kHashFree) {
             EXPECT_EQ(item.key & indexdat::kHashKindMask, indexdat::kHashKindUrl);
@@ -185,7 +181,7 @@ TEST(ContainerImageAdd, FilesEveryItemWhereThePlatformLooksAcrossSeveralTables) 
 
 std::size_t LiveRecordsOf(const indexdat::ContainerView& view, std::string_view url) {
     std::size_t count = 0;
-    view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& record, const HashItem&) {
+    (void)view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& record, const HashItem&) {
         count += record.url == url;
         return true;
     });
@@ -225,10 +221,9 @@ TEST(ContainerImageAdd, ReplacesAddressesOfAContainerWineWrote) {
     for (const std::string url :
          {"http://www.example.com/index.htm", "http://www.example.com/f\xfcr.swf"}) {
         SCOPED_TRACE(url);
-        std::string error;
-        auto image = indexdat::ContainerImage::FromBytes(
-            Bytes(kData + "/wine-made/Content.IE5/index.dat"), error);
-        ASSERT_TRUE(image) << error;
+        auto image =
+            indexdat::ContainerImage::FromBytes(Bytes(kData + "/wine-made/Content.IE5/index.dat"));
+        ASSERT_TRUE(image) << image.error();
         ASSERT_EQ(LiveRecordsOf(image->View(), url), 1u);
         const auto before = image->View().header().subfolders;
         const auto old = image->FindUrl(url);
@@ -267,9 +262,8 @@ TEST(ContainerImageAdd, RefusesABrokenHashChain) {
         const std::uint32_t first = *ByteReader(bytes).U32(indexdat::kHashTableAt);
         const std::size_t at = c.atFirstTable ? first + c.at : c.at;
         PutU32(&bytes[at], c.atFirstTable && c.at == 8 && c.value == 0 ? first : c.value);
-        std::string error;
-        auto image = indexdat::ContainerImage::FromBytes(bytes, error);
-        ASSERT_TRUE(image) << error;
+        auto image = indexdat::ContainerImage::FromBytes(bytes);
+        ASSERT_TRUE(image) << image.error();
         EXPECT_FALSE(image->AddUrl(Record("http://a.example/x.swf")));
         EXPECT_TRUE(image->bytes() == bytes);
     }

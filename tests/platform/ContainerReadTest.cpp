@@ -28,7 +28,7 @@ struct OurRecord {
 
 std::vector<OurRecord> LiveUrls(const indexdat::ContainerView& view) {
     std::vector<OurRecord> records;
-    view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& r, const indexdat::HashItem&) {
+    (void)view.ForEachLiveUrl([&](const indexdat::RawUrlRecord& r, const indexdat::HashItem&) {
         // msiecfexport decodes the texts from its default code page, Windows-1252.
         records.push_back({r, *DecodeCodePage(r.url.value_or(""), 1252),
                            *DecodeCodePage(r.fileName.value_or(""), 1252)});
@@ -83,11 +83,10 @@ TEST(ContainerRead, RealInternetExplorerFilesMatchTheirDumps) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
-        std::string error;
-        const auto file = MappedFile::Open(kData + "/" + c.index, error);
-        ASSERT_TRUE(file) << error;
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
-        ASSERT_TRUE(view) << error;
+        const auto file = MappedFile::Open(kData + "/" + c.index);
+        ASSERT_TRUE(file) << file.error();
+        const auto view = indexdat::ContainerView::Open(file->bytes());
+        ASSERT_TRUE(view) << view.error();
         EXPECT_EQ(view->header().flavour, c.flavour);
         ExpectSameAsDump(*view, test::ReadFile(kData + "/" + c.dump));
         EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{});

@@ -77,14 +77,13 @@ std::optional<CacheRecord> Find(const std::vector<CacheRecord>& records, const s
 }
 
 std::vector<std::string> Problems(const std::string& index) {
-    std::string error;
-    const auto file = MappedFile::Open(index, error);
+    const auto file = MappedFile::Open(index);
     if (!file) {
-        return {error};
+        return {file.error()};
     }
-    const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+    const auto view = indexdat::ContainerView::Open(file->bytes());
     if (!view) {
-        return {error};
+        return {view.error()};
     }
     return indexdat::CheckContainer(*view);
 }

@@ -98,10 +98,9 @@ TEST(ContainerWrite, WhatIsWrittenReadsBackAsItWasAdded) {
         EXPECT_EQ(test::ReadFile(*r.localFileName), e.body) << e.url;
     }
     for (const auto& container : cache.containers()) {
-        std::string error;
-        const auto file = MappedFile::Open(container.indexPath, error);
+        const auto file = MappedFile::Open(container.indexPath);
         ASSERT_TRUE(file);
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        const auto view = indexdat::ContainerView::Open(file->bytes());
         ASSERT_TRUE(view);
         EXPECT_EQ(indexdat::CheckContainer(*view), std::vector<std::string>{})
             << container.indexPath;

@@ -157,7 +157,6 @@ const std::vector<Damage>& Damages() {
 TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "made", indexdat::Flavour::kInternetExplorer, 3);
-    std::string error;
     for (int i = 0; i < 40; ++i) {
         ContentEntry e;
         e.url = "http://hostile.example/m" + std::to_string(i) + ".swf";
@@ -187,16 +186,16 @@ TEST(HostileContainers, GiveAnErrorOrAPartialListingAndNeverAChange) {
         });
         EXPECT_LE(listed, damage.mostListed);
         EXPECT_NE(status.error().find(damage.reason), std::string::npos) << status.error();
-        const auto file = MappedFile::Open(folder + "/index.dat", error);
+        const auto file = MappedFile::Open(folder + "/index.dat");
         ASSERT_TRUE(file);
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        const auto view = indexdat::ContainerView::Open(file->bytes());
         if (damage.expect == Expect::kRefused) {
             EXPECT_FALSE(view);
             EXPECT_FALSE(status.ok());
             EXPECT_FALSE(status.error().empty());
             continue;
         }
-        ASSERT_TRUE(view) << error;
+        ASSERT_TRUE(view) << view.error();
         const auto problems = indexdat::CheckContainer(*view);
         if (damage.expect == Expect::kInconsistent) {
             EXPECT_FALSE(problems.empty());

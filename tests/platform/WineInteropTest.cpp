@@ -52,22 +52,22 @@ std::multimap<std::string, Listed> ListContainer(const std::string& indexPath,
                                                  std::vector<std::string>* problems = nullptr) {
     const std::string text = test::ReadFile(indexPath);
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
-    std::string error;
-    const auto view = indexdat::ContainerView::Open(bytes, error);
-    EXPECT_TRUE(view) << indexPath << ": " << error;
+    const auto view = indexdat::ContainerView::Open(bytes);
+    EXPECT_TRUE(view) << indexPath << ": " << view.error();
     std::multimap<std::string, Listed> listed;
     if (!view) {
         return listed;
     }
-    view->ForEachLiveUrl([&](const indexdat::RawUrlRecord& record, const indexdat::HashItem&) {
-        Listed entry;
-        entry.fileName = std::string(record.fileName.value_or(""));
-        if (record.subfolder < view->header().subfolders.size()) {
-            entry.folder = view->header().subfolders[record.subfolder].name;
-        }
-        listed.emplace(std::string(record.url.value_or("")), entry);
-        return true;
-    });
+    (void)view->ForEachLiveUrl(
+        [&](const indexdat::RawUrlRecord& record, const indexdat::HashItem&) {
+            Listed entry;
+            entry.fileName = std::string(record.fileName.value_or(""));
+            if (record.subfolder < view->header().subfolders.size()) {
+                entry.folder = view->header().subfolders[record.subfolder].name;
+            }
+            listed.emplace(std::string(record.url.value_or("")), entry);
+            return true;
+        });
     if (problems != nullptr) {
         *problems = indexdat::CheckContainer(*view);
     }

@@ -11,20 +11,15 @@ SwfFacts FactsOf(const BodyStart& start, Decompressor& decompressor) {
 
 std::variant<std::vector<CachedMovie>, int> ChooseCachedMovies(Selection& s,
                                                                OpenedListing& listing) {
-    auto opened = OpenListing(s);
+    auto opened = OpenAndChoose(s, {.verb = "shown", .allMatching = true});
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    listing = std::move(std::get<OpenedListing>(opened));
+    auto& chosen = std::get<ChosenMovies>(opened);
+    listing = std::move(chosen.listing);
     Session& session = *listing.session;
-    MovieRequest request = RequestOf(s);
-    request.allMatching = true;
-    const MovieChoice choice = ChooseMovies(listing.state, request);
-    if (const auto refused = RefuseChoice(choice, "shown", false)) {
-        return *refused;
-    }
     std::vector<CachedMovie> movies;
-    for (const std::int32_t key : choice.keys) {
+    for (const std::int32_t key : chosen.keys) {
         for (const SwfEntry& entry : listing.state.catalogue) {
             if (entry.key != key) {
                 continue;

@@ -27,33 +27,33 @@ constexpr CommandOption kOptions[] = {
 
 int Run(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "delete", kOptions);
-    Selection s = SelectionOf(words);
-    if (s.error.empty() && s.names.empty() && s.urls.empty()) {
-        s.error = "name the movies to delete (NAME or --url ADDRESS)";
-    }
+    Selection s = NamedSelectionOf(words, "name the movies to delete (NAME or --url ADDRESS)");
     if (!s.error.empty()) {
         return UsageError("delete", s.error);
     }
-    auto opened = OpenListing(s, "; nothing deleted");
+    const auto canDelete = [](Session& session) -> std::optional<int> {
+        if (const Status can = session.cache().CanDelete(); !can.ok()) {
+            return Report(kExitFailed, "cannot delete: " + can.error() + "; nothing deleted");
+        }
+        return std::nullopt;
+    };
+    auto opened = OpenAndChoose(s, {.verb = "deleted",
+                                    .sayOnRefusal = true,
+                                    .nothingDone = "; nothing deleted",
+                                    .beforeChoosing = canDelete});
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    auto& [session, state] = std::get<OpenedListing>(opened);
-    if (const Status can = session->cache().CanDelete(); !can.ok()) {
-        return Report(kExitFailed, "cannot delete: " + can.error() + "; nothing deleted");
-    }
-    const MovieChoice choice = ChooseMovies(state, RequestOf(s));
-    if (const auto refused = RefuseChoice(choice, "deleted", true)) {
-        return *refused;
-    }
-    if (choice.keys.size() > kSelectionCapacity) {
+    auto& [listing, keys] = std::get<ChosenMovies>(opened);
+    auto& [session, state] = listing;
+    if (keys.size() > kSelectionCapacity) {
         return Report(kExitUsage, "at most " + std::to_string(kSelectionCapacity) +
                                       " movies at once, as in the window; nothing deleted");
     }
     TerminalPrompts prompts(words.Has("--yes"),
-                            "These movies will be deleted:\n" + MovieTable(state, choice.keys));
+                            "These movies will be deleted:\n" + MovieTable(state, keys));
     OperationServices operations = session->operations();
-    const Result<DeleteOutcome> deleted = DeleteMovies(state, choice.keys, operations, prompts);
+    const Result<DeleteOutcome> deleted = DeleteMovies(state, keys, operations, prompts);
     if (!deleted) {
         return Report(kExitFailed, "cannot delete: " + deleted.error() + "; nothing deleted");
     }

@@ -38,9 +38,7 @@ extern const Command kDemoCommand{
         "Usage: pellimor-cli demo DIR\n"
         "\n"
         "Makes a demo cache profile in DIR and prints its cache folder, to try\n"
-        "the other commands on: pellimor-cli list --cache DIR/INetCache\n"
-        "\n"
-        "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n",
+        "the other commands on: pellimor-cli list --cache DIR/INetCache\n",
     .withCommonOptions = false,
     .options = {},
     .run = Run,

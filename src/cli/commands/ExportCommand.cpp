@@ -45,7 +45,7 @@ struct ExportRequest {
 
 ExportRequest ReadRequest(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "export", kOptions);
-    ExportRequest r{SelectionOf(words),
+    ExportRequest r{NamedSelectionOf(words, "name the movies to export"),
                     words.Value("--to"),
                     words.Value("--warc"),
                     words.Value("--wacz"),
@@ -54,9 +54,6 @@ ExportRequest ReadRequest(const std::vector<std::string>& arguments) {
                     {}};
     Selection& s = r.s;
     const std::string library = words.Value("--library");
-    if (s.error.empty() && s.names.empty() && s.urls.empty()) {
-        s.error = "name the movies to export";
-    }
     if (s.error.empty() && r.to.empty() && r.warc.empty() && r.wacz.empty()) {
         s.error = "say where to export with --to DIR, --warc FILE or --wacz FILE";
     }
@@ -209,24 +206,20 @@ int Run(const std::vector<std::string>& arguments) {
     if (!s.error.empty()) {
         return UsageError("export", s.error);
     }
-    auto opened = OpenListing(s, "; nothing exported");
+    auto opened = OpenAndChoose(
+        s, {.verb = "exported", .allMatching = true, .nothingDone = "; nothing exported"});
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    auto& [session, state] = std::get<OpenedListing>(opened);
-    MovieRequest request = RequestOf(s);
-    request.allMatching = true;
-    const MovieChoice choice = ChooseMovies(state, request);
-    if (const auto refused = RefuseChoice(choice, "exported", false)) {
-        return *refused;
-    }
+    auto& [listing, keys] = std::get<ChosenMovies>(opened);
+    auto& [session, state] = listing;
     OperationServices operations = session->operations();
     GameFileServices gameFiles{session->cache(), session->files(), operations.decompressor};
     PlatformTools& tools = session->tools();
     TerminalExport progress(r, gameFiles, tools.archiveFiles);
     TerminalPrompts prompts(true);
-    const auto done = ExportGames(state.catalogue, {choice.keys, r.to, r.choices, false, {}},
-                                  operations, prompts, progress);
+    const auto done = ExportGames(state.catalogue, {keys, r.to, r.choices, false, {}}, operations,
+                                  prompts, progress);
     if (!done) {
         return Report(kExitFailed, done.error());
     }

@@ -1,6 +1,4 @@
 // pellimor-cli folder: the save folder shown, or stored as the window's Save As does.
-#include <sys/stat.h>
-#include <cstdlib>
 #include <iostream>
 
 #include "app/CommandLine.h"
@@ -40,16 +38,11 @@ int Run(const std::vector<std::string>& arguments) {
         }
         return kExitDone;
     }
-    std::string folder = options.rest[0];
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return UsageError("folder", ForTerminal(folder) + " is not a folder");
+    const auto folder = session.files().RealPathOfFolder(options.rest[0]);
+    if (!folder) {
+        return UsageError("folder", ForTerminal(options.rest[0]) + " is not a folder");
     }
-    if (char* real = ::realpath(folder.c_str(), nullptr)) {
-        folder = real;
-        std::free(real);
-    }
-    const SettingOutcome stored = SetSavePath(session.registry(), folder);
+    const SettingOutcome stored = SetSavePath(session.registry(), *folder);
     if (!stored.ok()) {
         return Report(kExitFailed, "the save folder was not stored: " + stored.problem);
     }
@@ -66,9 +59,7 @@ extern const Command kFolderCommand{
         "Usage: pellimor-cli folder [DIR]\n"
         "\n"
         "Without DIR, prints the save folder; with DIR, stores it (as the window's Save As\n"
-        "does) and prints it. It is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n"
-        "\n"
-        "Exit status: 0 done; 1 an operation failed; 2 a usage error.\n",
+        "does) and prints it. It is kept in ${XDG_CONFIG_HOME:-~/.config}/Tavrik/hkcu.reg.\n",
     .withCommonOptions = false,
     .options = {},
     .run = Run,

@@ -41,10 +41,7 @@ std::string NeedsText(const CachedMovie& m, const SwfFacts& facts, const CacheAd
 
 int Run(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "needs", kOptions);
-    Selection a = SelectionOf(words);
-    if (a.error.empty() && a.names.empty() && a.urls.empty()) {
-        a.error = "name the movies";
-    }
+    Selection a = NamedSelectionOf(words, "name the movies");
     if (!a.error.empty()) {
         return UsageError("needs", a.error);
     }

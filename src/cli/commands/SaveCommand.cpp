@@ -19,36 +19,26 @@ constexpr CommandOption kOptions[] = {{"--site", true}, {"--leftovers"}, {"--to"
 
 int Run(const std::vector<std::string>& arguments) {
     const CommandWords words = ReadWords(arguments, "save", kOptions);
-    Selection s = SelectionOf(words);
+    Selection s = NamedSelectionOf(words, "name the movies to save, or pass --all");
     const std::string to = words.Value("--to");
-    if (s.error.empty() && s.names.empty() && s.urls.empty() && !s.all) {
-        s.error = "name the movies to save, or pass --all";
-    }
     if (!s.error.empty()) {
         return UsageError("save", s.error);
     }
-    auto opened = OpenListing(s);
+    // Copies never overwrite: every movie of a name may go, and a name given twice saves
+    // two copies. As delete: a mistyped name saves nothing, rather than some of what was asked.
+    auto opened =
+        OpenAndChoose(s, {.verb = "saved", .allMatching = true, .twiceIfNamedTwice = true});
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    auto& [session, state] = std::get<OpenedListing>(opened);
-    MovieRequest request = RequestOf(s);
-    // Copies never overwrite: every movie of a name may go, and a name given twice saves
-    // two copies.
-    request.allMatching = true;
-    request.twiceIfNamedTwice = true;
-    const MovieChoice choice = ChooseMovies(state, request);
-    // As delete: a mistyped name saves nothing, rather than some of what was asked.
-    if (const auto refused = RefuseChoice(choice, "saved", false)) {
-        return *refused;
-    }
+    auto& [listing, keys] = std::get<ChosenMovies>(opened);
+    auto& [session, state] = listing;
     TerminalPrompts prompts(true);
     OperationServices operations = session->operations();
     // With --all: every chosen movie, in the cache's order as the window's Save All takes them.
-    const SaveOutcome outcome =
-        SaveMovies(state.catalogue,
-                   {s.all ? SaveChoice::Kind::kSaveAll : SaveChoice::Kind::kSave, choice.keys, to},
-                   operations, prompts);
+    const SaveOutcome outcome = SaveMovies(
+        state.catalogue, {s.all ? SaveChoice::Kind::kSaveAll : SaveChoice::Kind::kSave, keys, to},
+        operations, prompts);
     for (const std::string& path : outcome.savedTo) {
         std::cout << ForTerminal(path) << "\n";
     }

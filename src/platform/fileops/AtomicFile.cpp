@@ -75,7 +75,7 @@ bool IsTemporaryNameOf(std::string_view name, std::string_view file) {
 
 Status ReplaceInFolder(int folderFd, const std::string& folderText, const std::string& name,
                        std::span<const std::uint8_t> bytes,
-                       const std::function<std::string(int, const std::string&)>& verify) {
+                       const std::function<Status(int, const std::string&)>& verify) {
     const std::string path = folderText + "/" + name;
     std::string temp;
     UniqueFd fd;
@@ -104,10 +104,9 @@ Status ReplaceInFolder(int folderFd, const std::string& folderText, const std::s
         return Fail("cannot write " + tempPath + ": " + std::strerror(writeErrno));
     }
     if (verify) {
-        const std::string problem = verify(fd.get(), tempPath);
-        if (!problem.empty()) {
+        if (const Status checked = verify(fd.get(), tempPath); !checked) {
             ::unlinkat(folderFd, temp.c_str(), 0);
-            return Fail("the new contents of " + path + " failed their check: " + problem);
+            return Fail("the new contents of " + path + " failed their check: " + checked.error());
         }
     }
     fd = UniqueFd();
@@ -124,7 +123,7 @@ Status ReplaceInFolder(int folderFd, const std::string& folderText, const std::s
 }
 
 Status ReplaceFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                             const std::function<std::string(const std::string&)>& verify) {
+                             const std::function<Status(const std::string&)>& verify) {
     const std::string folderText = ParentFolder(path);
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -132,7 +131,7 @@ Status ReplaceFileAtomically(const std::string& path, std::span<const std::uint8
     if (!folder.valid()) {
         return Fail("cannot create a temporary file beside " + path + ": " + std::strerror(errno));
     }
-    std::function<std::string(int, const std::string&)> verifyByPath;
+    std::function<Status(int, const std::string&)> verifyByPath;
     if (verify) {
         verifyByPath = [&verify](int, const std::string& written) { return verify(written); };
     }

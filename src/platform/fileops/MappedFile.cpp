@@ -10,18 +10,16 @@
 
 namespace pellimor {
 
-std::optional<MappedFile> MappedFile::Open(const std::string& path, std::string& error) {
+Result<MappedFile> MappedFile::Open(const std::string& path) {
     // Non-blocking, so that a FIFO in an index's place cannot hold the program up.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return Fail(path + ": " + std::strerror(errno));
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = path + ": not a regular file";
         ::close(fd);
-        return std::nullopt;
+        return Fail(path + ": not a regular file");
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     if (size == 0) {
@@ -31,8 +29,7 @@ std::optional<MappedFile> MappedFile::Open(const std::string& path, std::string&
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     ::close(fd);
     if (data == MAP_FAILED) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
+        return Fail(path + ": " + std::strerror(errno));
     }
     return MappedFile(static_cast<const std::uint8_t*>(data), size);
 }

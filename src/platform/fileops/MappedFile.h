@@ -2,16 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
+
+#include "ports/Result.h"
 
 namespace pellimor {
 
 class MappedFile {
   public:
-    // Nothing, with error set, when the path is not a readable regular file.
-    static std::optional<MappedFile> Open(const std::string& path, std::string& error);
+    // Fails, naming the path, when it is not a readable regular file.
+    static Result<MappedFile> Open(const std::string& path);
     MappedFile(MappedFile&& other) noexcept;
     MappedFile& operator=(MappedFile&&) = delete;
     MappedFile(const MappedFile&) = delete;

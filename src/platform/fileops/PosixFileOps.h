@@ -31,6 +31,7 @@ class PosixFileOps : public FileOps {
     Result<std::vector<FolderItem>> ListFolder(
         const std::string& path, const std::function<bool(std::string_view)>& detailsFor) override;
     Result<FolderIdentity> IdentifyFolder(const std::string& path) override;
+    Result<std::string> RealPathOfFolder(const std::string& path) override;
     Result<std::unique_ptr<PendingCopy>> StageCopy(const std::string& from,
                                                    const std::string& folder) override;
     Result<std::unique_ptr<PendingCopy>> StageBytes(std::string_view bytes,

@@ -176,4 +176,15 @@ Result<FolderIdentity> PosixFileOps::IdentifyFolder(const std::string& path) {
                           static_cast<std::uint64_t>(info.st_ino)};
 }
 
+Result<std::string> PosixFileOps::RealPathOfFolder(const std::string& path) {
+    PELLIMOR_TRY(IdentifyFolder(path));
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return path;
+    }
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
 }  // namespace pellimor

@@ -76,7 +76,7 @@ HiveFile HiveFile::Empty() {
     return hive;
 }
 
-std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* problem) {
+Result<HiveFile> HiveFile::Parse(const std::string& text) {
     HiveFile hive;
     std::size_t pos = 0;
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
@@ -84,10 +84,7 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
         pos = 3;
     }
     if (text.compare(pos, 2, "\xFF\xFE") == 0 || text.compare(pos, 2, "\xFE\xFF") == 0) {
-        if (problem != nullptr) {
-            *problem = "is UTF-16 text, and only 8-bit registry text is read";
-        }
-        return std::nullopt;
+        return Fail("is UTF-16 text, and only 8-bit registry text is read");
     }
     bool headerSeen = false;
     std::optional<std::string> section;
@@ -105,11 +102,8 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
         if (!headerSeen) {
             const std::string header(TrimmedBlanks(line.text));
             if (!header.empty() && header != kHeader && header != "REGEDIT4") {
-                if (problem != nullptr) {
-                    *problem = std::string("is not registry text: its first line is not \"") +
-                               kHeader + "\"";
-                }
-                return std::nullopt;
+                return Fail(std::string("is not registry text: its first line is not \"") +
+                            kHeader + "\"");
             }
             headerSeen = !header.empty();
             line.content = headerSeen;
@@ -133,11 +127,8 @@ std::optional<HiveFile> HiveFile::Parse(const std::string& text, std::string* pr
         line.content = !hive::IsBlankOrComment(line.text);
         hive.Keep(std::move(line));
         if (hive.lines_.size() > kLineLimit) {
-            if (problem != nullptr) {
-                *problem = "has more than " + std::to_string(kLineLimit) +
-                           " keys, values and other lines; a settings file has far fewer";
-            }
-            return std::nullopt;
+            return Fail("has more than " + std::to_string(kLineLimit) +
+                        " keys, values and other lines; a settings file has far fewer");
         }
     }
     if (!headerSeen) {

@@ -12,6 +12,7 @@
 
 #include "platform/registry/HiveSyntax.h"
 #include "ports/Registry.h"
+#include "ports/Result.h"
 
 namespace pellimor {
 
@@ -23,10 +24,10 @@ class HiveFile {
     static constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 
     static HiveFile Empty();
-    // Nothing, with the reason in problem (a clause such as "is not registry text: ..."),
-    // when the text is no registry text at all (its first line is not a registry editor
-    // header) or has more lines than a settings file could; a blank text is an empty hive.
-    static std::optional<HiveFile> Parse(const std::string& text, std::string* problem = nullptr);
+    // Fails, with a clause such as "is not registry text: ..." for its reason, when the text
+    // is no registry text at all (its first line is not a registry editor header) or has more
+    // lines than a settings file could; a blank text is an empty hive.
+    static Result<HiveFile> Parse(const std::string& text);
     std::string Serialize() const;
 
     // Keys are relative to HKEY_CURRENT_USER; names and keys compare without regard to case.

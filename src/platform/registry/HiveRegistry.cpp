@@ -63,10 +63,9 @@ long HiveRegistry::Load(const std::string& file, bool noFollow, HiveFile& hive) 
         hive = HiveFile::Empty();
         return kStatusSuccess;
     }
-    std::string why;
-    auto parsed = HiveFile::Parse(text, &why);
+    auto parsed = HiveFile::Parse(text);
     if (!parsed) {
-        problem_ = "the settings file " + file + " " + why + "; it is left as it is";
+        problem_ = "the settings file " + file + " " + parsed.error() + "; it is left as it is";
         return kStatusInvalidData;
     }
     hive = std::move(*parsed);
@@ -119,18 +118,18 @@ long HiveRegistry::Change(const std::function<long(HiveFile&)>& change) {
     const std::string text = hive.Serialize();
     const HiveContents expected = hive.Contents();
     // What is renamed into place must read back as exactly what was meant.
-    const auto verify = [&expected](const std::string& written) -> std::string {
+    const auto verify = [&expected](const std::string& written) -> Status {
         std::string back;
         bool exists = false;
         const HiveDiskResult read = ReadHiveText(written, true, back, exists);
         if (read.status != kStatusSuccess) {
-            return read.problem;
+            return Fail(read.problem);
         }
         const auto parsed = HiveFile::Parse(back);
         if (!parsed || parsed->Contents() != expected) {
-            return "it does not read back as written";
+            return Fail("it does not read back as written");
         }
-        return {};
+        return Done{};
     };
     if (const Status written = ReplaceFileAtomically(
             file, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),

@@ -89,45 +89,41 @@ std::vector<std::string> CheckContainer(const ContainerView& view) {
         }
     };
     std::uint32_t lastTable = 0;
-    std::string chainProblem;
-    const bool chainOk = view.ForEachHashItem(
-        [&](const HashItem& item) {
-            if (item.tableOffset != lastTable) {
-                lastTable = item.tableOffset;
-                claims.Claim(item.tableOffset, kHashTableBlocks, "the hash table");
-            }
-            if (item.key == kHashFree || item.key == kHashDeleted) {
-                return true;
-            }
-            const ByteReader reader(view.bytes());
-            const auto signature = reader.U32(item.recordOffset);
-            const auto blocks = reader.U32(item.recordOffset + 4);
-            if (item.recordOffset < kBlocksStart ||
-                (item.recordOffset - kBlocksStart) % kBlockSize != 0 || !signature || !blocks) {
-                problems.push_back(
-                    "hash item " + std::to_string(item.index) +
-                    " points outside the records: " + std::to_string(item.recordOffset));
-                return true;
-            }
-            if (*signature == kUrlSignature) {
-                const auto record = view.ReadUrlRecord(item.recordOffset);
-                if (!record || !record->url) {
-                    problems.push_back("the URL record at " + std::to_string(item.recordOffset) +
-                                       " is unreadable");
-                    return true;
-                }
-                countFile(*record);
-            } else if (*signature != kRedirectSignature) {
-                problems.push_back("hash item " + std::to_string(item.index) +
-                                   " points at a record that is neither URL nor REDR");
-                return true;
-            }
-            claims.Claim(item.recordOffset, *blocks, "the record");
+    const Status chain = view.ForEachHashItem([&](const HashItem& item) {
+        if (item.tableOffset != lastTable) {
+            lastTable = item.tableOffset;
+            claims.Claim(item.tableOffset, kHashTableBlocks, "the hash table");
+        }
+        if (item.key == kHashFree || item.key == kHashDeleted) {
             return true;
-        },
-        &chainProblem);
-    if (!chainOk) {
-        problems.push_back(chainProblem);
+        }
+        const ByteReader reader(view.bytes());
+        const auto signature = reader.U32(item.recordOffset);
+        const auto blocks = reader.U32(item.recordOffset + 4);
+        if (item.recordOffset < kBlocksStart ||
+            (item.recordOffset - kBlocksStart) % kBlockSize != 0 || !signature || !blocks) {
+            problems.push_back("hash item " + std::to_string(item.index) +
+                               " points outside the records: " + std::to_string(item.recordOffset));
+            return true;
+        }
+        if (*signature == kUrlSignature) {
+            const auto record = view.ReadUrlRecord(item.recordOffset);
+            if (!record || !record->url) {
+                problems.push_back("the URL record at " + std::to_string(item.recordOffset) +
+                                   " is unreadable");
+                return true;
+            }
+            countFile(*record);
+        } else if (*signature != kRedirectSignature) {
+            problems.push_back("hash item " + std::to_string(item.index) +
+                               " points at a record that is neither URL nor REDR");
+            return true;
+        }
+        claims.Claim(item.recordOffset, *blocks, "the record");
+        return true;
+    });
+    if (!chain) {
+        problems.push_back(chain.error());
     }
     // Leaked records keep their blocks and their place in the folder counts.
     std::unordered_set<std::uint32_t> leaks;

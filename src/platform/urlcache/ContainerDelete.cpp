@@ -47,34 +47,33 @@ bool RemovalDenied(const HeldFolder& folder, const std::string& relative, const 
 }
 
 // Reads the written copy back and checks it before it takes the index's place.
-std::string VerifyWritten(int fd, const std::string& path) {
+Status VerifyWritten(int fd, const std::string& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-        return path + ": nothing was written";
+        return Fail(path + ": nothing was written");
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data == MAP_FAILED) {
-        return path + ": " + std::strerror(errno);
+        return Fail(path + ": " + std::strerror(errno));
     }
-    std::string error;
     std::string problem;
-    const auto view = indexdat::ContainerView::Open(
-        std::span(static_cast<const std::uint8_t*>(data), size), error);
+    const auto view =
+        indexdat::ContainerView::Open(std::span(static_cast<const std::uint8_t*>(data), size));
     if (!view) {
-        problem = error;
+        problem = view.error();
     } else if (const auto problems = indexdat::CheckContainer(*view); !problems.empty()) {
         problem = problems.front();
     }
     ::munmap(data, size);
     if (!problem.empty()) {
-        return problem;
+        return Fail(problem);
     }
     // For the tests that kill a writer at its most delicate moment.
     if (fault::KillBeforeRename()) {
         std::raise(SIGKILL);
     }
-    return {};
+    return Done{};
 }
 
 // Whether the file begins as every copy our writer makes begins: with a container's
@@ -233,7 +232,8 @@ std::vector<Planned> PlanDeletes(const indexdat::ContainerView& view,
     for (const CacheEntryRef* ref : chosen) {
         wanted.insert(static_cast<std::uint32_t>(ref->id.locator));
     }
-    view.ForEachHashItem([&](const indexdat::HashItem& item) {
+    // The chain was checked whole before.
+    (void)view.ForEachHashItem([&](const indexdat::HashItem& item) {
         if (item.key != indexdat::kHashFree && item.key != indexdat::kHashDeleted &&
             wanted.count(item.recordOffset) != 0) {
             live.emplace(item.recordOffset, item);
@@ -318,10 +318,9 @@ std::vector<Status> DeleteFromContainer(const ContainerLocation& container,
     if (!bytes) {
         return failAll(bytes.error());
     }
-    std::string error;
-    auto image = indexdat::ContainerImage::FromBytes(std::move(*bytes), error);
+    auto image = indexdat::ContainerImage::FromBytes(std::move(*bytes));
     if (!image) {
-        return failAll(container.indexPath + ": " + error);
+        return failAll(container.indexPath + ": " + image.error());
     }
     if (const auto problems = indexdat::CheckContainer(image->View()); !problems.empty()) {
         return failAll(container.indexPath +

@@ -39,17 +39,13 @@ ContainerImage ContainerImage::CreateEmpty(Flavour flavour, const std::vector<st
     return image;
 }
 
-std::optional<ContainerImage> ContainerImage::FromBytes(std::vector<std::uint8_t> bytes,
-                                                        std::string& error) {
-    if (!ContainerView::Open(bytes, error)) {
-        return std::nullopt;
-    }
+Result<ContainerImage> ContainerImage::FromBytes(std::vector<std::uint8_t> bytes) {
+    PELLIMOR_TRY(ContainerView::Open(bytes));
     return ContainerImage(std::move(bytes));
 }
 
 ContainerView ContainerImage::View() const {
-    std::string error;
-    return *ContainerView::Open(bytes_, error);  // the image always holds a valid header
+    return ContainerView::Open(bytes_).value();  // the image always holds a valid header
 }
 
 std::uint32_t ContainerImage::U32(std::size_t at) const {
@@ -165,7 +161,8 @@ bool ContainerImage::AddHashItem(std::uint32_t hash, std::uint32_t recordOffset,
 const std::vector<HashItem>& ContainerImage::Misfiled() {
     if (!misfiled_) {
         misfiled_.emplace();
-        View().ForEachLiveUrl([this](const RawUrlRecord& record, const HashItem& item) {
+        // A broken chain leaves the items before the break; an add finds the break itself.
+        (void)View().ForEachLiveUrl([this](const RawUrlRecord& record, const HashItem& item) {
             const std::uint32_t hash = UrlKeyHash(record.url.value_or(""));
             if (!record.url || item.index / kItemsPerBucket != HashBucket(hash) ||
                 !HashKeyMatches(item.key, hash)) {

@@ -35,8 +35,8 @@ class ContainerImage {
     // An empty container with the given sub-folder names (8 bytes each).
     static ContainerImage CreateEmpty(Flavour flavour, const std::vector<std::string>& folders,
                                       std::uint64_t cacheLimit);
-    static std::optional<ContainerImage> FromBytes(std::vector<std::uint8_t> bytes,
-                                                   std::string& error);
+    // A failure says why the bytes hold no container's header.
+    static Result<ContainerImage> FromBytes(std::vector<std::uint8_t> bytes);
 
     // Adds a URL record and files its hash item where the platform looks the address up
     // (UrlHash.h), growing the file when the blocks run out. A live record of the same

@@ -21,14 +21,12 @@ std::string Printable(std::string_view bytes) {
 
 }  // namespace
 
-std::optional<ContainerView> ContainerView::Open(std::span<const std::uint8_t> bytes,
-                                                 std::string& error) {
+Result<ContainerView> ContainerView::Open(std::span<const std::uint8_t> bytes) {
     ByteReader reader(bytes);
     if (bytes.size() < kBlocksStart) {
-        error = bytes.empty() ? "the file is empty"
-                              : "the file is too short for a cache index (" +
-                                    std::to_string(bytes.size()) + " bytes)";
-        return std::nullopt;
+        return Fail(bytes.empty() ? "the file is empty"
+                                  : "the file is too short for a cache index (" +
+                                        std::to_string(bytes.size()) + " bytes)");
     }
     Header header;
     const std::string_view signature = reader.Text(0, kSignatureSize);
@@ -37,8 +35,7 @@ std::optional<ContainerView> ContainerView::Open(std::span<const std::uint8_t> b
     } else if (signature == kWineSignature) {
         header.flavour = Flavour::kWine;
     } else {
-        error = "not a URL cache index: the signature reads \"" + Printable(signature) + "\"";
-        return std::nullopt;
+        return Fail("not a URL cache index: the signature reads \"" + Printable(signature) + "\"");
     }
     header.fileSize = *reader.U32(kFileSizeAt);
     header.hashTableOffset = *reader.U32(kHashTableAt);
@@ -49,8 +46,7 @@ std::optional<ContainerView> ContainerView::Open(std::span<const std::uint8_t> b
     header.exemptUsage = *reader.U64(kExemptUsageAt);
     const std::uint32_t folders = *reader.U32(kFolderCountAt);
     if (folders > kMaxFolders) {
-        error = "the index names " + std::to_string(folders) + " cache folders (at most 32)";
-        return std::nullopt;
+        return Fail("the index names " + std::to_string(folders) + " cache folders (at most 32)");
     }
     for (std::uint32_t i = 0; i < folders; ++i) {
         const std::size_t at = kFoldersAt + i * kFolderRecordSize;
@@ -70,44 +66,37 @@ bool ContainerView::IsBlockUsed(std::uint32_t block) const {
     return byte && (*byte >> (block % 8)) & 1;
 }
 
-bool ContainerView::ForEachHashItem(const std::function<bool(const HashItem&)>& visit,
-                                    std::string* problem) const {
+Status ContainerView::ForEachHashItem(const std::function<bool(const HashItem&)>& visit) const {
     std::unordered_set<std::uint32_t> seen;
     std::uint32_t offset = header_.hashTableOffset;
     std::uint32_t expectedId = 0;
-    const auto fail = [problem](std::string text) {
-        if (problem != nullptr) {
-            *problem = std::move(text);
-        }
-        return false;
-    };
     while (offset != 0) {
         if (!seen.insert(offset).second) {
-            return fail("the hash tables form a loop at offset " + std::to_string(offset));
+            return Fail("the hash tables form a loop at offset " + std::to_string(offset));
         }
         if (offset < kBlocksStart || (offset - kBlocksStart) % kBlockSize != 0 ||
             !reader_.Has(offset, kHashItemsAt + kHashItems * kHashItemSize) ||
             offset + kHashItemsAt + kHashItems * kHashItemSize > usable_) {
-            return fail("a hash table offset lies outside the file: " + std::to_string(offset));
+            return Fail("a hash table offset lies outside the file: " + std::to_string(offset));
         }
         if (*reader_.U32(offset) != kHashSignature) {
-            return fail("no hash table at offset " + std::to_string(offset));
+            return Fail("no hash table at offset " + std::to_string(offset));
         }
         if (*reader_.U32(offset + kHashTableNumberAt) != expectedId) {
-            return fail("hash table " + std::to_string(expectedId) + " is numbered " +
+            return Fail("hash table " + std::to_string(expectedId) + " is numbered " +
                         std::to_string(*reader_.U32(offset + kHashTableNumberAt)));
         }
         for (std::uint32_t i = 0; i < kHashItems; ++i) {
             const std::size_t at = offset + kHashItemsAt + i * kHashItemSize;
             const HashItem item{offset, i, *reader_.U32(at), *reader_.U32(at + 4)};
             if (!visit(item)) {
-                return true;
+                return Done{};
             }
         }
         ++expectedId;
         offset = *reader_.U32(offset + kHashNextTableAt);
     }
-    return true;
+    return Done{};
 }
 
 std::optional<RawUrlRecord> ContainerView::ReadUrlRecord(std::uint32_t offset) const {
@@ -157,21 +146,18 @@ std::optional<RawUrlRecord> ContainerView::ReadUrlRecord(std::uint32_t offset) c
     return record;
 }
 
-bool ContainerView::ForEachLiveUrl(
-    const std::function<bool(const RawUrlRecord&, const HashItem&)>& visit,
-    std::string* problem) const {
-    return ForEachHashItem(
-        [&](const HashItem& item) {
-            if (item.key == kHashFree || item.key == kHashDeleted) {
-                return true;
-            }
-            const auto record = ReadUrlRecord(item.recordOffset);
-            if (!record || record->signature != kUrlSignature) {
-                return true;  // a redirect, a leaked record or damage: not an entry
-            }
-            return visit(*record, item);
-        },
-        problem);
+Status ContainerView::ForEachLiveUrl(
+    const std::function<bool(const RawUrlRecord&, const HashItem&)>& visit) const {
+    return ForEachHashItem([&](const HashItem& item) {
+        if (item.key == kHashFree || item.key == kHashDeleted) {
+            return true;
+        }
+        const auto record = ReadUrlRecord(item.recordOffset);
+        if (!record || record->signature != kUrlSignature) {
+            return true;  // a redirect, a leaked record or damage: not an entry
+        }
+        return visit(*record, item);
+    });
 }
 
 }  // namespace pellimor::indexdat

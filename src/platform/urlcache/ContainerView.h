@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ground/ByteReader.h"
+#include "ports/Result.h"
 
 namespace pellimor::indexdat {
 
@@ -63,26 +64,24 @@ struct HashItem {
 
 class ContainerView {
   public:
-    // Reads and checks the header; an error names what was found.
-    static std::optional<ContainerView> Open(std::span<const std::uint8_t> bytes,
-                                             std::string& error);
+    // Reads and checks the header; a failure names what was found.
+    static Result<ContainerView> Open(std::span<const std::uint8_t> bytes);
 
     const Header& header() const { return header_; }
     std::span<const std::uint8_t> bytes() const { return reader_.bytes(); }
 
-    // Visits the items of every hash table in chain order. Returns false, with problem
-    // set, when the chain is broken (a loop, an offset outside the file, a record that is
-    // not a hash table); the items before the break have been visited.
-    bool ForEachHashItem(const std::function<bool(const HashItem&)>& visit,
-                         std::string* problem = nullptr) const;
+    // Visits the items of every hash table in chain order. Fails, saying where, when the
+    // chain is broken (a loop, an offset outside the file, a record that is not a hash
+    // table); the items before the break have been visited.
+    Status ForEachHashItem(const std::function<bool(const HashItem&)>& visit) const;
 
     // The URL or LEAK record at offset, when it lies wholly inside the file and its texts
     // are terminated inside the record.
     std::optional<RawUrlRecord> ReadUrlRecord(std::uint32_t offset) const;
 
     // Visits the live URL records in the order the platform's enumeration yields them.
-    bool ForEachLiveUrl(const std::function<bool(const RawUrlRecord&, const HashItem&)>& visit,
-                        std::string* problem = nullptr) const;
+    Status ForEachLiveUrl(
+        const std::function<bool(const RawUrlRecord&, const HashItem&)>& visit) const;
 
     // The last byte the header and the records may use: the smaller of the recorded and
     // the real size.

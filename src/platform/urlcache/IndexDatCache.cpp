@@ -259,24 +259,22 @@ Status IndexDatCache::ForEachRawRecord(const RawVisit& visit) {
         report(problem);
     }
     for (const ContainerLocation& container : containers_) {
-        std::string error;
-        const auto file = MappedFile::Open(container.indexPath, error);
+        const auto file = MappedFile::Open(container.indexPath);
         if (!file) {
-            report("cannot read " + error);
+            report("cannot read " + file.error());
             continue;
         }
-        const auto view = indexdat::ContainerView::Open(file->bytes(), error);
+        const auto view = indexdat::ContainerView::Open(file->bytes());
         if (!view) {
-            report(container.indexPath + ": " + error);
+            report(container.indexPath + ": " + view.error());
             continue;
         }
         bool stopped = false;
-        std::string problem;
         // Hash items that lead to a record already seen name the same entry: it is visited
         // once, however many items a damaged table gives it.
         std::vector<bool> seen(view->usableSize() / indexdat::kBlockSize + 1);
-        const bool whole = view->ForEachLiveUrl(
-            [&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem&) {
+        const Status whole =
+            view->ForEachLiveUrl([&](const indexdat::RawUrlRecord& raw, const indexdat::HashItem&) {
                 const std::size_t block = raw.offset / indexdat::kBlockSize;
                 if (block >= seen.size() || seen[block]) {
                     return true;
@@ -284,10 +282,10 @@ Status IndexDatCache::ForEachRawRecord(const RawVisit& visit) {
                 seen[block] = true;
                 stopped = !visit(container, *view, raw);
                 return !stopped;
-            },
-            &problem);
+            });
         if (!whole) {
-            report(container.indexPath + ": only part of the index could be read: " + problem);
+            report(container.indexPath +
+                   ": only part of the index could be read: " + whole.error());
         }
         if (stopped) {
             break;
