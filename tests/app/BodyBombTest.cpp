@@ -14,6 +14,7 @@
 #include <fstream>
 #include <vector>
 
+#include "ground/AddressSanitizer.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "support/BombBodies.h"
 #include "support/FirefoxCache2Writer.h"
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kDecoded = 256ULL << 20;
 // The most one command may take, whatever the body decodes to: what the program needs to
 // run, the start of a body read for a movie's facts (64 MiB) and the pieces on their way.
-#if defined(__SANITIZE_ADDRESS__)
+#if PELLIMOR_ADDRESS_SANITIZER
 // The address sanitizer's own shadow and bookkeeping; its quarantine of freed memory, which
 // would hold up to 256 MiB, is kept small in the child.
 constexpr long kSanitizerKiB = 128L << 10;
