@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libmsiecf-utils
     zlib1g-dev libbrotli-dev liblzma-dev libesedb-dev libbfio-dev libesedb-utils
           qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6webengine6-data
-          xvfb xauth locales fonts-dejavu-core wine64 python3-debian)
+          xvfb xauth lld locales fonts-dejavu-core wine64 python3-debian)
 # libesedb reads IE 10/11's WebCache database (its header needs libbfio's); esedbexport is
 # what the tests check that reading against.
 # wine64 runs the prebuilt probe of the Wine interop test against caches we write;

@@ -17,12 +17,13 @@
 #include "app/CommandLine.h"
 #include "app/Session.h"
 #include "catalogue/CacheAddressBook.h"
+#include "ground/AddressSanitizer.h"
 #include "ui/MovieShot.h"
 #if PELLIMOR_HAVE_WEBENGINE
 #include "ui/player/PlayerScheme.h"
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
+#if PELLIMOR_ADDRESS_SANITIZER
 // In a sanitizer build: the web engine frees with a mismatched size inside Chromium, and it,
 // fontconfig and udev keep allocations until the process ends (the player's tests say the
 // same through their environment; this program is started by pellimor-cli, not by them).

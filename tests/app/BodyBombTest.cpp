@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CliRun.h"
+#include "ground/AddressSanitizer.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "support/BombBodies.h"
 #include "support/FirefoxCache2Writer.h"
@@ -27,7 +28,7 @@ constexpr std::uint64_t kDecoded = 256ULL << 20;
 // run, the start of a body read for a movie's facts (64 MiB) and the pieces on their way; in
 // a sanitized build, the address sanitizer's own shadow and bookkeeping (CliRun.h keeps its
 // quarantine of freed memory small in the child).
-#if defined(__SANITIZE_ADDRESS__)
+#if PELLIMOR_ADDRESS_SANITIZER
 constexpr std::uint64_t kSanitizerBytes = 128ULL << 20;
 #else
 constexpr std::uint64_t kSanitizerBytes = 0;

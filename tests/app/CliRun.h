@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ground/AddressSanitizer.h"
 #include "support/DemoCliTest.h"
 #include "support/TempFolder.h"
 
@@ -43,7 +44,7 @@ inline Ran Cli(const std::string& home, const std::string& arguments, bool errAp
 // reading; its standard output and error together.
 inline Ran Measured(const std::string& home, const std::vector<std::string>& arguments) {
     std::vector<std::string> environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config"};
-#if defined(__SANITIZE_ADDRESS__)
+#if PELLIMOR_ADDRESS_SANITIZER
     environment.push_back("ASAN_OPTIONS=quarantine_size_mb=1");  // freed memory is not held
 #endif
     std::vector<char*> argv{const_cast<char*>(PELLIMOR_CLI)};
