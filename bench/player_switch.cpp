@@ -99,13 +99,13 @@ int main(int argc, char** argv) {
     if (argc == 2) {
         options.cacheFolder = argv[1];
     } else {
-        std::string error;
-        options.cacheFolder =
-            pellimor::MakeDemoCache(temp.filePath(QStringLiteral("profile")).toStdString(), error);
-        if (options.cacheFolder->empty()) {
-            std::fprintf(stderr, "bench_player_switch: %s\n", error.c_str());
+        const auto made =
+            pellimor::MakeDemoCache(temp.filePath(QStringLiteral("profile")).toStdString());
+        if (!made) {
+            std::fprintf(stderr, "bench_player_switch: %s\n", made.error().c_str());
             return 1;
         }
+        options.cacheFolder = *made;
     }
     QElapsedTimer clock;
     clock.start();

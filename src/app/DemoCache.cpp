@@ -60,7 +60,7 @@ std::string Movie(const DemoMovie& m) {
 
 }  // namespace
 
-std::string MakeDemoCache(const std::string& folder, std::string& error) {
+Result<std::string> MakeDemoCache(const std::string& folder) {
     CacheProfileWriter writer(folder, indexdat::Flavour::kInternetExplorer, 1986);
     std::uint64_t date = kFirstDate;
     std::vector<std::string> paths;
@@ -73,11 +73,7 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         entry.lastAccess = date + kDay / 2;
         entry.headers = "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n\r\n";
         date += kDay;
-        const auto path = writer.AddContent(entry);
-        if (!path) {
-            return {};
-        }
-        paths.push_back(*path);
+        paths.push_back(PELLIMOR_TRY(writer.AddContent(entry)));
     }
     // The pages that embedded movies; the puzzle's names the level to start with, as a
     // version of the level's address the cache holds only without its query.
@@ -102,17 +98,13 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         page.extension = "htm";
         page.lastModified = kFirstDate;
         page.headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-        if (!writer.AddContent(page)) {
-            return {};
-        }
+        PELLIMOR_TRY(writer.AddContent(page));
     }
-    if (!writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
-                          kFirstDate) ||
-        !writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf",
-                           kFirstDate) ||
-        !writer.Save()) {
-        return {};
-    }
+    PELLIMOR_TRY(writer.AddCookie("Cookie:player@arcade.example/", "score\n4200\narcade.example/\n",
+                                  kFirstDate));
+    PELLIMOR_TRY(writer.AddHistory("Visited: player@http://www.arcade.example/games/rocket.swf",
+                                   kFirstDate));
+    PELLIMOR_TRY(writer.Save());
     // Two movies left in the cache folders with no entry: the leftovers.
     const struct {
         std::size_t besideMovie;
@@ -129,8 +121,7 @@ std::string MakeDemoCache(const std::string& folder, std::string& error) {
         std::ofstream out(target, std::ios::binary);
         out << MakeSwfMovie(design);
         if (!out.flush()) {
-            error = "cannot write " + target;
-            return {};
+            return Fail("cannot write " + target);
         }
     }
     return writer.cacheFolder();

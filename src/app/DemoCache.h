@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "ports/Result.h"
+
 namespace pellimor {
 
 // Makes the profile under folder (standing for AppData/Local/Microsoft/Windows) and returns
-// its cache folder, or an empty text with error set.
-std::string MakeDemoCache(const std::string& folder, std::string& error);
+// its cache folder, or why it could not.
+Result<std::string> MakeDemoCache(const std::string& folder);
 
 }  // namespace pellimor

@@ -135,6 +135,7 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"demo with a code page it cannot use", "demo --codepage 500 {temp}/second", kUsage,
          "not supported"},
         {"demo of two folders", "demo {temp}/a {temp}/b", kUsage, "demo takes one folder"},
+        {"demo into a file", "demo {temp}/file", kFailed, "/file/INetCache: Not a directory"},
         {"an unknown command", "frobnicate", kUsage, "unknown command frobnicate"},
         {"an unknown option", "list --bogus --cache {cache}", kUsage, "unknown option --bogus"},
         {"a code page it cannot decode", "list --codepage 99999 --cache {cache}", kUsage,

@@ -44,9 +44,9 @@ class ExportGameTest : public ::testing::Test {
     test::TempFolder temp;
     std::string cache;
     void SetUp() override {
-        std::string error;
-        cache = MakeDemoCache(temp / "profile", error);
-        ASSERT_FALSE(cache.empty()) << error;
+        const auto made = MakeDemoCache(temp / "profile");
+        ASSERT_TRUE(made) << made.error();
+        cache = *made;
     }
     std::string BodyOf(const std::string& url) {
         Session session(Options());

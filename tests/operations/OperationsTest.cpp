@@ -70,11 +70,11 @@ class OperationsTest : public ::testing::Test {
 
     void SetUp() override { Open(false); }
     void Open(bool readOnly) {
-        std::string error;
+        const auto made = MakeDemoCache(temp / ("profile" + std::to_string(readOnly)));
+        ASSERT_TRUE(made) << made.error();
         ProgramOptions options;
-        options.cacheFolder = MakeDemoCache(temp / ("profile" + std::to_string(readOnly)), error);
+        options.cacheFolder = *made;
         options.readOnly = readOnly;
-        ASSERT_FALSE(options.cacheFolder->empty()) << error;
         session = std::make_unique<Session>(options);
         movies.Clear();
         std::int32_t key = 0;

@@ -129,8 +129,8 @@ class WineInterop : public ::testing::Test {
         for (const char* folder : {"INetCache", "INetCookies", "History"}) {
             fs::remove_all(windows_ + "/" + folder);
         }
-        std::string error;
-        ASSERT_FALSE(MakeDemoCache(windows_, error).empty()) << error;
+        const auto made = MakeDemoCache(windows_);
+        ASSERT_TRUE(made) << made.error();
     }
 
     std::string content() const { return windows_ + "/INetCache/Content.IE5/index.dat"; }

@@ -76,8 +76,7 @@ struct Harness {
     // The demo cache, or that many movies of one site.
     explicit Harness(int movies = 0) {
         if (movies == 0) {
-            std::string error;
-            Use(MakeDemoCache(temp / "profile", error));
+            Use(MakeDemoCache(temp / "profile").value());
             return;
         }
         CacheFiles many;
@@ -106,8 +105,7 @@ struct Harness {
             browser = std::move(*opened);
         }
         if (made.withDemo) {
-            std::string error;
-            Use(MakeDemoCache(temp / "profile", error));
+            Use(MakeDemoCache(temp / "profile").value());
             auto profile = std::make_unique<CacheProfile>();
             profile->Add(std::move(source));
             profile->Add(std::move(browser));

@@ -404,8 +404,7 @@ void MovieDlgTest::deleteAsksAndSilSaysWhyItCannot() {
 // pellimor --read-only: the options reach the window's cache, whatever the files allow.
 void MovieDlgTest::readOnlyOptionKeepsDeleteDisabled() {
     test::TempFolder place;
-    std::string error;
-    SessionWindow w({"--read-only", "--cache", MakeDemoCache(place / "profile", error)});
+    SessionWindow w({"--read-only", "--cache", MakeDemoCache(place / "profile").value()});
     Harness& h = w.h;
     QCOMPARE(h.List()->model()->rowCount(), 12);
     const QString why =

@@ -20,12 +20,11 @@ int Run(const std::vector<std::string>& arguments) {
     if (options.rest.size() != 1 || options.rest[0].rfind("--", 0) == 0) {
         return UsageError("demo", "demo takes one folder: pellimor-cli demo DIR");
     }
-    std::string error;
-    const std::string cache = MakeDemoCache(options.rest[0], error);
-    if (cache.empty()) {
-        return Report(kExitFailed, error);
+    const Result<std::string> cache = MakeDemoCache(options.rest[0]);
+    if (!cache) {
+        return Report(kExitFailed, cache.error());
     }
-    std::cout << cache << "\n";
+    std::cout << *cache << "\n";
     return kExitDone;
 }
 
