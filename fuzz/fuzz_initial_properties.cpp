@@ -9,8 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
-    std::string error;
-    const auto properties = pellimor::ParseFlashInitialProperties(bytes, error);
+    const auto properties = pellimor::ParseFlashInitialProperties(bytes);
     if (properties) {
         // Only fixed words and "#RRGGBB" may reach the page's script.
         for (const char c : pellimor::ToJson(pellimor::ToRuffleOptions(*properties))) {

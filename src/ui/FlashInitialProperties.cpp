@@ -37,13 +37,9 @@ std::string FromUtf16(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-std::optional<FlashInitialProperties> ParseFlashInitialProperties(
-    std::span<const std::uint8_t> record, std::string& error) {
+Result<FlashInitialProperties> ParseFlashInitialProperties(std::span<const std::uint8_t> record) {
     const ByteReader r(record);
-    const auto fail = [&error](std::string text) -> std::optional<FlashInitialProperties> {
-        error = std::move(text);
-        return std::nullopt;
-    };
+    const auto fail = [](std::string text) { return Fail(std::move(text)); };
     if (r.U16(0) != kPlayerId || r.U16(2) != kStreamRecord) {
         return fail("the record is not the player's stream record");
     }
@@ -102,12 +98,12 @@ std::optional<FlashInitialProperties> ParseFlashInitialProperties(
 
 FlashInitialProperties InitialPropertiesOrDefaults(std::span<const std::uint8_t> record,
                                                    std::string& warning) {
-    std::string error;
-    if (auto parsed = ParseFlashInitialProperties(record, error)) {
+    const Result<FlashInitialProperties> parsed = ParseFlashInitialProperties(record);
+    if (parsed) {
         warning.clear();
         return *parsed;
     }
-    warning = "the player's initial properties do not parse (" + error +
+    warning = "the player's initial properties do not parse (" + parsed.error() +
               "); playing with Window, High, always, ShowAll and FFFFFF";
     return {};
 }

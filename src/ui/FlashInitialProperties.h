@@ -14,6 +14,8 @@
 #include <span>
 #include <string>
 
+#include "ports/Result.h"
+
 namespace pellimor {
 
 struct FlashInitialProperties {
@@ -26,10 +28,9 @@ struct FlashInitialProperties {
     std::uint32_t extentHeight = 9075;
 };
 
-// The values of the record, or nothing with error set when it does not parse; the
-// defaults above are the record's own values.
-std::optional<FlashInitialProperties> ParseFlashInitialProperties(
-    std::span<const std::uint8_t> record, std::string& error);
+// The values of the record, or why it does not parse; the defaults above are the record's
+// own values.
+Result<FlashInitialProperties> ParseFlashInitialProperties(std::span<const std::uint8_t> record);
 
 // The record's values, or, when it does not parse, the defaults above with warning saying
 // why, for standard error; warning is empty when the record parses.

@@ -17,9 +17,8 @@ std::vector<std::uint8_t> ShippedRecord() {
 TEST(FlashInitialProperties, TheShippedRecordGivesTheFiveSettings) {
     const auto record = ShippedRecord();
     ASSERT_EQ(record.size(), 226u);
-    std::string error;
-    const auto properties = ParseFlashInitialProperties(record, error);
-    ASSERT_TRUE(properties) << error;
+    const auto properties = ParseFlashInitialProperties(record);
+    ASSERT_TRUE(properties) << properties.error();
     EXPECT_EQ(properties->windowMode, "Window");
     EXPECT_EQ(properties->quality, "High");
     EXPECT_EQ(properties->scriptAccess, "always");
@@ -38,9 +37,9 @@ TEST(FlashInitialProperties, TheShippedRecordGivesTheFiveSettings) {
 TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
     const auto good = ShippedRecord();
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
-        std::string error;
-        EXPECT_FALSE(ParseFlashInitialProperties(std::span(good).first(cut), error)) << cut;
-        EXPECT_FALSE(error.empty());
+        const auto cutShort = ParseFlashInitialProperties(std::span(good).first(cut));
+        EXPECT_FALSE(cutShort) << cut;
+        EXPECT_FALSE(cutShort.error().empty());
     }
     const struct {
         std::size_t at;
@@ -49,8 +48,7 @@ TEST(FlashInitialProperties, DamagedRecordsAreRefusedWithAReason) {
     for (const auto& d : damages) {
         auto bytes = good;
         bytes[d.at] = d.value;
-        std::string error;
-        EXPECT_FALSE(ParseFlashInitialProperties(bytes, error)) << d.at;
+        EXPECT_FALSE(ParseFlashInitialProperties(bytes)) << d.at;
     }
 }
 

@@ -128,13 +128,12 @@ TEST(MovieFiles, ReadsOnlyRegularFilesWithinTheCacheFolder) {
     for (const auto& row : rows) {
         const auto found = files.ForAddress(row.address);
         ASSERT_TRUE(found) << row.address;
-        std::string error;
-        const auto bytes = files.Read(*found, error);
-        EXPECT_EQ(bytes.has_value(), row.bytes != nullptr) << row.address << ": " << error;
+        const auto bytes = files.Read(*found);
+        EXPECT_EQ(bytes.ok(), row.bytes != nullptr) << row.address << ": " << bytes.error();
         if (row.bytes != nullptr && bytes) {
             EXPECT_EQ(*bytes, row.bytes);
         } else {
-            EXPECT_FALSE(error.empty()) << row.address;
+            EXPECT_FALSE(bytes.error().empty()) << row.address;
         }
     }
 }

@@ -21,31 +21,19 @@ std::optional<CachedFile> MovieFiles::ForAddress(std::string_view address) {
     return book != nullptr ? book->Find(address) : std::nullopt;
 }
 
-std::optional<std::string> MovieFiles::Read(const CachedFile& file, std::string& error) const {
+Result<std::string> MovieFiles::Read(const CachedFile& file) const {
     // A movie and what it loads are read whole; none comes near this.
     constexpr std::uint64_t kLargestFile = 512ULL << 20;
     if (file.localPath.empty()) {
         if (cache_ == nullptr) {
-            error = "no cache for the player";
-            return std::nullopt;
+            return Fail("no cache for the player");
         }
-        Result<CacheBody> body = cache_->ReadBody(file.id, kLargestFile);
-        if (!body.ok()) {
-            error = body.error();
-            return std::nullopt;
-        }
-        return std::move(body->bytes);
+        return std::move(PELLIMOR_TRY(cache_->ReadBody(file.id, kLargestFile)).bytes);
     }
     if (files_ == nullptr) {
-        error = "no file access for the player";
-        return std::nullopt;
+        return Fail("no file access for the player");
     }
-    Result<std::string> read = files_->ReadFile(file.localPath, kLargestFile);
-    if (!read) {
-        error = read.error();
-        return std::nullopt;
-    }
-    return std::move(read).value();
+    return files_->ReadFile(file.localPath, kLargestFile);
 }
 
 std::optional<CachedFile> MovieFiles::ForPath(std::string_view path) const {

@@ -10,6 +10,7 @@
 
 #include "catalogue/CacheAddressBook.h"
 #include "ports/FileOps.h"
+#include "ports/Result.h"
 #include "sites/Addresses.h"
 
 namespace pellimor {
@@ -37,8 +38,8 @@ class MovieFiles {
     std::optional<CachedFile> ForPath(std::string_view path) const;
 
     // The bytes of a file found above, read only where it is a regular file within the
-    // cache (a link in the cache to a file elsewhere is no file of it); error says why not.
-    std::optional<std::string> Read(const CachedFile& file, std::string& error) const;
+    // cache (a link in the cache to a file elsewhere is no file of it), or why not.
+    Result<std::string> Read(const CachedFile& file) const;
 
     // Whether the movie shown plays under its web address (else by its path).
     bool playsUnderAddress() const { return !address_.empty(); }

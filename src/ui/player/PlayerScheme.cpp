@@ -208,8 +208,7 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
             }
             // Read through the cache's own checks, never by the path alone: a link in the
             // cache must not hand the movie a file from elsewhere.
-            std::string error;
-            auto bytes = files_.Read(*found, error);
+            const Result<std::string> bytes = files_.Read(*found);
             if (!bytes) {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
