@@ -177,8 +177,11 @@ bool Reader::Amf3Integer(AmfValue& out) {
 bool Reader::Amf3Bytes(unsigned marker, AmfValue& out) {
     out.kind = marker == 0x0C ? Kind::kByteArray : Kind::kXml;
     const auto head = in_.U29();
-    if (!head || (*head & 1) == 0) {
-        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
+    if (!head) {
+        return false;
+    }
+    if ((*head & 1) == 0) {
+        return ObjectReference(out, *head >> 1);
     }
     const auto bytes = in_.Bytes(*head >> 1);
     if (!bytes) {
@@ -191,8 +194,11 @@ bool Reader::Amf3Bytes(unsigned marker, AmfValue& out) {
 
 bool Reader::Amf3Date(AmfValue& out) {
     const auto head = in_.U29();
-    if (!head || (*head & 1) == 0) {
-        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
+    if (!head) {
+        return false;
+    }
+    if ((*head & 1) == 0) {
+        return ObjectReference(out, *head >> 1);
     }
     const auto ms = in_.Double();
     out.kind = Kind::kDate;
@@ -311,8 +317,11 @@ bool Reader::Members(std::vector<AmfValue>& members, int depth, bool amf3) {
 bool Reader::Amf3Array(AmfValue& out, int depth) {
     out.kind = Kind::kArray;
     const auto head = in_.U29();
-    if (!head || (*head & 1) == 0) {
-        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
+    if (!head) {
+        return false;
+    }
+    if ((*head & 1) == 0) {
+        return ObjectReference(out, *head >> 1);
     }
     ++amf3Objects_;
     if (!Members(out.members, depth, true)) {
@@ -329,8 +338,11 @@ bool Reader::Amf3Array(AmfValue& out, int depth) {
 bool Reader::Amf3Object(AmfValue& out, int depth) {
     out.kind = Kind::kObject;
     const auto head = in_.U29();
-    if (!head || (*head & 1) == 0) {
-        return head && ObjectReference(out, *head >> 1);  // cut short, or a reference
+    if (!head) {
+        return false;
+    }
+    if ((*head & 1) == 0) {
+        return ObjectReference(out, *head >> 1);
     }
     ++amf3Objects_;
     std::size_t traitsIndex = 0;
