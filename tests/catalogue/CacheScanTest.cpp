@@ -45,6 +45,7 @@ class CacheScanTest : public ::testing::Test {
     }
 };
 
+// The whole local name, not the address, says whether an entry is a movie; cookies never are.
 TEST_F(CacheScanTest, KeepsOnlySwfFilesThatAreNoCookies) {
     const struct {
         const char* url;
@@ -55,22 +56,33 @@ TEST_F(CacheScanTest, KeepsOnlySwfFilesThatAreNoCookies) {
         {"http://e.com/a.swf", "A[1].SWF", 1, true},
         {"http://e.com/b.swf", "b[1].swf.tmp", 1, false},
         {"http://e.com/c.swf", "c[1].htm", 1, false},
-        {"http://e.com/d.htm", "d[1].swf", 1, true},  // the URL plays no part
+        {"http://e.com/d.htm", "d[1].swf", 1, true},
         {"http://e.com/e.swf", "e.swf", test::kCookieCacheEntry, false},
         {"http://e.com/f.swf", "f.swf", test::kCookieCacheEntry | 1, false},
         {"http://e.com/g.swf", "g.Swf", 0x4 | 1, true},
+        {"http://e.com/1", ".swf", 1, false},
+        {"http://e.com/3", "", 1, false},
     };
     for (const auto& c : cases) {
-        Movie(c.url, c.name, 10, c.type);
+        cache.Add(c.url, c.name, c.type);
     }
+    CacheEntry noName;
+    noName.typedByFileName = true;
+    noName.url = "http://e.com/4";
+    cache.records.push_back(noName);
     ScanCache(state, services);
-    for (const auto& c : cases) {
-        bool found = false;
-        for (const SwfEntry& e : state.catalogue) {
-            found = found || e.url == c.url;
-        }
-        EXPECT_EQ(found, c.listed) << c.name;
+    std::vector<std::string> listed;
+    for (const SwfEntry& e : state.catalogue) {
+        listed.push_back(e.url);
+        EXPECT_EQ(e.sizeText, "");  // no such file
     }
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        if (c.listed) {
+            expected.push_back(c.url);
+        }
+    }
+    EXPECT_EQ(listed, expected);
 }
 
 // An entry with no name to go by is a movie when its body starts as one: plain, zlib or LZMA.
@@ -88,20 +100,6 @@ TEST_F(CacheScanTest, EntriesWithoutANameAreKnownByTheirFirstBytes) {
         entry.bodyStart = c.start;
         EXPECT_EQ(IsSwfCacheEntry(entry), c.movie) << c.start;
     }
-}
-
-TEST_F(CacheScanTest, LengthTestIsOnTheWholeLocalName) {
-    cache.Add("http://e.com/1", ".swf");
-    cache.Add("http://e.com/2", "a.swf");
-    cache.Add("http://e.com/3", "");
-    CacheEntry noName;
-    noName.typedByFileName = true;
-    noName.url = "http://e.com/4";
-    cache.records.push_back(noName);
-    ScanCache(state, services);
-    ASSERT_EQ(state.catalogue.Count(), 1u);
-    EXPECT_EQ(state.catalogue.begin()->url, "http://e.com/2");
-    EXPECT_EQ(state.catalogue.begin()->sizeText, "");  // the file does not exist
 }
 
 TEST_F(CacheScanTest, FillsEntriesWithKeysTextsAndFirstSortedLineShown) {
@@ -157,32 +155,44 @@ TEST_F(CacheScanTest, SiteFilterIsACaseBlindSubstringThatLetsEmptySitesThrough) 
     }
 }
 
-// One drop-down item, spelled as met first, stands for both spellings, so choosing it, or
-// naming either spelling at start, lists the movies of both.
-TEST_F(CacheScanTest, OneSiteInTwoSpellingsListsAllItsMovies) {
-    Movie("http://Flashtoons.example/ep1.swf", "ep1.swf");
-    Movie("http://flashtoons.example/ep2.swf", "ep2.swf");
-    Movie("http://other.example/x.swf", "x.swf");
-    const std::vector<std::string> both{"ep1", "ep2"};
-    for (const char* site : {"Flashtoons.example", "flashtoons.example", "Flashtoons", "flashtoons",
-                             "FLASHTOONS.EXAMPLE"}) {
-        state = ListingState{};
-        state.site = site;  // as the command line's /site: sets it
-        ScanCache(state, services);
-        EXPECT_EQ(Lines(), both) << site;
-        EXPECT_EQ(SelectedSite(), "Flashtoons.example") << site;
-    }
-    state = ListingState{};
+// Choosing a site lists it in both its spellings (one item, spelled as met first); the
+// leftovers and all sites come back on Refresh; a site whose last movie leaves falls back to
+// all sites, and a cache with nothing left gives the pseudo-sites only.
+TEST_F(CacheScanTest, SiteChoiceRefreshAndFallBack) {
+    Movie("http://a.com/1.swf", "one.swf");
+    Movie("http://Flashtoons.example/2.swf", "two.swf");
+    Movie("http://flashtoons.example/3.swf", "three.swf");
+    test::WriteFile(temp / "stray.swf", "FWS");
     ScanCache(state, services);
     EXPECT_EQ(state.siteItems,
-              (std::vector<std::string>{kLeft, kAll, "Flashtoons.example", "other.example"}));
-    OnSiteChanged(state, 2, services);
-    EXPECT_EQ(Lines(), both);
-}
-
-TEST_F(CacheScanTest, EmptyCacheGivesThePseudoSitesOnly) {
-    state.site = "example.com";
-    ScanCache(state, services);
+              (std::vector<std::string>{kLeft, kAll, "a.com", "Flashtoons.example"}));
+    OnSiteChanged(state, 3, services);
+    EXPECT_EQ(state.site, "Flashtoons.example");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"three", "two"}));
+    OnSiteChanged(state, 0, services);
+    EXPECT_EQ(state.site, kLeft);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
+    OnRefresh(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
+    EXPECT_EQ(SelectedSite(), kLeft);
+    OnSiteChanged(state, 1, services);
+    EXPECT_EQ(state.site, "");
+    OnRefresh(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "three", "two"}));
+    OnSiteChanged(state, -1, services);  // nothing selected: nothing happens
+    EXPECT_EQ(state.site, "");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "three", "two"}));
+    state.site = "flashtoons";  // as the command line's /site: sets it
+    OnRefresh(state, services);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"three", "two"}));
+    EXPECT_EQ(SelectedSite(), "Flashtoons.example");
+    cache.records.erase(cache.records.begin() + 1, cache.records.end());
+    OnRefresh(state, services);
+    EXPECT_EQ(state.site, "");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one"}));
+    cache.records.clear();
+    state.site = "a.com";
+    OnRefresh(state, services);
     EXPECT_TRUE(state.catalogue.IsEmpty());
     EXPECT_TRUE(state.movieLines.empty());
     EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll}));
@@ -190,46 +200,6 @@ TEST_F(CacheScanTest, EmptyCacheGivesThePseudoSitesOnly) {
     EXPECT_EQ(state.site, "");
     EXPECT_EQ(state.selectedMovie, -1);
     EXPECT_EQ(state.shownKey, 0);
-}
-
-TEST_F(CacheScanTest, SiteChoiceAndRefresh) {
-    Movie("http://a.com/1.swf", "one.swf");
-    Movie("http://b.com/2.swf", "two.swf");
-    test::WriteFile(temp / "stray.swf", "FWS");
-    ScanCache(state, services);
-    const auto indexOf = [this](const std::string& text) {
-        return static_cast<int>(std::find(state.siteItems.begin(), state.siteItems.end(), text) -
-                                state.siteItems.begin());
-    };
-    OnSiteChanged(state, indexOf("b.com"), services);
-    EXPECT_EQ(state.site, "b.com");
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"two"}));
-    OnSiteChanged(state, indexOf(kLeft), services);
-    EXPECT_EQ(state.site, kLeft);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
-    OnRefresh(state, services);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"stray"}));
-    EXPECT_EQ(SelectedSite(), kLeft);
-    OnSiteChanged(state, indexOf(kAll), services);
-    EXPECT_EQ(state.site, "");
-    OnRefresh(state, services);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two"}));
-    const ListingState before = state;
-    OnSiteChanged(state, -1, services);  // nothing selected: nothing happens
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two"}));
-    EXPECT_EQ(state.site, before.site);
-}
-
-TEST_F(CacheScanTest, CurrentSiteFallsBackWhenItsLastMovieLeaves) {
-    Movie("http://a.com/1.swf", "one.swf");
-    Movie("http://b.com/2.swf", "two.swf");
-    state.site = "b.com";
-    ScanCache(state, services);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"two"}));
-    cache.records.pop_back();
-    OnRefresh(state, services);
-    EXPECT_EQ(state.site, "");
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"one"}));
 }
 
 TEST(Collation, FoldsAsciiCaseThenBytes) {
