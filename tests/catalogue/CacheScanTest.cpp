@@ -102,25 +102,6 @@ TEST_F(CacheScanTest, EntriesWithoutANameAreKnownByTheirFirstBytes) {
     }
 }
 
-TEST_F(CacheScanTest, FillsEntriesWithKeysTextsAndFirstSortedLineShown) {
-    Movie("http://www.zeta.com/z.swf", "zebra[1].swf", 256);
-    cache.records.back().lastModified = test::UnixFromFileTime(0x01C9EDB4FFE71400ULL);
-    Movie("http://alpha.com/a.swf", "Apple[1].swf", 1024);
-    Movie("http://alpha.com/m.swf", "mango[1].swf", 5);
-    ScanCache(state, services);
-    ASSERT_EQ(state.catalogue.Count(), 3u);
-    const SwfEntry zebra = state.catalogue.GetEntryByKey(1);
-    EXPECT_EQ(zebra.displayName, "zebra");
-    EXPECT_EQ(zebra.sizeText, "0.3 KB");
-    EXPECT_EQ(zebra.lastModified, "Mon, 15 Jun 2009 12:30:00 GMT");
-    EXPECT_EQ(state.catalogue.GetEntryByKey(2).lastModified, "");
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"Apple", "mango", "zebra"}));
-    EXPECT_EQ(state.selectedMovie, 0);
-    EXPECT_EQ(state.shownKey, 2);
-    EXPECT_EQ(state.siteItems, (std::vector<std::string>{kLeft, kAll, "alpha.com", "zeta.com"}));
-    EXPECT_EQ(SelectedSite(), kAll);
-}
-
 TEST_F(CacheScanTest, SiteFilterIsACaseBlindSubstringThatLetsEmptySitesThrough) {
     Movie("http://example.com/1.swf", "one.swf");
     Movie("http://cdn.example.com/2.swf", "two.swf");
@@ -136,8 +117,6 @@ TEST_F(CacheScanTest, SiteFilterIsACaseBlindSubstringThatLetsEmptySitesThrough) 
     } cases[] = {
         {"example.com", {"five", "one", "six", "three", "two"}, "example.com", "example.com"},
         // Item and filter both ignore case; the filter keeps the text as given.
-        {"Example.com", {"five", "one", "six", "three", "two"}, "example.com", "Example.com"},
-        {"exam", {"five", "one", "six", "three", "two"}, "example.com", "exam"},
         {"EXAM", {"five", "one", "six", "three", "two"}, "example.com", "EXAM"},
         {"OTHER", {"five", "four"}, "other.org", "OTHER"},
         {"nowhere", {"five", "four", "one", "six", "three", "two"}, kAll.c_str(), ""},

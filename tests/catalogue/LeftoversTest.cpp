@@ -41,22 +41,14 @@ TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
     // Folder by folder, deepest first, the root last; by name inside a folder.
     EXPECT_EQ(paths, (std::vector<std::string>{caseOnly, cookie, htm, alone}));
     EXPECT_EQ(state.catalogue.GetEntryByKey(4).sizeText, "0.3 KB");
-    EXPECT_EQ(state.catalogue.GetEntryByKey(1).key, 1);
-}
-
-TEST_F(LeftoversTest, KeysFollowTheScanNotTheSortedList) {
-    File("b/zz.swf");
-    File("b/aa.swf");
-    File("mm.swf");
-    ScanLeftovers(state, services);
-    ASSERT_EQ(state.catalogue.Count(), 3u);
+    // Keys follow the scan, not the sorted list; the first line is shown.
     std::vector<std::pair<std::string, std::int32_t>> lines;
     for (const auto& l : state.movieLines) {
         lines.emplace_back(l.text, l.key);
     }
-    EXPECT_EQ(lines,
-              (std::vector<std::pair<std::string, std::int32_t>>{{"aa", 1}, {"mm", 3}, {"zz", 2}}));
-    EXPECT_EQ(state.shownKey, 1);
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, std::int32_t>>{
+                         {"c", 2}, {"Game", 1}, {"lone", 4}, {"page", 3}}));
+    EXPECT_EQ(state.shownKey, 2);
 }
 
 TEST_F(LeftoversTest, NothingFoundOrNoFolderLeavesTheDropDownAndEmptiesTheList) {

@@ -130,15 +130,15 @@ TEST_F(FolderScannerTest, PostOrderRootLastAndOneWalkListsEachFolderOnce) {
     FolderScanner once(counted);
     once.FindFilesBelow((temp.path() + "/").c_str(), "*.swf");
     EXPECT_EQ(once.folders(), twice.folders());
-    ASSERT_EQ(once.results().size(), twice.results().size());
-    for (std::size_t i = 0; i < once.results().size(); ++i) {
-        const FoundFile& a = once.results()[i];
-        const FoundFile& b = twice.results()[i];
-        EXPECT_EQ(a.path, b.path);
-        EXPECT_EQ(a.attributes, b.attributes) << a.path;
-        EXPECT_EQ(a.size, b.size) << a.path;
-        EXPECT_EQ(a.lastWritten, b.lastWritten) << a.path;
-    }
+    const auto details = [](const FolderScanner& scanner) {
+        std::vector<std::string> lines;
+        for (const FoundFile& f : scanner.results()) {
+            lines.push_back(f.path + " " + std::to_string(f.attributes) + " " +
+                            std::to_string(f.size) + " " + std::to_string(f.lastWritten));
+        }
+        return lines;
+    };
+    EXPECT_EQ(details(once), details(twice));
     EXPECT_EQ(counted.listed.size(), once.folders().size());
     for (const auto& [folder, times] : counted.listed) {
         EXPECT_EQ(times, 1) << folder;
