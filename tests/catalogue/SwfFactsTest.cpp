@@ -218,63 +218,52 @@ TEST(SwfFactsTest, ACompressedHeaderClaimingFourGigabytesDecodesOnlyToTheLimit) 
         << cutByHeader.stoppedAt;
 }
 
-TEST(SwfFactsTest, TagsClaimingMoreThanThereIsStopTheWalkThere) {
+// A tag claiming more than there is stops the walk there; a script that stops making sense
+// stops only the reading of scripts, and the tags after it are read. What came before is
+// kept, in the movie as it is and zlib-compressed.
+TEST(SwfFactsTest, TagsAndScriptsThatClaimTooMuchKeepWhatCameBefore) {
     const std::string before =
         SwfTag(9, "\x0A\x0B\x0C") + SwfTag(12, PushStrings({"a.swf"}) + '\0');
+    const std::vector<std::string> a{"a.swf"}, one{"a.swf", "one.swf"};
     struct Case {
         std::string tag;
-        std::string said;
-    } cases[] = {
-        {SwfTag(12, "", true, 0xFFFFFFF0), "DoAction claims 4294967280 bytes"},
-        {SwfTag(39, Le16(1) + Le16(1), false, 62), "DefineSprite claims 62 bytes"},
-        {std::string("\x3F\x03\x01", 3), "DoAction is cut in its header"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.said);
-        const std::string movie = test::Fws(before + c.tag);
-        for (const std::string& bytes : {movie, test::Cws(movie)}) {
-            const SwfFacts f = Read(bytes);
-            EXPECT_FALSE(f.reachedEnd);
-            EXPECT_FALSE(f.truncated);
-            EXPECT_NE(f.stoppedAt.find(c.said), std::string::npos) << f.stoppedAt;
-            EXPECT_EQ(f.background, 0x0A0B0CU);
-            EXPECT_EQ(f.census.tags, 2U);
-            EXPECT_EQ(f.addresses, std::vector<std::string>{"a.swf"});
-        }
-    }
-}
-
-TEST(SwfFactsTest, ScriptsThatStopMakingSenseKeepWhatCameBefore) {
-    const std::vector<std::string> one{"one.swf"};
-    struct Case {
-        std::string tag;
+        bool walkStops;
         std::string said;
         std::vector<std::string> found;
     } cases[] = {
+        {SwfTag(12, "", true, 0xFFFFFFF0), true, "DoAction claims 4294967280 bytes", a},
+        {SwfTag(39, Le16(1) + Le16(1), false, 62), true, "DefineSprite claims 62 bytes", a},
+        {std::string("\x3F\x03\x01", 3), true, "DoAction is cut in its header", a},
         // A record longer than its tag.
-        {SwfTag(12, PushStrings({"one.swf"}) + '\x96' + Le16(500)),
+        {SwfTag(12, PushStrings({"one.swf"}) + '\x96' + Le16(500)), false,
          "action record claims more bytes", one},
         // A pool of 65535 strings holding one.
-        {SwfTag(12, test::Action(0x88, Le16(65535) + Z("one.swf"))), "constant pool cut short",
-         one},
+        {SwfTag(12, test::Action(0x88, Le16(65535) + Z("one.swf"))), false,
+         "constant pool cut short", one},
         // A push of a type that does not exist.
-        {SwfTag(12, test::Action(0x96, '\0' + Z("one.swf") + "\x42")), "unknown type 66", one},
+        {SwfTag(12, test::Action(0x96, '\0' + Z("one.swf") + "\x42")), false, "unknown type 66",
+         one},
         // ABC pools counting up to 2^30 entries in a few bytes.
-        {SwfTag(72, test::AbcWithStrings({"one.swf"}).substr(0, 9)),
-         "ABC string 1 of 1 cut short",
-         {}},
+        {SwfTag(72, test::AbcWithStrings({"one.swf"}).substr(0, 9)), false,
+         "ABC string 1 of 1 cut short", a},
         {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30(0) +
                         test::U30(0x3FFFFFFF) + test::U30(7) + "one.swf" + test::U30(99)),
-         "ABC string 2 of 1073741822 cut short", one},
+         false, "ABC string 2 of 1073741822 cut short", one},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.said);
-        const SwfFacts f = Read(test::Fws(c.tag + SwfTag(9, "\x01\x01\x01")));
-        EXPECT_TRUE(f.reachedEnd);
-        EXPECT_EQ(f.stoppedAt, "");
-        EXPECT_EQ(f.background, 0x010101U);  // the tags after it are read
-        EXPECT_NE(f.scriptsStoppedAt.find(c.said), std::string::npos) << f.scriptsStoppedAt;
-        EXPECT_EQ(f.addresses, c.found);
+        const std::string after = c.walkStops ? "" : SwfTag(9, "\x01\x01\x01");
+        const std::string movie = test::Fws(before + c.tag + after);
+        for (const std::string& bytes : {movie, test::Cws(movie)}) {
+            const SwfFacts f = Read(bytes);
+            EXPECT_EQ(f.reachedEnd, !c.walkStops);
+            EXPECT_FALSE(f.truncated);
+            EXPECT_NE((c.walkStops ? f.stoppedAt : f.scriptsStoppedAt).find(c.said),
+                      std::string::npos)
+                << f.stoppedAt << f.scriptsStoppedAt;
+            EXPECT_EQ(f.census.tags, c.walkStops ? 2U : 4U);  // the tags after it are read
+            EXPECT_EQ(f.addresses, c.found);
+        }
     }
 }
 
