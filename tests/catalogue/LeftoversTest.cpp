@@ -50,20 +50,5 @@ TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
     EXPECT_EQ(state.shownKey, 2);
 }
 
-TEST_F(LeftoversTest, NothingFoundOrNoFolderLeavesTheDropDownAndEmptiesTheList) {
-    state.siteItems = {"x", "y"};
-    state.selectedSite = 1;
-    state.movieLines = {{"old", 1}};
-    ScanLeftovers(state, services);
-    EXPECT_TRUE(state.movieLines.empty());
-    EXPECT_EQ(state.selectedMovie, -1);
-    EXPECT_EQ(state.siteItems, (std::vector<std::string>{"x", "y"}));
-    EXPECT_EQ(state.selectedSite, 1);
-    File("a.swf");
-    folder.reset();
-    ScanLeftovers(state, services);
-    EXPECT_TRUE(state.catalogue.IsEmpty());
-}
-
 }  // namespace
 }  // namespace pellimor

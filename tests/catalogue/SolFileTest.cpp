@@ -1,12 +1,14 @@
 // The save reader on saves made by hand: every kind of value of both AMF versions, and
-// damaged or hostile files that must stop within bounds and say where. The saves Ruffle
-// wrote and the independent reader's readings are in SavesDataTest.
+// damaged or hostile files that must stop within bounds and say where; then on real saves
+// against an independent reader.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "catalogue/SolFile.h"
+#include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
@@ -156,6 +158,30 @@ TEST(SolFile, StringReferencesCannotAmplify) {
         text += v.text.size() + v.name.size();
     }
     EXPECT_LE(text, kMostAmfCopiedText + (2u << 20));
+}
+
+// Real saves (tests/data/saves): those Ruffle stored for the movies made here, and AMF3 saves
+// written by amfjs; each read as amfjs, an independent AMF reader, read it (its readings
+// committed beside the files).
+TEST(SavesData, EverySaveReadsAsTheIndependentReaderReadsIt) {
+    int compared = 0;
+    for (const auto& file :
+         std::filesystem::directory_iterator(std::string(PELLIMOR_TEST_DATA) + "/saves")) {
+        if (file.path().extension() != ".sol") {
+            continue;
+        }
+        SCOPED_TRACE(file.path().filename().string());
+        const SolContents sol = ReadSol(test::ReadFile(file.path()));
+        EXPECT_TRUE(sol.isSol);
+        EXPECT_EQ(sol.error, "");
+        std::string expected = test::ReadFile(file.path().string() + ".amfjs.json");
+        while (!expected.empty() && expected.back() == '\n') {
+            expected.pop_back();
+        }
+        EXPECT_EQ(AmfValuesAsJson(sol.values, true), expected);
+        ++compared;
+    }
+    EXPECT_GE(compared, 5);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <vector>
 
+#include "catalogue/SwfAddresses.h"
 #include "catalogue/SwfBuilder.h"
+#include "catalogue/SwfFactsSummary.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "support/TempFolder.h"
 
@@ -329,6 +331,99 @@ TEST(SwfFactsTest, BytesThatAreNoMovieSaySo) {
     const SwfFacts damaged = Read(cws);
     EXPECT_EQ(damaged.background, 0x010203U);
     EXPECT_NE(damaged.stoppedAt.find("damaged"), std::string::npos) << damaged.stoppedAt;
+}
+
+TEST(SwfAddressesTest, StringsThatNameWhatAMovieLoads) {
+    struct Case {
+        const char* text;
+        bool address;
+        bool host;
+    } cases[] = {
+        {"levels/level1.swf", true, false},
+        {"../shared/sounds.MP3", true, false},
+        {"config.xml?lang=en#top", true, false},
+        {"/highscores/submit.php", true, false},
+        {"http://www.example.com/", true, false},
+        {"HTTPS://cdn.example.net/a/b", true, false},
+        {"http://fpdownload.macromedia.com/pub/x.swf?", true, false},
+        {"data.json", true, false},
+        {"game.swf", true, false},
+        {"www.miniclip.com", false, true},
+        {".miniclip.com", false, true},
+        {"games.arcade.example", false, true},
+        {"localhost", false, true},
+        {"LocalHost", false, true},
+        // Neither: code, patterns, packages, other schemes, broken names.
+        {".swf", false, false},
+        {"*.xml", false, false},
+        {"flash.net", false, false},
+        {"flash.xml", false, false},
+        {"mx.core", false, false},
+        {"com.adobe.serialization.json", false, false},
+        {"http://adobe.com/AS3/2006/builtin", false, false},
+        {"http://www.adobe.com/2006/flex/mx/internal", false, false},
+        {"http://www.adobe.com/go/getflash.html", true, false},
+        {"rtmp://media.example.com/live.flv", false, false},
+        {"javascript:alert('x.swf')", false, false},
+        {"http://", false, false},
+        {"http:///x.swf", false, false},
+        {"my level.swf", false, false},
+        {"level\n1.swf", false, false},
+        {"level\\1.swf", false, false},
+        {"readme", false, false},
+        {"this.is", false, false},  // member access, not Iceland
+        {"obj.id", false, false},
+        {"org.osmf.media", false, false},
+        {"-bad-.example.com", false, false},
+        {"a..example.com", false, false},
+        {"example.com.", false, false},
+        {"sound.mp3", true, false},
+        {"", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LooksLikeLoadAddress(c.text), c.address) << c.text;
+        EXPECT_EQ(LooksLikeHostName(c.text), c.host) << c.text;
+    }
+    EXPECT_FALSE(LooksLikeLoadAddress(std::string(2043, 'a') + "/x.swf"));
+    EXPECT_TRUE(LooksLikeLoadAddress(std::string(2042, 'a') + "/x.swf"));
+    EXPECT_FALSE(LooksLikeHostName(std::string(64, 'a') + ".com"));
+    EXPECT_TRUE(LooksLikeHostName(std::string(63, 'a') + ".com"));
+    EXPECT_FALSE(LooksLikeLoadAddress(std::string("x\0.swf", 6)));
+}
+
+// The tooltip's few lines of a movie's facts: compression, script, stage, whether the cached
+// copy is whole, and how many files it loads.
+TEST(SwfFactsSummaryTest, SaysWhatARescuerLooksAtFirst) {
+    const struct {
+        const char* file;
+        std::size_t cut;  // bytes kept; 0 for the whole file
+        std::string text;
+    } cases[] = {
+        {"jquery.jplayer.swf", 0,
+         "SWF 14, zlib-compressed (CWS), ActionScript 3\n500 × 375 px, 24 fps, 1 frames\ncomplete\n"
+         "loads 2 files"},
+        {"soundmanager2-fws.swf", 0,
+         "SWF 8, uncompressed (FWS), ActionScript 1/2\n16 × 16 px, 30 fps, 1 frames\ncomplete"},
+        {"soundmanager2-fws.swf", 3000,
+         "SWF 8, uncompressed (FWS), no scripts\n16 × 16 px, 30 fps, 1 frames\n"
+         "cut short: 3000 of 6754 bytes"},
+        {"soundmanager2_flash9-zws.swf", 0,
+         "SWF 14, LZMA-compressed (ZWS), ActionScript 3\n500 × 375 px, 24 fps, 1 frames\ncomplete"},
+        {"expressInstall.swf", 0,
+         "SWF 6, zlib-compressed (CWS), ActionScript 1/2\n310 × 130 px, 12 fps, 1 "
+         "frames\ncomplete\n"
+         "loads 1 file"},
+        {"README.txt", 0, "not a SWF movie"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes = test::ReadFile(std::string(PELLIMOR_TEST_DATA) + "/swf/" + c.file);
+        if (c.cut != 0) {
+            bytes.resize(c.cut);
+        }
+        SwfDecompressor decompressor;
+        EXPECT_EQ(FactsSummary(ReadSwfFacts(bytes, decompressor)), c.text);
+    }
 }
 
 }  // namespace
