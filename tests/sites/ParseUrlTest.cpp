@@ -58,7 +58,7 @@ TEST(SiteFromUrl, EveryRowOfTheTable) {
     EXPECT_EQ(SiteFromUrl(static_cast<const char*>(nullptr)), "");
 }
 
-// Every part in one line: scheme (its number), user:password@host:port, path, extra part.
+// A split in one line: scheme (its number), user:password@host:port, path, extra.
 std::string Parts(const UrlParts& p) {
     return std::string(p.schemeName.view()) + "(" + std::to_string(static_cast<int>(p.scheme)) +
            ") " + std::string(p.userName.view()) + ":" + std::string(p.password.view()) + "@" +
