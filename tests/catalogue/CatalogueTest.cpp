@@ -1,16 +1,36 @@
+// The catalogue keeps its entries compact (texts shared with the entry before or found inside
+// the entry's own address or path, long texts apart, texts over many blocks) and gives back
+// exactly what was put in, in order, also after removals and copies.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "catalogue/SwfCatalogue.h"
 
 namespace pellimor {
 namespace {
 
-SwfEntry Entry(std::int32_t key, const std::string& path) {
+SwfEntry Made(int i) {
     SwfEntry e;
-    e.key = key;
-    e.localPath = path;
-    e.url = "http://example.com/" + std::to_string(key);
-    e.displayName = DisplayNameFromPath(path);
+    e.key = i + 1;
+    const std::string n = std::to_string(i);
+    e.url = i % 7 == 0 ? std::string() : "http://site" + std::to_string(i % 5) + ".example/g" + n;
+    e.localPath = "/c/Content.IE5/F" + std::to_string(i % 3) + "/g" + n + "[1].swf";
+    e.displayName = i % 4 == 0 ? "g" + n : "other" + n;  // inside the path, or not
+    e.site = i % 6 == 0 ? "elsewhere.example" : "site" + std::to_string(i % 5) + ".example";
+    e.lastModified = i % 2 == 0 ? "Mon, 15 Jun 2009 12:30:00 GMT" : "";
+    e.sizeText = std::to_string(i % 9) + ".0 KB";
+    e.sizeBytes = i % 3 == 0 ? std::nullopt : std::optional<std::uint64_t>(i * 1000ULL);
+    e.lastModifiedTime = i % 2 == 0 ? std::optional<UnixTime>(-5 + i) : std::nullopt;
+    e.sizeWhenShown = i % 5 == 1;
+    e.id = EntryId{"/c", i % 10 < 5 ? "/c/Content.IE5/index.dat" : "/c/Low/index.dat",
+                   0x4000ULL + static_cast<std::uint64_t>(i)};
+    e.source = "Internet Explorer";
+    e.unreadable = i % 11 == 0 ? "block file 2 is missing" : "";
+    if (i % 1000 == 3) {
+        e.url = "http://long.example/" + std::string(100'000 + i, 'q');  // kept apart
+    }
     return e;
 }
 
@@ -41,30 +61,49 @@ TEST(DisplayNameFromPath, FollowsTheRule) {
     }
 }
 
-TEST(SwfCatalogue, LooksUpAndRemovesByKey) {
+TEST(CatalogueStore, GivesBackEveryEntryAsPutInAlsoAfterRemovalsAndCopies) {
+    constexpr int kCount = 12'000;  // texts over several blocks
+    std::vector<SwfEntry> made;
     SwfCatalogue catalogue;
-    EXPECT_TRUE(catalogue.IsEmpty());
-    catalogue.Append(Entry(1, "/a/A1/intro[1].swf"));
-    catalogue.Append(Entry(2, "/a/B2/intro[1].swf"));
-    catalogue.Append(Entry(3, "/a/B2/game.swf"));
-    EXPECT_EQ(catalogue.Count(), 3u);
-    EXPECT_EQ(catalogue.GetEntryByKey(2).localPath, "/a/B2/intro[1].swf");
-    EXPECT_EQ(catalogue.GetEntryByKey(1).displayName, catalogue.GetEntryByKey(2).displayName);
-    for (const std::int32_t missing : {0, -1, 4, 1000}) {
-        EXPECT_EQ(catalogue.GetEntryByKey(missing), SwfEntry{}) << missing;
+    for (int i = 0; i < kCount; ++i) {
+        made.push_back(Made(i));
+        catalogue.Append(made.back());
     }
-    EXPECT_TRUE(catalogue.RemoveEntryByKey(2));
-    EXPECT_EQ(catalogue.Count(), 2u);
-    EXPECT_FALSE(catalogue.RemoveEntryByKey(2));
-    EXPECT_EQ(catalogue.Count(), 2u);
-    EXPECT_EQ(catalogue.GetEntryByKey(3).key, 3);  // the other keys stay
-    std::vector<std::int32_t> order;
+    // The same text again, as the entry before: kept once, given back for both.
+    made.push_back(made.back());
+    made.back().key = kCount + 1;
+    catalogue.Append(made.back());
+    ASSERT_EQ(catalogue.Count(), made.size());
+    std::size_t at = 0;
     for (const SwfEntry& e : catalogue) {
-        order.push_back(e.key);
+        ASSERT_EQ(e, made[at]) << at;
+        ++at;
     }
-    EXPECT_EQ(order, (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(at, made.size());
+    for (const int key : {1, 4, 1004, kCount, kCount + 1}) {
+        EXPECT_EQ(catalogue.GetEntryByKey(key), made[static_cast<std::size_t>(key - 1)]) << key;
+    }
+    for (int key = 1; key <= kCount + 1; key += 2) {
+        ASSERT_TRUE(catalogue.RemoveEntryByKey(key));
+    }
+    EXPECT_FALSE(catalogue.RemoveEntryByKey(1));
+    const SwfCatalogue copy = catalogue;
+    for (const SwfCatalogue* c : {static_cast<const SwfCatalogue*>(&catalogue), &copy}) {
+        ASSERT_EQ(c->Count(), static_cast<std::size_t>(kCount / 2));
+        int expected = 2;
+        for (const SwfEntry& e : *c) {
+            ASSERT_EQ(e, made[static_cast<std::size_t>(expected - 1)]);
+            expected += 2;
+        }
+        for (const int missing : {0, -1, 3, kCount + 1, kCount + 2}) {
+            EXPECT_EQ(c->GetEntryByKey(missing), SwfEntry{}) << missing;
+        }
+        EXPECT_EQ(c->begin()->key, 2);
+    }
     catalogue.Clear();
     EXPECT_TRUE(catalogue.IsEmpty());
+    EXPECT_EQ(catalogue.begin(), catalogue.end());
+    EXPECT_EQ(copy.Count(), static_cast<std::size_t>(kCount / 2));  // a copy of its own
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
     const std::string alone = File("lone.SWF", 256);
     File("K2/notes.txt");
     cache.Add("http://e.com/intro.swf", cached);
+    cache.Add("http://e.com/intro.swf?again", cached);            // two entries, one file
     cache.Add("http://e.com/game.swf", temp / "K1/game[1].swf");  // differs in case only
     cache.Add("Cookie:u@e.com/", cookie, test::kCookieCacheEntry);
     cache.Add("http://e.com/page.htm", htm.substr(0, htm.size() - 3) + "htm");
@@ -39,37 +40,14 @@ TEST_F(LeftoversTest, ListsFilesNoSwfEntryRefersTo) {
     // Folder by folder, deepest first, the root last; by name inside a folder.
     EXPECT_EQ(paths, (std::vector<std::string>{caseOnly, cookie, htm, alone}));
     EXPECT_EQ(state.catalogue.GetEntryByKey(4).sizeText, "0.3 KB");
-    EXPECT_EQ(state.catalogue.GetEntryByKey(1).key, 1);
-}
-
-TEST_F(LeftoversTest, KeysFollowTheScanNotTheSortedList) {
-    File("b/zz.swf");
-    File("b/aa.swf");
-    File("mm.swf");
-    ScanLeftovers(state, services);
-    ASSERT_EQ(state.catalogue.Count(), 3u);
+    // Keys follow the scan, not the sorted list; the first line is shown.
     std::vector<std::pair<std::string, std::int32_t>> lines;
     for (const auto& l : state.movieLines) {
         lines.emplace_back(l.text, l.key);
     }
-    EXPECT_EQ(lines,
-              (std::vector<std::pair<std::string, std::int32_t>>{{"aa", 1}, {"mm", 3}, {"zz", 2}}));
-    EXPECT_EQ(state.shownKey, 1);
-}
-
-TEST_F(LeftoversTest, NothingFoundOrNoFolderLeavesTheDropDownAndEmptiesTheList) {
-    state.siteItems = {"x", "y"};
-    state.selectedSite = 1;
-    state.movieLines = {{"old", 1}};
-    ScanLeftovers(state, services);
-    EXPECT_TRUE(state.movieLines.empty());
-    EXPECT_EQ(state.selectedMovie, -1);
-    EXPECT_EQ(state.siteItems, (std::vector<std::string>{"x", "y"}));
-    EXPECT_EQ(state.selectedSite, 1);
-    File("a.swf");
-    folder.reset();
-    ScanLeftovers(state, services);
-    EXPECT_TRUE(state.catalogue.IsEmpty());
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, std::int32_t>>{
+                         {"c", 2}, {"Game", 1}, {"lone", 4}, {"page", 3}}));
+    EXPECT_EQ(state.shownKey, 2);
 }
 
 }  // namespace

@@ -68,30 +68,11 @@ inline std::string AbcWithStrings(std::initializer_list<std::string> texts) {
     return abc + std::string(8, '\0');  // the rest of the file, not read
 }
 
-// A movie of 550 x 400 pixels at 24 frames a second, 1 frame, holding tags (then End).
+// A movie of 550 x 400 pixels at 24 frames a second, 1 frame, holding tags (then End): the
+// stage's RECT has 15-bit fields, 0, 11000, 0, 8000 twips.
 inline std::string SwfBody(const std::string& tags) {
-    // RECT with 15-bit fields: 0, 11000, 0, 8000 twips.
-    std::string rect;
-    std::uint64_t bits = 0;
-    int used = 0;
-    const auto put = [&](std::uint32_t v, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            bits = bits << 1 | ((v >> i) & 1);
-            if (++used == 8) {
-                rect += static_cast<char>(bits & 0xFF);
-                used = 0;
-                bits = 0;
-            }
-        }
-    };
-    put(15, 5);
-    for (const std::uint32_t v : {0U, 11000U, 0U, 8000U}) {
-        put(v, 15);
-    }
-    if (used > 0) {
-        rect += static_cast<char>((bits << (8 - used)) & 0xFF);
-    }
-    return rect + Le16(24 << 8) + Le16(1) + tags + SwfTag(0, "");
+    return std::string("\x78\x00\x05\x5F\x00\x00\x0F\xA0\x00", 9) + Le16(24 << 8) + Le16(1) + tags +
+           SwfTag(0, "");
 }
 
 inline std::string Fws(const std::string& tags, int version = 10) {

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <vector>
 
+#include "catalogue/SwfAddresses.h"
 #include "catalogue/SwfBuilder.h"
+#include "catalogue/SwfFactsSummary.h"
 #include "platform/compression/SwfDecompressor.h"
 #include "support/TempFolder.h"
 
@@ -43,56 +45,56 @@ std::string Escaped(const std::string& text) {
 
 // The facts in the lines make-expected.py writes: "KEY VALUE", absent facts left out.
 std::vector<std::string> FactLines(const SwfFacts& f) {
-    std::vector<std::string> lines;
-    const auto add = [&](const std::string& key, const std::string& value) {
-        lines.push_back(key + " " + value);
+    std::vector<std::string> lines{"signature " + f.signature};
+    const auto add = [&](const std::string& key, const auto& value) {
+        if constexpr (requires { value.has_value(); }) {
+            if (value) {
+                lines.push_back(key + " " + std::to_string(*value));
+            }
+        } else {
+            lines.push_back(key + " " + std::to_string(value));
+        }
     };
-    const auto number = [&](const std::string& key, std::uint64_t value) {
-        add(key, std::to_string(value));
-    };
-    add("signature", f.signature);
-    if (f.version)
-        number("version", *f.version);
-    if (f.declaredLength)
-        number("declaredLength", *f.declaredLength);
-    if (f.stageWidthTwips)
-        number("stageWidthTwips", static_cast<std::uint64_t>(*f.stageWidthTwips));
-    if (f.stageHeightTwips)
-        number("stageHeightTwips", static_cast<std::uint64_t>(*f.stageHeightTwips));
-    if (f.frameRate88)
-        number("frameRate88", *f.frameRate88);
-    if (f.frameCount)
-        number("frameCount", *f.frameCount);
-    if (f.background)
-        number("background", *f.background);
-    if (f.fileAttributes) {
-        number("fileAttributes.actionScript3", f.fileAttributes->actionScript3);
-        number("fileAttributes.useNetwork", f.fileAttributes->useNetwork);
-        number("fileAttributes.hasMetadata", f.fileAttributes->hasMetadata);
+    add("version", f.version);
+    add("declaredLength", f.declaredLength);
+    add("stageWidthTwips", f.stageWidthTwips);
+    add("stageHeightTwips", f.stageHeightTwips);
+    add("frameRate88", f.frameRate88);
+    add("frameCount", f.frameCount);
+    add("background", f.background);
+    if (const auto& a = f.fileAttributes) {
+        add("fileAttributes.actionScript3", a->actionScript3);
+        add("fileAttributes.useNetwork", a->useNetwork);
+        add("fileAttributes.hasMetadata", a->hasMetadata);
     }
     const SwfTagCensus& c = f.census;
-    number("census.tags", c.tags);
-    number("census.doAction", c.doAction);
-    number("census.doInitAction", c.doInitAction);
-    number("census.doAbc", c.doAbc);
-    number("census.defineBinaryData", c.defineBinaryData);
-    number("census.importAssets", c.importAssets);
-    number("census.metadata", c.metadata);
-    number("census.productInfo", c.productInfo);
-    if (f.metadata)
-        add("metadata", Escaped(*f.metadata));
-    if (f.productInfo) {
-        number("productInfo.product", f.productInfo->product);
-        number("productInfo.edition", f.productInfo->edition);
-        number("productInfo.major", f.productInfo->major);
-        number("productInfo.minor", f.productInfo->minor);
-        number("productInfo.build", f.productInfo->build);
-        number("productInfo.compiledAtMs", f.productInfo->compiledAtMs);
+    for (const auto& [key, count] : {std::pair{"tags", c.tags},
+                                     {"doAction", c.doAction},
+                                     {"doInitAction", c.doInitAction},
+                                     {"doAbc", c.doAbc},
+                                     {"defineBinaryData", c.defineBinaryData},
+                                     {"importAssets", c.importAssets},
+                                     {"metadata", c.metadata},
+                                     {"productInfo", c.productInfo}}) {
+        add(std::string("census.") + key, count);
     }
-    for (const std::string& a : f.addresses)
-        add("addresse", a);
-    for (const std::string& h : f.hostNames)
-        add("hostName", h);
+    if (f.metadata) {
+        lines.push_back("metadata " + Escaped(*f.metadata));
+    }
+    if (const auto& p = f.productInfo) {
+        add("productInfo.product", p->product);
+        add("productInfo.edition", p->edition);
+        add("productInfo.major", p->major);
+        add("productInfo.minor", p->minor);
+        add("productInfo.build", p->build);
+        add("productInfo.compiledAtMs", p->compiledAtMs);
+    }
+    for (const std::string& a : f.addresses) {
+        lines.push_back("addresse " + a);
+    }
+    for (const std::string& h : f.hostNames) {
+        lines.push_back("hostName " + h);
+    }
     std::sort(lines.begin(), lines.end());
     return lines;
 }
@@ -216,41 +218,61 @@ TEST(SwfFactsTest, ACompressedHeaderClaimingFourGigabytesDecodesOnlyToTheLimit) 
     EXPECT_EQ(cutByHeader.background, 0x010203U);
     EXPECT_NE(cutByHeader.stoppedAt.find("ends before its End tag"), std::string::npos)
         << cutByHeader.stoppedAt;
-    // The 20 bytes alone: a header and nothing to inflate.
-    const SwfFacts bare = Read(cws.substr(0, 20), 1 << 20);
-    EXPECT_TRUE(bare.truncated);
-    EXPECT_LE(bare.presentLength, 20U);
 }
 
-TEST(SwfFactsTest, TagsClaimingMoreThanThereIsStopTheWalkThere) {
+// A tag claiming more than there is stops the walk there; a script that stops making sense
+// stops only the reading of scripts, and the tags after it are read. What came before is
+// kept, in the movie as it is and zlib-compressed.
+TEST(SwfFactsTest, TagsAndScriptsThatClaimTooMuchKeepWhatCameBefore) {
     const std::string before =
         SwfTag(9, "\x0A\x0B\x0C") + SwfTag(12, PushStrings({"a.swf"}) + '\0');
+    const std::vector<std::string> a{"a.swf"}, one{"a.swf", "one.swf"};
     struct Case {
         std::string tag;
+        bool walkStops;
         std::string said;
+        std::vector<std::string> found;
     } cases[] = {
-        {SwfTag(12, "", true, 0xFFFFFFF0), "DoAction claims 4294967280 bytes"},
-        {SwfTag(82, "\x01\x00", true, 0x7FFFFFFF), "DoABC claims 2147483647 bytes"},
-        {SwfTag(39, Le16(1) + Le16(1), false, 62), "DefineSprite claims 62 bytes"},
-        {std::string("\x3F\x03\x01", 3), "DoAction is cut in its header"},
+        {SwfTag(12, "", true, 0xFFFFFFF0), true, "DoAction claims 4294967280 bytes", a},
+        {SwfTag(39, Le16(1) + Le16(1), false, 62), true, "DefineSprite claims 62 bytes", a},
+        {std::string("\x3F\x03\x01", 3), true, "DoAction is cut in its header", a},
+        // A record longer than its tag.
+        {SwfTag(12, PushStrings({"one.swf"}) + '\x96' + Le16(500)), false,
+         "action record claims more bytes", one},
+        // A pool of 65535 strings holding one.
+        {SwfTag(12, test::Action(0x88, Le16(65535) + Z("one.swf"))), false,
+         "constant pool cut short", one},
+        // A push of a type that does not exist.
+        {SwfTag(12, test::Action(0x96, '\0' + Z("one.swf") + "\x42")), false, "unknown type 66",
+         one},
+        // ABC pools counting up to 2^30 entries in a few bytes.
+        {SwfTag(72, test::AbcWithStrings({"one.swf"}).substr(0, 9)), false,
+         "ABC string 1 of 1 cut short", a},
+        {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30(0) +
+                        test::U30(0x3FFFFFFF) + test::U30(7) + "one.swf" + test::U30(99)),
+         false, "ABC string 2 of 1073741822 cut short", one},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.said);
-        const std::string movie = test::Fws(before + c.tag);
+        const std::string after = c.walkStops ? "" : SwfTag(9, "\x01\x01\x01");
+        const std::string movie = test::Fws(before + c.tag + after);
         for (const std::string& bytes : {movie, test::Cws(movie)}) {
             const SwfFacts f = Read(bytes);
-            EXPECT_FALSE(f.reachedEnd);
+            EXPECT_EQ(f.reachedEnd, !c.walkStops);
             EXPECT_FALSE(f.truncated);
-            EXPECT_NE(f.stoppedAt.find(c.said), std::string::npos) << f.stoppedAt;
-            EXPECT_EQ(f.background, 0x0A0B0CU);
-            EXPECT_EQ(f.census.tags, 2U);
-            EXPECT_EQ(f.addresses, std::vector<std::string>{"a.swf"});
+            EXPECT_NE((c.walkStops ? f.stoppedAt : f.scriptsStoppedAt).find(c.said),
+                      std::string::npos)
+                << f.stoppedAt << f.scriptsStoppedAt;
+            EXPECT_EQ(f.census.tags, c.walkStops ? 2U : 4U);  // the tags after it are read
+            EXPECT_EQ(f.addresses, c.found);
         }
     }
 }
 
-TEST(SwfFactsTest, ActionRecordsAreWalkedForwardOnceWhateverTheirJumpsSay) {
-    // A jump back onto itself and a branch back to the start: a player would loop here.
+// Each kind of tag counted, a sprite looked into and the sprite in it not; action records
+// walked forward once whatever their jumps say (a jump back onto itself and a branch back to
+// the start: a player would loop here), and nothing after the End action.
+TEST(SwfFactsTest, TheCensusCountsEachKindAndTheWalkGoesForwardOnce) {
     const std::string jumpBack = test::Action(0x99, Le16(static_cast<std::uint16_t>(-5)));
     const std::string ifBack = test::Action(0x9D, Le16(static_cast<std::uint16_t>(-40)));
     const std::string actions =
@@ -259,95 +281,33 @@ TEST(SwfFactsTest, ActionRecordsAreWalkedForwardOnceWhateverTheirJumpsSay) {
         test::Action(0x83, Z("http://cdn.example.net/intro.swf") + Z("_level0")) + '\0' +
         PushStrings({"after-end.swf"});
     const std::string init = Le16(7) + PushStrings({"init/part.swf"}) + '\0';
-    const SwfFacts f = Read(test::Fws(SwfTag(12, actions) + SwfTag(59, init)));
-    EXPECT_TRUE(f.reachedEnd);
-    EXPECT_EQ(f.scriptsStoppedAt, "");
-    EXPECT_EQ(f.addresses,
-              (std::vector<std::string>{"config.xml", "sounds/boom.mp3",
-                                        "http://cdn.example.net/intro.swf", "init/part.swf"}));
-    EXPECT_EQ(f.hostNames, std::vector<std::string>{"games.example.com"});
-    EXPECT_EQ(f.census.doAction, 1U);
-    EXPECT_EQ(f.census.doInitAction, 1U);
-}
-
-TEST(SwfFactsTest, ScriptsThatStopMakingSenseKeepWhatCameBefore) {
-    const std::vector<std::string> one{"one.swf"};
-    struct Case {
-        std::string tag;
-        std::string said;
-        std::vector<std::string> found;
-    } cases[] = {
-        // A record longer than its tag.
-        {SwfTag(12, PushStrings({"one.swf"}) + '\x96' + Le16(500)),
-         "action record claims more bytes", one},
-        // A pool of 65535 strings holding one.
-        {SwfTag(12, test::Action(0x88, Le16(65535) + Z("one.swf"))), "constant pool cut short",
-         one},
-        // A push of a type that does not exist.
-        {SwfTag(12, test::Action(0x96, '\0' + Z("one.swf") + "\x42")), "unknown type 66", one},
-        // ABC pools counting up to 2^30 entries in a few bytes.
-        {SwfTag(72, test::AbcWithStrings({"one.swf"}).substr(0, 9)),
-         "ABC string 1 of 1 cut short",
-         {}},
-        {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30((1U << 30) - 1) +
-                        "12345678"),
-         "ABC double pool cut short",
-         {}},
-        {SwfTag(82, Le32(1) + Z("frame") + Le16(16) + Le16(46) + test::U30(0x3FFFFFFF)),
-         "ABC integer pool cut short",
-         {}},
-        {SwfTag(72, Le16(16) + Le16(46) + test::U30(0) + test::U30(0) + test::U30(0) +
-                        test::U30(0x3FFFFFFF) + test::U30(7) + "one.swf" + test::U30(99)),
-         "ABC string 2 of 1073741822 cut short", one},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.said);
-        const SwfFacts f = Read(test::Fws(c.tag + SwfTag(9, "\x01\x01\x01")));
-        EXPECT_TRUE(f.reachedEnd);
-        EXPECT_EQ(f.stoppedAt, "");
-        EXPECT_EQ(f.background, 0x010101U);  // the tags after it are read
-        EXPECT_NE(f.scriptsStoppedAt.find(c.said), std::string::npos) << f.scriptsStoppedAt;
-        EXPECT_EQ(f.addresses, c.found);
-    }
-}
-
-TEST(SwfFactsTest, TheCensusCountsEachKindAndLooksIntoSpritesOnce) {
     const std::string abc = test::AbcWithStrings({"levels/2.swf", "flash.net", "localhost"});
     const std::string doAction = SwfTag(12, PushStrings({"in-sprite.swf"}) + '\0');
     const std::string deeper = SwfTag(12, PushStrings({"deeper.swf"}) + '\0');
     const std::string innerSprite = SwfTag(39, Le16(9) + Le16(1) + deeper + SwfTag(0, ""));
     const std::string sprite =
         SwfTag(39, Le16(8) + Le16(1) + doAction + innerSprite + SwfTag(1, "") + SwfTag(0, ""));
-    const std::string product =
-        Le32(3) + Le32(6) + "\x04\x06" + Le32(23201) + Le32(0) + Le32(0x5A6B7C8D) + Le32(0x158);
     const std::string tags =
-        SwfTag(69, Le32(0x19)) + SwfTag(77, "<rdf>title</rdf>") + SwfTag(41, product) +
-        SwfTag(82, Le32(1) + Z("frame1") + abc) + SwfTag(72, abc) + SwfTag(87, Le16(1) + Le32(0)) +
+        SwfTag(12, actions) + SwfTag(59, init) + SwfTag(82, Le32(1) + Z("frame1") + abc) +
+        SwfTag(72, abc) + SwfTag(87, Le16(1) + Le32(0)) +
         SwfTag(57, Z("shared/library.swf") + Le16(0)) +
         SwfTag(71, Z("http://assets.example.org/fonts.swf") + "\x01\x00" + Le16(0)) + sprite;
     const SwfFacts f = Read(test::Fws(tags));
     EXPECT_TRUE(f.reachedEnd);
+    EXPECT_EQ(f.scriptsStoppedAt, "");
     SwfTagCensus expected;
-    expected.tags = 9;
-    expected.doAction = 1;  // the sprite's; the sprite in the sprite is not looked into
+    expected.tags = 8;
+    expected.doAction = 2;  // the movie's and the sprite's, not the one in the sprite's sprite
+    expected.doInitAction = 1;
     expected.doAbc = 2;
     expected.defineBinaryData = 1;
     expected.importAssets = 2;
-    expected.metadata = 1;
-    expected.productInfo = 1;
     EXPECT_EQ(f.census, expected);
-    ASSERT_TRUE(f.fileAttributes);
-    EXPECT_TRUE(f.fileAttributes->actionScript3);
-    EXPECT_TRUE(f.fileAttributes->useNetwork);
-    EXPECT_TRUE(f.fileAttributes->hasMetadata);
-    EXPECT_EQ(f.metadata, "<rdf>title</rdf>");
-    ASSERT_TRUE(f.productInfo);
-    EXPECT_EQ(f.productInfo->build, 23201U);
-    EXPECT_EQ(f.productInfo->compiledAtMs, 0x1585A6B7C8DULL);
-    EXPECT_EQ(f.addresses,
-              (std::vector<std::string>{"levels/2.swf", "shared/library.swf",
-                                        "http://assets.example.org/fonts.swf", "in-sprite.swf"}));
-    EXPECT_EQ(f.hostNames, std::vector<std::string>{"localhost"});
+    EXPECT_EQ(f.addresses, (std::vector<std::string>{
+                               "config.xml", "sounds/boom.mp3", "http://cdn.example.net/intro.swf",
+                               "init/part.swf", "levels/2.swf", "shared/library.swf",
+                               "http://assets.example.org/fonts.swf", "in-sprite.swf"}));
+    EXPECT_EQ(f.hostNames, (std::vector<std::string>{"games.example.com", "localhost"}));
 }
 
 TEST(SwfFactsTest, BytesThatAreNoMovieSaySo) {
@@ -371,6 +331,99 @@ TEST(SwfFactsTest, BytesThatAreNoMovieSaySo) {
     const SwfFacts damaged = Read(cws);
     EXPECT_EQ(damaged.background, 0x010203U);
     EXPECT_NE(damaged.stoppedAt.find("damaged"), std::string::npos) << damaged.stoppedAt;
+}
+
+TEST(SwfAddressesTest, StringsThatNameWhatAMovieLoads) {
+    struct Case {
+        const char* text;
+        bool address;
+        bool host;
+    } cases[] = {
+        {"levels/level1.swf", true, false},
+        {"../shared/sounds.MP3", true, false},
+        {"config.xml?lang=en#top", true, false},
+        {"/highscores/submit.php", true, false},
+        {"http://www.example.com/", true, false},
+        {"HTTPS://cdn.example.net/a/b", true, false},
+        {"http://fpdownload.macromedia.com/pub/x.swf?", true, false},
+        {"data.json", true, false},
+        {"game.swf", true, false},
+        {"www.miniclip.com", false, true},
+        {".miniclip.com", false, true},
+        {"games.arcade.example", false, true},
+        {"localhost", false, true},
+        {"LocalHost", false, true},
+        // Neither: code, patterns, packages, other schemes, broken names.
+        {".swf", false, false},
+        {"*.xml", false, false},
+        {"flash.net", false, false},
+        {"flash.xml", false, false},
+        {"mx.core", false, false},
+        {"com.adobe.serialization.json", false, false},
+        {"http://adobe.com/AS3/2006/builtin", false, false},
+        {"http://www.adobe.com/2006/flex/mx/internal", false, false},
+        {"http://www.adobe.com/go/getflash.html", true, false},
+        {"rtmp://media.example.com/live.flv", false, false},
+        {"javascript:alert('x.swf')", false, false},
+        {"http://", false, false},
+        {"http:///x.swf", false, false},
+        {"my level.swf", false, false},
+        {"level\n1.swf", false, false},
+        {"level\\1.swf", false, false},
+        {"readme", false, false},
+        {"this.is", false, false},  // member access, not Iceland
+        {"obj.id", false, false},
+        {"org.osmf.media", false, false},
+        {"-bad-.example.com", false, false},
+        {"a..example.com", false, false},
+        {"example.com.", false, false},
+        {"sound.mp3", true, false},
+        {"", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LooksLikeLoadAddress(c.text), c.address) << c.text;
+        EXPECT_EQ(LooksLikeHostName(c.text), c.host) << c.text;
+    }
+    EXPECT_FALSE(LooksLikeLoadAddress(std::string(2043, 'a') + "/x.swf"));
+    EXPECT_TRUE(LooksLikeLoadAddress(std::string(2042, 'a') + "/x.swf"));
+    EXPECT_FALSE(LooksLikeHostName(std::string(64, 'a') + ".com"));
+    EXPECT_TRUE(LooksLikeHostName(std::string(63, 'a') + ".com"));
+    EXPECT_FALSE(LooksLikeLoadAddress(std::string("x\0.swf", 6)));
+}
+
+// The tooltip's few lines of a movie's facts: compression, script, stage, whether the cached
+// copy is whole, and how many files it loads.
+TEST(SwfFactsSummaryTest, SaysWhatARescuerLooksAtFirst) {
+    const struct {
+        const char* file;
+        std::size_t cut;  // bytes kept; 0 for the whole file
+        std::string text;
+    } cases[] = {
+        {"jquery.jplayer.swf", 0,
+         "SWF 14, zlib-compressed (CWS), ActionScript 3\n500 × 375 px, 24 fps, 1 frames\ncomplete\n"
+         "loads 2 files"},
+        {"soundmanager2-fws.swf", 0,
+         "SWF 8, uncompressed (FWS), ActionScript 1/2\n16 × 16 px, 30 fps, 1 frames\ncomplete"},
+        {"soundmanager2-fws.swf", 3000,
+         "SWF 8, uncompressed (FWS), no scripts\n16 × 16 px, 30 fps, 1 frames\n"
+         "cut short: 3000 of 6754 bytes"},
+        {"soundmanager2_flash9-zws.swf", 0,
+         "SWF 14, LZMA-compressed (ZWS), ActionScript 3\n500 × 375 px, 24 fps, 1 frames\ncomplete"},
+        {"expressInstall.swf", 0,
+         "SWF 6, zlib-compressed (CWS), ActionScript 1/2\n310 × 130 px, 12 fps, 1 "
+         "frames\ncomplete\n"
+         "loads 1 file"},
+        {"README.txt", 0, "not a SWF movie"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes = test::ReadFile(std::string(PELLIMOR_TEST_DATA) + "/swf/" + c.file);
+        if (c.cut != 0) {
+            bytes.resize(c.cut);
+        }
+        SwfDecompressor decompressor;
+        EXPECT_EQ(FactsSummary(ReadSwfFacts(bytes, decompressor)), c.text);
+    }
 }
 
 }  // namespace

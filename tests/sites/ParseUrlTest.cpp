@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sites/ParseUrl.h"
+#include "sites/ResolveAddress.h"
 
 namespace pellimor {
 namespace {
@@ -57,55 +58,104 @@ TEST(SiteFromUrl, EveryRowOfTheTable) {
     EXPECT_EQ(SiteFromUrl(static_cast<const char*>(nullptr)), "");
 }
 
-TEST(ParseUrl, SplitsEveryPart) {
-    UrlParts p;
-    ASSERT_TRUE(ParseUrl("https://me:pw@Host.example:8443/a/b.swf?x=1#f", p));
-    EXPECT_EQ(p.schemeName.view(), "https");
-    EXPECT_EQ(p.scheme, UrlScheme::kHttps);
-    EXPECT_EQ(p.userName.view(), "me");
-    EXPECT_EQ(p.password.view(), "pw");
-    EXPECT_EQ(p.host.view(), "Host.example");
-    EXPECT_EQ(p.port, 8443);
-    EXPECT_EQ(p.urlPath.view(), "/a/b.swf");
-    EXPECT_EQ(p.extraInfo.view(), "?x=1#f");
+// A split in one line: scheme (its number), user:password@host:port, path, extra.
+std::string Parts(const UrlParts& p) {
+    return std::string(p.schemeName.view()) + "(" + std::to_string(static_cast<int>(p.scheme)) +
+           ") " + std::string(p.userName.view()) + ":" + std::string(p.password.view()) + "@" +
+           std::string(p.host.view()) + ":" + std::to_string(p.port) + " " +
+           std::string(p.urlPath.view()) + " " + std::string(p.extraInfo.view());
+}
 
+// One UrlParts for every row, so that each failure shows that it empties what the split
+// before it filled.
+TEST(ParseUrl, SplitsEveryPartOrLeavesTheEmptyState) {
+    const char* const empty = "(-1) :@:0  ";
     const struct {
         const char* url;
-        UrlScheme scheme;
-        std::uint16_t port;
-        const char* path;
-    } ports[] = {
-        {"ftp://h/", UrlScheme::kFtp, 21, "/"},
-        {"gopher://h/", UrlScheme::kGopher, 70, "/"},
-        {"socks://h", UrlScheme::kSocks, 1080, ""},
-        {"news:comp.lang", UrlScheme::kNews, 0, ""},
-        {"file:///C:/x.swf?q", UrlScheme::kFile, 0, "/C:/x.swf?q"},
-        {"weird://h:77/", UrlScheme::kOther, 77, "/"},
-        {"weird://h/", UrlScheme::kOther, 0, "/"},
-        {"http://h:70000/", UrlScheme::kHttp, 70000 & 0xFFFF, "/"},
-        {"http://h: 12x/", UrlScheme::kHttp, 12, "/"},
-        {"http://h:/", UrlScheme::kHttp, 0, "/"},
+        bool splits;
+        const char* parts;
+    } cases[] = {
+        {"https://me:pw@Host.example:8443/a/b.swf?x=1#f", true,
+         "https(3) me:pw@Host.example:8443 /a/b.swf ?x=1#f"},
+        {"nothing", false, empty},
+        {"ftp://h/", true, "ftp(0) :@h:21 / "},
+        {"http://a:1@b:2@c/", false, empty},
+        {"gopher://h/", true, "gopher(1) :@h:70 / "},
+        {"mailto://x", false, empty},
+        {"socks://h", true, "socks(7) :@h:1080  "},
+        {"http://:p@h/", false, empty},
+        {"news:comp.lang", true, "news(5) :@comp.lang:0  "},
+        {"", false, empty},
+        {"file:///C:/x.swf?q", true, "file(4) :@:0 /C:/x.swf?q "},
+        {"a@b", false, empty},
+        {"weird://h:77/", true, "weird(-1) :@h:77 / "},
+        {"weird://h/", true, "weird(-1) :@h:0 / "},
+        {"http://h:70000/", true, "http(2) :@h:4464 / "},  // 70000 cut to 16 bits,
+        {"http://h: 12x/", true, "http(2) :@h:12 / "},
+        {"http://h:/", true, "http(2) :@h:0 / "},
     };
-    for (const auto& c : ports) {
-        ASSERT_TRUE(ParseUrl(c.url, p)) << c.url;
-        EXPECT_EQ(p.scheme, c.scheme) << c.url;
-        EXPECT_EQ(p.port, c.port) << c.url;
-        EXPECT_EQ(p.urlPath.view(), c.path) << c.url;
+    UrlParts p;
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseUrl(c.url, p), c.splits) << c.url;
+        EXPECT_EQ(Parts(p), c.parts) << c.url;
     }
 }
 
-TEST(ParseUrl, FailureLeavesTheEmptyState) {
-    for (const char* url :
-         {"nothing", "http://a:1@b:2@c/", "mailto://x", "http://:p@h/", "", "a@b"}) {
-        UrlParts p;
-        ASSERT_TRUE(ParseUrl("http://u:p@h:9/x?y", p));
-        EXPECT_FALSE(ParseUrl(url, p)) << url;
-        EXPECT_TRUE(p.schemeName.empty() && p.host.empty() && p.userName.empty() &&
-                    p.password.empty() && p.urlPath.empty() && p.extraInfo.empty())
-            << url;
-        EXPECT_EQ(p.port, 0);
-        EXPECT_EQ(p.scheme, UrlScheme::kOther);
+// RFC 3986, sections 5.4.1 and 5.4.2: every example, against its base.
+TEST(ResolveAddressTest, TheExamplesOfTheStandard) {
+    const char* const base = "http://a/b/c/d;p?q";
+    const struct {
+        const char* reference;
+        const char* resolved;
+    } cases[] = {
+        {"g:h", "g:h"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"},
+        {"g?y#s", "http://a/b/c/g?y#s"},
+        {";x", "http://a/b/c/;x"},
+        {"g;x", "http://a/b/c/g;x"},
+        {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../", "http://a/"},
+        {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"},
+        {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},
+        {".g", "http://a/b/c/.g"},
+        {"g..", "http://a/b/c/g.."},
+        {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},
+        {"./g/.", "http://a/b/c/g/"},
+        {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"},
+        {"g?y/../x", "http://a/b/c/g?y/../x"},
+        {"g#s/./x", "http://a/b/c/g#s/./x"},
+        {"g#s/../x", "http://a/b/c/g#s/../x"},
+        {"http:g", "http:g"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResolveAddress(base, c.reference), c.resolved) << c.reference;
     }
+    // A movie's address may have no path at all.
+    EXPECT_EQ(ResolveAddress("http://a.example", "x.swf"), "http://a.example/x.swf");
 }
 
 }  // namespace
