@@ -97,18 +97,6 @@ TEST_F(ContainerDeleteTest, AFileThatIsNotTheRecordsOwnStays) {
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }
 
-TEST_F(ContainerDeleteTest, RefusesAnInconsistentContainerAndChangesNothing) {
-    std::string bytes = test::ReadFile(content + "/index.dat");
-    bytes[0x28] = static_cast<char>(bytes[0x28] + 1);  // blocks in use off by one
-    test::WriteFile(content + "/index.dat", bytes);
-    IndexDatCache cache(windows + "/INetCache", 1252);
-    const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
-    EXPECT_FALSE(status.ok());
-    EXPECT_NE(status.error().find("inconsistent"), std::string::npos) << status.error();
-    EXPECT_EQ(test::ReadFile(content + "/index.dat"), bytes);
-    EXPECT_TRUE(test::FileExists(content + "/F92DQSGY/intro[0].swf"));
-}
-
 // A child process that holds the index the way one kind of program does, named "holder".
 class Holder {
   public:
