@@ -56,23 +56,5 @@ TEST(MadeInOrder, NothingIsTakenAfterTheVisitorStops) {
     }
 }
 
-// Results that own memory move from the other thread to the visitor whole.
-TEST(MadeInOrder, ResultsThatOwnMemoryArriveWhole) {
-    std::size_t total = 0;
-    MakeInOrder(
-        777, [](std::size_t i) { return std::vector<std::size_t>(i % 50, i); },
-        [&](std::size_t, std::vector<std::size_t>& values) {
-            for (const std::size_t v : values) {
-                total += v;
-            }
-            return true;
-        });
-    std::size_t expected = 0;
-    for (std::size_t i = 0; i < 777; ++i) {
-        expected += (i % 50) * i;
-    }
-    EXPECT_EQ(total, expected);
-}
-
 }  // namespace
 }  // namespace pellimor

@@ -1,42 +1,26 @@
 // A cache folder swapped for a link between the listing and the delete: for every format
 // that deletes, the link's target is left as it was, byte for byte, and the delete says why
-// it stopped.
+// it stopped. WinINet's is raced through pellimor-cli in app/CliDeleteRaceTest.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 
+#include "app/CliRun.h"
 #include "platform/chromium/SimpleCache.h"
 #include "platform/firefox/Cache2.h"
-#include "platform/urlcache/CacheWriter.h"
-#include "platform/urlcache/IndexDatCache.h"
 #include "support/ChromiumSimpleWriter.h"
 #include "support/FirefoxCache2Writer.h"
-#include "support/Outcome.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kMovie = std::string("FWS\x08\x20\x00\x00\x00", 8) + std::string(24, '\x11');
 constexpr const char* kUrl = "http://games.example/rocket.swf";
-
-// Every file below folder with its bytes, and every folder: what "untouched" compares.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& item : fs::recursive_directory_iterator(folder)) {
-        files[item.path().string().substr(folder.size())] =
-            item.is_regular_file() ? test::ReadFile(item.path().string()) : "<folder>";
-    }
-    return files;
-}
 
 struct Format {
     const char* name;
@@ -46,20 +30,6 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {"WinINet",
-     [](const std::string& root) {
-         CacheProfileWriter writer(root, indexdat::Flavour::kInternetExplorer, 3);
-         ContentEntry entry;
-         entry.url = kUrl;
-         entry.body = kMovie;
-         entry.extension = "swf";
-         EXPECT_TRUE(test::Ok(writer.AddContent(entry)));
-         EXPECT_TRUE(test::Ok(writer.Save()));
-         return writer.cacheFolder();
-     },
-     [](const std::string& folder) -> std::unique_ptr<CacheSource> {
-         return std::make_unique<IndexDatCache>(folder, 1252);
-     }},
     {"Chrome's simple cache",
      [](const std::string& root) {
          const std::string folder = root + "/Cache_Data";
@@ -115,12 +85,12 @@ TEST(SwappedFolder, ADeleteNeverFollowsAFolderSwappedForALinkAfterTheListing) {
                         })
                         .ok());
         ASSERT_TRUE(chosen.has_value());
-        const auto before = Snapshot(temp / "target");
+        const auto before = test::Snapshot(temp / "target");
         ASSERT_EQ(::rename(linked.c_str(), (temp / "moved").c_str()), 0);
         ASSERT_EQ(::symlink((temp / "target").c_str(), linked.c_str()), 0);
 
         const Status deleted = source->DeleteEntries({*chosen}).front();
-        EXPECT_EQ(Snapshot(temp / "target"), before);
+        EXPECT_EQ(test::Snapshot(temp / "target"), before);
         EXPECT_FALSE(deleted.ok());
         EXPECT_NE(deleted.error().find("is no longer the folder that was listed"),
                   std::string::npos)

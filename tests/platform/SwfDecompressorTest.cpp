@@ -1,3 +1,5 @@
+// The decompressor's memory on headers that claim gigabytes. Whole, cut, damaged and limited
+// streams of real movies are read through it in catalogue/SwfFactsTest.
 #include "platform/compression/SwfDecompressor.h"
 
 #include <gtest/gtest.h>
@@ -13,69 +15,6 @@ namespace pellimor {
 namespace {
 
 const std::string kData = std::string(PELLIMOR_TEST_DATA) + "/swf/";
-
-std::string Pattern(std::size_t size) {
-    std::string out(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        out[i] = static_cast<char>((i * 7919) >> 5);
-    }
-    return out;
-}
-
-TEST(SwfDecompressorTest, InflatesWholeCutAndDamagedStreams) {
-    SwfDecompressor d;
-    const std::string text = Pattern(300000);
-    const std::string stream = test::Deflated(text);
-    const auto whole = d.Inflate(stream, 1 << 30);
-    ASSERT_TRUE(whole);
-    EXPECT_TRUE(whole->ended);
-    EXPECT_EQ(whole->bytes, text);
-    const auto cut = d.Inflate(std::string_view(stream).substr(0, stream.size() / 2), 1 << 30);
-    ASSERT_TRUE(cut);
-    EXPECT_FALSE(cut->ended);
-    EXPECT_EQ(cut->damage, "");
-    EXPECT_GT(cut->bytes.size(), 0U);
-    EXPECT_EQ(cut->bytes, text.substr(0, cut->bytes.size()));
-    const auto limited = d.Inflate(stream, 1000);
-    ASSERT_TRUE(limited);
-    EXPECT_TRUE(limited->atLimit);
-    EXPECT_EQ(limited->bytes, text.substr(0, 1000));
-    std::string broken = stream;
-    broken[0] = '\x01';  // no zlib header
-    const auto damaged = d.Inflate(broken, 1 << 30);
-    ASSERT_TRUE(damaged);
-    EXPECT_NE(damaged->damage, "");
-    for (const std::string_view nothing : {std::string_view(), std::string_view("\x78", 1)}) {
-        const auto empty = d.Inflate(nothing, 100);
-        ASSERT_TRUE(empty);
-        EXPECT_FALSE(empty->ended);
-        EXPECT_EQ(empty->bytes, "");
-    }
-}
-
-TEST(SwfDecompressorTest, DecodesTheLzmaOfARealZwsMovieWholeAndCut) {
-    // Made by make-derived.py with Python's lzma from soundmanager2_flash9.swf.
-    const std::string zws = test::ReadFile(kData + "soundmanager2_flash9-zws.swf");
-    const std::string cws = test::ReadFile(kData + "soundmanager2_flash9.swf");
-    SwfDecompressor d;
-    const auto body = d.Inflate(std::string_view(cws).substr(8), 1 << 30);
-    ASSERT_TRUE(body && body->ended);
-    const auto whole =
-        d.DecodeSwfLzma(std::string_view(zws).substr(12), body->bytes.size(), 1 << 30);
-    ASSERT_TRUE(whole);
-    EXPECT_TRUE(whole->ended);
-    EXPECT_EQ(whole->bytes, body->bytes);
-    const auto cut =
-        d.DecodeSwfLzma(std::string_view(zws).substr(12, 3000), body->bytes.size(), 1 << 30);
-    ASSERT_TRUE(cut);
-    EXPECT_FALSE(cut->ended);
-    EXPECT_GT(cut->bytes.size(), 0U);
-    EXPECT_EQ(cut->bytes, body->bytes.substr(0, cut->bytes.size()));
-    const auto limited = d.DecodeSwfLzma(std::string_view(zws).substr(12), body->bytes.size(), 100);
-    ASSERT_TRUE(limited);
-    EXPECT_TRUE(limited->atLimit);
-    EXPECT_EQ(limited->bytes, body->bytes.substr(0, 100));
-}
 
 constexpr std::size_t kHeapLimit = 512U << 20;
 
