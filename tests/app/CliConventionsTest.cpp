@@ -68,43 +68,24 @@ struct StatusRow {
 TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     test::WriteFile(temp / "file", "not a folder");
     const StatusRow rows[] = {
-        {"list of everything", "list --cache {cache}", kDone, ""},
         {"list of a site no site contains", "list --site nosuch --cache {cache}", kUsage,
          "--site nosuch: no site of this cache contains it; the closest: "},
         {"list given a NAME", "list rocket --cache {cache}", kUsage, "list takes no NAME"},
         {"list given an option of save", "list --to {out} --cache {cache}", kUsage,
          "--to is not an option of list"},
         {"list of no cache", "list --cache {temp}/nothing", kFailed, "no browser cache"},
-        {"save of a NAME the cache lacks", "save nosuch --to {out} --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch; nothing saved"},
         {"save of a NAME the cache lacks beside one it has",
          "save rocket nosuch --to {out} --cache {cache}", kUsage, "nothing saved"},
-        {"save of a site the cache lacks", "save --all --site nosuch --to {out} --cache {cache}",
-         kUsage, "no site of this cache contains it"},
         {"save given an option of delete", "save rocket --yes --to {out} --cache {cache}", kUsage,
          "--yes is not an option of save"},
         {"save of nothing", "save --to {out} --cache {cache}", kUsage, "--all"},
-        {"delete of a NAME the cache lacks", "delete nosuch --yes --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch; nothing deleted"},
-        {"delete of a NAME two movies share", "delete intro --yes --cache {cache}", kUsage,
-         "intro: 2 movies have this name"},
-        {"delete without an answer", "delete rocket --cache {cache}", kFailed,
-         "not deleting without confirmation"},
-        {"delete of a read-only cache", "delete rocket --yes --read-only --cache {cache}", kFailed,
-         "nothing deleted"},
         {"delete given --json", "delete rocket --json --cache {cache}", kUsage,
          "--json is not an option of delete"},
-        {"info of a NAME the cache lacks", "info nosuch --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch"},
         {"needs of a NAME the cache lacks", "needs nosuch --cache {cache}", kUsage,
          "nothing in this listing matches nosuch"},
-        {"info of a site the cache lacks", "info --site nowhere main --cache {cache}", kUsage,
-         "--site nowhere: no site of this cache contains it"},
         {"info of nothing", "info --cache {cache}", kUsage, "name the movies"},
         {"needs given --file", "needs --file x.swf --cache {cache}", kUsage,
          "--file is not an option of needs"},
-        {"needs given --json", "needs main --json --cache {cache}", kUsage,
-         "--json is not an option of needs"},
         {"info given --to", "info main --to x --cache {cache}", kUsage,
          "--to is not an option of info"},
         {"info of a NAME and a file", "info main --file x.swf --cache {cache}", kUsage,
@@ -117,8 +98,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "name the movies to export"},
         {"export of a NAME the cache lacks", "export nosuchmovie --to {temp}/x --cache {cache}",
          kUsage, "nothing in this listing matches"},
-        {"export given --to without a value", "export main --to --cache {cache}", kUsage,
-         "--to needs a value"},
         {"export of a site the cache lacks",
          "export main --site nosuch --to {temp}/x --cache {cache}", kUsage,
          "--site nosuch: no site"},
@@ -138,8 +117,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"demo into a file", "demo {temp}/file", kFailed, "/file/INetCache: Not a directory"},
         {"an unknown command", "frobnicate", kUsage, "unknown command frobnicate"},
         {"an unknown option", "list --bogus --cache {cache}", kUsage, "unknown option --bogus"},
-        {"a code page it cannot decode", "list --codepage 99999 --cache {cache}", kUsage,
-         "not supported"},
     };
     for (const StatusRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -211,7 +188,6 @@ TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
 TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
     const test::Ran general = Run("--help");
     EXPECT_EQ(general.status, kDone);
-    EXPECT_TRUE(Has(general.out, "  export [--site S] NAME... --to DIR")) << general.out;
     std::set<std::string> listed;
     const auto start = general.out.find("\nCommands:\n");
     ASSERT_NE(start, std::string::npos) << general.out;
@@ -241,12 +217,6 @@ TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
     }
     EXPECT_EQ(helps.size(), listed.size());
     EXPECT_FALSE(helps.contains(general.out));
-    const std::string save = Run("save --help").out;
-    EXPECT_TRUE(Has(save, "--to DIR"));
-    EXPECT_FALSE(Has(save, "--all-matching"));
-    const std::string del = Run("delete --help").out;
-    EXPECT_TRUE(Has(del, "--all-matching") && Has(del, "--yes")) << del;
-    EXPECT_TRUE(Has(Run("list --help").out, "--json"));
     const test::Ran unknown = Run("frobnicate --help");
     EXPECT_EQ(unknown.status, kUsage);
     ExpectErrorLinesMarked(unknown);

@@ -96,12 +96,6 @@ TEST(TerminalTextTest, ForTerminalEscapesWhatATerminalWouldActOn) {
     }
 }
 
-TEST(TerminalTextTest, PaddingFillsUpToTheCells) {
-    EXPECT_EQ(PaddedTo("\xE7\x8C\xAB", 5), "\xE7\x8C\xAB   ");
-    EXPECT_EQ(PaddedTo("\xC3\xA7", 3), "\xC3\xA7  ");
-    EXPECT_EQ(PaddedTo("longer", 3), "longer");
-}
-
 TEST(TerminalTextTest, EveryErrorLineIsMarked) {
     const struct {
         std::string text;
