@@ -83,7 +83,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "--json is not an option of delete"},
         {"needs of a NAME the cache lacks", "needs nosuch --cache {cache}", kUsage,
          "nothing in this listing matches nosuch"},
-        {"info of nothing", "info --cache {cache}", kUsage, "name the movies"},
         {"needs given --file", "needs --file x.swf --cache {cache}", kUsage,
          "--file is not an option of needs"},
         {"info given --to", "info main --to x --cache {cache}", kUsage,
@@ -105,8 +104,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "export main --library museum --to {temp}/x --cache {cache}", kUsage,
          "--library is arcade (games) or theatre (animations)"},
         {"export into a file", "export main --to {temp}/file --cache {cache}", kFailed, ""},
-        {"export below a missing folder", "export main --to {temp}/missing/deeper --cache {cache}",
-         kFailed, ""},
         {"folder given two folders", "folder {out} {out}", kUsage,
          "folder takes at most one folder"},
         {"folder given an option", "folder --bogus", kUsage, "unknown option --bogus"},
@@ -129,7 +126,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     // no export wrote anywhere.
     EXPECT_EQ(test::VisibleNames(temp / "out"), std::vector<std::string>{});
     EXPECT_FALSE(test::FileExists(temp / "x"));
-    EXPECT_FALSE(test::FileExists(temp / "missing"));
     EXPECT_EQ(test::ReadFile(temp / "file"), "not a folder");
 }
 
@@ -146,9 +142,7 @@ TEST_F(CliConventionsTest, ACodePageRefusalListsTheAcceptedOnes) {
          list >> number && std::isdigit(static_cast<unsigned char>(number[0]));) {
         accepted.insert(number.substr(0, number.find_first_not_of("0123456789")));
     }
-    for (const char* needed : {"1250", "1252", "1254", "437", "850", "932", "65001"}) {
-        EXPECT_TRUE(accepted.contains(needed)) << needed << " in " << refused.err;
-    }
+    EXPECT_TRUE(accepted.contains("1254")) << refused.err;
     for (const std::string& number : accepted) {
         SCOPED_TRACE(number);
         EXPECT_EQ(Run("list --codepage " + number + " --cache {cache}").status, kDone);

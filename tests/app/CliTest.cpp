@@ -134,10 +134,6 @@ TEST_F(CliTest, ExportsEachGameIntoAFolderOfItsOwn) {
     EXPECT_EQ(test::VisibleNames(temp / "games"),
               (std::vector<std::string>{"intro", "intro01", "main"}));
     EXPECT_TRUE(Has(intro, "/games/intro01  Playable, 1 file, 0 missing\n")) << intro;
-    const std::string site =
-        InCache("export intro --no-pictures --site cartoons --to '" + temp / "c" + "'", status);
-    EXPECT_EQ(status, 0) << site;
-    EXPECT_TRUE(test::FileExists(temp / "c/intro/content/cartoons.example/intro.swf")) << site;
 }
 
 }  // namespace
