@@ -292,10 +292,13 @@ TEST(CliColumnsTest, ColumnsLineUpByCellsAndNamesCannotRearrangeThem) {
                               "  http://evil.example/c\\u009D0;owned\\u009C.swf\n"}) {
         EXPECT_TRUE(Has(listing.out, shown)) << shown << "\n" << listing.out;
     }
-    for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
-                            "\xE2\x80\x8F", "\xFF", "\xC0"}) {
-        EXPECT_FALSE(Has(listing.out, raw)) << listing.out;
-    }
+    const auto expectNoRawBytes = [](const std::string& out) {
+        for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
+                                "\xE2\x80\x8F", "\xFF", "\xC0"}) {
+            EXPECT_FALSE(Has(out, raw)) << out;
+        }
+    };
+    expectNoRawBytes(listing.out);
     // The JSON listing keeps the texts, escaped as JSON escapes them.
     const test::Ran json = run("list --json");
     ASSERT_EQ(json.status, 0) << json.out;
@@ -305,10 +308,16 @@ TEST(CliColumnsTest, ColumnsLineUpByCellsAndNamesCannotRearrangeThem) {
     const test::Ran refusal = run("delete 猫 --yes");
     EXPECT_EQ(refusal.status, 2) << refusal.out;
     EXPECT_EQ(AddressColumns(refusal.out).size(), 1u) << refusal.out;
-    const test::Ran shown = run("delete ロケット çalışma1 rocket01 --yes");
+    // Shown before asking and reported deleted as in the listing.
+    const test::Ran shown =
+        run("delete ロケット çalışma1 rocket01 'csi\xC2\x9B"
+            "2J' --yes");
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_EQ(AddressColumns(shown.out.substr(0, shown.out.find("deleted "))).size(), 1u)
         << shown.out;
+    EXPECT_TRUE(Has(shown.out, "\n  csi\\u009B2J ")) << shown.out;
+    EXPECT_TRUE(Has(shown.out, "\ndeleted http://evil.example/a\\u202Efws.exe.swf\n")) << shown.out;
+    expectNoRawBytes(shown.out);
 }
 
 // The version is the build's: the project's version, and the commit built where the sources
