@@ -57,9 +57,9 @@ struct DeleteCase {
     std::vector<std::string> gone;   // the addresses deleted; every other one stays
 };
 
-TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
+std::vector<DeleteCase> NamedCases() {
     const std::string longSite(20000, 'x');
-    const DeleteCase cases[] = {
+    return {
         {"a misspelt site is offered first",
          "--site acrade snake --yes",
          2,
@@ -128,7 +128,10 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
          {}},
         {"--all is no way to delete", "--all --yes", 2, {"--all is for save"}, {}},
     };
-    for (const DeleteCase& c : cases) {
+}
+
+TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
+    for (const DeleteCase& c : NamedCases()) {
         SCOPED_TRACE(c.what);
         test::TempFolder temp;
         const std::string cache = Demo(temp);
