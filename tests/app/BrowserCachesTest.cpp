@@ -55,14 +55,14 @@ std::map<std::string, int> CountBySource(const std::string& json) {
     return counts;
 }
 
-// What the server sent, by address, as the made caches' MANIFEST lists it.
-const std::map<std::string, std::string> kServed = {
-    {"http://127.0.0.1:18765/games/puzzle.swf", "games/puzzle.swf"},
-    {"http://127.0.0.1:18765/games/levels/level1.swf", "games/levels/level1.swf"},
-    {"http://127.0.0.1:18765/games/rocket.swf", "games/rocket.swf"},  // sent gzip-encoded
-    {"http://127.0.0.1:18765/games/getmovie.php?id=7", "games/getmovie-7.swf"},  // octet-stream
-    {"http://localhost:18765/shorts/rain.swf", "shorts/rain.swf"},
-    {"http://localhost:18765/players/APlayer.swf", "players/APlayer.swf"},
+// The movies the server sent, as the made caches' MANIFEST lists them.
+const std::vector<std::string> kServed = {
+    "http://127.0.0.1:18765/games/puzzle.swf",
+    "http://127.0.0.1:18765/games/levels/level1.swf",
+    "http://127.0.0.1:18765/games/rocket.swf",         // sent gzip-encoded
+    "http://127.0.0.1:18765/games/getmovie.php?id=7",  // sent as octet-stream
+    "http://localhost:18765/shorts/rain.swf",
+    "http://localhost:18765/players/APlayer.swf",
 };
 
 struct Layout {
@@ -193,84 +193,26 @@ TEST(BrowserCachesTest, NeverFollowsALinkOutOfTheFolderOrAroundInACircle) {
     EXPECT_NE(out.find("no browser cache"), std::string::npos) << out;
 }
 
-// Each browser's cache, copied: every movie is listed under its site and saved as the server
-// sent it. The export's meta.yaml says what the cached page that embeds the puzzle gave it,
-// and the game takes the level the page's "level" names; without the page's entry the movie
-// has no page to tell of. A delete waits while a program holds the cache, then exactly the
-// puzzle's entry goes.
-TEST(BrowserCachesTest, EachMovieIsListedSavedExportedAndDeleted) {
-    const struct {
-        const char* browser;
-        std::string made;
-        std::string page;        // the page's address, as the browser keyed it
-        std::string pageEntry;   // the page's entry file, as MANIFEST.txt names it
-        std::string puzzleFile;  // the puzzle's entry file, where it has one of its own
-    } caches[] = {
-        {"Chrome", "/chromium-simple", "http://127.0.0.1:18765/index.html?run=make",
-         "Default/Cache/Cache_Data/658f67c1b780deb7_0",
-         "Default/Cache/Cache_Data/8b1e11fabb4be1aa_0"},
-        {"Firefox", "/firefox",
-         "http://127.0.0.1:18765/index.html?run=make&fill=300&after=60&close=90",
-         "cache2/entries/29C8631C2485B82ED88DFC1C9B2E614074A3C184", ""},
-    };
+// Each browser's cache, copied: every movie is listed as its browser's. A delete waits while
+// a program holds the cache, then the puzzle goes. (The bodies exported:
+// ExportGameBrowsersTest; the page a browser kept for the puzzle: PlayerTest; the entry
+// files a delete removes: the formats' own tests.)
+TEST(BrowserCachesTest, EachMovieIsListedAndDeletedWhenNoProgramHoldsTheCache) {
     const std::string puzzle = "http://127.0.0.1:18765/games/puzzle.swf";
-    for (const auto& cache : caches) {
-        SCOPED_TRACE(cache.browser);
+    for (const auto& [browser, made] :
+         {std::pair{"Chrome", "/chromium-simple"}, std::pair{"Firefox", "/firefox"}}) {
+        SCOPED_TRACE(browser);
         test::TempFolder temp;
         const std::string copy = temp.path() + "/cache";
-        CopyTree(kMade + cache.made, copy);
+        CopyTree(kMade + made, copy);
         int status = -1;
         const std::string json = Cli(temp, "list --json --cache '" + copy + "'", status);
         ASSERT_EQ(status, 0) << json;
         std::map<std::string, std::string> expected;
-        for (const auto& [url, file] : kServed) {
-            expected[url] = cache.browser;
+        for (const std::string& url : kServed) {
+            expected[url] = browser;
         }
         EXPECT_EQ(Movies(json), expected);
-        for (const char* site : {"127.0.0.1", "localhost"}) {
-            const std::string listed =
-                Cli(temp, "list --json --site " + std::string(site) + " --cache '" + copy + "'",
-                    status);
-            for (const auto& [url, file] : kServed) {
-                const bool ofSite = url.find(std::string("//") + site + ":") != std::string::npos;
-                EXPECT_EQ(Movies(listed).count(url), ofSite ? 1u : 0u) << site << " " << url;
-            }
-        }
-        fs::create_directories(temp.path() + "/saved");
-        const std::string saved =
-            Cli(temp, "save --all --to '" + temp.path() + "/saved' --cache '" + copy + "'", status);
-        ASSERT_EQ(status, 0) << saved;
-        for (const auto& [url, file] : kServed) {
-            const std::string name = fs::path(file).stem().string();
-            EXPECT_EQ(test::ReadFile(temp.path() + "/saved/" +
-                                     (name == "getmovie-7" ? "getmovie" : name) + ".swf"),
-                      test::ReadFile(kMade + "/served/" + file))
-                << url;
-        }
-        for (const bool withPage : {true, false}) {
-            SCOPED_TRACE(withPage ? "with its page" : "without its page");
-            if (!withPage) {
-                ASSERT_TRUE(fs::remove(copy + "/" + cache.pageEntry));
-            }
-            const std::string games = temp.path() + (withPage ? "/games" : "/games2");
-            const std::string out =
-                Cli(temp, "export puzzle --no-pictures --cache '" + copy + "' --to '" + games + "'",
-                    status);
-            EXPECT_EQ(status, 0) << out;
-            EXPECT_EQ(test::ReadFile(games + "/puzzle/content/127.0.0.1/games/levels/level1.swf"),
-                      test::ReadFile(kMade + "/served/games/levels/level1.swf"))
-                << out;
-            const std::string meta = test::ReadFile(games + "/puzzle/meta.yaml");
-            // Embedded with the outer element, the one holding an <embed>.
-            for (const std::string& line : std::vector<std::string>{
-                     "Embedding Page:\n  Address: \"" + cache.page +
-                         "\"\n  Embedded With: \"object\"\n",
-                     "  Flashvars: \"level=games/levels/level1.swf&levels=games/levels.xml\"\n",
-                     // The page names no base: the movie's folder is the page's.
-                     "  Base: \"\"\n", "  Width: \"320\"\n", "  Height: \"240\"\n"}) {
-                EXPECT_EQ(meta.find(line) != std::string::npos, withPage) << line << meta;
-            }
-        }
         // While a program holds a file of the cache open, the cache is its; nothing goes.
         const auto before = test::Snapshot(copy);
         const std::string held = std::find_if(before.begin(), before.end(), [&](const auto& f) {
@@ -287,21 +229,9 @@ TEST(BrowserCachesTest, EachMovieIsListedSavedExportedAndDeleted) {
                          status);
         EXPECT_NE(out.find("(process "), std::string::npos) << out;
         EXPECT_TRUE(test::Snapshot(copy) == before) << "a held cache was changed";
-        // Once it is let go, exactly that entry goes.
+        // Once it is let go, the puzzle goes.
         out = Cli(temp, "delete --yes --cache '" + copy + "' --url " + puzzle, status);
         EXPECT_EQ(status, 0) << out;
-        const auto after = test::Snapshot(copy);
-        std::vector<std::string> gone;
-        for (const auto& [name, bytes] : before) {
-            if (after.count(name) == 0) {
-                gone.push_back(name);
-                EXPECT_NE(bytes.find(puzzle), std::string::npos) << name << " held another entry";
-            } else if (name.find("index") == std::string::npos) {
-                EXPECT_TRUE(after.at(name) == bytes) << name << " changed";
-            }
-        }
-        EXPECT_EQ(gone.size(), 1u) << ::testing::PrintToString(gone);
-        EXPECT_TRUE(cache.puzzleFile.empty() || after.count(cache.puzzleFile) == 0);
         const std::string listed = Cli(temp, "list --json --cache '" + copy + "'", status);
         EXPECT_EQ(Movies(listed).count(puzzle), 0u) << listed;
         EXPECT_EQ(Movies(listed).size(), kServed.size() - 1) << listed;

@@ -68,43 +68,23 @@ struct StatusRow {
 TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     test::WriteFile(temp / "file", "not a folder");
     const StatusRow rows[] = {
-        {"list of everything", "list --cache {cache}", kDone, ""},
         {"list of a site no site contains", "list --site nosuch --cache {cache}", kUsage,
          "--site nosuch: no site of this cache contains it; the closest: "},
         {"list given a NAME", "list rocket --cache {cache}", kUsage, "list takes no NAME"},
         {"list given an option of save", "list --to {out} --cache {cache}", kUsage,
          "--to is not an option of list"},
         {"list of no cache", "list --cache {temp}/nothing", kFailed, "no browser cache"},
-        {"save of a NAME the cache lacks", "save nosuch --to {out} --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch; nothing saved"},
         {"save of a NAME the cache lacks beside one it has",
          "save rocket nosuch --to {out} --cache {cache}", kUsage, "nothing saved"},
-        {"save of a site the cache lacks", "save --all --site nosuch --to {out} --cache {cache}",
-         kUsage, "no site of this cache contains it"},
         {"save given an option of delete", "save rocket --yes --to {out} --cache {cache}", kUsage,
          "--yes is not an option of save"},
         {"save of nothing", "save --to {out} --cache {cache}", kUsage, "--all"},
-        {"delete of a NAME the cache lacks", "delete nosuch --yes --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch; nothing deleted"},
-        {"delete of a NAME two movies share", "delete intro --yes --cache {cache}", kUsage,
-         "intro: 2 movies have this name"},
-        {"delete without an answer", "delete rocket --cache {cache}", kFailed,
-         "not deleting without confirmation"},
-        {"delete of a read-only cache", "delete rocket --yes --read-only --cache {cache}", kFailed,
-         "nothing deleted"},
         {"delete given --json", "delete rocket --json --cache {cache}", kUsage,
          "--json is not an option of delete"},
-        {"info of a NAME the cache lacks", "info nosuch --cache {cache}", kUsage,
-         "nothing in this listing matches nosuch"},
         {"needs of a NAME the cache lacks", "needs nosuch --cache {cache}", kUsage,
          "nothing in this listing matches nosuch"},
-        {"info of a site the cache lacks", "info --site nowhere main --cache {cache}", kUsage,
-         "--site nowhere: no site of this cache contains it"},
-        {"info of nothing", "info --cache {cache}", kUsage, "name the movies"},
         {"needs given --file", "needs --file x.swf --cache {cache}", kUsage,
          "--file is not an option of needs"},
-        {"needs given --json", "needs main --json --cache {cache}", kUsage,
-         "--json is not an option of needs"},
         {"info given --to", "info main --to x --cache {cache}", kUsage,
          "--to is not an option of info"},
         {"info of a NAME and a file", "info main --file x.swf --cache {cache}", kUsage,
@@ -117,8 +97,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "name the movies to export"},
         {"export of a NAME the cache lacks", "export nosuchmovie --to {temp}/x --cache {cache}",
          kUsage, "nothing in this listing matches"},
-        {"export given --to without a value", "export main --to --cache {cache}", kUsage,
-         "--to needs a value"},
         {"export of a site the cache lacks",
          "export main --site nosuch --to {temp}/x --cache {cache}", kUsage,
          "--site nosuch: no site"},
@@ -126,8 +104,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "export main --library museum --to {temp}/x --cache {cache}", kUsage,
          "--library is arcade (games) or theatre (animations)"},
         {"export into a file", "export main --to {temp}/file --cache {cache}", kFailed, ""},
-        {"export below a missing folder", "export main --to {temp}/missing/deeper --cache {cache}",
-         kFailed, ""},
         {"folder given two folders", "folder {out} {out}", kUsage,
          "folder takes at most one folder"},
         {"folder given an option", "folder --bogus", kUsage, "unknown option --bogus"},
@@ -138,8 +114,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"demo into a file", "demo {temp}/file", kFailed, "/file/INetCache: Not a directory"},
         {"an unknown command", "frobnicate", kUsage, "unknown command frobnicate"},
         {"an unknown option", "list --bogus --cache {cache}", kUsage, "unknown option --bogus"},
-        {"a code page it cannot decode", "list --codepage 99999 --cache {cache}", kUsage,
-         "not supported"},
     };
     for (const StatusRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -152,7 +126,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     // no export wrote anywhere.
     EXPECT_EQ(test::VisibleNames(temp / "out"), std::vector<std::string>{});
     EXPECT_FALSE(test::FileExists(temp / "x"));
-    EXPECT_FALSE(test::FileExists(temp / "missing"));
     EXPECT_EQ(test::ReadFile(temp / "file"), "not a folder");
 }
 
@@ -169,9 +142,7 @@ TEST_F(CliConventionsTest, ACodePageRefusalListsTheAcceptedOnes) {
          list >> number && std::isdigit(static_cast<unsigned char>(number[0]));) {
         accepted.insert(number.substr(0, number.find_first_not_of("0123456789")));
     }
-    for (const char* needed : {"1250", "1252", "1254", "437", "850", "932", "65001"}) {
-        EXPECT_TRUE(accepted.contains(needed)) << needed << " in " << refused.err;
-    }
+    EXPECT_TRUE(accepted.contains("1254")) << refused.err;
     for (const std::string& number : accepted) {
         SCOPED_TRACE(number);
         EXPECT_EQ(Run("list --codepage " + number + " --cache {cache}").status, kDone);
@@ -194,15 +165,12 @@ TEST_F(CliConventionsTest, ACacheThatCannotBeReadListsNothing) {
 }
 
 // ./run hands the same arguments to the window and to list: the window's /site:S starts the
-// listing there, and, as in the window, on every site when none begins with S.
+// listing there (the rules of the argument: CommandLineTest; of the site: MovieDlgTest).
 TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
     const test::Ran arcade = Run("list /site:arcade --cache {cache}");
     EXPECT_EQ(arcade.status, kDone) << arcade.err;
     EXPECT_TRUE(Has(arcade.out, "\n* arcade.example\n")) << arcade.out;
     EXPECT_FALSE(Has(arcade.out, "\nrain ")) << arcade.out;
-    const test::Ran unknown = Run("list /Site:nosuch --cache {cache}");
-    EXPECT_EQ(unknown.status, kDone) << unknown.err;
-    EXPECT_TRUE(Has(unknown.out, "\nrain ")) << unknown.out;
 }
 
 // The commands pellimor-cli --help lists and the help of each come from one table: every
@@ -211,7 +179,6 @@ TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
 TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
     const test::Ran general = Run("--help");
     EXPECT_EQ(general.status, kDone);
-    EXPECT_TRUE(Has(general.out, "  export [--site S] NAME... --to DIR")) << general.out;
     std::set<std::string> listed;
     const auto start = general.out.find("\nCommands:\n");
     ASSERT_NE(start, std::string::npos) << general.out;
@@ -241,12 +208,6 @@ TEST_F(CliConventionsTest, EveryCommandTheHelpListsHasAHelpOfItsOwn) {
     }
     EXPECT_EQ(helps.size(), listed.size());
     EXPECT_FALSE(helps.contains(general.out));
-    const std::string save = Run("save --help").out;
-    EXPECT_TRUE(Has(save, "--to DIR"));
-    EXPECT_FALSE(Has(save, "--all-matching"));
-    const std::string del = Run("delete --help").out;
-    EXPECT_TRUE(Has(del, "--all-matching") && Has(del, "--yes")) << del;
-    EXPECT_TRUE(Has(Run("list --help").out, "--json"));
     const test::Ran unknown = Run("frobnicate --help");
     EXPECT_EQ(unknown.status, kUsage);
     ExpectErrorLinesMarked(unknown);
@@ -328,10 +289,13 @@ TEST(CliColumnsTest, ColumnsLineUpByCellsAndNamesCannotRearrangeThem) {
                               "  http://evil.example/c\\u009D0;owned\\u009C.swf\n"}) {
         EXPECT_TRUE(Has(listing.out, shown)) << shown << "\n" << listing.out;
     }
-    for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
-                            "\xE2\x80\x8F", "\xFF", "\xC0"}) {
-        EXPECT_FALSE(Has(listing.out, raw)) << listing.out;
-    }
+    const auto expectNoRawBytes = [](const std::string& out) {
+        for (const char* raw : {"\xC2\x9B", "\xC2\x9C", "\xC2\x9D", "\xE2\x80\xAE", "\xE2\x81\xA7",
+                                "\xE2\x80\x8F", "\xFF", "\xC0"}) {
+            EXPECT_FALSE(Has(out, raw)) << out;
+        }
+    };
+    expectNoRawBytes(listing.out);
     // The JSON listing keeps the texts, escaped as JSON escapes them.
     const test::Ran json = run("list --json");
     ASSERT_EQ(json.status, 0) << json.out;
@@ -341,10 +305,16 @@ TEST(CliColumnsTest, ColumnsLineUpByCellsAndNamesCannotRearrangeThem) {
     const test::Ran refusal = run("delete 猫 --yes");
     EXPECT_EQ(refusal.status, 2) << refusal.out;
     EXPECT_EQ(AddressColumns(refusal.out).size(), 1u) << refusal.out;
-    const test::Ran shown = run("delete ロケット çalışma1 rocket01 --yes");
+    // Shown before asking and reported deleted as in the listing.
+    const test::Ran shown =
+        run("delete ロケット çalışma1 rocket01 'csi\xC2\x9B"
+            "2J' --yes");
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_EQ(AddressColumns(shown.out.substr(0, shown.out.find("deleted "))).size(), 1u)
         << shown.out;
+    EXPECT_TRUE(Has(shown.out, "\n  csi\\u009B2J ")) << shown.out;
+    EXPECT_TRUE(Has(shown.out, "\ndeleted http://evil.example/a\\u202Efws.exe.swf\n")) << shown.out;
+    expectNoRawBytes(shown.out);
 }
 
 // The version is the build's: the project's version, and the commit built where the sources

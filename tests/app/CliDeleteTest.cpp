@@ -57,14 +57,9 @@ struct DeleteCase {
     std::vector<std::string> gone;   // the addresses deleted; every other one stays
 };
 
-TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
+std::vector<DeleteCase> NamedCases() {
     const std::string longSite(20000, 'x');
-    const DeleteCase cases[] = {
-        {"an unknown site is refused with the closest sites",
-         "--site nosuch snake --yes",
-         2,
-         {"--site nosuch: no site of this cache contains it; the closest: "},
-         {}},
+    return {
         {"a misspelt site is offered first",
          "--site acrade snake --yes",
          2,
@@ -80,7 +75,7 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
          2,
          {"no site of this cache contains it"},
          {}},
-        {"a site no item begins with still takes only the sites containing it",
+        {"a site no item begins with narrows a name to the sites containing it",
          "--site toons intro --yes",
          0,
          {"These movies will be deleted:\n  intro  cartoons.example  " +
@@ -99,12 +94,6 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
          0,
          {"deleted " + std::string(kCartoonsIntro), "deleted " + std::string(kArcadeIntro)},
          {kCartoonsIntro, kArcadeIntro}},
-        {"--site narrows a name to one movie",
-         "--site cartoons intro --yes",
-         0,
-         {"These movies will be deleted:\n  intro  cartoons.example  " +
-          std::string(kCartoonsIntro) + "\ndeleted " + kCartoonsIntro},
-         {kCartoonsIntro}},
         {"--url picks the one movie of that address",
          "--url " + std::string(kArcadeIntro) + " --yes",
          0,
@@ -139,7 +128,10 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
          {}},
         {"--all is no way to delete", "--all --yes", 2, {"--all is for save"}, {}},
     };
-    for (const DeleteCase& c : cases) {
+}
+
+TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
+    for (const DeleteCase& c : NamedCases()) {
         SCOPED_TRACE(c.what);
         test::TempFolder temp;
         const std::string cache = Demo(temp);
@@ -157,8 +149,9 @@ TEST(CliDeleteTest, DeletesExactlyWhatWasNamed) {
     }
 }
 
-// One address cached in two containers, and a name and an address carrying control bytes.
-TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
+// One address cached in two containers: named by it, the two are told apart by their files.
+// (Names and addresses that would drive the terminal: CliColumnsTest.)
+TEST(CliDeleteTest, OneAddressCachedTwice) {
     test::TempFolder temp;
     std::string cache;
     for (const char* container : {"Content.IE5", "Low/Content.IE5"}) {
@@ -169,20 +162,12 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
         game.body = "FWS\x06";
         game.extension = "swf";
         ASSERT_TRUE(test::Ok(writer.AddContent(game)));
-        if (std::string(container) == "Content.IE5") {
-            game.url = "http://evil.example/\x1b[2Jclear.swf";
-            game.nameBase = "evil\x1b]0;owned\x07";
-            ASSERT_TRUE(test::Ok(writer.AddContent(game)));
-        }
         ASSERT_TRUE(test::Ok(writer.Save()));
         cache = writer.cacheFolder();
     }
     const std::string same = "http://same.example/game.swf";
     ASSERT_EQ(LiveAddresses(cache).count(same), 2u);
-    test::Ran ran = Delete(temp, cache, "game --yes");
-    EXPECT_EQ(ran.status, 2) << ran.out;
-    EXPECT_TRUE(Has(ran.out, "game: 2 movies have this name")) << ran.out;
-    ran = Delete(temp, cache, "--url " + same + " --yes");
+    test::Ran ran = Delete(temp, cache, "--url " + same + " --yes");
     EXPECT_EQ(ran.status, 2) << ran.out;
     EXPECT_TRUE(Has(ran.out, "2 movies have this address; take them all with --all-matching"))
         << ran.out;
@@ -190,28 +175,6 @@ TEST(CliDeleteTest, OneAddressTwiceAndNamesThatWouldDriveTheTerminal) {
     EXPECT_TRUE(Has(ran.out, "/INetCache/Content.IE5/")) << ran.out;
     EXPECT_TRUE(Has(ran.out, "/INetCache/Low/Content.IE5/")) << ran.out;
     EXPECT_EQ(LiveAddresses(cache).count(same), 2u);
-    // Listed, shown before asking, and reported deleted: never a raw control byte.
-    const std::string evil = "'http://evil.example/\x1b[2Jclear.swf'";
-    const struct {
-        const char* what;  // the arguments hold the control bytes: not for the test's output
-        std::string arguments;
-        int status;
-        std::string shown;
-    } hostile[] = {
-        {"the listing's name", "list", 0, "\nevil\\x1B]0;owned\\x07 "},
-        {"the listing's address", "list", 0, " http://evil.example/\\x1B[2Jclear.swf\n"},
-        {"the confirmation", "delete --url " + evil, 1,
-         "  evil\\x1B]0;owned\\x07  evil.example  http://evil.example/\\x1B[2Jclear.swf\n"},
-        {"the report", "delete --url " + evil + " --yes", 0,
-         "deleted http://evil.example/\\x1B[2Jclear.swf\n"},
-    };
-    for (const auto& c : hostile) {
-        SCOPED_TRACE(c.what);
-        ran = test::Cli(temp.path(), c.arguments + " --cache '" + cache + "'");
-        EXPECT_EQ(ran.status, c.status);
-        EXPECT_TRUE(Has(ran.out, c.shown));
-        EXPECT_EQ(ran.out.find_first_of("\x1b\x07"), std::string::npos);
-    }
     ran = Delete(temp, cache, "--url " + same + " --all-matching --yes");
     EXPECT_EQ(ran.status, 0) << ran.out;
     EXPECT_EQ(LiveAddresses(cache).count(same), 0u) << ran.out;
@@ -222,8 +185,7 @@ void ExpectNothingWritten(const test::TempFolder& temp, const std::string& profi
                           const std::string& cache, const std::string& extra,
                           const std::string& reason) {
     const auto before = test::Snapshot(profile);
-    for (const char* arguments :
-         {"rocket --yes", "intro --all-matching --yes", "--leftovers orphan --yes", "rocket"}) {
+    for (const char* arguments : {"rocket --yes", "--leftovers orphan --yes"}) {
         SCOPED_TRACE(arguments);
         const test::Ran ran = Delete(temp, cache, extra + " " + arguments);
         EXPECT_EQ(ran.status, 1) << ran.out;
@@ -235,46 +197,23 @@ void ExpectNothingWritten(const test::TempFolder& temp, const std::string& profi
     }
 }
 
-// The cookies' and the history's containers are never written by a delete of a movie: one
-// of them read-only does not stop it, while the cache's own refuses it.
+// Opened --read-only, delete says why and nothing changes. The cookies' container made
+// read-only (the mode bits decide, also as root) stops no delete of a movie, nor is written.
 TEST(CliDeleteTest, ReadOnlyCachesAreNeverWritten) {
-    const struct {
-        const char* what;
-        std::string extra;
-        std::string readOnly;  // below the profile, made read-only with chmod -R a-w
-        std::string reason;    // why the delete is refused; "" when it is not
-    } cases[] = {
-        {"--read-only on a writable cache", "--read-only", "",
-         "the cache was opened read-only (--read-only)"},
-        // As root too: the mode bits decide, as the platform's own cache library does.
-        {"a chmod -R a-w copy", "", ".", "/index.dat is read-only"},
-        {"read-only cookies", "", "INetCookies", ""},
-        {"a read-only history", "", "History", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.what) + (::geteuid() == 0 ? " (as root)" : ""));
-        test::TempFolder temp;
-        const std::string cache = Demo(temp);
-        const std::string readOnly = temp / ("profile/" + c.readOnly);
-        int status = 0;
-        if (!c.readOnly.empty()) {
-            test::RunCommand("chmod -R a-w '" + readOnly + "'", status);
-            ASSERT_EQ(status, 0);
-        }
-        if (!c.reason.empty()) {
-            ExpectNothingWritten(temp, temp / "profile", cache, c.extra, c.reason);
-            test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
-        }
-        // Writable again, or read-only where a delete does not write: it deletes as usual.
-        const auto before = test::Snapshot(readOnly);
-        const test::Ran ran = Delete(temp, cache, "rocket --yes");
-        EXPECT_EQ(ran.status, 0) << ran.out;
-        EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u) << ran.out;
-        if (c.reason.empty()) {
-            EXPECT_EQ(test::Snapshot(readOnly), before);
-        }
-        test::RunCommand("chmod -R u+w '" + temp.path() + "/profile'", status);
-    }
+    test::TempFolder temp;
+    const std::string cache = Demo(temp);
+    ExpectNothingWritten(temp, temp / "profile", cache, "--read-only",
+                         "the cache was opened read-only (--read-only)");
+    const std::string cookies = temp / "profile/INetCookies";
+    int status = 0;
+    test::RunCommand("chmod -R a-w '" + cookies + "'", status);
+    ASSERT_EQ(status, 0);
+    const auto before = test::Snapshot(cookies);
+    const test::Ran ran = Delete(temp, cache, "rocket --yes");
+    EXPECT_EQ(ran.status, 0) << ran.out;
+    EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u) << ran.out;
+    EXPECT_EQ(test::Snapshot(cookies), before);
+    test::RunCommand("chmod -R u+w '" + cookies + "'", status);
 }
 
 // A Windows partition mounted read-only, made here as a read-only bind mount of a demo cache.
@@ -306,8 +245,7 @@ TEST(CliDeleteTest, ReadOnlyMountIsNeverWritten) {
     ExpectNothingWritten(temp, temp / "profile", mount.at + "/INetCache", "", " cannot be written");
 }
 
-// The entry goes but its file stays: the report says so and why, and the file is then
-// among the leftovers.
+// The entry goes but its file stays: the report says so and why.
 TEST(CliDeleteTest, AnEntryWhoseFileStaysSaysWhy) {
     const struct {
         const char* what;
@@ -338,9 +276,6 @@ TEST(CliDeleteTest, AnEntryWhoseFileStaysSaysWhy) {
             << ran.out;
         EXPECT_TRUE(test::FileExists(file));
         EXPECT_EQ(LiveAddresses(cache).count(kRocket), 0u);
-        const std::string leftovers =
-            test::Cli(temp.path(), "list --cache '" + cache + "' --leftovers").out;
-        EXPECT_TRUE(Has(leftovers, file)) << leftovers;
     }
 }
 

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "ground/AddressSanitizer.h"
-#include "support/DemoCliTest.h"
 #include "support/TempFolder.h"
 
 namespace pellimor::test {
@@ -85,6 +84,32 @@ inline Ran Measured(const std::string& home, const std::vector<std::string>& arg
     ran.out = ReadFile(outPath);
     return ran;
 }
+
+inline bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A fresh demo cache in a temporary folder, with its own settings and home, so that no test
+// sees another's saves or the user's own.
+class DemoCliTest : public ::testing::Test {
+  protected:
+    TempFolder temp;
+    std::string cache;
+    void SetUp() override {
+        const Ran demo = Cli(temp.path(), "demo '" + temp.path() + "/profile'");
+        ASSERT_EQ(demo.status, 0) << demo.out;
+        cache = temp / "profile/INetCache";
+    }
+    // Standard output and error together, as a user sees them.
+    std::string Run(const std::string& arguments, int& status) const {
+        const Ran ran = Cli(temp.path(), arguments);
+        status = ran.status;
+        return ran.out;
+    }
+    std::string InCache(const std::string& arguments, int& status) const {
+        return Run(arguments + " --cache '" + cache + "'", status);
+    }
+};
 
 inline std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;

@@ -1,6 +1,6 @@
 // Bodies that decode to far more than they take on disk, made piece by piece so that neither
 // the tests nor the benchmark ever hold what they decode to: a large but well-formed movie,
-// and its gzip, raw deflate and brotli encodings.
+// and its gzip and brotli encodings.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,7 @@ struct BigMovieParts {
 };
 BigMovieParts BigMovieSplit(std::uint64_t length);
 
-enum class BodyCoding { kGzip, kRawDeflate, kBrotli };
+enum class BodyCoding { kGzip, kBrotli };
 // The movie of length bytes encoded so; only the encoded bytes are held.
 std::string EncodedBigMovie(std::uint64_t length, BodyCoding coding);
 
