@@ -7,8 +7,9 @@
 
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
-#include "platform/firefox/FirefoxTestHelpers.h"
+#include "support/Compressed.h"
 #include "support/FirefoxV1Writer.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor::test {
@@ -61,12 +62,12 @@ TEST(FirefoxCacheV1Fixture, FindsTheRecordsOfEachBlockFileWithoutTheMap) {
     ASSERT_NE(post, listing.entries.end());
     EXPECT_EQ(post->url, "http://ocsp.digicert.com/");
     const CacheEntry& first = listing.entries.front();
-    EXPECT_EQ(first.id, (EntryId{(*cache)->Location(), "_CACHE_001_", 4096}));
-    EXPECT_EQ(first.lastAccess, 1399040103);
-    EXPECT_EQ(first.lastModified, 1399040103);
-    EXPECT_EQ(first.expires, 1399126502);
-    EXPECT_EQ(first.size, 9489u);
-    EXPECT_EQ(first.contentType, "text/html");
+    EXPECT_EQ(first.id.source, (*cache)->Location());
+    EXPECT_EQ(
+        Fields(first),
+        "_CACHE_001_#1000 Firefox document http://start.mozilla.org/en-US/ | text/html  9489  "
+        "| 1399040103 1399040103 1399126502 | - | the cache's map (_CACHE_MAP_) is absent, so "
+        "where its body is stored is unknown");
     EXPECT_EQ(first.headers.substr(0, 15), "HTTP/1.1 200 OK");
     // The old cache is only read: a delete is refused whole.
     const Status can = (*cache)->CanDelete();
@@ -105,6 +106,8 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
         {"HTTP:http://a.example/cut.swf", kMovie.substr(0, 50),
          Head("Content-Length: " + std::to_string(kMovie.size()) + "\r\n"), V1BodyPlace::kBlockFile,
          0x5234567E},
+        {"HTTP:http://a.example/big.swf", std::string(10000, 'B'), Head(), V1BodyPlace::kBlockFile,
+         0x6234567F},
     };
     WriteV1Cache(temp.path(), spec);
     for (const std::string name : {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"}) {
@@ -120,8 +123,8 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
     const Listing listing = ListAll(**cache);
     EXPECT_TRUE(listing.status.ok()) << listing.status.error();
     ASSERT_EQ(listing.entries.size(), spec.entries.size());
-    const std::vector<std::string> bodies = {small, kMovie, "FWS\x0A" + large, kMovie,
-                                             kMovie.substr(0, 50)};
+    const std::vector<std::string> bodies = {
+        small, kMovie, "FWS\x0A" + large, kMovie, kMovie.substr(0, 50), spec.entries[5].body};
     for (std::size_t i = 0; i < spec.entries.size(); ++i) {
         const CacheEntry& entry = listing.entries[i];
         SCOPED_TRACE(spec.entries[i].key);
@@ -141,29 +144,18 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
     ASSERT_TRUE(listing.entries[2].localFileName);
     EXPECT_EQ(ReadFile(*listing.entries[2].localFileName), "FWS\x0A" + large);
     EXPECT_FALSE(listing.entries[3].localFileName);  // stored gzipped: not the movie itself
-}
-
-TEST_P(WrittenCacheV1, ABodyInAnAbsentBlockFileIsListedUnreadable) {
-    TempFolder temp;
-    V1CacheSpec spec;
-    spec.firefox3 = GetParam();
-    spec.entries = {
-        {"HTTP:http://a.example/big.swf", std::string(10000, 'B'), Head(), V1BodyPlace::kBlockFile,
-         0x11111111},
-        {"HTTP:http://a.example/small.swf", "FWS\x05", Head(), V1BodyPlace::kBlockFile, 0x22222222},
-    };
-    WriteV1Cache(temp.path(), spec);
+    // Without the block file of the big body, that body alone is unreadable.
     ASSERT_EQ(V1BlockFileFor(10000), 3u);
-    std::remove((temp / "_CACHE_003_").c_str());
-    auto cache = FirefoxCacheV1::Open(temp.path());
+    std::remove((temp / (GetParam() ? "_CACHE_003_" : "_cache_003_")).c_str());
+    cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());
-    const Listing listing = ListAll(**cache);
-    ASSERT_EQ(listing.entries.size(), 2u);
-    EXPECT_NE(listing.entries[0].unreadable.find("_CACHE_003_"), std::string::npos)
-        << listing.entries[0].unreadable;
-    EXPECT_FALSE((*cache)->ReadBody(listing.entries[0].id, 1 << 20).ok());
-    EXPECT_TRUE(listing.entries[1].unreadable.empty());
-    EXPECT_TRUE((*cache)->ReadBody(listing.entries[1].id, 1 << 20).ok());
+    const Listing without = ListAll(**cache);
+    ASSERT_EQ(without.entries.size(), spec.entries.size());
+    for (std::size_t i = 0; i < spec.entries.size(); ++i) {
+        EXPECT_EQ(without.entries[i].unreadable.empty(), i != 5) << without.entries[i].unreadable;
+        EXPECT_EQ((*cache)->ReadBody(without.entries[i].id, 1 << 20).ok(), i != 5);
+    }
+    EXPECT_NE(without.entries[5].unreadable.find("_CACHE_003_"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(BitmapLayouts, WrittenCacheV1, ::testing::Values(true, false),

@@ -9,9 +9,9 @@
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
-#include "platform/firefox/FirefoxTestHelpers.h"
 #include "support/FirefoxCache2Writer.h"
 #include "support/FirefoxV1Writer.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor::test {
@@ -34,7 +34,8 @@ constexpr std::size_t kHeaderAt = 104 + 4 + 2;
 struct Cache2Damage {
     std::string name;
     std::function<void(const std::string& path)> make;  // writes the damaged entry file
-    bool listed;  // listed (as no document) rather than refused
+    bool listed;              // listed (as no document) rather than refused
+    const char* reason = "";  // what the refusal says beside the file's name
 };
 
 std::function<void(const std::string&)> Edited(std::function<void(std::string&)> edit) {
@@ -86,27 +87,28 @@ const std::vector<Cache2Damage> kCache2Damages = {
          WriteFile(path, Cache2EntryBytes(spec));
      },
      true},
+    {"Encrypted",
+     [](const std::string& path) {
+         Cache2EntrySpec spec = kDamagedSpec;
+         spec.version = 4;
+         spec.encrypted = true;
+         WriteFile(path, Cache2EntryBytes(spec));
+     },
+     false, "encryption"},
     {"Fifo", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, false},
     {"LinkToDevZero",
      [](const std::string& path) { ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); }, false},
     {"LinkOutOfTheCache",
      [](const std::string& path) {
-         WriteFile("/tmp/pellimor-firefox-outside-" + std::to_string(getpid()),
-                   Cache2EntryBytes(kDamagedSpec));
-         ASSERT_EQ(symlink(("/tmp/pellimor-firefox-outside-" + std::to_string(getpid())).c_str(),
-                           path.c_str()),
-                   0);
+         const std::string outside = path.substr(0, path.rfind("/cache2/")) + "/outside";
+         WriteFile(outside, Cache2EntryBytes(kDamagedSpec));
+         ASSERT_EQ(symlink(outside.c_str(), path.c_str()), 0);
      },
      false},
     {"Folder", [](const std::string& path) { MakeFolders(path); }, false},
 };
 
-class DamagedCache2 : public ::testing::TestWithParam<Cache2Damage> {
-  protected:
-    void TearDown() override {
-        std::remove(("/tmp/pellimor-firefox-outside-" + std::to_string(getpid())).c_str());
-    }
-};
+class DamagedCache2 : public ::testing::TestWithParam<Cache2Damage> {};
 
 TEST_P(DamagedCache2, TheOtherEntriesStillListAndTheDamagedOneIsNamed) {
     const Cache2Damage& damage = GetParam();
@@ -134,6 +136,7 @@ TEST_P(DamagedCache2, TheOtherEntriesStillListAndTheDamagedOneIsNamed) {
         EXPECT_EQ(listing.entries.size(), 1u);
         EXPECT_FALSE(listing.status.ok());
         EXPECT_NE(listing.status.error().find(bad), std::string::npos) << listing.status.error();
+        EXPECT_NE(listing.status.error().find(damage.reason), std::string::npos);
     }
     const auto body = (*cache)->ReadBody(EntryId{(*cache)->Location(), bad, 0}, 1 << 20);
     EXPECT_FALSE(body.ok());

@@ -37,26 +37,6 @@ inline std::string RealWebCacheBytes() {
     return bytes;
 }
 
-// Every copy of text (as UTF-16LE, as ESE keeps it) replaced by another of the same length.
-inline void ReplaceUtf16(std::string& bytes, const std::string& from, const std::string& to) {
-    const auto wide = [](const std::string& text) {
-        std::string out;
-        for (const char c : text) {
-            out += c;
-            out += '\0';
-        }
-        return out;
-    };
-    const std::string a = wide(from), b = wide(to);
-    if (a.size() != b.size()) {
-        ADD_FAILURE() << "a replacement must keep the length: " << from;
-        return;
-    }
-    for (std::size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + 1)) {
-        bytes.replace(at, a.size(), b);
-    }
-}
-
 // A row of an esedbexport table, by column name.
 using ExportRow = std::map<std::string, std::string>;
 
