@@ -1,7 +1,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ground/ByteReader.h"
@@ -157,6 +156,7 @@ TEST(ChromiumSimpleCache, ManyEntryFilesListInNameOrderEachWithItsOwnAddress) {
     EXPECT_EQ(seen, 100u);
 }
 
+// Each encoding is the decoder's own test; here, that the entry's encoding reaches it.
 TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
     const std::string text = "var movie = 'games/puzzle.swf';\n" + std::string(3000, 'x') + kMovie;
     const struct {
@@ -165,7 +165,6 @@ TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
     } cases[] = {
         {nullptr, text},
         {"gzip", test::Gzipped(text)},
-        {"br", test::Brotli(text)},
     };
     for (const auto& c : cases) {
         test::TempFolder temp;
@@ -188,63 +187,52 @@ TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
     }
 }
 
+// A delete takes the chosen entry's files, and nothing whose file now holds another
+// address, lies outside the folder, is a link or belongs to another source.
 TEST(ChromiumSimpleCache, DeleteRemovesTheEntrysFilesAndNothingElse) {
     test::TempFolder temp;
-    test::WriteSimpleIndex(temp.path());
-    SimpleEntrySpec chosen = Movie("https://games.example/gone.swf");
-    chosen.stream2 = "metadata";
-    chosen.sparse = true;
-    test::WriteSimpleEntry(temp.path(), 0x1111, chosen);
-    SimpleEntrySpec other = Movie("https://games.example/stays.swf");
-    other.stream2 = "metadata";
-    other.sparse = true;
-    test::WriteSimpleEntry(temp.path(), 0x2222, other);
-
-    ChromiumSimpleCache cache(temp.path());
-    ASSERT_TRUE(cache.CanDelete().ok()) << cache.CanDelete().error();
-    const Listing listed = test::ListAll(cache);
-    const CacheEntry* gone = FindByUrl(listed, "https://games.example/gone.swf");
-    ASSERT_NE(gone, nullptr);
-    const auto results = cache.DeleteEntries({{gone->id, gone->url, std::nullopt}});
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].ok()) << results[0].error();
-    EXPECT_EQ(test::VisibleNames(temp.path()),
-              (std::vector<std::string>{"0000000000002222_0", "0000000000002222_1",
-                                        "0000000000002222_s", "index"}));
-    const auto after = test::ListAll(cache).entries;
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_EQ(after[0].url, "https://games.example/stays.swf");
-    // Chromium reused the file for another address since the listing: it stays.
-    test::WriteFile(temp / "0000000000002222_0",
-                    test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
-    EXPECT_FALSE(cache.DeleteEntries({{after[0].id, after[0].url, std::nullopt}})[0].ok());
-    EXPECT_TRUE(test::FileExists(temp / "0000000000002222_0"));
-}
-
-TEST(ChromiumSimpleCache, DeleteNamesThatLeadElsewhereAreRefused) {
-    test::TempFolder temp;
-    test::MakeFolders(temp / "cache");
+    const std::string cache = temp / "cache";
+    test::MakeFolders(cache);
+    test::WriteSimpleIndex(cache);
+    for (const auto& [hash, name] : {std::pair{0x1111, "gone"}, std::pair{0x2222, "stays"}}) {
+        SimpleEntrySpec spec = Movie("https://games.example/" + std::string(name) + ".swf");
+        spec.stream2 = "metadata";
+        spec.sparse = true;
+        test::WriteSimpleEntry(cache, hash, spec);
+    }
     const std::string outside =
         test::WriteSimpleEntry(temp.path(), 0x3333, Movie("https://games.example/outside.swf"));
-    ChromiumSimpleCache cache(temp / "cache");
-    const std::vector<EntryId> ids = {
-        {temp / "cache", "../0000000000003333_0", 0x3333},
-        {temp / "cache", "/etc/passwd", 0},
+    ASSERT_EQ(::symlink(outside.c_str(), (cache + "/0000000000003333_0").c_str()), 0);
+
+    ChromiumSimpleCache source(cache);
+    ASSERT_TRUE(source.CanDelete().ok()) << source.CanDelete().error();
+    const Listing listed = test::ListAll(source);
+    ASSERT_EQ(listed.entries.size(), 2u);  // not the link
+    const CacheEntry* gone = FindByUrl(listed, "https://games.example/gone.swf");
+    ASSERT_NE(gone, nullptr);
+    const std::vector<EntryId> refused = {
+        {cache, "../0000000000003333_0", 0x3333},
+        {cache, "/etc/passwd", 0},
+        {cache, "0000000000003333_0", 0x3333},        // the link
         {temp.path(), "0000000000003333_0", 0x3333},  // another source's entry
     };
-    for (const EntryId& id : ids) {
-        const auto results = cache.DeleteEntries({{id, std::nullopt, std::nullopt}});
-        EXPECT_FALSE(results[0].ok()) << id.file;
-        EXPECT_FALSE(cache.ReadBody(id, 1 << 20).ok()) << id.file;
+    for (const EntryId& id : refused) {
+        EXPECT_FALSE(source.DeleteEntries({{id, std::nullopt, std::nullopt}})[0].ok()) << id.file;
+        EXPECT_FALSE(source.ReadBody(id, 1 << 20).ok()) << id.file;
     }
     EXPECT_TRUE(test::FileExists(outside));
-    // A link named like an entry is not followed out of the folder, nor removed.
-    ASSERT_EQ(::symlink(outside.c_str(), (temp / "cache/0000000000003333_0").c_str()), 0);
-    EXPECT_TRUE(test::ListAll(cache).entries.empty());
-    const auto results =
-        cache.DeleteEntries({{{temp / "cache", "0000000000003333_0", 0x3333}, {}, {}}});
-    EXPECT_FALSE(results[0].ok());
-    EXPECT_TRUE(test::FileExists(outside));
+    const auto results = source.DeleteEntries({{gone->id, gone->url, std::nullopt}});
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok()) << results[0].error();
+    EXPECT_EQ(test::VisibleNames(cache),
+              (std::vector<std::string>{"0000000000002222_0", "0000000000002222_1",
+                                        "0000000000002222_s", "0000000000003333_0", "index"}));
+    // Chromium reused the file for another address since the listing: it stays.
+    const CacheEntry* stays = FindByUrl(listed, "https://games.example/stays.swf");
+    test::WriteFile(cache + "/0000000000002222_0",
+                    test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
+    EXPECT_FALSE(source.DeleteEntries({{stays->id, stays->url, std::nullopt}})[0].ok());
+    EXPECT_TRUE(test::FileExists(cache + "/0000000000002222_0"));
 }
 
 TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
@@ -259,19 +247,18 @@ TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
         ASSERT_EQ(::chmod(temp.path().c_str(), 0755), 0);
         ASSERT_EQ(::chown((temp / "cache").c_str(), kNobody, kNobody), 0);
     }
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        if (root && (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
-                     ::setresuid(kNobody, kNobody, kNobody) != 0)) {
-            ::_exit(2);
-        }
-        const Status allowed = ChromiumSimpleCache(temp / "cache").CanDelete();
-        ::_exit(!allowed.ok() && allowed.error().find("not writable") != std::string::npos ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(test::InChild([&] {
+                  if (root && (::setgroups(0, nullptr) != 0 ||
+                               ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+                               ::setresuid(kNobody, kNobody, kNobody) != 0)) {
+                      return 2;
+                  }
+                  const Status allowed = ChromiumSimpleCache(temp / "cache").CanDelete();
+                  return !allowed.ok() && allowed.error().find("not writable") != std::string::npos
+                             ? 0
+                             : 1;
+              }),
+              0);
     ::chmod((temp / "cache").c_str(), 0755);
 }
 
@@ -289,7 +276,7 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         }
         return bytes;
     };
-    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkToFolder, kLinkOutside };
+    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
     const struct {
         std::string name;
         Make make;
@@ -345,7 +332,6 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         {"a FIFO", kFifo, "", false, false},
         {"a link to /dev/zero", kDevZero, "", false, false},
         {"a folder", kFolder, "", false, false},
-        {"a link to a folder", kLinkToFolder, "", false, false},
         {"a link out of the folder", kLinkOutside, "", false, false},
     };
     for (const auto& c : cases) {
@@ -365,9 +351,6 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
                 break;
             case kFolder:
                 test::MakeFolders(damaged);
-                break;
-            case kLinkToFolder:
-                ASSERT_EQ(::symlink(temp.path().c_str(), damaged.c_str()), 0);
                 break;
             case kLinkOutside:
                 test::WriteFile(temp / "outside_0", good);

@@ -213,12 +213,6 @@ const std::vector<V1Damage> kV1Damages = {
          Rewrite(f + "/_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); });
      },
      0},
-    {"BlockFileIsAFifo",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_001_").c_str());
-         ASSERT_EQ(mkfifo((f + "/_CACHE_001_").c_str(), 0600), 0);
-     },
-     0},
     {"BlockFileLinkedToDevZero",
      [](const std::string& f) {
          std::remove((f + "/_CACHE_001_").c_str());
