@@ -23,6 +23,10 @@ void PutBig32At(std::string& bytes, std::size_t at, std::uint32_t value) {
     }
 }
 
+std::function<void(std::string&)> Big32At(std::size_t at, std::uint32_t value) {
+    return [=](std::string& bytes) { PutBig32At(bytes, at, value); };
+}
+
 const std::string kBody = "FWS\x0A" + std::string(100, 'b');
 const Cache2EntrySpec kDamagedSpec{
     ":http://bad.example/x.swf", kBody,
@@ -71,14 +75,12 @@ const std::vector<Cache2Damage> kCache2Damages = {
          WriteFile(path, bytes);
      },
      false},
-    {"KeySizeHuge", Edited([](std::string& b) { PutBig32At(b, kHeaderAt + 24, 0xFFFFFFFF); }),
-     false},
-    {"KeySizePastTheElements", Edited([](std::string& b) { PutBig32At(b, kHeaderAt + 24, 500); }),
-     false},
+    {"KeySizeHuge", Edited(Big32At(kHeaderAt + 24, 0xFFFFFFFF)), false},
+    {"KeySizePastTheElements", Edited(Big32At(kHeaderAt + 24, 500)), false},
     {"KeyNotTerminated",
      Edited([](std::string& b) { b[kHeaderAt + 32 + kDamagedSpec.key.size()] = 'k'; }), false},
     {"ElementsNotTerminated", Edited([](std::string& b) { b[b.size() - 5] = 'e'; }), false},
-    {"VersionUnknown", Edited([](std::string& b) { PutBig32At(b, kHeaderAt, 99); }), false},
+    {"VersionUnknown", Edited(Big32At(kHeaderAt, 99)), false},
     {"KeyWithoutAnAddress", Edited([](std::string& b) { b[kHeaderAt + 32] = 'x'; }), true},
     {"KeyOnlyAColon",
      [](const std::string& path) {
@@ -158,80 +160,29 @@ TEST(DamagedCache2Folder, AnEntriesFolderLinkedOutOfTheCacheIsRefused) {
     EXPECT_FALSE(FirefoxCache2::Open(temp / "cache2").ok());
 }
 
-// Damage to the old cache: its map and block files.
+// Damage to the old cache: a field of its map or first block file changed, a file cut, or a
+// file replaced by a FIFO or a link to /dev/zero.
 struct V1Damage {
     std::string name;
-    std::function<void(const std::string& folder)> make;
-    std::size_t listed;  // entries still listed with a readable body
+    std::string file;                        // below the cache folder
+    std::function<void(std::string&)> edit;  // none: the file is replaced
+    std::size_t listed;                      // entries still listed with a readable body
+    bool fifo = false;                       // replaced by a FIFO, else a link to /dev/zero
 };
-
-void Rewrite(const std::string& path, const std::function<void(std::string&)>& edit) {
-    std::string bytes = ReadFile(path);
-    edit(bytes);
-    std::remove(path.c_str());
-    WriteFile(path, bytes);
-}
 
 constexpr std::size_t kMapHeader = 276;
 
 const std::vector<V1Damage> kV1Damages = {
-    {"MapCut",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { b.resize(100); });
-     },
-     0},
-    {"MapRecordCountHuge",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { PutBig32At(b, 16, 0xFFFFFFFF); });
-     },
-     0},
-    {"MapVersionUnknown",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { PutBig32At(b, 0, 0x00090001); });
-     },
-     0},
-    {"RecordPastTheBlockFile",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_",
-                 [](std::string& b) { PutBig32At(b, kMapHeader + 12, 0x90FFFFFF); });
-     },
-     1},
-    {"BodyPastTheBlockFile",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_",
-                 [](std::string& b) { PutBig32At(b, kMapHeader + 8, 0x93FFFFF0); });
-     },
-     1},
-    {"RecordKeySizeHuge",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_001_",
-                 [](std::string& b) { PutBig32At(b, 16384 + 256 + 28, 0xFFFFFFF0); });
-     },
-     1},
-    {"BlockFileCut",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); });
-     },
-     0},
-    {"BlockFileLinkedToDevZero",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_001_").c_str());
-         ASSERT_EQ(symlink("/dev/zero", (f + "/_CACHE_001_").c_str()), 0);
-     },
-     0},
-    {"MapIsAFifo",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_MAP_").c_str());
-         ASSERT_EQ(mkfifo((f + "/_CACHE_MAP_").c_str(), 0600), 0);
-     },
-     0},
-    {"SeparateBodyIsAFifo",
-     [](const std::string& f) {
-         const std::string path = f + "/3/23/4567Cd01";
-         std::remove(path.c_str());
-         ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-     },
-     1},
+    {"MapCut", "_CACHE_MAP_", [](std::string& b) { b.resize(100); }, 0},
+    {"MapRecordCountHuge", "_CACHE_MAP_", Big32At(16, 0xFFFFFFFF), 0},
+    {"MapVersionUnknown", "_CACHE_MAP_", Big32At(0, 0x00090001), 0},
+    {"RecordPastTheBlockFile", "_CACHE_MAP_", Big32At(kMapHeader + 12, 0x90FFFFFF), 1},
+    {"BodyPastTheBlockFile", "_CACHE_MAP_", Big32At(kMapHeader + 8, 0x93FFFFF0), 1},
+    {"RecordKeySizeHuge", "_CACHE_001_", Big32At(16384 + 256 + 28, 0xFFFFFFF0), 1},
+    {"BlockFileCut", "_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); }, 0},
+    {"BlockFileLinkedToDevZero", "_CACHE_001_", nullptr, 0},
+    {"MapIsAFifo", "_CACHE_MAP_", nullptr, 0, true},
+    {"SeparateBodyIsAFifo", "3/23/4567Cd01", nullptr, 1, true},
 };
 
 class DamagedCacheV1 : public ::testing::TestWithParam<V1Damage> {};
@@ -246,7 +197,16 @@ TEST_P(DamagedCacheV1, ListsWhatItCanAndSaysWhatIsWrong) {
          V1BodyPlace::kSeparateFile, 0x3234567C},
     };
     WriteV1Cache(temp.path(), spec);
-    GetParam().make(temp.path());
+    const V1Damage& damage = GetParam();
+    const std::string path = temp / damage.file;
+    std::string bytes = ReadFile(path);
+    std::remove(path.c_str());
+    if (damage.edit) {
+        damage.edit(bytes);
+        WriteFile(path, bytes);
+    } else {
+        ASSERT_EQ(damage.fifo ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()), 0);
+    }
     auto cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());
     const Listing listing = ListAll(**cache);
@@ -256,7 +216,7 @@ TEST_P(DamagedCacheV1, ListsWhatItCanAndSaysWhatIsWrong) {
         EXPECT_EQ(body.ok(), entry.unreadable.empty()) << entry.unreadable << " / " << body.error();
         readable += body.ok();
     }
-    EXPECT_EQ(readable, GetParam().listed);
+    EXPECT_EQ(readable, damage.listed);
     if (listing.entries.size() < spec.entries.size()) {
         EXPECT_FALSE(listing.status.ok());
         EXPECT_FALSE(listing.status.error().empty());
