@@ -24,10 +24,6 @@ std::string Element(std::string_view name, std::string_view value) {
     return out;
 }
 
-}  // namespace
-
-namespace {
-
 // What follows a body of bodySize bytes: hashes, metadata, the body's length.
 std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
     std::string file;

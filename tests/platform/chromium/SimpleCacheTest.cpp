@@ -52,7 +52,8 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     SimpleEntrySpec plain;
     plain.key = "http://old.example/page.html";
     plain.body = "<html>hello</html>";
-    plain.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8"};
+    plain.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8",
+                         "Expires: Thu, 01 Jan 2037 00:00:00 GMT"};
     plain.keySha256 = false;
     plain.extraFlags = true;
     plain.responseTime = 1600000000;
@@ -87,11 +88,11 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
          "0123456789abcdef_0#123456789abcdef" + movie + "a.swf" + flash + "32" + start +
              Modified(temp / "0123456789abcdef_0") + " - | - | ",
          kMovie},
-        // No Last-Modified: the response time.
+        // No Last-Modified: the response time; and the time it Expires.
         {"http://old.example/page.html",
          "fedcba9876543210_0#fedcba9876543210 Chrome document http://old.example/page.html | "
          "text/html  18 <html>he | 1600000000 " +
-             Modified(temp / "fedcba9876543210_0") + " - | - | ",
+             Modified(temp / "fedcba9876543210_0") + " 2114380800 | - | ",
          plain.body},
         {"https://games.example/upper.swf",
          "AAAABBBBCCCCDDDD_0#aaaabbbbccccdddd" + movie + "upper.swf" + flash + "32" + start +
@@ -164,7 +165,7 @@ TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
         std::string stored;
     } cases[] = {
         {nullptr, text},
-        {"gzip", test::Gzipped(text)},
+        {"GZip", test::Gzipped(text)},
     };
     for (const auto& c : cases) {
         test::TempFolder temp;
@@ -178,6 +179,7 @@ TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
         const auto entries = test::ListAll(cache).entries;
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_EQ(entries[0].size, c.stored.size());
+        EXPECT_EQ(entries[0].contentEncoding, c.encoding ? "gzip" : "");
         const auto body = cache.ReadBody(entries[0].id, 1 << 20);
         ASSERT_TRUE(body.ok()) << (c.encoding ? c.encoding : "none") << ": " << body.error();
         EXPECT_EQ(body->bytes, text) << (c.encoding ? c.encoding : "none");

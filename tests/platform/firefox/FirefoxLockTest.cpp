@@ -11,7 +11,6 @@
 #include <ostream>
 
 #include "platform/firefox/Cache2.h"
-#include "platform/firefox/ProfileLock.h"
 #include "support/FirefoxCache2Writer.h"
 #include "support/TempFolder.h"
 
@@ -56,7 +55,7 @@ const std::vector<Layout> kLayouts = {
      "home/.mozilla/firefox/ab12.default-esr"},
     {"CacheInsideProfile", "profile/cache2", "profile"},
     {"WindowsLocalAndRoaming", "Users/ana/AppData/Local/Mozilla/Firefox/Profiles/x1.default/cache2",
-     "Users/ana/AppData/Roaming/Mozilla/Firefox/Profiles/x1.default"},
+     "Users/ana/AppData/ROAMING/mozilla/FIREFOX/Profiles/x1.default"},  // in any case
     {"WindowsXp",
      "Documents and Settings/ana/Local Settings/Application "
      "Data/Mozilla/Firefox/Profiles/q.default/cache2",
@@ -145,16 +144,6 @@ TEST(FirefoxLockLink, AParentlockThatIsAFifoOrALinkIsNotWaitedOn) {
     auto cache = FirefoxCache2::Open(temp / "p/cache2");
     ASSERT_TRUE(cache.ok());
     EXPECT_TRUE((*cache)->CanDelete().ok()) << (*cache)->CanDelete().error();
-}
-
-TEST(FirefoxProfiles, TheRoamingProfileIsFoundInAnyCase) {
-    TempFolder temp;
-    MakeFolders(temp / "users/ana/AppData/ROAMING/mozilla/FIREFOX/Profiles/x.default");
-    MakeFolders(temp / "users/ana/AppData/Local/Mozilla/Firefox/Profiles/x.default/cache2");
-    const auto folders = firefox::ProfileFoldersOf(
-        temp / "users/ana/AppData/Local/Mozilla/Firefox/Profiles/x.default/cache2");
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[1], temp / "users/ana/AppData/ROAMING/mozilla/FIREFOX/Profiles/x.default");
 }
 
 }  // namespace
