@@ -1,13 +1,8 @@
 // Firefox's cache2: the real entry files of the fixture, a cache2 folder written here, and
 // what the source makes of them (addresses, times, bodies decoded, deletion).
 #include <gtest/gtest.h>
-
-#include <span>
-
 #include "platform/firefox/Cache2.h"
-#include "platform/firefox/Cache2Format.h"
 #include "platform/firefox/FirefoxFolders.h"
-#include "platform/firefox/ResponseHead.h"
 #include "support/Compressed.h"
 #include "support/FirefoxCache2Writer.h"
 #include "support/ListedEntries.h"
@@ -19,17 +14,11 @@ namespace {
 const std::string kFixture = std::string(PELLIMOR_TEST_DATA) + "/browsers/firefox-cache2";
 const std::string kInvalid = "C966EB70794E44E7E3E8A260106D0C72439AF65B";
 
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
+// Each entry as the fixture's README gives it: file, address, facts on one line, status.
 struct FixtureEntry {
     std::string name;
-    std::string key;
-    std::uint32_t version;
-    std::uint32_t fetchCount;
     std::string url;
-    std::string fields;      // as test::Fields gives them
+    std::string fields;      // as test::Fields gives them after the address
     std::string statusLine;  // empty: no response head
 };
 
@@ -37,21 +26,18 @@ const std::string kPredictor = "a record of Firefox's predictor, not a cached do
 
 const std::vector<FixtureEntry> kFixtureEntries = {
     {"1F4B3A4FC81FB19C530758231FA54313BE8F6FA2",
-     ":https://tiles.cdn.mozilla.net/images/8acf9436e1b315f5f04b9435a518bcd1aef131f8.5663.png", 1,
-     2, "https://tiles.cdn.mozilla.net/images/8acf9436e1b315f5f04b9435a518bcd1aef131f8.5663.png",
+     "https://tiles.cdn.mozilla.net/images/8acf9436e1b315f5f04b9435a518bcd1aef131f8.5663.png",
      " | image/png  5663 \\x89PNG\\x0d\\x0a\\x1a\\x0a | 1430580931 1430580931 1462116931 | - | ",
      "HTTP/1.1 200 OK"},
-    {"9E599395B8E39ED759C56FC9CD6BBD80FBB426DC", "~predictor-origin,:http://github.com/", 3, 9,
-     "http://github.com/", " |   0  | 1626576732 1626576732 - | - | " + kPredictor, ""},
-    {"0EDDF8C091E2FED62E44BEDDDC1723F5BF38FE4F", "~predictor-origin,:https://www.mozilla.org/", 3,
-     1, "https://www.mozilla.org/", " |   0  | 1628376164 1628376162 - | - | " + kPredictor, ""},
+    {"9E599395B8E39ED759C56FC9CD6BBD80FBB426DC", "http://github.com/",
+     " |   0  | 1626576732 1626576732 - | - | " + kPredictor, ""},
+    {"0EDDF8C091E2FED62E44BEDDDC1723F5BF38FE4F", "https://www.mozilla.org/",
+     " |   0  | 1628376164 1628376162 - | - | " + kPredictor, ""},
     {"0FC75AE83A9F7CAEFD982F3A793D9CDE5166ECD2",
-     ":https://github.com/log2timeline/plaso/issues/counts", 1, 1,
      "https://github.com/log2timeline/plaso/issues/counts",
      " | application/json gzip 80 {\"issues | 1430581478 1430581478 - | - | ", "HTTP/1.1 200 OK"},
 };
 
-// Each entry file reads as the fixture's README says.
 TEST(FirefoxCache2Fixture, ListsEveryEntryAndRefusesTheInvalidFile) {
     auto cache = FirefoxCache2::Open(kFixture);
     ASSERT_TRUE(cache.ok()) << cache.error();
@@ -61,12 +47,6 @@ TEST(FirefoxCache2Fixture, ListsEveryEntryAndRefusesTheInvalidFile) {
     ASSERT_EQ(listing.entries.size(), kFixtureEntries.size());
     for (const FixtureEntry& expected : kFixtureEntries) {
         SCOPED_TRACE(expected.name);
-        const auto metadata =
-            firefox::cache2::ParseEntryFile(Bytes(ReadFile(kFixture + "/" + expected.name)));
-        ASSERT_TRUE(metadata.ok()) << metadata.error();
-        EXPECT_EQ(metadata->key, expected.key);
-        EXPECT_EQ(metadata->version, expected.version);
-        EXPECT_EQ(metadata->fetchCount, expected.fetchCount);
         const CacheEntry* entry = FindByUrl(listing, expected.url);
         ASSERT_NE(entry, nullptr);
         EXPECT_EQ(entry->id.source, (*cache)->Location());
@@ -81,15 +61,9 @@ TEST(FirefoxCache2Fixture, ListsEveryEntryAndRefusesTheInvalidFile) {
     const auto body = (*cache)->ReadBody(tile->id, 1 << 20);
     ASSERT_TRUE(body.ok()) << body.error();
     EXPECT_FALSE(body->truncated);
-    const std::string file = ReadFile(kFixture + "/" + kFixtureEntries[0].name);
-    EXPECT_EQ(body->bytes, file.substr(0, 5663));
-    EXPECT_EQ(firefox::ElementValue(firefox::cache2::ParseEntryFile(Bytes(file))->elements,
-                                    "request-method"),
-              "GET");
-    const CacheEntry* counts = FindByUrl(listing, kFixtureEntries[3].url);
-    const auto json = (*cache)->ReadBody(counts->id, 1 << 20);
+    EXPECT_EQ(body->bytes, ReadFile(kFixture + "/" + kFixtureEntries[0].name).substr(0, 5663));
+    const auto json = (*cache)->ReadBody(FindByUrl(listing, kFixtureEntries[3].url)->id, 1 << 20);
     ASSERT_TRUE(json.ok()) << json.error();
-    EXPECT_EQ(json->bytes.substr(0, 2), "{\"");
     EXPECT_NE(json->bytes.find("issues_count"), std::string::npos) << json->bytes;
     EXPECT_FALSE((*cache)
                      ->ReadBody(EntryId{(*cache)->Location(), kFixtureEntries[1].name, 0}, 1 << 20)
