@@ -1,6 +1,7 @@
 // Firefox's cache2: the real entry files of the fixture, a cache2 folder written here, and
 // what the source makes of them (addresses, times, bodies decoded, deletion).
 #include <gtest/gtest.h>
+
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/FirefoxFolders.h"
 #include "support/Compressed.h"
