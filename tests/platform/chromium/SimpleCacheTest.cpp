@@ -273,9 +273,7 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
     const std::size_t bodyEnd = keyEnd + spec.body.size();
     auto patched = [&](std::size_t offset, std::uint32_t value) {
         std::string bytes = good;
-        for (int i = 0; i < 4; ++i) {
-            bytes[offset + i] = static_cast<char>(value >> (8 * i));
-        }
+        PutU32(reinterpret_cast<std::uint8_t*>(&bytes[offset]), value);
         return bytes;
     };
     enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };

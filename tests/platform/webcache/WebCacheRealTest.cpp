@@ -23,29 +23,6 @@ namespace {
 
 using test::ExportRow;
 
-struct Reading {
-    std::size_t sources = 0;
-    std::map<std::uint64_t, CacheEntry> entries;  // by EntryId
-    Status status = Done{};
-    std::unique_ptr<CacheSource> source;
-};
-
-Reading ReadAll(const std::string& root) {
-    Reading reading;
-    PosixFileOps files;
-    FoundCaches found = FindCaches(files, root, {});
-    reading.sources = found.sources.size();
-    if (found.sources.size() != 1) {
-        return reading;
-    }
-    reading.source = std::move(found.sources.front());
-    reading.status = reading.source->Enumerate([&](const CacheEntry& entry) {
-        reading.entries.emplace(entry.id.locator, entry);
-        return true;
-    });
-    return reading;
-}
-
 std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -128,19 +105,26 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
         const std::string secure = containers.at(0).at("SecureDirectories");
         ASSERT_EQ(secure.size(), 32u);
 
-        const Reading reading = ReadAll(temp.path());
-        ASSERT_EQ(reading.sources, 1u);
-        EXPECT_EQ(reading.source->Name(), "Internet Explorer");
+        PosixFileOps files;
+        FoundCaches found = FindCaches(files, temp.path(), {});
+        ASSERT_EQ(found.sources.size(), 1u);
+        CacheSource& source = *found.sources.front();
+        EXPECT_EQ(source.Name(), "Internet Explorer");
+        std::map<std::uint64_t, CacheEntry> entries;  // by EntryId
+        const Status status = source.Enumerate([&](const CacheEntry& entry) {
+            entries.emplace(entry.id.locator, entry);
+            return true;
+        });
         // Windows was running when this copy was taken: said once.
-        ASSERT_FALSE(reading.status.ok());
-        EXPECT_EQ(Count(reading.status.error(), "was not closed cleanly"), 1u);
-        EXPECT_EQ(Count(reading.status.error(), "entries may be missing"), 1u);
-        ASSERT_EQ(reading.entries.size(), rows.size());
-        int status = 0;
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(Count(status.error(), "was not closed cleanly"), 1u);
+        EXPECT_EQ(Count(status.error(), "entries may be missing"), 1u);
+        ASSERT_EQ(entries.size(), rows.size());
+        int ran = 0;
         const std::string cli = "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
                                 temp.path() + "' " PELLIMOR_CLI " list --cache '" + temp.path();
-        const std::string json = test::RunCommand(cli + "' --json 2>&1", status);
-        const std::string text = test::RunCommand(cli + "' 2>&1", status);
+        const std::string json = test::RunCommand(cli + "' --json 2>&1", ran);
+        const std::string text = test::RunCommand(cli + "' 2>&1", ran);
         EXPECT_EQ(Count(json, "\"source\": \"Internet Explorer\""), 12u) << json;
         EXPECT_EQ(Count(json, "was not closed cleanly"), 2u);  // the error line, the JSON field
         EXPECT_EQ(Count(json, "\"cacheError\": "), 1u);
@@ -149,9 +133,9 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
         std::size_t movies = 0, unreadable = 0;
         for (const ExportRow& row : rows) {
             SCOPED_TRACE(row.at("Url"));
-            const auto found = reading.entries.find(std::stoull(row.at("EntryId")));
-            ASSERT_NE(found, reading.entries.end());
-            const CacheEntry& entry = found->second;
+            const auto listed = entries.find(std::stoull(row.at("EntryId")));
+            ASSERT_NE(listed, entries.end());
+            const CacheEntry& entry = listed->second;
             EXPECT_EQ(entry.url.value_or(""), row.at("Url"));
             EXPECT_EQ(entry.sourceName, "Internet Explorer");
             EXPECT_EQ(entry.lastModified, test::ExportTime(row.at("ModifiedTime")));
@@ -172,7 +156,7 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
                 body = test::ReadFile(path);
                 EXPECT_EQ(entry.localFileName, path);
                 EXPECT_EQ(entry.unreadable, "");
-                auto read = reading.source->ReadBody(entry.id, 1 << 24);
+                auto read = source.ReadBody(entry.id, 1 << 24);
                 ASSERT_TRUE(read.ok()) << read.error();
                 EXPECT_EQ(read->bytes, *body);
             } else {
@@ -193,8 +177,8 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
         EXPECT_EQ(unreadable, 11u);
 
         std::vector<std::string> leftovers;
-        ASSERT_TRUE(reading.source
-                        ->EnumerateLeftovers([&](const std::string& path) {
+        ASSERT_TRUE(source
+                        .EnumerateLeftovers([&](const std::string& path) {
                             leftovers.push_back(path);
                             return true;
                         })
@@ -203,10 +187,10 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
                   std::vector<std::string>{container + secure.substr(0, 8) + "/" +
                                            (layout.upper ? "LEFTOVER[1].BIN" : "leftover[1].bin")});
         // Nothing is deleted, each entry refused with the reason.
-        const Status can = reading.source->CanDelete();
+        const Status can = source.CanDelete();
         EXPECT_NE(can.error().find("read-only"), std::string::npos);
-        const CacheEntry& first = reading.entries.begin()->second;
-        const auto done = reading.source->DeleteEntries({{first.id, first.url, {}}, {}});
+        const CacheEntry& first = entries.begin()->second;
+        const auto done = source.DeleteEntries({{first.id, first.url, {}}, {}});
         ASSERT_EQ(done.size(), 2u);
         EXPECT_EQ(done[1].error(), can.error());
     }
