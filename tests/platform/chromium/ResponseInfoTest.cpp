@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ground/ByteReader.h"
 #include "support/ChromiumSimpleWriter.h"
 
 namespace pellimor::chromium {
@@ -68,9 +69,7 @@ TEST(ChromiumResponse, DamagedPicklesAreRefused) {
     const std::string good = test::PickledResponse(spec);
     auto patched = [&](std::size_t at, std::uint32_t value) {
         std::string bytes = good;
-        for (int i = 0; i < 4; ++i) {
-            bytes[at + i] = static_cast<char>(value >> (8 * i));
-        }
+        PutU32(reinterpret_cast<std::uint8_t*>(&bytes[at]), value);
         return bytes;
     };
     const std::string cases[] = {

@@ -3,8 +3,6 @@
 // the same file to check a reading against.
 #pragma once
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
@@ -23,18 +21,8 @@ namespace pellimor::test {
 inline const std::string kWebCacheBelowUser = "AppData/Local/Microsoft/Windows/WebCache";
 
 inline std::string RealWebCacheBytes() {
-    gzFile in = gzopen(PELLIMOR_TEST_DATA "/webcache/WebCacheV01.dat.gz", "rb");
-    std::string bytes;
-    if (in == nullptr) {
-        return bytes;
-    }
-    char buffer[1 << 16];
-    int n = 0;
-    while ((n = gzread(in, buffer, sizeof buffer)) > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    gzclose(in);
-    return bytes;
+    int status = 0;
+    return RunCommand("gzip -dc '" PELLIMOR_TEST_DATA "/webcache/WebCacheV01.dat.gz'", status);
 }
 
 // A row of an esedbexport table, by column name.

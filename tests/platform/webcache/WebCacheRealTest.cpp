@@ -266,12 +266,15 @@ TEST(WebCacheReal, DamagedCopiesGiveAnErrorOrWhatCouldBeRead) {
             overwrite(at, bytes.data() + at * kPageSize);
         }
     }
+    // Pages the database does not use are not read.
     for (std::size_t at = 0; at < pages; ++at) {
         if (!used(at)) {
             overwrite(at, noisy());
         }
     }
+    const std::size_t wholeBefore = whole;
     read();
+    EXPECT_EQ(whole, wholeBefore + 1);
     ::close(fd);
     EXPECT_GT(opened, 0u);
     EXPECT_GT(refused, 0u);
