@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 
 #include "catalogue/CacheScan.h"
 #include "ground/ByteReader.h"
@@ -23,16 +24,10 @@ namespace {
 
 using test::ExportRow;
 
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 bool IsFlashType(const std::string& headers) {
-    const std::string lowered = Lowered(headers);
-    return lowered.find("content-type: application/x-shockwave-flash") != std::string::npos ||
-           lowered.find("content-type: application/futuresplash") != std::string::npos;
+    static const std::regex flash("content-type: application/(x-shockwave-flash|futuresplash)",
+                                  std::regex::icase);
+    return std::regex_search(headers, flash);
 }
 
 bool StartsAsMovie(const std::string& bytes) {
@@ -164,8 +159,8 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
                 EXPECT_NE(entry.unreadable.find("missing"), std::string::npos) << entry.unreadable;
                 ++unreadable;
             }
-            const bool movie = Lowered(name).ends_with(".swf") || IsFlashType(headers) ||
-                               (body && StartsAsMovie(*body));
+            const bool movie = std::regex_search(name, std::regex("\\.swf$", std::regex::icase)) ||
+                               IsFlashType(headers) || (body && StartsAsMovie(*body));
             EXPECT_EQ(IsSwfCacheEntry(entry), movie);
             if (movie) {
                 EXPECT_NE(json.find(JsonTime(test::ExportTime(row.at("ModifiedTime")))),
