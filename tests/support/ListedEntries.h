@@ -2,6 +2,7 @@
 // them, and an entry's facts on one line, so that a test states a whole entry at once.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,12 +26,9 @@ inline Listing ListAll(CacheSource& source) {
 }
 
 inline const CacheEntry* FindByUrl(const Listing& listing, const std::string& url) {
-    for (const CacheEntry& entry : listing.entries) {
-        if (entry.url == url) {
-            return &entry;
-        }
-    }
-    return nullptr;
+    const auto& all = listing.entries;
+    const auto found = std::find_if(all.begin(), all.end(), [&](auto& e) { return e.url == url; });
+    return found == all.end() ? nullptr : &*found;
 }
 
 // "file#locator source kind url | type enc size start | modified access expires | local

@@ -181,83 +181,86 @@ class DamagedCopy {
     test::TempFolder temp_;
 };
 
+// kComplete: every entry is still listed, but the damage is reported.
+enum Expect { kFails, kPartial, kComplete, kAll };
+struct BlockFileDamage {
+    std::string name;
+    std::function<void(DamagedCopy&)> damage;
+    Expect expect;
+};
+
+const std::vector<BlockFileDamage> kDamages = {
+    {"index cut inside its header", [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, 100)); },
+     kFails},
+    {"index cut inside its table",
+     [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, c.index_.size() / 2)); }, kPartial},
+    {"index magic wrong", [](DamagedCopy& c) { c.PatchIndex(0, 0xC103CAC4); }, kFails},
+    {"index version unknown", [](DamagedCopy& c) { c.PatchIndex(4, 0x90000); }, kFails},
+    {"table length huge", [](DamagedCopy& c) { c.PatchIndex(28, 0x7fffffff); }, kComplete},
+    {"an entry's chain loops to itself", [](DamagedCopy& c) { c.PatchEntry(4, c.FirstEntry()); },
+     kComplete},
+    {"two slots lead to the same entry",
+     [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot() + 4, c.FirstEntry()); }, kComplete},
+    {"an address past the end of data_1",
+     [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xa001fff0); }, kPartial},
+    {"an address into a missing block file",
+     [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xa0090001); }, kPartial},
+    {"an address of 1 KiB blocks in data_1",
+     [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xb0010001); }, kPartial},
+    {"key length huge", [](DamagedCopy& c) { c.PatchEntry(32, 0xfffffff0); }, kPartial},
+    {"key length past its block", [](DamagedCopy& c) { c.PatchEntry(32, 2000); }, kPartial},
+    {"key without an address",
+     [](DamagedCopy& c) {
+         const std::size_t at = DamagedCopy::EntryOffset(c.FirstEntry());
+         c.Patch(c.data1_, at + 32, 5);
+         c.data1_.replace(at + 96, 6, std::string("nourl\0", 6));
+         c.WriteData1(c.data1_);
+     },
+     kPartial},
+    {"body size huge", [](DamagedCopy& c) { c.PatchEntry(44, 0x7ffffff0); }, kAll},
+    {"response size huge",
+     [](DamagedCopy& c) {
+         // The response of the mousewheel script lies in data_1: every entry is damaged.
+         for (std::size_t at = kBlockStart; at + 256 <= c.data1_.size(); at += 256) {
+             c.Patch(c.data1_, at + 40, 0xfffffff0);
+         }
+         c.WriteData1(c.data1_);
+     },
+     kAll},
+    {"data_1 cut inside its header", [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, 100)); },
+     kPartial},
+    {"data_1 cut in half",
+     [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, c.data1_.size() / 2)); }, kPartial},
+    {"data_1 magic wrong",
+     [](DamagedCopy& c) {
+         c.Patch(c.data1_, 0, 0x01020304);
+         c.WriteData1(c.data1_);
+     },
+     kPartial},
+    {"data_1 missing", [](DamagedCopy& c) { ::unlink(c.path("data_1").c_str()); }, kPartial},
+    {"data_1 a FIFO",
+     [](DamagedCopy& c) {
+         ::unlink(c.path("data_1").c_str());
+         ASSERT_EQ(::mkfifo(c.path("data_1").c_str(), 0600), 0);
+     },
+     kPartial},
+    {"an f_ file a link to /dev/zero",
+     [](DamagedCopy& c) {
+         ::unlink(c.path("f_000010").c_str());
+         ASSERT_EQ(::symlink("/dev/zero", c.path("f_000010").c_str()), 0);
+     },
+     kAll},
+    {"names in upper case",
+     [](DamagedCopy& c) {
+         ASSERT_EQ(::rename(c.path("index").c_str(), c.path("INDEX").c_str()), 0);
+         ASSERT_EQ(::rename(c.path("data_1").c_str(), c.path("DATA_1").c_str()), 0);
+         ASSERT_EQ(::rename(c.path("f_000010").c_str(), c.path("F_000010").c_str()), 0);
+     },
+     kAll},
+};
+
 TEST(ChromiumBlockFileCache, DamagedFiles) {
-    // kComplete: every entry is still listed, but the damage is reported.
-    enum Expect { kFails, kPartial, kComplete, kAll };
-    const struct {
-        std::string name;
-        std::function<void(DamagedCopy&)> damage;
-        Expect expect;
-    } cases[] = {
-        {"index cut inside its header",
-         [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, 100)); }, kFails},
-        {"index cut inside its table",
-         [](DamagedCopy& c) { c.WriteIndex(c.index_.substr(0, c.index_.size() / 2)); }, kPartial},
-        {"index magic wrong", [](DamagedCopy& c) { c.PatchIndex(0, 0xC103CAC4); }, kFails},
-        {"index version unknown", [](DamagedCopy& c) { c.PatchIndex(4, 0x90000); }, kFails},
-        {"table length huge", [](DamagedCopy& c) { c.PatchIndex(28, 0x7fffffff); }, kComplete},
-        {"an entry's chain loops to itself",
-         [](DamagedCopy& c) { c.PatchEntry(4, c.FirstEntry()); }, kComplete},
-        {"two slots lead to the same entry",
-         [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot() + 4, c.FirstEntry()); }, kComplete},
-        {"an address past the end of data_1",
-         [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xa001fff0); }, kPartial},
-        {"an address into a missing block file",
-         [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xa0090001); }, kPartial},
-        {"an address of 1 KiB blocks in data_1",
-         [](DamagedCopy& c) { c.PatchIndex(c.FirstSlot(), 0xb0010001); }, kPartial},
-        {"key length huge", [](DamagedCopy& c) { c.PatchEntry(32, 0xfffffff0); }, kPartial},
-        {"key length past its block", [](DamagedCopy& c) { c.PatchEntry(32, 2000); }, kPartial},
-        {"key without an address",
-         [](DamagedCopy& c) {
-             const std::size_t at = DamagedCopy::EntryOffset(c.FirstEntry());
-             c.Patch(c.data1_, at + 32, 5);
-             c.data1_.replace(at + 96, 6, std::string("nourl\0", 6));
-             c.WriteData1(c.data1_);
-         },
-         kPartial},
-        {"body size huge", [](DamagedCopy& c) { c.PatchEntry(44, 0x7ffffff0); }, kAll},
-        {"response size huge",
-         [](DamagedCopy& c) {
-             // The response of the mousewheel script lies in data_1: every entry is damaged.
-             for (std::size_t at = kBlockStart; at + 256 <= c.data1_.size(); at += 256) {
-                 c.Patch(c.data1_, at + 40, 0xfffffff0);
-             }
-             c.WriteData1(c.data1_);
-         },
-         kAll},
-        {"data_1 cut inside its header",
-         [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, 100)); }, kPartial},
-        {"data_1 cut in half",
-         [](DamagedCopy& c) { c.WriteData1(c.data1_.substr(0, c.data1_.size() / 2)); }, kPartial},
-        {"data_1 magic wrong",
-         [](DamagedCopy& c) {
-             c.Patch(c.data1_, 0, 0x01020304);
-             c.WriteData1(c.data1_);
-         },
-         kPartial},
-        {"data_1 missing", [](DamagedCopy& c) { ::unlink(c.path("data_1").c_str()); }, kPartial},
-        {"data_1 a FIFO",
-         [](DamagedCopy& c) {
-             ::unlink(c.path("data_1").c_str());
-             ASSERT_EQ(::mkfifo(c.path("data_1").c_str(), 0600), 0);
-         },
-         kPartial},
-        {"an f_ file a link to /dev/zero",
-         [](DamagedCopy& c) {
-             ::unlink(c.path("f_000010").c_str());
-             ASSERT_EQ(::symlink("/dev/zero", c.path("f_000010").c_str()), 0);
-         },
-         kAll},
-        {"names in upper case",
-         [](DamagedCopy& c) {
-             ASSERT_EQ(::rename(c.path("index").c_str(), c.path("INDEX").c_str()), 0);
-             ASSERT_EQ(::rename(c.path("data_1").c_str(), c.path("DATA_1").c_str()), 0);
-             ASSERT_EQ(::rename(c.path("f_000010").c_str(), c.path("F_000010").c_str()), 0);
-         },
-         kAll},
-    };
-    for (const auto& c : cases) {
+    for (const BlockFileDamage& c : kDamages) {
         DamagedCopy copy;
         c.damage(copy);
         ChromiumBlockFileCache cache(copy.folder());

@@ -44,6 +44,37 @@ std::string Modified(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? std::to_string(st.st_mtime) : "none";
 }
 
+// An entry as listed: its address, its facts on one line (test::Fields) and its body.
+struct Expected {
+    std::string url;
+    std::string fields;  // the file's time is its last use
+    std::string body;
+};
+
+// The cache lists exactly these entries, each read whole, and not within less than its size.
+void ExpectEntries(ChromiumSimpleCache& cache, const std::string& folder,
+                   const std::vector<Expected>& expected) {
+    const Listing listing = test::ListAll(cache);
+    ASSERT_TRUE(listing.status.ok()) << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), expected.size());
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.url.substr(0, 40));
+        const CacheEntry* entry = FindByUrl(listing, e.url);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(test::Fields(*entry), e.fields);
+        EXPECT_EQ(entry->id.source, folder);
+        const auto body = cache.ReadBody(entry->id, 1 << 20);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, e.body);
+        EXPECT_FALSE(body->truncated);
+        EXPECT_FALSE(cache.ReadBody(entry->id, e.body.size() - 1).ok());
+    }
+}
+
+const std::string kListed = " Chrome document https://games.example/";
+const std::string kFlash = " | application/x-shockwave-flash  ";
+const std::string kStart = " FWS\\x08 \\x00\\x00\\x00 | 1245846600 ";
+
 TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     test::TempFolder temp;
     test::WriteSimpleIndex(temp.path());
@@ -87,58 +118,39 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     test::MakeFolders(temp / "index-dir");
 
     ChromiumSimpleCache cache(temp.path());
+    ExpectEntries(
+        cache, temp.path(),
+        {
+            {"https://games.example/a.swf",
+             "0123456789abcdef_0#123456789abcdef" + kListed + "a.swf" + kFlash + "32" + kStart +
+                 Modified(temp / "0123456789abcdef_0") + " - | - | ",
+             kMovie},
+            // No Last-Modified: the response time; and the time it Expires.
+            {"http://old.example/page.html",
+             "fedcba9876543210_0#fedcba9876543210 Chrome document http://old.example/page.html | "
+             "text/html  18 <html>he | 1600000000 " +
+                 Modified(temp / "fedcba9876543210_0") + " 2114380800 | - | ",
+             plain.body},
+            {"https://games.example/upper.swf",
+             "AAAABBBBCCCCDDDD_0#aaaabbbbccccdddd" + kListed + "upper.swf" + kFlash + "32" +
+                 kStart + Modified(temp / "AAAABBBBCCCCDDDD_0") + " - | - | ",
+             kMovie},
+            {longUrl,
+             "0000000000000007_0#7" + kListed + longUrl.substr(22) + kFlash + "100032" + kStart +
+                 Modified(temp / "0000000000000007_0") + " - | - | ",
+             large.body},
+            {"https://games.example/cut.swf",  // no response: no type, no time but the file's
+             "00000000000000aa_0#aa" + kListed + "cut.swf |   80 FWS\\x08 \\x00\\x00\\x00 | - " +
+                 Modified(temp / "00000000000000aa_0") + " - | - | ",
+             cut.body},
+            {"https://games.example/page.js",
+             "000000000000002a_0#2a" + kListed + "page.js | application/x-shockwave-flash gzip " +
+                 std::to_string(packed.body.size()) +
+                 " \\x1f\\x8b\\x08\\x00\\x00\\x00\\x00\\x00 | 1245846600 " +
+                 Modified(temp / "000000000000002a_0") + " - | - | ",
+             script},
+        });
     const Listing listing = test::ListAll(cache);
-    ASSERT_TRUE(listing.status.ok()) << listing.status.error();
-    ASSERT_EQ(listing.entries.size(), 6u);
-    const std::string movie = " Chrome document https://games.example/";
-    const std::string flash = " | application/x-shockwave-flash  ";
-    const std::string start = " FWS\\x08 \\x00\\x00\\x00 | 1245846600 ";
-    const struct {
-        std::string url;
-        std::string fields;  // the file's time is its last use
-        std::string body;
-    } expected[] = {
-        {"https://games.example/a.swf",
-         "0123456789abcdef_0#123456789abcdef" + movie + "a.swf" + flash + "32" + start +
-             Modified(temp / "0123456789abcdef_0") + " - | - | ",
-         kMovie},
-        // No Last-Modified: the response time; and the time it Expires.
-        {"http://old.example/page.html",
-         "fedcba9876543210_0#fedcba9876543210 Chrome document http://old.example/page.html | "
-         "text/html  18 <html>he | 1600000000 " +
-             Modified(temp / "fedcba9876543210_0") + " 2114380800 | - | ",
-         plain.body},
-        {"https://games.example/upper.swf",
-         "AAAABBBBCCCCDDDD_0#aaaabbbbccccdddd" + movie + "upper.swf" + flash + "32" + start +
-             Modified(temp / "AAAABBBBCCCCDDDD_0") + " - | - | ",
-         kMovie},
-        {longUrl,
-         "0000000000000007_0#7" + movie + longUrl.substr(22) + flash + "100032" + start +
-             Modified(temp / "0000000000000007_0") + " - | - | ",
-         large.body},
-        {"https://games.example/cut.swf",  // no response: no type, no time but the file's
-         "00000000000000aa_0#aa" + movie + "cut.swf |   80 FWS\\x08 \\x00\\x00\\x00 | - " +
-             Modified(temp / "00000000000000aa_0") + " - | - | ",
-         cut.body},
-        {"https://games.example/page.js",
-         "000000000000002a_0#2a" + movie + "page.js | application/x-shockwave-flash gzip " +
-             std::to_string(packed.body.size()) +
-             " \\x1f\\x8b\\x08\\x00\\x00\\x00\\x00\\x00 | 1245846600 " +
-             Modified(temp / "000000000000002a_0") + " - | - | ",
-         script},
-    };
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.url.substr(0, 40));
-        const CacheEntry* entry = FindByUrl(listing, e.url);
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(test::Fields(*entry), e.fields);
-        EXPECT_EQ(entry->id.source, temp.path());
-        const auto body = cache.ReadBody(entry->id, 1 << 20);
-        ASSERT_TRUE(body.ok()) << body.error();
-        EXPECT_EQ(body->bytes, e.body);
-        EXPECT_FALSE(body->truncated);
-        EXPECT_FALSE(cache.ReadBody(entry->id, e.body.size() - 1).ok());  // over the limit
-    }
     EXPECT_EQ(FindByUrl(listing, "https://games.example/a.swf")->headers,
               "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
               "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n");
@@ -258,10 +270,18 @@ TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
     ::chmod((temp / "cache").c_str(), 0755);
 }
 
-// Damaged and hostile entry files beside a good one: each is left out with a message or
-// listed as far as it can be read; nothing crashes or waits.
-TEST(ChromiumSimpleCache, DamagedEntryFiles) {
-    const SimpleEntrySpec spec = Movie("https://games.example/damaged.swf");
+enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
+
+struct SimpleDamage {
+    std::string name;
+    Make make;
+    std::string bytes;
+    bool listed;  // the damaged entry appears, as far as it can be read
+    bool truncated;
+};
+
+// Damaged and hostile files in place of spec's entry file.
+std::vector<SimpleDamage> DamagedFiles(const SimpleEntrySpec& spec) {
     const std::string good = test::SimpleEntryBytes(spec);
     const std::size_t keyEnd = 24 + spec.key.size();
     const std::size_t bodyEnd = keyEnd + spec.body.size();
@@ -270,14 +290,7 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         PutU32(reinterpret_cast<std::uint8_t*>(&bytes[offset]), value);
         return bytes;
     };
-    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
-    const struct {
-        std::string name;
-        Make make;
-        std::string bytes;
-        bool listed;  // the damaged entry appears, as far as it can be read
-        bool truncated;
-    } cases[] = {
+    return {
         {"empty", kBytes, "", false, false},
         {"inside the header", kBytes, good.substr(0, 10), false, false},
         {"inside the key", kBytes, good.substr(0, keyEnd - 3), false, false},
@@ -328,7 +341,14 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         {"a folder", kFolder, "", false, false},
         {"a link out of the folder", kLinkOutside, "", false, false},
     };
-    for (const auto& c : cases) {
+}
+
+// Damaged and hostile entry files beside a good one: each is left out with a message or
+// listed as far as it can be read; nothing crashes or waits.
+TEST(ChromiumSimpleCache, DamagedEntryFiles) {
+    const SimpleEntrySpec spec = Movie("https://games.example/damaged.swf");
+    const std::string good = test::SimpleEntryBytes(spec);
+    for (const SimpleDamage& c : DamagedFiles(spec)) {
         test::TempFolder temp;
         test::MakeFolders(temp / "cache");
         test::WriteSimpleEntry(temp / "cache", 0x1, Movie("https://games.example/good.swf"));
