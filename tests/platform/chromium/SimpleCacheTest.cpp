@@ -98,8 +98,7 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     large.body = kMovie + std::string(100000, 'b');
     large.headerLines.push_back("X-Padding: " + std::string(10000, 'p'));
     test::WriteSimpleEntry(temp.path(), 7, large);
-    // Cut inside its response: the body's end record is where the format puts it, after the
-    // body, though the body holds the record's magic number too.
+    // Cut inside its response: the body ends at its own end record, not at the magic in it.
     SimpleEntrySpec cut = Movie("https://games.example/cut.swf");
     cut.body = kMovie + EndMagic() + std::string(40, '\x22');
     test::WriteFile(

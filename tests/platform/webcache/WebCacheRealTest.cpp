@@ -71,6 +71,65 @@ std::string JsonTime(const std::optional<std::int64_t>& time) {
     return "\"lastModifiedUtc\": " + std::string(iso);
 }
 
+// The terminal's listing of the folder, as text and as JSON: its movies each with their
+// browser, the unclean copy said once in each; the JSON.
+std::string ListedInTerminal(const std::string& root) {
+    int ran = 0;
+    const std::string cli = "XDG_CONFIG_HOME='" + root + "/config' HOME='" + root +
+                            "' " PELLIMOR_CLI " list --cache '" + root;
+    const std::string json = test::RunCommand(cli + "' --json 2>&1", ran);
+    const std::string text = test::RunCommand(cli + "' 2>&1", ran);
+    EXPECT_EQ(Count(json, "\"source\": \"Internet Explorer\""), 12u) << json;
+    EXPECT_EQ(Count(json, "was not closed cleanly"), 2u);  // the error line, the JSON field
+    EXPECT_EQ(Count(json, "\"cacheError\": "), 1u);
+    EXPECT_EQ(Count(text, "was not closed cleanly"), 1u) << text;
+    EXPECT_EQ(Count(text, "Internet Explorer"), 12u) << text;
+    return json;
+}
+
+// The entry's body is the file at path, or it is missing and the entry says so; the body.
+std::optional<std::string> BodyAt(CacheSource& source, const CacheEntry& entry,
+                                  const std::string& path) {
+    if (!test::FileExists(path)) {
+        EXPECT_FALSE(entry.localFileName.has_value());
+        EXPECT_NE(entry.unreadable.find("missing"), std::string::npos) << entry.unreadable;
+        return std::nullopt;
+    }
+    const std::string body = test::ReadFile(path);
+    EXPECT_EQ(entry.localFileName, path);
+    EXPECT_EQ(entry.unreadable, "");
+    auto read = source.ReadBody(entry.id, 1 << 24);
+    EXPECT_TRUE(read.ok() && read->bytes == body) << read.error();
+    return body;
+}
+
+// The one leftover file, and nothing deleted: each entry refused with the reason.
+void ExpectLeftoverAndReadOnly(CacheSource& source, const CacheEntry& entry,
+                               const std::string& leftover) {
+    std::vector<std::string> leftovers;
+    EXPECT_TRUE(source
+                    .EnumerateLeftovers([&](const std::string& path) {
+                        leftovers.push_back(path);
+                        return true;
+                    })
+                    .ok());
+    EXPECT_EQ(leftovers, std::vector<std::string>{leftover});
+    const Status can = source.CanDelete();
+    EXPECT_NE(can.error().find("read-only"), std::string::npos);
+    const auto done = source.DeleteEntries({{entry.id, entry.url, {}}, {}});
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[1].error(), can.error());
+}
+
+const struct {
+    const char* userFolder;  // below the folder given
+    bool upper;
+} kLayouts[] = {
+    {"Users/Administrator", false},
+    {"prefix/drive_c/users/Administrator", false},
+    {"disk/USERS/ADMINISTRATOR", true},
+};
+
 // Every row of the Content container as esedbexport reads it: address, times, size, and
 // whether the program lists it as a movie (by the rule, from the file the script made). The
 // terminal lists those movies, each with its time in UTC and its browser, and says once in
@@ -78,15 +137,7 @@ std::string JsonTime(const std::optional<std::int64_t>& time) {
 TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
     const std::string bytes = test::RealWebCacheBytes();
     ASSERT_EQ(bytes.size(), 16u << 20);
-    const struct {
-        const char* userFolder;  // below the folder given
-        bool upper;
-    } layouts[] = {
-        {"Users/Administrator", false},
-        {"prefix/drive_c/users/Administrator", false},
-        {"disk/USERS/ADMINISTRATOR", true},
-    };
-    for (const auto& layout : layouts) {
+    for (const auto& layout : kLayouts) {
         SCOPED_TRACE(layout.userFolder);
         test::TempFolder temp;
         const std::string user = temp / layout.userFolder;
@@ -115,16 +166,7 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
         EXPECT_EQ(Count(status.error(), "was not closed cleanly"), 1u);
         EXPECT_EQ(Count(status.error(), "entries may be missing"), 1u);
         ASSERT_EQ(entries.size(), rows.size());
-        int ran = 0;
-        const std::string cli = "XDG_CONFIG_HOME='" + temp.path() + "/config' HOME='" +
-                                temp.path() + "' " PELLIMOR_CLI " list --cache '" + temp.path();
-        const std::string json = test::RunCommand(cli + "' --json 2>&1", ran);
-        const std::string text = test::RunCommand(cli + "' 2>&1", ran);
-        EXPECT_EQ(Count(json, "\"source\": \"Internet Explorer\""), 12u) << json;
-        EXPECT_EQ(Count(json, "was not closed cleanly"), 2u);  // the error line, the JSON field
-        EXPECT_EQ(Count(json, "\"cacheError\": "), 1u);
-        EXPECT_EQ(Count(text, "was not closed cleanly"), 1u) << text;
-        EXPECT_EQ(Count(text, "Internet Explorer"), 12u) << text;
+        const std::string json = ListedInTerminal(temp.path());
         std::size_t movies = 0, unreadable = 0;
         for (const ExportRow& row : rows) {
             SCOPED_TRACE(row.at("Url"));
@@ -145,20 +187,9 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
             if (layout.upper) {
                 std::transform(name.begin(), name.end(), name.begin(), ::toupper);
             }
-            const std::string path = container + folder + "/" + name;
-            std::optional<std::string> body;
-            if (test::FileExists(path)) {
-                body = test::ReadFile(path);
-                EXPECT_EQ(entry.localFileName, path);
-                EXPECT_EQ(entry.unreadable, "");
-                auto read = source.ReadBody(entry.id, 1 << 24);
-                ASSERT_TRUE(read.ok()) << read.error();
-                EXPECT_EQ(read->bytes, *body);
-            } else {
-                EXPECT_FALSE(entry.localFileName.has_value());
-                EXPECT_NE(entry.unreadable.find("missing"), std::string::npos) << entry.unreadable;
-                ++unreadable;
-            }
+            const std::optional<std::string> body =
+                BodyAt(source, entry, container + folder + "/" + name);
+            unreadable += !body;
             const bool movie = std::regex_search(name, std::regex("\\.swf$", std::regex::icase)) ||
                                IsFlashType(headers) || (body && StartsAsMovie(*body));
             EXPECT_EQ(IsSwfCacheEntry(entry), movie);
@@ -170,24 +201,9 @@ TEST(WebCacheReal, EveryRowAsEsedbexportReadsItWhereverTheUserFolderLies) {
         }
         EXPECT_EQ(movies, 12u);  // one row in four got a movie
         EXPECT_EQ(unreadable, 11u);
-
-        std::vector<std::string> leftovers;
-        ASSERT_TRUE(source
-                        .EnumerateLeftovers([&](const std::string& path) {
-                            leftovers.push_back(path);
-                            return true;
-                        })
-                        .ok());
-        EXPECT_EQ(leftovers,
-                  std::vector<std::string>{container + secure.substr(0, 8) + "/" +
-                                           (layout.upper ? "LEFTOVER[1].BIN" : "leftover[1].bin")});
-        // Nothing is deleted, each entry refused with the reason.
-        const Status can = source.CanDelete();
-        EXPECT_NE(can.error().find("read-only"), std::string::npos);
-        const CacheEntry& first = entries.begin()->second;
-        const auto done = source.DeleteEntries({{first.id, first.url, {}}, {}});
-        ASSERT_EQ(done.size(), 2u);
-        EXPECT_EQ(done[1].error(), can.error());
+        ExpectLeftoverAndReadOnly(source, entries.begin()->second,
+                                  container + secure.substr(0, 8) + "/" +
+                                      (layout.upper ? "LEFTOVER[1].BIN" : "leftover[1].bin"));
     }
 }
 
