@@ -52,7 +52,6 @@ std::function<void(const std::string&)> Edited(std::function<void(std::string&)>
 
 const std::vector<Cache2Damage> kCache2Damages = {
     {"Empty", Edited([](std::string& b) { b.clear(); }), false},
-    {"ThreeBytes", Edited([](std::string& b) { b.resize(3); }), false},
     {"CutInTheMetadata", Edited([](std::string& b) { b.resize(b.size() - 30); }), false},
     {"CutInTheBody", Edited([](std::string& b) { b.resize(50); }), false},
     {"OffsetPastTheEnd", Edited([](std::string& b) { PutBig32At(b, b.size() - 4, 0xFFFFFFF0); }),
