@@ -32,6 +32,20 @@ SimpleEntrySpec Movie(const std::string& url) {
     return spec;
 }
 
+// A page as older Chromes kept it: a key of its address alone, no SHA-256 of the key, the
+// response's second flags word, no Last-Modified.
+SimpleEntrySpec OldPage() {
+    SimpleEntrySpec spec;
+    spec.key = "http://old.example/page.html";
+    spec.body = "<html>hello</html>";
+    spec.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8",
+                        "Expires: Thu, 01 Jan 2037 00:00:00 GMT"};
+    spec.keySha256 = false;
+    spec.extraFlags = true;
+    spec.responseTime = 1600000000;
+    return spec;
+}
+
 // The magic number of the records that end a stream.
 std::string EndMagic() {
     std::string magic(8, '\0');
@@ -80,14 +94,7 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     test::WriteSimpleIndex(temp.path());
     test::WriteSimpleEntry(temp.path(), 0x0123456789abcdefULL,
                            Movie("https://games.example/a.swf"));
-    SimpleEntrySpec plain;
-    plain.key = "http://old.example/page.html";
-    plain.body = "<html>hello</html>";
-    plain.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8",
-                         "Expires: Thu, 01 Jan 2037 00:00:00 GMT"};
-    plain.keySha256 = false;
-    plain.extraFlags = true;
-    plain.responseTime = 1600000000;
+    const SimpleEntrySpec plain = OldPage();
     test::WriteSimpleEntry(temp.path(), 0xfedcba9876543210ULL, plain);
     // Names changed to upper case by a copy through a FAT stick.
     test::WriteFile(temp / "AAAABBBBCCCCDDDD_0",
@@ -150,11 +157,13 @@ TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
              script},
         });
     const Listing listing = test::ListAll(cache);
-    EXPECT_EQ(FindByUrl(listing, "https://games.example/a.swf")->headers,
+    const CacheEntry* movie = FindByUrl(listing, "https://games.example/a.swf");
+    const CacheEntry* padded = FindByUrl(listing, longUrl);
+    ASSERT_TRUE(movie != nullptr && padded != nullptr);
+    EXPECT_EQ(movie->headers,
               "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
               "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n");
-    EXPECT_NE(FindByUrl(listing, longUrl)->headers.find(std::string(10000, 'p')),
-              std::string::npos);
+    EXPECT_NE(padded->headers.find(std::string(10000, 'p')), std::string::npos);
 }
 
 // Many entry files are read on two threads: each entry still comes with its own file's
@@ -236,6 +245,7 @@ TEST(ChromiumSimpleCache, DeleteRemovesTheEntrysFilesAndNothingElse) {
                                         "0000000000002222_s", "0000000000003333_0", "index"}));
     // Chromium reused the file for another address since the listing: it stays.
     const CacheEntry* stays = FindByUrl(listed, "https://games.example/stays.swf");
+    ASSERT_NE(stays, nullptr);
     test::WriteFile(cache + "/0000000000002222_0",
                     test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
     EXPECT_FALSE(source.DeleteEntries({{stays->id, stays->url, std::nullopt}})[0].ok());
@@ -279,7 +289,7 @@ struct SimpleDamage {
     bool truncated;
 };
 
-// Damaged and hostile files in place of spec's entry file.
+// Damaged and hostile files to put in place of the entry file of these bytes.
 std::vector<SimpleDamage> DamagedFiles(const SimpleEntrySpec& spec) {
     const std::string good = test::SimpleEntryBytes(spec);
     const std::size_t keyEnd = 24 + spec.key.size();
