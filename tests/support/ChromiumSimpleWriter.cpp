@@ -1,6 +1,7 @@
 #include "support/ChromiumSimpleWriter.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "ground/ByteReader.h"
 #include "platform/chromium/SimpleCacheFormat.h"
@@ -18,10 +19,12 @@ constexpr std::uint32_t kTruncatedFlag = 1u << 12;
 constexpr std::uint32_t kExtraFlagsFlag = 1u << 31;
 constexpr std::uint32_t kEntryVersion = 5;
 
-void AppendU32(std::string& out, std::uint32_t v) {
-    std::uint8_t bytes[4];
-    PutU32(bytes, v);
-    out.append(reinterpret_cast<const char*>(bytes), 4);
+void AppendU32(std::string& out, std::initializer_list<std::uint32_t> values) {
+    for (const std::uint32_t v : values) {
+        std::uint8_t bytes[4];
+        PutU32(bytes, v);
+        out.append(reinterpret_cast<const char*>(bytes), 4);
+    }
 }
 
 void AppendU64(std::string& out, std::uint64_t v) {
@@ -32,7 +35,7 @@ void AppendU64(std::string& out, std::uint64_t v) {
 
 // A pickled string: its length, the bytes, zeros up to a multiple of 4.
 void AppendPickledString(std::string& out, const std::string& text) {
-    AppendU32(out, static_cast<std::uint32_t>(text.size()));
+    AppendU32(out, {static_cast<std::uint32_t>(text.size())});
     out += text;
     out.append((4 - text.size() % 4) % 4, '\0');
 }
@@ -40,20 +43,15 @@ void AppendPickledString(std::string& out, const std::string& text) {
 std::string Header(const SimpleEntrySpec& spec) {
     std::string out;
     AppendU64(out, fmt::kInitialMagic);
-    AppendU32(out, kEntryVersion);
-    AppendU32(out, static_cast<std::uint32_t>(spec.key.size()));
-    AppendU32(out, 0x12345678);  // the key's hash: not checked by the reader
-    AppendU32(out, 0);           // padding
+    // The key's hash is not checked by the reader; padding.
+    AppendU32(out, {kEntryVersion, static_cast<std::uint32_t>(spec.key.size()), 0x12345678, 0});
     return out;
 }
 
 std::string Eof(std::uint32_t flags, std::uint32_t streamSize) {
     std::string out;
     AppendU64(out, fmt::kFinalMagic);
-    AppendU32(out, flags);
-    AppendU32(out, 0);  // crc
-    AppendU32(out, streamSize);
-    AppendU32(out, 0);  // padding
+    AppendU32(out, {flags, 0, streamSize, 0});  // no crc; padding
     return out;
 }
 
@@ -68,9 +66,9 @@ std::string PickledResponse(const SimpleEntrySpec& spec) {
     if (spec.extraFlags) {
         flags |= kExtraFlagsFlag;
     }
-    AppendU32(payload, flags);
+    AppendU32(payload, {flags});
     if (spec.extraFlags) {
-        AppendU32(payload, 0);
+        AppendU32(payload, {0});
     }
     const std::uint64_t chromeTime =
         static_cast<std::uint64_t>(spec.responseTime + kSecondsFrom1601To1970) * 1000000;
@@ -84,9 +82,9 @@ std::string PickledResponse(const SimpleEntrySpec& spec) {
     raw += '\0';
     AppendPickledString(payload, raw);
     AppendPickledString(payload, "127.0.0.1");  // the server's address and port
-    AppendU32(payload, 80);
+    AppendU32(payload, {80});
     std::string pickle;
-    AppendU32(pickle, static_cast<std::uint32_t>(payload.size()));
+    AppendU32(pickle, {static_cast<std::uint32_t>(payload.size())});
     return pickle + payload;
 }
 
@@ -124,8 +122,7 @@ std::string WriteSimpleEntry(const std::string& folder, std::uint64_t hash,
 void WriteSimpleIndex(const std::string& folder) {
     std::string out;
     AppendU64(out, fmt::kIndexMagic);
-    AppendU32(out, 9);  // version
-    AppendU32(out, 0);
+    AppendU32(out, {9, 0});  // version
     AppendU64(out, 0);
     WriteFile(folder + "/index", out);
 }

@@ -3,6 +3,7 @@
 #include "TempFolder.h"
 
 #include <fstream>
+#include <initializer_list>
 
 namespace pellimor::test {
 
@@ -10,9 +11,11 @@ namespace {
 
 constexpr std::uint32_t kChunkSize = 256 * 1024;
 
-void PutBig32(std::string& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+void PutBig32(std::string& out, std::initializer_list<std::uint32_t> values) {
+    for (const std::uint32_t value : values) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out.push_back(static_cast<char>((value >> shift) & 0xFF));
+        }
     }
 }
 
@@ -24,25 +27,16 @@ std::string Element(std::string_view name, std::string_view value) {
     return out;
 }
 
-}  // namespace
-
-namespace {
-
 // What follows a body of bodySize bytes: hashes, metadata, the body's length.
 std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
     std::string file;
-    PutBig32(file, 0x12345678);  // the metadata's hash: not checked by the reader
+    PutBig32(file, {0x12345678});  // the metadata's hash: not checked by the reader
     const std::size_t chunks = (bodySize + kChunkSize - 1) / kChunkSize;
     file.append(chunks * 2, '\x5A');
-    PutBig32(file, spec.version);
-    PutBig32(file, spec.fetchCount);
-    PutBig32(file, spec.lastFetched);
-    PutBig32(file, spec.lastModified);
-    PutBig32(file, spec.frecency);
-    PutBig32(file, spec.expiration);
-    PutBig32(file, static_cast<std::uint32_t>(spec.key.size()));
+    PutBig32(file, {spec.version, spec.fetchCount, spec.lastFetched, spec.lastModified,
+                    spec.frecency, spec.expiration, static_cast<std::uint32_t>(spec.key.size())});
     if (spec.version >= 2) {
-        PutBig32(file, 0);  // flags
+        PutBig32(file, {0});  // flags
     }
     file += spec.key;
     file.push_back('\0');
@@ -52,9 +46,9 @@ std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
     }
     file += Element("net-response-time-onstart", "12");
     if (spec.version >= 4) {
-        PutBig32(file, spec.version);  // the two-word trailer of Firefox's newest entries
+        PutBig32(file, {spec.version});  // the two-word trailer of Firefox's newest entries
     }
-    PutBig32(file, static_cast<std::uint32_t>(bodySize) | (spec.encrypted ? 0x80000000 : 0));
+    PutBig32(file, {static_cast<std::uint32_t>(bodySize) | (spec.encrypted ? 0x80000000 : 0)});
     return file;
 }
 

@@ -1,6 +1,8 @@
 #include "FirefoxV1Writer.h"
 
 #include <array>
+#include <cstdio>
+#include <initializer_list>
 
 #include "TempFolder.h"
 
@@ -11,9 +13,11 @@ namespace {
 constexpr std::uint32_t kUsed = 0x80000000;
 constexpr std::size_t kBuckets = 32;
 
-void PutBig32(std::string& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+void PutBig32(std::string& out, std::initializer_list<std::uint32_t> values) {
+    for (const std::uint32_t value : values) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out.push_back(static_cast<char>((value >> shift) & 0xFF));
+        }
     }
 }
 
@@ -26,12 +30,8 @@ std::uint32_t BitmapSize(std::uint32_t index, bool firefox3) {
 }
 
 std::string Hex(std::uint32_t value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
-        value >>= 4;
-    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
     return text;
 }
 
@@ -99,15 +99,11 @@ void WriteV1Cache(const std::string& folder, const V1CacheSpec& spec) {
         const std::uint32_t metaLocation =
             store(std::string(recordSize, '\0'), entry.hash, true, V1BlockFileFor(recordSize) == 0);
         std::string record;
-        PutBig32(record, spec.firefox3 ? 0x0001000B : 0x00010013);
-        PutBig32(record, metaLocation);
-        PutBig32(record, entry.fetchCount);
-        PutBig32(record, entry.lastFetched);
-        PutBig32(record, entry.lastModified);
-        PutBig32(record, entry.expiration);
-        PutBig32(record, static_cast<std::uint32_t>(entry.body.size()));
-        PutBig32(record, static_cast<std::uint32_t>(entry.key.size() + 1));
-        PutBig32(record, static_cast<std::uint32_t>(metadata.size()));
+        PutBig32(record, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, metaLocation, entry.fetchCount,
+                          entry.lastFetched, entry.lastModified, entry.expiration,
+                          static_cast<std::uint32_t>(entry.body.size()),
+                          static_cast<std::uint32_t>(entry.key.size() + 1),
+                          static_cast<std::uint32_t>(metadata.size())});
         record += entry.key;
         record.push_back('\0');
         record += metadata;
@@ -122,20 +118,15 @@ void WriteV1Cache(const std::string& folder, const V1CacheSpec& spec) {
                                    std::size_t{metaLocation & 0xFFFFFF} * BlockSize(index);
             blocks[index - 1].bytes.replace(at, record.size(), record);
         }
-        PutBig32(records, entry.hash);
-        PutBig32(records, 1);
-        PutBig32(records, dataLocation);
-        PutBig32(records, metaLocation);
+        PutBig32(records, {entry.hash, 1, dataLocation, metaLocation});
     }
     const std::size_t recordCount =
         ((spec.entries.size() + kBuckets - 1) / kBuckets + 1) * kBuckets;
     records.resize(recordCount * 16, '\0');
     std::string map;
-    PutBig32(map, spec.firefox3 ? 0x0001000B : 0x00010013);
-    PutBig32(map, 0);
-    PutBig32(map, static_cast<std::uint32_t>(spec.entries.size()));
-    PutBig32(map, 0);
-    PutBig32(map, static_cast<std::uint32_t>(recordCount));
+    PutBig32(map, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, 0,
+                   static_cast<std::uint32_t>(spec.entries.size()), 0,
+                   static_cast<std::uint32_t>(recordCount)});
     map.append(2 * kBuckets * 4, '\0');
     WriteFile(folder + "/_CACHE_MAP_", map + records);
     for (std::uint32_t index = 1; index <= 3; ++index) {

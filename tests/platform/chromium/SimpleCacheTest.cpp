@@ -1,7 +1,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ground/ByteReader.h"
@@ -18,10 +17,9 @@ namespace {
 // The user and group nobody, as Debian numbers them.
 constexpr uid_t kNobody = 65534;
 
+using test::FindByUrl;
+using test::Listing;
 using test::SimpleEntrySpec;
-
-using test::ByUrl;
-using test::ListAll;
 
 const std::string kMovie = std::string("FWS\x08\x20\x00\x00\x00", 8) + std::string(24, '\x11');
 
@@ -34,64 +32,138 @@ SimpleEntrySpec Movie(const std::string& url) {
     return spec;
 }
 
+// A page as older Chromes kept it: a key of its address alone, no SHA-256 of the key, the
+// response's second flags word, no Last-Modified.
+SimpleEntrySpec OldPage() {
+    SimpleEntrySpec spec;
+    spec.key = "http://old.example/page.html";
+    spec.body = "<html>hello</html>";
+    spec.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8",
+                        "Expires: Thu, 01 Jan 2037 00:00:00 GMT"};
+    spec.keySha256 = false;
+    spec.extraFlags = true;
+    spec.responseTime = 1600000000;
+    return spec;
+}
+
+// The magic number of the records that end a stream.
+std::string EndMagic() {
+    std::string magic(8, '\0');
+    PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), 0xf4fa6f45970d41d8ULL);
+    return magic;
+}
+
+std::string Modified(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? std::to_string(st.st_mtime) : "none";
+}
+
+// An entry as listed: its address, its facts on one line (test::Fields) and its body.
+struct Expected {
+    std::string url;
+    std::string fields;  // the file's time is its last use
+    std::string body;
+};
+
+// The cache lists exactly these entries, each read whole, and not within less than its size.
+void ExpectEntries(ChromiumSimpleCache& cache, const std::string& folder,
+                   const std::vector<Expected>& expected) {
+    const Listing listing = test::ListAll(cache);
+    ASSERT_TRUE(listing.status.ok()) << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), expected.size());
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.url.substr(0, 40));
+        const CacheEntry* entry = FindByUrl(listing, e.url);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(test::Fields(*entry), e.fields);
+        EXPECT_EQ(entry->id.source, folder);
+        const auto body = cache.ReadBody(entry->id, 1 << 20);
+        ASSERT_TRUE(body.ok()) << body.error();
+        EXPECT_EQ(body->bytes, e.body);
+        EXPECT_FALSE(body->truncated);
+        EXPECT_FALSE(cache.ReadBody(entry->id, e.body.size() - 1).ok());
+    }
+}
+
+const std::string kListed = " Chrome document https://games.example/";
+const std::string kFlash = " | application/x-shockwave-flash  ";
+const std::string kStart = " FWS\\x08 \\x00\\x00\\x00 | 1245846600 ";
+
 TEST(ChromiumSimpleCache, ListsEveryEntryFileWithItsAddressAndResponse) {
     test::TempFolder temp;
     test::WriteSimpleIndex(temp.path());
     test::WriteSimpleEntry(temp.path(), 0x0123456789abcdefULL,
                            Movie("https://games.example/a.swf"));
-    SimpleEntrySpec plain;
-    plain.key = "http://old.example/page.html";
-    plain.body = "<html>hello</html>";
-    plain.headerLines = {"HTTP/1.1 200 OK", "content-type: Text/HTML; charset=utf-8"};
-    plain.keySha256 = false;
-    plain.extraFlags = true;
-    plain.responseTime = 1600000000;
+    const SimpleEntrySpec plain = OldPage();
     test::WriteSimpleEntry(temp.path(), 0xfedcba9876543210ULL, plain);
     // Names changed to upper case by a copy through a FAT stick.
     test::WriteFile(temp / "AAAABBBBCCCCDDDD_0",
                     test::SimpleEntryBytes(Movie("https://games.example/upper.swf")));
+    // Key, body and response larger than the parts of a file read first.
+    const std::string longUrl = "https://games.example/" + std::string(6000, 'k') + ".swf";
+    SimpleEntrySpec large = Movie(longUrl);
+    large.body = kMovie + std::string(100000, 'b');
+    large.headerLines.push_back("X-Padding: " + std::string(10000, 'p'));
+    test::WriteSimpleEntry(temp.path(), 7, large);
+    // Cut inside its response: the body ends at its own end record, not at the magic in it.
+    SimpleEntrySpec cut = Movie("https://games.example/cut.swf");
+    cut.body = kMovie + EndMagic() + std::string(40, '\x22');
+    test::WriteFile(
+        temp / "00000000000000aa_0",
+        test::SimpleEntryBytes(cut).substr(0, 24 + cut.key.size() + cut.body.size() + 30));
+    // Stored gzipped: read decoded, and within the limit of its decoded size (each encoding is
+    // the decoder's own test).
+    const std::string script = "var movie = 'games/puzzle.swf';\n" + std::string(3000, 'x');
+    SimpleEntrySpec packed = Movie("https://games.example/page.js");
+    packed.body = test::Gzipped(script);
+    packed.headerLines.push_back("Content-Encoding: GZip");
+    test::WriteSimpleEntry(temp.path(), 42, packed);
     // Files of other kinds are no entries.
     test::WriteFile(temp / "0123456789abcdef_1", "stream 2");
     test::WriteFile(temp / "12345_0", test::SimpleEntryBytes(plain));
     test::MakeFolders(temp / "index-dir");
 
     ChromiumSimpleCache cache(temp.path());
-    Status status;
-    const auto entries = ListAll(cache, &status);
-    ASSERT_TRUE(status.ok()) << status.error();
-    ASSERT_EQ(entries.size(), 3u);
-
-    const CacheEntry* movie = ByUrl(entries, "https://games.example/a.swf");
-    ASSERT_NE(movie, nullptr);
-    EXPECT_EQ(movie->id, (EntryId{temp.path(), "0123456789abcdef_0", 0x0123456789abcdefULL}));
-    EXPECT_EQ(movie->sourceName, kChromeSource);
-    EXPECT_EQ(movie->kind, EntryKind::kDocument);
-    EXPECT_FALSE(movie->typedByFileName);
-    EXPECT_EQ(movie->size, kMovie.size());
-    EXPECT_EQ(movie->bodyStart, kMovie.substr(0, 8));
-    EXPECT_EQ(movie->contentType, "application/x-shockwave-flash");
-    EXPECT_EQ(movie->contentEncoding, "");
-    EXPECT_EQ(movie->lastModified, 1245846600);  // the Last-Modified header
-    EXPECT_TRUE(movie->lastAccess.has_value());
+    ExpectEntries(
+        cache, temp.path(),
+        {
+            {"https://games.example/a.swf",
+             "0123456789abcdef_0#123456789abcdef" + kListed + "a.swf" + kFlash + "32" + kStart +
+                 Modified(temp / "0123456789abcdef_0") + " - | - | ",
+             kMovie},
+            // No Last-Modified: the response time; and the time it Expires.
+            {"http://old.example/page.html",
+             "fedcba9876543210_0#fedcba9876543210 Chrome document http://old.example/page.html | "
+             "text/html  18 <html>he | 1600000000 " +
+                 Modified(temp / "fedcba9876543210_0") + " 2114380800 | - | ",
+             plain.body},
+            {"https://games.example/upper.swf",
+             "AAAABBBBCCCCDDDD_0#aaaabbbbccccdddd" + kListed + "upper.swf" + kFlash + "32" +
+                 kStart + Modified(temp / "AAAABBBBCCCCDDDD_0") + " - | - | ",
+             kMovie},
+            {longUrl,
+             "0000000000000007_0#7" + kListed + longUrl.substr(22) + kFlash + "100032" + kStart +
+                 Modified(temp / "0000000000000007_0") + " - | - | ",
+             large.body},
+            {"https://games.example/cut.swf",  // no response: no type, no time but the file's
+             "00000000000000aa_0#aa" + kListed + "cut.swf |   80 FWS\\x08 \\x00\\x00\\x00 | - " +
+                 Modified(temp / "00000000000000aa_0") + " - | - | ",
+             cut.body},
+            {"https://games.example/page.js",
+             "000000000000002a_0#2a" + kListed + "page.js | application/x-shockwave-flash gzip " +
+                 std::to_string(packed.body.size()) +
+                 " \\x1f\\x8b\\x08\\x00\\x00\\x00\\x00\\x00 | 1245846600 " +
+                 Modified(temp / "000000000000002a_0") + " - | - | ",
+             script},
+        });
+    const Listing listing = test::ListAll(cache);
+    const CacheEntry* movie = FindByUrl(listing, "https://games.example/a.swf");
+    const CacheEntry* padded = FindByUrl(listing, longUrl);
+    ASSERT_TRUE(movie != nullptr && padded != nullptr);
     EXPECT_EQ(movie->headers,
               "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
               "Last-Modified: Wed, 24 Jun 2009 12:30:00 GMT\r\n\r\n");
-    EXPECT_TRUE(movie->unreadable.empty());
-    EXPECT_FALSE(movie->localFileName.has_value());
-
-    const CacheEntry* page = ByUrl(entries, "http://old.example/page.html");
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->contentType, "text/html");
-    EXPECT_EQ(page->lastModified, 1600000000);  // no Last-Modified: the response time
-    EXPECT_EQ(page->size, plain.body.size());
-
-    const CacheEntry* upper = ByUrl(entries, "https://games.example/upper.swf");
-    ASSERT_NE(upper, nullptr);
-    EXPECT_EQ(upper->id.file, "AAAABBBBCCCCDDDD_0");
-    EXPECT_EQ(upper->id.locator, 0xaaaabbbbccccddddULL);
-    const auto body = cache.ReadBody(upper->id, 1 << 20);
-    ASSERT_TRUE(body.ok()) << body.error();
-    EXPECT_EQ(body->bytes, kMovie);
+    EXPECT_NE(padded->headers.find(std::string(10000, 'p')), std::string::npos);
 }
 
 // Many entry files are read on two threads: each entry still comes with its own file's
@@ -111,16 +183,15 @@ TEST(ChromiumSimpleCache, ManyEntryFilesListInNameOrderEachWithItsOwnAddress) {
         }
     }
     ChromiumSimpleCache cache(temp.path());
-    Status status;
-    const auto entries = ListAll(cache, &status);
-    ASSERT_FALSE(status.ok());
-    EXPECT_NE(status.error().find(std::to_string(damaged) + " of " + std::to_string(kFiles) +
-                                  " entry files"),
+    const Listing listing = test::ListAll(cache);
+    ASSERT_FALSE(listing.status.ok());
+    EXPECT_NE(listing.status.error().find(std::to_string(damaged) + " of " +
+                                          std::to_string(kFiles) + " entry files"),
               std::string::npos)
-        << status.error();
-    ASSERT_EQ(entries.size(), kFiles - damaged);
+        << listing.status.error();
+    ASSERT_EQ(listing.entries.size(), kFiles - damaged);
     std::uint64_t previous = 0;
-    for (const CacheEntry& entry : entries) {
+    for (const CacheEntry& entry : listing.entries) {
         const std::uint64_t hash = std::stoull(entry.id.file.substr(0, 16), nullptr, 16);
         EXPECT_GT(hash, previous);
         previous = hash;
@@ -132,117 +203,53 @@ TEST(ChromiumSimpleCache, ManyEntryFilesListInNameOrderEachWithItsOwnAddress) {
     EXPECT_EQ(seen, 100u);
 }
 
-TEST(ChromiumSimpleCache, BodiesAreDecodedFromTheirContentEncoding) {
-    const std::string text = "var movie = 'games/puzzle.swf';\n" + std::string(3000, 'x') + kMovie;
-    const struct {
-        const char* encoding;
-        std::string stored;
-    } cases[] = {
-        {nullptr, text},
-        {"gzip", test::Gzipped(text)},
-        {"GZIP", test::Gzipped(text)},
-        {"br", test::Brotli(text)},
-        {"identity", text},
-    };
-    for (const auto& c : cases) {
-        test::TempFolder temp;
-        SimpleEntrySpec spec = Movie("https://games.example/page.js");
-        spec.body = c.stored;
-        if (c.encoding != nullptr) {
-            spec.headerLines.push_back(std::string("Content-Encoding: ") + c.encoding);
-        }
-        test::WriteSimpleEntry(temp.path(), 42, spec);
-        ChromiumSimpleCache cache(temp.path());
-        const auto entries = ListAll(cache);
-        ASSERT_EQ(entries.size(), 1u);
-        EXPECT_EQ(entries[0].size, c.stored.size());
-        const auto body = cache.ReadBody(entries[0].id, 1 << 20);
-        ASSERT_TRUE(body.ok()) << (c.encoding ? c.encoding : "none") << ": " << body.error();
-        EXPECT_EQ(body->bytes, text) << (c.encoding ? c.encoding : "none");
-        EXPECT_FALSE(body->truncated);
-        // The limit holds for the decoded body.
-        EXPECT_FALSE(cache.ReadBody(entries[0].id, text.size() - 1).ok());
-    }
-}
-
-// Keys, bodies and responses larger than the parts of a file read first.
-TEST(ChromiumSimpleCache, LargeEntriesAreReadWhole) {
-    test::TempFolder temp;
-    SimpleEntrySpec spec = Movie("https://games.example/" + std::string(6000, 'k') + ".swf");
-    spec.body = kMovie + std::string(100000, 'b');
-    spec.headerLines.push_back("X-Padding: " + std::string(10000, 'p'));
-    test::WriteSimpleEntry(temp.path(), 7, spec);
-    ChromiumSimpleCache cache(temp.path());
-    Status status;
-    const auto entries = ListAll(cache, &status);
-    ASSERT_TRUE(status.ok()) << status.error();
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].url, spec.key.substr(spec.key.rfind(' ') + 1));
-    EXPECT_EQ(entries[0].contentType, "application/x-shockwave-flash");
-    EXPECT_NE(entries[0].headers.find(std::string(10000, 'p')), std::string::npos);
-    EXPECT_EQ(entries[0].bodyStart, kMovie.substr(0, 8));
-    const auto body = cache.ReadBody(entries[0].id, 1 << 20);
-    ASSERT_TRUE(body.ok()) << body.error();
-    EXPECT_EQ(body->bytes, spec.body);
-}
-
+// A delete takes the chosen entry's files, and nothing whose file now holds another
+// address, lies outside the folder, is a link or belongs to another source.
 TEST(ChromiumSimpleCache, DeleteRemovesTheEntrysFilesAndNothingElse) {
     test::TempFolder temp;
-    test::WriteSimpleIndex(temp.path());
-    SimpleEntrySpec chosen = Movie("https://games.example/gone.swf");
-    chosen.stream2 = "metadata";
-    chosen.sparse = true;
-    test::WriteSimpleEntry(temp.path(), 0x1111, chosen);
-    SimpleEntrySpec other = Movie("https://games.example/stays.swf");
-    other.stream2 = "metadata";
-    other.sparse = true;
-    test::WriteSimpleEntry(temp.path(), 0x2222, other);
-
-    ChromiumSimpleCache cache(temp.path());
-    ASSERT_TRUE(cache.CanDelete().ok()) << cache.CanDelete().error();
-    const auto entries = ListAll(cache);
-    const CacheEntry* gone = ByUrl(entries, "https://games.example/gone.swf");
-    ASSERT_NE(gone, nullptr);
-    const auto results = cache.DeleteEntries({{gone->id, gone->url, std::nullopt}});
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].ok()) << results[0].error();
-    EXPECT_EQ(test::VisibleNames(temp.path()),
-              (std::vector<std::string>{"0000000000002222_0", "0000000000002222_1",
-                                        "0000000000002222_s", "index"}));
-    const auto after = ListAll(cache);
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_EQ(after[0].url, "https://games.example/stays.swf");
-    // Chromium reused the file for another address since the listing: it stays.
-    test::WriteFile(temp / "0000000000002222_0",
-                    test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
-    EXPECT_FALSE(cache.DeleteEntries({{after[0].id, after[0].url, std::nullopt}})[0].ok());
-    EXPECT_TRUE(test::FileExists(temp / "0000000000002222_0"));
-}
-
-TEST(ChromiumSimpleCache, DeleteNamesThatLeadElsewhereAreRefused) {
-    test::TempFolder temp;
-    test::MakeFolders(temp / "cache");
+    const std::string cache = temp / "cache";
+    test::MakeFolders(cache);
+    test::WriteSimpleIndex(cache);
+    for (const auto& [hash, name] : {std::pair{0x1111, "gone"}, std::pair{0x2222, "stays"}}) {
+        SimpleEntrySpec spec = Movie("https://games.example/" + std::string(name) + ".swf");
+        spec.stream2 = "metadata";
+        spec.sparse = true;
+        test::WriteSimpleEntry(cache, hash, spec);
+    }
     const std::string outside =
         test::WriteSimpleEntry(temp.path(), 0x3333, Movie("https://games.example/outside.swf"));
-    ChromiumSimpleCache cache(temp / "cache");
-    const std::vector<EntryId> ids = {
-        {temp / "cache", "../0000000000003333_0", 0x3333},
-        {temp / "cache", "/etc/passwd", 0},
+    ASSERT_EQ(::symlink(outside.c_str(), (cache + "/0000000000003333_0").c_str()), 0);
+
+    ChromiumSimpleCache source(cache);
+    ASSERT_TRUE(source.CanDelete().ok()) << source.CanDelete().error();
+    const Listing listed = test::ListAll(source);
+    ASSERT_EQ(listed.entries.size(), 2u);  // not the link
+    const CacheEntry* gone = FindByUrl(listed, "https://games.example/gone.swf");
+    ASSERT_NE(gone, nullptr);
+    const std::vector<EntryId> refused = {
+        {cache, "../0000000000003333_0", 0x3333},
+        {cache, "/etc/passwd", 0},
+        {cache, "0000000000003333_0", 0x3333},        // the link
         {temp.path(), "0000000000003333_0", 0x3333},  // another source's entry
     };
-    for (const EntryId& id : ids) {
-        const auto results = cache.DeleteEntries({{id, std::nullopt, std::nullopt}});
-        EXPECT_FALSE(results[0].ok()) << id.file;
-        EXPECT_FALSE(cache.ReadBody(id, 1 << 20).ok()) << id.file;
+    for (const EntryId& id : refused) {
+        EXPECT_FALSE(source.DeleteEntries({{id, std::nullopt, std::nullopt}})[0].ok()) << id.file;
+        EXPECT_FALSE(source.ReadBody(id, 1 << 20).ok()) << id.file;
     }
     EXPECT_TRUE(test::FileExists(outside));
-    // A link named like an entry is not followed out of the folder, nor removed.
-    ASSERT_EQ(::symlink(outside.c_str(), (temp / "cache/0000000000003333_0").c_str()), 0);
-    EXPECT_TRUE(ListAll(cache).empty());
-    const auto results =
-        cache.DeleteEntries({{{temp / "cache", "0000000000003333_0", 0x3333}, {}, {}}});
-    EXPECT_FALSE(results[0].ok());
-    EXPECT_TRUE(test::FileExists(outside));
+    const auto results = source.DeleteEntries({{gone->id, gone->url, std::nullopt}});
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok()) << results[0].error();
+    EXPECT_EQ(test::VisibleNames(cache),
+              (std::vector<std::string>{"0000000000002222_0", "0000000000002222_1",
+                                        "0000000000002222_s", "0000000000003333_0", "index"}));
+    // Chromium reused the file for another address since the listing: it stays.
+    const CacheEntry* stays = FindByUrl(listed, "https://games.example/stays.swf");
+    ASSERT_NE(stays, nullptr);
+    test::WriteFile(cache + "/0000000000002222_0",
+                    test::SimpleEntryBytes(Movie("https://games.example/newer.swf")));
+    EXPECT_FALSE(source.DeleteEntries({{stays->id, stays->url, std::nullopt}})[0].ok());
+    EXPECT_TRUE(test::FileExists(cache + "/0000000000002222_0"));
 }
 
 TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
@@ -257,44 +264,42 @@ TEST(ChromiumSimpleCache, ReadOnlyFolderCannotBeChanged) {
         ASSERT_EQ(::chmod(temp.path().c_str(), 0755), 0);
         ASSERT_EQ(::chown((temp / "cache").c_str(), kNobody, kNobody), 0);
     }
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        if (root && (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
-                     ::setresuid(kNobody, kNobody, kNobody) != 0)) {
-            ::_exit(2);
-        }
-        const Status allowed = ChromiumSimpleCache(temp / "cache").CanDelete();
-        ::_exit(!allowed.ok() && allowed.error().find("not writable") != std::string::npos ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(test::InChild([&] {
+                  if (root && (::setgroups(0, nullptr) != 0 ||
+                               ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+                               ::setresuid(kNobody, kNobody, kNobody) != 0)) {
+                      return 2;
+                  }
+                  const Status allowed = ChromiumSimpleCache(temp / "cache").CanDelete();
+                  return !allowed.ok() && allowed.error().find("not writable") != std::string::npos
+                             ? 0
+                             : 1;
+              }),
+              0);
     ::chmod((temp / "cache").c_str(), 0755);
 }
 
-// Damaged and hostile entry files beside a good one: each is left out with a message or
-// listed as far as it can be read; nothing crashes or waits.
-TEST(ChromiumSimpleCache, DamagedEntryFiles) {
-    SimpleEntrySpec spec = Movie("https://games.example/damaged.swf");
+enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkOutside };
+
+struct SimpleDamage {
+    std::string name;
+    Make make;
+    std::string bytes;
+    bool listed;  // the damaged entry appears, as far as it can be read
+    bool truncated;
+};
+
+// Damaged and hostile files to put in place of the entry file of these bytes.
+std::vector<SimpleDamage> DamagedFiles(const SimpleEntrySpec& spec) {
     const std::string good = test::SimpleEntryBytes(spec);
     const std::size_t keyEnd = 24 + spec.key.size();
     const std::size_t bodyEnd = keyEnd + spec.body.size();
     auto patched = [&](std::size_t offset, std::uint32_t value) {
         std::string bytes = good;
-        for (int i = 0; i < 4; ++i) {
-            bytes[offset + i] = static_cast<char>(value >> (8 * i));
-        }
+        PutU32(reinterpret_cast<std::uint8_t*>(&bytes[offset]), value);
         return bytes;
     };
-    enum Make { kBytes, kFifo, kDevZero, kFolder, kLinkToFolder, kLinkOutside };
-    const struct {
-        std::string name;
-        Make make;
-        std::string bytes;
-        bool listed;  // the damaged entry appears, as far as it can be read
-        bool truncated;
-    } cases[] = {
+    return {
         {"empty", kBytes, "", false, false},
         {"inside the header", kBytes, good.substr(0, 10), false, false},
         {"inside the key", kBytes, good.substr(0, keyEnd - 3), false, false},
@@ -330,10 +335,8 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
          [&] {
              // The sizes would put the body's end record at the key's first token.
              SimpleEntrySpec magicKey = spec;
-             std::string magic(8, '\0');
-             PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), 0xf4fa6f45970d41d8ULL);
-             magicKey.key =
-                 "1/0/_dk_" + magic + " https://games.example https://games.example/damaged.swf";
+             magicKey.key = "1/0/_dk_" + EndMagic() +
+                            " https://games.example https://games.example/damaged.swf";
              std::string bytes = test::SimpleEntryBytes(magicKey);
              const auto trailer = static_cast<std::uint32_t>(bytes.size() - 24 - 8 - 32 - 48);
              PutU32(reinterpret_cast<std::uint8_t*>(&bytes[bytes.size() - 8]), trailer);
@@ -345,10 +348,16 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
         {"a FIFO", kFifo, "", false, false},
         {"a link to /dev/zero", kDevZero, "", false, false},
         {"a folder", kFolder, "", false, false},
-        {"a link to a folder", kLinkToFolder, "", false, false},
         {"a link out of the folder", kLinkOutside, "", false, false},
     };
-    for (const auto& c : cases) {
+}
+
+// Damaged and hostile entry files beside a good one: each is left out with a message or
+// listed as far as it can be read; nothing crashes or waits.
+TEST(ChromiumSimpleCache, DamagedEntryFiles) {
+    const SimpleEntrySpec spec = Movie("https://games.example/damaged.swf");
+    const std::string good = test::SimpleEntryBytes(spec);
+    for (const SimpleDamage& c : DamagedFiles(spec)) {
         test::TempFolder temp;
         test::MakeFolders(temp / "cache");
         test::WriteSimpleEntry(temp / "cache", 0x1, Movie("https://games.example/good.swf"));
@@ -366,21 +375,18 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
             case kFolder:
                 test::MakeFolders(damaged);
                 break;
-            case kLinkToFolder:
-                ASSERT_EQ(::symlink(temp.path().c_str(), damaged.c_str()), 0);
-                break;
             case kLinkOutside:
                 test::WriteFile(temp / "outside_0", good);
                 ASSERT_EQ(::symlink((temp / "outside_0").c_str(), damaged.c_str()), 0);
                 break;
         }
         ChromiumSimpleCache cache(temp / "cache");
-        Status status;
-        const auto entries = ListAll(cache, &status);
-        const CacheEntry* whole = ByUrl(entries, "https://games.example/good.swf");
+        const Listing listing = test::ListAll(cache);
+        const Status& status = listing.status;
+        const CacheEntry* whole = FindByUrl(listing, "https://games.example/good.swf");
         ASSERT_NE(whole, nullptr) << c.name;
         EXPECT_FALSE(cache.ReadBody(whole->id, 1 << 20)->truncated) << c.name;
-        const CacheEntry* listed = ByUrl(entries, "https://games.example/damaged.swf");
+        const CacheEntry* listed = FindByUrl(listing, "https://games.example/damaged.swf");
         EXPECT_EQ(listed != nullptr, c.listed) << c.name;
         EXPECT_EQ(status.ok(), c.listed) << c.name << ": " << status.error();
         if (!c.listed) {
@@ -393,37 +399,6 @@ TEST(ChromiumSimpleCache, DamagedEntryFiles) {
             EXPECT_EQ(body->truncated, c.truncated) << c.name;
             EXPECT_EQ(body->bytes, spec.body.substr(0, body->bytes.size())) << c.name;
         }
-    }
-}
-
-// A file cut inside its response has the body's end record where the format puts it, after
-// the body: a body that holds the record's magic number itself does not end there.
-TEST(ChromiumSimpleCache, CutShortBodyEndsAtItsOwnEndRecord) {
-    SimpleEntrySpec spec = Movie("https://games.example/magic.swf");
-    std::string magic(8, '\0');
-    PutU64(reinterpret_cast<std::uint8_t*>(magic.data()), 0xf4fa6f45970d41d8ULL);
-    spec.body = kMovie + magic + std::string(40, '\x22');
-    const std::string bytes = test::SimpleEntryBytes(spec);
-    const std::size_t bodyEnd = 24 + spec.key.size() + spec.body.size();
-    test::TempFolder temp;
-    test::WriteFile(temp / "00000000000000aa_0", bytes.substr(0, bodyEnd + 24 + 6));
-    ChromiumSimpleCache cache(temp.path());
-    const auto entries = ListAll(cache);
-    ASSERT_EQ(entries.size(), 1u);
-    const auto body = cache.ReadBody(entries[0].id, 1 << 20);
-    ASSERT_TRUE(body.ok()) << body.error();
-    EXPECT_EQ(body->bytes, spec.body);
-}
-
-TEST(ChromiumSimpleCache, FolderThatCannotBeReadFails) {
-    test::TempFolder temp;
-    test::WriteFile(temp / "file", "x");
-    for (const std::string& folder : {temp / "absent", temp / "file"}) {
-        ChromiumSimpleCache cache(folder);
-        Status status;
-        EXPECT_TRUE(ListAll(cache, &status).empty());
-        EXPECT_FALSE(status.ok()) << folder;
-        EXPECT_FALSE(cache.CanDelete().ok()) << folder;
     }
 }
 
@@ -450,18 +425,21 @@ TEST(ChromiumFolders, SimpleCacheIsToldByItsFilesMagic) {
         bool simple;
         bool blockfile;
     } cases[] = {
-        {temp / "index-only", true, false},
-        {temp / "entry-only", true, false},
-        {temp / "wrong-magic", false, false},
-        {temp / "empty", false, false},
-        {temp / "fifo", false, false},
-        {temp / "absent", false, false},
-        {blockfile, false, true},
+        {temp / "index-only", true, false},      {temp / "entry-only", true, false},
+        {temp / "wrong-magic", false, false},    {temp / "empty", false, false},
+        {temp / "fifo", false, false},           {temp / "absent", false, false},
         {temp / "upper-blockfile", false, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsChromiumSimpleCache(c.folder), c.simple) << c.folder;
         EXPECT_EQ(IsChromiumBlockFileCache(c.folder), c.blockfile) << c.folder;
+    }
+    // A folder that is absent or a file can be neither listed nor changed.
+    test::WriteFile(temp / "file", "x");
+    for (const std::string& folder : {temp / "absent", temp / "file"}) {
+        ChromiumSimpleCache cache(folder);
+        EXPECT_FALSE(test::ListAll(cache).status.ok()) << folder;
+        EXPECT_FALSE(cache.CanDelete().ok()) << folder;
     }
 }
 

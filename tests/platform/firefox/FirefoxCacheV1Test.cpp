@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
-#include "platform/firefox/FirefoxTestHelpers.h"
+#include "support/Compressed.h"
 #include "support/FirefoxV1Writer.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor::test {
@@ -22,37 +25,25 @@ TEST(FirefoxCacheV1Fixture, FindsTheRecordsOfEachBlockFileWithoutTheMap) {
     ASSERT_TRUE(cache.ok()) << cache.error();
     const Listing listing = ListAll(**cache);
     EXPECT_TRUE(listing.status.ok()) << listing.status.error();
-    struct Expected {
-        std::string file;
-        std::size_t count;
-        std::string firstUrl;
-    };
-    // In file order; the independent reader names inpage_linkid.js first in _CACHE_003_,
-    // where it is the second record (ga.js lies before it): both are checked below.
-    const std::vector<Expected> expected = {
-        {"_CACHE_001_", 25, "http://start.mozilla.org/en-US/"},
-        {"_CACHE_002_", 3, "http://pubads.g.doubleclick.net/gampad/ads?gdfp_req=1&correla"},
-        {"_CACHE_003_", 2, "https://ssl.google-analytics.com/ga.js"},
-    };
-    for (const Expected& file : expected) {
-        SCOPED_TRACE(file.file);
-        std::vector<const CacheEntry*> found;
-        for (const CacheEntry& entry : listing.entries) {
-            if (entry.id.file == file.file) {
-                found.push_back(&entry);
-            }
-        }
-        ASSERT_EQ(found.size(), file.count);
-        ASSERT_TRUE(found.front()->url);
-        EXPECT_EQ(found.front()->url->substr(0, file.firstUrl.size()), file.firstUrl);
-        for (const CacheEntry* entry : found) {
-            EXPECT_EQ(entry->kind, EntryKind::kDocument);
-            EXPECT_EQ(entry->sourceName, kFirefoxSource);
-            EXPECT_FALSE(entry->unreadable.empty());
-            EXPECT_FALSE((*cache)->ReadBody(entry->id, 1 << 20).ok());
-        }
+    // Per block file, in file order: how many records, and the first one's address. The
+    // independent reader names inpage_linkid.js first in _CACHE_003_, where it is the second
+    // record (ga.js lies before it): both are checked below.
+    std::map<std::string, std::pair<std::size_t, std::string>> files;
+    for (const CacheEntry& entry : listing.entries) {
+        auto& [count, first] = files[entry.id.file];
+        first = count++ == 0 ? entry.url.value_or("").substr(0, 61) : first;
+        EXPECT_EQ(entry.kind, EntryKind::kDocument);
+        EXPECT_EQ(entry.sourceName, kFirefoxSource);
+        EXPECT_FALSE(entry.unreadable.empty());
+        EXPECT_FALSE((*cache)->ReadBody(entry.id, 1 << 20).ok());
     }
-    EXPECT_EQ(listing.entries.size(), 30u);
+    EXPECT_EQ(
+        files,
+        (std::map<std::string, std::pair<std::size_t, std::string>>{
+            {"_CACHE_001_", {25, "http://start.mozilla.org/en-US/"}},
+            {"_CACHE_002_", {3, "http://pubads.g.doubleclick.net/gampad/ads?gdfp_req=1&correla"}},
+            {"_CACHE_003_", {2, "https://ssl.google-analytics.com/ga.js"}},
+        }));
     EXPECT_EQ(listing.entries.back().url,
               "https://www.google-analytics.com/plugins/ga/inpage_linkid.js");
     // Responses to POST requests carry their address after "&uri=".
@@ -61,12 +52,12 @@ TEST(FirefoxCacheV1Fixture, FindsTheRecordsOfEachBlockFileWithoutTheMap) {
     ASSERT_NE(post, listing.entries.end());
     EXPECT_EQ(post->url, "http://ocsp.digicert.com/");
     const CacheEntry& first = listing.entries.front();
-    EXPECT_EQ(first.id, (EntryId{(*cache)->Location(), "_CACHE_001_", 4096}));
-    EXPECT_EQ(first.lastAccess, 1399040103);
-    EXPECT_EQ(first.lastModified, 1399040103);
-    EXPECT_EQ(first.expires, 1399126502);
-    EXPECT_EQ(first.size, 9489u);
-    EXPECT_EQ(first.contentType, "text/html");
+    EXPECT_EQ(first.id.source, (*cache)->Location());
+    EXPECT_EQ(
+        Fields(first),
+        "_CACHE_001_#1000 Firefox document http://start.mozilla.org/en-US/ | text/html  9489  "
+        "| 1399040103 1399040103 1399126502 | - | the cache's map (_CACHE_MAP_) is absent, so "
+        "where its body is stored is unknown");
     EXPECT_EQ(first.headers.substr(0, 15), "HTTP/1.1 200 OK");
     // The old cache is only read: a delete is refused whole.
     const Status can = (*cache)->CanDelete();
@@ -105,6 +96,8 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
         {"HTTP:http://a.example/cut.swf", kMovie.substr(0, 50),
          Head("Content-Length: " + std::to_string(kMovie.size()) + "\r\n"), V1BodyPlace::kBlockFile,
          0x5234567E},
+        {"HTTP:http://a.example/big.swf", std::string(10000, 'B'), Head(), V1BodyPlace::kBlockFile,
+         0x6234567F},
     };
     WriteV1Cache(temp.path(), spec);
     for (const std::string name : {"_CACHE_MAP_", "_CACHE_001_", "_CACHE_002_", "_CACHE_003_"}) {
@@ -120,19 +113,18 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
     const Listing listing = ListAll(**cache);
     EXPECT_TRUE(listing.status.ok()) << listing.status.error();
     ASSERT_EQ(listing.entries.size(), spec.entries.size());
-    const std::vector<std::string> bodies = {small, kMovie, "FWS\x0A" + large, kMovie,
-                                             kMovie.substr(0, 50)};
     for (std::size_t i = 0; i < spec.entries.size(); ++i) {
         const CacheEntry& entry = listing.entries[i];
+        const std::string read = i == 3 ? kMovie : spec.entries[i].body;  // packed: decoded
         SCOPED_TRACE(spec.entries[i].key);
         EXPECT_EQ("HTTP:" + entry.url.value_or(""), spec.entries[i].key);
         EXPECT_EQ(entry.id.file, "_CACHE_MAP_");
         EXPECT_TRUE(entry.unreadable.empty()) << entry.unreadable;
-        EXPECT_EQ(entry.bodyStart, bodies[i].substr(0, 8));
+        EXPECT_EQ(entry.bodyStart, read.substr(0, 8));
         EXPECT_EQ(entry.contentType, "application/x-shockwave-flash");
         const auto body = (*cache)->ReadBody(entry.id, 1 << 20);
         ASSERT_TRUE(body.ok()) << body.error();
-        EXPECT_EQ(body->bytes, bodies[i]);
+        EXPECT_EQ(body->bytes, read);
         EXPECT_EQ(body->truncated, i == 4);
     }
     EXPECT_EQ(listing.entries[0].lastAccess, 1500000000);
@@ -141,29 +133,18 @@ TEST_P(WrittenCacheV1, UsesTheMapToFindRecordsAndBodies) {
     ASSERT_TRUE(listing.entries[2].localFileName);
     EXPECT_EQ(ReadFile(*listing.entries[2].localFileName), "FWS\x0A" + large);
     EXPECT_FALSE(listing.entries[3].localFileName);  // stored gzipped: not the movie itself
-}
-
-TEST_P(WrittenCacheV1, ABodyInAnAbsentBlockFileIsListedUnreadable) {
-    TempFolder temp;
-    V1CacheSpec spec;
-    spec.firefox3 = GetParam();
-    spec.entries = {
-        {"HTTP:http://a.example/big.swf", std::string(10000, 'B'), Head(), V1BodyPlace::kBlockFile,
-         0x11111111},
-        {"HTTP:http://a.example/small.swf", "FWS\x05", Head(), V1BodyPlace::kBlockFile, 0x22222222},
-    };
-    WriteV1Cache(temp.path(), spec);
+    // Without the block file of the big body, that body alone is unreadable.
     ASSERT_EQ(V1BlockFileFor(10000), 3u);
-    std::remove((temp / "_CACHE_003_").c_str());
-    auto cache = FirefoxCacheV1::Open(temp.path());
+    std::remove((temp / (GetParam() ? "_CACHE_003_" : "_cache_003_")).c_str());
+    cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());
-    const Listing listing = ListAll(**cache);
-    ASSERT_EQ(listing.entries.size(), 2u);
-    EXPECT_NE(listing.entries[0].unreadable.find("_CACHE_003_"), std::string::npos)
-        << listing.entries[0].unreadable;
-    EXPECT_FALSE((*cache)->ReadBody(listing.entries[0].id, 1 << 20).ok());
-    EXPECT_TRUE(listing.entries[1].unreadable.empty());
-    EXPECT_TRUE((*cache)->ReadBody(listing.entries[1].id, 1 << 20).ok());
+    const Listing without = ListAll(**cache);
+    ASSERT_EQ(without.entries.size(), spec.entries.size());
+    for (std::size_t i = 0; i < spec.entries.size(); ++i) {
+        EXPECT_EQ(without.entries[i].unreadable.empty(), i != 5) << without.entries[i].unreadable;
+        EXPECT_EQ((*cache)->ReadBody(without.entries[i].id, 1 << 20).ok(), i != 5);
+    }
+    EXPECT_NE(without.entries[5].unreadable.find("_CACHE_003_"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(BitmapLayouts, WrittenCacheV1, ::testing::Values(true, false),

@@ -9,9 +9,9 @@
 #include "platform/firefox/Cache2.h"
 #include "platform/firefox/CacheV1.h"
 #include "platform/firefox/FirefoxFolders.h"
-#include "platform/firefox/FirefoxTestHelpers.h"
 #include "support/FirefoxCache2Writer.h"
 #include "support/FirefoxV1Writer.h"
+#include "support/ListedEntries.h"
 #include "support/TempFolder.h"
 
 namespace pellimor::test {
@@ -21,6 +21,10 @@ void PutBig32At(std::string& bytes, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
         bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
     }
+}
+
+std::function<void(std::string&)> Big32At(std::size_t at, std::uint32_t value) {
+    return [=](std::string& bytes) { PutBig32At(bytes, at, value); };
 }
 
 const std::string kBody = "FWS\x0A" + std::string(100, 'b');
@@ -34,7 +38,8 @@ constexpr std::size_t kHeaderAt = 104 + 4 + 2;
 struct Cache2Damage {
     std::string name;
     std::function<void(const std::string& path)> make;  // writes the damaged entry file
-    bool listed;  // listed (as no document) rather than refused
+    bool listed;              // listed (as no document) rather than refused
+    const char* reason = "";  // what the refusal says beside the file's name
 };
 
 std::function<void(const std::string&)> Edited(std::function<void(std::string&)> edit) {
@@ -47,7 +52,6 @@ std::function<void(const std::string&)> Edited(std::function<void(std::string&)>
 
 const std::vector<Cache2Damage> kCache2Damages = {
     {"Empty", Edited([](std::string& b) { b.clear(); }), false},
-    {"ThreeBytes", Edited([](std::string& b) { b.resize(3); }), false},
     {"CutInTheMetadata", Edited([](std::string& b) { b.resize(b.size() - 30); }), false},
     {"CutInTheBody", Edited([](std::string& b) { b.resize(50); }), false},
     {"OffsetPastTheEnd", Edited([](std::string& b) { PutBig32At(b, b.size() - 4, 0xFFFFFFF0); }),
@@ -70,14 +74,12 @@ const std::vector<Cache2Damage> kCache2Damages = {
          WriteFile(path, bytes);
      },
      false},
-    {"KeySizeHuge", Edited([](std::string& b) { PutBig32At(b, kHeaderAt + 24, 0xFFFFFFFF); }),
-     false},
-    {"KeySizePastTheElements", Edited([](std::string& b) { PutBig32At(b, kHeaderAt + 24, 500); }),
-     false},
+    {"KeySizeHuge", Edited(Big32At(kHeaderAt + 24, 0xFFFFFFFF)), false},
+    {"KeySizePastTheElements", Edited(Big32At(kHeaderAt + 24, 500)), false},
     {"KeyNotTerminated",
      Edited([](std::string& b) { b[kHeaderAt + 32 + kDamagedSpec.key.size()] = 'k'; }), false},
     {"ElementsNotTerminated", Edited([](std::string& b) { b[b.size() - 5] = 'e'; }), false},
-    {"VersionUnknown", Edited([](std::string& b) { PutBig32At(b, kHeaderAt, 99); }), false},
+    {"VersionUnknown", Edited(Big32At(kHeaderAt, 99)), false},
     {"KeyWithoutAnAddress", Edited([](std::string& b) { b[kHeaderAt + 32] = 'x'; }), true},
     {"KeyOnlyAColon",
      [](const std::string& path) {
@@ -86,34 +88,34 @@ const std::vector<Cache2Damage> kCache2Damages = {
          WriteFile(path, Cache2EntryBytes(spec));
      },
      true},
+    {"Encrypted",
+     [](const std::string& path) {
+         Cache2EntrySpec spec = kDamagedSpec;
+         spec.version = 4;
+         spec.encrypted = true;
+         WriteFile(path, Cache2EntryBytes(spec));
+     },
+     false, "encryption"},
     {"Fifo", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, false},
     {"LinkToDevZero",
      [](const std::string& path) { ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); }, false},
     {"LinkOutOfTheCache",
      [](const std::string& path) {
-         WriteFile("/tmp/pellimor-firefox-outside-" + std::to_string(getpid()),
-                   Cache2EntryBytes(kDamagedSpec));
-         ASSERT_EQ(symlink(("/tmp/pellimor-firefox-outside-" + std::to_string(getpid())).c_str(),
-                           path.c_str()),
-                   0);
+         const std::string outside = path.substr(0, path.rfind("/cache2/")) + "/outside";
+         WriteFile(outside, Cache2EntryBytes(kDamagedSpec));
+         ASSERT_EQ(symlink(outside.c_str(), path.c_str()), 0);
      },
      false},
     {"Folder", [](const std::string& path) { MakeFolders(path); }, false},
 };
 
-class DamagedCache2 : public ::testing::TestWithParam<Cache2Damage> {
-  protected:
-    void TearDown() override {
-        std::remove(("/tmp/pellimor-firefox-outside-" + std::to_string(getpid())).c_str());
-    }
-};
+class DamagedCache2 : public ::testing::TestWithParam<Cache2Damage> {};
 
 TEST_P(DamagedCache2, TheOtherEntriesStillListAndTheDamagedOneIsNamed) {
     const Cache2Damage& damage = GetParam();
     TempFolder temp;
     const std::string entries = temp / "cache2/entries";
     MakeFolders(entries);
-    const std::string good = Cache2EntryName(":http://good.example/g.swf");
     WriteCache2Entry(entries, {":http://good.example/g.swf", kBody, "HTTP/1.1 200 OK\r\n"});
     const std::string bad = Cache2EntryName("damaged");
     damage.make(entries + "/" + bad);
@@ -121,19 +123,16 @@ TEST_P(DamagedCache2, TheOtherEntriesStillListAndTheDamagedOneIsNamed) {
     ASSERT_TRUE(cache.ok());
     const Listing listing = ListAll(**cache);
     ASSERT_NE(FindByUrl(listing, "http://good.example/g.swf"), nullptr);
-    if (damage.listed) {
-        EXPECT_TRUE(listing.status.ok()) << listing.status.error();
-        ASSERT_EQ(listing.entries.size(), 2u);
-        for (const CacheEntry& entry : listing.entries) {
-            if (entry.id.file == bad) {
-                EXPECT_EQ(entry.kind, EntryKind::kOther);
-                EXPECT_FALSE(entry.unreadable.empty());
-            }
-        }
-    } else {
-        EXPECT_EQ(listing.entries.size(), 1u);
-        EXPECT_FALSE(listing.status.ok());
+    EXPECT_EQ(listing.entries.size(), damage.listed ? 2u : 1u);
+    // Listed as no document and unreadable, or named in the listing's error.
+    for (const CacheEntry& entry : listing.entries) {
+        EXPECT_EQ(entry.id.file == bad,
+                  entry.kind == EntryKind::kOther && !entry.unreadable.empty());
+    }
+    EXPECT_EQ(listing.status.ok(), damage.listed) << listing.status.error();
+    if (!damage.listed) {
         EXPECT_NE(listing.status.error().find(bad), std::string::npos) << listing.status.error();
+        EXPECT_NE(listing.status.error().find(damage.reason), std::string::npos);
     }
     const auto body = (*cache)->ReadBody(EntryId{(*cache)->Location(), bad, 0}, 1 << 20);
     EXPECT_FALSE(body.ok());
@@ -155,86 +154,29 @@ TEST(DamagedCache2Folder, AnEntriesFolderLinkedOutOfTheCacheIsRefused) {
     EXPECT_FALSE(FirefoxCache2::Open(temp / "cache2").ok());
 }
 
-// Damage to the old cache: its map and block files.
+// Damage to the old cache: a field of its map or first block file changed, a file cut, or a
+// file replaced by a FIFO or a link to /dev/zero.
 struct V1Damage {
     std::string name;
-    std::function<void(const std::string& folder)> make;
-    std::size_t listed;  // entries still listed with a readable body
+    std::string file;                        // below the cache folder
+    std::function<void(std::string&)> edit;  // none: the file is replaced
+    std::size_t listed;                      // entries still listed with a readable body
+    bool fifo = false;                       // replaced by a FIFO, else a link to /dev/zero
 };
-
-void Rewrite(const std::string& path, const std::function<void(std::string&)>& edit) {
-    std::string bytes = ReadFile(path);
-    edit(bytes);
-    std::remove(path.c_str());
-    WriteFile(path, bytes);
-}
 
 constexpr std::size_t kMapHeader = 276;
 
 const std::vector<V1Damage> kV1Damages = {
-    {"MapCut",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { b.resize(100); });
-     },
-     0},
-    {"MapRecordCountHuge",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { PutBig32At(b, 16, 0xFFFFFFFF); });
-     },
-     0},
-    {"MapVersionUnknown",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_", [](std::string& b) { PutBig32At(b, 0, 0x00090001); });
-     },
-     0},
-    {"RecordPastTheBlockFile",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_",
-                 [](std::string& b) { PutBig32At(b, kMapHeader + 12, 0x90FFFFFF); });
-     },
-     1},
-    {"BodyPastTheBlockFile",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_MAP_",
-                 [](std::string& b) { PutBig32At(b, kMapHeader + 8, 0x93FFFFF0); });
-     },
-     1},
-    {"RecordKeySizeHuge",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_001_",
-                 [](std::string& b) { PutBig32At(b, 16384 + 256 + 28, 0xFFFFFFF0); });
-     },
-     1},
-    {"BlockFileCut",
-     [](const std::string& f) {
-         Rewrite(f + "/_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); });
-     },
-     0},
-    {"BlockFileIsAFifo",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_001_").c_str());
-         ASSERT_EQ(mkfifo((f + "/_CACHE_001_").c_str(), 0600), 0);
-     },
-     0},
-    {"BlockFileLinkedToDevZero",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_001_").c_str());
-         ASSERT_EQ(symlink("/dev/zero", (f + "/_CACHE_001_").c_str()), 0);
-     },
-     0},
-    {"MapIsAFifo",
-     [](const std::string& f) {
-         std::remove((f + "/_CACHE_MAP_").c_str());
-         ASSERT_EQ(mkfifo((f + "/_CACHE_MAP_").c_str(), 0600), 0);
-     },
-     0},
-    {"SeparateBodyIsAFifo",
-     [](const std::string& f) {
-         const std::string path = f + "/3/23/4567Cd01";
-         std::remove(path.c_str());
-         ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-     },
-     1},
+    {"MapCut", "_CACHE_MAP_", [](std::string& b) { b.resize(100); }, 0},
+    {"MapRecordCountHuge", "_CACHE_MAP_", Big32At(16, 0xFFFFFFFF), 0},
+    {"MapVersionUnknown", "_CACHE_MAP_", Big32At(0, 0x00090001), 0},
+    {"RecordPastTheBlockFile", "_CACHE_MAP_", Big32At(kMapHeader + 12, 0x90FFFFFF), 1},
+    {"BodyPastTheBlockFile", "_CACHE_MAP_", Big32At(kMapHeader + 8, 0x93FFFFF0), 1},
+    {"RecordKeySizeHuge", "_CACHE_001_", Big32At(16384 + 256 + 28, 0xFFFFFFF0), 1},
+    {"BlockFileCut", "_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); }, 0},
+    {"BlockFileLinkedToDevZero", "_CACHE_001_", nullptr, 0},
+    {"MapIsAFifo", "_CACHE_MAP_", nullptr, 0, true},
+    {"SeparateBodyIsAFifo", "3/23/4567Cd01", nullptr, 1, true},
 };
 
 class DamagedCacheV1 : public ::testing::TestWithParam<V1Damage> {};
@@ -249,7 +191,16 @@ TEST_P(DamagedCacheV1, ListsWhatItCanAndSaysWhatIsWrong) {
          V1BodyPlace::kSeparateFile, 0x3234567C},
     };
     WriteV1Cache(temp.path(), spec);
-    GetParam().make(temp.path());
+    const V1Damage& damage = GetParam();
+    const std::string path = temp / damage.file;
+    std::string bytes = ReadFile(path);
+    std::remove(path.c_str());
+    if (damage.edit) {
+        damage.edit(bytes);
+        WriteFile(path, bytes);
+    } else {
+        ASSERT_EQ(damage.fifo ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()), 0);
+    }
     auto cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());
     const Listing listing = ListAll(**cache);
@@ -259,7 +210,7 @@ TEST_P(DamagedCacheV1, ListsWhatItCanAndSaysWhatIsWrong) {
         EXPECT_EQ(body.ok(), entry.unreadable.empty()) << entry.unreadable << " / " << body.error();
         readable += body.ok();
     }
-    EXPECT_EQ(readable, GetParam().listed);
+    EXPECT_EQ(readable, damage.listed);
     if (listing.entries.size() < spec.entries.size()) {
         EXPECT_FALSE(listing.status.ok());
         EXPECT_FALSE(listing.status.error().empty());

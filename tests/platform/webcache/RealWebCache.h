@@ -3,14 +3,12 @@
 // the same file to check a reading against.
 #pragma once
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,38 +21,8 @@ namespace pellimor::test {
 inline const std::string kWebCacheBelowUser = "AppData/Local/Microsoft/Windows/WebCache";
 
 inline std::string RealWebCacheBytes() {
-    gzFile in = gzopen(PELLIMOR_TEST_DATA "/webcache/WebCacheV01.dat.gz", "rb");
-    std::string bytes;
-    if (in == nullptr) {
-        return bytes;
-    }
-    char buffer[1 << 16];
-    int n = 0;
-    while ((n = gzread(in, buffer, sizeof buffer)) > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    gzclose(in);
-    return bytes;
-}
-
-// Every copy of text (as UTF-16LE, as ESE keeps it) replaced by another of the same length.
-inline void ReplaceUtf16(std::string& bytes, const std::string& from, const std::string& to) {
-    const auto wide = [](const std::string& text) {
-        std::string out;
-        for (const char c : text) {
-            out += c;
-            out += '\0';
-        }
-        return out;
-    };
-    const std::string a = wide(from), b = wide(to);
-    if (a.size() != b.size()) {
-        ADD_FAILURE() << "a replacement must keep the length: " << from;
-        return;
-    }
-    for (std::size_t at = bytes.find(a); at != std::string::npos; at = bytes.find(a, at + 1)) {
-        bytes.replace(at, a.size(), b);
-    }
+    int status = 0;
+    return RunCommand("gzip -dc '" PELLIMOR_TEST_DATA "/webcache/WebCacheV01.dat.gz'", status);
 }
 
 // A row of an esedbexport table, by column name.
@@ -62,31 +30,21 @@ using ExportRow = std::map<std::string, std::string>;
 
 inline std::vector<ExportRow> ReadExport(const std::string& path) {
     std::ifstream in(path);
-    std::string line;
-    std::vector<std::string> names;
-    std::vector<ExportRow> rows;
-    const auto split = [](const std::string& text) {
-        std::vector<std::string> fields;
-        std::stringstream stream(text);
-        std::string field;
-        while (std::getline(stream, field, '\t')) {
-            fields.push_back(field);
+    std::vector<std::vector<std::string>> lines;  // the first names the columns
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string>& fields = lines.emplace_back();
+        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find('\t', start);
+            fields.push_back(line.substr(start, end - start));
         }
-        if (!text.empty() && text.back() == '\t') {
-            fields.emplace_back();
-        }
-        return fields;
-    };
-    if (std::getline(in, line)) {
-        names = split(line);
     }
-    while (std::getline(in, line)) {
-        const std::vector<std::string> fields = split(line);
-        ExportRow row;
-        for (std::size_t i = 0; i < names.size() && i < fields.size(); ++i) {
-            row[names[i]] = fields[i];
+    std::vector<ExportRow> rows;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        ExportRow& row = rows.emplace_back();
+        for (std::size_t column = 0; column < lines[0].size() && column < lines[i].size();
+             ++column) {
+            row[lines[0][column]] = lines[i][column];
         }
-        rows.push_back(std::move(row));
     }
     return rows;
 }
@@ -94,26 +52,10 @@ inline std::vector<ExportRow> ReadExport(const std::string& path) {
 // esedbexport's time ("Nov 29, 2021 22:47:25.505067300", UTC) in whole seconds since 1970;
 // nothing for FILETIME 0 ("Jan 01, 1601 00:00:00...").
 inline std::optional<std::int64_t> ExportTime(const std::string& text) {
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::tm tm{};
-    char month[4] = {};
-    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(text.c_str(), "%3s %d, %d %d:%d:%d", month, &day, &year, &hour, &minute,
-                    &second) != 6 ||
-        year == 1601) {
+    if (strptime(text.c_str(), "%b %d, %Y %H:%M:%S", &tm) == nullptr || tm.tm_year == 1601 - 1900) {
         return std::nullopt;
     }
-    for (int m = 0; m < 12; ++m) {
-        if (std::string(month) == kMonths[m]) {
-            tm.tm_mon = m;
-        }
-    }
-    tm.tm_year = year - 1900;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
     return static_cast<std::int64_t>(timegm(&tm));
 }
 
@@ -128,20 +70,13 @@ inline std::string FromHex(const std::string& hex) {
 // The database (bytes as given) at userFolder's AppData/Local/Microsoft/Windows/WebCache,
 // esedbexport's tables of it in exportFolder, and the cache folders made by the script.
 inline void LayOutWebCache(const std::string& userFolder, const std::string& bytes,
-                           const std::string& exportFolder, bool upper = false,
-                           const std::string& databaseName = "WebCacheV01.dat") {
-    std::string below = kWebCacheBelowUser;
-    std::string name = databaseName;
+                           const std::string& exportFolder, bool upper = false) {
+    std::string below = kWebCacheBelowUser + "/WebCacheV01.dat";
     if (upper) {
-        for (char& c : below) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-        for (char& c : name) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
+        std::transform(below.begin(), below.end(), below.begin(), ::toupper);
     }
-    MakeFolders(userFolder + "/" + below);
-    const std::string database = userFolder + "/" + below + "/" + name;
+    const std::string database = userFolder + "/" + below;
+    MakeFolders(database.substr(0, database.rfind('/')));
     WriteFile(database, bytes);
     MakeFolders(exportFolder);
     int status = 0;
