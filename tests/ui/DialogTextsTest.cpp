@@ -167,6 +167,12 @@ void DialogTextsTest::everyButtonAndFieldExplainsItselfInEnglish() {
             QVERIFY2(shown.contains(QStringLiteral("\nKaynak (source): Internet Explorer\nSWF ")),
                      qPrintable(shown));
         }
+        // A button's tooltip begins with its caption, which stays as it was.
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            QVERIFY2(
+                QString::fromUtf8(c.tooltip).startsWith(button->text() + QStringLiteral(" — ")),
+                c.tooltip);
+        }
     }
     // Every button and field of the window is in the table.
     int withTip = 0;
