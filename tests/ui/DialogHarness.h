@@ -12,6 +12,8 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <iostream>
+#include <sstream>
 #include <utility>
 #include "app/DemoCache.h"
 #include "app/PlatformTools.h"
@@ -20,7 +22,6 @@
 #include "catalogue/CacheProfile.h"
 #include "platform/chromium/SimpleCache.h"
 #include "platform/fileops/PosixFileOps.h"
-#include "platform/firefox/Cache2.h"
 #include "platform/registry/HiveRegistry.h"
 #include "platform/urlcache/CacheWriter.h"
 #include "platform/urlcache/IndexDatCache.h"
@@ -43,9 +44,8 @@ class RecordingShell : public Shell {
     }
 };
 
-// A copy of a cache a real browser made (tests/data/browsers/made).
+// A copy of the cache Chrome made (tests/data/browsers/made).
 struct MadeCache {
-    enum Browser { kChrome, kFirefox } browser;
     bool withDemo = false;  // read together with the demo's Internet Explorer cache
 };
 
@@ -92,18 +92,11 @@ struct Harness {
     }
     explicit Harness(const CacheFiles& written) { Write(written); }
     explicit Harness(const MadeCache& made) {
-        const bool chrome = made.browser == MadeCache::kChrome;
-        const std::string from =
-            std::string(PELLIMOR_TEST_DATA) + "/browsers/made/" +
-            (chrome ? "chromium-simple/Default/Cache/Cache_Data" : "firefox/cache2");
-        const std::string folder = temp / (chrome ? "Cache_Data" : "cache2");
-        std::filesystem::copy(from, folder, std::filesystem::copy_options::recursive);
-        std::unique_ptr<CacheSource> browser;
-        if (chrome) {
-            browser = std::make_unique<ChromiumSimpleCache>(folder);
-        } else if (auto opened = FirefoxCache2::Open(folder); opened.ok()) {
-            browser = std::move(*opened);
-        }
+        const std::string folder = temp / "Cache_Data";
+        std::filesystem::copy(std::string(PELLIMOR_TEST_DATA) +
+                                  "/browsers/made/chromium-simple/Default/Cache/Cache_Data",
+                              folder, std::filesystem::copy_options::recursive);
+        std::unique_ptr<CacheSource> browser = std::make_unique<ChromiumSimpleCache>(folder);
         if (made.withDemo) {
             Use(MakeDemoCache(temp / "profile").value());
             auto profile = std::make_unique<CacheProfile>();
@@ -213,6 +206,20 @@ struct Harness {
         test::MakeFolders(temp / "saved");
         SetSavePath(registry, temp / "saved");
     }
+};
+
+// What the window prints on standard error while it lives.
+class CapturedErrors {
+  public:
+    CapturedErrors() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedErrors() { std::cerr.rdbuf(old_); }
+    CapturedErrors(const CapturedErrors&) = delete;
+    CapturedErrors& operator=(const CapturedErrors&) = delete;
+    std::string text() const { return text_.str(); }
+
+  private:
+    std::ostringstream text_;
+    std::streambuf* old_;
 };
 
 // The tooltip a pointer resting on the widget would show (also on a disabled one).

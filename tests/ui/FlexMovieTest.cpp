@@ -3,9 +3,7 @@
 // parameters it shows an alert about its missing media; a blank stage means it did not start.
 #include <QApplication>
 #include <QDirIterator>
-#include <QFile>
-
-#include <unistd.h>
+#include <QFileInfo>
 
 #include "PlayerHarness.h"
 #include "ui/player/PlayerScheme.h"
@@ -15,34 +13,6 @@ namespace pellimor {
 namespace {
 
 using test::RunUntil;
-
-// Standard error into a file while it lives, for the player's log lines.
-class CapturedStandardError {
-  public:
-    explicit CapturedStandardError(const std::string& path) : path_(path) {
-        std::fflush(stderr);
-        saved_ = ::dup(STDERR_FILENO);
-        QFile file(QString::fromStdString(path));
-        if (file.open(QIODevice::WriteOnly)) {
-            ::dup2(file.handle(), STDERR_FILENO);
-        }
-    }
-    ~CapturedStandardError() {
-        std::fflush(stderr);
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-    }
-    CapturedStandardError(const CapturedStandardError&) = delete;
-    CapturedStandardError& operator=(const CapturedStandardError&) = delete;
-    std::string Text() const {
-        std::fflush(stderr);
-        return test::ReadFile(path_);
-    }
-
-  private:
-    std::string path_;
-    int saved_ = -1;
-};
 
 // Pixels of the image within a few steps of white, and those farther from it.
 struct Whites {
@@ -106,7 +76,7 @@ void FlexMovieTest::aFlexPlayerShowsItsInterface() {
     test::WriteFile(folder + "/APlayer[1].swf",
                     test::ReadFile(PELLIMOR_TEST_DATA "/swf/APlayer.swf"));
     qputenv("PELLIMOR_PLAYER_LOG", "1");
-    CapturedStandardError log(h.temp / "stderr.txt");
+    CapturedErrors log;
     CMovieDlg& dialog = h.Open();
     dialog.show();
     h.ChooseSite(strings::kLeftoverFiles);
@@ -126,11 +96,11 @@ void FlexMovieTest::aFlexPlayerShowsItsInterface() {
     const bool shown = RunUntil([&] {
         return ShowsTheAlert(preview()) ||
                (!hasWebGl && CountWhite(preview()).other >= kBackgroundPixels &&
-                log.Text().find("BitmapData.draw") != std::string::npos);
+                log.text().find("BitmapData.draw") != std::string::npos);
     });
     const QImage shot = preview();
     Screenshot(flash, "flex");
-    const std::string text = log.Text();
+    const std::string text = log.text();
     qunsetenv("PELLIMOR_PLAYER_LOG");
     const Whites count = CountWhite(shot);
     const QString said = QStringLiteral("WebGL %1, %2 pixels white, %3 not; the player said:\n%4")

@@ -92,14 +92,6 @@ TEST(MovieFiles, EveryMovieSharesOneReadOfTheCacheUntilItChanges) {
     EXPECT_EQ(own.cacheReads(), 2);
 }
 
-TEST(MovieFiles, WithoutACacheOnlyTheMovieItself) {
-    MovieFiles files(nullptr);
-    EXPECT_EQ(PathOf(files.ForAddress("http://a.example/m.swf")), "(none)");  // nothing set
-    files.SetMovie(CachedFile{"/c/m.swf", {}, {}, {}}, "https://a.example/m.swf");
-    EXPECT_EQ(PathOf(files.ForAddress("https://a.example/m.swf")), "/c/m.swf");
-    EXPECT_EQ(PathOf(files.ForAddress("https://a.example/n.swf")), "(none)");
-}
-
 TEST(MovieFiles, ReadsOnlyRegularFilesWithinTheCacheFolder) {
     test::TempFolder temp;
     test::MakeFolders(temp / "cache/A");
