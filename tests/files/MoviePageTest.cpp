@@ -148,11 +148,19 @@ struct PagesCache {
     }
 };
 
+// Read once, when first asked, and again only after a change; only a page of the movie's own
+// site counts, and nothing without a cache or for an address that is no web address.
 TEST(SharedMoviePages, ReadsTheCacheOnceUntilItChanges) {
-    PagesCache c(PagesCache::Pages{{kPage,
-                                    "<embed src=\"main.swf\" flashvars=\"level=2\" width=\"640\" "
-                                    "height=\"480\">"}});
+    PagesCache c(PagesCache::Pages{
+        {kPage, "<embed src=\"main.swf\" flashvars=\"level=2\" width=\"640\" height=\"480\">"},
+        {"http://elsewhere.example/index.html",
+         "<embed src=\"http://games.example/play/other.swf\" flashvars=\"x=1\">"}});
+    EXPECT_FALSE(SharedMoviePages(nullptr, &c.files).Find("http://games.example/play/main.swf"));
+    EXPECT_FALSE(
+        SharedMoviePages(c.cache.get(), nullptr).Find("http://games.example/play/main.swf"));
     SharedMoviePages pages(c.cache.get(), &c.files);
+    EXPECT_FALSE(pages.Find("/home/ana/main.swf"));
+    EXPECT_FALSE(pages.Find(""));
     EXPECT_EQ(pages.builds(), 0);  // nothing read before it is asked
     for (int i = 0; i < 3; ++i) {
         const auto page = pages.Find("http://games.example/play/main.swf");
@@ -169,25 +177,6 @@ TEST(SharedMoviePages, ReadsTheCacheOnceUntilItChanges) {
     EXPECT_EQ(pages.builds(), 1);
     EXPECT_FALSE(pages.Find("http://games.example/play/main.swf"));
     EXPECT_EQ(pages.builds(), 2);
-}
-
-TEST(SharedMoviePages, OnlyAPageOfTheMoviesOwnSite) {
-    PagesCache c(PagesCache::Pages{
-        {"http://elsewhere.example/index.html",
-         "<embed src=\"http://games.example/play/main.swf\" flashvars=\"x=1\">"}});
-    SharedMoviePages pages(c.cache.get(), &c.files);
-    EXPECT_FALSE(pages.Find("http://games.example/play/main.swf"));
-}
-
-TEST(SharedMoviePages, NothingWithoutACacheOrForAnAddressThatIsNoWebAddress) {
-    PagesCache c(PagesCache::Pages{{kPage, "<embed src=\"main.swf\">"}});
-    EXPECT_FALSE(SharedMoviePages(nullptr, &c.files).Find("http://games.example/play/main.swf"));
-    EXPECT_FALSE(
-        SharedMoviePages(c.cache.get(), nullptr).Find("http://games.example/play/main.swf"));
-    SharedMoviePages pages(c.cache.get(), &c.files);
-    EXPECT_FALSE(pages.Find("/home/ana/main.swf"));
-    EXPECT_FALSE(pages.Find(""));
-    EXPECT_EQ(pages.builds(), 0);
 }
 
 }  // namespace
