@@ -12,7 +12,6 @@
 #include "files/AddressPaths.h"
 #include "files/ExportRun.h"
 #include "platform/urlcache/CacheWriter.h"
-#include "platform/urlcache/IndexDatCache.h"
 #include "support/Outcome.h"
 #include "support/TempFolder.h"
 
@@ -80,22 +79,6 @@ TEST_F(ExportGameTest, ThePuzzleGoesWithItsLevelAndItsPage) {
               "'Flashvars': '', 'Base': '', 'Width': '', 'Height': ''}");
 }
 
-TEST_F(ExportGameTest, WithoutItsLevelTheGameIsPartialAndSaysWhatIsMissing) {
-    test::CopyTree(temp / "profile", temp / "copy");
-    const std::string copy = temp / "copy/INetCache";
-    ASSERT_TRUE(IndexDatCache(copy, 1252).DeleteEntry(kLevel).ok());
-    const auto before = Tree(copy);
-    Export run(copy, temp / "out");
-    const auto done = run.Run(kPuzzle);
-    ASSERT_TRUE(done.ok()) << done.error();
-    EXPECT_FALSE(done->playable);
-    EXPECT_EQ(done->missing, std::vector<std::string>{kLevel});
-    EXPECT_EQ(Yaml(temp / "out/main/meta.yaml", R"([d["Status"], d["Export Notes"]])"),
-              "['Partial', 'Missing: " + kLevel + "']");
-    EXPECT_FALSE(test::FileExists(temp / "out/main/content/games.arcade.example/puzzle/levels"));
-    EXPECT_EQ(Tree(copy), before) << "export changed the cache";
-}
-
 TEST_F(ExportGameTest, ExportingAgainKeepsIdenticalFilesAndNumbersDifferentOnes) {
     {
         Export run(cache, temp / "out");
@@ -135,9 +118,9 @@ TEST_F(ExportGameTest, ExportingAgainKeepsIdenticalFilesAndNumbersDifferentOnes)
 TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 7);
-    const std::string movie = test::Fws(
-        test::SwfTag(12, test::ConstantPool({"data.php?level=2", "music.mp3", "data.php?level=3"}) +
-                             test::Action(0, "")));
+    const std::string movie = test::Fws(test::SwfTag(
+        12, test::ConstantPool({"data.php?level=2", "snd/music.mp3", "data.php?level=3"}) +
+                test::Action(0, "")));
     const std::string swfHeaders =
         "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n";
     // A movie the cache gives no date for, whose metadata says when it was made.
@@ -171,17 +154,18 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
         ASSERT_TRUE(test::Ok(writer.AddContent(c)));
     }
     ASSERT_TRUE(test::Ok(writer.Save()));
+    const auto before = Tree(writer.cacheFolder());
     Export run(writer.cacheFolder(), temp / "out");
     const auto done = run.Run("http://site.example/g/game.swf");
     ASSERT_TRUE(done.ok()) << done.error();
     EXPECT_FALSE(done->playable);
     // level=3 is not cached; of the two that are, neither stands in for it.
-    EXPECT_EQ(done->missing, (std::vector<std::string>{"http://site.example/g/music.mp3",
+    EXPECT_EQ(done->missing, (std::vector<std::string>{"http://site.example/g/snd/music.mp3",
                                                        "http://site.example/g/data.php?level=3"}));
     EXPECT_TRUE(done->notReady.size() == 1 && Has(done->notReady[0], "no Tags"))
         << done->notReady[0];
-    // The movie's own query-less address stays a plain name; the page goes with the movie,
-    // which takes flashvars and so is launched through it.
+    // The movie's own query-less address stays a plain name, and no folder is made for what is
+    // missing; the page goes with the movie, which takes flashvars and so is launched through it.
     const std::string content = temp / "out/game/content/site.example/";
     EXPECT_EQ(test::VisibleNames(content + "g"),
               (std::vector<std::string>{"data.php%3Flevel=2", "game.swf"}));
@@ -191,15 +175,17 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     // The date as the server sent it; languages as the cache says them: the page's lang,
     // else the server's Content-Language.
     EXPECT_EQ(Yaml(temp / "out/game/meta.yaml",
-                   R"([d[k] for k in ("Release Date", "Status", "Languages", "Launch Command",
-                   "Embedding Page")])"),
-              "['2009-06-24', 'Partial', 'pt', 'http://site.example/play.html', "
+                   R"([d[k] for k in ("Release Date", "Status", "Export Notes", "Languages",
+                   "Launch Command", "Embedding Page")])"),
+              "['2009-06-24', 'Partial', 'Missing: http://site.example/g/snd/music.mp3\\nMissing: "
+              "http://site.example/g/data.php?level=3', 'pt', 'http://site.example/play.html', "
               "{'Address': 'http://site.example/play.html', 'Embedded With': 'object', "
               "'Flashvars': 'a=1&b=2', 'Base': 'http://site.example/g/', 'Width': '640', "
               "'Height': '480'}]");
     ASSERT_TRUE(run.Run("http://site.example/g/undated.swf").ok());
     EXPECT_EQ(Yaml(temp / "out/undated/meta.yaml", R"([d["Release Date"], d["Languages"]])"),
               "['2007-05-04', 'de; en']");
+    EXPECT_EQ(Tree(writer.cacheFolder()), before) << "export changed the cache";
 }
 
 // Addresses that try to leave the export folder, as cache keys and as what a movie loads.
