@@ -18,7 +18,6 @@
 
 namespace pellimor::test {
 
-// One export run: the cache as the program opens it, and the folder exported into.
 class Export {
   public:
     Export(const std::string& cacheFolder, const std::string& to)
