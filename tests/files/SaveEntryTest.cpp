@@ -83,8 +83,7 @@ TEST_F(SaveEntryTest, PicksTheFirstFreeName) {
         }
         SaveOutcome outcome;
         EXPECT_EQ(SaveEntry(intro, false, services, &outcome), 1);
-        ASSERT_EQ(outcome.savedTo.size(), 1u);
-        EXPECT_EQ(outcome.savedTo[0], target / c.expected);
+        EXPECT_EQ(outcome.savedTo, std::vector<std::string>{target / c.expected});
         EXPECT_EQ(test::ReadFile(target / c.expected), "FWSmovie");
         for (const auto& name : c.existing) {
             EXPECT_EQ(test::ReadFile(target / name), "old");

@@ -10,16 +10,10 @@
 namespace pellimor {
 namespace {
 
-std::string Sha1Hex(std::string_view bytes, std::size_t piece) {
-    Sha1 hash;
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        hash.Update(bytes.substr(at, piece));
-    }
-    return LowerHex(DigestBytes(hash.Finish()));
-}
-
-std::string Sha256Hex(std::string_view bytes, std::size_t piece) {
-    Sha256 hash;
+// The digest of bytes fed in pieces of the size given, in lower-case hex.
+template <typename Hash>
+std::string Hex(std::string_view bytes, std::size_t piece) {
+    Hash hash;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
         hash.Update(bytes.substr(at, piece));
     }
@@ -79,8 +73,8 @@ TEST(DigestsTest, SameAsPythonsHashlib) {
         std::string sha1;
         std::string sha256;
         lines >> sha1 >> sha256;
-        EXPECT_EQ(Sha1Hex(inputs[i], 7 + i % 64), sha1) << inputs[i].size();
-        EXPECT_EQ(Sha256Hex(inputs[i], 13 + i % 70), sha256) << inputs[i].size();
+        EXPECT_EQ(Hex<Sha1>(inputs[i], 7 + i % 64), sha1) << inputs[i].size();
+        EXPECT_EQ(Hex<Sha256>(inputs[i], 13 + i % 70), sha256) << inputs[i].size();
     }
 }
 
