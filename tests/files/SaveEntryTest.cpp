@@ -236,39 +236,42 @@ TEST_F(SaveEntryTest, ASaveAllKilledMidCopyLeavesNoPartialFileUnderAName) {
 }
 
 // Another program keeps taking the next free names while we save: none of its files is
-// ever overwritten, and each of ours is whole.
+// ever overwritten, and each of ours is whole. The two meet where they start, so they start
+// again in a fresh folder, round after round.
 TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {
     const SwfEntry intro = Movie(1, "intro", std::string(64 * 1024, 'm'));
-    const auto name = [&](int i) {
-        return out + "/intro" + (i == 0 ? std::string() : (i < 10 ? "0" : "") + std::to_string(i)) +
-               ".swf";
-    };
-    std::atomic<bool> stop = false;
-    std::atomic<int> planted = 0;
-    std::thread rival([&] {
-        for (int i = 0; !stop && i < 400; ++i) {
-            const int fd = ::open(name(i).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-            if (fd >= 0) {
-                planted += ::write(fd, "rival", 5) == 5 ? 1 : 0;
-                ::close(fd);
+    for (int round = 0; round < 30; ++round) {
+        services.folderOverride = temp / ("round" + std::to_string(round));
+        test::MakeFolders(services.folderOverride);
+        const auto name = [&](int i) {
+            return services.folderOverride + "/intro" +
+                   (i == 0 ? std::string() : (i < 10 ? "0" : "") + std::to_string(i)) + ".swf";
+        };
+        std::atomic<bool> stop = false;
+        std::atomic<int> planted = 0;
+        std::thread rival([&] {
+            for (int i = 0; !stop && i < 100; ++i) {
+                const int fd = ::open(name(i).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                if (fd >= 0) {
+                    planted += ::write(fd, "rival", 5) == 5 ? 1 : 0;
+                    ::close(fd);
+                }
             }
-        }
-    });
-    for (int i = 0; i < 40; ++i) {
-        SaveOutcome outcome;
-        SaveEntry(intro, false, services, &outcome);
-        EXPECT_EQ(outcome.savedTo.size(), 1u);
+        });
+        const std::vector<std::int32_t> fourTimes = {1, 1, 1, 1};
+        const SaveOutcome outcome = OnSave(catalogue, fourTimes, services);
+        EXPECT_EQ(outcome.savedTo.size(), 4u);
         for (const std::string& path : outcome.savedTo) {
             EXPECT_EQ(test::ReadFile(path).size(), 64u * 1024) << path;
         }
+        stop = true;
+        rival.join();
+        int rivals = 0;
+        for (int i = 0; i < 100; ++i) {
+            rivals += test::FileExists(name(i)) && test::ReadFile(name(i)) == "rival" ? 1 : 0;
+        }
+        EXPECT_EQ(rivals, planted.load()) << "round " << round;  // every rival file is the rival's
     }
-    stop = true;
-    rival.join();
-    int rivals = 0;
-    for (int i = 0; i < 400; ++i) {
-        rivals += test::FileExists(name(i)) && test::ReadFile(name(i)) == "rival" ? 1 : 0;
-    }
-    EXPECT_EQ(rivals, planted.load());  // every rival file is still the rival's
 }
 
 }  // namespace
