@@ -39,32 +39,27 @@ class DeleteActionTest : public ::testing::Test {
     }
 };
 
-TEST_F(DeleteActionTest, NoKeepsEverything) {
+// No keeps everything; yes deletes the chosen in the list's order (keys no line has are passed
+// over) and lists again, as it does with nothing chosen.
+TEST_F(DeleteActionTest, NoKeepsEverythingYesDeletesInListOrderThenListsAgain) {
     prompts.yes = false;
     const ListingState before = state;
-    const std::vector<std::int32_t> keys = {KeyOf("a")};
+    const std::vector<std::int32_t> keys = {KeyOf("a"), KeyOf("c"), 0, -1, 77};
     EXPECT_FALSE(OnDelete(state, keys, services, prompts).confirmed);
     EXPECT_TRUE(cache.deleted.empty());
     EXPECT_EQ(state.movieLines, before.movieLines);
     EXPECT_EQ(state.catalogue.Count(), 3u);
     EXPECT_EQ(prompts.questions, (std::vector<std::string>{"Are you sure?"}));
-}
-
-TEST_F(DeleteActionTest, YesDeletesInListOrderThenListsAgain) {
-    const std::vector<std::int32_t> keys = {KeyOf("a"), KeyOf("c"), 0, -1, 77};
-    const DeleteOutcome outcome = OnDelete(state, keys, services, prompts);
-    EXPECT_TRUE(outcome.confirmed);
+    prompts.yes = true;
+    EXPECT_TRUE(OnDelete(state, keys, services, prompts).confirmed);
     EXPECT_EQ(cache.deleted,
               (std::vector<std::string>{"http://e.com/a.swf", "http://e.com/c.swf"}));
     ASSERT_EQ(state.movieLines.size(), 1u);
     EXPECT_EQ(state.movieLines[0].text, "b");
-}
-
-TEST_F(DeleteActionTest, NothingSelectedStillRefreshes) {
     cache.records.pop_back();
     OnDelete(state, {}, services, prompts);
-    EXPECT_TRUE(cache.deleted.empty());
-    EXPECT_EQ(state.movieLines.size(), 2u);
+    EXPECT_EQ(cache.deleted.size(), 2u);
+    EXPECT_TRUE(state.movieLines.empty());
 }
 
 TEST_F(DeleteActionTest, LeftoverFilesGoFromTheDiskOnlyInsideTheCacheFolder) {

@@ -18,7 +18,6 @@
 
 namespace pellimor::test {
 
-// One export run: the cache as the program opens it, and the folder exported into.
 class Export {
   public:
     Export(const std::string& cacheFolder, const std::string& to)
@@ -27,19 +26,6 @@ class Export {
         EXPECT_TRUE(index_.Build(session_.cache(), session_.files()).ok());
     }
 
-    // The listed movie of this address.
-    std::optional<SwfEntry> Movie(const std::string& url) {
-        std::optional<SwfEntry> found;
-        EXPECT_TRUE(session_.cache()
-                        .Enumerate([&](const CacheEntry& entry) {
-                            if (IsSwfCacheEntry(entry) && entry.url == url) {
-                                found = MovieFromEntry(entry);
-                            }
-                            return !found;
-                        })
-                        .ok());
-        return found;
-    }
     // Every listed movie.
     std::vector<SwfEntry> Movies() {
         std::vector<SwfEntry> all;
@@ -52,6 +38,15 @@ class Export {
                         })
                         .ok());
         return all;
+    }
+    // The listed movie of this address.
+    std::optional<SwfEntry> Movie(const std::string& url) {
+        for (SwfEntry& movie : Movies()) {
+            if (movie.url == url) {
+                return std::move(movie);
+            }
+        }
+        return std::nullopt;
     }
 
     Result<GameExport> Run(const SwfEntry& movie) {

@@ -6,13 +6,10 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 
 #include "files/SaveEntry.h"
 #include "files/SettingsStore.h"
@@ -86,8 +83,7 @@ TEST_F(SaveEntryTest, PicksTheFirstFreeName) {
         }
         SaveOutcome outcome;
         EXPECT_EQ(SaveEntry(intro, false, services, &outcome), 1);
-        ASSERT_EQ(outcome.savedTo.size(), 1u);
-        EXPECT_EQ(outcome.savedTo[0], target / c.expected);
+        EXPECT_EQ(outcome.savedTo, std::vector<std::string>{target / c.expected});
         EXPECT_EQ(test::ReadFile(target / c.expected), "FWSmovie");
         for (const auto& name : c.existing) {
             EXPECT_EQ(test::ReadFile(target / name), "old");
@@ -103,6 +99,8 @@ TEST_F(SaveEntryTest, NothingStoredSavesToTheHomeFolder) {
     EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{temp / "home/intro.swf"}));
 }
 
+// Save As takes the chosen title (cut at its extension) and folder and still never
+// overwrites; a cancelled dialog ends the batch.
 TEST_F(SaveEntryTest, SaveAsTakesTheChosenTitleAndFolderAndStillNeverOverwrites) {
     const SwfEntry clip = Movie(1, "clip");
     test::MakeFolders(temp / "x");
@@ -124,12 +122,9 @@ TEST_F(SaveEntryTest, SaveAsTakesTheChosenTitleAndFolderAndStillNeverOverwrites)
     }
     EXPECT_EQ(test::ReadFile(temp / "x/clip.swf"), "old");
     EXPECT_EQ(prompts.saveAsked.front(), (std::pair<std::string, std::string>{out, "clip"}));
-}
-
-TEST_F(SaveEntryTest, CancellingTheSecondOfThreeDialogsSavesOnlyTheFirst) {
-    Movie(1, "a");
     Movie(2, "b");
     Movie(3, "c");
+    prompts.saveAsked.clear();
     prompts.saveAnswers = {out + "/first.swf", std::nullopt, out + "/third.swf"};
     const std::vector<std::int32_t> keys = {1, 2, 3};
     const SaveOutcome outcome = OnSaveAs(catalogue, keys, services);
@@ -137,10 +132,10 @@ TEST_F(SaveEntryTest, CancellingTheSecondOfThreeDialogsSavesOnlyTheFirst) {
     EXPECT_EQ(prompts.saveAsked.size(), 2u);
 }
 
+// A movie whose file is gone is reported by its name (the reason beneath is pellimor-cli's
+// CliTest.ACopyThatFailsSaysWhy) and the rest still saved; the folder is not blamed.
 TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
-    SwfEntry gone = Movie(1, "intro");
-    test::WriteFile(gone.localPath, "");
-    ::unlink(gone.localPath.c_str());
+    ::unlink(Movie(1, "intro").localPath.c_str());
     Movie(2, "other");
     const std::vector<std::int32_t> keys = {1, 2, 0, -5, 99};
     const SaveOutcome outcome = OnSave(catalogue, keys, services);
@@ -149,12 +144,7 @@ TEST_F(SaveEntryTest, FailedCopyReportsTheNameBaseAndGoesOn) {
         (std::vector<std::string>{std::string(strings::Load(strings::kCopyFailed)) + "intro"}));
     EXPECT_EQ(outcome.savedTo, (std::vector<std::string>{out + "/other.swf"}));
     EXPECT_FALSE(test::FileExists(out + "/intro.swf"));  // no partial file
-    // Beneath the message: the system's reason and the folder.
-    ASSERT_EQ(prompts.errorDetails.size(), 1u);
-    EXPECT_NE(prompts.errorDetails[0].find(std::strerror(ENOENT)), std::string::npos)
-        << prompts.errorDetails[0];
-    EXPECT_TRUE(prompts.errorDetails[0].ends_with("\nFolder: " + out)) << prompts.errorDetails[0];
-    EXPECT_TRUE(outcome.unusableFolder.empty());  // the source was at fault, not the folder
+    EXPECT_TRUE(outcome.unusableFolder.empty());
     // Save All: each missing movie is reported, the rest still saved.
     ::unlink((temp / "cache/other[2].swf").c_str());
     Movie(3, "third");
@@ -182,7 +172,7 @@ TEST_F(SaveEntryTest, AFolderThatTakesNoFilesGivesOneMessage) {
         rows.push_back({"/sys/kernel", EACCES});
     }
     std::vector<std::int32_t> keys;
-    for (int k = 1; k <= 19; ++k) {
+    for (int k = 1; k <= 3; ++k) {
         Movie(k, "m" + std::to_string(k));
         keys.push_back(k);
     }
@@ -245,86 +235,43 @@ TEST_F(SaveEntryTest, ASaveAllKilledMidCopyLeavesNoPartialFileUnderAName) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out, error), fs::directory_iterator()), 2);
 }
 
-// Another program watching the save folder never finds a file under a final name that is
-// shorter than the movie: each copy gets its name only once it is whole.
-TEST_F(SaveEntryTest, AWatcherNeverSeesAPartialCopyUnderAName) {
-    constexpr std::size_t kSize = 8u << 20;
-    for (int k = 1; k <= 6; ++k) {
-        Movie(k, "big" + std::to_string(k), std::string(kSize, 'F'));
-    }
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t watcher = ::fork();
-    if (watcher == 0) {
-        ::close(ready[0]);
-        int partial = 0;
-        ::write(ready[1], "r", 1);
-        // Until killed: every name that appears is looked at as soon as it is seen.
-        for (;;) {
-            for (int k = 1; k <= 6; ++k) {
-                struct stat info {};
-                const std::string path = out + "/big" + std::to_string(k) + ".swf";
-                if (::stat(path.c_str(), &info) == 0 &&
-                    static_cast<std::size_t>(info.st_size) < kSize) {
-                    ++partial;
-                    test::WriteFile(temp / "partial-seen", std::to_string(partial));
-                }
-            }
-        }
-    }
-    ::close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
-    const SaveOutcome outcome = OnSaveAll(catalogue, services);
-    ::kill(watcher, SIGKILL);
-    ::waitpid(watcher, nullptr, 0);
-    EXPECT_EQ(outcome.savedTo.size(), 6u);
-    EXPECT_FALSE(test::FileExists(temp / "partial-seen"));
-}
-
+// Another program keeps taking the next free names while we save: none of its files is
+// ever overwritten, and each of ours is whole. The two meet where they start, so they start
+// again in a fresh folder, round after round.
 TEST_F(SaveEntryTest, ANameThatAppearsMeanwhileIsNeverOverwritten) {
     const SwfEntry intro = Movie(1, "intro", std::string(64 * 1024, 'm'));
-    std::atomic<bool> stop = false;
-    std::atomic<int> planted = 0;
-    // Another program keeps taking the next free names while we save.
-    std::thread rival([&] {
-        for (int i = 0; !stop && i < 400; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "intro%02d.swf", i);
-            const std::string path =
-                out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-            if (fd >= 0) {
-                ::write(fd, "rival", 5);
-                ::close(fd);
-                ++planted;
+    for (int round = 0; round < 30; ++round) {
+        services.folderOverride = temp / ("round" + std::to_string(round));
+        test::MakeFolders(services.folderOverride);
+        const auto name = [&](int i) {
+            return services.folderOverride + "/intro" +
+                   (i == 0 ? std::string() : (i < 10 ? "0" : "") + std::to_string(i)) + ".swf";
+        };
+        std::atomic<bool> stop = false;
+        std::atomic<int> planted = 0;
+        std::thread rival([&] {
+            for (int i = 0; !stop && i < 100; ++i) {
+                const int fd = ::open(name(i).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                if (fd >= 0) {
+                    planted += ::write(fd, "rival", 5) == 5 ? 1 : 0;
+                    ::close(fd);
+                }
             }
+        });
+        const std::vector<std::int32_t> fourTimes = {1, 1, 1, 1};
+        const SaveOutcome outcome = OnSave(catalogue, fourTimes, services);
+        EXPECT_EQ(outcome.savedTo.size(), 4u);
+        for (const std::string& path : outcome.savedTo) {
+            EXPECT_EQ(test::ReadFile(path).size(), 64u * 1024) << path;
         }
-    });
-    std::vector<std::string> saved;
-    for (int i = 0; i < 40; ++i) {
-        SaveOutcome outcome;
-        SaveEntry(intro, false, services, &outcome);
-        ASSERT_EQ(outcome.savedTo.size(), 1u);
-        saved.push_back(outcome.savedTo[0]);
-    }
-    stop = true;
-    rival.join();
-    for (const std::string& path : saved) {
-        EXPECT_EQ(test::ReadFile(path).size(), 64u * 1024) << path;
-    }
-    int rivals = 0;
-    for (int i = 0; i < 400; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "intro%02d.swf", i);
-        const std::string path =
-            out + "/" + (i == 0 ? std::string("intro.swf") : std::string(name));
-        if (test::FileExists(path) && test::ReadFile(path) == "rival") {
-            ++rivals;
+        stop = true;
+        rival.join();
+        int rivals = 0;
+        for (int i = 0; i < 100; ++i) {
+            rivals += test::FileExists(name(i)) && test::ReadFile(name(i)) == "rival" ? 1 : 0;
         }
+        EXPECT_EQ(rivals, planted.load()) << "round " << round;  // every rival file is the rival's
     }
-    EXPECT_EQ(rivals, planted.load());  // every rival file is still the rival's
 }
 
 }  // namespace

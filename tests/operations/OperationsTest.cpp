@@ -149,7 +149,9 @@ TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancel
                                         "finished rocket", "starting snake"}));
 }
 
-TEST_F(OperationsTest, FoldersThatTakeNothingFailBeforeAnythingIsDone) {
+// Folders that take nothing and a cache opened read-only are refused before anything is
+// asked or done.
+TEST_F(OperationsTest, RefusalsComeBeforeAnyQuestion) {
     fs::create_directories(temp / "saved");
     test::WriteFile(temp / "file", "x");
     OperationServices services = session->operations();
@@ -174,6 +176,12 @@ TEST_F(OperationsTest, FoldersThatTakeNothingFailBeforeAnythingIsDone) {
             EXPECT_EQ(written.error(), row.error);
         }
     }
+    Open(true);
+    ListingState state;
+    OperationServices readOnly = session->operations();
+    const std::vector<std::int32_t> keys = {Key("rocket")};
+    EXPECT_FALSE(DeleteMovies(state, keys, readOnly, prompts).ok());
+    EXPECT_TRUE(prompts.questions.empty());
 }
 
 TEST_F(OperationsTest, SaveAllTakesTheChosenInTheCachesOrder) {
@@ -198,16 +206,6 @@ TEST_F(OperationsTest, SaveAllTakesTheChosenInTheCachesOrder) {
                       order[i]);
         }
     }
-}
-
-TEST_F(OperationsTest, DeletingFromAReadOnlyCacheAsksNothing) {
-    Open(true);
-    ListingState state;
-    OperationServices services = session->operations();
-    const std::vector<std::int32_t> keys = {Key("rocket")};
-    const auto deleted = DeleteMovies(state, keys, services, prompts);
-    EXPECT_FALSE(deleted.ok());
-    EXPECT_TRUE(prompts.questions.empty());
 }
 
 }  // namespace

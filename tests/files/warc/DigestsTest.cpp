@@ -1,5 +1,5 @@
-// SHA-1, SHA-256 and base32 against the standards' own examples and Python's hashlib, fed in
-// pieces of every size so that the block boundaries and the padding's two forms are crossed.
+// SHA-1 and SHA-256 against Python's hashlib, fed in pieces of many sizes so that the block
+// boundaries and the padding's two forms are crossed; base32 against its standard's examples.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -10,47 +10,14 @@
 namespace pellimor {
 namespace {
 
-std::string Sha1Hex(std::string_view bytes, std::size_t piece) {
-    Sha1 hash;
+// The digest of bytes fed in pieces of the size given, in lower-case hex.
+template <typename Hash>
+std::string Hex(std::string_view bytes, std::size_t piece) {
+    Hash hash;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
         hash.Update(bytes.substr(at, piece));
     }
     return LowerHex(DigestBytes(hash.Finish()));
-}
-
-std::string Sha256Hex(std::string_view bytes, std::size_t piece) {
-    Sha256 hash;
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        hash.Update(bytes.substr(at, piece));
-    }
-    return LowerHex(DigestBytes(hash.Finish()));
-}
-
-TEST(DigestsTest, StandardExamples) {
-    const struct {
-        std::string input;
-        const char* sha1;
-        const char* sha256;
-    } cases[] = {
-        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709",
-         "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d",
-         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "84983e441c3bd26ebaae4aa1f95129e5e54670f1",
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f",
-         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-    };
-    for (const auto& c : cases) {
-        for (const std::size_t piece : {std::size_t{1}, std::size_t{63}, std::size_t{4096}}) {
-            if (piece == 1 && c.input.size() > 1000) {
-                continue;
-            }
-            EXPECT_EQ(Sha1Hex(c.input, piece), c.sha1) << c.input.size() << " in " << piece;
-            EXPECT_EQ(Sha256Hex(c.input, piece), c.sha256) << c.input.size() << " in " << piece;
-        }
-    }
 }
 
 TEST(DigestsTest, Base32AsRfc4648) {
@@ -106,8 +73,8 @@ TEST(DigestsTest, SameAsPythonsHashlib) {
         std::string sha1;
         std::string sha256;
         lines >> sha1 >> sha256;
-        EXPECT_EQ(Sha1Hex(inputs[i], 7 + i % 64), sha1) << inputs[i].size();
-        EXPECT_EQ(Sha256Hex(inputs[i], 13 + i % 70), sha256) << inputs[i].size();
+        EXPECT_EQ(Hex<Sha1>(inputs[i], 7 + i % 64), sha1) << inputs[i].size();
+        EXPECT_EQ(Hex<Sha256>(inputs[i], 13 + i % 70), sha256) << inputs[i].size();
     }
 }
 

@@ -109,18 +109,11 @@ TEST(HostileWebArchiveTest, TheHeadKeptIsOneHttpHead) {
             continue;
         }
         ASSERT_TRUE(head) << c.what;
-        // One blank line, at its end; no control byte but the line ends; no line too long.
-        EXPECT_EQ(head->text.find("\r\n\r\n"), head->text.size() - 4) << c.what;
+        // No line too long (that the head is one, without control bytes, is fuzz_warc_texts').
         std::size_t longest = 0;
-        std::size_t run = 0;
-        for (std::size_t i = 0; i < head->text.size(); ++i) {
-            const auto b = static_cast<unsigned char>(head->text[i]);
-            if (b == '\r') {
-                EXPECT_EQ(head->text[i + 1], '\n') << c.what;
-            }
-            EXPECT_TRUE(b >= 0x20 || b == '\r' || b == '\n' || b == '\t') << c.what << " " << i;
-            run = b == '\n' ? 0 : run + 1;
-            longest = std::max(longest, run);
+        for (std::size_t at = 0, end = 0; at < head->text.size(); at = end + 1) {
+            end = head->text.find('\n', at);
+            longest = std::max(longest, end - at);
         }
         EXPECT_LE(longest, kLongestHeaderLine + 1) << c.what;
         EXPECT_EQ(head->text.find("Transfer-Encoding"), std::string::npos) << c.what;
@@ -131,13 +124,10 @@ TEST(HostileWebArchiveTest, TheHeadKeptIsOneHttpHead) {
     }
 }
 
-TEST(HostileWebArchiveTest, AnArchiveFileIsNeverReplaced) {
+// An archive left unfinished leaves nothing behind (that one is never replaced is
+// CliWebArchiveTest's).
+TEST(HostileWebArchiveTest, AnUnfinishedArchiveLeavesNothing) {
     test::TempFolder temp;
-    test::WriteFile(temp / "there.wacz", "mine");
-    const auto out = ArchiveFilePosix::Create(temp / "there.wacz", ArchiveFilePosix::Form::kZip, 0);
-    EXPECT_FALSE(out.ok());
-    EXPECT_EQ(test::ReadFile(temp / "there.wacz"), "mine");
-    // Unfinished, it leaves nothing behind.
     {
         auto made = ArchiveFilePosix::Create(temp / "new.wacz", ArchiveFilePosix::Form::kZip, 0);
         ASSERT_TRUE(made.ok());
