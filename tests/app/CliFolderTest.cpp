@@ -40,6 +40,9 @@ TEST(CliFolderTest, AFolderThatCannotBeStoredFailsWithTheReason) {
              test::WriteFile(p.substr(0, p.rfind('/')), "not a folder");
          },
          "Not a directory"},
+        {"the settings file is a link that leads back to itself",
+         [](const std::string& p) { ASSERT_EQ(::symlink(p.c_str(), p.c_str()), 0); },
+         "leads back to itself"},
         {"the settings file is no registry text",
          [](const std::string& p) { test::WriteFile(p, "colour=blue\n"); }, "not registry text"},
     };

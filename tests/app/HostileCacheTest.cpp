@@ -1,9 +1,7 @@
 // Caches made hostile the ways a stranger's disk can be: links out of the cache folder,
-// special files in place of movies, impossible sizes. Each row runs the real terminal
+// special files in place of movies and indexes, impossible sizes. Each row runs the real terminal
 // program on a damaged demo cache and checks that it ends with a clear message, never hangs,
-// and touches nothing outside the cache folder. The leftovers' walk, a folder linked out and
-// an index that is a special file are checked below the terminal (ListingBesideTest,
-// FolderScannerTest, ConfinedFileTest) and in the window (MovieDlgTest).
+// and touches nothing outside the cache folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +73,12 @@ std::string Filled(std::string text, const Hostile& h) {
 }
 
 const Row kRows[] = {
+    {"a leftover folder linked outside lists nothing there and deletes nothing there",
+     [](Hostile& h) { Link(h.outside, h.content + "/ZZZZ9999"); },
+     "delete --leftovers victim --yes --cache {cache}", -1, "nothing deleted", ""},
+    {"a folder linked to the folders above is not walked",
+     [](Hostile& h) { Link("../../..", h.content + "/ZZZZ9999"); },
+     "list --leftovers --cache {cache}", 0, "lostgame", "victim"},
     {"a cached file linked to a secret is not copied",
      [](Hostile& h) {
          h.Replace(h.CachedFile("rocket"), [&](auto& p) { Link(h.outside + "/secret.txt", p); });
@@ -101,6 +105,15 @@ const Row kRows[] = {
     {"a 4 GB sparse index is refused before it is copied",
      [](Hostile& h) { fs::resize_file(h.content + "/index.dat", 4ULL << 30); },
      "delete rocket --yes --cache {cache}", -1, "which no container can", ""},
+    {"an index that is a FIFO is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { Fifo(p); }); },
+     "list --cache {cache}", -1, "is a FIFO", "no index.dat was found"},
+    {"an index that is a folder is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { test::MakeFolders(p); }); },
+     "list --cache {cache}", -1, "is a folder", "no index.dat was found"},
+    {"an index linked to a device is named as one",
+     [](Hostile& h) { h.Replace(h.content + "/index.dat", [](auto& p) { Link("/dev/zero", p); }); },
+     "list --cache {cache}", -1, "is a device", "no index.dat was found"},
     {"an entry without an address is deleted by its record",
      [](Hostile& h) {
          CacheProfileWriter writer(h.temp / "bare", indexdat::Flavour::kInternetExplorer, 7);

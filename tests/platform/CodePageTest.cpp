@@ -1,10 +1,28 @@
-// Which code pages are accepted, and why, is app/CliConventionsTest's.
 #include <gtest/gtest.h>
 
+#include "app/CommandLine.h"
 #include "platform/urlcache/CodePage.h"
 
 namespace pellimor {
 namespace {
+
+TEST(CodePage, OnlyCodePagesThatKeepAsciiAreAccepted) {
+    const struct {
+        int codePage;
+        bool accepted;
+    } cases[] = {
+        {1250, true}, {1251, true},  {1252, true},   {1253, true}, {1254, true},  {1255, true},
+        {1256, true}, {1257, true},  {1258, true},   {437, true},  {850, true},   {932, true},
+        {936, true},  {65001, true}, {500, false},   {875, false}, {1026, false}, {1140, false},
+        {37, false},  {1200, false}, {99999, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CodePageKeepsAscii(c.codePage), c.accepted) << c.codePage;
+        const ProgramOptions options =
+            ReadProgramOptions({"--codepage", std::to_string(c.codePage)});
+        EXPECT_EQ(options.error.empty(), c.accepted) << c.codePage << ": " << options.error;
+    }
+}
 
 TEST(CodePage, DecodesTheWholeTextAlsoWhereMarksMayCombine) {
     const struct {

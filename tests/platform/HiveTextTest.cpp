@@ -1,7 +1,6 @@
 // The hive's text as the registry editor reads it: odd lines neither hide the values
 // around them nor get lost. That any name and text stored reads back as it was is
-// fuzz_hive_roundtrip's to show; app/CliFolderTest stores a folder with a line break, quotes
-// and a backslash through pellimor-cli.
+// fuzz_hive_roundtrip's to show.
 #include <gtest/gtest.h>
 
 #include "files/SettingsStore.h"
@@ -108,10 +107,13 @@ TEST_F(HiveTextTest, AChangedValueKeepsItsIndentationNameAndComment) {
                                 "\"Blob\"=hex:01,02,\\", "  03,04",
                                 "  \"savepath\" = \"/c\" ; chosen in Marrowby"}));
     HiveRegistry registry(path);
-    ASSERT_EQ(SetSavePath(registry, "/new").status, kStatusSuccess);
-    EXPECT_EQ(test::ReadFile(path), Crlf({"Windows Registry Editor Version 5.00", kCompanionSection,
-                                          "\"Blob\"=hex:01,02,\\", "  03,04",
-                                          "  \"savepath\" = \"/new\" ; chosen in Marrowby"}));
+    const std::string folder = "/new\\odd \"one\"\nline";
+    ASSERT_EQ(SetSavePath(registry, folder).status, kStatusSuccess);
+    EXPECT_EQ(test::ReadFile(path),
+              Crlf({"Windows Registry Editor Version 5.00", kCompanionSection,
+                    "\"Blob\"=hex:01,02,\\", "  03,04",
+                    "  \"savepath\" = \"/new\\\\odd \\\"one\\\"\\nline\" ; chosen in Marrowby"}));
+    EXPECT_EQ(GetSavePath(HiveRegistry(path), "/default"), folder);
     RegistryValue blob;
     ASSERT_EQ(registry.QueryValue(kCompanionKey, "Blob", blob), kStatusSuccess);
     EXPECT_EQ(blob.data, "\x01\x02\x03\x04");

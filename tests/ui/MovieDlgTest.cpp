@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pellimor {
 
@@ -195,6 +196,23 @@ void MovieDlgTest::secondLineKeepsTheDetails() {
     h.Select({h.Row("rain")});
     QCOMPARE(flash->moviesSet(), 3);
     QCOMPARE(h.Text(kIdSize), Q(FormatSizeText(3000)));
+    // What is no file by then has no size, and the window does not wait on it.
+    const struct {
+        const char* what;
+        int (*replace)(const char* path);
+    } hostile[] = {
+        {"FIFO", [](const char* p) { return ::mkfifo(p, 0600); }},
+        {"link to /dev/zero", [](const char* p) { return ::symlink("/dev/zero", p); }},
+        {"link to a folder", [](const char* p) { return ::symlink("/", p); }},
+        {"gone", [](const char*) { return 0; }},
+    };
+    for (const auto& c : hostile) {
+        const std::string path = rain.toStdString();
+        QVERIFY2(::unlink(path.c_str()) == 0 && c.replace(path.c_str()) == 0, c.what);
+        h.Select({h.Row("snake")});
+        h.Select({h.Row("rain")});
+        QVERIFY2(h.Text(kIdSize).isEmpty(), qPrintable(h.Text(kIdSize) + " for " + c.what));
+    }
 }
 
 void MovieDlgTest::aThousandOfTwelveHundredLines() {
