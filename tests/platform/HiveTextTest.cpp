@@ -113,7 +113,8 @@ TEST_F(HiveTextTest, AChangedValueKeepsItsIndentationNameAndComment) {
               Crlf({"Windows Registry Editor Version 5.00", kCompanionSection,
                     "\"Blob\"=hex:01,02,\\", "  03,04",
                     "  \"savepath\" = \"/new\\\\odd \\\"one\\\"\\nline\" ; chosen in Marrowby"}));
-    EXPECT_EQ(GetSavePath(HiveRegistry(path), "/default"), folder);
+    HiveRegistry again(path);
+    EXPECT_EQ(GetSavePath(again, "/default"), folder);
     RegistryValue blob;
     ASSERT_EQ(registry.QueryValue(kCompanionKey, "Blob", blob), kStatusSuccess);
     EXPECT_EQ(blob.data, "\x01\x02\x03\x04");
