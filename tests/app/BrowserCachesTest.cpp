@@ -195,7 +195,7 @@ TEST(BrowserCachesTest, NeverFollowsALinkOutOfTheFolderOrAroundInACircle) {
 
 // Each browser's cache, copied: every movie is listed as its browser's. A delete waits while
 // a program holds the cache, then the puzzle goes. (The bodies exported:
-// ExportGameBrowsersTest; the page a browser kept for the puzzle: PlayerTest; the entry
+// BrowserWebArchiveTest; the page a browser kept for the puzzle: PlayerTest; the entry
 // files a delete removes: the formats' own tests.)
 TEST(BrowserCachesTest, EachMovieIsListedAndDeletedWhenNoProgramHoldsTheCache) {
     const std::string puzzle = "http://127.0.0.1:18765/games/puzzle.swf";

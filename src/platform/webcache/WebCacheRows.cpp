@@ -210,7 +210,7 @@ CacheEntry EntryOfRow(const ContentContainer& container, const ContentRow& row,
     // WinINet keeps the body decoded, whatever encoding the server sent it in.
     entry.storedName = row.filename.value_or(std::string());
     if (!container.refused.empty()) {
-        entry.unreadable = "the container's " + container.refused;
+        entry.unreadable = "its container is not read: " + container.refused;
     } else if (!row.filename) {
         entry.unreadable = "the entry names no file";
     } else if (Status name = CheckFileName(*row.filename); !name.ok()) {
