@@ -3,21 +3,12 @@
 #include "TempFolder.h"
 
 #include <fstream>
-#include <initializer_list>
 
 namespace pellimor::test {
 
 namespace {
 
 constexpr std::uint32_t kChunkSize = 256 * 1024;
-
-void PutBig32(std::string& out, std::initializer_list<std::uint32_t> values) {
-    for (const std::uint32_t value : values) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            out.push_back(static_cast<char>((value >> shift) & 0xFF));
-        }
-    }
-}
 
 std::string Element(std::string_view name, std::string_view value) {
     std::string out(name);
@@ -30,13 +21,14 @@ std::string Element(std::string_view name, std::string_view value) {
 // What follows a body of bodySize bytes: hashes, metadata, the body's length.
 std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
     std::string file;
-    PutBig32(file, {0x12345678});  // the metadata's hash: not checked by the reader
+    AppendBig32(file, {0x12345678});  // the metadata's hash: not checked by the reader
     const std::size_t chunks = (bodySize + kChunkSize - 1) / kChunkSize;
     file.append(chunks * 2, '\x5A');
-    PutBig32(file, {spec.version, spec.fetchCount, spec.lastFetched, spec.lastModified,
-                    spec.frecency, spec.expiration, static_cast<std::uint32_t>(spec.key.size())});
+    AppendBig32(file,
+                {spec.version, spec.fetchCount, spec.lastFetched, spec.lastModified, spec.frecency,
+                 spec.expiration, static_cast<std::uint32_t>(spec.key.size())});
     if (spec.version >= 2) {
-        PutBig32(file, {0});  // flags
+        AppendBig32(file, {0});  // flags
     }
     file += spec.key;
     file.push_back('\0');
@@ -46,13 +38,21 @@ std::string Cache2Tail(const Cache2EntrySpec& spec, std::uint64_t bodySize) {
     }
     file += Element("net-response-time-onstart", "12");
     if (spec.version >= 4) {
-        PutBig32(file, {spec.version});  // the two-word trailer of Firefox's newest entries
+        AppendBig32(file, {spec.version});  // the two-word trailer of Firefox's newest entries
     }
-    PutBig32(file, {static_cast<std::uint32_t>(bodySize) | (spec.encrypted ? 0x80000000 : 0)});
+    AppendBig32(file, {static_cast<std::uint32_t>(bodySize) | (spec.encrypted ? 0x80000000 : 0)});
     return file;
 }
 
 }  // namespace
+
+void AppendBig32(std::string& out, std::initializer_list<std::uint32_t> values) {
+    for (const std::uint32_t value : values) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out.push_back(static_cast<char>((value >> shift) & 0xFF));
+        }
+    }
+}
 
 std::string Cache2EntryBytes(const Cache2EntrySpec& spec) {
     return spec.body + Cache2Tail(spec, spec.body.size());

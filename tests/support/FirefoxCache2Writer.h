@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ struct Cache2EntrySpec {
     bool encrypted = false;      // version 4: the trailer's flag of an encrypted entry
     std::uint32_t bodyHole = 0;  // zero bytes after body, left as a hole of a sparse file
 };
+
+// Appends each value as four big-endian bytes, as both of Firefox's caches store numbers.
+void AppendBig32(std::string& out, std::initializer_list<std::uint32_t> values);
 
 // The whole entry file.
 std::string Cache2EntryBytes(const Cache2EntrySpec& spec);

@@ -1,9 +1,10 @@
 #include "FirefoxV1Writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <initializer_list>
 
+#include "FirefoxCache2Writer.h"
 #include "TempFolder.h"
 
 namespace pellimor::test {
@@ -12,14 +13,6 @@ namespace {
 
 constexpr std::uint32_t kUsed = 0x80000000;
 constexpr std::size_t kBuckets = 32;
-
-void PutBig32(std::string& out, std::initializer_list<std::uint32_t> values) {
-    for (const std::uint32_t value : values) {
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            out.push_back(static_cast<char>((value >> shift) & 0xFF));
-        }
-    }
-}
 
 std::uint32_t BlockSize(std::uint32_t index) {
     return 256u << (2 * (index - 1));
@@ -60,73 +53,68 @@ void WriteV1Cache(const std::string& folder, const V1CacheSpec& spec) {
     for (std::uint32_t index = 1; index <= 3; ++index) {
         blocks[index - 1].bytes.assign(BitmapSize(index, spec.firefox3), '\0');
     }
-    // Stores bytes in the block file that fits them, or in a separate file; the location.
-    const auto store = [&](const std::string& bytes, std::uint32_t hash, bool meta, bool separate) {
-        const std::uint32_t index = separate ? 0 : V1BlockFileFor(bytes.size());
+    // The location of size bytes in the block file that fits them (its blocks taken), or in
+    // a separate file.
+    const auto place = [&](std::size_t size, bool separate) {
+        const std::uint32_t index = separate ? 0 : V1BlockFileFor(size);
+        if (index == 0) {
+            return kUsed | (static_cast<std::uint32_t>((size + 1023) / 1024) << 8) | 1u;
+        }
+        BlockFile& file = blocks[index - 1];
+        const std::uint32_t count = std::max<std::uint32_t>(
+            1, static_cast<std::uint32_t>((size + BlockSize(index) - 1) / BlockSize(index)));
+        const std::uint32_t start = file.nextBlock;
+        file.nextBlock += count;
+        file.bytes.resize(BitmapSize(index, spec.firefox3) + file.nextBlock * BlockSize(index));
+        return kUsed | (index << 28) | ((count - 1) << 24) | start;
+    };
+    const auto store = [&](std::uint32_t location, std::uint32_t hash, bool meta,
+                           const std::string& bytes) {
+        const std::uint32_t index = (location >> 28) & 3;
         if (index == 0) {
             const std::string dir =
                 folder + "/" + Hex(hash >> 28, 1) + "/" + Hex((hash >> 20) & 0xFF, 2);
             MakeFolders(dir);
             WriteFile(dir + "/" + Hex(hash & 0xFFFFF, 5) + (meta ? "m" : "d") + "01", bytes);
-            const std::uint32_t sizeK = static_cast<std::uint32_t>((bytes.size() + 1023) / 1024);
-            return kUsed | (sizeK << 8) | 1u;
+        } else {
+            blocks[index - 1].bytes.replace(
+                BitmapSize(index, spec.firefox3) + (location & 0xFFFFFF) * BlockSize(index),
+                bytes.size(), bytes);
         }
-        BlockFile& file = blocks[index - 1];
-        const std::uint32_t size = BlockSize(index);
-        const std::uint32_t count = static_cast<std::uint32_t>((bytes.size() + size - 1) / size);
-        const std::uint32_t start = file.nextBlock;
-        file.nextBlock += count == 0 ? 1 : count;
-        const std::size_t at = BitmapSize(index, spec.firefox3) + std::size_t{start} * size;
-        file.bytes.resize(at + std::size_t{file.nextBlock - start} * size, '\0');
-        file.bytes.replace(at, bytes.size(), bytes);
-        return kUsed | (index << 28) | (((count == 0 ? 1 : count) - 1) << 24) | start;
     };
 
     std::string records;
     for (const V1EntrySpec& entry : spec.entries) {
         std::uint32_t dataLocation = 0;
         if (entry.bodyPlace != V1BodyPlace::kNone) {
-            dataLocation =
-                store(entry.body, entry.hash, false, entry.bodyPlace == V1BodyPlace::kSeparateFile);
+            dataLocation = place(entry.body.size(), entry.bodyPlace == V1BodyPlace::kSeparateFile);
+            store(dataLocation, entry.hash, false, entry.body);
         }
         std::string metadata;
         metadata += std::string("request-method") + '\0' + "GET" + '\0';
         metadata += std::string("response-head") + '\0' + entry.responseHead + '\0';
-        const std::uint32_t recordSize =
-            static_cast<std::uint32_t>(36 + entry.key.size() + 1 + metadata.size());
-        // The record names its own location, which is known only once it is placed: place
-        // a stand-in of the same size first.
-        const std::uint32_t metaLocation =
-            store(std::string(recordSize, '\0'), entry.hash, true, V1BlockFileFor(recordSize) == 0);
+        const std::size_t recordSize = 36 + entry.key.size() + 1 + metadata.size();
+        // The record names its own location.
+        const std::uint32_t metaLocation = place(recordSize, V1BlockFileFor(recordSize) == 0);
         std::string record;
-        PutBig32(record, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, metaLocation, entry.fetchCount,
-                          entry.lastFetched, entry.lastModified, entry.expiration,
-                          static_cast<std::uint32_t>(entry.body.size()),
-                          static_cast<std::uint32_t>(entry.key.size() + 1),
-                          static_cast<std::uint32_t>(metadata.size())});
+        AppendBig32(record, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, metaLocation,
+                             entry.fetchCount, entry.lastFetched, entry.lastModified,
+                             entry.expiration, static_cast<std::uint32_t>(entry.body.size()),
+                             static_cast<std::uint32_t>(entry.key.size() + 1),
+                             static_cast<std::uint32_t>(metadata.size())});
         record += entry.key;
         record.push_back('\0');
         record += metadata;
-        const std::uint32_t index = (metaLocation >> 28) & 3;
-        if (index == 0) {
-            const std::uint32_t hash = entry.hash;
-            WriteFile(folder + "/" + Hex(hash >> 28, 1) + "/" + Hex((hash >> 20) & 0xFF, 2) + "/" +
-                          Hex(hash & 0xFFFFF, 5) + "m01",
-                      record);
-        } else {
-            const std::size_t at = BitmapSize(index, spec.firefox3) +
-                                   std::size_t{metaLocation & 0xFFFFFF} * BlockSize(index);
-            blocks[index - 1].bytes.replace(at, record.size(), record);
-        }
-        PutBig32(records, {entry.hash, 1, dataLocation, metaLocation});
+        store(metaLocation, entry.hash, true, record);
+        AppendBig32(records, {entry.hash, 1, dataLocation, metaLocation});
     }
     const std::size_t recordCount =
         ((spec.entries.size() + kBuckets - 1) / kBuckets + 1) * kBuckets;
     records.resize(recordCount * 16, '\0');
     std::string map;
-    PutBig32(map, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, 0,
-                   static_cast<std::uint32_t>(spec.entries.size()), 0,
-                   static_cast<std::uint32_t>(recordCount)});
+    AppendBig32(map, {spec.firefox3 ? 0x0001000Bu : 0x00010013u, 0,
+                      static_cast<std::uint32_t>(spec.entries.size()), 0,
+                      static_cast<std::uint32_t>(recordCount)});
     map.append(2 * kBuckets * 4, '\0');
     WriteFile(folder + "/_CACHE_MAP_", map + records);
     for (std::uint32_t index = 1; index <= 3; ++index) {

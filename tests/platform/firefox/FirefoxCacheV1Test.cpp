@@ -33,7 +33,6 @@ TEST(FirefoxCacheV1Fixture, FindsTheRecordsOfEachBlockFileWithoutTheMap) {
         auto& [count, first] = files[entry.id.file];
         first = count++ == 0 ? entry.url.value_or("").substr(0, 61) : first;
         EXPECT_EQ(entry.kind, EntryKind::kDocument);
-        EXPECT_EQ(entry.sourceName, kFirefoxSource);
         EXPECT_FALSE(entry.unreadable.empty());
         EXPECT_FALSE((*cache)->ReadBody(entry.id, 1 << 20).ok());
     }

@@ -155,13 +155,13 @@ TEST(DamagedCache2Folder, AnEntriesFolderLinkedOutOfTheCacheIsRefused) {
 }
 
 // Damage to the old cache: a field of its map or first block file changed, a file cut, or a
-// file replaced by a FIFO or a link to /dev/zero.
+// separate file replaced by a FIFO (the map and block files are opened as any cached file
+// is: ConfinedFile).
 struct V1Damage {
     std::string name;
     std::string file;                        // below the cache folder
-    std::function<void(std::string&)> edit;  // none: the file is replaced
+    std::function<void(std::string&)> edit;  // none: the file is replaced by a FIFO
     std::size_t listed;                      // entries still listed with a readable body
-    bool fifo = false;                       // replaced by a FIFO, else a link to /dev/zero
 };
 
 constexpr std::size_t kMapHeader = 276;
@@ -174,9 +174,7 @@ const std::vector<V1Damage> kV1Damages = {
     {"BodyPastTheBlockFile", "_CACHE_MAP_", Big32At(kMapHeader + 8, 0x93FFFFF0), 1},
     {"RecordKeySizeHuge", "_CACHE_001_", Big32At(16384 + 256 + 28, 0xFFFFFFF0), 1},
     {"BlockFileCut", "_CACHE_001_", [](std::string& b) { b.resize(16384 + 20); }, 0},
-    {"BlockFileLinkedToDevZero", "_CACHE_001_", nullptr, 0},
-    {"MapIsAFifo", "_CACHE_MAP_", nullptr, 0, true},
-    {"SeparateBodyIsAFifo", "3/23/4567Cd01", nullptr, 1, true},
+    {"SeparateBodyIsAFifo", "3/23/4567Cd01", nullptr, 1},
 };
 
 class DamagedCacheV1 : public ::testing::TestWithParam<V1Damage> {};
@@ -199,7 +197,7 @@ TEST_P(DamagedCacheV1, ListsWhatItCanAndSaysWhatIsWrong) {
         damage.edit(bytes);
         WriteFile(path, bytes);
     } else {
-        ASSERT_EQ(damage.fifo ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()), 0);
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     }
     auto cache = FirefoxCacheV1::Open(temp.path());
     ASSERT_TRUE(cache.ok());

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ostream>
 
 #include "platform/firefox/Cache2.h"
 #include "support/FirefoxCache2Writer.h"
@@ -81,14 +80,6 @@ const std::vector<Lock> kLocks = {
     {"LockLinkNamingARunningProcess",
      "ln -s 127.0.1.1:+$$ PROFILE/lock; echo ready; exec sleep 120"},
 };
-
-// Test names and failure messages name the case, not its bytes.
-void PrintTo(const Layout& layout, std::ostream* out) {
-    *out << layout.name;
-}
-void PrintTo(const Lock& lock, std::ostream* out) {
-    *out << lock.name;
-}
 
 class FirefoxRunning : public ::testing::TestWithParam<std::tuple<Layout, Lock>> {};
 
