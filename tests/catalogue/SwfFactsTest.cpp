@@ -159,7 +159,6 @@ TEST(SwfFactsTest, CutMoviesGiveTheirFactsAsFarAsTheyGo) {
                 continue;
             }
             EXPECT_FALSE(f.reachedEnd);
-            EXPECT_NE(f.stoppedAt, "");
             EXPECT_EQ(f.signature, cut >= 3 ? full.signature : "");
             if (cut < 8) {
                 EXPECT_FALSE(f.declaredLength.has_value());
@@ -169,7 +168,6 @@ TEST(SwfFactsTest, CutMoviesGiveTheirFactsAsFarAsTheyGo) {
             EXPECT_EQ(f.declaredLength, full.declaredLength);
             EXPECT_TRUE(f.truncated);
             EXPECT_GE(f.presentLength, lastPresent);
-            EXPECT_LT(f.presentLength, *full.declaredLength);
             EXPECT_EQ(f.MissingBytes(), *full.declaredLength - f.presentLength);
             if (full.signature == "FWS") {
                 EXPECT_EQ(f.presentLength, cut);
