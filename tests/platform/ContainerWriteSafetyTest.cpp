@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -217,6 +218,27 @@ TEST(ContainerWriteSafety, AFailedWriteOfAPendingDeleteIsReported) {
     EXPECT_EQ(ended, 0);
     EXPECT_EQ(test::ReadFile(index), bytes);
     EXPECT_EQ(Temporaries(fs::path(index).parent_path()), std::vector<std::string>{});
+}
+
+// A folder without write bits, its index writable: read-only by its mode, for root too (as
+// root the rename would succeed). --read-only and a read-only index are app/CliDeleteTest's.
+TEST(ContainerWriteSafety, AFolderWithoutWriteBitsIsNeverWritten) {
+    test::TempFolder temp;
+    const std::string cacheFolder = MakeProfile(temp / "Windows", 4);
+    const auto records = Records(cacheFolder);
+    const std::string index = records.front().container;
+    const std::string before = test::ReadFile(index);
+    const std::string content = fs::path(index).parent_path().string();
+    ASSERT_EQ(::chmod(content.c_str(), 0555), 0);
+    IndexDatCache cache(cacheFolder, 1252);
+    EXPECT_FALSE(cache.CanDelete().ok());
+    const Status status = cache.DeleteEntries({RefOf(records[0])}).front();
+    ::chmod(content.c_str(), 0755);
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.error(), content + " cannot be written");
+    EXPECT_EQ(test::ReadFile(index), before);
+    EXPECT_TRUE(fs::exists(*records[0].localFileName));
+    EXPECT_TRUE(IndexDatCache(cacheFolder, 1252).CanDelete().ok());
 }
 
 }  // namespace
