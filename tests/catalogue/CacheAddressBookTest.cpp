@@ -27,7 +27,6 @@ TEST(CanonicalAddress, SpellingsOfOneAddressMeet) {
         {"http://a.example/q?name=\"x\"<y>", "http://a.example/q?name=%22x%22%3Cy%3E"},
         {"http://User:Pw@Host.example:80/x", "http://User:Pw@host.example/x"},
         {"http://[::1]:80/x", "http://[::1]/x"},
-        {"http://[::1]/x", "http://[::1]/x"},
         {"http://u:p@h>81/a?b#c", "http://u:p@h%3E81/a?b"},
         {"http://My Host/a", "http://my%20host/a"},
         {"levels/level1.swf", "levels/level1.swf"},

@@ -9,8 +9,6 @@
 
 #include "catalogue/CacheScan.h"
 #include "catalogue/DisplayTexts.h"
-#include "catalogue/SizeLookups.h"
-#include "platform/fileops/PosixFileOps.h"
 #include "resources/Strings.h"
 #include "support/FakeCache.h"
 #include "support/FolderListingTest.h"
@@ -18,9 +16,6 @@
 
 namespace pellimor {
 namespace {
-
-// More paths than the lookups hold back at once, so that the caller waits for room.
-constexpr std::size_t kMany = 20'000;
 
 // What stands at a path: regular files of different sizes, and things that are no file
 // (a FIFO, links to a device and to a FIFO, nothing).
@@ -48,24 +43,6 @@ std::optional<std::uint64_t> Expected(std::size_t i) {
         return std::nullopt;
     }
     return i % 1000;
-}
-
-TEST(SizeLookupsTest, EverySizeInTheOrderAskedThroughFifosLinksAndGaps) {
-    test::TempFolder temp;
-    constexpr std::size_t kFiles = 70;  // every kind ten times
-    for (std::size_t i = 0; i < kFiles; ++i) {
-        Place(temp / ("f" + std::to_string(i)), i);
-    }
-    PosixFileOps files;
-    SizeLookups lookups(files);
-    for (std::size_t n = 0; n < kMany; ++n) {
-        lookups.Ask(temp / ("f" + std::to_string((n * 31) % kFiles)));
-    }
-    const std::vector<std::optional<std::uint64_t>> sizes = lookups.Finish();
-    ASSERT_EQ(sizes.size(), kMany);
-    for (std::size_t n = 0; n < kMany; ++n) {
-        ASSERT_EQ(sizes[n], Expected((n * 31) % kFiles)) << n;
-    }
 }
 
 class ListingBesideTest : public test::FolderListingTest {

@@ -2,9 +2,10 @@
 // so that each test says exactly what is wrong with its movie.
 #pragma once
 
-#include <zlib.h>
 #include <cstdint>
 #include <string>
+
+#include "support/Compressed.h"
 
 namespace pellimor::test {
 
@@ -82,12 +83,7 @@ inline std::string Fws(const std::string& tags, int version = 10) {
 }
 
 inline std::string Deflated(const std::string& bytes) {
-    uLongf size = compressBound(bytes.size());
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 9);
-    out.resize(size);
-    return out;
+    return Compressed(bytes, 15);
 }
 
 // The same movie zlib-compressed; declared overrides the length in the header.

@@ -10,6 +10,7 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/fileops/HeldFolder.h"
 #include "platform/fileops/MappedFile.h"
@@ -97,21 +98,17 @@ TEST_F(ContainerDeleteTest, AFileThatIsNotTheRecordsOwnStays) {
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }
 
-// A child process that holds the index the way one kind of program does, named "holder".
+// A child process named "holder" that holds what hold takes (the index, the lock) until
+// it is killed.
 class Holder {
   public:
-    Holder(const std::string& index, int flags, int protection, int mapping) {
+    explicit Holder(const std::function<bool()>& hold) {
         int ready[2];
         EXPECT_EQ(::pipe(ready), 0);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::prctl(PR_SET_NAME, "holder");
-            const int fd = ::open(index.c_str(), flags);
-            bool held = fd >= 0;
-            if (held && mapping != 0) {
-                held = ::mmap(nullptr, 4096, protection, mapping, fd, 0) != MAP_FAILED;
-            }
-            (void)!::write(ready[1], held ? "y" : "n", 1);
+            (void)!::write(ready[1], hold() ? "y" : "n", 1);
             ::pause();
             ::_exit(0);
         }
@@ -130,6 +127,13 @@ class Holder {
     pid_t pid_ = -1;
     char answer_ = 0;
 };
+
+// Opens path the way one kind of program does, and maps it where asked; left open.
+bool OpenAndMap(const std::string& path, int flags, int protection = 0, int mapping = 0) {
+    const int fd = ::open(path.c_str(), flags);
+    return fd >= 0 &&
+           (mapping == 0 || ::mmap(nullptr, 4096, protection, mapping, fd, 0) != MAP_FAILED);
+}
 
 // Only a program that could write its own copy back stops a delete; readers (another
 // listing among them) do not.
@@ -152,7 +156,8 @@ TEST_F(ContainerDeleteTest, OnlyAProgramThatCouldWriteTheIndexBackStopsADelete) 
         SCOPED_TRACE(c.what);
         Restore();
         const std::string before = test::ReadFile(content + "/index.dat");
-        const Holder holder(content + "/index.dat", c.flags, c.protection, c.mapping);
+        const Holder holder(
+            [&] { return OpenAndMap(content + "/index.dat", c.flags, c.protection, c.mapping); });
         ASSERT_TRUE(holder.holds());
         IndexDatCache cache(windows + "/INetCache", 1252);
         const Status status = cache.DeleteEntry("http://www.example.com/flash/intro.swf");
@@ -175,28 +180,14 @@ TEST_F(ContainerDeleteTest, OnlyAProgramThatCouldWriteTheIndexBackStopsADelete) 
 TEST_F(ContainerDeleteTest, ADeleteNamesTheWriterThatHoldsTheLock) {
     const auto held = HeldFolder::Open(content);
     ASSERT_TRUE(held.ok()) << held.error();
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::prctl(PR_SET_NAME, "holder");
-        const ContainerLock lock(*held);
-        (void)!::write(ready[1], lock.held() ? "y" : "n", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char answer = 0;
-    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
-    ASSERT_EQ(answer, 'y');
+    // The child's lock stays taken until it is killed.
+    const Holder holder([&] { return (new ContainerLock(*held))->held(); });
+    ASSERT_TRUE(holder.holds());
     const ContainerLock lock(*held, std::chrono::milliseconds(500));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
     EXPECT_FALSE(lock.held());
-    EXPECT_NE(
-        lock.error().find(" is being changed by holder (process " + std::to_string(child) + ")"),
-        std::string::npos)
+    EXPECT_NE(lock.error().find(" is being changed by holder (process " +
+                                std::to_string(holder.pid()) + ")"),
+              std::string::npos)
         << lock.error();
 }
 
@@ -234,7 +225,7 @@ TEST_F(ContainerDeleteTest, AUsersFilesBesideTheIndexSurviveADelete) {
     const std::string ours = content + "/index.dat.pellimor-0123456789ab.tmp";
     test::WriteFile(ours, container);
     {
-        const Holder reader(ours, O_RDONLY, 0, 0);
+        const Holder reader([&] { return OpenAndMap(ours, O_RDONLY); });
         ASSERT_TRUE(reader.holds());
         IndexDatCache cache(windows + "/INetCache", 1252);
         (void)cache.DeleteEntry("http://www.example.com/sticky.swf");

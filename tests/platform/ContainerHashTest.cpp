@@ -58,16 +58,6 @@ std::vector<Placement> LiveItems(const indexdat::ContainerView& view) {
     return items;
 }
 
-// The low bits a live item of that record may carry: Internet Explorer adds 8 to the URL
-// items of records in a cache group.
-bool KindFits(std::uint32_t key, std::uint32_t signature) {
-    const std::uint32_t kind = key & indexdat::kHashKindMask;
-    if (signature == indexdat::kRedirectSignature) {
-        return kind == indexdat::kHashKindRedirect;
-    }
-    return kind == indexdat::kHashKindUrl || kind == indexdat::kHashKindLocked || kind == 8;
-}
-
 TEST(UrlKeyHash, EveryLiveItemOfRealContainersIsWhereItsAddressHashes) {
     // Wine 8 reads bytes above 0x7F as negative and indexes before its table: these three
     // addresses are filed where only that build of Wine puts them.
@@ -110,7 +100,6 @@ TEST(UrlKeyHash, EveryLiveItemOfRealContainersIsWhereItsAddressHashes) {
             }
             EXPECT_EQ(indexdat::HashBucket(hash), p.bucket);
             EXPECT_EQ(p.key >> indexdat::kHashFlagBits, hash >> indexdat::kHashFlagBits);
-            EXPECT_TRUE(KindFits(p.key, p.signature)) << p.key;
             redirects += p.signature == indexdat::kRedirectSignature;
         }
         EXPECT_EQ(items.size(), c.items);
@@ -214,7 +203,6 @@ TEST(ContainerImageAdd, AnAddressAddedAgainReplacesItsRecord) {
         const auto view = image->View();
         EXPECT_EQ(LiveRecordsOf(view, c.url), 1u);
         EXPECT_EQ(PlatformLookup(view, c.url), offset);
-        EXPECT_EQ(image->FindUrl(c.url).size(), 1u);
         const auto record = view.ReadUrlRecord(*offset);
         ASSERT_TRUE(record);
         EXPECT_EQ(record->fileName, "snake[2].swf");

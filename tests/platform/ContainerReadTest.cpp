@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "platform/fileops/MappedFile.h"
@@ -100,24 +101,14 @@ std::string HexTime(std::uint64_t t) {
     return text;
 }
 
+// A field of the API's listing: a quoted text, a time by its hexadecimal value, or a word.
 std::string Field(const std::string& line, const std::string& name) {
-    const auto at = line.find(name + "=");
-    if (at == std::string::npos) {
+    std::smatch m;
+    const std::regex field(" " + name + R"re(=(?:"([^"]*)"|\S+ \S+ \((0x[0-9a-f]+)\)|(\S+)))re");
+    if (!std::regex_search(line, m, field)) {
         return "";
     }
-    const std::size_t start = at + name.size() + 1;
-    if (line[start] == '"') {
-        return line.substr(start + 1, line.find('"', start + 1) - start - 1);
-    }
-    const std::string rest = line.substr(start);
-    const auto paren = rest.find("(0x");
-    if (rest.rfind("0 ", 0) == 0 || rest == "0") {
-        return "0";
-    }
-    if (paren != std::string::npos) {
-        return rest.substr(paren + 1, 18);
-    }
-    return rest.substr(0, rest.find(' '));
+    return m[1].matched ? m[1].str() : m[2].matched ? m[2].str() : m[3].str();
 }
 
 TEST(ContainerRead, WineProfileEnumeratesInTheOrderAndWithTheFieldsOfWinesOwnApi) {

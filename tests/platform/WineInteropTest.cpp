@@ -13,8 +13,10 @@
 #include <sstream>
 
 #include "app/DemoCache.h"
+#include "platform/fileops/MappedFile.h"
 #include "platform/urlcache/ContainerChecker.h"
 #include "platform/urlcache/ContainerView.h"
+#include "platform/urlcache/IndexDatCache.h"
 #include "support/TempFolder.h"
 
 namespace pellimor {
@@ -42,36 +44,24 @@ std::string FirstExecutable(const std::vector<std::string>& candidates) {
     return {};
 }
 
-// One live record of a container as our reader sees it.
-struct Listed {
-    std::string fileName;
-    std::string folder;
-};
-
-std::multimap<std::string, Listed> ListContainer(const std::string& indexPath,
-                                                 std::vector<std::string>* problems = nullptr) {
-    const std::string text = test::ReadFile(indexPath);
-    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
-    const auto view = indexdat::ContainerView::Open(bytes);
-    EXPECT_TRUE(view) << indexPath << ": " << view.error();
-    std::multimap<std::string, Listed> listed;
-    if (!view) {
-        return listed;
-    }
-    (void)view->ForEachLiveUrl(
-        [&](const indexdat::RawUrlRecord& record, const indexdat::HashItem&) {
-            Listed entry;
-            entry.fileName = std::string(record.fileName.value_or(""));
-            if (record.subfolder < view->header().subfolders.size()) {
-                entry.folder = view->header().subfolders[record.subfolder].name;
-            }
-            listed.emplace(std::string(record.url.value_or("")), entry);
-            return true;
-        });
-    if (problems != nullptr) {
-        *problems = indexdat::CheckContainer(*view);
-    }
+// Every live record of the profile's containers, by address, as our reader lists them.
+std::multimap<std::string, CacheRecord> Listed(const std::string& windows) {
+    std::multimap<std::string, CacheRecord> listed;
+    const Status read = IndexDatCache(windows, 1252).EnumerateRecords([&](const CacheRecord& r) {
+        listed.emplace(r.url.value_or(""), r);
+        return true;
+    });
+    EXPECT_TRUE(read.ok()) << read.error();
     return listed;
+}
+
+std::vector<std::string> Problems(const std::string& index) {
+    const auto file = MappedFile::Open(index);
+    if (!file) {
+        return {file.error()};
+    }
+    const auto view = indexdat::ContainerView::Open(file->bytes());
+    return view ? indexdat::CheckContainer(*view) : std::vector<std::string>{view.error()};
 }
 
 class WineInterop : public ::testing::Test {
@@ -135,18 +125,6 @@ class WineInterop : public ::testing::Test {
 
     std::string content() const { return windows_ + "/INetCache/Content.IE5/index.dat"; }
 
-    // Every address of the three containers our writer made.
-    std::vector<std::string> AllAddresses() const {
-        std::vector<std::string> urls;
-        for (const std::string& index : {content(), windows_ + "/INetCookies/index.dat",
-                                         windows_ + "/History/History.IE5/index.dat"}) {
-            for (const auto& [url, entry] : ListContainer(index)) {
-                urls.push_back(url);
-            }
-        }
-        return urls;
-    }
-
     // Runs the probe's steps; its lines by step and address ("info ok", "info fail"...).
     std::multimap<std::string, std::string> Probe(
         const std::vector<std::pair<std::string, std::string>>& steps) const {
@@ -184,23 +162,20 @@ class WineInterop : public ::testing::Test {
 TEST_F(WineInterop, WineFindsEveryEntryDeletesOneAndCommitsOneAgain) {
     const std::string victim = "http://www.arcade.example/games/snake.swf";
     const std::string again = "http://cartoons.example/intro.swf";
-    const std::vector<std::string> urls = AllAddresses();
-    ASSERT_EQ(urls.size(), 16u);  // 12 movies and two pages, a cookie, a history entry
-    const auto before = ListContainer(content());
+    const auto before = Listed(windows_);
+    ASSERT_EQ(before.size(), 16u);  // 12 movies and two pages, a cookie, a history entry
     ASSERT_EQ(before.count(victim), 1u);
     ASSERT_EQ(before.count(again), 1u);
-    const Listed victimFile = before.find(victim)->second;
-    const std::string victimPath = fs::path(content()).parent_path().string() + "/" +
-                                   victimFile.folder + "/" + victimFile.fileName;
+    const std::string victimPath = before.find(victim)->second.localFileName.value_or("");
     ASSERT_TRUE(test::FileExists(victimPath));
 
     std::vector<std::pair<std::string, std::string>> steps;
-    for (const std::string& url : urls) {
+    for (const auto& [url, record] : before) {
         steps.emplace_back("info", url);
     }
     steps.insert(steps.end(), {{"delete", victim}, {"commit", again}, {"info", again}});
     const auto lines = Probe(steps);
-    for (const std::string& url : urls) {
+    for (const auto& [url, record] : before) {
         EXPECT_EQ(lines.count("info ok " + url), 1u + (url == again))
             << "Wine did not find " << url;
     }
@@ -209,14 +184,14 @@ TEST_F(WineInterop, WineFindsEveryEntryDeletesOneAndCommitsOneAgain) {
     const std::string committed = lines.find("commit ok " + again)->second;
     EXPECT_EQ(std::prev(lines.upper_bound("info ok " + again))->second, committed);
 
-    std::vector<std::string> problems;
-    const auto after = ListContainer(content(), &problems);
+    const auto after = Listed(windows_);
     EXPECT_EQ(after.count(victim), 0u);
     EXPECT_EQ(after.size(), before.size() - 1);
     EXPECT_FALSE(test::FileExists(victimPath)) << "Wine removed another entry's file";
     ASSERT_EQ(after.count(again), 1u);
-    EXPECT_EQ(committed.substr(committed.rfind('\\') + 1), after.find(again)->second.fileName);
-    EXPECT_EQ(problems, std::vector<std::string>{});
+    const std::string file = after.find(again)->second.localFileName.value_or("");
+    EXPECT_EQ(committed.substr(committed.rfind('\\') + 1), file.substr(file.rfind('/') + 1));
+    EXPECT_EQ(Problems(content()), std::vector<std::string>{});
 }
 
 }  // namespace

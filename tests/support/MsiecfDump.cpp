@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <sstream>
+#include <utility>
 
 #include "support/TempFolder.h"
 
@@ -16,6 +17,15 @@ std::string ValueOf(const std::string& line) {
     const auto colon = line.find(": ");
     return colon == std::string::npos ? "" : line.substr(colon + 2);
 }
+
+const std::pair<const char*, std::string DumpRecord::*> kTextFields[] = {
+    {"Location", &DumpRecord::location},
+    {"Primary time", &DumpRecord::primaryTime},
+    {"Secondary time", &DumpRecord::secondaryTime},
+    {"Expiration time", &DumpRecord::expirationTime},
+    {"Last checked time", &DumpRecord::lastCheckedTime},
+    {"Filename", &DumpRecord::fileName},
+};
 }  // namespace
 
 std::vector<DumpRecord> ParseMsiecfDump(const std::string& text) {
@@ -33,20 +43,13 @@ std::vector<DumpRecord> ParseMsiecfDump(const std::string& text) {
             continue;
         } else if (line.rfind("Offset range", 0) == 0) {
             records.back().offset = static_cast<std::uint32_t>(std::stoul(value));
-        } else if (line.rfind("Location", 0) == 0) {
-            records.back().location = value;
-        } else if (line.rfind("Primary time", 0) == 0) {
-            records.back().primaryTime = value;
-        } else if (line.rfind("Secondary time", 0) == 0) {
-            records.back().secondaryTime = value;
-        } else if (line.rfind("Expiration time", 0) == 0) {
-            records.back().expirationTime = value;
-        } else if (line.rfind("Last checked time", 0) == 0) {
-            records.back().lastCheckedTime = value;
-        } else if (line.rfind("Filename", 0) == 0) {
-            records.back().fileName = value;
         } else if (line.rfind("Cache directory index", 0) == 0) {
             records.back().cacheDirectory = std::stoi(value);
+        }
+        for (const auto& [label, field] : kTextFields) {
+            if (!records.empty() && line.rfind(label, 0) == 0) {
+                records.back().*field = value;
+            }
         }
     }
     return records;
