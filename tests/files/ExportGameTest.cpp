@@ -154,7 +154,8 @@ TEST(ExportGameOwnCacheTest, ParametersOfThePageAndQueriesThatTellFilesApart) {
     EXPECT_EQ(Tree(writer.cacheFolder()), before) << "export changed the cache";
 }
 
-// Addresses that try to leave the export folder, as cache keys and as what a movie loads.
+// Addresses that try to leave the export folder, as what a movie loads, into a folder where
+// links and a FIFO wait (the escapes each address may hold: AddressPathTest).
 TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     test::TempFolder temp;
     CacheProfileWriter writer(temp / "profile", indexdat::Flavour::kInternetExplorer, 11);
@@ -162,12 +163,8 @@ TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     const std::vector<std::string> loads = {
         "../../../../escape1.swf",
         "%2e%2e/%2e%2e/%2e%2e/escape2.swf",
-        "http://evil.example/%2e%2e%2f%2e%2e%2fescape3.swf",
-        "http://evil.example/a%5c..%5c..%5cescape4.swf",
         "http://evil.example/nul%00byte.swf",
         "http://evil.example/" + longName + ".swf",
-        "http://..%2f..%2f..%2f/escape5.swf",
-        "http://%2e%2e/escape6.swf",
         "http://evil.example/sub/target.swf",
     };
     std::string tags;
@@ -179,9 +176,6 @@ TEST(ExportGameHostileTest, NothingIsWrittenOutsideTheExportFolder) {
     for (const std::string& l : loads) {
         cached.push_back(l.rfind("http", 0) == 0 ? l : "http://evil.example/game/" + l);
     }
-    cached.push_back("http://evil.example/../../../../../abs.swf");
-    cached.push_back("http:///etc/abs2.swf");
-    cached.push_back("http://evil.example\\..\\..\\back.swf");
     for (const std::string& url : cached) {
         ContentEntry c;
         c.url = url;
