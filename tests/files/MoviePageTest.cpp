@@ -103,11 +103,9 @@ TEST(MoviePageText, NamesThePageAndWhatItGives) {
 
 TEST(MoviePageText, OneLineEachAndShort) {
     const auto page = PlayParameters(Embedded("a=1\nb=2\r\x7f" + std::string(1000, 'z'), ""));
-    const std::string text = MoviePageText(*page);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
-    EXPECT_NE(text.find("a=1 b=2  zzz"), std::string::npos) << text;
-    EXPECT_NE(text.find("zzz...\n"), std::string::npos) << text;
-    EXPECT_LT(text.size(), 400u);
+    EXPECT_EQ(MoviePageText(*page), "Sayfa (page): " + kPage +
+                                        "\nParametreler (flashvars): a=1 b=2  " +
+                                        std::string(291, 'z') + "...\n");
     // Cut between characters, never inside one.
     std::string wide;
     while (wide.size() < 1000) {

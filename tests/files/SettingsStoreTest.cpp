@@ -60,23 +60,6 @@ TEST_F(SettingsStoreTest, ReadOrderAndWriteChoice) {
     }
 }
 
-TEST_F(SettingsStoreTest, HelpersKeepThePlatformStatusCodes) {
-    Hive("[HKEY_CURRENT_USER\\Software\\A]\r\n\"Text\"=\"hello\"\r\n\"Num\"=dword:00000001\r\n");
-    std::string text = "untouched";
-    EXPECT_EQ(RegReadString(registry, "Software\\A", "Num", text), kStatusInvalidData);
-    EXPECT_EQ(text, "untouched");
-    EXPECT_EQ(RegReadString(registry, "Software\\A", "Missing", text), kStatusFileNotFound);
-    EXPECT_EQ(RegReadString(registry, "Software\\B", "Text", text), kStatusFileNotFound);
-    EXPECT_EQ(RegReadString(registry, "Software\\A", "Text", text), kStatusSuccess);
-    EXPECT_EQ(text, "hello");
-    EXPECT_EQ(RegWriteString(registry, "Software\\B", "Text", "x"), kStatusFileNotFound);
-    EXPECT_FALSE(RegKeyExists(registry, "Software\\B\\C"));
-    EXPECT_EQ(RegEnsureKey(registry, "Software\\B\\C"), kStatusSuccess);
-    EXPECT_TRUE(RegKeyExists(registry, "Software\\B"));
-    EXPECT_TRUE(RegKeyExists(registry, "Software\\B\\C"));
-    EXPECT_EQ(RegWriteString(registry, "Software\\B\\C", "Text", "x"), kStatusSuccess);
-}
-
 TEST_F(SettingsStoreTest, SetSavePathSaysWhyAFolderWasNotStored) {
     const std::string companion =
         "[HKEY_CURRENT_USER\\Software\\Tavrik\\Marrowby]\r\n\"SavePath\"=\"/c\"\r\n";

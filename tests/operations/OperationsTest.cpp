@@ -100,29 +100,9 @@ class OperationsTest : public ::testing::Test {
     }
 };
 
-TEST_F(OperationsTest, ExportReturnsWhatItCouldNotWriteAndGoesOn) {
-    const std::string to = temp / "games";
-    fs::create_directories(temp / "elsewhere");
-    fs::create_directories(to);
-    fs::create_directory_symlink(temp / "elsewhere", to + "/rocket");  // a link, no way out
-    ExportChoice choice{{Key("rocket"), Key("snake")}, to, {}, false, {}};
-    Recorder progress;
-    OperationServices services = session->operations();
-    const auto done = ExportGames(movies, choice, services, prompts, progress);
-    ASSERT_TRUE(done.ok()) << done.error();
-    ASSERT_EQ(done->failed.size(), 1u);
-    EXPECT_EQ(done->failed[0].first, "rocket");
-    EXPECT_FALSE(done->failed[0].second.empty());
-    EXPECT_TRUE(fs::is_empty(temp / "elsewhere"));
-    ASSERT_EQ(done->games.size(), 1u);
-    EXPECT_EQ(done->games[0].folder, "snake");
-    EXPECT_EQ(done->games[0].notReady.back(), "no logo.png or ss.png: no player here");
-    EXPECT_EQ(progress.heard, (std::vector<std::string>{"starting rocket", "failed rocket",
-                                                        "starting snake", "finished snake"}));
-    EXPECT_TRUE(done->cacheRead.ok());
-}
-
-TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancels) {
+// A game that cannot be written is returned with why and the next one goes on; a cache read
+// in part is said first; the user's cancel stops the export where it is.
+TEST_F(OperationsTest, ExportGoesOnPastAFailureAndStopsWhereTheUserCancels) {
     ReadInPart partly(session->cache());
     ListingServices listing{partly, session->files(), [] { return std::nullopt; }};
     OperationServices services = session->operations();
@@ -132,21 +112,32 @@ TEST_F(OperationsTest, ExportSaysTheCacheWasReadInPartAndStopsWhereTheUserCancel
                               services.exportFolders,
                               services.defaultSaveFolder,
                               nullptr};
-    fs::create_directories(temp / "games");
-    ExportChoice choice{{Key("rocket"), Key("snake"), Key("rain")}, temp / "games", {}, true, {}};
-    prompts.textAnswers = {"Arcade", "en"};  // the first game's tags and language, then cancel
+    const std::string to = temp / "games";
+    fs::create_directories(temp / "elsewhere");
+    fs::create_directories(to);
+    fs::create_directory_symlink(temp / "elsewhere", to + "/rocket");  // a link, no way out
+    ExportChoice choice{{Key("rocket"), Key("snake"), Key("rain"), Key("clock")}, to, {}, true, {}};
+    // Each game's tags and language, then cancel at the third.
+    prompts.textAnswers = {"Arcade", "en", "Arcade", "en"};
     Recorder progress;
     const auto done = ExportGames(movies, choice, partial, prompts, progress);
     ASSERT_TRUE(done.ok()) << done.error();
     EXPECT_EQ(done->cacheRead.error(), "damaged after the last entry");
-    EXPECT_TRUE(done->cancelled);
+    ASSERT_EQ(done->failed.size(), 1u);
+    EXPECT_EQ(done->failed[0].first, "rocket");
+    EXPECT_FALSE(done->failed[0].second.empty());
+    EXPECT_TRUE(fs::is_empty(temp / "elsewhere"));
     ASSERT_EQ(done->games.size(), 1u);
-    EXPECT_EQ(prompts.textAsked.at(0), FilledIn(strings::kAskTags, "rocket"));
-    EXPECT_EQ(prompts.textAsked.size(), 3u);
+    EXPECT_EQ(done->games[0].folder, "snake");
+    EXPECT_EQ(done->games[0].notReady.back(), "no logo.png or ss.png: no player here");
+    EXPECT_TRUE(done->cancelled);
+    EXPECT_EQ(prompts.textAsked.front(), FilledIn(strings::kAskTags, "rocket"));
+    EXPECT_EQ(prompts.textAsked.back(), FilledIn(strings::kAskTags, "rain"));
     // Nothing is started after the cancel.
     EXPECT_EQ(progress.heard,
               (std::vector<std::string>{"part damaged after the last entry", "starting rocket",
-                                        "finished rocket", "starting snake"}));
+                                        "failed rocket", "starting snake", "finished snake",
+                                        "starting rain"}));
 }
 
 // Folders that take nothing and a cache opened read-only are refused before anything is
@@ -160,22 +151,13 @@ TEST_F(OperationsTest, RefusalsComeBeforeAnyQuestion) {
                                       services, prompts, progress);
     EXPECT_FALSE(exported.ok());
     EXPECT_TRUE(prompts.textAsked.empty());
-    const std::vector<std::pair<std::string, std::string>> played = {
-        {"localhost/game.swf/progress", "\x00\xbf"}};
-    struct Row {
-        std::string folder;
-        std::vector<std::pair<std::string, std::string>> played;
-        std::string error;
-    } rows[] = {{temp / "saved", {}, "The game playing has saved nothing yet."},
-                {temp / "file", played, ""}};
-    for (const Row& row : rows) {
-        ASSERT_TRUE(SetSavePath(session->registry(), row.folder).ok());
-        const auto written = WriteSavesPlayed(row.played, services);
-        ASSERT_FALSE(written.ok()) << row.folder;
-        if (!row.error.empty()) {
-            EXPECT_EQ(written.error(), row.error);
-        }
-    }
+    // Nothing played to write; a folder that is a file.
+    ASSERT_TRUE(SetSavePath(session->registry(), temp / "saved").ok());
+    const auto nothing = WriteSavesPlayed({}, services);
+    ASSERT_FALSE(nothing.ok());
+    EXPECT_EQ(nothing.error(), "The game playing has saved nothing yet.");
+    ASSERT_TRUE(SetSavePath(session->registry(), temp / "file").ok());
+    EXPECT_FALSE(WriteSavesPlayed({{"localhost/game.swf/progress", "\x00\xbf"}}, services).ok());
     Open(true);
     ListingState state;
     OperationServices readOnly = session->operations();
