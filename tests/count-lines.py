@@ -6,7 +6,9 @@ CMakeLists.txt) under src/, tests/, fuzz/, bench/ and scripts/. Under tests/data
 the scripts that make or check the data count (their movies, caches and listings do
 not); fuzz/corpus is data and does not count. Test lines are the files under tests/.
 Printed twice: with and without fuzz/ (the fuzz targets are tests of a kind, but the
-share of tests is measured without them).
+share of tests is measured without them). Printed first: the C++ files (.cpp, .h) of src/
+and tests/ alone, the measure of the first count of the house (15.6k test lines of 38.3k at
+dbfa4df).
 """
 import os
 import sys
@@ -30,6 +32,13 @@ def lines(path):
 def main():
     top = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
     os.chdir(top)
+    cxx = {}
+    for root in ("src", "tests"):
+        cxx[root] = sum(lines(os.path.join(folder, name))
+                        for folder, _, files in os.walk(root) for name in files
+                        if name.endswith((".cpp", ".h")))
+    print(f"C++ of src/ and tests/: tests {cxx['tests']} of {sum(cxx.values())} lines = "
+          f"{100.0 * cxx['tests'] / sum(cxx.values()):.1f}%")
     per_root = {}
     generators = 0  # the scripts and programs beside tests/data that made or check the data
     for root in ROOTS:
