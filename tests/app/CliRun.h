@@ -109,6 +109,16 @@ class DemoCliTest : public ::testing::Test {
     std::string InCache(const std::string& arguments, int& status) const {
         return Run(arguments + " --cache '" + cache + "'", status);
     }
+    // The same of a command that must succeed.
+    std::string Ok(const std::string& arguments) const {
+        int status = -1;
+        std::string out = Run(arguments, status);
+        EXPECT_EQ(status, 0) << arguments << "\n" << out;
+        return out;
+    }
+    std::string OkInCache(const std::string& arguments) const {
+        return Ok(arguments + " --cache '" + cache + "'");
+    }
 };
 
 inline std::size_t Count(const std::string& text, const std::string& part) {
