@@ -37,15 +37,12 @@ class CliConventionsTest : public test::DemoCliTest {
     }
     // Standard output and standard error apart, so that each can be checked on its own;
     // {cache}, {out} and {temp} in arguments stand for those folders.
-    test::Ran Run(std::string arguments) const {
-        for (const auto& [key, value] : {std::pair<std::string, std::string>{"{cache}", cache},
-                                         {"{out}", temp / "out"},
-                                         {"{temp}", temp.path()}}) {
-            for (auto at = arguments.find(key); at != std::string::npos; at = arguments.find(key)) {
-                arguments.replace(at, key.size(), "'" + value + "'");
-            }
-        }
-        return test::Cli(temp.path(), arguments, true);
+    test::Ran Run(const std::string& arguments) const {
+        return test::Cli(
+            temp.path(),
+            test::Filled(arguments,
+                         {{"{cache}", cache}, {"{out}", temp / "out"}, {"{temp}", temp.path()}}),
+            true);
     }
 };
 
@@ -117,6 +114,8 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"folder of a file", "folder {temp}/file", kUsage, "is not a folder"},
         {"demo with a code page it cannot use", "demo --codepage 500 {temp}/second", kUsage,
          "not supported"},
+        {"list in a code page no converter knows", "list --codepage 9999 --cache {cache}", kUsage,
+         "code page 9999 is not supported"},
         {"demo of two folders", "demo {temp}/a {temp}/b", kUsage, "demo takes one folder"},
         {"demo into a file", "demo {temp}/file", kFailed, "/file/INetCache: Not a directory"},
         {"an unknown command", "frobnicate", kUsage, "unknown command frobnicate"},

@@ -64,16 +64,6 @@ struct Row {
     const char* unsaid;   // what it must not list or say ("" for nothing)
 };
 
-std::string Filled(std::string text, const Hostile& h) {
-    for (const auto& [key, value] : {std::pair{std::string("{cache}"), h.cache},
-                                     std::pair{std::string("{out}"), h.temp / "out"}}) {
-        for (auto at = text.find(key); at != std::string::npos; at = text.find(key)) {
-            text.replace(at, key.size(), "'" + value + "'");
-        }
-    }
-    return text;
-}
-
 const Row kRows[] = {
     {"a cached file linked to a secret is not copied",
      [](Hostile& h) {
@@ -117,11 +107,11 @@ void ExpectEndsClearlyAndTouchesNothingOutside(const Row& row) {
     const auto before = test::Snapshot(h.outside);
     int status = 0;
     // The time limit only stops a hang from stalling the suite; 124 or a kill fails the row.
-    const std::string out =
-        test::RunCommand("cd '" + h.temp.path() + "' && XDG_CONFIG_HOME='" + h.temp.path() +
-                             "/config' HOME='" + h.temp.path() + "' timeout -s KILL 120 " +
-                             PELLIMOR_CLI + " " + Filled(row.command, h) + " 2>&1",
-                         status);
+    const std::string out = test::RunCommand(
+        "cd '" + h.temp.path() + "' && XDG_CONFIG_HOME='" + h.temp.path() + "/config' HOME='" +
+            h.temp.path() + "' timeout -s KILL 120 " + PELLIMOR_CLI + " " +
+            test::Filled(row.command, {{"{cache}", h.cache}, {"{out}", h.temp / "out"}}) + " 2>&1",
+        status);
     if (row.status < 0) {
         EXPECT_NE(status, 0) << out;
         EXPECT_NE(status, 124) << "hung: " << out;
