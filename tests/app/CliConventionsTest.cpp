@@ -29,26 +29,20 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class CliConventionsTest : public ::testing::Test {
+class CliConventionsTest : public test::DemoCliTest {
   protected:
-    test::TempFolder temp;
-    std::string cache;
     void SetUp() override {
-        ASSERT_EQ(Run("demo '" + temp.path() + "/profile'").status, kDone);
-        cache = temp / "profile/INetCache";
+        test::DemoCliTest::SetUp();
         test::MakeFolders(temp / "out");
     }
     // Standard output and standard error apart, so that each can be checked on its own;
     // {cache}, {out} and {temp} in arguments stand for those folders.
-    test::Ran Run(std::string arguments) const {
-        for (const auto& [key, value] : {std::pair<std::string, std::string>{"{cache}", cache},
-                                         {"{out}", temp / "out"},
-                                         {"{temp}", temp.path()}}) {
-            for (auto at = arguments.find(key); at != std::string::npos; at = arguments.find(key)) {
-                arguments.replace(at, key.size(), "'" + value + "'");
-            }
-        }
-        return test::Cli(temp.path(), arguments, true);
+    test::Ran Run(const std::string& arguments) const {
+        return test::Cli(
+            temp.path(),
+            test::Filled(arguments,
+                         {{"{cache}", cache}, {"{out}", temp / "out"}, {"{temp}", temp.path()}}),
+            true);
     }
 };
 
@@ -67,6 +61,7 @@ struct StatusRow {
 
 TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
     test::WriteFile(temp / "file", "not a folder");
+    const auto profile = test::Snapshot(temp / "profile");
     const StatusRow rows[] = {
         {"list of a site no site contains", "list --site nosuch --cache {cache}", kUsage,
          "--site nosuch: no site of this cache contains it; the closest: "},
@@ -81,6 +76,18 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"save of nothing", "save --to {out} --cache {cache}", kUsage, "--all"},
         {"delete given --json", "delete rocket --json --cache {cache}", kUsage,
          "--json is not an option of delete"},
+        {"delete of a misspelt site", "delete --site acrade snake --yes --cache {cache}", kUsage,
+         "the closest: arcade.example, games.arcade.example, "},
+        {"delete of a huge site text",
+         "delete --site " + std::string(20000, 'x') + " snake --yes --cache {cache}", kUsage,
+         "no site of this cache contains it"},
+        {"delete of an address that differs by a query",
+         "delete --url 'http://www.arcade.example/intro.swf?x' --yes --cache {cache}", kUsage,
+         "nothing in this listing matches http://www.arcade.example/intro.swf?x; nothing deleted"},
+        {"delete of an address outside the --site",
+         "delete --site cartoons --url http://www.arcade.example/intro.swf --yes --cache {cache}",
+         kUsage, "nothing in this listing matches"},
+        {"delete of --all", "delete --all --yes --cache {cache}", kUsage, "--all is for save"},
         {"needs of a NAME the cache lacks", "needs nosuch --cache {cache}", kUsage,
          "nothing in this listing matches nosuch"},
         {"needs given --file", "needs --file x.swf --cache {cache}", kUsage,
@@ -97,9 +104,6 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
          "name the movies to export"},
         {"export of a NAME the cache lacks", "export nosuchmovie --to {temp}/x --cache {cache}",
          kUsage, "nothing in this listing matches"},
-        {"export of a site the cache lacks",
-         "export main --site nosuch --to {temp}/x --cache {cache}", kUsage,
-         "--site nosuch: no site"},
         {"export to a library there is not",
          "export main --library museum --to {temp}/x --cache {cache}", kUsage,
          "--library is arcade (games) or theatre (animations)"},
@@ -110,6 +114,8 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         {"folder of a file", "folder {temp}/file", kUsage, "is not a folder"},
         {"demo with a code page it cannot use", "demo --codepage 500 {temp}/second", kUsage,
          "not supported"},
+        {"list in a code page no converter knows", "list --codepage 9999 --cache {cache}", kUsage,
+         "code page 9999 is not supported"},
         {"demo of two folders", "demo {temp}/a {temp}/b", kUsage, "demo takes one folder"},
         {"demo into a file", "demo {temp}/file", kFailed, "/file/INetCache: Not a directory"},
         {"an unknown command", "frobnicate", kUsage, "unknown command frobnicate"},
@@ -122,9 +128,10 @@ TEST_F(CliConventionsTest, EveryCommandEndsWithTheStatusOfTheTable) {
         EXPECT_TRUE(Has(o.err, row.said)) << o.err;
         ExpectErrorLinesMarked(o);
     }
-    // Nothing refused was done: the movies named beside an unknown one were not saved, and
-    // no export wrote anywhere.
+    // Nothing refused was done: the movies named beside an unknown one were not saved, no
+    // export wrote anywhere, no delete changed the cache.
     EXPECT_EQ(test::VisibleNames(temp / "out"), std::vector<std::string>{});
+    EXPECT_EQ(test::Snapshot(temp / "profile"), profile);
     EXPECT_FALSE(test::FileExists(temp / "x"));
     EXPECT_EQ(test::ReadFile(temp / "file"), "not a folder");
 }
@@ -162,15 +169,6 @@ TEST_F(CliConventionsTest, ACacheThatCannotBeReadListsNothing) {
         EXPECT_TRUE(Has(o.err, "not a URL cache index")) << o.err;
         ExpectErrorLinesMarked(o);
     }
-}
-
-// ./run hands the same arguments to the window and to list: the window's /site:S starts the
-// listing there (the rules of the argument: CommandLineTest; of the site: MovieDlgTest).
-TEST_F(CliConventionsTest, ListReadsTheWindowsSiteArgument) {
-    const test::Ran arcade = Run("list /site:arcade --cache {cache}");
-    EXPECT_EQ(arcade.status, kDone) << arcade.err;
-    EXPECT_TRUE(Has(arcade.out, "\n* arcade.example\n")) << arcade.out;
-    EXPECT_FALSE(Has(arcade.out, "\nrain ")) << arcade.out;
 }
 
 // The commands pellimor-cli --help lists and the help of each come from one table: every

@@ -43,13 +43,10 @@ std::string ZipAgainstFolder(const std::string& zip, const std::string& folder) 
 }
 
 TEST_F(CliCurationTest, TheDemoPuzzleIsReadyToHandIn) {
-    int status = -1;
     // banner is cached under https: the archive launches it over http.
     const std::string out =
-        InCache("export main banner --language en --tags 'Puzzle; Logic' --zip --to '" +
-                    temp / "games" + "'",
-                status);
-    ASSERT_EQ(status, 0) << out;
+        OkInCache("export main banner --language en --tags 'Puzzle; Logic' --zip --to '" +
+                  temp / "games" + "'");
     EXPECT_FALSE(Has(out, "not ready")) << out;
     EXPECT_EQ(Faults(temp / "games/main"), "");
     EXPECT_EQ(ZipAgainstFolder(temp / "games/main.zip", temp / "games/main"), "");
@@ -62,10 +59,8 @@ TEST_F(CliCurationTest, TheDemoPuzzleIsReadyToHandIn) {
 }
 
 TEST_F(CliCurationTest, AGameOfUnknownLanguageIsNotReadyAndSaysWhy) {
-    int status = -1;
     const std::string out =
-        InCache("export main --tags Puzzle --no-pictures --to '" + temp / "games" + "'", status);
-    EXPECT_EQ(status, 0) << out;
+        OkInCache("export main --tags Puzzle --no-pictures --to '" + temp / "games" + "'");
     EXPECT_TRUE(Has(out,
                     "  not ready  no Languages: neither the cached page nor the server says "
                     "which language the game speaks; give it with --language"))

@@ -17,12 +17,9 @@ using CliInfoTest = test::DemoCliTest;
 using test::Has;
 
 TEST_F(CliInfoTest, FactsOfRealMovieFiles) {
-    int status = -1;
     const std::string out =
-        Run("info --file '" + kData + "APlayer.swf' --file '" + kData + "expressInstall.swf'" +
-                " --file '" + kData + "soundmanager2_flash9-zws.swf'",
-            status);
-    EXPECT_EQ(status, 0) << out;
+        Ok("info --file '" + kData + "APlayer.swf' --file '" + kData +
+           "expressInstall.swf' --file '" + kData + "soundmanager2_flash9-zws.swf'");
     for (const char* line : {
              "  signature    CWS (zlib), version 14\n",
              "  script       ActionScript 3\n",
@@ -36,8 +33,7 @@ TEST_F(CliInfoTest, FactsOfRealMovieFiles) {
          }) {
         EXPECT_TRUE(Has(out, line)) << line << out;
     }
-    const std::string json = Run("info --json --file '" + kData + "soundmanager2-fws.swf'", status);
-    EXPECT_EQ(status, 0) << json;
+    const std::string json = Ok("info --json --file '" + kData + "soundmanager2-fws.swf'");
     EXPECT_TRUE(Has(json,
                     "\"signature\": \"FWS\", \"version\": 8, \"declaredLength\": 6754, "
                     "\"presentLength\": 6754, \"truncated\": false"))
@@ -86,10 +82,7 @@ TEST_F(CliInfoTest, MovieFilesAreReadSafelyOrRefused) {
 // The demo's puzzle and its level as the demo's movie maker made them, read back by the
 // facts' reader: whole, and the level standing still (one placement, not one a frame).
 TEST_F(CliInfoTest, CachedMoviesByNameAndWhatTheyNeed) {
-    int status = -1;
-    std::string out = InCache("info main level1", status);
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out,
+    EXPECT_EQ(OkInCache("info main level1"),
               "main\n"
               "  address      http://games.arcade.example/puzzle/main.swf\n"
               "  signature    FWS (uncompressed), version 8\n"
@@ -110,21 +103,17 @@ TEST_F(CliInfoTest, CachedMoviesByNameAndWhatTheyNeed) {
               "  background   #F5FFFA\n"
               "  script       ActionScript 1/2\n"
               "  tags         55 tags\n");
-    out = InCache("info --site cartoons intro --json", status);
-    EXPECT_EQ(status, 0) << out;
+    std::string out = OkInCache("info --site cartoons intro --json");
     EXPECT_TRUE(Has(out, "\"address\": \"http://cartoons.example/intro.swf\"")) << out;
     EXPECT_FALSE(Has(out, "www.arcade.example")) << out;
 
-    out = InCache("needs main", status);
-    EXPECT_EQ(status, 0) << out;
+    out = OkInCache("needs main");
     EXPECT_TRUE(Has(out, "  cached   http://games.arcade.example/puzzle/levels/level1.swf\n"))
         << out;
     EXPECT_TRUE(Has(out, "  1 cached, 0 missing\n")) << out;
     // The level's entry deleted: the same address, now missing.
-    out = InCache("delete level1 --yes", status);
-    ASSERT_EQ(status, 0) << out;
-    out = InCache("needs main", status);
-    EXPECT_EQ(status, 0) << out;
+    OkInCache("delete level1 --yes");
+    out = OkInCache("needs main");
     EXPECT_TRUE(Has(out, "  missing  http://games.arcade.example/puzzle/levels/level1.swf\n"))
         << out;
     EXPECT_TRUE(Has(out, "  0 cached, 1 missing\n")) << out;

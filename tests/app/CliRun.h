@@ -85,6 +85,17 @@ inline Ran Measured(const std::string& home, const std::vector<std::string>& arg
     return ran;
 }
 
+// A shell line with each key of values replaced by its value in single quotes.
+inline std::string Filled(std::string line,
+                          const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [key, value] : values) {
+        for (auto at = line.find(key); at != std::string::npos; at = line.find(key)) {
+            line.replace(at, key.size(), "'" + value + "'");
+        }
+    }
+    return line;
+}
+
 inline bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -108,6 +119,16 @@ class DemoCliTest : public ::testing::Test {
     }
     std::string InCache(const std::string& arguments, int& status) const {
         return Run(arguments + " --cache '" + cache + "'", status);
+    }
+    // The same of a command that must succeed.
+    std::string Ok(const std::string& arguments) const {
+        int status = -1;
+        std::string out = Run(arguments, status);
+        EXPECT_EQ(status, 0) << arguments << "\n" << out;
+        return out;
+    }
+    std::string OkInCache(const std::string& arguments) const {
+        return Ok(arguments + " --cache '" + cache + "'");
     }
 };
 

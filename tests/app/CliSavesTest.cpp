@@ -69,42 +69,36 @@ class CliSavesTest : public test::DemoCliTest {
                   0);
         test::WriteFile(hostile + "...sol", test::ReadFile(kData + "ruffle-slash.sol"));
     }
-    std::string InUser(const std::string& arguments, int& status) const {
-        return Run(arguments + " --cache '" + user + "'", status);
+    std::string InUser(const std::string& arguments) const {
+        return Ok(arguments + " --cache '" + user + "'");
     }
 };
 
 TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovieAndExported) {
-    int status = -1;
-    std::string out = InUser("saves", status);
-    EXPECT_EQ(status, 0) << out;
+    std::string out = InUser("saves");
     for (const auto& [file, data] : placed) {
         EXPECT_TRUE(Has(out, "  file   " + file + "\n")) << file << "\n" << out;
     }
-    EXPECT_TRUE(Has(out, "progress  games.example  /arcade/run.swf  ")) << out;
-    EXPECT_TRUE(Has(out, "hero  games.example  /arcade  ")) << out;
-    EXPECT_TRUE(Has(out, "AMF3\n")) << out;
-    EXPECT_TRUE(Has(out, "all  games.example  /  ")) << out;
-    EXPECT_TRUE(Has(out, "x  other.example  /  ")) << out;
-    EXPECT_TRUE(Has(out, "(no cached movie)")) << out;
+    for (const char* shown :
+         {"progress  games.example  /arcade/run.swf  ", "hero  games.example  /arcade  ", "AMF3\n",
+          "all  games.example  /  ", "x  other.example  /  ", "(no cached movie)"}) {
+        EXPECT_TRUE(Has(out, shown)) << shown << "\n" << out;
+    }
     // Three saves of the movie: its own, its folder's, its host's; and the one named "..".
     EXPECT_EQ(test::Count(out, "  movie  run  http://games.example/arcade/run.swf\n"), 4u) << out;
     // Nothing through a link, no FIFO, nothing larger than a save; the huge file is said.
-    EXPECT_FALSE(Has(out, "secret")) << out;
-    EXPECT_FALSE(Has(out, "deep")) << out;
-    EXPECT_FALSE(Has(out, "\nfifo  ")) << out;
-    EXPECT_FALSE(Has(out, "\nlink  ")) << out;
+    for (const char* unshown : {"secret", "deep", "\nfifo  ", "\nlink  "}) {
+        EXPECT_FALSE(Has(out, unshown)) << unshown << "\n" << out;
+    }
     EXPECT_TRUE(Has(out, "huge.sol: 16777217 bytes, larger than a save; not read")) << out;
 
-    const std::string json = InUser("saves run --json", status);
-    EXPECT_EQ(status, 0) << json;
+    const std::string json = InUser("saves run --json");
     EXPECT_TRUE(Has(json, R"("name":"Ada")")) << json;
     EXPECT_FALSE(Has(json, "other.example")) << json;
 
     // Exported, every save of the movie is kept byte for byte inside the game's folder.
     const auto found = test::Snapshot(user);
-    out = InUser("export run --to '" + temp / "games" + "'", status);
-    EXPECT_EQ(status, 0) << out;
+    out = InUser("export run --to '" + temp / "games" + "'");
     const std::string saves = temp / "games/run/saves/games.example/";
     const std::pair<std::string, std::string> expected[] = {
         {saves + "arcade/run.swf/progress.sol", "ruffle-run.sol"},
@@ -137,8 +131,7 @@ TEST_F(CliSavesTest, EachPlaceIsFoundWithItsMovieAndExported) {
                            "Player/#SharedObjects/Q1/games.example/arcade/xp.sol";
     test::MakeFolders(std::filesystem::path(xp).parent_path());
     std::filesystem::copy_file(kData + "ruffle-folder.sol", xp);
-    out = Run("saves --cache '" + prefix + "'", status);
-    EXPECT_EQ(status, 0) << out;
+    out = Ok("saves --cache '" + prefix + "'");
     for (const char* name : {"progress  ", "hero  ", "all  ", "xp  "}) {
         EXPECT_TRUE(Has(out, std::string("\n") + name) || out.starts_with(name)) << name << out;
     }

@@ -25,12 +25,10 @@ std::string WithoutSizes(const std::string& lines) {
 }
 
 TEST_F(CliWebArchiveTest, TheDemoPuzzleAsWarcAndWacz) {
+    EXPECT_EQ(OkInCache("export main --warc '" + temp / "main.warc.gz" + "' --wacz '" +
+                        temp / "main.wacz" + "'"),
+              temp / "main.warc.gz" + "  3 records\n" + temp / "main.wacz" + "  3 records\n");
     int status = -1;
-    const std::string out = InCache(
-        "export main --warc '" + temp / "main.warc.gz" + "' --wacz '" + temp / "main.wacz" + "'",
-        status);
-    ASSERT_EQ(status, 0) << out;
-    EXPECT_EQ(out, temp / "main.warc.gz" + "  3 records\n" + temp / "main.wacz" + "  3 records\n");
     const std::string members = test::UnpackWacz(temp / "main.wacz", temp / "unpacked", status);
     ASSERT_EQ(status, 0) << members;
     EXPECT_EQ(WithoutSizes(members), kMembers);

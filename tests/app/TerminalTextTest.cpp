@@ -14,15 +14,11 @@ TEST(TerminalTextTest, DisplayWidthCountsCellsNotBytes) {
     } cases[] = {
         {"ASCII", "rocket", 6},
         {"empty", "", 0},
-        {"Turkish, two bytes a letter", "\xC3\xA7\x61l\xC4\xB1\xC5\x9F", 5},  // "çalış"
-        {"Japanese katakana", "\xE3\x83\xAD\xE3\x82\xB1", 4},                 // "ロケ"
-        {"a CJK ideograph", "\xE7\x8C\xAB", 2},                               // "猫"
-        {"Hangul", "\xEA\xB0\x80", 2},                                        // "가"
+        {"Hangul", "\xEA\xB0\x80", 2},  // "가"
         {"full-width A", "\xEF\xBC\xA1", 2},
         {"half-width katakana", "\xEF\xBD\xB1", 1},
         {"an ideograph beyond the first plane", "\xF0\xA0\x80\x80", 2},
         {"an emoji", "\xF0\x9F\x98\x80", 2},
-        {"a combining accent", "e\xCC\x81", 1},
         {"a zero-width space",
          "a\xE2\x80\x8B"
          "b",
@@ -42,15 +38,14 @@ TEST(TerminalTextTest, DisplayWidthCountsCellsNotBytes) {
 }
 
 // What a terminal would act on, or would draw in another order than the bytes come, is shown
-// as an escape; everything else as it is.
+// as an escape; everything else as it is. (Escapes and widths in a real listing, with names
+// in Turkish and Japanese: CliColumnsTest.)
 TEST(TerminalTextTest, ForTerminalEscapesWhatATerminalWouldActOn) {
     const struct {
         const char* what;
         std::string text;
         std::string shown;
     } cases[] = {
-        {"plain ASCII", "http://a.example/x.swf", "http://a.example/x.swf"},
-        {"escape (C0)", "a\x1B[2Jb", "a\\x1B[2Jb"},
         {"line break", "a\nb", "a\\x0Ab"},
         {"DEL", "\x7F", "\\x7F"},
         {"U+0080 and U+009F, the first and last C1 controls", "\xC2\x80\xC2\x9F", "\\u0080\\u009F"},
@@ -59,7 +54,6 @@ TEST(TerminalTextTest, ForTerminalEscapesWhatATerminalWouldActOn) {
         {"U+200E and U+200F, the direction marks", "\xE2\x80\x8E\xE2\x80\x8F", "\\u200E\\u200F"},
         {"U+202A to U+202D, the embeddings and overrides",
          "\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD", "\\u202A\\u202B\\u202C\\u202D"},
-        {"U+202E right-to-left override", "a\xE2\x80\xAEgnp.swf", "a\\u202Egnp.swf"},
         {"U+2066 to U+2069, the isolates", "\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9",
          "\\u2066\\u2067\\u2068\\u2069"},
         {"U+2029 and U+2065 stay", "\xE2\x80\xA9\xE2\x81\xA5", "\xE2\x80\xA9\xE2\x81\xA5"},
@@ -69,7 +63,6 @@ TEST(TerminalTextTest, ForTerminalEscapesWhatATerminalWouldActOn) {
          "\x9B"
          "2J",
          "\\x9B2J"},
-        {"the byte 0xFF", "a\xFF", "a\\xFF"},
         {"a lead byte at the end", "a\xE2", "a\\xE2"},
         {"a sequence cut short",
          "\xE2\x80"

@@ -7,19 +7,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "catalogue/SwfBuilder.h"
+
 namespace pellimor::test {
 
 namespace {
-
-std::string Le16(std::uint32_t v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
-}
-std::string Le32(std::uint32_t v) {
-    return Le16(v & 0xFFFF) + Le16(v >> 16);
-}
-std::string LongTagHeader(int code, std::uint32_t length) {
-    return Le16(static_cast<std::uint32_t>(code << 6) | 0x3F) + Le32(length);
-}
 
 class Encoder {
   public:
@@ -90,12 +82,12 @@ BigMovieParts BigMovieSplit(std::uint64_t length) {
     // 550 x 400 pixels (15-bit RECT fields), 24 frames a second, one frame.
     const std::string frame =
         std::string("\x78\x00\x05\x5F\x00\x00\x0F\xA0\x00", 9) + Le16(24 << 8) + Le16(1);
-    const std::string tail = Le16(57 << 6 | static_cast<std::uint32_t>(kBigMovieLoads.size() + 3)) +
-                             std::string(kBigMovieLoads) + std::string(3, '\0') + Le16(0);
+    const std::string tail =
+        SwfTag(57, std::string(kBigMovieLoads) + std::string(3, '\0')) + Le16(0);
     BigMovieParts parts;
     parts.head = "FWS" + std::string(1, '\x0A') + Le32(static_cast<std::uint32_t>(length)) + frame;
     const std::uint64_t binary = length - parts.head.size() - 6 - tail.size();
-    parts.head += LongTagHeader(87, static_cast<std::uint32_t>(binary)) + Le16(1) + Le32(0);
+    parts.head += SwfTag(87, "", true, static_cast<std::int64_t>(binary)) + Le16(1) + Le32(0);
     parts.zeros = binary - 6;
     parts.tail = tail;
     return parts;

@@ -12,6 +12,7 @@
 #include "FirefoxCache2Writer.h"
 #include "FirefoxV1Writer.h"
 #include "TempFolder.h"
+#include "catalogue/SwfBuilder.h"
 
 namespace pellimor::test {
 
@@ -25,12 +26,6 @@ void Require(bool holds, const std::string& what) {
     if (!holds) {
         std::fprintf(stderr, "cannot make the hostile cache: %s\n", what.c_str());
         std::abort();
-    }
-}
-
-void PutLittle32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
     }
 }
 
@@ -98,23 +93,23 @@ void MakeSharedKeysBlockFiles(const std::string& folder, std::size_t entries,
                               const std::string (&addresses)[2]) {
     constexpr std::uint32_t kBlock256 = 0xA0010000;  // in use, 256-byte blocks, data_1
     std::string index(368 + 4 * entries, '\0');
-    PutLittle32(index, 0, 0xC103CAC3);
-    PutLittle32(index, 4, 0x20001);
-    PutLittle32(index, 8, static_cast<std::uint32_t>(entries));
-    PutLittle32(index, 28, static_cast<std::uint32_t>(entries));
+    index.replace(0, 4, Le32(0xC103CAC3));
+    index.replace(4, 4, Le32(0x20001));
+    index.replace(8, 4, Le32(static_cast<std::uint32_t>(entries)));
+    index.replace(28, 4, Le32(static_cast<std::uint32_t>(entries)));
     std::string data(8192 + 256 * (entries + 1), '\0');
-    PutLittle32(data, 0, 0xC104CAC3);
-    PutLittle32(data, 12, 256);
+    data.replace(0, 4, Le32(0xC104CAC3));
+    data.replace(12, 4, Le32(256));
     data.replace(8192, kMovie.size(), kMovie);
     for (std::size_t i = 0; i < entries; ++i) {
         const auto block = static_cast<std::uint32_t>(i + 1);
-        PutLittle32(index, 368 + 4 * i, kBlock256 | block);
+        index.replace(368 + 4 * i, 4, Le32(kBlock256 | block));
         const std::size_t at = 8192 + 256 * std::size_t{block};
         // Key length (with its terminator) and long key address; stream 1's size and address.
-        PutLittle32(data, at + 32, static_cast<std::uint32_t>(addresses[i % 2].size() + 1));
-        PutLittle32(data, at + 36, 0x80000000 | static_cast<std::uint32_t>(1 + i % 2));
-        PutLittle32(data, at + 44, static_cast<std::uint32_t>(kMovie.size()));
-        PutLittle32(data, at + 60, kBlock256);
+        data.replace(at + 32, 4, Le32(static_cast<std::uint32_t>(addresses[i % 2].size() + 1)));
+        data.replace(at + 36, 4, Le32(0x80000000 | static_cast<std::uint32_t>(1 + i % 2)));
+        data.replace(at + 44, 4, Le32(static_cast<std::uint32_t>(kMovie.size())));
+        data.replace(at + 60, 4, Le32(kBlock256));
     }
     WriteFile(folder + "/index", index);
     WriteFile(folder + "/data_1", data);
