@@ -85,7 +85,10 @@ void MovieDlgTest::controlTableRows() {
                 QVERIFY(!qobject_cast<QComboBox*>(w)->isEditable());
                 QCOMPARE(w->width(), expected.width());
                 break;
-            default:  // the list's selection and focus: the selection and tab tests
+            case ControlKind::kListBox:  // (its selection: the thousand lines' test)
+                QCOMPARE(w->focusPolicy(), Qt::ClickFocus);  // no tab stop, yet clicked
+                break;
+            default:
                 break;
         }
     }
