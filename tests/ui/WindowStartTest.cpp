@@ -100,7 +100,6 @@ void WindowStartTest::theVersionIsTheBuilds() {
     // The same text as the terminal's, which its own test holds against the build.
     const std::string cli = test::RunCommand(PELLIMOR_CLI " --version", status);
     QCOMPARE(version, "pellimor" + cli.substr(cli.find(' ')));
-    QVERIFY(version.starts_with("pellimor " PELLIMOR_PROJECT_VERSION));
 }
 
 }  // namespace pellimor
