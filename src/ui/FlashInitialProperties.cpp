@@ -39,21 +39,20 @@ std::string FromUtf16(std::span<const std::uint8_t> bytes) {
 
 Result<FlashInitialProperties> ParseFlashInitialProperties(std::span<const std::uint8_t> record) {
     const ByteReader r(record);
-    const auto fail = [](std::string text) { return Fail(std::move(text)); };
     if (r.U16(0) != kPlayerId || r.U16(2) != kStreamRecord) {
-        return fail("the record is not the player's stream record");
+        return Fail("the record is not the player's stream record");
     }
     const auto length = r.U32(4);
     if (!length || !r.Has(8, *length) || *length < 4 + 16) {
-        return fail("the record's data runs past its end");
+        return Fail("the record's data runs past its end");
     }
     if (r.U32(8) != 0u) {
-        return fail("the record has an unexpected creation string");
+        return Fail("the record has an unexpected creation string");
     }
     const std::size_t start = 12;
     const std::size_t end = 8 + *length;
     if (r.U32(start) != kStreamSignature) {
-        return fail("the player's stream has an unknown signature");
+        return Fail("the player's stream has an unknown signature");
     }
     FlashInitialProperties properties;
     properties.extentWidth = *r.U32(start + 8);
@@ -63,13 +62,13 @@ Result<FlashInitialProperties> ParseFlashInitialProperties(std::span<const std::
     for (std::size_t i = 0; i < kValueCount; ++i) {
         const auto type = r.U16(at);
         if (!type || at + 2 > end) {
-            return fail("the player's stream ends after " + std::to_string(i) + " values");
+            return Fail("the player's stream ends after " + std::to_string(i) + " values");
         }
         at += 2;
         if (*type == 8) {
             const auto count = r.U32(at);
             if (!count || !r.Has(at + 4, *count) || at + 4 + *count > end) {
-                return fail("a text of the player's stream runs past its end");
+                return Fail("a text of the player's stream runs past its end");
             }
             texts[i] = FromUtf16(record.subspan(at + 4, *count));
             at += 4 + *count;
@@ -78,15 +77,15 @@ Result<FlashInitialProperties> ParseFlashInitialProperties(std::span<const std::
         } else if (*type == 13) {
             at += 16;
         } else {
-            return fail("the player's stream holds a value of unknown type " +
+            return Fail("the player's stream holds a value of unknown type " +
                         std::to_string(*type));
         }
         if (at > end) {
-            return fail("the player's stream runs past its end");
+            return Fail("the player's stream runs past its end");
         }
     }
     if (r.U16(end) != 0u) {
-        return fail("the records do not end where they should");
+        return Fail("the records do not end where they should");
     }
     properties.windowMode = texts[3];
     properties.quality = texts[6];

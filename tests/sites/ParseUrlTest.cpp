@@ -90,7 +90,7 @@ TEST(ParseUrl, SplitsEveryPartOrLeavesTheEmptyState) {
         {"a@b", false, empty},
         {"weird://h:77/", true, "weird(-1) :@h:77 / "},
         {"weird://h/", true, "weird(-1) :@h:0 / "},
-        {"http://h:70000/", true, "http(2) :@h:4464 / "},  // 70000 cut to 16 bits,
+        {"http://h:70000/", true, "http(2) :@h:4464 / "},  // 70000 cut to 16 bits
         {"http://h: 12x/", true, "http(2) :@h:12 / "},
         {"http://h:/", true, "http(2) :@h:0 / "},
     };
